@@ -1,0 +1,54 @@
+// One conversion in memory: first-game save-state bytes in, the five target
+// regions out, and those regions patched into a copy of a second-game state.
+//
+// No file access here; see conversion_run.h for the run on files.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "layout_expansion.h"
+
+namespace tavro {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The five regions read from a source state, each in a buffer of its own.
+struct SourceRegions {
+    Bytes patternArea;  // 32,768
+    Bytes paletteArea;  // 225
+    Bytes blockTable;   // 6,144
+    Bytes chunkArea;    // 65,536: the whole main-RAM image
+    Bytes layoutArea;   // 1,024
+};
+
+// The five regions written into a target state.
+struct TargetRegions {
+    Bytes chunkArea;    // 32,768
+    Bytes layoutArea;   // 4,096
+    Bytes blockTable;   // 6,144
+    Bytes paletteArea;  // 225
+    Bytes patternArea;  // 32,768
+};
+
+// Copies the source regions out of a save state's bytes. Bytes the file does
+// not have read as zero.
+SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState);
+
+TargetRegions convertRegions(const SourceRegions& source);
+
+// Writes the five regions into `target`, growing it with zeros to at least
+// kMinSaveStateSize; every other byte is kept.
+Bytes patchTarget(Bytes target, const TargetRegions& regions);
+
+// What a user should know about the level being carried over.
+struct LevelSummary {
+    int chunksWithData = 0;  // source chunks 1 to 63 holding any non-zero byte
+    int cellsExpanded = 0;   // layout cells naming chunks 1 to 63
+    int cellsLost = 0;       // layout cells naming chunks 64 and above
+};
+
+LevelSummary summarizeLevel(const SourceRegions& source);
+
+}  // namespace tavro

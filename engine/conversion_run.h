@@ -1,0 +1,88 @@
+// A conversion run on files: read the source state, convert, and replace the
+// target state with a patched copy, all or nothing.
+//
+// Guarantees:
+// - the source is opened for reading only and never created;
+// - a source shorter than kMinSaveStateSize is refused;
+// - the target is rewritten through a temporary file in its folder, flushed and
+//   renamed over it, then read back and compared; on any failure it holds
+//   exactly its previous bytes;
+// - a missing target is created; an existing one keeps its length, permission
+//   bits and every byte outside the five regions; a symbolic link stays a link;
+// - a target that already holds the converted bytes is not written at all.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+
+#include "conversion.h"
+
+namespace tavro {
+
+enum class FileRole { Source, Target, Backup };
+
+// The step of a run at which something went wrong.
+enum class Step {
+    Choose,   // no path was given
+    Open,
+    Read,
+    Check,    // the source is too short to be a save state
+    Create,   // the temporary file beside the target
+    Write,
+    Flush,
+    Replace,  // renaming the temporary file over the target
+    Verify,   // reading the target back
+    Remove,   // undoing the creation of a target
+    Changed,  // undo: the target no longer holds what the run wrote
+};
+
+struct ConversionError {
+    FileRole file = FileRole::Source;
+    Step step = Step::Open;
+    std::string path;
+    std::string reason;  // the system's words, e.g. "No such file or directory"
+
+    // One line, e.g. "cannot open source file /x/a.state: No such file or directory".
+    std::string message() const;
+};
+
+enum class TargetOutcome {
+    Created,    // the target did not exist
+    Patched,    // the target existed and its bytes changed
+    Unchanged,  // the target already held exactly these bytes; nothing written
+};
+
+// What it takes to put a target back as it was before a run.
+struct UndoRecord {
+    std::string targetPath;
+    std::optional<Bytes> previous;  // nullopt: the run created the target
+    Bytes written;
+};
+
+struct ConversionReport {
+    TargetOutcome outcome = TargetOutcome::Unchanged;
+    bool dryRun = false;
+    bool verified = false;             // read back after writing (or found equal)
+    std::optional<std::string> backupPath;  // where the previous bytes were kept
+    std::uintmax_t targetSize = 0;
+    LevelSummary level;
+    std::optional<UndoRecord> undo;    // present when the target changed on disk
+};
+
+struct RunOptions {
+    bool dryRun = false;  // do everything but write
+    bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
+};
+
+std::expected<ConversionReport, ConversionError> runConversion(
+    const std::string& sourcePath, const std::string& targetPath, RunOptions options = {});
+
+enum class UndoOutcome { Restored, Removed };
+
+// Puts the target back as `record` says, all or nothing. Refuses with
+// Step::Changed when the target no longer holds what the run wrote.
+std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record);
+
+}  // namespace tavro

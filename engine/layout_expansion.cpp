@@ -1,0 +1,56 @@
+#include "layout_expansion.h"
+
+#include <cassert>
+
+namespace tavro {
+namespace {
+
+constexpr std::size_t kExpandedBytes = 65536;
+constexpr std::size_t kTargetRowBytes = 256;
+
+// The chunk a cell names once its flag bit is dropped. 0x80 keeps its value
+// (and so, being 64 or more, expands to nothing, like chunk 0 would).
+constexpr unsigned cellChunk(std::uint8_t cell) { return cell > 128 ? cell - 128u : cell; }
+
+}  // namespace
+
+std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayout) {
+    assert(sourceLayout.size() == kSourceLayoutBytes);
+
+    std::vector<std::uint8_t> expanded(kExpandedBytes, 0);
+    std::size_t pos = 0;
+    std::size_t t = 0;
+    while (t < kTargetLayoutBytes - 1) {
+        for (int m = 0; m < 256; m += 2) {  // 128 source cells: one source row
+            const unsigned b = cellChunk(sourceLayout[pos]);
+            if (b < 64) {
+                const auto base = static_cast<std::uint8_t>(4 * b);
+                const bool empty = b == 0;
+                expanded[t] = empty ? 0 : base;
+                expanded[t + 1] = empty ? 0 : static_cast<std::uint8_t>(base + 1);
+                expanded[t + kTargetRowBytes] = empty ? 0 : static_cast<std::uint8_t>(base + 2);
+                expanded[t + kTargetRowBytes + 1] = empty ? 0 : static_cast<std::uint8_t>(base + 3);
+            }
+            ++pos;
+            t += 2;
+        }
+        t += kTargetRowBytes;  // the row below was filled with the bottom halves
+    }
+    expanded.resize(kTargetLayoutBytes);
+    return expanded;
+}
+
+LayoutCensus takeLayoutCensus(std::span<const std::uint8_t> sourceLayout) {
+    LayoutCensus census;
+    for (const std::uint8_t cell : sourceLayout) {
+        const unsigned chunk = cell & 0x7Fu;
+        if (chunk >= 64) {
+            ++census.cellsLost;
+        } else if (chunk != 0) {
+            ++census.cellsExpanded;
+        }
+    }
+    return census;
+}
+
+}  // namespace tavro

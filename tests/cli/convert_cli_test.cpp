@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli_runner.h"
+
+namespace tavro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class ConvertCommand : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string source = folder.file("one.state");
+    std::string target = folder.file("two.state");
+
+    void SetUp() override {
+        fs::copy_file(TAVRO_SAMPLE_SOURCE, source);
+        fs::copy_file(TAVRO_SAMPLE_TARGET, target);
+    }
+};
+
+TEST(TavroCommand, VersionHelpAndUsageErrors) {
+    TempFolder folder;
+    const auto version = runCli(folder, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "1.00\n");
+
+    const auto help = runCli(folder, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "convert"));
+
+    const auto convertHelp = runCli(folder, {"convert", "--help"});
+    EXPECT_EQ(convertHelp.status, 0);
+    EXPECT_TRUE(contains(convertHelp.out, "--dry-run"));
+
+    for (const auto& arguments : {std::initializer_list<std::string>{},
+                                  std::initializer_list<std::string>{"convert", "only-one"},
+                                  std::initializer_list<std::string>{"convert", "--bogus", "a", "b"},
+                                  std::initializer_list<std::string>{"frobnicate"}}) {
+        const auto usage = runCli(folder, arguments);
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_TRUE(contains(usage.err, "Usage")) << usage.err;
+        EXPECT_TRUE(usage.out.empty());
+    }
+}
+
+TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
+    const Bytes before = readBytes(target);
+    const auto result = runCli(folder, {"convert", source, target});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(result.err.empty());
+    EXPECT_TRUE(contains(result.out, "Patched " + target + " (verified)")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Source chunks with data: 8 of 63")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Warning: 3 layout cells name chunks 64 and above")) << result.out;
+    EXPECT_NE(readBytes(target), before);
+    EXPECT_EQ(readBytes(target).size(), before.size());
+
+    const auto again = runCli(folder, {"convert", source, target});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(contains(again.out, "already holds the converted level")) << again.out;
+}
+
+TEST_F(ConvertCommand, DryRunTouchesNothing) {
+    const Bytes before = readBytes(target);
+    const auto patch = runCli(folder, {"convert", "--dry-run", source, target});
+    EXPECT_EQ(patch.status, 0);
+    EXPECT_TRUE(contains(patch.out, "Would patch")) << patch.out;
+    EXPECT_EQ(readBytes(target), before);
+
+    const std::string fresh = folder.file("fresh.state");
+    const auto create = runCli(folder, {"convert", "--dry-run", source, fresh});
+    EXPECT_EQ(create.status, 0);
+    EXPECT_TRUE(contains(create.out, "Would create")) << create.out;
+    EXPECT_FALSE(fs::exists(fresh));
+}
+
+TEST_F(ConvertCommand, BackupKeepsThePreviousTarget) {
+    const Bytes before = readBytes(target);
+    const auto result = runCli(folder, {"convert", "--backup", source, target});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readBytes(target + ".bak"), before);
+    EXPECT_TRUE(contains(result.out, target + ".bak"));
+}
+
+TEST_F(ConvertCommand, FailureIsOneLineOnStandardError) {
+    const Bytes before = readBytes(target);
+    const std::string missing = folder.file("missing.state");
+    const auto result = runCli(folder, {"convert", missing, target});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavro: cannot open source file " + missing + ": No such file or directory\n");
+    EXPECT_TRUE(result.out.empty());
+    EXPECT_EQ(readBytes(target), before);
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+}  // namespace
+}  // namespace tavro::testing

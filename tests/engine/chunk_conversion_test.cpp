@@ -1,0 +1,96 @@
+#include "chunk_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "entry_conversion.h"
+
+namespace tavro {
+namespace {
+
+constexpr std::size_t kRam = 65536;
+
+std::vector<std::uint8_t> randomRam(unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> ram(kRam);
+    for (auto& byte : ram) byte = static_cast<std::uint8_t>(random());
+    return ram;
+}
+
+// The byte `offset` of source chunk `chunk` (1..63), as the first game stores it.
+std::size_t sourceOffset(unsigned chunk, unsigned row, unsigned byte) {
+    return (chunk - 1) * 512 + row * 32 + byte;
+}
+
+TEST(ChunkConversion, AllZeroRamGivesAllZeroChunks) {
+    const auto converted = convertChunks(std::vector<std::uint8_t>(kRam, 0));
+    ASSERT_EQ(converted.size(), 32768u);
+    for (const auto byte : converted) ASSERT_EQ(byte, 0);
+}
+
+TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {
+    const auto ram = randomRam(1);
+    const auto converted = convertChunks(ram);
+    ASSERT_EQ(converted.size(), 32768u);
+    for (unsigned target = 0; target < 256; ++target) {
+        const unsigned chunk = target / 4, quarter = target % 4;
+        for (unsigned row = 0; row < 8; ++row) {
+            for (unsigned byte = 0; byte < 16; ++byte) {
+                const auto got = converted[target * 128 + row * 16 + byte];
+                if (chunk == 0) {
+                    ASSERT_EQ(got, 0) << "target chunk " << target;
+                    continue;
+                }
+                auto expected = ram[sourceOffset(chunk, row + 8 * (quarter >= 2), byte + 16 * (quarter % 2))];
+                if (byte % 2 == 0) convertT1ToT2(expected);  // high bytes only
+                ASSERT_EQ(got, expected) << "target chunk " << target << " row " << row << " byte " << byte;
+            }
+        }
+    }
+}
+
+TEST(ChunkConversion, FirstChunkArrivesWholeFromItsFirstByte) {
+    std::vector<std::uint8_t> ram(kRam, 0);
+    ram[0] = 0xAB;
+    auto converted = convertChunks(ram);
+    EXPECT_EQ(converted[512], 0x57);  // target chunk 4, row 0, byte 0
+    converted[512] = 0;
+    for (const auto byte : converted) ASSERT_EQ(byte, 0);
+
+    ram[0] = 0;
+    ram[200] = 0xAB;  // row 6, byte 8
+    converted = convertChunks(ram);
+    EXPECT_EQ(converted[616], 0x57);
+    converted[616] = 0;
+    for (const auto byte : converted) ASSERT_EQ(byte, 0);
+}
+
+TEST(ChunkConversion, EntryOfChunkTwoBecomesEntryOfChunkEight) {
+    std::vector<std::uint8_t> ram(kRam, 0);
+    ram[512] = 0x61;
+    ram[513] = 0x23;
+    const auto converted = convertChunks(ram);
+    EXPECT_EQ(converted[8 * 128], 0xF1);
+    EXPECT_EQ(converted[8 * 128 + 1], 0x23);
+}
+
+TEST(ChunkConversion, IgnoresEverythingPastChunk63) {
+    auto ram = randomRam(2);
+    const auto before = convertChunks(ram);
+    for (std::size_t i = 63 * 512; i < kRam; ++i) ram[i] = static_cast<std::uint8_t>(~ram[i]);
+    EXPECT_EQ(convertChunks(ram), before);
+}
+
+TEST(ChunkConversion, CountsChunksWithData) {
+    std::vector<std::uint8_t> ram(kRam, 0);
+    EXPECT_EQ(countChunksWithData(ram), 0);
+    ram[sourceOffset(1, 0, 0)] = 1;
+    ram[sourceOffset(63, 15, 31)] = 1;  // last byte of chunk 63
+    ram[sourceOffset(64, 0, 0)] = 1;    // past what the second game holds
+    EXPECT_EQ(countChunksWithData(ram), 2);
+}
+
+}  // namespace
+}  // namespace tavro

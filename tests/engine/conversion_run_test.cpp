@@ -1,0 +1,250 @@
+#include "conversion_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <span>
+
+#include "chunk_conversion.h"
+#include "layout_expansion.h"
+#include "region_map.h"
+#include "test_files.h"
+
+namespace tavro {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::randomBytes;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+constexpr std::size_t kStateSize = 180000;
+
+Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+            bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
+}
+
+// Checks the five target regions against the source and every other byte
+// against `before` (zero where `before` had no byte).
+void expectConverted(const Bytes& result, const Bytes& source, const Bytes& before) {
+    ASSERT_EQ(result.size(), std::max(before.size(), kMinSaveStateSize));
+    EXPECT_EQ(slice(result, 0x2478, 32768), convertChunks(slice(source, 0x2478, 65536)));
+    EXPECT_EQ(slice(result, 0xA478, 4096), expandLayout(slice(source, 0xC878, 1024)));
+    EXPECT_EQ(slice(result, 0xB478, 6144), slice(source, 0xD478, 6144));
+    EXPECT_EQ(slice(result, 0x11F98, 225), slice(source, 0x11F98, 225));
+    EXPECT_EQ(slice(result, 0x12478, 32768), slice(source, 0x12478, 32768));
+
+    std::vector<bool> inRegion(result.size(), false);
+    for (const auto& region : kTargetRegions)
+        for (std::size_t i = region.offset(); i < region.end(); ++i) inRegion[i] = true;
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        if (inRegion[i]) continue;
+        const std::uint8_t expected = i < before.size() ? before[i] : 0;
+        ASSERT_EQ(result[i], expected) << "byte at offset " << i << " outside the regions changed";
+    }
+}
+
+class ConversionRun : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string source = folder.file("one.state");
+    std::string target = folder.file("two.state");
+    Bytes sourceBytes = randomBytes(kStateSize, 11);
+    Bytes targetBytes = randomBytes(kStateSize, 12);
+
+    void SetUp() override {
+        writeBytes(source, sourceBytes);
+        writeBytes(target, targetBytes);
+    }
+};
+
+TEST_F(ConversionRun, WritesTheRegionsAndKeepsEveryOtherByte) {
+    const auto report = runConversion(source, target);
+    ASSERT_TRUE(report) << report.error().message();
+    EXPECT_EQ(report->outcome, TargetOutcome::Patched);
+    EXPECT_TRUE(report->verified);
+    expectConverted(readBytes(target), sourceBytes, targetBytes);
+    EXPECT_EQ(readBytes(source), sourceBytes);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
+}
+
+TEST_F(ConversionRun, CreatesAMissingTargetWithZerosOutsideTheRegions) {
+    const std::string created = folder.file("new.state");
+    const auto report = runConversion(source, created);
+    ASSERT_TRUE(report) << report.error().message();
+    EXPECT_EQ(report->outcome, TargetOutcome::Created);
+    expectConverted(readBytes(created), sourceBytes, {});
+}
+
+TEST_F(ConversionRun, ShortTargetGrowsAndKeepsItsBytes) {
+    const Bytes shortTarget = randomBytes(5000, 13);
+    writeBytes(target, shortTarget);
+    ASSERT_TRUE(runConversion(source, target));
+    expectConverted(readBytes(target), sourceBytes, shortTarget);
+}
+
+TEST_F(ConversionRun, SameFileIsReadWholeBeforeItIsPatched) {
+    ASSERT_TRUE(runConversion(source, source));
+    expectConverted(readBytes(source), sourceBytes, sourceBytes);
+}
+
+TEST_F(ConversionRun, SecondRunFindsNothingToWrite) {
+    ASSERT_TRUE(runConversion(source, target));
+    const Bytes once = readBytes(target);
+    const auto again = runConversion(source, target);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->outcome, TargetOutcome::Unchanged);
+    EXPECT_FALSE(again->undo);
+    EXPECT_EQ(readBytes(target), once);
+}
+
+TEST_F(ConversionRun, ReadOnlySourceConverts) {
+    fs::permissions(source, fs::perms::owner_read | fs::perms::group_read);
+    ASSERT_TRUE(runConversion(source, target));
+    expectConverted(readBytes(target), sourceBytes, targetBytes);
+}
+
+TEST_F(ConversionRun, TargetKeepsItsPermissionBitsAndStaysALink) {
+    const std::string real = folder.file("real.state");
+    fs::rename(target, real);
+    fs::create_symlink("real.state", target);
+    ::chmod(real.c_str(), 0640);
+
+    ASSERT_TRUE(runConversion(source, target));
+    EXPECT_TRUE(fs::is_symlink(target));
+    expectConverted(readBytes(real), sourceBytes, targetBytes);
+    struct stat status {};
+    ASSERT_EQ(::stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "real.state", "two.state"}));
+}
+
+TEST_F(ConversionRun, DryRunWritesNothing) {
+    const auto patched = runConversion(source, target, {.dryRun = true});
+    ASSERT_TRUE(patched);
+    EXPECT_EQ(patched->outcome, TargetOutcome::Patched);
+    EXPECT_TRUE(patched->dryRun);
+    EXPECT_EQ(readBytes(target), targetBytes);
+
+    const auto created = runConversion(source, folder.file("new.state"), {.dryRun = true});
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->outcome, TargetOutcome::Created);
+    EXPECT_FALSE(fs::exists(folder.file("new.state")));
+}
+
+TEST_F(ConversionRun, BackupKeepsThePreviousBytes) {
+    writeBytes(target + ".bak", {1, 2, 3});  // an older backup is replaced
+    const auto report = runConversion(source, target, {.backup = true});
+    ASSERT_TRUE(report);
+    ASSERT_TRUE(report->backupPath);
+    EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
+    expectConverted(readBytes(target), sourceBytes, targetBytes);
+}
+
+TEST_F(ConversionRun, ReportsTheLevelItCarries) {
+    sourceBytes.assign(kStateSize, 0);
+    sourceBytes[0x2478 + 0] = 1;            // chunk 1
+    sourceBytes[0x2478 + 62 * 512] = 1;     // chunk 63
+    sourceBytes[0x2478 + 63 * 512] = 1;     // chunk 64: not carried
+    sourceBytes[0xC878 + 0] = 5;
+    sourceBytes[0xC878 + 1] = 0x85;
+    sourceBytes[0xC878 + 2] = 0x80;          // empty
+    sourceBytes[0xC878 + 3] = 70;            // lost
+    writeBytes(source, sourceBytes);
+    const auto report = runConversion(source, target);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->level.chunksWithData, 2);
+    EXPECT_EQ(report->level.cellsExpanded, 2);
+    EXPECT_EQ(report->level.cellsLost, 1);
+}
+
+// ---- failures: each names its file, step and reason, and leaves the target alone ----
+
+TEST_F(ConversionRun, EmptyPathsOpenNothing) {
+    auto noSource = runConversion("", target);
+    ASSERT_FALSE(noSource);
+    EXPECT_EQ(noSource.error().step, Step::Choose);
+    EXPECT_EQ(noSource.error().message(), "no source file chosen");
+    auto noTarget = runConversion(source, "");
+    ASSERT_FALSE(noTarget);
+    EXPECT_EQ(noTarget.error().message(), "no target file chosen");
+    EXPECT_EQ(readBytes(target), targetBytes);
+}
+
+TEST_F(ConversionRun, MissingSourceIsNeverCreated) {
+    const std::string missing = folder.file("missing.state");
+    const auto result = runConversion(missing, target);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().message(), "cannot open source file " + missing + ": No such file or directory");
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(readBytes(target), targetBytes);
+}
+
+TEST_F(ConversionRun, ShortSourceIsRefused) {
+    writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14));
+    const auto result = runConversion(source, target);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().step, Step::Check);
+    EXPECT_NE(result.error().message().find("107639 bytes"), std::string::npos) << result.error().message();
+    EXPECT_NE(result.error().message().find("107640"), std::string::npos);
+    EXPECT_EQ(readBytes(target), targetBytes);
+}
+
+TEST_F(ConversionRun, SourceOrTargetThatIsAFolderFails) {
+    const std::string sub = folder.file("sub");
+    fs::create_directory(sub);
+    const auto fromFolder = runConversion(sub, target);
+    ASSERT_FALSE(fromFolder);
+    EXPECT_EQ(fromFolder.error().message(), "cannot read source file " + sub + ": Is a directory");
+    const auto intoFolder = runConversion(source, sub);
+    ASSERT_FALSE(intoFolder);
+    EXPECT_EQ(intoFolder.error().file, FileRole::Target);
+    EXPECT_TRUE(fs::is_directory(sub));
+    EXPECT_EQ(readBytes(target), targetBytes);
+}
+
+TEST_F(ConversionRun, TargetInAMissingFolderFailsCleanly) {
+    const std::string nowhere = folder.file("no/such/two.state");
+    const auto result = runConversion(source, nowhere);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().step, Step::Create);
+    EXPECT_EQ(result.error().path, nowhere);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
+}
+
+// ---- undo ----
+
+TEST_F(ConversionRun, UndoPutsBackThePreviousBytes) {
+    const auto report = runConversion(source, target);
+    ASSERT_TRUE(report && report->undo);
+    const auto undone = undoConversion(*report->undo);
+    ASSERT_TRUE(undone) << undone.error().message();
+    EXPECT_EQ(*undone, UndoOutcome::Restored);
+    EXPECT_EQ(readBytes(target), targetBytes);
+}
+
+TEST_F(ConversionRun, UndoRemovesACreatedTarget) {
+    const std::string created = folder.file("new.state");
+    const auto report = runConversion(source, created);
+    ASSERT_TRUE(report && report->undo);
+    ASSERT_EQ(undoConversion(*report->undo), UndoOutcome::Removed);
+    EXPECT_FALSE(fs::exists(created));
+}
+
+TEST_F(ConversionRun, UndoRefusesWhenTheTargetChangedSince) {
+    const auto report = runConversion(source, target);
+    ASSERT_TRUE(report && report->undo);
+    const Bytes changed = randomBytes(kStateSize, 15);
+    writeBytes(target, changed);
+    const auto undone = undoConversion(*report->undo);
+    ASSERT_FALSE(undone);
+    EXPECT_EQ(undone.error().step, Step::Changed);
+    EXPECT_EQ(readBytes(target), changed);
+}
+
+}  // namespace
+}  // namespace tavro

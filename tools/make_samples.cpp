@@ -1,0 +1,276 @@
+// Writes a pair of sample save states into the folder given as the argument:
+//
+//   tavro1.state  a first-game state holding a small level: pattern art,
+//                 palette, blocks (some flipped), chunks with flip and
+//                 collision bits, a layout with foreground and background
+//                 cells, some cells with bit 7 set and a few naming chunks
+//                 64 and above (which the second game cannot hold);
+//   tavro2.state  a second-game state whose bytes are non-zero filler, so that
+//                 every byte a conversion must keep is visible.
+//
+// Both are 180,000 bytes. The output is the same on every run.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "file_access.h"
+#include "region_map.h"
+
+namespace {
+
+using tavro::kMainRamOffset;
+using tavro::kVideoRamOffset;
+
+constexpr std::size_t kStateSize = 180000;
+
+class SaveState {
+public:
+    SaveState() : bytes_(kStateSize, 0) {}
+
+    std::uint8_t& ram(std::size_t offset) { return bytes_.at(kMainRamOffset + offset); }
+    std::uint8_t& vram(std::size_t offset) { return bytes_.at(kVideoRamOffset + offset); }
+    void ramWord(std::size_t offset, unsigned word) {
+        ram(offset) = static_cast<std::uint8_t>(word >> 8);
+        ram(offset + 1) = static_cast<std::uint8_t>(word);
+    }
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+// ---- palette: 4 lines of 16 colours at RAM 0xFB00, 3 bits per channel ----
+
+unsigned colour(unsigned r, unsigned g, unsigned b) { return (b << 9) | (g << 5) | (r << 1); }
+
+void writePalette(SaveState& state) {
+    const unsigned lines[4][16] = {
+        // terrain: black, white, browns, greens, greys, yellow, orange, red, blue
+        {0, colour(0, 0, 0), colour(7, 7, 7), colour(3, 1, 0), colour(5, 3, 1), colour(6, 4, 2),
+         colour(0, 3, 0), colour(1, 5, 1), colour(3, 7, 2), colour(2, 2, 2), colour(4, 4, 4),
+         colour(6, 6, 6), colour(7, 7, 0), colour(7, 4, 0), colour(6, 1, 1), colour(1, 2, 6)},
+        // sky: blues from dark to light, then white clouds
+        {0, colour(0, 1, 4), colour(1, 2, 5), colour(1, 3, 6), colour(2, 4, 6), colour(3, 5, 7),
+         colour(4, 6, 7), colour(5, 6, 7), colour(6, 7, 7), colour(7, 7, 7), 0, 0, 0, 0, 0, 0},
+        // water
+        {0, colour(0, 1, 3), colour(0, 2, 5), colour(1, 4, 6), colour(5, 7, 7), 0, 0, 0, 0, 0, 0, 0,
+         0, 0, 0, 0},
+        // rings and flowers
+        {0, colour(7, 6, 0), colour(7, 4, 0), colour(5, 2, 0), colour(7, 7, 5), colour(7, 2, 5),
+         colour(7, 0, 3), 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (unsigned line = 0; line < 4; ++line)
+        for (unsigned index = 0; index < 16; ++index)
+            state.ramWord(0xFB00 + 32 * line + 2 * index, lines[line][index]);
+}
+
+// ---- patterns: 8x8 pixels of 4-bit colours, 32 bytes each in video RAM ----
+
+template <typename PixelColour>
+void drawPattern(SaveState& state, unsigned index, PixelColour pixel) {
+    for (unsigned y = 0; y < 8; ++y) {
+        for (unsigned x = 0; x < 8; x += 2) {
+            const unsigned left = pixel(x, y) & 15u;
+            const unsigned right = pixel(x + 1, y) & 15u;
+            state.vram(index * 32 + y * 4 + x / 2) = static_cast<std::uint8_t>((left << 4) | right);
+        }
+    }
+}
+
+enum Pattern : unsigned {
+    kGrassTop = 1, kDirt, kChecker, kBrick, kSlope, kSky, kCloud, kWave, kRing, kStone, kFlower,
+};
+
+void drawPatterns(SaveState& state) {
+    drawPattern(state, kGrassTop, [](unsigned x, unsigned y) {
+        return y < 2 ? 8u : y < 4 ? ((x + y) % 3 == 0 ? 6u : 7u) : ((x * 3 + y) % 5 == 0 ? 3u : 4u);
+    });
+    drawPattern(state, kDirt, [](unsigned x, unsigned y) { return (x * 5 + y * 3) % 7 == 0 ? 5u : 4u; });
+    drawPattern(state, kChecker, [](unsigned x, unsigned y) { return ((x / 4 + y / 4) % 2) ? 3u : 5u; });
+    drawPattern(state, kBrick, [](unsigned x, unsigned y) {
+        const bool mortar = y % 4 == 3 || (x + (y / 4) * 4) % 8 == 7;
+        return mortar ? 11u : 14u;
+    });
+    drawPattern(state, kSlope, [](unsigned x, unsigned y) { return x + y >= 7 ? (x + y == 7 ? 8u : 7u) : 0u; });
+    drawPattern(state, kSky, [](unsigned, unsigned y) { return 3u + y / 2; });
+    drawPattern(state, kCloud, [](unsigned x, unsigned y) {
+        const int dx = static_cast<int>(x) - 4, dy = static_cast<int>(y) - 5;
+        return dx * dx + 2 * dy * dy < 14 ? 9u : 0u;
+    });
+    drawPattern(state, kWave, [](unsigned x, unsigned y) {
+        return y == (x % 4 < 2 ? 1u : 2u) ? 4u : (y < 4 ? 3u : 2u);
+    });
+    drawPattern(state, kRing, [](unsigned x, unsigned y) {
+        const int dx = 2 * static_cast<int>(x) - 7, dy = 2 * static_cast<int>(y) - 7;
+        const int d = dx * dx + dy * dy;
+        return d < 20 ? 0u : d < 34 ? 2u : d < 50 ? 1u : 0u;
+    });
+    drawPattern(state, kStone, [](unsigned x, unsigned y) {
+        return x == 0 || y == 0 ? 11u : x == 7 || y == 7 ? 9u : 10u;
+    });
+    drawPattern(state, kFlower, [](unsigned x, unsigned y) {
+        if (x == 3 && y >= 4) return 7u;
+        const int dx = static_cast<int>(x) - 3, dy = static_cast<int>(y) - 2;
+        return dx * dx + dy * dy <= 1 ? 12u : dx * dx + dy * dy <= 4 ? 14u : 0u;
+    });
+}
+
+// ---- blocks: four pattern words (TL, TR, BL, BR) of 8 bytes at RAM 0xB000 ----
+
+constexpr unsigned kHFlip = 1u << 11, kVFlip = 1u << 12;
+unsigned line(unsigned palette) { return palette << 13; }
+
+enum Block : unsigned {
+    kGrassBlock = 1, kDirtBlock, kSlopeBlock, kBrickBlock, kStoneBlock, kSkyBlock, kCloudBlock,
+    kWaterBlock, kRingBlock, kFlowerBlock, kHighBrickBlock = 300,  // needs block bits 9-8
+};
+
+void writeBlock(SaveState& state, unsigned block, std::initializer_list<unsigned> words) {
+    std::size_t offset = 0xB000 + block * 8;
+    for (const unsigned word : words) {
+        state.ramWord(offset, word);
+        offset += 2;
+    }
+}
+
+void writeBlocks(SaveState& state) {
+    writeBlock(state, kGrassBlock, {kGrassTop, kGrassTop | kHFlip, kDirt, kDirt | kHFlip});
+    writeBlock(state, kDirtBlock, {kDirt, kChecker, kChecker | kHFlip, kDirt | kVFlip});
+    writeBlock(state, kSlopeBlock, {0, kSlope, kSlope, kDirt});
+    writeBlock(state, kBrickBlock, {kBrick, kBrick | kHFlip, kBrick | kVFlip, kBrick});
+    writeBlock(state, kStoneBlock, {kStone, kStone | kHFlip, kStone | kVFlip, kStone | kHFlip | kVFlip});
+    writeBlock(state, kSkyBlock, {kSky | line(1), kSky | line(1), kSky | line(1), kSky | line(1)});
+    writeBlock(state, kCloudBlock, {kCloud | line(1), kCloud | line(1) | kHFlip, 0, 0});
+    writeBlock(state, kWaterBlock, {kWave | line(2), kWave | line(2) | kHFlip, kWave | line(2) | kVFlip, kWave | line(2)});
+    writeBlock(state, kRingBlock, {kRing | line(3), kRing | line(3), 0, 0});
+    writeBlock(state, kFlowerBlock, {0, 0, kFlower | 1u << 15, kFlower | kHFlip});
+    writeBlock(state, kHighBrickBlock, {kBrick | line(0) | 1u << 15, kStone, kStone, kBrick | kHFlip});
+}
+
+// ---- chunks: first-game chunk k (k >= 1) is 16x16 entries at RAM (k-1)*512 ----
+
+constexpr unsigned kSolid = 3u << 13;  // collision field, both bits
+constexpr unsigned kTop = 1u << 13;
+constexpr unsigned kEntryHFlip = 1u << 11, kEntryVFlip = 1u << 12;
+
+class ChunkPainter {
+public:
+    ChunkPainter(SaveState& state, unsigned chunk) : state_(state), base_((chunk - 1) * 512) {}
+    void set(unsigned row, unsigned column, unsigned entry) { state_.ramWord(base_ + row * 32 + column * 2, entry); }
+    void fillRows(unsigned firstRow, unsigned lastRow, unsigned entry) {
+        for (unsigned row = firstRow; row <= lastRow; ++row)
+            for (unsigned column = 0; column < 16; ++column) set(row, column, entry);
+    }
+
+private:
+    SaveState& state_;
+    std::size_t base_;
+};
+
+enum Chunk : unsigned { kGround = 1, kHill, kPlatform, kSkyChunk, kWater, kTower, kRings, kLastChunk = 63 };
+
+void writeChunks(SaveState& state) {
+    ChunkPainter ground(state, kGround);
+    for (unsigned column = 2; column < 16; column += 5) ground.set(2, column, kRingBlock);  // high up in the first rows
+    ground.fillRows(10, 10, kGrassBlock | kTop);
+    ground.fillRows(11, 15, kDirtBlock | kSolid);
+    for (unsigned column = 1; column < 16; column += 4) ground.set(9, column, kFlowerBlock);
+
+    ChunkPainter hill(state, kHill);
+    for (unsigned column = 0; column < 16; ++column) {
+        const unsigned top = column < 8 ? 10 - column / 2 : 3 + column / 2;  // rise, then fall
+        const unsigned slope = column < 8 ? kSlopeBlock : kSlopeBlock | kEntryHFlip;
+        hill.set(top, column, slope | kTop);
+        for (unsigned row = top + 1; row < 16; ++row) hill.set(row, column, kDirtBlock | kSolid);
+    }
+
+    ChunkPainter platform(state, kPlatform);
+    for (unsigned column = 3; column < 13; ++column) {
+        platform.set(7, column, kBrickBlock | kTop);
+        platform.set(8, column, kHighBrickBlock | kEntryVFlip | kSolid);
+    }
+    for (unsigned column = 5; column < 11; column += 2) platform.set(5, column, kRingBlock);
+
+    ChunkPainter sky(state, kSkyChunk);
+    sky.fillRows(0, 15, kSkyBlock);
+    for (unsigned column = 2; column < 7; ++column) sky.set(3, column, kCloudBlock);
+    for (unsigned column = 9; column < 13; ++column) sky.set(8, column, kCloudBlock | kEntryHFlip);
+
+    ChunkPainter water(state, kWater);
+    water.fillRows(11, 15, kWaterBlock);
+    for (unsigned column = 0; column < 16; column += 2) water.set(11, column, kWaterBlock | kEntryHFlip | kEntryVFlip);
+
+    ChunkPainter tower(state, kTower);
+    for (unsigned row = 2; row < 11; ++row)
+        for (unsigned column = 6; column < 10; ++column) tower.set(row, column, kStoneBlock | kSolid);
+    tower.fillRows(11, 11, kGrassBlock | kTop);
+    tower.fillRows(12, 15, kDirtBlock | kSolid);
+
+    ChunkPainter rings(state, kRings);
+    for (unsigned column = 1; column < 16; column += 2) rings.set(6 + (column % 4 == 1 ? 0 : 1), column, kRingBlock);
+    rings.fillRows(10, 10, kGrassBlock | kTop);
+    rings.fillRows(11, 15, kDirtBlock | kSolid);
+
+    ChunkPainter last(state, kLastChunk);  // the highest chunk the second game can hold
+    last.fillRows(0, 15, kStoneBlock | kSolid);
+}
+
+// ---- layout: 8 rows of 64 foreground then 64 background cells at RAM 0xA400 ----
+
+void writeLayout(SaveState& state) {
+    const auto cell = [&state](unsigned row, unsigned column, bool background, unsigned value) {
+        state.ram(0xA400 + row * 128 + (background ? 64 : 0) + column) = static_cast<std::uint8_t>(value);
+    };
+    constexpr unsigned kWidth = 24;
+    const unsigned groundRow[kWidth] = {kGround, kGround, kHill, kGround, kRings, kWater, kWater, kGround,
+                                        kTower, kGround, kHill, kHill, kRings, kGround, kWater, kGround,
+                                        kGround, kTower, kRings, kGround, kHill, kGround, kLastChunk, kGround};
+    for (unsigned column = 0; column < kWidth; ++column) {
+        cell(3, column, false, groundRow[column] | (column % 5 == 0 ? 0x80u : 0u));  // bit 7: a flag
+        for (unsigned row = 0; row < 4; ++row) cell(row, column, true, kSkyChunk | (row == 1 ? 0x80u : 0u));
+    }
+    for (unsigned column = 2; column < kWidth; column += 6) cell(2, column, false, kPlatform);
+    cell(1, 9, false, 0x80);  // chunk 0 with the flag: an empty cell
+    // Chunks the second game cannot hold: they arrive as empty cells.
+    cell(1, 4, false, 70);
+    cell(1, 15, false, 0xC1);  // chunk 65 with the flag
+    cell(0, 20, false, 127);
+}
+
+void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(1 + (i * 31 + seed) % 251);  // never zero
+}
+
+bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    auto written = tavro::files::replace(path.string(), bytes);
+    if (!written) std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.c_str(), written.error().reason.c_str());
+    return written.has_value();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tavro-samplegen FOLDER\n");
+        return 2;
+    }
+    const std::filesystem::path folder{argv[1]};
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+
+    SaveState source;
+    writePalette(source);
+    drawPatterns(source);
+    writeBlocks(source);
+    writeChunks(source);
+    writeLayout(source);
+
+    std::vector<std::uint8_t> target(kStateSize);
+    fill(target, 7);
+
+    return save(folder / "tavro1.state", source.bytes()) && save(folder / "tavro2.state", target) ? 0 : 1;
+}
