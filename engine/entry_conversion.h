@@ -13,14 +13,12 @@
 
 namespace tavro {
 
-// The second-game high byte for a first-game one.
+// The second-game high byte for a first-game one. Shifting left by one puts
+// the collision field in collision field A; shifting right by one puts it in
+// collision field B and each flip bit in its new place.
 constexpr std::uint8_t convertedHighByte(std::uint8_t value) {
-    const unsigned high = value >> 4;    // collision field in bits 2-1, vertical flip in bit 0
-    const unsigned low = value & 0x0Fu;  // horizontal flip in bit 3, block bits 9-8 in bits 1-0
-    const unsigned collision = (high >> 1) & 3u;
-    const unsigned newHigh = 5u * collision;  // the same field in both halves: 0, 5, 10 or 15
-    const unsigned newLow = ((high & 1u) << 3) | (((low >> 3) & 1u) << 2) | (low & 3u);
-    return static_cast<std::uint8_t>((newHigh << 4) | newLow);
+    const unsigned v = value;
+    return static_cast<std::uint8_t>(((v << 1) & 0xC0u) | ((v >> 1) & 0x3Cu) | (v & 0x03u));
 }
 
 // Converts `value` in place and also returns the converted byte.

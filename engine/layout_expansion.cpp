@@ -1,6 +1,8 @@
 #include "layout_expansion.h"
 
+#include <algorithm>
 #include <cassert>
+#include <memory>
 
 namespace tavro {
 namespace {
@@ -17,7 +19,11 @@ constexpr unsigned cellChunk(std::uint8_t cell) { return cell > 128 ? cell - 128
 std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayout) {
     assert(sourceLayout.size() == kSourceLayoutBytes);
 
-    std::vector<std::uint8_t> expanded(kExpandedBytes, 0);
+    // The expansion image is 65,536 bytes, of which only the first 4,096 are
+    // ever written or read; the rest is left untouched.
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kExpandedBytes);
+    std::uint8_t* const expanded = buffer.get();
+    std::fill_n(expanded, kTargetLayoutBytes, 0);
     std::size_t pos = 0;
     std::size_t t = 0;
     while (t < kTargetLayoutBytes - 1) {
@@ -36,8 +42,7 @@ std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayou
         }
         t += kTargetRowBytes;  // the row below was filled with the bottom halves
     }
-    expanded.resize(kTargetLayoutBytes);
-    return expanded;
+    return std::vector<std::uint8_t>(expanded, expanded + kTargetLayoutBytes);
 }
 
 LayoutCensus takeLayoutCensus(std::span<const std::uint8_t> sourceLayout) {

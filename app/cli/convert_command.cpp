@@ -45,10 +45,11 @@ void printReport(const ConversionReport& report, const std::string& target) {
 
 Command addConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
-    CLI::App* convert = app.add_subcommand(
-        "convert",
-        "Carry the level of a Tavro 1 save state (SOURCE) into a Tavro 2 save state (TARGET).\n"
-        "TARGET is patched all or nothing; a missing TARGET is created.");
+    CLI::App* convert =
+        app.add_subcommand("convert", "Carry the level of a Tavro 1 save state into a Tavro 2 save state");
+    convert->footer(
+        "TARGET is patched all or nothing: its level regions are replaced, every other byte is kept,\n"
+        "and a missing TARGET is created. Exit status: 0 done, 1 failed (nothing changed), 2 usage.");
     convert->add_option("SOURCE", options->source, "Tavro 1 save state to read")->required();
     convert->add_option("TARGET", options->target, "Tavro 2 save state to patch or create")->required();
     convert->add_flag("--dry-run", options->dryRun, "Check and convert in memory; write nothing");
