@@ -41,8 +41,9 @@ std::unexpected<ConversionError> fail(FileRole role, const std::string& path,
 }
 
 // Reads the target back and checks that it holds exactly `expected`.
-std::expected<void, ConversionError> verify(const std::string& path, const Bytes& expected) {
-    auto found = files::readIfExists(path);
+std::expected<void, ConversionError> verify(const std::string& path, const Bytes& expected,
+                                            files::SystemCalls& calls) {
+    auto found = files::readIfExists(path, calls);
     if (!found) return fail(FileRole::Target, Step::Verify, path, found.error().reason);
     if (!*found) return fail(FileRole::Target, Step::Verify, path, "it is gone");
     if (**found != expected)
@@ -73,17 +74,21 @@ std::string ConversionError::message() const {
 
 std::expected<ConversionReport, ConversionError> runConversion(const std::string& sourcePath,
                                                                 const std::string& targetPath,
-                                                                RunOptions options) {
+                                                                RunOptions options, files::SystemCalls& calls) {
     if (sourcePath.empty()) return fail(FileRole::Source, Step::Choose, {}, "no file chosen");
     if (targetPath.empty()) return fail(FileRole::Target, Step::Choose, {}, "no file chosen");
 
     // Only the first kMinSaveStateSize bytes of the source matter.
-    auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize);
+    auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize, calls);
     if (!prefix) return fail(FileRole::Source, sourcePath, prefix.error());
     if (prefix->fileSize < kMinSaveStateSize) {
         return fail(FileRole::Source, Step::Check, sourcePath,
                     "it is " + std::to_string(prefix->fileSize) + " bytes long, and a save state has at least " +
                         std::to_string(kMinSaveStateSize));
+    }
+    if (prefix->bytes.size() < kMinSaveStateSize) {  // it shrank while being read
+        return fail(FileRole::Source, Step::Read, sourcePath,
+                    "it ended after " + std::to_string(prefix->bytes.size()) + " bytes");
     }
     const SourceRegions source = readSourceRegions(prefix->bytes);
     prefix->bytes = {};
@@ -91,7 +96,7 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
 
     // The whole target is read before anything is written, so a source that
     // is also the target has been read in full already.
-    auto existing = files::readIfExists(targetPath);
+    auto existing = files::readIfExists(targetPath, calls);
     if (!existing) return fail(FileRole::Target, targetPath, existing.error());
     Bytes output = patchTarget(existing->value_or(Bytes{}), converted);
 
@@ -110,34 +115,35 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
 
     if (options.backup && *existing) {
         const std::string backupPath = targetPath + ".bak";
-        if (auto kept = files::replace(backupPath, **existing); !kept)
+        if (auto kept = files::replace(backupPath, **existing, calls); !kept)
             return fail(FileRole::Backup, backupPath, kept.error());
         report.backupPath = backupPath;
     }
 
-    if (auto replaced = files::replace(targetPath, output); !replaced)
+    if (auto replaced = files::replace(targetPath, output, calls); !replaced)
         return fail(FileRole::Target, targetPath, replaced.error());
-    if (auto checked = verify(targetPath, output); !checked) return std::unexpected(checked.error());
+    if (auto checked = verify(targetPath, output, calls); !checked) return std::unexpected(checked.error());
     report.verified = true;
     report.undo = UndoRecord{targetPath, std::move(*existing), std::move(output)};
     return report;
 }
 
-std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record) {
+std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record,
+                                                           files::SystemCalls& calls) {
     const std::string& path = record.targetPath;
-    auto current = files::readIfExists(path);
+    auto current = files::readIfExists(path, calls);
     if (!current) return fail(FileRole::Target, path, current.error());
     if (!*current) return fail(FileRole::Target, Step::Changed, path, "no longer exists");
     if (**current != record.written)
         return fail(FileRole::Target, Step::Changed, path, "was changed after the conversion");
 
     if (!record.previous) {
-        if (auto removed = files::remove(path); !removed) return fail(FileRole::Target, path, removed.error());
+        if (auto removed = files::remove(path, calls); !removed) return fail(FileRole::Target, path, removed.error());
         return UndoOutcome::Removed;
     }
-    if (auto replaced = files::replace(path, *record.previous); !replaced)
+    if (auto replaced = files::replace(path, *record.previous, calls); !replaced)
         return fail(FileRole::Target, path, replaced.error());
-    if (auto checked = verify(path, *record.previous); !checked) return std::unexpected(checked.error());
+    if (auto checked = verify(path, *record.previous, calls); !checked) return std::unexpected(checked.error());
     return UndoOutcome::Restored;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "conversion.h"
+#include "file_access.h"
 
 namespace tavro {
 
@@ -76,13 +77,16 @@ struct RunOptions {
     bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
 };
 
+// `calls` is where file access goes; tests pass failing ones.
 std::expected<ConversionReport, ConversionError> runConversion(
-    const std::string& sourcePath, const std::string& targetPath, RunOptions options = {});
+    const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
+    files::SystemCalls& calls = files::systemCalls());
 
 enum class UndoOutcome { Restored, Removed };
 
 // Puts the target back as `record` says, all or nothing. Refuses with
 // Step::Changed when the target no longer holds what the run wrote.
-std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record);
+std::expected<UndoOutcome, ConversionError> undoConversion(
+    const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
 
 }  // namespace tavro
