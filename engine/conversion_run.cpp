@@ -86,10 +86,6 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
                     "it is " + std::to_string(prefix->fileSize) + " bytes long, and a save state has at least " +
                         std::to_string(kMinSaveStateSize));
     }
-    if (prefix->bytes.size() < kMinSaveStateSize) {  // it shrank while being read
-        return fail(FileRole::Source, Step::Read, sourcePath,
-                    "it ended after " + std::to_string(prefix->bytes.size()) + " bytes");
-    }
     const SourceRegions source = readSourceRegions(prefix->bytes);
     prefix->bytes = {};
     const TargetRegions converted = convertRegions(source);

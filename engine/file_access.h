@@ -50,7 +50,9 @@ struct FilePrefix {
     std::uintmax_t fileSize = 0;      // the whole file's size when it was opened
 };
 
-// Reads up to `limit` bytes from the start of an existing regular file.
+// Reads up to `limit` bytes from the start of an existing regular file. A file
+// that ends before its size said (it is being changed) is a Read failure, here
+// and in readIfExists.
 std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit,
                                                 SystemCalls& calls = systemCalls());
 

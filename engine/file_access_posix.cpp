@@ -185,6 +185,14 @@ private:
     std::string name_;
 };
 
+// A file that ends before the size it had when it was opened is being
+// changed by someone else: its bytes cannot be trusted.
+std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
+    return std::unexpected(IoFailure{IoStep::Read,
+                                     "it ended after " + std::to_string(got) + " of its " + std::to_string(size) +
+                                         " bytes (is it being changed?)"});
+}
+
 bool unnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
 }  // namespace
@@ -197,7 +205,7 @@ std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::si
     prefix.bytes.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(limit, prefix.fileSize)));
     auto got = readFully(calls, file->fd.get(), prefix.bytes);
     if (!got) return std::unexpected(got.error());
-    prefix.bytes.resize(*got);
+    if (*got < prefix.bytes.size()) return shrank(*got, prefix.fileSize);
     return prefix;
 }
 
@@ -218,6 +226,8 @@ std::expected<std::optional<std::vector<std::uint8_t>>, IoFailure> readIfExists(
         if (total < bytes.size()) break;
         bytes.resize(bytes.size() * 2);
     }
+    if (total < static_cast<std::uintmax_t>(file->status.st_size))
+        return shrank(total, static_cast<std::uintmax_t>(file->status.st_size));
     bytes.resize(total);
     return bytes;
 }
