@@ -3,7 +3,10 @@
 // came while checking the written file, the complete new ones.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <filesystem>
 #include <map>
 
 #include "conversion_run.h"
@@ -171,6 +174,54 @@ TEST_F(FileFaults, EachStepIsNamed) {
     expectStep(Call::Fsync, 1, EIO, FileRole::Target, Step::Flush);
     expectStep(Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace);
     expectStep(Call::Open, 5, EIO, FileRole::Target, Step::Verify);
+}
+
+// Plants a symbolic link to a victim file at exactly the name the run is
+// about to create or link its temporary file under, as an attacker sharing
+// the folder might; the first time for unnamed files, which are given a name
+// just before the rename, and once more with unnamed files unavailable.
+class PlantingCalls : public files::SystemCalls {
+public:
+    PlantingCalls(std::string victim, bool unnamedAvailable) : victim_(std::move(victim)), unnamed_(unnamedAvailable) {}
+    int planted = 0;
+
+    int open(const char* path, int flags, mode_t mode) override {
+        if ((flags & O_TMPFILE) == O_TMPFILE && !unnamed_) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        if ((flags & O_CREAT) != 0 && planted == 0) plant(path);
+        return SystemCalls::open(path, flags, mode);
+    }
+    int link(int fd, const char* path) override {
+        if (planted == 0) plant(path);
+        return SystemCalls::link(fd, path);
+    }
+
+private:
+    void plant(const char* path) {
+        std::filesystem::create_symlink(victim_, path);
+        ++planted;
+    }
+    std::string victim_;
+    bool unnamed_;
+};
+
+TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
+    const std::string victim = folder.file("victim");
+    for (const bool unnamed : {true, false}) {
+        reset();
+        writeBytes(victim, {1, 2, 3});
+        PlantingCalls calls(victim, unnamed);
+        const auto result = runConversion(source, target, {}, calls);
+        ASSERT_TRUE(result) << result.error().message();
+        EXPECT_EQ(calls.planted, 1);
+        EXPECT_EQ(readBytes(victim), (Bytes{1, 2, 3})) << "written through a planted link";
+        EXPECT_EQ(readBytes(target), converted);
+        EXPECT_EQ(folder.names().size(), 4u);  // one, two, victim and the planted link, left alone
+        for (const auto& name : folder.names())
+            if (name.starts_with(".two.state.tavro-")) std::filesystem::remove(folder.file(name));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+// `tavro convert` killed at random moments, and two runs racing for one
+// target: the target always holds either its old bytes or a complete result.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "cli_runner.h"
+
+extern char** environ;
+
+namespace tavro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+pid_t startConvert(const std::string& source, const std::string& target) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string program = TAVRO_CLI, command = "convert";
+    std::string sourceArgument = source, targetArgument = target;
+    char* argv[] = {program.data(), command.data(), sourceArgument.data(), targetArgument.data(), nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, TAVRO_CLI, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? pid : -1;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+std::vector<fs::path> temporaryFiles(const fs::path& where) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(where))
+        if (entry.path().filename().string().find(".tavro-") != std::string::npos) found.push_back(entry.path());
+    return found;
+}
+
+class KilledRuns : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string source = folder.file("one.state");
+    std::string target = folder.file("two.state");
+    Bytes targetBytes = readBytes(TAVRO_SAMPLE_TARGET);
+    Bytes converted;
+
+    void SetUp() override {
+        fs::copy_file(TAVRO_SAMPLE_SOURCE, source);
+        writeBytes(target, targetBytes);
+        ASSERT_EQ(runCli(folder, {"convert", source, target}).status, 0);
+        converted = readBytes(target);
+        writeBytes(target, targetBytes);
+    }
+};
+
+TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
+    // How long a whole run takes here, to spread the kills over it.
+    const auto start = std::chrono::steady_clock::now();
+    waitFor(startConvert(source, target));
+    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    writeBytes(target, targetBytes);
+
+    std::mt19937 random(42);
+    std::uniform_int_distribution<long> delay(0, std::max<long>(1, static_cast<long>(runTime.count() * 5 / 4)));
+    int old = 0, complete = 0, finished = 0, leftovers = 0;
+    constexpr int kRuns = 250;
+    for (int run = 0; run < kRuns; ++run) {
+        const pid_t pid = startConvert(source, target);
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        ::kill(pid, SIGKILL);
+        const int status = waitFor(pid);
+        if (WIFEXITED(status)) ++finished;
+
+        const Bytes after = readBytes(target);
+        if (after == targetBytes) {
+            ++old;
+        } else {
+            ASSERT_EQ(after, converted) << "run " << run << " left a torn target";
+            ++complete;
+            writeBytes(target, targetBytes);
+        }
+        const auto temporary = temporaryFiles(folder.path());
+        ASSERT_LE(temporary.size(), 1u) << "run " << run;
+        for (const auto& path : temporary) {
+            ++leftovers;
+            fs::remove(path);
+        }
+    }
+    std::printf("%d killed runs: %d left the old target, %d the complete one (%d had finished); "
+                "%d left a temporary file\n",
+                kRuns, old, complete, finished, leftovers);
+    EXPECT_EQ(old + complete, kRuns);
+}
+
+TEST_F(KilledRuns, RacingRunsLeaveOneCompleteResult) {
+    // A second source whose result differs from the first one's.
+    Bytes otherSource = readBytes(source);
+    for (std::size_t i = 0x12478; i < 0x12478 + 32768; ++i) otherSource[i] = static_cast<std::uint8_t>(~otherSource[i]);
+    const std::string other = folder.file("other.state");
+    writeBytes(other, otherSource);
+    ASSERT_EQ(runCli(folder, {"convert", other, target}).status, 0);
+    const Bytes otherConverted = readBytes(target);
+    ASSERT_NE(otherConverted, converted);
+
+    for (int round = 0; round < 40; ++round) {
+        writeBytes(target, targetBytes);
+        const pid_t first = startConvert(source, target);
+        const pid_t second = startConvert(other, target);
+        ASSERT_GT(first, 0);
+        ASSERT_GT(second, 0);
+        waitFor(first);
+        waitFor(second);
+        const Bytes after = readBytes(target);
+        ASSERT_TRUE(after == converted || after == otherConverted) << "round " << round << " tore the target";
+        ASSERT_TRUE(temporaryFiles(folder.path()).empty()) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace tavro::testing
