@@ -15,5 +15,6 @@ struct Command {
 };
 
 Command addConvertCommand(CLI::App& app);
+Command addRenderCommand(CLI::App& app);
 
 }  // namespace tavro::cli

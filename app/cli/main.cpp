@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
 
     const std::vector<tavro::cli::Command> commands{
         tavro::cli::addConvertCommand(app),
+        tavro::cli::addRenderCommand(app),
     };
 
     try {

@@ -1,0 +1,391 @@
+#include "level_render.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "file_access.h"
+#include "region_map.h"
+
+namespace tavro::render {
+namespace {
+
+constexpr std::size_t kSaveStateEnd = kVideoRamOffset + kVideoRamBytes;
+constexpr std::size_t kPaletteAddress = 0xFB00;
+constexpr unsigned kBlockCount = 768;
+constexpr int kBlockPixels = 16;
+
+struct Format {
+    std::size_t blockTable;
+    std::size_t layout;
+    int layoutRows;
+    int cellsPerRow;      // in one plane
+    int entriesPerSide;   // of a chunk
+    unsigned cellMask;
+    unsigned hflipBit;
+    unsigned vflipBit;
+    std::size_t chunkBytes;
+    std::size_t firstChunkAddress;  // where chunk 1 is stored
+
+    constexpr int cellPixels() const { return entriesPerSide * kBlockPixels; }
+    constexpr std::size_t chunkAddress(unsigned chunk) const { return firstChunkAddress + (chunk - 1) * chunkBytes; }
+};
+
+constexpr Format kFirstGame{0xB000, 0xA400, 8, 64, 16, 0x7F, 11, 12, 512, 0};
+constexpr Format kSecondGame{0x9000, 0x8000, 16, 128, 8, 0xFF, 10, 11, 128, 128};
+
+// Everything a format can name lies inside main RAM, and a plane has the
+// same size in both games.
+constexpr bool fitsInRam(const Format& f) {
+    const auto lastChunk = static_cast<std::size_t>(f.cellMask);
+    return f.blockTable + kBlockCount * 8 <= kRamBytes &&
+           f.layout + static_cast<std::size_t>(f.layoutRows * f.cellsPerRow * 2) <= kRamBytes &&
+           f.firstChunkAddress + lastChunk * f.chunkBytes <= kRamBytes &&
+           f.chunkBytes == static_cast<std::size_t>(f.entriesPerSide * f.entriesPerSide * 2) &&
+           f.layoutRows * f.cellPixels() == kPlaneHeight && f.cellsPerRow * f.cellPixels() == kPlaneWidth;
+}
+static_assert(fitsInRam(kFirstGame) && fitsInRam(kSecondGame));
+static_assert(0x800 * 32 == kVideoRamBytes);  // every pattern index lies in video RAM
+static_assert(kPaletteAddress + kPaletteEntries * 2 <= kRamBytes);
+
+const Format& formatOf(Game game) { return game == Game::First ? kFirstGame : kSecondGame; }
+
+unsigned word(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<unsigned>(bytes[offset] << 8 | bytes[offset + 1]);
+}
+
+unsigned cellAt(const LevelMemory& level, const Format& f, Plane plane, int row, int column) {
+    const int planeColumn = column + (plane == Plane::Background ? f.cellsPerRow : 0);
+    const auto offset = static_cast<std::size_t>(row * f.cellsPerRow * 2 + planeColumn);
+    return level.ram()[f.layout + offset] & f.cellMask;
+}
+
+CellBox clip(CellBox box, const Format& f) {
+    const int left = std::clamp(box.column, 0, f.cellsPerRow);
+    const int top = std::clamp(box.row, 0, f.layoutRows);
+    const int right = std::clamp(box.column + std::max(box.columns, 0), left, f.cellsPerRow);
+    const int bottom = std::clamp(box.row + std::max(box.rows, 0), top, f.layoutRows);
+    return {left, top, right - left, bottom - top};
+}
+
+// The 16x16 pixels of every block in each of its four entry flips, drawn the
+// first time a strip needs them: at most 3,072 small pictures, after which
+// drawing a strip is copying their rows.
+class BlockImages {
+public:
+    BlockImages(const LevelMemory& level, const Format& format)
+        : level_(level), format_(format), pixels_((kImages + 1) * kImageBytes, 0), drawn_(kImages + 1, 0) {
+        drawn_[kImages] = 1;  // the empty block, all transparent
+    }
+
+    // The picture of the block a chunk entry names, 16 rows of 16 bytes.
+    const std::uint8_t* image(unsigned entry) {
+        const unsigned block = entry & 0x3FF;
+        if (block >= kBlockCount) return empty();  // past the block table: nothing
+        const unsigned hflip = (entry >> format_.hflipBit) & 1;
+        const unsigned vflip = (entry >> format_.vflipBit) & 1;
+        const std::size_t index = block * 4 + vflip * 2 + hflip;
+        std::uint8_t* pixels = &pixels_[index * kImageBytes];
+        if (drawn_[index] == 0) {
+            draw(block, hflip, vflip, pixels);
+            drawn_[index] = 1;
+        }
+        return pixels;
+    }
+
+    const std::uint8_t* empty() const { return &pixels_[kImages * kImageBytes]; }
+
+private:
+    static constexpr std::size_t kImages = kBlockCount * 4;
+    static constexpr std::size_t kImageBytes = kBlockPixels * kBlockPixels;
+
+    void draw(unsigned block, unsigned hflip, unsigned vflip, std::uint8_t* pixels) const {
+        const auto ram = level_.ram();
+        const auto video = level_.videoRam();
+        for (unsigned quarter = 0; quarter < 4; ++quarter) {
+            // A mirrored block takes its patterns from the opposite side and
+            // turns each of them over as well.
+            const unsigned slot = quarter ^ (vflip * 2 + hflip);
+            const unsigned pattern = word(ram, format_.blockTable + block * 8 + slot * 2);
+            const std::size_t art = (pattern & 0x7FF) * 32;
+            const unsigned mirrorX = (((pattern >> 11) & 1) ^ hflip) * 7;
+            const unsigned mirrorY = (((pattern >> 12) & 1) ^ vflip) * 7;
+            const unsigned line = ((pattern >> 13) & 3) * 16;
+            std::uint8_t* out = pixels + (quarter / 2) * 8 * kBlockPixels + (quarter % 2) * 8;
+            for (unsigned y = 0; y < 8; ++y) {
+                for (unsigned x = 0; x < 8; ++x) {
+                    const unsigned sx = x ^ mirrorX, sy = y ^ mirrorY;
+                    const std::uint8_t pair = video[art + sy * 4 + sx / 2];
+                    const unsigned colour = (sx % 2 == 0) ? pair >> 4 : pair & 0x0F;
+                    out[y * kBlockPixels + x] = static_cast<std::uint8_t>(colour == 0 ? 0 : line + colour);
+                }
+            }
+        }
+    }
+
+    const LevelMemory& level_;
+    const Format& format_;
+    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint8_t> drawn_;
+};
+
+// Draws 16 pixel rows (one row of blocks) of the cells of a box. `rows` points
+// at the strip's top-left pixel; a pixel row is `stride` bytes. Every pixel of
+// the strip is written, one whole pixel row after the other.
+class StripPainter {
+public:
+    StripPainter(const LevelMemory& level, Game game, Plane plane, CellBox box)
+        : level_(level), format_(formatOf(game)), plane_(plane), box_(box), images_(level, format_),
+          blocks_(static_cast<std::size_t>(box.columns * format_.entriesPerSide)) {}
+
+    int stripCount() const { return box_.rows * format_.entriesPerSide; }
+    std::size_t width() const { return blocks_.size() * kBlockPixels; }
+
+    void paint(int strip, std::uint8_t* rows, std::size_t stride) {
+        assert(strip >= 0 && strip < stripCount());
+        const int cellRow = box_.row + strip / format_.entriesPerSide;
+        const int entryRow = strip % format_.entriesPerSide;
+        const auto perCell = static_cast<std::size_t>(format_.entriesPerSide);
+        auto block = blocks_.begin();
+        for (int c = 0; c < box_.columns; ++c) {
+            const unsigned chunk = cellAt(level_, format_, plane_, cellRow, box_.column + c);
+            if (chunk == 0) {
+                block = std::fill_n(block, perCell, images_.empty());
+                continue;
+            }
+            const std::size_t entries = format_.chunkAddress(chunk) + static_cast<std::size_t>(entryRow) * perCell * 2;
+            for (std::size_t e = 0; e < perCell; ++e) *block++ = images_.image(word(level_.ram(), entries + e * 2));
+        }
+        for (std::size_t y = 0; y < kBlockPixels; ++y) {
+            std::uint8_t* out = rows + y * stride;
+            for (const std::uint8_t* image : blocks_) {
+                std::memcpy(out, image + y * kBlockPixels, kBlockPixels);
+                out += kBlockPixels;
+            }
+        }
+    }
+
+private:
+    const LevelMemory& level_;
+    const Format& format_;
+    Plane plane_;
+    CellBox box_;
+    BlockImages images_;
+    std::vector<const std::uint8_t*> blocks_;  // the blocks of the strip, left to right
+};
+
+// Accumulates pixel rows of an indexed picture into box averages.
+class Downscaler {
+public:
+    Downscaler(std::size_t width, std::size_t height, int factor, const Palette& palette)
+        : width_(width), height_(height), factor_(static_cast<std::size_t>(std::max(factor, 1))),
+          outWidth_((width + factor_ - 1) / factor_), sums_(outWidth_ * 4, 0) {
+        out_.width = static_cast<int>(outWidth_);
+        out_.height = static_cast<int>((height + factor_ - 1) / factor_);
+        out_.pixels.assign(outWidth_ * static_cast<std::size_t>(out_.height) * 4, 0);
+        // Four 16-bit lanes: red, green, blue and an opaque count. A lane sums
+        // at most kLaneRun pixels of up to 255 before it is spilled.
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const Rgba& c = palette[i];
+            if (c.a == 0) continue;
+            lanes_[i] = std::uint64_t{c.r} | std::uint64_t{c.g} << 16 | std::uint64_t{c.b} << 32 | 1ull << 48;
+        }
+    }
+
+    void addRow(const std::uint8_t* pixels) {
+        for (std::size_t ox = 0; ox < outWidth_; ++ox) {
+            const std::size_t begin = ox * factor_;
+            const std::size_t end = std::min(begin + factor_, width_);
+            std::uint64_t* sum = &sums_[ox * 4];
+            for (std::size_t run = begin; run < end; run += kLaneRun) {
+                const std::size_t runEnd = std::min(run + kLaneRun, end);
+                std::uint64_t packed = 0;
+                for (std::size_t x = run; x < runEnd; ++x) packed += lanes_[pixels[x]];
+                sum[0] += packed & 0xFFFF;
+                sum[1] += (packed >> 16) & 0xFFFF;
+                sum[2] += (packed >> 32) & 0xFFFF;
+                sum[3] += packed >> 48;
+            }
+        }
+        ++row_;
+        if (row_ % factor_ == 0 || row_ == height_) emitRow();
+    }
+
+    RgbaImage take() { return std::move(out_); }
+
+private:
+    static constexpr std::size_t kLaneRun = 256;
+
+    void emitRow() {
+        const std::size_t outRow = (row_ - 1) / factor_;
+        const std::size_t rowsInBox = row_ - outRow * factor_;
+        std::uint8_t* out = &out_.pixels[outRow * outWidth_ * 4];
+        for (std::size_t ox = 0; ox < outWidth_; ++ox) {
+            std::uint64_t* sum = &sums_[ox * 4];
+            const std::uint64_t count = sum[3];
+            if (count != 0) {
+                const std::size_t columns = std::min(factor_, width_ - ox * factor_);
+                const std::uint64_t total = rowsInBox * columns;
+                for (int channel = 0; channel < 3; ++channel)
+                    out[ox * 4 + static_cast<std::size_t>(channel)] =
+                        static_cast<std::uint8_t>((sum[channel] + count / 2) / count);
+                out[ox * 4 + 3] = static_cast<std::uint8_t>((count * 255 + total / 2) / total);
+            }
+            std::fill_n(sum, 4, 0);
+        }
+    }
+
+    std::size_t width_;
+    std::size_t height_;
+    std::size_t factor_;
+    std::size_t outWidth_;
+    std::size_t row_ = 0;
+    std::array<std::uint64_t, 256> lanes_{};
+    std::vector<std::uint64_t> sums_;
+    RgbaImage out_;
+};
+
+std::string withThousands(std::size_t value) {
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+std::string planeName(Plane plane) { return plane == Plane::Foreground ? "foreground" : "background"; }
+
+}  // namespace
+
+std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
+    if (state.size() < kMinSaveStateSize) {
+        return std::unexpected("too short to hold a level: " + withThousands(state.size()) +
+                               " bytes, a save state has at least " + withThousands(kMinSaveStateSize));
+    }
+    LevelMemory level;
+    const auto ram = state.subspan(kMainRamOffset, kRamBytes);
+    std::copy(ram.begin(), ram.end(), level.ram_.begin());
+    const auto video = state.subspan(kVideoRamOffset, std::min(kVideoRamBytes, state.size() - kVideoRamOffset));
+    std::copy(video.begin(), video.end(), level.videoRam_.begin());
+    return level;
+}
+
+std::expected<LevelMemory, std::string> LevelMemory::load(const std::string& path) {
+    auto prefix = files::readPrefix(path, kSaveStateEnd);
+    if (!prefix) {
+        const char* verb = prefix.error().step == files::IoStep::Open ? "open" : "read";
+        return std::unexpected(std::string("cannot ") + verb + " " + path + ": " + prefix.error().reason);
+    }
+    auto level = fromSaveState(prefix->bytes);
+    if (!level) return std::unexpected(path + " is " + level.error());
+    return level;
+}
+
+int cellPixels(Game game) { return formatOf(game).cellPixels(); }
+
+CellBox wholePlane(Game game) {
+    const Format& f = formatOf(game);
+    return {0, 0, f.cellsPerRow, f.layoutRows};
+}
+
+std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane) {
+    const Format& f = formatOf(game);
+    int left = f.cellsPerRow, right = -1, top = f.layoutRows, bottom = -1;
+    for (int row = 0; row < f.layoutRows; ++row) {
+        for (int column = 0; column < f.cellsPerRow; ++column) {
+            if (cellAt(level, f, plane, row, column) == 0) continue;
+            left = std::min(left, column);
+            right = std::max(right, column);
+            top = std::min(top, row);
+            bottom = std::max(bottom, row);
+        }
+    }
+    if (right < 0) return std::nullopt;
+    return CellBox{left, top, right - left + 1, bottom - top + 1};
+}
+
+Palette readPalette(const LevelMemory& level) {
+    Palette palette{};
+    const auto spread = [](unsigned threeBits) { return static_cast<std::uint8_t>(threeBits * 255 / 7); };
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        if (i % 16 == 0) continue;  // colour 0 of a line is transparent
+        const unsigned colour = word(level.ram(), kPaletteAddress + i * 2);
+        palette[i] = {spread((colour >> 1) & 7), spread((colour >> 5) & 7), spread((colour >> 9) & 7), 255};
+    }
+    return palette;
+}
+
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane) {
+    return drawPlane(level, game, plane, wholePlane(game));
+}
+
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box, IndexedImage recycled) {
+    const Format& f = formatOf(game);
+    box = clip(box, f);
+    IndexedImage image = std::move(recycled);
+    image.width = box.columns * f.cellPixels();
+    image.height = box.rows * f.cellPixels();
+    // Every pixel is painted below, so kept bytes need no clearing.
+    image.pixels.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+    if (image.pixels.empty()) return image;
+
+    StripPainter painter(level, game, plane, box);
+    const std::size_t stride = painter.width();
+    for (int strip = 0; strip < painter.stripCount(); ++strip)
+        painter.paint(strip, &image.pixels[static_cast<std::size_t>(strip) * kBlockPixels * stride], stride);
+    return image;
+}
+
+RgbaImage toRgba(const IndexedImage& image, const Palette& palette) {
+    RgbaImage out{image.width, image.height, std::vector<std::uint8_t>(image.pixels.size() * 4)};
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        const Rgba c = image.pixels[i] < palette.size() ? palette[image.pixels[i]] : Rgba{};
+        out.pixels[i * 4] = c.r;
+        out.pixels[i * 4 + 1] = c.g;
+        out.pixels[i * 4 + 2] = c.b;
+        out.pixels[i * 4 + 3] = c.a;
+    }
+    return out;
+}
+
+RgbaImage scaleDown(const IndexedImage& image, const Palette& palette, int factor) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+        return {};
+    const auto width = static_cast<std::size_t>(image.width);
+    const auto height = static_cast<std::size_t>(image.height);
+    Downscaler scaler(width, height, factor, palette);
+    for (std::size_t y = 0; y < height; ++y) scaler.addRow(&image.pixels[y * width]);
+    return scaler.take();
+}
+
+RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox box, int factor) {
+    const Format& f = formatOf(game);
+    box = clip(box, f);
+    StripPainter painter(level, game, plane, box);
+    const std::size_t width = painter.width();
+    const auto height = static_cast<std::size_t>(box.rows * f.cellPixels());
+    Downscaler scaler(width, height, factor, readPalette(level));
+    std::vector<std::uint8_t> strip(width * kBlockPixels);
+    for (int s = 0; s < painter.stripCount(); ++s) {
+        painter.paint(s, strip.data(), width);
+        for (std::size_t y = 0; y < kBlockPixels; ++y) scaler.addRow(&strip[y * width]);
+    }
+    return scaler.take();
+}
+
+int fitFactor(int width, int maxWidth) {
+    maxWidth = std::max(maxWidth, 1);
+    return std::max(1, (width + maxWidth - 1) / maxWidth);
+}
+
+std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,
+                                                  int maxWidth) {
+    const auto box = usedCells(level, game, plane);
+    if (!box) return std::unexpected("the " + planeName(plane) + " layout is empty");
+    return drawScaled(level, game, plane, *box, fitFactor(box->columns * cellPixels(game), maxWidth));
+}
+
+}  // namespace tavro::render

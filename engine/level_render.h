@@ -1,0 +1,143 @@
+// Pictures of the level held in a save state, drawn from its main-RAM and
+// video-RAM images. Pure C++: the window and the command line both call this.
+//
+// What is read (words big-endian):
+//   palette  4 lines of 16 colours at RAM 0xFB00, one word each: blue in bits
+//            11-9, green 7-5, red 3-1 (3 bits spread evenly over 0-255).
+//            Colour 0 of every line is transparent.
+//   pattern  8x8 pixels of 4-bit colours, 32 bytes at video RAM index * 32;
+//            4 bytes a row, the high nibble of a byte is the left pixel.
+//   block    16x16 pixels: four pattern words (top-left, top-right,
+//            bottom-left, bottom-right), 8 bytes in the block table of 768
+//            blocks. Pattern word: index bits 10-0, horizontal flip 11,
+//            vertical flip 12, palette line 14-13, priority 15 (ignored: a
+//            plane is drawn flat).
+//   chunk    a square of entries: block number in bits 9-0 (768 and above
+//            draw nothing) and two flip bits that mirror the whole block: its
+//            four patterns change places and each pattern's own flip toggles.
+//   layout   rows of cells naming chunks, foreground cells then background.
+//
+//                first game                     second game
+//   blocks       RAM 0xB000                     RAM 0x9000
+//   chunk        16x16 entries (256x256 px),    8x8 entries (128x128 px),
+//                chunk c >= 1 at (c - 1) * 512  chunk c at c * 128
+//   entry flips  horizontal bit 11, vertical 12 horizontal bit 10, vertical 11
+//   layout       RAM 0xA400, 8 rows of 64 + 64  RAM 0x8000, 16 rows of 128 + 128
+//   cell         chunk number in bits 6-0       chunk number (whole byte)
+//
+// A cell naming chunk 0 is empty in both games (the converter leaves the
+// second game's chunk 0 blank and uses cell 0 for "nothing here").
+// A plane is 16,384 x 2,048 pixels in both games.
+//
+// An indexed picture holds palette line * 16 + colour per pixel, 0 where
+// transparent. Every read is bounded by the fixed-size images that
+// LevelMemory holds, whatever the save state's bytes say.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tavro::render {
+
+enum class Game { First, Second };
+enum class Plane { Foreground, Background };
+
+inline constexpr int kPlaneWidth = 16384;
+inline constexpr int kPlaneHeight = 2048;
+inline constexpr std::size_t kRamBytes = 65536;
+inline constexpr std::size_t kVideoRamBytes = 65536;
+inline constexpr int kPaletteEntries = 64;
+
+// The main-RAM and video-RAM images of one save state, copied out of its bytes.
+class LevelMemory {
+public:
+    // Refuses a state too short to hold main RAM and the pattern half of video
+    // RAM (kMinSaveStateSize); video-RAM bytes past the end of a shorter state
+    // read as 0.
+    static std::expected<LevelMemory, std::string> fromSaveState(std::span<const std::uint8_t> state);
+
+    // Reads the save state at `path` through the engine's file access. The
+    // error is one line naming the file.
+    static std::expected<LevelMemory, std::string> load(const std::string& path);
+
+    std::span<const std::uint8_t> ram() const { return ram_; }
+    std::span<const std::uint8_t> videoRam() const { return videoRam_; }
+
+private:
+    LevelMemory() : ram_(kRamBytes, 0), videoRam_(kVideoRamBytes, 0) {}
+    std::vector<std::uint8_t> ram_;
+    std::vector<std::uint8_t> videoRam_;
+};
+
+struct Rgba {
+    std::uint8_t r = 0, g = 0, b = 0, a = 0;
+    friend bool operator==(const Rgba&, const Rgba&) = default;
+};
+
+// Indexed by palette line * 16 + colour; transparent entries are {0, 0, 0, 0}.
+using Palette = std::array<Rgba, kPaletteEntries>;
+
+struct IndexedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;  // row-major, one byte a pixel
+};
+
+struct RgbaImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;  // row-major, R G B A, straight alpha
+};
+
+// A rectangle of layout cells within one plane.
+struct CellBox {
+    int column = 0;
+    int row = 0;
+    int columns = 0;
+    int rows = 0;
+    friend bool operator==(const CellBox&, const CellBox&) = default;
+};
+
+int cellPixels(Game game);  // 256 or 128
+CellBox wholePlane(Game game);
+
+// The smallest box holding every cell that names a chunk; nullopt when none does.
+std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane);
+
+Palette readPalette(const LevelMemory& level);
+
+// The plane, or the cells of `box` (clipped to the plane), as an indexed picture.
+// A picture passed as `recycled` lends its storage to the new one, which saves
+// a fresh allocation (and its page faults) when pictures are drawn repeatedly.
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane);
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box,
+                       IndexedImage recycled = {});
+
+RgbaImage toRgba(const IndexedImage& image, const Palette& palette);
+
+// Scaling down by `factor` (values below 1 count as 1): each output pixel is the
+// box average of up to factor x factor input pixels with premultiplied alpha:
+// its colour is the mean of the opaque pixels' colours, its alpha 255 times
+// the opaque share. Boxes at the right and bottom edges may be smaller. A
+// picture whose pixel count does not match its size gives an empty result.
+RgbaImage scaleDown(const IndexedImage& image, const Palette& palette, int factor);
+
+// The same picture as scaleDown(drawPlane(level, game, plane, box), palette,
+// factor), drawn a strip at a time without the full-size picture.
+RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox box, int factor);
+
+// The smallest factor that brings `width` pixels within `maxWidth`.
+int fitFactor(int width, int maxWidth);
+
+// The window's picture: the used cells of a plane scaled down by the smallest
+// whole factor that fits `maxWidth`. The error is a short reason to show.
+std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,
+                                                  int maxWidth);
+
+}  // namespace tavro::render
