@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   desktop-file-utils appstream hyperfine time valgrind
+  clang-19 libclang-rt-19-dev
 )
 
 missing=()

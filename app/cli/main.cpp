@@ -1,33 +1,9 @@
 // tavro: the command-line front end of tavro-conversor.
 #include <iostream>
-#include <vector>
 
-#include <CLI/CLI.hpp>
-
-#include "commands.h"
+#include "command_line.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"tavro-conversor: carries a level from a Tavro 1 save state into a Tavro 2 save state.",
-                 "tavro"};
-    app.set_version_flag("--version", TAVRO_VERSION);
-    app.require_subcommand(1);
-
-    const std::vector<tavro::cli::Command> commands{
-        tavro::cli::addConvertCommand(app),
-        tavro::cli::addRenderCommand(app),
-    };
-
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
-        const CLI::App* chosen = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        std::cerr << "tavro: " << error.what() << "\n\n" << chosen->help();
-        return 2;
-    }
-
-    for (const auto& command : commands) {
-        if (command.subcommand->parsed()) return command.run();
-    }
-    return 2;  // unreachable: a subcommand is required
+    const auto invocation = tavro::cli::parseCommandLine(argc, argv, std::cout, std::cerr);
+    return invocation.run ? invocation.run() : invocation.status;
 }

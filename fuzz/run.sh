@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs every fuzzer for a bounded time, starting from the seed corpus kept in
+# fuzz/corpus/NAME (which is left as it is). Fails on any finding.
+#   fuzz/run.sh BUILD_DIR SECONDS_PER_HARNESS
+set -euo pipefail
+build=${1:-build-fuzz}
+seconds=${2:-60}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+status=0
+for fuzzer in "$build"/fuzz/tavro_*_fuzzer; do
+  name=$(basename "$fuzzer" _fuzzer); name=${name#tavro_}
+  mkdir -p "$work/$name" "$work/$name-findings"
+  echo "== $name: ${seconds}s"
+  if ! "$fuzzer" -max_total_time="$seconds" -max_len=400000 -timeout=10 -rss_limit_mb=2048 \
+       -artifact_prefix="$work/$name-findings/" -print_final_stats=1 \
+       "$work/$name" "$here/corpus/$name" >"$work/$name.log" 2>&1; then
+    status=1
+    tail -n 40 "$work/$name.log"
+    for finding in "$work/$name-findings"/*; do
+      [[ -e "$finding" ]] && echo "finding: $(basename "$finding") ($(stat -c %s "$finding") bytes)" && base64 -w0 "$finding" | head -c 2000 && echo
+    done
+  fi
+  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done' "$work/$name.log" || true
+done
+exit $status
