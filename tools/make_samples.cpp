@@ -47,17 +47,20 @@ private:
 unsigned colour(unsigned r, unsigned g, unsigned b) { return (b << 9) | (g << 5) | (r << 1); }
 
 void writePalette(SaveState& state) {
+    // Line 0 belongs to the player's character, which a conversion leaves to
+    // the target game: the level's art uses lines 1 to 3 only.
     const unsigned lines[4][16] = {
+        // character: blues and skin tones
+        {0, colour(0, 0, 0), colour(0, 0, 4), colour(1, 2, 7), colour(3, 4, 7), colour(7, 5, 3), colour(7, 6, 5),
+         colour(7, 7, 7), colour(6, 0, 0), 0, 0, 0, 0, 0, 0, 0},
         // terrain: black, white, browns, greens, greys, yellow, orange, red, blue
         {0, colour(0, 0, 0), colour(7, 7, 7), colour(3, 1, 0), colour(5, 3, 1), colour(6, 4, 2),
          colour(0, 3, 0), colour(1, 5, 1), colour(3, 7, 2), colour(2, 2, 2), colour(4, 4, 4),
          colour(6, 6, 6), colour(7, 7, 0), colour(7, 4, 0), colour(6, 1, 1), colour(1, 2, 6)},
-        // sky: blues from dark to light, then white clouds
+        // sky from dark to light, white clouds, then water
         {0, colour(0, 1, 4), colour(1, 2, 5), colour(1, 3, 6), colour(2, 4, 6), colour(3, 5, 7),
-         colour(4, 6, 7), colour(5, 6, 7), colour(6, 7, 7), colour(7, 7, 7), 0, 0, 0, 0, 0, 0},
-        // water
-        {0, colour(0, 1, 3), colour(0, 2, 5), colour(1, 4, 6), colour(5, 7, 7), 0, 0, 0, 0, 0, 0, 0,
-         0, 0, 0, 0},
+         colour(4, 6, 7), colour(5, 6, 7), colour(6, 7, 7), colour(7, 7, 7), colour(0, 1, 3), colour(0, 2, 5),
+         colour(1, 4, 6), colour(5, 7, 7), 0, 0},
         // rings and flowers
         {0, colour(7, 6, 0), colour(7, 4, 0), colour(5, 2, 0), colour(7, 7, 5), colour(7, 2, 5),
          colour(7, 0, 3), 0, 0, 0, 0, 0, 0, 0, 0, 0},
@@ -101,7 +104,7 @@ void drawPatterns(SaveState& state) {
         return dx * dx + 2 * dy * dy < 14 ? 9u : 0u;
     });
     drawPattern(state, kWave, [](unsigned x, unsigned y) {
-        return y == (x % 4 < 2 ? 1u : 2u) ? 4u : (y < 4 ? 3u : 2u);
+        return y == (x % 4 < 2 ? 1u : 2u) ? 13u : (y < 4 ? 12u : 11u);
     });
     drawPattern(state, kRing, [](unsigned x, unsigned y) {
         const int dx = 2 * static_cast<int>(x) - 7, dy = 2 * static_cast<int>(y) - 7;
@@ -122,6 +125,7 @@ void drawPatterns(SaveState& state) {
 
 constexpr unsigned kHFlip = 1u << 11, kVFlip = 1u << 12;
 unsigned line(unsigned palette) { return palette << 13; }
+const unsigned kTerrain = line(1), kSkyLine = line(2), kItems = line(3);
 
 enum Block : unsigned {
     kGrassBlock = 1, kDirtBlock, kSlopeBlock, kBrickBlock, kStoneBlock, kSkyBlock, kCloudBlock,
@@ -137,17 +141,18 @@ void writeBlock(SaveState& state, unsigned block, std::initializer_list<unsigned
 }
 
 void writeBlocks(SaveState& state) {
-    writeBlock(state, kGrassBlock, {kGrassTop, kGrassTop | kHFlip, kDirt, kDirt | kHFlip});
-    writeBlock(state, kDirtBlock, {kDirt, kChecker, kChecker | kHFlip, kDirt | kVFlip});
-    writeBlock(state, kSlopeBlock, {0, kSlope, kSlope, kDirt});
-    writeBlock(state, kBrickBlock, {kBrick, kBrick | kHFlip, kBrick | kVFlip, kBrick});
-    writeBlock(state, kStoneBlock, {kStone, kStone | kHFlip, kStone | kVFlip, kStone | kHFlip | kVFlip});
-    writeBlock(state, kSkyBlock, {kSky | line(1), kSky | line(1), kSky | line(1), kSky | line(1)});
-    writeBlock(state, kCloudBlock, {kCloud | line(1), kCloud | line(1) | kHFlip, 0, 0});
-    writeBlock(state, kWaterBlock, {kWave | line(2), kWave | line(2) | kHFlip, kWave | line(2) | kVFlip, kWave | line(2)});
-    writeBlock(state, kRingBlock, {kRing | line(3), kRing | line(3), 0, 0});
-    writeBlock(state, kFlowerBlock, {0, 0, kFlower | 1u << 15, kFlower | kHFlip});
-    writeBlock(state, kHighBrickBlock, {kBrick | line(0) | 1u << 15, kStone, kStone, kBrick | kHFlip});
+    const unsigned t = kTerrain;
+    writeBlock(state, kGrassBlock, {kGrassTop | t, kGrassTop | t | kHFlip, kDirt | t, kDirt | t | kHFlip});
+    writeBlock(state, kDirtBlock, {kDirt | t, kChecker | t, kChecker | t | kHFlip, kDirt | t | kVFlip});
+    writeBlock(state, kSlopeBlock, {0, kSlope | t, kSlope | t, kDirt | t});
+    writeBlock(state, kBrickBlock, {kBrick | t, kBrick | t | kHFlip, kBrick | t | kVFlip, kBrick | t});
+    writeBlock(state, kStoneBlock, {kStone | t, kStone | t | kHFlip, kStone | t | kVFlip, kStone | t | kHFlip | kVFlip});
+    writeBlock(state, kSkyBlock, {kSky | kSkyLine, kSky | kSkyLine, kSky | kSkyLine, kSky | kSkyLine});
+    writeBlock(state, kCloudBlock, {kCloud | kSkyLine, kCloud | kSkyLine | kHFlip, 0, 0});
+    writeBlock(state, kWaterBlock, {kWave | kSkyLine, kWave | kSkyLine | kHFlip, kWave | kSkyLine | kVFlip, kWave | kSkyLine});
+    writeBlock(state, kRingBlock, {kRing | kItems, kRing | kItems, 0, 0});
+    writeBlock(state, kFlowerBlock, {0, 0, kFlower | t | 1u << 15, kFlower | t | kHFlip});
+    writeBlock(state, kHighBrickBlock, {kBrick | t | 1u << 15, kStone | t, kStone | t, kBrick | t | kHFlip});
 }
 
 // ---- chunks: first-game chunk k (k >= 1) is 16x16 entries at RAM (k-1)*512 ----
