@@ -66,10 +66,10 @@ std::expected<std::string, std::string> renderLevel(const RenderOptions& options
 
 Command addRenderCommand(CLI::App& app) {
     auto options = std::make_shared<RenderOptions>();
-    CLI::App* command = app.add_subcommand(
-        "render",
-        "Draw the level of a save state as a PNG picture, cropped to the cells its layout uses.\n"
-        "Scaled pictures average each N x N square of pixels (transparent pixels count as clear).");
+    CLI::App* command = app.add_subcommand("render", "Draw the level of a save state as a PNG picture");
+    command->footer(
+        "The picture is cropped to the cells the layout uses, unless --full. Scaled pictures average\n"
+        "each N x N square of pixels (transparent pixels count as clear). Exit status: 0 done, 1 failed, 2 usage.");
     command->add_option("--game", options->game, "Read SAVESTATE as a Tavro 1 or a Tavro 2 state")
         ->required()
         ->check(CLI::IsMember({1, 2}))
