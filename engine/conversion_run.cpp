@@ -83,8 +83,8 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     if (!prefix) return fail(FileRole::Source, sourcePath, prefix.error());
     if (prefix->fileSize < kMinSaveStateSize) {
         return fail(FileRole::Source, Step::Check, sourcePath,
-                    "it is " + std::to_string(prefix->fileSize) + " bytes long, and a save state has at least " +
-                        std::to_string(kMinSaveStateSize));
+                    "it is " + std::to_string(prefix->fileSize) + " bytes long; a save state has at least " +
+                        std::to_string(kMinSaveStateSize) + " bytes");
     }
     const SourceRegions source = readSourceRegions(prefix->bytes);
     prefix->bytes = {};

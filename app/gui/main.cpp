@@ -1,0 +1,119 @@
+// tavro-conversor: opens the window and runs until it is closed.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QTranslator>
+
+#include "main_window.h"
+#include "translations.h"
+
+namespace {
+
+// Ends the program once the window has been painted for the first time. Only
+// the start-up benchmark uses it (--quit-when-shown).
+class QuitWhenShown : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !quitting_) {
+            quitting_ = true;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool quitting_ = false;
+};
+
+void installTranslations(QCoreApplication& app) {
+    const QLocale locale;
+    if (std::unique_ptr<QTranslator> ours = tavro::ui::windowTranslator(locale))
+        app.installTranslator(ours.release());
+    // Qt's own texts (the file dialog's buttons), where the system has them.
+    auto qt = std::make_unique<QTranslator>();
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt.release());
+}
+
+struct Options {
+    bool quitWhenShown = false;
+};
+
+// Reads the command line; answers --help and --version and refuses what it
+// does not know, ending the program in those cases.
+Options parseCommandLine(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "main", "Carries the level of a Tavro 1 save state into a Tavro 2 save state."));
+    parser.addHelpOption();
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                     QCoreApplication::translate("main", "Displays version information."));
+    parser.addOption(version);
+    QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
+    quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(quitWhenShown);
+
+    parser.process(app);
+    if (parser.isSet(version)) {
+        std::printf("%s\n", TAVRO_VERSION);
+        std::exit(0);
+    }
+    return {parser.isSet(quitWhenShown)};
+}
+
+// --help and --version are answered without a window system, so they work
+// where there is no display.
+bool onlyAsksForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")
+            || argument == QLatin1String("-?") || argument == QLatin1String("--help-all")
+            || argument == QLatin1String("-v") || argument == QLatin1String("--version"))
+            return true;
+    }
+    return false;
+}
+
+void describeApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("tavro-conversor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVRO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavro-conversor"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (onlyAsksForText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        describeApplication();
+        installTranslations(app);
+        parseCommandLine(app);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    describeApplication();
+    installTranslations(app);
+    const Options options = parseCommandLine(app);
+
+    tavro::ui::Form1 window;
+    QuitWhenShown quitter;
+    if (options.quitWhenShown) window.installEventFilter(&quitter);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,220 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pt_BR">
+<context>
+    <name>WindowTexts</name>
+    <message>
+        <source>Choose both save states, then press Converter.</source>
+        <translation>Escolha os dois save states e clique em Converter.</translation>
+    </message>
+    <message>
+        <source>Choose the Tavro 1 and the Tavro 2 save states first.</source>
+        <translation>Escolha antes os save states do Tavro 1 e do Tavro 2.</translation>
+    </message>
+    <message>
+        <source>Choose the Tavro 1 save state first.</source>
+        <translation>Escolha antes o save state do Tavro 1.</translation>
+    </message>
+    <message>
+        <source>Choose the Tavro 2 save state first.</source>
+        <translation>Escolha antes o save state do Tavro 2.</translation>
+    </message>
+    <message>
+        <source>Now choose the Tavro 1 save state.</source>
+        <translation>Agora escolha o save state do Tavro 1.</translation>
+    </message>
+    <message>
+        <source>Now choose the Tavro 2 save state.</source>
+        <translation>Agora escolha o save state do Tavro 2.</translation>
+    </message>
+    <message>
+        <source>Ready: press Converter.</source>
+        <translation>Pronto: clique em Converter.</translation>
+    </message>
+    <message>
+        <source>Source and target are the same file: it will be patched in place.</source>
+        <translation>Origem e destino são o mesmo arquivo: ele será modificado no próprio lugar.</translation>
+    </message>
+    <message>
+        <source>Converting into %1…</source>
+        <translation>Convertendo para %1…</translation>
+    </message>
+    <message>
+        <source>Created and verified.</source>
+        <translation>Criado e verificado.</translation>
+    </message>
+    <message>
+        <source>Created.</source>
+        <translation>Criado.</translation>
+    </message>
+    <message>
+        <source>Patched and verified.</source>
+        <translation>Atualizado e verificado.</translation>
+    </message>
+    <message>
+        <source>Patched.</source>
+        <translation>Atualizado.</translation>
+    </message>
+    <message>
+        <source>Already up to date.</source>
+        <translation>Já estava atualizado.</translation>
+    </message>
+    <message>
+        <source>⚠ 1 layout cell (chunk 64+) left empty.</source>
+        <translation>⚠ 1 célula do layout (chunk 64+) ficou vazia.</translation>
+    </message>
+    <message>
+        <source>⚠ %1 layout cells (chunks 64+) left empty.</source>
+        <translation>⚠ %1 células do layout (chunks 64+) ficaram vazias.</translation>
+    </message>
+    <message>
+        <source>the Tavro 1 save state</source>
+        <translation>o save state do Tavro 1</translation>
+    </message>
+    <message>
+        <source>the Tavro 2 save state</source>
+        <translation>o save state do Tavro 2</translation>
+    </message>
+    <message>
+        <source>the backup of the Tavro 2 save state</source>
+        <translation>a cópia de segurança do save state do Tavro 2</translation>
+    </message>
+    <message>
+        <source>%1 has not been chosen</source>
+        <translation>%1 não foi escolhido</translation>
+    </message>
+    <message>
+        <source>could not open %1</source>
+        <translation>não foi possível abrir %1</translation>
+    </message>
+    <message>
+        <source>could not read %1</source>
+        <translation>não foi possível ler %1</translation>
+    </message>
+    <message>
+        <source>%1 is too short</source>
+        <translation>%1 é curto demais</translation>
+    </message>
+    <message>
+        <source>could not create a temporary file beside %1</source>
+        <translation>não foi possível criar um arquivo temporário para %1</translation>
+    </message>
+    <message>
+        <source>could not write %1</source>
+        <translation>não foi possível gravar %1</translation>
+    </message>
+    <message>
+        <source>could not flush %1 to disk</source>
+        <translation>não foi possível enviar %1 ao disco</translation>
+    </message>
+    <message>
+        <source>could not replace %1 with its new contents</source>
+        <translation>não foi possível substituir %1 pelo novo conteúdo</translation>
+    </message>
+    <message>
+        <source>%1 did not read back as written</source>
+        <translation>%1 não foi lido de volta como foi gravado</translation>
+    </message>
+    <message>
+        <source>could not remove %1</source>
+        <translation>não foi possível remover %1</translation>
+    </message>
+    <message>
+        <source>%1 has changed since the conversion</source>
+        <translation>%1 mudou desde a conversão</translation>
+    </message>
+    <message>
+        <source>could not use %1</source>
+        <translation>não foi possível usar %1</translation>
+    </message>
+    <message>
+        <source>Conversion failed: %1.</source>
+        <translation>Falha na conversão: %1.</translation>
+    </message>
+    <message>
+        <source>Undone: %1, which the conversion had created, was removed.</source>
+        <translation>Desfeito: %1, criado pela conversão, foi removido.</translation>
+    </message>
+    <message>
+        <source>Undone: %1 holds its previous contents again.</source>
+        <translation>Desfeito: %1 voltou ao conteúdo anterior.</translation>
+    </message>
+    <message>
+        <source>Undo refused: %1.</source>
+        <translation>Desfazer recusado: %1.</translation>
+    </message>
+    <message>
+        <source>Undo failed: %1.</source>
+        <translation>Falha ao desfazer: %1.</translation>
+    </message>
+    <message>
+        <source>Conversion failed</source>
+        <translation>Falha na conversão</translation>
+    </message>
+    <message>
+        <source>Undo refused</source>
+        <translation>Desfazer recusado</translation>
+    </message>
+    <message>
+        <source>Undo failed</source>
+        <translation>Falha ao desfazer</translation>
+    </message>
+    <message>
+        <source>Something unexpected went wrong: %1</source>
+        <translation>Algo inesperado deu errado: %1</translation>
+    </message>
+    <message>
+        <source>File: %1
+Reason: %2</source>
+        <translation>Arquivo: %1
+Motivo: %2</translation>
+    </message>
+    <message>
+        <source>The conversion failed: %1.</source>
+        <translation>A conversão falhou: %1.</translation>
+    </message>
+    <message>
+        <source>The undo was refused: %1; it was left as it is.</source>
+        <translation>O desfazer foi recusado: %1; ele foi deixado como está.</translation>
+    </message>
+    <message>
+        <source>The undo failed: %1.</source>
+        <translation>Não foi possível desfazer: %1.</translation>
+    </message>
+    <message>
+        <source>Choose the Tavro 1 save state to read (or drop it here)</source>
+        <translation>Escolha o save state do Tavro 1 a ler (ou solte-o aqui)</translation>
+    </message>
+    <message>
+        <source>Choose the Tavro 2 save state to patch (or drop it here)</source>
+        <translation>Escolha o save state do Tavro 2 a modificar (ou solte-o aqui)</translation>
+    </message>
+    <message>
+        <source>Carry the Tavro 1 level into the Tavro 2 save state</source>
+        <translation>Levar a fase do Tavro 1 para o save state do Tavro 2</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Desfazer</translation>
+    </message>
+    <message>
+        <source>Put %1 back as it was before the conversion (%2)</source>
+        <translation>Devolver %1 ao estado anterior à conversão (%2)</translation>
+    </message>
+    <message>
+        <source>Nothing to undo</source>
+        <translation>Nada a desfazer</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Carries the level of a Tavro 1 save state into a Tavro 2 save state.</source>
+        <translation>Leva a fase de um save state do Tavro 1 para um save state do Tavro 2.</translation>
+    </message>
+    <message>
+        <source>Displays version information.</source>
+        <translation>Mostra informações da versão.</translation>
+    </message>
+</context>
+</TS>

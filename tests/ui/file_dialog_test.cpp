@@ -1,0 +1,142 @@
+// The window with its own QFileDialog, answered as a user would answer it:
+// select the file name field, type a path, press Return (or Escape).
+#include <memory>
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "main_window.h"
+#include "ui_test_support.h"
+
+using namespace tavro::ui;
+using namespace tavro::ui::test;
+
+namespace {
+
+const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
+const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
+
+// What a dialog looked like when it came up.
+struct Offer {
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QString fileName;  // in the file name field
+    QString folder;
+    bool asksBeforeReplacing = true;
+};
+
+QLineEdit* fileNameField(QFileDialog* dialog) {
+    return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+// Types `path` into the next file dialog and accepts it, or cancels it when
+// `path` is empty; `offer` receives what the dialog showed first.
+void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer) {
+    answerer.expect([path, offer](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QLineEdit* field = dialog ? fileNameField(dialog) : nullptr;
+        if (!field) return modal->close(), void();
+        *offer = {dialog->acceptMode(), dialog->fileMode(), field->text(), dialog->directory().absolutePath(),
+                  !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+
+        QWindow* window = dialog->windowHandle();
+        if (path.isEmpty()) return QTest::keyClick(window, Qt::Key_Escape);
+        field->setFocus();
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar character : path) QTest::keyClick(window, character.toLatin1());
+        if (QCompleter* completer = field->completer(); completer && completer->popup()->isVisible())
+            completer->popup()->hide();
+        QTest::keyClick(window, Qt::Key_Return);
+    });
+}
+
+}  // namespace
+
+class FileDialogTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+    }
+    void cleanup() { dir_.reset(); }
+
+    void wholeRunThroughTheSharedDialog() {
+        const QString target = dir_->filePath(QStringLiteral("target.state"));
+        QVERIFY(QFile::copy(kSampleTarget, target));
+        const QByteArray before = readAll(target);
+        Form1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ModalAnswerer answerer;
+        Offer open;
+        Offer save;
+
+        answerNextDialog(answerer, kSampleSource, &open);
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(answerer.answered() && !answerer.timedOut());
+        QCOMPARE(open.mode, QFileDialog::AcceptOpen);
+        QCOMPARE(open.fileMode, QFileDialog::ExistingFile);
+        QCOMPARE(window.chosenSource(), kSampleSource);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QDir::toNativeSeparators(kSampleSource));
+
+        // The save dialog is the same one, and offers the source's name in its folder.
+        answerNextDialog(answerer, target, &save);
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        QVERIFY2(answerer.answered() && !answerer.timedOut(), "accepting an existing target asks nothing more");
+        QCOMPARE(save.mode, QFileDialog::AcceptSave);
+        QCOMPARE(save.fileName, QFileInfo(kSampleSource).fileName());
+        QCOMPARE(save.folder, QFileInfo(kSampleSource).absolutePath());
+        QVERIFY(!save.asksBeforeReplacing);
+        QCOMPARE(window.findChildren<QFileDialog*>().size(), 1);
+        QCOMPARE(window.chosenTarget(), target);
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
+        QVERIFY2(window.statusText().startsWith(QLatin1String("Patched and verified.")), qPrintable(window.statusText()));
+    }
+
+    void cancellingChangesNothing() {
+        Form1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ModalAnswerer answerer;
+        Offer offer;
+        auto* command1 = window.findChild<QPushButton*>(QStringLiteral("Command1"));
+        auto* command2 = window.findChild<QPushButton*>(QStringLiteral("Command2"));
+
+        answerNextDialog(answerer, QString(), &offer);
+        QTest::mouseClick(command1, Qt::LeftButton);
+        QVERIFY(answerer.answered() && !answerer.timedOut());
+        QVERIFY(window.chosenSource().isEmpty());
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("Label1"))->text().isEmpty());
+
+        answerNextDialog(answerer, kSampleSource, &offer);
+        QTest::mouseClick(command1, Qt::LeftButton);
+        answerNextDialog(answerer, QString(), &offer);
+        QTest::mouseClick(command2, Qt::LeftButton);
+        QVERIFY(answerer.answered() && !answerer.timedOut());
+        QVERIFY(window.chosenTarget().isEmpty());
+        QCOMPARE(window.chosenSource(), kSampleSource);
+
+        // A cancelled dialog leaves the name it offered for the next one.
+        answerNextDialog(answerer, QString(), &offer);
+        QTest::mouseClick(command1, Qt::LeftButton);
+        QCOMPARE(offer.fileName, QFileInfo(kSampleSource).fileName());
+        QCOMPARE(window.chosenSource(), kSampleSource);
+    }
+};
+
+QTEST_MAIN(FileDialogTest)
+#include "file_dialog_test.moc"

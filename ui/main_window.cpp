@@ -1,0 +1,336 @@
+#include "main_window.h"
+
+#include <exception>
+#include <expected>
+#include <utility>
+
+#include <QAction>
+#include <QDir>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLayout>
+#include <QList>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "elided_label.h"
+#include "file_chooser.h"
+#include "icon_pixels.h"
+#include "window_texts.h"
+
+namespace tavro::ui {
+namespace {
+
+// The controls are placed in twips, fifteen to a pixel.
+constexpr int kTwipsPerPixel = 15;
+
+constexpr int pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+constexpr QRect fromTwips(int left, int top, int width, int height) {
+    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+}
+
+constexpr QSize kClientArea{pixels(6630), pixels(2535)};
+
+// The icon's pixels are compiled in (rendered from its SVG by the build), so
+// showing the window decodes no image file.
+QIcon applicationIcon() {
+    QIcon icon;
+    for (const icon::Pixels& pixels : icon::kSizes) {
+        const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.size, pixels.size,
+                           QImage::Format_ARGB32_Premultiplied);
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+// The one local file a drag carries, if it carries exactly one.
+std::optional<QString> draggedFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return std::nullopt;
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile()) return std::nullopt;
+    const QString path = urls.constFirst().toLocalFile();
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+bool sameFile(const QString& first, const QString& second) {
+    const QFileInfo a(first);
+    const QFileInfo b(second);
+    if (a.exists() && b.exists()) return a.canonicalFilePath() == b.canonicalFilePath();
+    return QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : Form1(nullptr, parent) {}
+
+Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
+    : QMainWindow(parent),
+      AR(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
+    setWindowIcon(applicationIcon());
+
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("clientArea"));
+    area->setFixedSize(kClientArea);
+    buildControls(area);
+    setCentralWidget(area);
+
+    buildUndoAction();
+    buildStatusBar();
+    setTabOrderAndFocus();
+    connectControls();
+    acceptDrops();
+    fixWindowFrame();
+    showStatus(WindowTexts::ready());
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls(QWidget* area) {
+    const auto button = [area](const char* name, const QString& caption, QRect place) {
+        auto* control = new QPushButton(caption, area);
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(place);
+        return control;
+    };
+    const auto label = [area](auto* control, const char* name, QRect place) {
+        control->setParent(area);
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(place);
+        return control;
+    };
+
+    Label1 = label(new ElidedLabel(Qt::ElideMiddle), "Label1", fromTwips(120, 120, 6375, 255));
+    Command1 = button("Command1", QStringLiteral("Tavro 1 Save State"), fromTwips(2288, 480, 2055, 255));
+    Label2 = label(new ElidedLabel(Qt::ElideMiddle), "Label2", fromTwips(120, 840, 6375, 255));
+    Command2 = button("Command2", QStringLiteral("Tavro 2 / 2 B Savestate"), fromTwips(2288, 1200, 2055, 255));
+    Command3 = button("Command3", QStringLiteral("Converter"), fromTwips(2640, 1680, 1455, 255));
+    Label3 = label(new QLabel(QStringLiteral("Programação:")), "Label3", fromTwips(1440, 2160, 1695, 255));
+    Label4 = label(new QLabel(QStringLiteral("Orrin")), "Label4", fromTwips(3360, 2160, 1695, 255));
+
+    // The credit reads as one line: "Programação:" ends next to the name.
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    Command1->setToolTip(WindowTexts::sourceButtonTip());
+    Command2->setToolTip(WindowTexts::targetButtonTip());
+    Command3->setToolTip(WindowTexts::convertButtonTip());
+}
+
+void Form1::buildUndoAction() {
+    undoAction_ = new QAction(WindowTexts::undoText(), this);
+    undoAction_->setObjectName(QStringLiteral("undoAction"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    undoAction_->setShortcutContext(Qt::WindowShortcut);
+    addAction(undoAction_);
+    keepUndo(std::nullopt);
+}
+
+void Form1::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+
+    status_ = new ElidedLabel(Qt::ElideRight, bar);
+    status_->setObjectName(QStringLiteral("statusMessage"));
+    status_->setIndent(4);
+    bar->addWidget(status_, 1);
+
+    // Always there, enabled when there is something to undo, so that the
+    // status bar (and the window) keeps its height.
+    undoButton_ = new QToolButton(bar);
+    undoButton_->setObjectName(QStringLiteral("undoButton"));
+    undoButton_->setDefaultAction(undoAction_);
+    undoButton_->setAutoRaise(true);
+    bar->addPermanentWidget(undoButton_);
+}
+
+void Form1::setTabOrderAndFocus() {
+    // The labels take no focus; of the buttons, Command1 comes first and has
+    // the focus when the window opens.
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, undoButton_);
+    Command1->setFocus();
+}
+
+void Form1::connectControls() {
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(undoAction_, &QAction::triggered, this, &Form1::undoLastConversion);
+}
+
+void Form1::acceptDrops() {
+    for (QWidget* control : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Command1),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(Command2)}) {
+        control->setAcceptDrops(true);
+        control->installEventFilter(this);
+    }
+}
+
+void Form1::fixWindowFrame() {
+    // A fixed size, and no maximise button: the layout is made for one size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString Form1::statusText() const { return status_->fullText(); }
+
+void Form1::Command1_Click() {
+    if (const std::optional<QString> path = AR->showOpen()) choose(PathRole::Source, *path);
+}
+
+void Form1::Command2_Click() {
+    if (const std::optional<QString> path = AR->showSave()) choose(PathRole::Target, *path);
+}
+
+void Form1::chooseSource(const QString& path) { choose(PathRole::Source, path); }
+
+void Form1::chooseTarget(const QString& path) { choose(PathRole::Target, path); }
+
+void Form1::choose(PathRole role, const QString& path) {
+    // A dropped file is offered by the next dialog just as a chosen one is.
+    AR->setFileName(path);
+    if (role == PathRole::Source) {
+        sourcePath = path;
+        Label1->setFullText(QDir::toNativeSeparators(path));
+    } else {
+        targetPath = path;
+        Label2->setFullText(QDir::toNativeSeparators(path));
+    }
+
+    if (!sourcePath.isEmpty() && !targetPath.isEmpty() && sameFile(sourcePath, targetPath))
+        showStatus(WindowTexts::samePath());
+    else
+        showStatus(WindowTexts::nextChoice(sourcePath.isEmpty(), targetPath.isEmpty()));
+}
+
+void Form1::Command3_Click() {
+    if (sourcePath.isEmpty() || targetPath.isEmpty()) {
+        showStatus(WindowTexts::choosePaths(sourcePath.isEmpty(), targetPath.isEmpty()));
+        return;
+    }
+
+    showStatus(WindowTexts::converting(targetPath));
+    status_->repaint();  // the run holds the event loop until it ends
+
+    std::expected<ConversionReport, ConversionError> result;
+    try {
+        const WaitCursor busy;
+        result = tavro::runConversion(toEnginePath(sourcePath), toEnginePath(targetPath));
+    } catch (const std::exception& failure) {
+        const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
+        showStatus(text);
+        showFailure(WindowTexts::conversionFailedTitle(), text);
+        return;
+    }
+
+    if (!result) {
+        const QString story = WindowTexts::conversionFailureText(result.error());
+        showStatus(WindowTexts::conversionFailed(result.error()), story);
+        showFailure(WindowTexts::conversionFailedTitle(), story);
+        return;
+    }
+    showStatus(WindowTexts::converted(*result));
+    // A run that wrote nothing leaves the last undo as it was: it still applies.
+    if (result->undo) keepUndo(std::move(result->undo));
+}
+
+void Form1::undoLastConversion() {
+    if (!undo_) {
+        showStatus(WindowTexts::nothingToUndo());
+        return;
+    }
+    const QString target = fromEnginePath(undo_->targetPath);
+
+    std::expected<UndoOutcome, ConversionError> result;
+    try {
+        const WaitCursor busy;
+        result = tavro::undoConversion(*undo_);
+    } catch (const std::exception& failure) {
+        const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
+        showStatus(text);
+        showFailure(WindowTexts::undoFailedTitle({}), text);
+        return;
+    }
+
+    if (result) {
+        keepUndo(std::nullopt);
+        showStatus(WindowTexts::undone(*result, target));
+        return;
+    }
+    // A target changed by someone else would be refused again; other failures
+    // may pass, so the undo stays on offer for them.
+    if (result.error().step == Step::Changed) keepUndo(std::nullopt);
+    const QString story = WindowTexts::undoFailureText(result.error());
+    showStatus(WindowTexts::undoFailed(result.error()), story);
+    showFailure(WindowTexts::undoFailedTitle(result.error()), story);
+}
+
+void Form1::keepUndo(std::optional<UndoRecord> record) {
+    undo_ = std::move(record);
+    undoAction_->setEnabled(undo_.has_value());
+    undoAction_->setToolTip(undo_ ? WindowTexts::undoToolTip(fromEnginePath(undo_->targetPath))
+                                  : WindowTexts::nothingToUndo());
+}
+
+void Form1::showStatus(const QString& line, const QString& details) {
+    status_->setFullText(line, details.isEmpty() ? line : details);
+}
+
+void Form1::showFailure(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("failureBox"));
+    box.exec();
+}
+
+std::optional<Form1::PathRole> Form1::dropRoleOf(const QObject* watched) const {
+    if (watched == Label1 || watched == Command1) return PathRole::Source;
+    if (watched == Label2 || watched == Command2) return PathRole::Target;
+    return std::nullopt;
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QMainWindow::eventFilter(watched, event);
+    const std::optional<PathRole> role = dropRoleOf(watched);
+    if (!role) return QMainWindow::eventFilter(watched, event);
+
+    auto* drag = static_cast<QDropEvent*>(event);
+    const std::optional<QString> path = draggedFile(drag->mimeData());
+    // The file stays where it is: only a copy or a link is accepted, never a move.
+    const Qt::DropActions allowed = drag->possibleActions();
+    if (!path || !(allowed & (Qt::CopyAction | Qt::LinkAction))) {
+        drag->ignore();
+        return true;
+    }
+    drag->setDropAction(allowed & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    drag->accept();
+    if (type == QEvent::Drop) choose(*role, *path);
+    return true;
+}
+
+}  // namespace tavro::ui

@@ -1,0 +1,90 @@
+// The program's one window. Command1 chooses the Tavro 1 save state (the
+// source), Command2 the Tavro 2 save state (the target), both through the one
+// shared file dialog AR; Command3 converts. A status bar beneath the controls
+// says what happened and offers to undo the last conversion.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QMainWindow>
+#include <QString>
+
+#include "conversion_run.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace tavro::ui {
+
+class ElidedLabel;
+class FileChooser;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    // `chooser` answers in place of the window's own file dialog.
+    explicit Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const QString& chosenSource() const { return sourcePath; }
+    const QString& chosenTarget() const { return targetPath; }
+    // The status bar's whole line, however much of it fits.
+    QString statusText() const;
+    bool canUndo() const { return undo_.has_value(); }
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void undoLastConversion();
+
+    // Choose a file as the dialogs do; a file dropped on a path's label or
+    // button arrives here.
+    void chooseSource(const QString& path);
+    void chooseTarget(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class PathRole { Source, Target };
+
+    void buildControls(QWidget* area);
+    void buildStatusBar();
+    void buildUndoAction();
+    void setTabOrderAndFocus();
+    void connectControls();
+    void acceptDrops();
+    void fixWindowFrame();
+
+    void choose(PathRole role, const QString& path);
+    std::optional<PathRole> dropRoleOf(const QObject* watched) const;
+    // `details`, when given, is the status bar's tooltip; otherwise the line is.
+    void showStatus(const QString& line, const QString& details = {});
+    void showFailure(const QString& title, const QString& text);
+    void keepUndo(std::optional<UndoRecord> record);
+
+    QString sourcePath;
+    QString targetPath;
+    std::unique_ptr<FileChooser> AR;
+
+    ElidedLabel* Label1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    ElidedLabel* Label2 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+
+    ElidedLabel* status_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QToolButton* undoButton_ = nullptr;
+    std::optional<UndoRecord> undo_;
+};
+
+}  // namespace tavro::ui

@@ -1,0 +1,153 @@
+#include "window_texts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeySequence>
+
+namespace tavro::ui {
+
+std::string toEnginePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString fromEnginePath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+namespace {
+
+QString reasonOf(const ConversionError& error) { return QString::fromLocal8Bit(error.reason); }
+
+}  // namespace
+
+QString WindowTexts::fileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+QString WindowTexts::ready() {
+    return tr("Choose both save states, then press Converter.");
+}
+
+QString WindowTexts::choosePaths(bool sourceMissing, bool targetMissing) {
+    if (sourceMissing && targetMissing) return tr("Choose the Tavro 1 and the Tavro 2 save states first.");
+    if (sourceMissing) return tr("Choose the Tavro 1 save state first.");
+    if (targetMissing) return tr("Choose the Tavro 2 save state first.");
+    return {};
+}
+
+QString WindowTexts::nextChoice(bool sourceMissing, bool targetMissing) {
+    if (sourceMissing && targetMissing) return ready();
+    if (sourceMissing) return tr("Now choose the Tavro 1 save state.");
+    if (targetMissing) return tr("Now choose the Tavro 2 save state.");
+    return tr("Ready: press Converter.");
+}
+
+QString WindowTexts::samePath() {
+    return tr("Source and target are the same file: it will be patched in place.");
+}
+
+QString WindowTexts::converting(const QString& target) {
+    return tr("Converting into %1…").arg(fileName(target));
+}
+
+QString WindowTexts::converted(const ConversionReport& report) {
+    // One short line: the target's path is in the window already.
+    QString line;
+    switch (report.outcome) {
+    case TargetOutcome::Created: line = report.verified ? tr("Created and verified.") : tr("Created."); break;
+    case TargetOutcome::Patched: line = report.verified ? tr("Patched and verified.") : tr("Patched."); break;
+    case TargetOutcome::Unchanged: line = tr("Already up to date."); break;
+    }
+    const int lost = report.level.cellsLost;
+    if (lost == 1)
+        line += QLatin1Char(' ') + tr("⚠ 1 layout cell (chunk 64+) left empty.");
+    else if (lost > 1)
+        line += QLatin1Char(' ') + tr("⚠ %1 layout cells (chunks 64+) left empty.").arg(lost);
+    return line;
+}
+
+QString WindowTexts::whatFailed(const ConversionError& error) {
+    QString file;
+    switch (error.file) {
+    case FileRole::Source: file = tr("the Tavro 1 save state"); break;
+    case FileRole::Target: file = tr("the Tavro 2 save state"); break;
+    case FileRole::Backup: file = tr("the backup of the Tavro 2 save state"); break;
+    }
+    switch (error.step) {
+    case Step::Choose: return tr("%1 has not been chosen").arg(file);
+    case Step::Open: return tr("could not open %1").arg(file);
+    case Step::Read: return tr("could not read %1").arg(file);
+    case Step::Check: return tr("%1 is too short").arg(file);
+    case Step::Create: return tr("could not create a temporary file beside %1").arg(file);
+    case Step::Write: return tr("could not write %1").arg(file);
+    case Step::Flush: return tr("could not flush %1 to disk").arg(file);
+    case Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
+    case Step::Verify: return tr("%1 did not read back as written").arg(file);
+    case Step::Remove: return tr("could not remove %1").arg(file);
+    case Step::Changed: return tr("%1 has changed since the conversion").arg(file);
+    }
+    return tr("could not use %1").arg(file);
+}
+
+QString WindowTexts::conversionFailed(const ConversionError& error) {
+    return tr("Conversion failed: %1.").arg(whatFailed(error));
+}
+
+QString WindowTexts::undone(UndoOutcome outcome, const QString& target) {
+    if (outcome == UndoOutcome::Removed)
+        return tr("Undone: %1, which the conversion had created, was removed.").arg(fileName(target));
+    return tr("Undone: %1 holds its previous contents again.").arg(fileName(target));
+}
+
+QString WindowTexts::undoFailed(const ConversionError& error) {
+    if (error.step == Step::Changed) return tr("Undo refused: %1.").arg(whatFailed(error));
+    return tr("Undo failed: %1.").arg(whatFailed(error));
+}
+
+QString WindowTexts::conversionFailedTitle() { return tr("Conversion failed"); }
+
+QString WindowTexts::undoFailedTitle(const ConversionError& error) {
+    return error.step == Step::Changed ? tr("Undo refused") : tr("Undo failed");
+}
+
+QString WindowTexts::unexpectedFailure(const QString& what) {
+    return tr("Something unexpected went wrong: %1").arg(what);
+}
+
+QString WindowTexts::fileAndReason(const ConversionError& error) {
+    return tr("File: %1\nReason: %2")
+        .arg(QDir::toNativeSeparators(fromEnginePath(error.path)), reasonOf(error));
+}
+
+QString WindowTexts::conversionFailureText(const ConversionError& error) {
+    return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
+           + fileAndReason(error);
+}
+
+QString WindowTexts::undoFailureText(const ConversionError& error) {
+    const QString headline = error.step == Step::Changed
+                                 ? tr("The undo was refused: %1; it was left as it is.").arg(whatFailed(error))
+                                 : tr("The undo failed: %1.").arg(whatFailed(error));
+    return headline + QStringLiteral("\n\n") + fileAndReason(error);
+}
+
+QString WindowTexts::sourceButtonTip() {
+    return tr("Choose the Tavro 1 save state to read (or drop it here)");
+}
+
+QString WindowTexts::targetButtonTip() {
+    return tr("Choose the Tavro 2 save state to patch (or drop it here)");
+}
+
+QString WindowTexts::convertButtonTip() {
+    return tr("Carry the Tavro 1 level into the Tavro 2 save state");
+}
+
+QString WindowTexts::undoText() { return tr("Undo"); }
+
+QString WindowTexts::undoToolTip(const QString& target) {
+    return tr("Put %1 back as it was before the conversion (%2)")
+        .arg(QDir::toNativeSeparators(target),
+             QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));
+}
+
+QString WindowTexts::nothingToUndo() { return tr("Nothing to undo"); }
+
+}  // namespace tavro::ui
