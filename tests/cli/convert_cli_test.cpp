@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
+#include "sample_pair.h"
 
 namespace tavro::testing {
 namespace {
@@ -12,17 +13,7 @@ namespace fs = std::filesystem;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class ConvertCommand : public ::testing::Test {
-protected:
-    TempFolder folder;
-    std::string source = folder.file("one.state");
-    std::string target = folder.file("two.state");
-
-    void SetUp() override {
-        fs::copy_file(TAVRO_SAMPLE_SOURCE, source);
-        fs::copy_file(TAVRO_SAMPLE_TARGET, target);
-    }
-};
+using ConvertCommand = SamplePair;
 
 TEST(TavroCommand, VersionHelpAndUsageErrors) {
     TempFolder folder;
@@ -50,51 +41,38 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
 }
 
 TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
-    const Bytes before = readBytes(target);
     const auto result = runCli(folder, {"convert", source, target});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(result.err.empty());
     EXPECT_TRUE(contains(result.out, "Patched " + target + " (verified)")) << result.out;
     EXPECT_TRUE(contains(result.out, "Source chunks with data: 8 of 63")) << result.out;
     EXPECT_TRUE(contains(result.out, "Warning: 3 layout cells name chunks 64 and above")) << result.out;
-    EXPECT_NE(readBytes(target), before);
-    EXPECT_EQ(readBytes(target).size(), before.size());
+    EXPECT_EQ(readBytes(target), converted);
 
     const auto again = runCli(folder, {"convert", source, target});
     EXPECT_EQ(again.status, 0);
     EXPECT_TRUE(contains(again.out, "already holds the converted level")) << again.out;
 }
 
-TEST_F(ConvertCommand, DryRunTouchesNothing) {
-    const Bytes before = readBytes(target);
-    const auto patch = runCli(folder, {"convert", "--dry-run", source, target});
-    EXPECT_EQ(patch.status, 0);
-    EXPECT_TRUE(contains(patch.out, "Would patch")) << patch.out;
-    EXPECT_EQ(readBytes(target), before);
+TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
+    const auto dryRun = runCli(folder, {"convert", "--dry-run", source, target});
+    EXPECT_EQ(dryRun.status, 0);
+    EXPECT_TRUE(contains(dryRun.out, "Would patch " + target + "; nothing written (dry run).")) << dryRun.out;
+    EXPECT_EQ(readBytes(target), targetBytes);
 
-    const std::string fresh = folder.file("fresh.state");
-    const auto create = runCli(folder, {"convert", "--dry-run", source, fresh});
-    EXPECT_EQ(create.status, 0);
-    EXPECT_TRUE(contains(create.out, "Would create")) << create.out;
-    EXPECT_FALSE(fs::exists(fresh));
-}
-
-TEST_F(ConvertCommand, BackupKeepsThePreviousTarget) {
-    const Bytes before = readBytes(target);
-    const auto result = runCli(folder, {"convert", "--backup", source, target});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(readBytes(target + ".bak"), before);
-    EXPECT_TRUE(contains(result.out, target + ".bak"));
+    const auto backup = runCli(folder, {"convert", "--backup", source, target});
+    ASSERT_EQ(backup.status, 0) << backup.err;
+    EXPECT_TRUE(contains(backup.out, "Previous bytes kept in " + target + ".bak")) << backup.out;
+    EXPECT_EQ(readBytes(target + ".bak"), targetBytes);
 }
 
 TEST_F(ConvertCommand, FailureIsOneLineOnStandardError) {
-    const Bytes before = readBytes(target);
     const std::string missing = folder.file("missing.state");
     const auto result = runCli(folder, {"convert", missing, target});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "tavro: cannot open source file " + missing + ": No such file or directory\n");
     EXPECT_TRUE(result.out.empty());
-    EXPECT_EQ(readBytes(target), before);
+    EXPECT_EQ(readBytes(target), targetBytes);
     EXPECT_FALSE(fs::exists(missing));
 }
 

@@ -11,15 +11,13 @@
 
 #include "conversion_run.h"
 #include "file_access.h"
-#include "test_files.h"
+#include "sample_pair.h"
 
 namespace tavro {
 namespace {
 
 using testing::Bytes;
-using testing::randomBytes;
 using testing::readBytes;
-using testing::TempFolder;
 using testing::writeBytes;
 
 enum class Call { Open, Fstat, Read, Write, Fsync, Close, Link, Rename, Unlink };
@@ -82,27 +80,9 @@ private:
     int shortRead_ = -1;
 };
 
-class FileFaults : public ::testing::Test {
+class FileFaults : public testing::SamplePair {
 protected:
-    TempFolder folder;
-    std::string source = folder.file("one.state");
-    std::string target = folder.file("two.state");
-    Bytes sourceBytes = randomBytes(180000, 21);
-    Bytes targetBytes = randomBytes(180000, 22);
-    Bytes converted;
-
-    void SetUp() override {
-        writeBytes(source, sourceBytes);
-        writeBytes(target, targetBytes);
-        // The complete result, from a run on a copy.
-        const std::string copy = folder.file("copy.state");
-        writeBytes(copy, targetBytes);
-        ASSERT_TRUE(runConversion(source, copy));
-        converted = readBytes(copy);
-        std::filesystem::remove(copy);
-    }
-
-    void reset() { writeBytes(target, targetBytes); }
+    void reset() const { restoreTarget(); }
 
     // Runs with one failing call and checks the promise; returns the error's step, if any.
     std::optional<Step> runFailing(Call call, int occurrence, int error) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
+#include "sample_pair.h"
 
 namespace tavro::testing {
 namespace {
@@ -17,25 +18,8 @@ namespace fs = std::filesystem;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class FileSystemFaults : public ::testing::Test {
+class FileSystemFaults : public SamplePair {
 protected:
-    TempFolder folder;
-    std::string source = folder.file("one.state");
-    std::string target = folder.file("two.state");
-    Bytes sourceBytes = readBytes(TAVRO_SAMPLE_SOURCE);
-    Bytes targetBytes = readBytes(TAVRO_SAMPLE_TARGET);
-    Bytes converted;
-
-    void SetUp() override {
-        writeBytes(source, sourceBytes);
-        writeBytes(target, targetBytes);
-        const std::string copy = folder.file("copy.state");
-        writeBytes(copy, targetBytes);
-        ASSERT_EQ(runCli(folder, {"convert", source, copy}).status, 0);
-        converted = readBytes(copy);
-        fs::remove(copy);
-    }
-
     // A failed run: exit 1, one line on stderr containing `words`, target kept.
     void expectFailure(std::initializer_list<std::string> arguments, const std::string& words) {
         const auto result = runCli(folder, arguments);
@@ -44,14 +28,6 @@ protected:
         EXPECT_TRUE(contains(result.err, words)) << result.err;
         EXPECT_EQ(readBytes(target), targetBytes);
         EXPECT_EQ(readBytes(source), sourceBytes);
-    }
-
-    std::vector<std::string> temporaryFiles(const fs::path& where) const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(where))
-            if (entry.path().filename().string().find(".tavro-") != std::string::npos)
-                found.push_back(entry.path().filename().string());
-        return found;
     }
 };
 

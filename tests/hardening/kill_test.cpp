@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli_runner.h"
+#include "sample_pair.h"
 
 extern char** environ;
 
@@ -42,29 +43,7 @@ int waitFor(pid_t pid) {
     return status;
 }
 
-std::vector<fs::path> temporaryFiles(const fs::path& where) {
-    std::vector<fs::path> found;
-    for (const auto& entry : fs::directory_iterator(where))
-        if (entry.path().filename().string().find(".tavro-") != std::string::npos) found.push_back(entry.path());
-    return found;
-}
-
-class KilledRuns : public ::testing::Test {
-protected:
-    TempFolder folder;
-    std::string source = folder.file("one.state");
-    std::string target = folder.file("two.state");
-    Bytes targetBytes = readBytes(TAVRO_SAMPLE_TARGET);
-    Bytes converted;
-
-    void SetUp() override {
-        fs::copy_file(TAVRO_SAMPLE_SOURCE, source);
-        writeBytes(target, targetBytes);
-        ASSERT_EQ(runCli(folder, {"convert", source, target}).status, 0);
-        converted = readBytes(target);
-        writeBytes(target, targetBytes);
-    }
-};
+using KilledRuns = SamplePair;
 
 TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
     // How long a whole run takes here, to spread the kills over it.
@@ -114,6 +93,7 @@ TEST_F(KilledRuns, RacingRunsLeaveOneCompleteResult) {
     writeBytes(other, otherSource);
     ASSERT_EQ(runCli(folder, {"convert", other, target}).status, 0);
     const Bytes otherConverted = readBytes(target);
+    restoreTarget();
     ASSERT_NE(otherConverted, converted);
 
     for (int round = 0; round < 40; ++round) {
