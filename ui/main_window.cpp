@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QEvent>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
@@ -27,6 +29,7 @@
 #include "elided_label.h"
 #include "file_chooser.h"
 #include "icon_pixels.h"
+#include "level_picture.h"
 #include "window_texts.h"
 
 namespace tavro::ui {
@@ -72,6 +75,16 @@ bool sameFile(const QString& first, const QString& second) {
     return QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
 }
 
+// The window's own style: no separator between the form and the picture
+// beneath it, which would only offer to drag a size that cannot change.
+class NoDockSeparator : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_DockWidgetSeparatorExtent) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 class WaitCursor {
 public:
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -99,6 +112,7 @@ Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
 
     buildUndoAction();
     buildStatusBar();
+    buildPicture();
     setTabOrderAndFocus();
     connectControls();
     acceptDrops();
@@ -106,7 +120,11 @@ Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     showStatus(WindowTexts::ready());
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // Its own style is one of its children: the window lets go of it before
+    // the children go.
+    setStyle(nullptr);
+}
 
 void Form1::buildControls(QWidget* area) {
     const auto button = [area](const char* name, const QString& caption, QRect place) {
@@ -165,6 +183,21 @@ void Form1::buildStatusBar() {
     bar->addPermanentWidget(undoButton_);
 }
 
+void Form1::buildPicture() {
+    // The picture sits outside the form's area, between it and the status bar,
+    // in a dock that cannot move, close or float and shows no title.
+    auto* style = new NoDockSeparator;
+    style->setParent(this);
+    setStyle(style);  // for the window alone: its controls keep the application's
+    auto* dock = new QDockWidget(this);
+    picture_ = new LevelPicture(dock);
+    dock->setObjectName(QStringLiteral("pictureDock"));
+    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    dock->setTitleBarWidget(new QWidget(dock));
+    dock->setWidget(picture_);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+}
+
 void Form1::setTabOrderAndFocus() {
     // The labels take no focus; of the buttons, Command1 comes first and has
     // the focus when the window opens.
@@ -216,9 +249,11 @@ void Form1::choose(PathRole role, const QString& path) {
     if (role == PathRole::Source) {
         sourcePath = path;
         Label1->setFullText(QDir::toNativeSeparators(path));
+        picture_->showSource(path);
     } else {
         targetPath = path;
         Label2->setFullText(QDir::toNativeSeparators(path));
+        picture_->forgetConverted();
     }
 
     if (!sourcePath.isEmpty() && !targetPath.isEmpty() && sameFile(sourcePath, targetPath))
@@ -254,6 +289,7 @@ void Form1::Command3_Click() {
         return;
     }
     showStatus(WindowTexts::converted(*result));
+    picture_->showConverted(targetPath);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (result->undo) keepUndo(std::move(result->undo));
 }
@@ -278,6 +314,7 @@ void Form1::undoLastConversion() {
 
     if (result) {
         keepUndo(std::nullopt);
+        picture_->forgetConverted();
         showStatus(WindowTexts::undone(*result, target));
         return;
     }

@@ -1,7 +1,8 @@
 // The program's one window. Command1 chooses the Tavro 1 save state (the
 // source), Command2 the Tavro 2 save state (the target), both through the one
-// shared file dialog AR; Command3 converts. A status bar beneath the controls
-// says what happened and offers to undo the last conversion.
+// shared file dialog AR; Command3 converts. Beneath the controls a picture
+// shows the source's level and, after a conversion, the target's; a status
+// bar at the bottom says what happened and offers to undo the last conversion.
 #pragma once
 
 #include <memory>
@@ -14,6 +15,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QToolButton;
 
@@ -21,6 +23,7 @@ namespace tavro::ui {
 
 class ElidedLabel;
 class FileChooser;
+class LevelPicture;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -48,6 +51,9 @@ public slots:
     void chooseSource(const QString& path);
     void chooseTarget(const QString& path);
 
+    // The window's own menu of bars and docks would only offer to hide the picture.
+    QMenu* createPopupMenu() override { return nullptr; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -56,6 +62,7 @@ private:
 
     void buildControls(QWidget* area);
     void buildStatusBar();
+    void buildPicture();
     void buildUndoAction();
     void setTabOrderAndFocus();
     void connectControls();
@@ -81,6 +88,7 @@ private:
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
 
+    LevelPicture* picture_ = nullptr;
     ElidedLabel* status_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;

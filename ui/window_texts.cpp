@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QLocale>
 
 namespace tavro::ui {
 
@@ -149,5 +150,69 @@ QString WindowTexts::undoToolTip(const QString& target) {
 }
 
 QString WindowTexts::nothingToUndo() { return tr("Nothing to undo"); }
+
+QString WindowTexts::beforeButton() { return tr("Before"); }
+
+QString WindowTexts::afterButton() { return tr("After"); }
+
+QString WindowTexts::beforeTip() { return tr("The level in the Tavro 1 save state"); }
+
+QString WindowTexts::afterTip() { return tr("The level in the Tavro 2 save state after the conversion"); }
+
+QString WindowTexts::pictureHint() { return tr("Choose a Tavro 1 save state to see its level here."); }
+
+QString WindowTexts::pictureDrawing() { return tr("Drawing the level…"); }
+
+QString WindowTexts::pictureEmpty() { return tr("Nothing to draw: the level's foreground layout is empty."); }
+
+QString WindowTexts::pictureUnreadable(const QString& reason) {
+    return tr("No picture: %1.").arg(reason);
+}
+
+QString WindowTexts::pictureCaption(const QString& path, int width, int height, int factor) {
+    const QLocale locale;
+    return tr("%1 · %2 × %3 px · 1:%4")
+        .arg(fileName(path), locale.toString(width), locale.toString(height), locale.toString(factor));
+}
+
+QString WindowTexts::pictureTip() { return tr("Click for a larger view that zooms and saves the picture"); }
+
+QString WindowTexts::viewTitle(const QString& path, bool converted) {
+    return converted ? tr("Level in %1 after the conversion").arg(fileName(path))
+                     : tr("Level in %1").arg(fileName(path));
+}
+
+QString WindowTexts::zoomIn() { return tr("Zoom in"); }
+
+QString WindowTexts::zoomOut() { return tr("Zoom out"); }
+
+QString WindowTexts::actualSize() { return tr("Actual size"); }
+
+QString WindowTexts::zoomLevel(double zoom) {
+    return tr("%1 %").arg(QLocale().toString(zoom * 100.0, 'g', 4));
+}
+
+QString WindowTexts::zoomTip() { return tr("The wheel and Ctrl + and Ctrl − zoom; drag the picture to move it."); }
+
+QString WindowTexts::savePicture() { return tr("Save as PNG…"); }
+
+QString WindowTexts::savePictureTip() { return tr("Save the whole picture, unscaled, as a PNG file"); }
+
+QString WindowTexts::savePictureTitle() { return tr("Save the picture"); }
+
+QString WindowTexts::pngFilter() { return tr("PNG pictures (*.png)"); }
+
+QString WindowTexts::pictureSaved(const QString& path) { return tr("Saved %1.").arg(fileName(path)); }
+
+QString WindowTexts::pictureNotSavedTitle() { return tr("Picture not saved"); }
+
+QString WindowTexts::pictureNotSaved(const QString& reason) {
+    return tr("The picture could not be saved.\n\nReason: %1").arg(reason);
+}
+
+QString WindowTexts::pictureSize(int width, int height) {
+    const QLocale locale;
+    return tr("%1 × %2 px").arg(locale.toString(width), locale.toString(height));
+}
 
 }  // namespace tavro::ui

@@ -50,6 +50,35 @@ public:
     static QString undoToolTip(const QString& target);
     static QString nothingToUndo();
 
+    // The level picture beneath the form.
+    static QString beforeButton();
+    static QString afterButton();
+    static QString beforeTip();
+    static QString afterTip();
+    static QString pictureHint();  // before a source is chosen
+    static QString pictureDrawing();
+    static QString pictureEmpty();
+    // `reason` is the engine's, with the file's name in it.
+    static QString pictureUnreadable(const QString& reason);
+    static QString pictureCaption(const QString& path, int width, int height, int factor);
+    static QString pictureTip();
+
+    // The larger view of a picture.
+    static QString viewTitle(const QString& path, bool converted);
+    static QString zoomIn();
+    static QString zoomOut();
+    static QString actualSize();
+    static QString zoomLevel(double zoom);
+    static QString zoomTip();
+    static QString savePicture();
+    static QString savePictureTip();
+    static QString savePictureTitle();
+    static QString pngFilter();
+    static QString pictureSaved(const QString& path);
+    static QString pictureNotSavedTitle();
+    static QString pictureNotSaved(const QString& reason);
+    static QString pictureSize(int width, int height);
+
 private:
     static QString whatFailed(const ConversionError& error);
     static QString fileAndReason(const ConversionError& error);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Opens the window on a private X server, drives it as a user would (xdotool)
-# and takes screenshots: at start, with both files chosen, after a conversion,
-# and after a failed one (with and without its message box).
+# and takes screenshots: at start, with both files chosen (the source's level
+# pictured), after a conversion (the target's level pictured), the larger view
+# of that picture (as it opens and zoomed in), the source's picture again, and
+# after a failed conversion (with and without its message box).
 #
 # Usage: app/gui/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
@@ -110,10 +112,13 @@ answer_dialog() {
   sleep 0.2
 }
 
-# The controls' centres, in window pixels.
+# The controls' centres, in window pixels: the form's, then the level
+# picture's and its Before button, beneath the form.
 command1=(221 40)
 command2=(221 88)
 command3=(224 120)
+picture=(221 250)
+before=(36 183)
 
 shoot "$window" 01-start
 click "${command1[@]}"
@@ -124,17 +129,31 @@ shoot "$window" 02-chosen
 click "${command3[@]}"
 shoot "$window" 03-converted
 
+# The larger view of the converted level: as it opens, then zoomed in twice
+# with Ctrl + (each keeps the middle of the view where it is).
+click "${picture[@]}"
+view=$(wait_for '^Level in tavro2.state after the conversion$')
+xdotool windowfocus --sync "$view"
+shoot "$view" 04-view
+xdotool key ctrl+plus ctrl+plus
+shoot "$view" 05-view-zoomed
+xdotool key Escape
+wait_gone '^Level in tavro2.state after the conversion$'
+click "${before[@]}"
+shoot "$window" 06-before
+
 click "${command1[@]}"
 answer_dialog Open "$files/broken.state"
 click "${command3[@]}"
 box=$(wait_for '^Conversion failed$')
 sleep 0.4
+eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/WINDOW_/')"
 eval "$(xdotool getwindowgeometry --shell "$box" | sed 's/^/BOX_/')"
-right=$((BOX_X + BOX_WIDTH > 442 ? BOX_X + BOX_WIDTH : 442))
-bottom=$((BOX_Y + BOX_HEIGHT > 200 ? BOX_Y + BOX_HEIGHT : 200))
-import -window root -crop "${right}x${bottom}+0+0" +repage "$out/04-failure-box.png"
+right=$((BOX_X + BOX_WIDTH > WINDOW_WIDTH ? BOX_X + BOX_WIDTH : WINDOW_WIDTH))
+bottom=$((BOX_Y + BOX_HEIGHT > WINDOW_HEIGHT ? BOX_Y + BOX_HEIGHT : WINDOW_HEIGHT))
+import -window root -crop "${right}x${bottom}+0+0" +repage "$out/07-failure-box.png"
 xdotool windowfocus --sync "$box" key Return
 wait_gone '^Conversion failed$'
-shoot "$window" 05-failed
+shoot "$window" 08-failed
 
 echo "screenshots: $(ls "$out"/*.png | wc -l) in $out"

@@ -205,6 +205,110 @@ Motivo: %2</translation>
         <source>Nothing to undo</source>
         <translation>Nada a desfazer</translation>
     </message>
+    <message>
+        <source>Before</source>
+        <translation>Antes</translation>
+    </message>
+    <message>
+        <source>After</source>
+        <translation>Depois</translation>
+    </message>
+    <message>
+        <source>The level in the Tavro 1 save state</source>
+        <translation>A fase do save state do Tavro 1</translation>
+    </message>
+    <message>
+        <source>The level in the Tavro 2 save state after the conversion</source>
+        <translation>A fase do save state do Tavro 2 depois da conversão</translation>
+    </message>
+    <message>
+        <source>Choose a Tavro 1 save state to see its level here.</source>
+        <translation>Escolha um save state do Tavro 1 para ver a fase dele aqui.</translation>
+    </message>
+    <message>
+        <source>Drawing the level…</source>
+        <translation>Desenhando a fase…</translation>
+    </message>
+    <message>
+        <source>Nothing to draw: the level&apos;s foreground layout is empty.</source>
+        <translation>Nada para desenhar: o layout do primeiro plano da fase está vazio.</translation>
+    </message>
+    <message>
+        <source>No picture: %1.</source>
+        <translation>Sem imagem: %1.</translation>
+    </message>
+    <message>
+        <source>%1 · %2 × %3 px · 1:%4</source>
+        <translation>%1 · %2 × %3 px · 1:%4</translation>
+    </message>
+    <message>
+        <source>Click for a larger view that zooms and saves the picture</source>
+        <translation>Clique para ver maior, com zoom e opção de salvar a imagem</translation>
+    </message>
+    <message>
+        <source>Level in %1 after the conversion</source>
+        <translation>Fase em %1 depois da conversão</translation>
+    </message>
+    <message>
+        <source>Level in %1</source>
+        <translation>Fase em %1</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>Aproximar</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>Afastar</translation>
+    </message>
+    <message>
+        <source>Actual size</source>
+        <translation>Tamanho real</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>The wheel and Ctrl + and Ctrl − zoom; drag the picture to move it.</source>
+        <translation>A roda do mouse, Ctrl + e Ctrl − mudam o zoom; arraste a imagem para movê-la.</translation>
+    </message>
+    <message>
+        <source>Save as PNG…</source>
+        <translation>Salvar como PNG…</translation>
+    </message>
+    <message>
+        <source>Save the whole picture, unscaled, as a PNG file</source>
+        <translation>Salvar a imagem inteira, em tamanho real, como arquivo PNG</translation>
+    </message>
+    <message>
+        <source>Save the picture</source>
+        <translation>Salvar a imagem</translation>
+    </message>
+    <message>
+        <source>PNG pictures (*.png)</source>
+        <translation>Imagens PNG (*.png)</translation>
+    </message>
+    <message>
+        <source>Saved %1.</source>
+        <translation>%1 foi salvo.</translation>
+    </message>
+    <message>
+        <source>Picture not saved</source>
+        <translation>Imagem não salva</translation>
+    </message>
+    <message>
+        <source>The picture could not be saved.
+
+Reason: %1</source>
+        <translation>Não foi possível salvar a imagem.
+
+Motivo: %1</translation>
+    </message>
+    <message>
+        <source>%1 × %2 px</source>
+        <translation>%1 × %2 px</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -1,0 +1,359 @@
+#include "level_picture.h"
+
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <utility>
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <QToolButton>
+#include <QtConcurrentRun>
+
+#include "elided_label.h"
+#include "level_view.h"
+#include "window_texts.h"
+
+namespace tavro::ui {
+
+using render::Game;
+using render::Plane;
+
+namespace {
+
+// The panel fills the window's width beneath the form; the picture gets
+// what the margins leave.
+constexpr int kPanelWidth = 442;
+constexpr int kMargin = 8;
+constexpr QSize kSurfaceSize{kPanelWidth - 2 * kMargin, 120};
+
+// A drawing taking longer than this says so.
+constexpr int kSlowDrawMs = 150;
+
+// The smallest box holding `first` and `second`, within `plane`.
+render::CellBox enclosing(render::CellBox first, render::CellBox second, render::CellBox plane) {
+    const int left = std::max(std::min(first.column, second.column), plane.column);
+    const int top = std::max(std::min(first.row, second.row), plane.row);
+    const int right = std::min(std::max(first.column + first.columns, second.column + second.columns),
+                               plane.column + plane.columns);
+    const int bottom = std::min(std::max(first.row + first.rows, second.row + second.rows), plane.row + plane.rows);
+    return {left, top, std::max(right - left, 0), std::max(bottom - top, 0)};
+}
+
+}  // namespace
+
+LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::optional<render::CellBox> frame) {
+    LevelDrawing drawing;
+    drawing.game = game;
+    try {
+        auto level = render::LevelMemory::load(path);
+        if (!level) {
+            drawing.error = std::move(level.error());
+            return drawing;
+        }
+        drawing.level = std::make_shared<const render::LevelMemory>(std::move(*level));
+        drawing.box = render::usedCells(*drawing.level, game, drawing.plane);
+        if (!drawing.box) return drawing;
+        if (frame) drawing.box = enclosing(*drawing.box, *frame, render::wholePlane(game));
+        // The smallest whole factor that fits both ways: a level of few, tall
+        // columns is fitted to the height.
+        const int cell = render::cellPixels(game);
+        drawing.factor = std::max(render::fitFactor(drawing.box->columns * cell, std::max(room.width(), 1)),
+                                  render::fitFactor(drawing.box->rows * cell, std::max(room.height(), 1)));
+        drawing.picture =
+            rgbaPicture(render::drawScaled(*drawing.level, game, drawing.plane, *drawing.box, drawing.factor));
+    } catch (const std::exception& failure) {
+        drawing = {};
+        drawing.game = game;
+        drawing.error = failure.what();
+    }
+    return drawing;
+}
+
+// The picture, or a short text in its place; a click on a picture asks for
+// the larger view, and so do Return and Space when it has the focus.
+class PictureSurface : public QFrame {
+public:
+    PictureSurface(std::function<void()> open, QWidget* parent)
+        : QFrame(parent), open_(std::move(open)), checkerboard_(checkerboard()) {
+        setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        setBackgroundRole(QPalette::Base);
+        setAutoFillBackground(true);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    void display(const QImage& picture, const QString& message) {
+        picture_ = picture;
+        message_ = message;
+        const bool opens = !picture_.isNull();
+        setCursor(opens ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        setFocusPolicy(opens ? Qt::TabFocus : Qt::NoFocus);  // a click opens the view instead
+        setToolTip(opens ? WindowTexts::pictureTip() : QString());
+        update();
+    }
+
+    const QImage& picture() const { return picture_; }
+    const QString& message() const { return message_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        if (!picture_.isNull()) {
+            const QSizeF size = picture_.deviceIndependentSize();
+            const QRectF place(room.left() + (room.width() - size.width()) / 2,
+                               room.top() + (room.height() - size.height()) / 2, size.width(), size.height());
+            const QRectF snapped(place.toAlignedRect());
+            painter.setBrushOrigin(snapped.topLeft());
+            painter.fillRect(snapped, checkerboard_);
+            painter.drawImage(snapped.topLeft(), picture_);
+            if (hasFocus()) {
+                QPen pen(palette().color(QPalette::Highlight));
+                pen.setWidth(2);
+                painter.setPen(pen);
+                painter.drawRect(room.adjusted(1, 1, -1, -1));
+            }
+            return;
+        }
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(room.adjusted(12, 6, -12, -6), Qt::AlignCenter | Qt::TextWordWrap, message_);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        pressed_ = event->button() == Qt::LeftButton;
+        event->accept();
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        pressed_ = false;
+        if (click && !picture_.isNull()) open_();
+        event->accept();
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (!picture_.isNull() && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+            open_();
+            return;
+        }
+        QFrame::keyPressEvent(event);
+    }
+
+private:
+    // Transparent parts of the level show as a light checkerboard.
+    static QPixmap checkerboard() {
+        QPixmap tile(8, 8);
+        tile.fill(QColor(0xe4, 0xe4, 0xe4));
+        QPainter painter(&tile);
+        painter.fillRect(0, 0, 4, 4, QColor(0xd0, 0xd0, 0xd0));
+        painter.fillRect(4, 4, 4, 4, QColor(0xd0, 0xd0, 0xd0));
+        return tile;
+    }
+
+    std::function<void()> open_;
+    QBrush checkerboard_;
+    QImage picture_;
+    QString message_;
+    bool pressed_ = false;
+};
+
+LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("levelPicture"));
+
+    // Made first, so that Tab reaches the picture before its switch.
+    surface_ = new PictureSurface([this] { openView(); }, this);
+    surface_->setObjectName(QStringLiteral("pictureSurface"));
+    surface_->setFixedSize(kSurfaceSize);
+
+    const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(QLatin1String(name));
+        button->setText(text);
+        button->setToolTip(tip);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        // Hidden until there is an After picture, and the row keeps its height.
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(policy);
+        return button;
+    };
+    before_ = toggle("beforeButton", WindowTexts::beforeButton(), WindowTexts::beforeTip());
+    after_ = toggle("afterButton", WindowTexts::afterButton(), WindowTexts::afterTip());
+    switch_ = new QButtonGroup(this);
+    switch_->setExclusive(true);
+    switch_->addButton(before_, static_cast<int>(Side::Before));
+    switch_->addButton(after_, static_cast<int>(Side::After));
+    before_->setChecked(true);
+
+    caption_ = new ElidedLabel(Qt::ElideMiddle, this);
+    caption_->setObjectName(QStringLiteral("pictureCaption"));
+    caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(2);
+    header->addWidget(before_);
+    header->addWidget(after_);
+    header->addSpacing(8);
+    header->addWidget(caption_, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, 4, kMargin, kMargin);
+    layout->setSpacing(2);
+    layout->addLayout(header);
+    layout->addWidget(surface_);
+    setFixedWidth(kPanelWidth);
+
+    slowDraw_ = new QTimer(this);
+    slowDraw_->setSingleShot(true);
+    slowDraw_->setInterval(kSlowDrawMs);
+
+    for (const Side side : {Side::Before, Side::After}) {
+        auto* watcher = new QFutureWatcher<LevelDrawing>(this);
+        sides_[index(side)].watcher = watcher;
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, side] { finished(side); });
+    }
+    connect(switch_, &QButtonGroup::idClicked, this, [this](int id) { setSide(static_cast<Side>(id)); });
+    connect(slowDraw_, &QTimer::timeout, this, &LevelPicture::refresh);
+
+    updateSwitch();
+    refresh();
+}
+
+// A drawing still under way finishes on its own and is dropped; nobody waits for it.
+LevelPicture::~LevelPicture() = default;
+
+void LevelPicture::showSource(const QString& path) {
+    forget(Side::After);
+    draw(Side::Before, path, Game::First);
+    setSide(Side::Before);
+}
+
+void LevelPicture::showConverted(const QString& path) {
+    // The converted level is framed as the source's was (in the second game's
+    // smaller cells), so that switching shows the same place at the same scale.
+    std::optional<render::CellBox> frame;
+    const SideState& before = sides_[index(Side::Before)];
+    if (before.drawing && before.drawing->box) {
+        const int ratio = render::cellPixels(Game::First) / render::cellPixels(Game::Second);
+        const render::CellBox box = *before.drawing->box;
+        frame = render::CellBox{box.column * ratio, box.row * ratio, box.columns * ratio, box.rows * ratio};
+    }
+    draw(Side::After, path, Game::Second, frame);
+    setSide(Side::After);
+}
+
+void LevelPicture::forgetConverted() {
+    forget(Side::After);
+    setSide(Side::Before);
+}
+
+void LevelPicture::setSide(Side side) {
+    if (side == Side::After && !hasAfter()) side = Side::Before;
+    side_ = side;
+    (side == Side::Before ? before_ : after_)->setChecked(true);
+    updateSwitch();
+    refresh();
+}
+
+bool LevelPicture::isDrawing(Side side) const { return sides_[index(side)].pending; }
+
+QImage LevelPicture::picture() const { return surface_->picture(); }
+
+QString LevelPicture::message() const { return surface_->message(); }
+
+QSize LevelPicture::room() const { return surface_->contentsRect().size() * surface_->devicePixelRatio(); }
+
+void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame) {
+    SideState& state = sides_[index(side)];
+    state.path = path;
+    state.pending = true;
+    state.drawing.reset();
+    state.view.clear();
+    state.watcher->setFuture(QtConcurrent::run(drawLevel, toEnginePath(path), game, room(), frame));
+    slowDraw_->start();
+    updateSwitch();
+    refresh();
+}
+
+void LevelPicture::finished(Side side) {
+    SideState& state = sides_[index(side)];
+    // The watcher follows the latest drawing only: one overtaken by a newer
+    // choice, or forgotten, is dropped.
+    if (!state.pending || !state.watcher->future().isResultReadyAt(0)) return;
+    state.pending = false;
+    state.drawing = state.watcher->future().result();
+    if (!state.drawing->picture.isNull()) state.drawing->picture.setDevicePixelRatio(devicePixelRatio());
+    refresh();
+    emit drawn(side);
+}
+
+void LevelPicture::forget(Side side) {
+    SideState& state = sides_[index(side)];
+    state.path.clear();
+    state.pending = false;
+    state.drawing.reset();
+    state.view.clear();
+    updateSwitch();
+}
+
+void LevelPicture::updateSwitch() {
+    // Before and After mean something only when there are both.
+    before_->setVisible(hasAfter());
+    after_->setVisible(hasAfter());
+}
+
+void LevelPicture::refresh() {
+    const SideState& state = sides_[index(side_)];
+    QString caption;
+    if (state.path.isEmpty()) {
+        surface_->display({}, WindowTexts::pictureHint());
+    } else if (state.pending) {
+        // A quick drawing shows no message that would only flicker.
+        surface_->display({}, slowDraw_->isActive() ? QString() : WindowTexts::pictureDrawing());
+    } else if (!state.drawing || !state.drawing->level) {
+        QString reason = state.drawing ? fromEnginePath(state.drawing->error) : QString();
+        // The window already shows the whole path; the name is enough here.
+        reason.replace(state.path, QFileInfo(state.path).fileName());
+        surface_->display({}, WindowTexts::pictureUnreadable(reason));
+    } else if (!state.drawing->box || state.drawing->picture.isNull()) {
+        surface_->display({}, WindowTexts::pictureEmpty());
+    } else {
+        const LevelDrawing& drawing = *state.drawing;
+        const int cell = render::cellPixels(drawing.game);
+        surface_->display(drawing.picture, {});
+        caption = WindowTexts::pictureCaption(state.path, drawing.box->columns * cell, drawing.box->rows * cell,
+                                              drawing.factor);
+    }
+    caption_->setFullText(caption);
+}
+
+LevelView* LevelPicture::openView() {
+    SideState& state = sides_[index(side_)];
+    if (state.pending || !state.drawing || !state.drawing->level || !state.drawing->box) return nullptr;
+    if (!state.view) {
+        const LevelDrawing& drawing = *state.drawing;
+        LevelView::Source source{drawing.level, drawing.game, drawing.plane, *drawing.box, state.path,
+                                 side_ == Side::After};
+        state.view = new LevelView(std::move(source), window());
+        state.view->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the window ends the program even while a view is open.
+        state.view->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    state.view->show();
+    state.view->raise();
+    state.view->activateWindow();
+    return state.view;
+}
+
+}  // namespace tavro::ui

@@ -1,0 +1,117 @@
+// The window's picture of the level: the source's foreground, read as the
+// first game, once a source is chosen; after a conversion the target's, read as
+// the second game, with Before and After to switch between them. Pictures are
+// drawn on a worker thread, so choosing a file never waits for one. Clicking
+// a picture opens the larger view.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include "level_render.h"
+
+class QButtonGroup;
+class QTimer;
+class QToolButton;
+
+namespace tavro::ui {
+
+class ElidedLabel;
+class LevelView;
+class PictureSurface;
+
+// One save state's level drawn small: what the worker thread hands back.
+struct LevelDrawing {
+    std::shared_ptr<const render::LevelMemory> level;  // null when the file could not be read
+    render::Game game = render::Game::First;
+    render::Plane plane = render::Plane::Foreground;
+    std::optional<render::CellBox> box;  // the cells in use; null when there are none
+    int factor = 1;                      // the picture is the box scaled down by this
+    QImage picture;                      // Format_RGBA8888; null when nothing was drawn
+    std::string error;                   // why the file could not be read
+};
+
+// Reads the save state at `path` and draws the foreground cells it uses, read
+// as `game`, scaled down by the smallest whole factor that fits within `room`
+// pixels. With a `frame`, the picture takes in those cells too (when any cell
+// is used at all). Touches no widget: safe on any thread.
+LevelDrawing drawLevel(const std::string& path, render::Game game, QSize room,
+                       std::optional<render::CellBox> frame = std::nullopt);
+
+class LevelPicture : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Side { Before, After };
+    Q_ENUM(Side)
+
+    explicit LevelPicture(QWidget* parent = nullptr);
+    ~LevelPicture() override;
+
+    // Draws the source (read as the first game) for Before, forgets any After
+    // picture and shows Before.
+    void showSource(const QString& path);
+    // Draws the converted target (read as the second game) for After and shows it.
+    void showConverted(const QString& path);
+    // Forgets the After picture (the target no longer holds it) and shows Before.
+    void forgetConverted();
+
+    Side side() const { return side_; }
+    void setSide(Side side);
+    bool hasAfter() const { return !sides_[index(Side::After)].path.isEmpty(); }
+    // Whether `side` has been chosen and its drawing has not come back yet.
+    bool isDrawing(Side side) const;
+
+    // What the shown side shows: its picture (null when none) or, in its
+    // place, a short text.
+    QImage picture() const;
+    QString message() const;
+    // The size the picture is drawn to fit, in device pixels.
+    QSize room() const;
+
+    // Opens the larger view of the shown picture, or raises the one already
+    // open; null when there is no picture to show.
+    LevelView* openView();
+
+signals:
+    // A drawing of `side` came back (a picture or the reason there is none).
+    void drawn(tavro::ui::LevelPicture::Side side);
+
+private:
+    struct SideState {
+        QString path;
+        bool pending = false;
+        std::optional<LevelDrawing> drawing;
+        QFutureWatcher<LevelDrawing>* watcher = nullptr;
+        QPointer<LevelView> view;
+    };
+    static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
+
+    void draw(Side side, const QString& path, render::Game game,
+              std::optional<render::CellBox> frame = std::nullopt);
+    void finished(Side side);
+    void forget(Side side);
+    void refresh();
+    void updateSwitch();
+
+    std::array<SideState, 2> sides_;
+    Side side_ = Side::Before;
+
+    QToolButton* before_ = nullptr;
+    QToolButton* after_ = nullptr;
+    QButtonGroup* switch_ = nullptr;
+    ElidedLabel* caption_ = nullptr;
+    PictureSurface* surface_ = nullptr;
+    QTimer* slowDraw_ = nullptr;  // shows "Drawing…" when a drawing takes a while
+};
+
+}  // namespace tavro::ui

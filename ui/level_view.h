@@ -1,0 +1,90 @@
+// The larger view of a level picture, in a window of its own: the whole area
+// the layout uses, unscaled, which pans and zooms (wheel, Ctrl + and Ctrl −,
+// dragging) and saves as PNG. The picture is indexed, one byte a pixel, shown
+// through a colour table, so even a whole plane takes 32 MiB, not 128.
+#pragma once
+
+#include <expected>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+
+#include "level_render.h"
+
+class QAction;
+class QLabel;
+
+namespace tavro::ui {
+
+class ZoomArea;
+
+// A copy of an engine picture (straight alpha) as Format_RGBA8888.
+QImage rgbaPicture(const render::RgbaImage& image);
+
+class LevelView : public QDialog {
+    Q_OBJECT
+
+public:
+    // What to draw: a save state's level, read as `game`, within `box`.
+    struct Source {
+        std::shared_ptr<const render::LevelMemory> level;
+        render::Game game = render::Game::First;
+        render::Plane plane = render::Plane::Foreground;
+        render::CellBox box;
+        QString path;            // the save state's, for the title and the PNG's name
+        bool converted = false;  // the target after a conversion
+    };
+
+    // Asks where to save the picture, offering `suggested`; nothing when the
+    // user cancelled.
+    using SavePathAsker = std::function<std::optional<QString>(QWidget* parent, const QString& suggested)>;
+
+    explicit LevelView(Source source, QWidget* parent = nullptr);
+    ~LevelView() override;
+
+    // The picture as shown: Format_Indexed8 over the drawn pixels.
+    const QImage& picture() const { return picture_; }
+    ZoomArea* area() const { return area_; }
+    // The line beneath the picture: a hint, or what the last save did.
+    QString note() const;
+
+    // Replaces the file dialog that asks where to save.
+    void setSavePathAsker(SavePathAsker asker) { askSavePath_ = std::move(asker); }
+
+    // Writes the picture as an indexed PNG to `path`, all or nothing. The
+    // error is one line naming the file.
+    std::expected<void, QString> saveTo(const QString& path) const;
+
+public slots:
+    // Asks where, saves, and says how it went.
+    void savePicture();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void showZoom(int step);
+    QString suggestedPath() const;
+
+    Source source_;
+    render::IndexedImage indexed_;
+    render::Palette palette_{};
+    QImage picture_;  // shares indexed_'s pixels
+    SavePathAsker askSavePath_;
+    bool zoomChosen_ = false;
+
+    ZoomArea* area_ = nullptr;
+    QLabel* zoomLevel_ = nullptr;
+    QLabel* note_ = nullptr;
+    QAction* zoomIn_ = nullptr;
+    QAction* zoomOut_ = nullptr;
+    QAction* actualSize_ = nullptr;
+    QAction* save_ = nullptr;
+};
+
+}  // namespace tavro::ui
