@@ -7,37 +7,17 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QTranslator>
 
 #include "main_window.h"
+#include "quit_when_shown.h"
 #include "translations.h"
 
 namespace {
-
-// Ends the program once the window has been painted for the first time. Only
-// the start-up benchmark uses it (--quit-when-shown).
-class QuitWhenShown : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !quitting_) {
-            quitting_ = true;
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool quitting_ = false;
-};
 
 void installTranslations(QCoreApplication& app) {
     const QLocale locale;
