@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QtConcurrentRun>
 
+#include "checkerboard.h"
 #include "elided_label.h"
 #include "level_view.h"
 #include "window_texts.h"
@@ -83,7 +84,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
 class PictureSurface : public QFrame {
 public:
     PictureSurface(std::function<void()> open, QWidget* parent)
-        : QFrame(parent), open_(std::move(open)), checkerboard_(checkerboard()) {
+        : QFrame(parent), open_(std::move(open)), checkerboard_(checkerboardTile(4)) {
         setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         setBackgroundRole(QPalette::Base);
         setAutoFillBackground(true);
@@ -150,16 +151,6 @@ protected:
     }
 
 private:
-    // Transparent parts of the level show as a light checkerboard.
-    static QPixmap checkerboard() {
-        QPixmap tile(8, 8);
-        tile.fill(QColor(0xe4, 0xe4, 0xe4));
-        QPainter painter(&tile);
-        painter.fillRect(0, 0, 4, 4, QColor(0xd0, 0xd0, 0xd0));
-        painter.fillRect(4, 4, 4, 4, QColor(0xd0, 0xd0, 0xd0));
-        return tile;
-    }
-
     std::function<void()> open_;
     QBrush checkerboard_;
     QImage picture_;

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "checkerboard.h"
+
 namespace tavro::ui {
 namespace {
 
@@ -19,19 +21,9 @@ constexpr int kWheelStep = 120;  // one notch of a wheel, in eighths of a degree
 // Down to 1:2 blending neighbours draws the picture well; smaller, a shrunk copy does.
 constexpr int kFirstShrunkStep = -2;
 
-// A checkerboard behind the picture shows where it is transparent.
-QPixmap checkerboard() {
-    QPixmap tile(16, 16);
-    tile.fill(QColor(0xe4, 0xe4, 0xe4));
-    QPainter painter(&tile);
-    painter.fillRect(0, 0, 8, 8, QColor(0xd0, 0xd0, 0xd0));
-    painter.fillRect(8, 8, 8, 8, QColor(0xd0, 0xd0, 0xd0));
-    return tile;
-}
-
 }  // namespace
 
-ZoomArea::ZoomArea(QWidget* parent) : QAbstractScrollArea(parent), checkerboard_(checkerboard()) {
+ZoomArea::ZoomArea(QWidget* parent) : QAbstractScrollArea(parent), checkerboard_(checkerboardTile(8)) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::OpenHandCursor);
     viewport()->setAutoFillBackground(true);
