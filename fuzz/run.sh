@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every fuzzer for a bounded time, starting from the seed corpus kept in
+# Runs every fuzzer for a bounded time with a fixed seed (so that a run can be
+# repeated), starting from the seed corpus kept in
 # fuzz/corpus/NAME (which is left as it is). Fails on any finding.
 #   fuzz/run.sh BUILD_DIR SECONDS_PER_HARNESS
 set -euo pipefail
@@ -14,7 +15,7 @@ for fuzzer in "$build"/fuzz/tavro_*_fuzzer; do
   name=$(basename "$fuzzer" _fuzzer); name=${name#tavro_}
   mkdir -p "$work/$name" "$work/$name-findings"
   echo "== $name: ${seconds}s"
-  if ! "$fuzzer" -max_total_time="$seconds" -max_len=400000 -timeout=10 -rss_limit_mb=2048 \
+  if ! "$fuzzer" -seed=1 -max_total_time="$seconds" -max_len=400000 -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$work/$name-findings/" -print_final_stats=1 \
        "$work/$name" "$here/corpus/$name" >"$work/$name.log" 2>&1; then
     status=1
