@@ -21,9 +21,6 @@ using namespace tavro::ui::test;
 
 namespace {
 
-const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
-const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
-
 // What a dialog looked like when it came up.
 struct Offer {
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;

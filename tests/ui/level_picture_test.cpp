@@ -31,8 +31,6 @@ using Side = LevelPicture::Side;
 
 namespace {
 
-const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
-const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
 constexpr int kDrawTimeoutMs = 20000;
 
 struct Fixture {

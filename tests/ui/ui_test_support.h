@@ -24,6 +24,10 @@
 
 namespace tavro::ui::test {
 
+// The sample pair the build generates.
+inline const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
+inline const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
+
 // Answers each dialog with the next scripted path; nothing scripted, or an
 // empty optional, means the user cancelled.
 class ScriptedChooser final : public FileChooser {

@@ -26,9 +26,6 @@ using namespace tavro::ui::test;
 
 namespace {
 
-const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
-const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
-
 struct Fixture {
     ScriptedChooser* chooser;
     std::unique_ptr<Form1> window;
