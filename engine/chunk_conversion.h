@@ -26,7 +26,7 @@ std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam)
 
 // Converts the chunk entries in `from` (big-endian words: high bytes at even
 // offsets go through convertT1ToT2, low bytes are kept) into `to`, which is at
-// least as long. Lengths are a multiple of 8.
+// least as long (or is `from` itself). Lengths are a multiple of 8.
 void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> to);
 
 // How many of source chunks 1 to 63 hold any non-zero byte.

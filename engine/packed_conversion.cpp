@@ -80,7 +80,8 @@ void cutQuarter(std::span<const std::uint8_t> sourceRam, unsigned chunk, unsigne
     const std::size_t first = (chunk - 1) * kSourceChunkBytes + (quarter >= 2 ? 8 * kRowBytes : 0) +
                               (quarter % 2 == 1 ? kHalfRow : 0);
     for (std::size_t row = 0; row < 8; ++row)
-        convertEntries(sourceRam.subspan(first + row * kRowBytes, kHalfRow), {out + row * kHalfRow, kHalfRow});
+        std::memcpy(out + row * kHalfRow, sourceRam.data() + first + row * kRowBytes, kHalfRow);
+    convertEntries({out, kQuarterBytes}, {out, kQuarterBytes});
 }
 
 }  // namespace
