@@ -1,26 +1,26 @@
-// Helpers shared by the window tests: a file chooser that answers from a
-// script, files as bytes, the conversion the engine makes in memory, and an
-// answerer for modal windows that cannot hang a test.
+// Helpers shared by the window tests: a window whose file dialog answers from
+// a script, a private folder, files as bytes, the conversion the engine makes
+// in memory, and an answerer for modal windows that cannot hang a test.
 #pragma once
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QApplication>
 #include <QByteArray>
 #include <QDialog>
 #include <QFile>
-#include <QObject>
-#include <QPointer>
-#include <QString>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 #include <QWindow>
 
 #include "conversion.h"
 #include "file_chooser.h"
+#include "main_window.h"
 
 namespace tavro::ui::test {
 
@@ -33,36 +33,28 @@ inline const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
 class ScriptedChooser final : public FileChooser {
 public:
     std::deque<std::optional<QString>> answers;
-    int opens = 0;
-    int saves = 0;
+    int shown = 0;
 
-    std::optional<QString> showOpen() override {
-        ++opens;
-        return next();
-    }
-    std::optional<QString> showSave() override {
-        ++saves;
-        return next();
-    }
+    std::optional<QString> showOpen() override { return next(); }
+    std::optional<QString> showSave() override { return next(); }
     QString fileName() const override { return fileName_; }
     void setFileName(const QString& path) override { fileName_ = path; }
 
 private:
     std::optional<QString> next() {
+        ++shown;
         if (answers.empty()) return std::nullopt;
         std::optional<QString> answer = answers.front();
         answers.pop_front();
         if (answer) fileName_ = *answer;
         return answer;
     }
-
     QString fileName_;
 };
 
 inline QByteArray readAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline bool writeAll(const QString& path, const QByteArray& bytes) {
@@ -73,12 +65,35 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 // The target's bytes after a conversion, as the engine makes it in memory.
 inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target) {
     const auto bytes = [](const QByteArray& data) {
-        return Bytes(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                     reinterpret_cast<const std::uint8_t*>(data.constData()) + data.size());
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(data.constData());
+        return Bytes(begin, begin + data.size());
     };
     const Bytes patched = patchTarget(bytes(target), convertRegions(readSourceRegions(bytes(source))));
     return QByteArray(reinterpret_cast<const char*>(patched.data()), static_cast<qsizetype>(patched.size()));
 }
+
+// A window with a scripted file dialog, and a private folder for its files.
+struct Fixture {
+    QTemporaryDir dir;  // outlives the window
+    std::unique_ptr<ScriptedChooser> script = std::make_unique<ScriptedChooser>();
+    ScriptedChooser* chooser = script.get();
+    std::unique_ptr<Form1> window = std::make_unique<Form1>(std::move(script));
+
+    template <class Control = QWidget>
+    Control* find(const char* name) const {
+        return window->findChild<Control*>(QLatin1String(name));
+    }
+    void click(const char* name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    // A copy of `sample` in the folder, under `name`.
+    QString copyOf(const QString& sample, const QString& name) const {
+        return QFile::copy(sample, path(name)) ? path(name) : QString();
+    }
+    bool showActive() const {
+        window->show();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+};
 
 // Answers the next modal window once it is shown and active. Call expect()
 // before the action that opens the window (which blocks until it closes).
@@ -92,44 +107,34 @@ public:
 
     void expect(Answer answer, int timeoutMs = 10000) {
         answer_ = std::move(answer);
-        answered_ = false;
-        timedOut_ = false;
+        answered_ = timedOut_ = false;
         ++generation_;
         poll();
         QTimer::singleShot(timeoutMs, this, [this, generation = generation_] {
             if (generation != generation_) return;
-            if (!answered_) timedOut_ = true;
-            for (int left = 10; left > 0; --left) {
-                QWidget* modal = QApplication::activeModalWidget();
-                if (!modal) break;
+            timedOut_ = timedOut_ || !answered_;
+            for (int left = 10; left > 0 && QApplication::activeModalWidget(); --left) {
                 timedOut_ = true;
+                QWidget* modal = QApplication::activeModalWidget();
                 if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
                 else modal->close();
             }
         });
     }
-
     // Stops waiting: nothing more will be answered or closed.
     void stop() { ++generation_; }
-
-    bool answered() const { return answered_; }
-    bool timedOut() const { return timedOut_; }
+    // Answered in time, by this answerer rather than the watchdog.
+    bool answered() const { return answered_ && !timedOut_; }
 
 private:
     void poll() {
         QTimer::singleShot(20, this, [this, generation = generation_] {
             if (generation != generation_ || answered_ || timedOut_) return;
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed()) {
-                poll();
-                return;
-            }
-            if (!modal->isActiveWindow()) {
-                // Nothing else activates a dialog here: there is no window manager.
-                modal->activateWindow();
-                poll();
-                return;
-            }
+            if (!modal || !modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed())
+                return poll();
+            // Nothing else activates a dialog here: there is no window manager.
+            if (!modal->isActiveWindow()) return modal->activateWindow(), poll();
             answered_ = true;
             answer_(modal);
         });

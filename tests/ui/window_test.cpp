@@ -1,7 +1,5 @@
 // The window with its file dialog stood in for by a script: the form's layout,
 // choosing files, converting, failing, dropping, undoing, and Portuguese.
-#include <memory>
-
 #include <QAction>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -10,14 +8,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QToolButton>
 #include <QUrl>
 
-#include "main_window.h"
+#include "level_picture.h"
 #include "translations.h"
 #include "ui_test_support.h"
 
@@ -26,59 +21,30 @@ using namespace tavro::ui::test;
 
 namespace {
 
-struct Fixture {
-    ScriptedChooser* chooser;
-    std::unique_ptr<Form1> window;
-
-    template <class Control>
-    Control* find(const char* name) const {
-        return window->findChild<Control*>(QLatin1String(name));
-    }
-    void click(const char* name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
-};
-
-Fixture makeWindow() {
-    auto chooser = std::make_unique<ScriptedChooser>();
-    ScriptedChooser* script = chooser.get();
-    return {script, std::make_unique<Form1>(std::move(chooser))};
-}
-
-int cellsLostIn(const QByteArray& source) {
-    const auto* begin = reinterpret_cast<const std::uint8_t*>(source.constData());
-    return tavro::summarizeLevel(tavro::readSourceRegions(tavro::Bytes(begin, begin + source.size()))).cellsLost;
-}
-
-// Sends a drag carrying `mime` over `widget` and drops it there when the
-// drag is accepted. Returns whether it was.
-bool dragAndDrop(QWidget* widget, QMimeData* mime, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+// Sends a drag of `urls` over `widget` and drops it there when the drag is
+// accepted. Returns whether it was.
+bool dragAndDrop(QWidget* widget, const QList<QUrl>& urls, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+    QMimeData mime;
+    mime.setUrls(urls);
     const QPoint middle = widget->rect().center();
-    QDragEnterEvent enter(middle, actions, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(middle, actions, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &enter);
     if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(middle), actions, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(middle), actions, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &drop);
     return drop.isAccepted() && !(drop.dropAction() & Qt::MoveAction);
 }
 
-struct SeenBox {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString text;
-};
-
-// Reads the next message box and closes it with its OK button.
-void closeNextMessageBox(ModalAnswerer& answerer, SeenBox* seen) {
-    answerer.expect([seen](QWidget* modal) {
+// Closes the next message box with its OK button; returns a handle to its text.
+std::shared_ptr<QString> closeNextMessageBox(ModalAnswerer& answerer) {
+    auto text = std::make_shared<QString>();
+    answerer.expect([text](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box) return modal->close(), void();
-        *seen = {box->icon(), box->text()};
+        if (!box || box->icon() != QMessageBox::Warning) return modal->close(), void();
+        *text = box->text();
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
-}
-
-QMimeData* filesMime(const QList<QUrl>& urls) {
-    auto* mime = new QMimeData;
-    mime->setUrls(urls);
-    return mime;
+    return text;
 }
 
 }  // namespace
@@ -86,21 +52,7 @@ QMimeData* filesMime(const QList<QUrl>& urls) {
 class WindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-
-    QString path(const QString& name) const { return dir_->filePath(name); }
-    QString copyOf(const QString& sample, const QString& name) const {
-        const QString copy = path(name);
-        return QFile::copy(sample, copy) ? copy : QString();
-    }
-
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-    }
-    void cleanup() { dir_.reset(); }
-
     void controlsSitWhereTheFormPutsThem_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("geometry");
@@ -115,11 +67,9 @@ private slots:
     void controlsSitWhereTheFormPutsThem() {
         QFETCH(QString, caption);
         QFETCH(QRect, geometry);
-        const Fixture form = makeWindow();
-        form.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.window.get()));
-
-        auto* control = form.find<QWidget>(QTest::currentDataTag());
+        Fixture form;
+        QVERIFY(form.showActive());
+        auto* control = form.find(QTest::currentDataTag());
         QVERIFY(control);
         QCOMPARE(control->parentWidget(), form.window->centralWidget());
         QCOMPARE(control->geometry(), geometry);
@@ -128,72 +78,50 @@ private slots:
         QVERIFY2(!control->testAttribute(Qt::WA_SetFont), "every control keeps the default font");
     }
 
-    void windowHasTheFormsFrame() {
-        const Fixture form = makeWindow();
+    void windowHasTheFormsFrameWithThePictureBeneath() {
+        Fixture form;
         Form1& window = *form.window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
+        QVERIFY(form.showActive());
         QCOMPARE(window.windowTitle(), QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
         QCOMPARE(window.centralWidget()->geometry(), QRect(0, 0, 442, 169));
-        QVERIFY(window.statusBar()->geometry().top() >= 169);
         QCOMPARE(window.width(), 442);
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(window.windowIcon().availableSizes().contains(QSize(64, 64)));
-        QVERIFY(!window.windowIcon().pixmap(32).isNull());
-    }
+        auto* picture = window.findChild<LevelPicture*>();
+        const QRect panel(picture->mapTo(&window, QPoint(0, 0)), picture->size());
+        QVERIFY(panel.top() >= 169 && panel.bottom() < window.statusBar()->geometry().top());
 
-    void focusStartsOnCommand1AndTabsThroughTheButtons() {
-        const Fixture form = makeWindow();
-        form.window->show();
-        QVERIFY(QTest::qWaitForWindowActive(form.window.get()));
-
-        QCOMPARE(QApplication::focusWidget(), form.find<QWidget>("Command1"));
+        // Focus starts on Command1; with nothing chosen Tab goes round the buttons.
+        QCOMPARE(QApplication::focusWidget(), form.find("Command1"));
         for (const char* next : {"Command2", "Command3", "Command1"}) {
-            QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), form.find<QWidget>(next));
+            QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), form.find(next));
         }
     }
 
     void chosenFilesAreShownAndCancelKeepsThem() {
-        const Fixture form = makeWindow();
-        const QString source = path(QStringLiteral("a.state"));
-        const QString target = path(QStringLiteral("b.state"));
-        form.chooser->answers = {source, target};
-
+        Fixture form;
+        const QString source = form.path(QStringLiteral("a.state"));
+        const QString target = form.path(QStringLiteral("b.state"));
+        form.chooser->answers = {source, target, std::nullopt, std::nullopt};
         form.click("Command1");
-        QCOMPARE(form.chooser->opens, 1);
-        QCOMPARE(form.window->chosenSource(), source);
-        QCOMPARE(form.find<QLabel>("Label1")->text(), QDir::toNativeSeparators(source));
-        QCOMPARE(form.find<QLabel>("Label1")->toolTip(), QDir::toNativeSeparators(source));
         QVERIFY2(form.window->statusText().contains(QLatin1String("Tavro 2")), "asks for the target next");
-
         form.click("Command2");
-        QCOMPARE(form.chooser->saves, 1);
-        QCOMPARE(form.window->chosenTarget(), target);
-        QCOMPARE(form.find<QLabel>("Label2")->text(), QDir::toNativeSeparators(target));
-
-        form.chooser->answers = {std::nullopt, std::nullopt};
         form.click("Command1");
         form.click("Command2");
+        QCOMPARE(form.chooser->shown, 4);
         QCOMPARE(form.window->chosenSource(), source);
         QCOMPARE(form.window->chosenTarget(), target);
         QCOMPARE(form.find<QLabel>("Label1")->text(), QDir::toNativeSeparators(source));
         QCOMPARE(form.find<QLabel>("Label2")->text(), QDir::toNativeSeparators(target));
-    }
 
-    void longPathsLoseTheirMiddle() {
-        const Fixture form = makeWindow();
-        const QString longPath =
-            QStringLiteral("/start") + QStringLiteral("/folder").repeated(60) + QStringLiteral("/end.state");
+        // A path too long for its line loses its middle; the tooltip has it all.
+        const QString longPath = QStringLiteral("/start") + QStringLiteral("/folder").repeated(60) + "/end.state";
         form.window->chooseSource(longPath);
-
         const auto* label = form.find<QLabel>("Label1");
-        QVERIFY(label->text().startsWith(QLatin1String("/start/")));
-        QVERIFY(label->text().endsWith(QLatin1String("/end.state")));
-        QVERIFY(label->text().contains(QChar(0x2026)));
+        QVERIFY(label->text().startsWith(QLatin1String("/start/")) && label->text().endsWith(QLatin1String("/end.state")));
         QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
         QCOMPARE(label->toolTip(), longPath);
         QCOMPARE(form.window->chosenSource(), longPath);
@@ -211,69 +139,59 @@ private slots:
         QFETCH(bool, haveSource);
         QFETCH(bool, haveTarget);
         QFETCH(QString, hint);
-        const Fixture form = makeWindow();
-        if (haveSource) form.window->chooseSource(path(QStringLiteral("source.state")));
-        if (haveTarget) form.window->chooseTarget(path(QStringLiteral("target.state")));
-
+        Fixture form;
+        if (haveSource) form.window->chooseSource(form.path(QStringLiteral("source.state")));
+        if (haveTarget) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
         ModalAnswerer guard;
         guard.expect([](QWidget* modal) { modal->close(); }, 3000);
         form.click("Command3");
         guard.stop();
 
         QVERIFY2(!guard.answered(), "no window opens");
-        QVERIFY(QDir(dir_->path()).isEmpty());
+        QVERIFY(QDir(form.dir.path()).isEmpty());
         QVERIFY2(form.window->statusText().contains(hint), qPrintable(form.window->statusText()));
         QVERIFY(!form.window->canUndo());
     }
 
     void runPatchesTheTargetAndUndoPutsItBack() {
-        const Fixture form = makeWindow();
-        const QString target = copyOf(kSampleTarget, QStringLiteral("target.state"));
+        Fixture form;
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
         const QByteArray before = readAll(target);
-        const QByteArray source = readAll(kSampleSource);
         form.window->chooseSource(kSampleSource);
         form.window->chooseTarget(target);
 
         form.click("Command3");
-        QCOMPARE(readAll(target), convertedInMemory(source, before));
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
         const QString report = form.window->statusText();
         QVERIFY2(report.startsWith(QLatin1String("Patched and verified.")), qPrintable(report));
-        const int lost = cellsLostIn(source);
-        QVERIFY2(lost > 0, "the sample level names chunks the target cannot hold");
-        QVERIFY2(report.contains(QStringLiteral("%1 layout cells").arg(lost)), qPrintable(report));
+        const QByteArray source = readAll(kSampleSource);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.constData());
+        const int lost = tavro::summarizeLevel(tavro::readSourceRegions({bytes, bytes + source.size()})).cellsLost;
+        QVERIFY2(lost > 0 && report.contains(QStringLiteral("%1 layout cells").arg(lost)), qPrintable(report));
         auto* undoButton = form.find<QToolButton>("undoButton");
         QVERIFY(form.window->canUndo() && undoButton->isEnabled());
 
         // Converting again changes nothing, and the first run can still be undone.
         form.click("Command3");
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Already up to date.")));
-
-        form.window->show();
-        QVERIFY(QTest::qWaitForWindowActive(form.window.get()));
+        QVERIFY(form.showActive());
         QTest::keyClick(form.window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(readAll(target), before);
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Undone")));
         QVERIFY(!form.window->canUndo() && !undoButton->isEnabled());
-    }
 
-    void undoRemovesATargetTheRunCreated() {
-        const Fixture form = makeWindow();
-        const QString target = path(QStringLiteral("new.state"));
-        form.window->chooseSource(kSampleSource);
-        form.window->chooseTarget(target);
-
+        // A target the run created is removed by undo.
+        const QString created = form.path(QStringLiteral("new.state"));
+        form.window->chooseTarget(created);
         form.click("Command3");
-        QVERIFY(QFileInfo::exists(target));
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Created and verified.")));
-
-        QTest::mouseClick(form.find<QToolButton>("undoButton"), Qt::LeftButton);
-        QVERIFY(!QFileInfo::exists(target));
-        QVERIFY(!form.window->canUndo());
+        QTest::mouseClick(undoButton, Qt::LeftButton);
+        QVERIFY(!QFileInfo::exists(created));
     }
 
     void undoRefusesATargetChangedSince() {
-        const Fixture form = makeWindow();
-        const QString target = copyOf(kSampleTarget, QStringLiteral("target.state"));
+        Fixture form;
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
         form.window->chooseSource(kSampleSource);
         form.window->chooseTarget(target);
         form.click("Command3");
@@ -281,25 +199,22 @@ private slots:
         QVERIFY(writeAll(target, changed));
 
         ModalAnswerer answerer;
-        SeenBox seen;
-        closeNextMessageBox(answerer, &seen);
+        const auto text = closeNextMessageBox(answerer);
         form.window->findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
-
-        QVERIFY(answerer.answered() && !answerer.timedOut());
-        QVERIFY2(seen.text.contains(QLatin1String("has changed since the conversion")), qPrintable(seen.text));
+        QVERIFY(answerer.answered());
+        QVERIFY2(text->contains(QLatin1String("has changed since the conversion")), qPrintable(*text));
         QCOMPARE(readAll(target), changed);
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Undo refused")));
         QVERIFY2(!form.window->canUndo(), "a refused undo is not offered again");
     }
 
     void sameFileTwiceIsFlaggedAndPatchedInPlace() {
-        const Fixture form = makeWindow();
-        const QString both = copyOf(kSampleSource, QStringLiteral("same.state"));
+        Fixture form;
+        const QString both = form.copyOf(kSampleSource, QStringLiteral("same.state"));
         const QByteArray before = readAll(both);
         form.window->chooseSource(both);
-        form.window->chooseTarget(dir_->path() + QStringLiteral("/./same.state"));
+        form.window->chooseTarget(form.dir.path() + QStringLiteral("/./same.state"));
         QVERIFY(form.window->statusText().contains(QLatin1String("same file")));
-
         form.click("Command3");
         QCOMPARE(readAll(both), convertedInMemory(before, before));
     }
@@ -321,52 +236,41 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, failingFile);
         QFETCH(QString, what);
-        QVERIFY(writeAll(path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
-        QVERIFY(QFile::copy(kSampleTarget, path(QStringLiteral("target.state"))));
-        const QByteArray before = readAll(path(QStringLiteral("target.state")));
-
-        const Fixture form = makeWindow();
-        form.window->chooseSource(source.isEmpty() ? kSampleSource : path(source));
-        form.window->chooseTarget(path(target));
+        Fixture form;
+        QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
+        const QByteArray before = readAll(form.copyOf(kSampleTarget, QStringLiteral("target.state")));
+        form.window->chooseSource(source.isEmpty() ? kSampleSource : form.path(source));
+        form.window->chooseTarget(form.path(target));
         ModalAnswerer answerer;
-        SeenBox seen;
-        closeNextMessageBox(answerer, &seen);
+        const auto text = closeNextMessageBox(answerer);
         form.click("Command3");
 
-        QVERIFY2(answerer.answered() && !answerer.timedOut(), "a message box appears and is closed");
-        QCOMPARE(seen.icon, QMessageBox::Warning);
-        QVERIFY2(seen.text.contains(what), qPrintable(seen.text));
-        QVERIFY2(seen.text.contains(QDir::toNativeSeparators(path(failingFile))), qPrintable(seen.text));
-        QCOMPARE(readAll(path(QStringLiteral("target.state"))), before);
+        QVERIFY2(answerer.answered(), "a warning appears and is closed");
+        QVERIFY2(text->contains(what), qPrintable(*text));
+        QVERIFY2(text->contains(QDir::toNativeSeparators(form.path(failingFile))), qPrintable(*text));
+        QCOMPARE(readAll(form.path(QStringLiteral("target.state"))), before);
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Conversion failed")));
         QVERIFY(!form.window->canUndo());
     }
 
     void droppedFilesAreChosenLikeDialogChoices() {
-        const Fixture form = makeWindow();
-        const QString source = path(QStringLiteral("dropped source.state"));
-        const QString target = path(QStringLiteral("dropped-target.state"));
+        Fixture form;
+        const QUrl source = QUrl::fromLocalFile(form.path(QStringLiteral("dropped source.state")));
+        const QUrl target = QUrl::fromLocalFile(form.path(QStringLiteral("dropped-target.state")));
+        QVERIFY(dragAndDrop(form.find("Label1"), {source}));
+        QVERIFY(dragAndDrop(form.find("Command2"), {target}));
+        QCOMPARE(form.window->chosenSource(), source.toLocalFile());
+        QCOMPARE(form.window->chosenTarget(), target.toLocalFile());
+        QCOMPARE(form.find<QLabel>("Label2")->text(), QDir::toNativeSeparators(target.toLocalFile()));
+        QCOMPARE(form.chooser->fileName(), target.toLocalFile());
+        QCOMPARE(form.chooser->shown, 0);
 
-        const std::unique_ptr<QMimeData> sourceDrag(filesMime({QUrl::fromLocalFile(source)}));
-        QVERIFY(dragAndDrop(form.find<QWidget>("Label1"), sourceDrag.get()));
-        QCOMPARE(form.window->chosenSource(), source);
-        QCOMPARE(form.find<QLabel>("Label1")->text(), QDir::toNativeSeparators(source));
-        QCOMPARE(form.chooser->fileName(), source);
-
-        const std::unique_ptr<QMimeData> targetDrag(filesMime({QUrl::fromLocalFile(target)}));
-        QVERIFY(dragAndDrop(form.find<QWidget>("Command2"), targetDrag.get()));
-        QCOMPARE(form.window->chosenTarget(), target);
-        QCOMPARE(form.find<QLabel>("Label2")->text(), QDir::toNativeSeparators(target));
-        QCOMPARE(form.chooser->opens + form.chooser->saves, 0);
-
-        const std::unique_ptr<QMimeData> two(filesMime({QUrl::fromLocalFile(target), QUrl::fromLocalFile(source)}));
-        const std::unique_ptr<QMimeData> remote(filesMime({QUrl(QStringLiteral("https://example.org/a.state"))}));
-        const std::unique_ptr<QMimeData> moved(filesMime({QUrl::fromLocalFile(target)}));
-        QVERIFY(!dragAndDrop(form.find<QWidget>("Command1"), two.get()));
-        QVERIFY(!dragAndDrop(form.find<QWidget>("Label1"), remote.get()));
-        QVERIFY(!dragAndDrop(form.find<QWidget>("Label1"), moved.get(), Qt::MoveAction));
-        QVERIFY(!dragAndDrop(form.find<QWidget>("Command3"), sourceDrag.get()));
-        QCOMPARE(form.window->chosenSource(), source);
+        // Two files, a remote one, a move, or a drop on Converter choose nothing.
+        QVERIFY(!dragAndDrop(form.find("Command1"), {target, source}));
+        QVERIFY(!dragAndDrop(form.find("Label1"), {QUrl(QStringLiteral("https://example.org/a.state"))}));
+        QVERIFY(!dragAndDrop(form.find("Label1"), {target}, Qt::MoveAction));
+        QVERIFY(!dragAndDrop(form.find("Command3"), {target}));
+        QCOMPARE(form.window->chosenSource(), source.toLocalFile());
     }
 
     void portugueseSystemsGetPortugueseTexts() {
@@ -375,8 +279,7 @@ private slots:
         const std::unique_ptr<QTranslator> portuguese = windowTranslator(QLocale(QLocale::Portuguese, QLocale::Brazil));
         QVERIFY(portuguese);
         QCoreApplication::installTranslator(portuguese.get());
-
-        const Fixture form = makeWindow();
+        Fixture form;
         form.click("Command3");
         const QString hint = form.window->statusText();
         QCoreApplication::removeTranslator(portuguese.get());
