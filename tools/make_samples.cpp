@@ -342,7 +342,7 @@ void writeBigLevel(SaveState& state) {
 
 // Whether the big level names every chunk from 1 to 82, loses cells in the
 // default conversion and none in the packed one.
-bool bigLevelAsClaimed(std::vector<std::uint8_t>& bytes) {
+bool bigLevelAsClaimed(const std::vector<std::uint8_t>& bytes) {
     const tavro::SourceRegions source = tavro::readSourceRegions(bytes);
     const auto fixed = tavro::summarizeLevel(source);
     const auto packed = tavro::summarizeLevel(source, tavro::ChunkNumbering::Packed);
