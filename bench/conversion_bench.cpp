@@ -35,6 +35,23 @@ void BM_ConvertRegions(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertRegions);
 
+const std::vector<std::uint8_t>& bigSourceState() {
+    static const auto bytes = load(TAVRO_SAMPLE_BIG);
+    return bytes;
+}
+
+// The packed conversion of a level naming all 82 chunks the first game's
+// chunk table can hold: source regions in, target regions out.
+void BM_ConvertRegionsPacked(benchmark::State& state) {
+    const tavro::SourceRegions source = tavro::readSourceRegions(bigSourceState());
+    for (auto _ : state) {
+        tavro::TargetRegions target = tavro::convertRegions(source, tavro::ChunkNumbering::Packed);
+        benchmark::DoNotOptimize(target.chunkArea.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ConvertRegionsPacked);
+
 // Read, convert and patch: the whole in-memory part of a run.
 void BM_ReadConvertPatch(benchmark::State& state) {
     for (auto _ : state) {

@@ -42,24 +42,30 @@ std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam)
         n += kTargetChunkBytes;
     }
 
-    // Entries: high bytes at even offsets are converted, low bytes kept.
+    std::vector<std::uint8_t> converted(kConvertedBytes);
+    convertEntries({split.get(), kConvertedBytes}, converted);
+    return converted;
+}
+
+void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> to) {
+    assert(from.size() % 8 == 0 && to.size() >= from.size());
     // Eight bytes at a time: convertedHighByte's shifts and masks applied to a
     // whole 64-bit word give each byte what they give it alone (the bits that
     // cross into a neighbouring byte are masked off), and a mask then keeps
     // the converted bytes at even offsets only.
-    std::vector<std::uint8_t> converted(kConvertedBytes);
     constexpr std::uint64_t kEvenBytes =
         std::endian::native == std::endian::little ? 0x00FF00FF00FF00FFull : 0xFF00FF00FF00FF00ull;
-    std::uint8_t* const out = converted.data();  // a local pointer lets the loop vectorize
-    for (std::size_t k = 0; k < kConvertedBytes; k += 8) {
+    const std::uint8_t* const in = from.data();  // local pointers let the loop vectorize
+    std::uint8_t* const out = to.data();
+    const std::size_t size = from.size();
+    for (std::size_t k = 0; k < size; k += 8) {
         std::uint64_t word;
-        std::memcpy(&word, &split[k], 8);
+        std::memcpy(&word, in + k, 8);
         const std::uint64_t high = ((word << 1) & 0xC0C0C0C0C0C0C0C0ull) |
                                    ((word >> 1) & 0x3C3C3C3C3C3C3C3Cull) | (word & 0x0303030303030303ull);
         word = (high & kEvenBytes) | (word & ~kEvenBytes);
         std::memcpy(out + k, &word, 8);
     }
-    return converted;
 }
 
 int countChunksWithData(std::span<const std::uint8_t> sourceRam) {

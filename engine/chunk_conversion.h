@@ -24,6 +24,11 @@ inline constexpr int kLastConvertedChunk = 63;
 // `sourceRam` must be 65,536 bytes; the result is 32,768 bytes.
 std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam);
 
+// Converts the chunk entries in `from` (big-endian words: high bytes at even
+// offsets go through convertT1ToT2, low bytes are kept) into `to`, which is at
+// least as long (or is `from` itself). Lengths are a multiple of 8.
+void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> to);
+
 // How many of source chunks 1 to 63 hold any non-zero byte.
 int countChunksWithData(std::span<const std::uint8_t> sourceRam);
 

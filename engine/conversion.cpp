@@ -1,6 +1,8 @@
 #include "conversion.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "chunk_conversion.h"
 #include "region_map.h"
@@ -37,14 +39,23 @@ SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState) {
     return source;
 }
 
-TargetRegions convertRegions(const SourceRegions& source) {
-    return TargetRegions{
-        .chunkArea = convertChunks(source.chunkArea),
-        .layoutArea = expandLayout(source.layoutArea),
+TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numbering) {
+    TargetRegions target{
+        .chunkArea = {},
+        .layoutArea = {},
         .blockTable = source.blockTable,
         .paletteArea = source.paletteArea,
         .patternArea = source.patternArea,
     };
+    if (numbering == ChunkNumbering::Packed) {
+        PackedLevel packed = packLevel(source.chunkArea, source.layoutArea);
+        target.chunkArea = std::move(packed.chunkArea);
+        target.layoutArea = std::move(packed.layoutArea);
+    } else {
+        target.chunkArea = convertChunks(source.chunkArea);
+        target.layoutArea = expandLayout(source.layoutArea);
+    }
+    return target;
 }
 
 Bytes patchTarget(Bytes target, const TargetRegions& regions) {
@@ -58,13 +69,39 @@ Bytes patchTarget(Bytes target, const TargetRegions& regions) {
     return target;
 }
 
-LevelSummary summarizeLevel(const SourceRegions& source) {
-    const LayoutCensus census = takeLayoutCensus(source.layoutArea);
-    return LevelSummary{
-        .chunksWithData = countChunksWithData(source.chunkArea),
-        .cellsExpanded = census.cellsExpanded,
-        .cellsLost = census.cellsLost,
-    };
+LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering) {
+    LevelSummary summary;
+    summary.numbering = numbering;
+    summary.chunksWithData = countChunksWithData(source.chunkArea);
+
+    std::array<bool, kChunkNumbers> carried{};
+    if (numbering == ChunkNumbering::Packed) {
+        const PackedLevel packed = packLevel(source.chunkArea, source.layoutArea);
+        carried = packed.carried;
+        summary.chunksUsed = packed.chunksUsed;
+    } else {
+        for (int chunk = 0; chunk <= kLastConvertedChunk; ++chunk) carried[static_cast<std::size_t>(chunk)] = true;
+    }
+
+    std::array<bool, kChunkNumbers> named{};
+    for (std::size_t index = 0; index < source.layoutArea.size(); ++index) {
+        const unsigned chunk = cellChunk(source.layoutArea[index]);
+        if (chunk == 0) continue;
+        named[chunk] = true;
+        if (carried[chunk]) {
+            ++summary.cellsExpanded;
+        } else {
+            ++summary.cellsLost;
+            summary.emptiedCells.push_back(static_cast<int>(index));
+        }
+    }
+    for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {
+        if (!named[chunk]) continue;
+        ++summary.chunksNamed;
+        if (!carried[chunk]) summary.lostChunks.push_back(static_cast<int>(chunk));
+        if (numbering == ChunkNumbering::Fixed && carried[chunk]) summary.chunksUsed += 4;
+    }
+    return summary;
 }
 
 }  // namespace tavro

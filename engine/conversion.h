@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "layout_expansion.h"
+#include "packed_conversion.h"
 
 namespace tavro {
 
@@ -36,7 +37,15 @@ struct TargetRegions {
 // not have read as zero.
 SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState);
 
-TargetRegions convertRegions(const SourceRegions& source);
+// How first-game chunks get their second-game numbers.
+enum class ChunkNumbering {
+    Fixed,   // chunk k becomes chunks 4k to 4k + 3; chunks 64 and above cannot come
+    Packed,  // the quarters the layout uses, numbered afresh (packed_conversion.h)
+};
+
+// The chunk table and the layout follow `numbering`; the other three regions
+// are copied unchanged in both.
+TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 
 // Writes the five regions into `target`, growing it with zeros to at least
 // kMinSaveStateSize; every other byte is kept.
@@ -44,11 +53,18 @@ Bytes patchTarget(Bytes target, const TargetRegions& regions);
 
 // What a user should know about the level being carried over.
 struct LevelSummary {
+    ChunkNumbering numbering = ChunkNumbering::Fixed;
     int chunksWithData = 0;  // source chunks 1 to 63 holding any non-zero byte
-    int cellsExpanded = 0;   // layout cells naming chunks 1 to 63
-    int cellsLost = 0;       // layout cells naming chunks 64 and above
+    int chunksNamed = 0;     // distinct chunks 1 to 127 that layout cells name
+    int chunksUsed = 0;      // distinct target chunks 1 to 255 the target layout names
+    int cellsExpanded = 0;   // layout cells naming a chunk that arrives whole
+    int cellsLost = 0;       // layout cells naming a chunk that cannot come: four empty cells each
+    std::vector<int> lostChunks;    // the distinct chunk numbers the lost cells name, increasing
+    // The lost cells, increasing, as source layout indices: row * 128 +
+    // column, where columns 0-63 are foreground and 64-127 background.
+    std::vector<int> emptiedCells;
 };
 
-LevelSummary summarizeLevel(const SourceRegions& source);
+LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 
 }  // namespace tavro

@@ -88,7 +88,8 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     }
     const SourceRegions source = readSourceRegions(prefix->bytes);
     prefix->bytes = {};
-    const TargetRegions converted = convertRegions(source);
+    const ChunkNumbering numbering = options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed;
+    const TargetRegions converted = convertRegions(source, numbering);
 
     // The whole target is read before anything is written, so a source that
     // is also the target has been read in full already.
@@ -98,7 +99,7 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
 
     ConversionReport report;
     report.dryRun = options.dryRun;
-    report.level = summarizeLevel(source);
+    report.level = summarizeLevel(source, numbering);
     report.targetSize = output.size();
 
     if (*existing && **existing == output) {

@@ -75,6 +75,7 @@ struct ConversionReport {
 struct RunOptions {
     bool dryRun = false;  // do everything but write
     bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
+    bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
 };
 
 // `calls` is where file access goes; tests pass failing ones.

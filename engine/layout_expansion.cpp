@@ -8,11 +8,7 @@ namespace tavro {
 namespace {
 
 constexpr std::size_t kExpandedBytes = 65536;
-constexpr std::size_t kTargetRowBytes = 256;
-
-// The chunk a cell names once its flag bit is dropped. 0x80 keeps its value
-// (and so, being 64 or more, expands to nothing, like chunk 0 would).
-constexpr unsigned cellChunk(std::uint8_t cell) { return cell > 128 ? cell - 128u : cell; }
+constexpr std::size_t kTargetRowBytes = kTargetLayoutRowBytes;
 
 }  // namespace
 
@@ -43,19 +39,6 @@ std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayou
         t += kTargetRowBytes;  // the row below was filled with the bottom halves
     }
     return std::vector<std::uint8_t>(expanded, expanded + kTargetLayoutBytes);
-}
-
-LayoutCensus takeLayoutCensus(std::span<const std::uint8_t> sourceLayout) {
-    LayoutCensus census;
-    for (const std::uint8_t cell : sourceLayout) {
-        const unsigned chunk = cell & 0x7Fu;
-        if (chunk >= 64) {
-            ++census.cellsLost;
-        } else if (chunk != 0) {
-            ++census.cellsExpanded;
-        }
-    }
-    return census;
 }
 
 }  // namespace tavro

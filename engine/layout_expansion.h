@@ -20,15 +20,19 @@ namespace tavro {
 
 inline constexpr std::size_t kSourceLayoutBytes = 1024;
 inline constexpr std::size_t kTargetLayoutBytes = 4096;
+inline constexpr std::size_t kSourceLayoutRowBytes = 128;  // 64 foreground, then 64 background cells
+inline constexpr std::size_t kTargetLayoutRowBytes = 256;  // 128 foreground, then 128 background cells
+
+// The chunk a first-game layout cell names: its low seven bits (0 is empty).
+constexpr unsigned cellChunk(std::uint8_t cell) { return cell & 0x7Fu; }
+
+// Where source cell `index` (of the 1,024) puts the top-left cell of its 2x2
+// square in the target layout; the other three are at +1, +256 and +257.
+constexpr std::size_t expandedCellOffset(std::size_t index) {
+    return (index / kSourceLayoutRowBytes) * 2 * kTargetLayoutRowBytes + (index % kSourceLayoutRowBytes) * 2;
+}
 
 // `sourceLayout` must be 1,024 bytes; the result is 4,096 bytes.
 std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayout);
-
-struct LayoutCensus {
-    int cellsExpanded = 0;  // cells naming chunks 1 to 63
-    int cellsLost = 0;      // cells naming chunks 64 and above: they arrive empty
-};
-
-LayoutCensus takeLayoutCensus(std::span<const std::uint8_t> sourceLayout);
 
 }  // namespace tavro

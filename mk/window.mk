@@ -1,8 +1,9 @@
 # The window: `make run` builds and opens it; `make screenshot` drives it on a
-# private X server and keeps the picture the README shows.
+# private X server and keeps the pictures the README shows (ImageMagick puts
+# the default and the packed conversion of the big sample level side by side).
 BUILD_DIR ?= build
 
-.PHONY: run screenshot
+.PHONY: run screenshot pack-picture
 
 run: build
 	$(BUILD_DIR)/app/gui/tavro-conversor
@@ -11,3 +12,9 @@ screenshot: build
 	bash app/gui/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots
 	mkdir -p docs
 	cp $(BUILD_DIR)/screenshots/03-converted.png docs/screenshot.png
+	convert $(BUILD_DIR)/screenshots/09-big-default.png $(BUILD_DIR)/screenshots/10-big-packed.png \
+	  -background white -splice 12x0 +append -chop 12x0 -strip docs/packed-window.png
+
+# The README's picture of a level that only a packed conversion carries whole.
+pack-picture: build
+	bash tools/packed_picture.sh $(BUILD_DIR) docs/packed-level.png

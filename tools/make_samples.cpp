@@ -6,9 +6,14 @@
 //                 cells, some cells with bit 7 set and a few naming chunks
 //                 64 and above (which the second game cannot hold);
 //   tavro2.state  a second-game state whose bytes are non-zero filler, so that
-//                 every byte a conversion must keep is visible.
+//                 every byte a conversion must keep is visible;
+//   tavro1-big.state  a first-game state whose level names every chunk from 1
+//                 to 82 (where the chunk table meets the layout in RAM): the
+//                 default conversion leaves holes where cells name chunks 64
+//                 and above, the packed one carries it whole.
 //
-// Both are 180,000 bytes. The output is the same on every run.
+// All are 180,000 bytes. The output is the same on every run; the tool checks
+// that the big level is what it claims to be.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion.h"
 #include "file_access.h"
 #include "region_map.h"
 
@@ -245,6 +251,104 @@ void writeLayout(SaveState& state) {
     cell(0, 20, false, 127);
 }
 
+
+// ---- the big level: 82 chunks, numbered so that those past 63 are scattered ----
+
+// A second-game-sized quarter of a first-game chunk: 8 x 8 entries.
+class QuarterPainter {
+public:
+    QuarterPainter(SaveState& state, unsigned chunk, unsigned quarter)
+        : chunk_(state, chunk), row_(quarter / 2 * 8), column_(quarter % 2 * 8) {}
+    void set(unsigned row, unsigned column, unsigned entry) { chunk_.set(row_ + row, column_ + column, entry); }
+
+private:
+    ChunkPainter chunk_;
+    unsigned row_, column_;
+};
+
+enum class Piece { Empty, Cloud, Rings, Platform };
+
+void paintPiece(QuarterPainter quarter, Piece piece, unsigned variant) {
+    switch (piece) {
+    case Piece::Empty: break;
+    case Piece::Cloud:
+        for (unsigned column = variant % 4; column < variant % 4 + 4; ++column)
+            quarter.set(1 + variant % 3, column, kCloudBlock | (variant % 2 ? kEntryHFlip : 0u));
+        break;
+    case Piece::Rings:
+        for (unsigned column = variant % 2 + 1; column < 8; column += 3) quarter.set(2 + variant % 4, column, kRingBlock);
+        break;
+    case Piece::Platform:
+        for (unsigned column = variant % 3; column < 8 - variant % 2; ++column) {
+            quarter.set(2 + variant % 4, column, kBrickBlock | kTop);
+            quarter.set(3 + variant % 4, column, kHighBrickBlock | kEntryVFlip | kSolid);
+        }
+        break;
+    }
+}
+
+// Ground for one layout column: grass at a height that rolls from column to
+// column (rows 9 to 13 of the chunk), dirt below, a flower now and then and
+// every seventh column a stone tower that reaches into the chunk's top half.
+void paintGround(SaveState& state, unsigned chunk, unsigned layoutColumn) {
+    ChunkPainter ground(state, chunk);
+    for (unsigned column = 0; column < 16; ++column) {
+        const unsigned x = layoutColumn * 16 + column;
+        const unsigned height = 9 + (x / 5 + x / 13) % 5;
+        ground.set(height, column, kGrassBlock | kTop);
+        for (unsigned row = height + 1; row < 16; ++row) ground.set(row, column, kDirtBlock | kSolid);
+        if (x % 7 == 3) ground.set(height - 1, column, kFlowerBlock);
+    }
+    if (layoutColumn % 7 == 4)
+        for (unsigned row = 3; row < 9; ++row)
+            for (unsigned column = 6; column < 10; ++column) ground.set(row, column, kStoneBlock | kSolid);
+}
+
+// Pieces in the air: clouds high up, platforms and rings lower down.
+void paintAir(SaveState& state, unsigned chunk, unsigned index, bool high) {
+    const Piece top = high ? Piece::Cloud : Piece::Rings, bottom = high ? Piece::Rings : Piece::Platform;
+    paintPiece(QuarterPainter(state, chunk, 0), index % 3 == 0 ? top : Piece::Empty, index);
+    paintPiece(QuarterPainter(state, chunk, 1), index % 3 == 1 ? top : Piece::Empty, index / 3);
+    paintPiece(QuarterPainter(state, chunk, 2), index % 2 == 0 ? bottom : Piece::Empty, index / 2);
+    paintPiece(QuarterPainter(state, chunk, 3), index % 2 == 1 || index % 3 == 2 ? bottom : Piece::Empty, index / 4);
+}
+
+// 28 columns: ground in layout row 3, platforms in row 2, clouds in row 1
+// (the first 25 columns), sky behind. Chunk numbers run through 1 to 82 in a
+// scattered order, so chunks 64 and above turn up all along the level.
+void writeBigLevel(SaveState& state) {
+    constexpr unsigned kColumns = 28, kHighColumns = 25, kLast = 82;
+    unsigned next = 0;
+    const auto nextChunk = [&next] { return ++next * 29 % (kLast + 1); };  // 29 steps through 1 to 82
+    const auto cell = [&state](unsigned row, unsigned column, bool background, unsigned value) {
+        state.ram(0xA400 + row * 128 + (background ? 64 : 0) + column) = static_cast<std::uint8_t>(value);
+    };
+    for (unsigned column = 0; column < kColumns; ++column) {
+        const unsigned chunk = nextChunk();
+        paintGround(state, chunk, column);
+        cell(3, column, false, chunk | (column % 4 == 0 ? 0x80u : 0u));
+    }
+    for (unsigned index = 0; index < kColumns + kHighColumns; ++index) {
+        const unsigned chunk = nextChunk();
+        const bool high = index >= kColumns;
+        paintAir(state, chunk, index, high);
+        cell(high ? 1 : 2, high ? index - kColumns : index, false, chunk);
+    }
+    const unsigned sky = nextChunk();
+    ChunkPainter(state, sky).fillRows(0, 15, kSkyBlock);
+    for (unsigned row = 0; row < 4; ++row)
+        for (unsigned column = 0; column < kColumns; ++column) cell(row, column, true, sky);
+}
+
+// Whether the big level names every chunk from 1 to 82, loses cells in the
+// default conversion and none in the packed one.
+bool bigLevelAsClaimed(const std::vector<std::uint8_t>& bytes) {
+    const tavro::SourceRegions source = tavro::readSourceRegions(bytes);
+    const auto fixed = tavro::summarizeLevel(source);
+    const auto packed = tavro::summarizeLevel(source, tavro::ChunkNumbering::Packed);
+    return packed.chunksNamed == 82 && fixed.cellsLost > 0 && packed.cellsLost == 0;
+}
+
 void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(1 + (i * 31 + seed) % 251);  // never zero
@@ -277,5 +381,18 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> target(kStateSize);
     fill(target, 7);
 
-    return save(folder / "tavro1.state", source.bytes()) && save(folder / "tavro2.state", target) ? 0 : 1;
+    SaveState big;
+    writePalette(big);
+    drawPatterns(big);
+    writeBlocks(big);
+    writeBigLevel(big);
+    if (!bigLevelAsClaimed(big.bytes())) {
+        std::fprintf(stderr, "tavro-samplegen: the big level is not what it should be\n");
+        return 1;
+    }
+
+    return save(folder / "tavro1.state", source.bytes()) && save(folder / "tavro2.state", target) &&
+                   save(folder / "tavro1-big.state", big.bytes())
+               ? 0
+               : 1;
 }

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QtConcurrentRun>
 
+#include "cell_marks.h"
 #include "checkerboard.h"
 #include "elided_label.h"
 #include "level_view.h"
@@ -91,9 +92,11 @@ public:
         setFocusPolicy(Qt::NoFocus);
     }
 
-    void display(const QImage& picture, const QString& message) {
+    // `marks` are in the picture's device-independent pixels.
+    void display(const QImage& picture, const QString& message, QList<QRectF> marks = {}) {
         picture_ = picture;
         message_ = message;
+        marks_ = std::move(marks);
         const bool opens = !picture_.isNull();
         setCursor(opens ? Qt::PointingHandCursor : Qt::ArrowCursor);
         setFocusPolicy(opens ? Qt::TabFocus : Qt::NoFocus);  // a click opens the view instead
@@ -117,6 +120,9 @@ protected:
             painter.setBrushOrigin(snapped.topLeft());
             painter.fillRect(snapped, checkerboard_);
             painter.drawImage(snapped.topLeft(), picture_);
+            QList<QRectF> marks;
+            for (const QRectF& mark : marks_) marks.append(mark.translated(snapped.topLeft()));
+            paintEmptyCellMarks(painter, marks);
             if (hasFocus()) {
                 QPen pen(palette().color(QPalette::Highlight));
                 pen.setWidth(2);
@@ -155,6 +161,7 @@ private:
     QBrush checkerboard_;
     QImage picture_;
     QString message_;
+    QList<QRectF> marks_;
     bool pressed_ = false;
 };
 
@@ -230,17 +237,34 @@ void LevelPicture::showSource(const QString& path) {
     setSide(Side::Before);
 }
 
-void LevelPicture::showConverted(const QString& path) {
+void LevelPicture::showConverted(const QString& path, const std::vector<int>& emptiedCells) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
+    constexpr int kRatio = 2;  // a first-game cell is 2 x 2 second-game cells
+    static_assert(kRatio * 128 == 256);
     std::optional<render::CellBox> frame;
     const SideState& before = sides_[index(Side::Before)];
     if (before.drawing && before.drawing->box) {
-        const int ratio = render::cellPixels(Game::First) / render::cellPixels(Game::Second);
         const render::CellBox box = *before.drawing->box;
-        frame = render::CellBox{box.column * ratio, box.row * ratio, box.columns * ratio, box.rows * ratio};
+        frame = render::CellBox{box.column * kRatio, box.row * kRatio, box.columns * kRatio, box.rows * kRatio};
+    }
+    std::vector<render::CellBox> marks;
+    int hidden = 0;
+    for (const int cell : emptiedCells) {
+        const int row = cell / 128, column = cell % 128;
+        if (column >= 64) {
+            ++hidden;
+            continue;
+        }
+        const render::CellBox mark{column * kRatio, row * kRatio, kRatio, kRatio};
+        marks.push_back(mark);
+        // The picture takes in every marked cell.
+        frame = frame ? enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
     }
     draw(Side::After, path, Game::Second, frame);
+    SideState& after = sides_[index(Side::After)];
+    after.marks = std::move(marks);
+    after.hiddenMarks = hidden;
     setSide(Side::After);
 }
 
@@ -263,12 +287,16 @@ QImage LevelPicture::picture() const { return surface_->picture(); }
 
 QString LevelPicture::message() const { return surface_->message(); }
 
+const std::vector<render::CellBox>& LevelPicture::marks() const { return sides_[index(side_)].marks; }
+
 QSize LevelPicture::room() const { return surface_->contentsRect().size() * surface_->devicePixelRatio(); }
 
 void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame) {
     SideState& state = sides_[index(side)];
     state.path = path;
     state.pending = true;
+    state.marks.clear();
+    state.hiddenMarks = 0;
     state.drawing.reset();
     state.view.clear();
     state.watcher->setFuture(QtConcurrent::run(drawLevel, toEnginePath(path), game, room(), frame));
@@ -291,6 +319,8 @@ void LevelPicture::finished(Side side) {
 
 void LevelPicture::forget(Side side) {
     SideState& state = sides_[index(side)];
+    state.marks.clear();
+    state.hiddenMarks = 0;
     state.path.clear();
     state.pending = false;
     state.drawing.reset();
@@ -322,9 +352,18 @@ void LevelPicture::refresh() {
     } else {
         const LevelDrawing& drawing = *state.drawing;
         const int cell = render::cellPixels(drawing.game);
-        surface_->display(drawing.picture, {});
+        // Marks in the picture's device-independent pixels.
+        const double scale = static_cast<double>(cell) / drawing.factor / drawing.picture.devicePixelRatio();
+        QList<QRectF> marks;
+        for (const render::CellBox& mark : state.marks)
+            marks.append(QRectF((mark.column - drawing.box->column) * scale, (mark.row - drawing.box->row) * scale,
+                                mark.columns * scale, mark.rows * scale));
+        surface_->display(drawing.picture, {}, std::move(marks));
         caption = WindowTexts::pictureCaption(state.path, drawing.box->columns * cell, drawing.box->rows * cell,
                                               drawing.factor);
+        const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
+        if (emptied > 0)
+            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
     }
     caption_->setFullText(caption);
 }
@@ -335,7 +374,7 @@ LevelView* LevelPicture::openView() {
     if (!state.view) {
         const LevelDrawing& drawing = *state.drawing;
         LevelView::Source source{drawing.level, drawing.game, drawing.plane, *drawing.box, state.path,
-                                 side_ == Side::After};
+                                 side_ == Side::After, state.marks};
         state.view = new LevelView(std::move(source), window());
         state.view->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the window ends the program even while a view is open.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -60,8 +61,11 @@ public:
     // Draws the source (read as the first game) for Before, forgets any After
     // picture and shows Before.
     void showSource(const QString& path);
-    // Draws the converted target (read as the second game) for After and shows it.
-    void showConverted(const QString& path);
+    // Draws the converted target (read as the second game) for After and
+    // shows it, marking the cells that arrived empty: `emptiedCells` are
+    // first-game layout indices (row * 128 + column, columns 64 and above in
+    // the background), as the conversion's summary gives them.
+    void showConverted(const QString& path, const std::vector<int>& emptiedCells = {});
     // Forgets the After picture (the target no longer holds it) and shows Before.
     void forgetConverted();
 
@@ -77,6 +81,9 @@ public:
     QString message() const;
     // The size the picture is drawn to fit, in device pixels.
     QSize room() const;
+    // The cells of the shown picture marked as arrived empty (second-game
+    // cells of the foreground, which the picture shows).
+    const std::vector<render::CellBox>& marks() const;
 
     // Opens the larger view of the shown picture, or raises the one already
     // open; null when there is no picture to show.
@@ -93,6 +100,8 @@ private:
         std::optional<LevelDrawing> drawing;
         QFutureWatcher<LevelDrawing>* watcher = nullptr;
         QPointer<LevelView> view;
+        std::vector<render::CellBox> marks;  // foreground cells that arrived empty
+        int hiddenMarks = 0;                 // background cells that did: not in the picture
     };
     static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
 

@@ -81,6 +81,12 @@ LevelView::LevelView(Source source, QWidget* parent)
         return rgbaPicture(render::scaleDown(indexed_, palette_, factor))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     });
+    QList<QRect> marks;
+    const int cell = render::cellPixels(source_.game);
+    for (const render::CellBox& mark : source_.marks)
+        marks.append(QRect((mark.column - source_.box.column) * cell, (mark.row - source_.box.row) * cell,
+                           mark.columns * cell, mark.rows * cell));
+    area_->setMarks(std::move(marks));
 }
 
 LevelView::~LevelView() {

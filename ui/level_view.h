@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QDialog>
 #include <QImage>
@@ -37,6 +38,7 @@ public:
         render::CellBox box;
         QString path;            // the save state's, for the title and the PNG's name
         bool converted = false;  // the target after a conversion
+        std::vector<render::CellBox> marks;  // cells that arrived empty, marked over the picture
     };
 
     // Asks where to save the picture, offering `suggested`; nothing when the

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include <QAction>
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDir>
 #include <QDockWidget>
 #include <QDropEvent>
@@ -111,6 +113,7 @@ Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     setCentralWidget(area);
 
     buildUndoAction();
+    buildPackAction();
     buildStatusBar();
     buildPicture();
     setTabOrderAndFocus();
@@ -165,6 +168,12 @@ void Form1::buildUndoAction() {
     keepUndo(std::nullopt);
 }
 
+void Form1::buildPackAction() {
+    packAction_ = new QAction(WindowTexts::packOffer(), this);
+    packAction_->setObjectName(QStringLiteral("packAction"));
+    packAction_->setToolTip(WindowTexts::packOfferTip());
+}
+
 void Form1::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
@@ -180,7 +189,14 @@ void Form1::buildStatusBar() {
     undoButton_->setObjectName(QStringLiteral("undoButton"));
     undoButton_->setDefaultAction(undoAction_);
     undoButton_->setAutoRaise(true);
+    // Shown only while it is on offer: after a default conversion that left cells empty.
+    packButton_ = new QToolButton(bar);
+    packButton_->setObjectName(QStringLiteral("packButton"));
+    packButton_->setDefaultAction(packAction_);
+    packButton_->setAutoRaise(true);
+    bar->addPermanentWidget(packButton_);
     bar->addPermanentWidget(undoButton_);
+    offerPack(false);
 }
 
 void Form1::buildPicture() {
@@ -189,12 +205,25 @@ void Form1::buildPicture() {
     auto* style = new NoDockSeparator;
     style->setParent(this);
     setStyle(style);  // for the window alone: its controls keep the application's
+    // The choice of the packed conversion comes first, right beneath the form.
     auto* dock = new QDockWidget(this);
-    picture_ = new LevelPicture(dock);
+    auto* panel = new QWidget(dock);
+    packCheck_ = new QCheckBox(WindowTexts::packCheck(), panel);
+    packCheck_->setObjectName(QStringLiteral("packCheck"));
+    packCheck_->setToolTip(WindowTexts::packCheckTip());
+    picture_ = new LevelPicture(panel);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(8, 2, 8, 0);
+    row->addWidget(packCheck_);
+    layout->addLayout(row);
+    layout->addWidget(picture_);
     dock->setObjectName(QStringLiteral("pictureDock"));
     dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
     dock->setTitleBarWidget(new QWidget(dock));
-    dock->setWidget(picture_);
+    dock->setWidget(panel);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
 }
 
@@ -203,7 +232,9 @@ void Form1::setTabOrderAndFocus() {
     // the focus when the window opens.
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
-    setTabOrder(Command3, undoButton_);
+    setTabOrder(Command3, packCheck_);
+    setTabOrder(packCheck_, packButton_);
+    setTabOrder(packButton_, undoButton_);
     Command1->setFocus();
 }
 
@@ -212,6 +243,7 @@ void Form1::connectControls() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(undoAction_, &QAction::triggered, this, &Form1::undoLastConversion);
+    connect(packAction_, &QAction::triggered, this, &Form1::convertPacked);
 }
 
 void Form1::acceptDrops() {
@@ -230,6 +262,8 @@ void Form1::fixWindowFrame() {
 }
 
 QString Form1::statusText() const { return status_->fullText(); }
+
+bool Form1::packs() const { return packCheck_->isChecked(); }
 
 void Form1::Command1_Click() {
     if (const std::optional<QString> path = AR->showOpen()) choose(PathRole::Source, *path);
@@ -255,6 +289,7 @@ void Form1::choose(PathRole role, const QString& path) {
         Label2->setFullText(QDir::toNativeSeparators(path));
         picture_->forgetConverted();
     }
+    offerPack(false);
 
     if (!sourcePath.isEmpty() && !targetPath.isEmpty() && sameFile(sourcePath, targetPath))
         showStatus(WindowTexts::samePath());
@@ -262,7 +297,15 @@ void Form1::choose(PathRole role, const QString& path) {
         showStatus(WindowTexts::nextChoice(sourcePath.isEmpty(), targetPath.isEmpty()));
 }
 
-void Form1::Command3_Click() {
+void Form1::Command3_Click() { convert(false); }
+
+void Form1::convertPacked() {
+    packCheck_->setChecked(true);
+    convert(true);
+}
+
+void Form1::convert(bool repeat) {
+    offerPack(false);
     if (sourcePath.isEmpty() || targetPath.isEmpty()) {
         showStatus(WindowTexts::choosePaths(sourcePath.isEmpty(), targetPath.isEmpty()));
         return;
@@ -274,7 +317,8 @@ void Form1::Command3_Click() {
     std::expected<ConversionReport, ConversionError> result;
     try {
         const WaitCursor busy;
-        result = tavro::runConversion(toEnginePath(sourcePath), toEnginePath(targetPath));
+        result = tavro::runConversion(toEnginePath(sourcePath), toEnginePath(targetPath),
+                                      RunOptions{.pack = packCheck_->isChecked()});
     } catch (const std::exception& failure) {
         const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
         showStatus(text);
@@ -288,10 +332,22 @@ void Form1::Command3_Click() {
         showFailure(WindowTexts::conversionFailedTitle(), story);
         return;
     }
+    const LevelSummary& level = result->level;
     showStatus(WindowTexts::converted(*result));
-    picture_->showConverted(targetPath);
+    picture_->showConverted(targetPath, level.emptiedCells);
+    offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
-    if (result->undo) keepUndo(std::move(result->undo));
+    if (!result->undo) return;
+    // A repeat over what the last run wrote undoes to before that run.
+    if (repeat && undo_ && undo_->targetPath == result->undo->targetPath && result->undo->previous &&
+        *result->undo->previous == undo_->written)
+        result->undo->previous = std::move(undo_->previous);
+    keepUndo(std::move(result->undo));
+}
+
+void Form1::offerPack(bool offered) {
+    packAction_->setEnabled(offered);
+    packButton_->setVisible(offered);
 }
 
 void Form1::undoLastConversion() {
@@ -314,6 +370,7 @@ void Form1::undoLastConversion() {
 
     if (result) {
         keepUndo(std::nullopt);
+        offerPack(false);
         picture_->forgetConverted();
         showStatus(WindowTexts::undone(*result, target));
         return;

@@ -1,8 +1,10 @@
 // The program's one window. Command1 chooses the Tavro 1 save state (the
 // source), Command2 the Tavro 2 save state (the target), both through the one
-// shared file dialog AR; Command3 converts. Beneath the controls a picture
-// shows the source's level and, after a conversion, the target's; a status
-// bar at the bottom says what happened and offers to undo the last conversion.
+// shared file dialog AR; Command3 converts. Beneath the controls a check box
+// chooses the packed conversion, and a picture shows the source's level and,
+// after a conversion, the target's, with the cells that arrived empty marked;
+// a status bar at the bottom says what happened, offers the packed conversion
+// when a default one left cells empty, and offers to undo the last conversion.
 #pragma once
 
 #include <memory>
@@ -14,6 +16,7 @@
 #include "conversion_run.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -39,12 +42,16 @@ public:
     // The status bar's whole line, however much of it fits.
     QString statusText() const;
     bool canUndo() const { return undo_.has_value(); }
+    bool packs() const;
 
 public slots:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void undoLastConversion();
+    // Ticks the packed conversion and converts again; undo then goes back to
+    // before the conversion this one repeats.
+    void convertPacked();
 
     // Choose a file as the dialogs do; a file dropped on a path's label or
     // button arrives here.
@@ -64,6 +71,7 @@ private:
     void buildStatusBar();
     void buildPicture();
     void buildUndoAction();
+    void buildPackAction();
     void setTabOrderAndFocus();
     void connectControls();
     void acceptDrops();
@@ -75,6 +83,9 @@ private:
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
     void keepUndo(std::optional<UndoRecord> record);
+    // `repeat`: this run converts again what the last one converted.
+    void convert(bool repeat);
+    void offerPack(bool offered);
 
     QString sourcePath;
     QString targetPath;
@@ -90,6 +101,9 @@ private:
 
     LevelPicture* picture_ = nullptr;
     ElidedLabel* status_ = nullptr;
+    QCheckBox* packCheck_ = nullptr;
+    QAction* packAction_ = nullptr;
+    QToolButton* packButton_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;
     std::optional<UndoRecord> undo_;

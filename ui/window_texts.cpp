@@ -57,6 +57,14 @@ QString WindowTexts::converted(const ConversionReport& report) {
     case TargetOutcome::Unchanged: line = tr("Already up to date."); break;
     }
     const int lost = report.level.cellsLost;
+    if (report.level.numbering == ChunkNumbering::Packed) {
+        line += QLatin1Char(' ') + tr("Packed: %1 of %2 chunks.").arg(report.level.chunksUsed).arg(kPackedChunkSlots);
+        if (lost == 1)
+            line += QLatin1Char(' ') + tr("⚠ 1 layout cell did not fit and arrived empty.");
+        else if (lost > 1)
+            line += QLatin1Char(' ') + tr("⚠ %1 layout cells did not fit and arrived empty.").arg(lost);
+        return line;
+    }
     if (lost == 1)
         line += QLatin1Char(' ') + tr("⚠ 1 layout cell (chunk 64+) left empty.");
     else if (lost > 1)
@@ -141,6 +149,21 @@ QString WindowTexts::convertButtonTip() {
     return tr("Carry the Tavro 1 level into the Tavro 2 save state");
 }
 
+QString WindowTexts::packCheck() { return tr("&Pack chunks to carry the whole level"); }
+
+QString WindowTexts::packCheckTip() {
+    return tr("Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above "
+              "arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds "
+              "chunks 1 to 63 only.");
+}
+
+QString WindowTexts::packOffer() { return tr("Convert packed"); }
+
+QString WindowTexts::packOfferTip() {
+    return tr("Convert again with packed chunks, which carries chunks 64 and above too. "
+              "Undo then puts the target back as it was before both conversions.");
+}
+
 QString WindowTexts::undoText() { return tr("Undo"); }
 
 QString WindowTexts::undoToolTip(const QString& target) {
@@ -173,6 +196,14 @@ QString WindowTexts::pictureCaption(const QString& path, int width, int height, 
     const QLocale locale;
     return tr("%1 · %2 × %3 px · 1:%4")
         .arg(fileName(path), locale.toString(width), locale.toString(height), locale.toString(factor));
+}
+
+QString WindowTexts::emptiedCaption(int shown, int hidden) {
+    const int all = shown + hidden;
+    QString text = QStringLiteral(" · ")
+                   + (all == 1 ? tr("⚠ 1 cell arrived empty") : tr("⚠ %1 cells arrived empty").arg(all));
+    if (hidden > 0) text += QLatin1Char(' ') + tr("(%1 in the background)").arg(hidden);
+    return text;
 }
 
 QString WindowTexts::pictureTip() { return tr("Click for a larger view that zooms and saves the picture"); }

@@ -45,6 +45,13 @@ public:
     static QString targetButtonTip();
     static QString convertButtonTip();
 
+    // The choice of the packed conversion, beneath the form, and its offer
+    // in the status bar after a conversion that left cells empty.
+    static QString packCheck();
+    static QString packCheckTip();
+    static QString packOffer();
+    static QString packOfferTip();
+
     // The undo action.
     static QString undoText();
     static QString undoToolTip(const QString& target);
@@ -61,6 +68,9 @@ public:
     // `reason` is the engine's, with the file's name in it.
     static QString pictureUnreadable(const QString& reason);
     static QString pictureCaption(const QString& path, int width, int height, int factor);
+    // Appended to the caption of a converted level: how many cells arrived
+    // empty, `shown` of them marked on the picture, `hidden` in the background.
+    static QString emptiedCaption(int shown, int hidden);
     static QString pictureTip();
 
     // The larger view of a picture.

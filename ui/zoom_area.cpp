@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "cell_marks.h"
 #include "checkerboard.h"
 
 namespace tavro::ui {
@@ -41,6 +42,19 @@ void ZoomArea::setPicture(const QImage& picture, Shrinker shrinker) {
     shrunk_.clear();
     updateScrollBars();
     viewport()->update();
+}
+
+void ZoomArea::setMarks(QList<QRect> marks) {
+    marks_ = std::move(marks);
+    viewport()->update();
+}
+
+void ZoomArea::paintMarks(QPainter& painter, const QRectF& whole) const {
+    QList<QRectF> cells;
+    cells.reserve(marks_.size());
+    for (const QRect& mark : marks_)
+        cells.append(QRectF(whole.topLeft() + QPointF(mark.topLeft()) * zoom(), QSizeF(mark.size()) * zoom()));
+    paintEmptyCellMarks(painter, cells);
 }
 
 double ZoomArea::zoom() const { return std::ldexp(1.0, step_); }
@@ -138,6 +152,7 @@ void ZoomArea::paintEvent(QPaintEvent* event) {
         // One pixel of the shrunk copy to one on the screen.
         const QRect source = shown.translated(-whole.topLeft()).toAlignedRect().intersected(small->rect());
         painter.drawImage(whole.topLeft() + QPointF(source.topLeft()), *small, source);
+        paintMarks(painter, whole);
         return;
     }
 
@@ -153,6 +168,7 @@ void ZoomArea::paintEvent(QPaintEvent* event) {
     // Pixels stay sharp when magnified; shrunk, they are blended.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, step_ < 0);
     painter.drawImage(target, picture_, source);
+    paintMarks(painter, whole);
 }
 
 void ZoomArea::wheelEvent(QWheelEvent* event) {

@@ -13,8 +13,13 @@
 #include <QAbstractScrollArea>
 #include <QBrush>
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QPoint>
 #include <QPointF>
+#include <QRectF>
+
+class QPainter;
 
 namespace tavro::ui {
 
@@ -34,6 +39,10 @@ public:
     // picture shows nothing.
     void setPicture(const QImage& picture, Shrinker shrinker = {});
     const QImage& picture() const { return picture_; }
+    // Rectangles of the picture (in its pixels) marked as cells that arrived
+    // empty; the marks are drawn over the picture, not into it.
+    void setMarks(QList<QRect> marks);
+    const QList<QRect>& marks() const { return marks_; }
 
     // Zoom is 2 to the power of the step.
     int zoomStep() const { return step_; }
@@ -75,7 +84,10 @@ private:
     // The shrunk copy for the zoom step in use, when one is drawn from.
     const QImage* shrunk();
 
+    void paintMarks(QPainter& painter, const QRectF& whole) const;
+
     QImage picture_;
+    QList<QRect> marks_;
     Shrinker shrinker_;
     std::map<int, QImage> shrunk_;  // by zoom step
     QBrush checkerboard_;

@@ -1,7 +1,8 @@
-// tavro convert [--dry-run] [--backup] SOURCE TARGET
+// tavro convert [--pack] [--dry-run] [--backup] SOURCE TARGET
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "conversion_run.h"
@@ -14,7 +15,14 @@ struct ConvertOptions {
     std::string target;
     bool dryRun = false;
     bool backup = false;
+    bool pack = false;
 };
+
+std::string numberList(const std::vector<int>& numbers) {
+    std::string list;
+    for (const int number : numbers) list += (list.empty() ? "" : ", ") + std::to_string(number);
+    return list;
+}
 
 std::string outcomeLine(const ConversionReport& report, const std::string& target) {
     switch (report.outcome) {
@@ -32,12 +40,28 @@ std::string outcomeLine(const ConversionReport& report, const std::string& targe
 void printReport(const ConversionReport& report, const std::string& target) {
     std::cout << outcomeLine(report, target) << '\n';
     if (report.backupPath) std::cout << "  Previous bytes kept in " << *report.backupPath << ".\n";
-    std::cout << "  Source chunks with data: " << report.level.chunksWithData << " of 63\n"
-              << "  Layout cells expanded:   " << report.level.cellsExpanded << '\n';
-    if (report.level.cellsLost > 0) {
-        std::cout << "  Warning: " << report.level.cellsLost
+    const LevelSummary& level = report.level;
+    if (level.numbering == ChunkNumbering::Packed) {
+        std::cout << "  Source chunks in use:    " << level.chunksNamed << " (packed numbering)\n"
+                  << "  Target chunks used:      " << level.chunksUsed << " of " << kPackedChunkSlots << '\n'
+                  << "  Layout cells expanded:   " << level.cellsExpanded << '\n';
+        if (level.cellsLost == 0) {
+            std::cout << "  Every layout cell arrived whole.\n";
+        } else {
+            std::cout << "  Warning: " << level.cellsLost << " layout cells name chunks whose quarters did not fit in "
+                      << kPackedChunkSlots << " target chunks (" << numberList(level.lostChunks)
+                      << "); each arrives as four empty cells.\n";
+        }
+        return;
+    }
+    std::cout << "  Source chunks with data: " << level.chunksWithData << " of 63\n"
+              << "  Layout cells expanded:   " << level.cellsExpanded << '\n';
+    if (level.cellsLost > 0) {
+        std::cout << "  Warning: " << level.cellsLost
                   << " layout cells name chunks 64 and above, which the target cannot hold;"
-                     " each arrives as four empty cells.\n";
+                     " each arrives as four empty cells.\n"
+                  << "  Chunks left out: " << numberList(level.lostChunks)
+                  << ". Convert with --pack to carry the whole level.\n";
     }
 }
 
@@ -54,10 +78,12 @@ Command addConvertCommand(CLI::App& app) {
     convert->add_option("TARGET", options->target, "Tavro 2 save state to patch or create")->required();
     convert->add_flag("--dry-run", options->dryRun, "Check and convert in memory; write nothing");
     convert->add_flag("--backup", options->backup, "Keep the target's previous bytes as TARGET.bak");
+    convert->add_flag("--pack", options->pack,
+                      "Number the target's chunks afresh so that chunks 64 and above arrive too");
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
-                                            RunOptions{.dryRun = options->dryRun, .backup = options->backup});
+                                            RunOptions{.dryRun = options->dryRun, .backup = options->backup, .pack = options->pack});
                 if (!result) {
                     std::cerr << "tavro: " << result.error().message() << '\n';
                     return 1;

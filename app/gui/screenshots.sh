@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Opens the window on a private X server, drives it as a user would (xdotool)
 # and takes screenshots: at start, with both files chosen (the source's level
-# pictured), after a conversion (the target's level pictured), the larger view
-# of that picture (as it opens and zoomed in), the source's picture again, and
-# after a failed conversion (with and without its message box).
+# pictured), after a conversion (the target's level pictured, its lost cells
+# marked), the larger view of that picture (as it opens and zoomed in), the
+# source's picture again, after a failed conversion (with and without its
+# message box), and a level naming chunks 64 and above: converted by default
+# (lost cells marked, the packed conversion offered), then packed.
 #
 # Usage: app/gui/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
@@ -40,7 +42,8 @@ export DISPLAY=:$(cat "$work/display")
 
 mkdir -p "$files" "$out" "$work/runtime"
 chmod 700 "$work/runtime"
-cp "$samples/tavro1.state" "$samples/tavro2.state" "$files/"
+cp "$samples/tavro1.state" "$samples/tavro2.state" "$samples/tavro1-big.state" "$files/"
+cp "$samples/tavro2.state" "$files/level2.state"
 head -c 100 "$samples/tavro1.state" >"$files/broken.state"
 
 # Qt's own file dialog, in English, at scale 1: no desktop session leaks in.
@@ -113,12 +116,15 @@ answer_dialog() {
 }
 
 # The controls' centres, in window pixels: the form's, then the level
-# picture's and its Before button, beneath the form.
+# picture's and its Before button, beneath the form and its packing choice.
+# The offer of the packed conversion sits in the status bar, this far from
+# the window's right and bottom edges.
 command1=(221 40)
 command2=(221 88)
 command3=(224 120)
-picture=(221 250)
-before=(36 183)
+picture=(221 272)
+before=(36 205)
+pack_offer_from_corner=(110 13)
 
 shoot "$window" 01-start
 click "${command1[@]}"
@@ -155,5 +161,15 @@ import -window root -crop "${right}x${bottom}+0+0" +repage "$out/07-failure-box.
 xdotool windowfocus --sync "$box" key Return
 wait_gone '^Conversion failed$'
 shoot "$window" 08-failed
+
+click "${command1[@]}"
+answer_dialog Open "$files/tavro1-big.state"
+click "${command2[@]}"
+answer_dialog 'Save As' "$files/level2.state"
+click "${command3[@]}"
+shoot "$window" 09-big-default
+eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/WINDOW_/')"
+click $((WINDOW_WIDTH - pack_offer_from_corner[0])) $((WINDOW_HEIGHT - pack_offer_from_corner[1]))
+shoot "$window" 10-big-packed
 
 echo "screenshots: $(ls "$out"/*.png | wc -l) in $out"

@@ -309,6 +309,46 @@ Motivo: %1</translation>
         <source>%1 × %2 px</source>
         <translation>%1 × %2 px</translation>
     </message>
+    <message>
+        <source>Packed: %1 of %2 chunks.</source>
+        <translation>Compactado: %1 de %2 chunks.</translation>
+    </message>
+    <message>
+        <source>⚠ 1 layout cell did not fit and arrived empty.</source>
+        <translation>⚠ 1 célula do layout não coube e chegou vazia.</translation>
+    </message>
+    <message>
+        <source>⚠ %1 layout cells did not fit and arrived empty.</source>
+        <translation>⚠ %1 células do layout não couberam e chegaram vazias.</translation>
+    </message>
+    <message>
+        <source>&amp;Pack chunks to carry the whole level</source>
+        <translation>&amp;Compactar os chunks para levar a fase inteira</translation>
+    </message>
+    <message>
+        <source>Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds chunks 1 to 63 only.</source>
+        <translation>Numera de novo os chunks do Tavro 2, para que as células do layout que usam os chunks 64 em diante do Tavro 1 também cheguem. Sem isso, o chunk k do Tavro 1 vira os chunks 4k a 4k+3 do Tavro 2, o que só comporta os chunks 1 a 63.</translation>
+    </message>
+    <message>
+        <source>Convert packed</source>
+        <translation>Converter compactado</translation>
+    </message>
+    <message>
+        <source>Convert again with packed chunks, which carries chunks 64 and above too. Undo then puts the target back as it was before both conversions.</source>
+        <translation>Converte de novo com os chunks compactados, o que leva também os chunks 64 em diante. Desfazer então devolve o destino ao que era antes das duas conversões.</translation>
+    </message>
+    <message>
+        <source>⚠ 1 cell arrived empty</source>
+        <translation>⚠ 1 célula chegou vazia</translation>
+    </message>
+    <message>
+        <source>⚠ %1 cells arrived empty</source>
+        <translation>⚠ %1 células chegaram vazias</translation>
+    </message>
+    <message>
+        <source>(%1 in the background)</source>
+        <translation>(%1 no fundo)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -54,6 +54,15 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
     EXPECT_TRUE(contains(again.out, "already holds the converted level")) << again.out;
 }
 
+TEST_F(ConvertCommand, PackCarriesTheChunksTheDefaultLeavesOut) {
+    EXPECT_TRUE(contains(runCli(folder, {"convert", "--dry-run", source, target}).out, "Chunks left out: 65, 70, 127."));
+    const auto packed = runCli(folder, {"convert", "--pack", source, target});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    EXPECT_TRUE(contains(packed.out, " of 255\n  Layout cells expanded:   127\n  Every layout cell arrived whole."))
+        << packed.out;
+    EXPECT_EQ(readBytes(target), patchTarget(targetBytes, convertRegions(readSourceRegions(sourceBytes), ChunkNumbering::Packed)));
+}
+
 TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
     const auto dryRun = runCli(folder, {"convert", "--dry-run", source, target});
     EXPECT_EQ(dryRun.status, 0);

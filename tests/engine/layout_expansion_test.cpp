@@ -24,19 +24,10 @@ void expectSquare(const std::vector<std::uint8_t>& expanded, std::size_t topLeft
     for (std::size_t i = 0; i < rest.size(); ++i) ASSERT_EQ(rest[i], 0) << "cell " << i;
 }
 
-TEST(LayoutExpansion, AllZeroLayoutStaysEmpty) {
-    const auto expanded = expandLayout(std::vector<std::uint8_t>(kSourceLayoutBytes, 0));
-    ASSERT_EQ(expanded.size(), kTargetLayoutBytes);
-    for (const auto cell : expanded) ASSERT_EQ(cell, 0);
-}
-
-TEST(LayoutExpansion, CellBecomesTwoByTwoSquareOfQuarters) {
+TEST(LayoutExpansion, CellBecomesTwoByTwoSquareInItsOwnPlane) {
     expectSquare(expandLayout(layoutWith(0, 1)), 0, 4);
-    expectSquare(expandLayout(layoutWith(1023, 0xBF)), 3838, 252);  // chunk 63, flagged: the last cell
+    expectSquare(expandLayout(layoutWith(1023, 0xBF)), 3838, 252);     // chunk 63, flagged: the last cell
     expectSquare(expandLayout(layoutWith(128 + 5, 9)), 512 + 10, 36);  // row 1, column 5
-}
-
-TEST(LayoutExpansion, BackgroundCellsStayBackground) {
     expectSquare(expandLayout(layoutWith(64, 0x85)), 128, 20);  // first background cell of row 0
     expectSquare(expandLayout(layoutWith(127, 2)), 254, 8);     // last background cell of row 0
     expectSquare(expandLayout(layoutWith(63, 2)), 126, 8);      // last foreground cell of row 0
@@ -53,18 +44,6 @@ TEST(LayoutExpansion, EveryCellValueByClass) {
             expectSquare(expanded, 128 + 6, 4 * chunk);
         }
     }
-}
-
-TEST(LayoutExpansion, CensusCountsExpandedAndLostCells) {
-    std::vector<std::uint8_t> layout(kSourceLayoutBytes, 0);
-    layout[0] = 1;
-    layout[1] = 0xBF;  // chunk 63, flagged
-    layout[2] = 0x80;  // chunk 0, flagged: empty, not lost
-    layout[3] = 64;
-    layout[4] = 0xFF;  // chunk 127, flagged
-    const LayoutCensus census = takeLayoutCensus(layout);
-    EXPECT_EQ(census.cellsExpanded, 2);
-    EXPECT_EQ(census.cellsLost, 2);
 }
 
 }  // namespace

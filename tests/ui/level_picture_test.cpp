@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QToolButton>
 #include <QWheelEvent>
 
+#include "cell_marks.h"
+#include "elided_label.h"
 #include "level_picture.h"
 #include "level_render.h"
 #include "level_view.h"
@@ -118,21 +121,64 @@ private slots:
         QVERIFY(form.showActive());
         QVERIFY(form.convertSamples());
 
-        // From Converter: Undo, the picture, the switch (one stop for both, as
-        // for any exclusive group), and round to the first button.
+        // From Converter: the packing choice, its offer (the sample loses cells),
+        // Undo, the picture, the switch (one stop for both, as for any
+        // exclusive group), and round to the first button.
         QStringList order;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 6; ++i) {
             QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(order.mid(0, 2), QStringList({QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
-        QVERIFY2(order[2] == QLatin1String("beforeButton") || order[2] == QLatin1String("afterButton"),
-                 qPrintable(order[2]));
-        QCOMPARE(order[3], QStringLiteral("Command1"));
+        QCOMPARE(order.mid(0, 4), QStringList({QStringLiteral("packCheck"), QStringLiteral("packButton"),
+                                               QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
+        QVERIFY2(order[4] == QLatin1String("beforeButton") || order[4] == QLatin1String("afterButton"),
+                 qPrintable(order[4]));
+        QCOMPARE(order[5], QStringLiteral("Command1"));
         form.find("pictureSurface")->setFocus();
         QTest::keyClick(form.window->windowHandle(), Qt::Key_Return);
         auto* view = form.window->findChild<LevelView*>();
         QVERIFY(view && view->windowTitle().contains(QLatin1String("after the conversion")));
+    }
+
+    void lostCellsAreMarkedAndThePackedConversionOfferedCarriesThem() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray original = readAll(target), source = readAll(kSampleBig);
+        std::vector<render::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
+        for (int cell = 0; cell < 1024; ++cell)
+            if (cell % 128 < 64 && (source[static_cast<qsizetype>(tavro::kMainRamOffset) + 0xA400 + cell] & 0x7F) >= 64)
+                lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
+        const auto markPixels = [&form] {
+            const QImage shot = form.find("pictureSurface")->grab().toImage();
+            int count = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) count += shot.pixelColor(x, y) == emptyCellMarkColour();
+            return count;
+        };
+        form.window->chooseSource(kSampleBig);
+        form.window->chooseTarget(target);
+        QVERIFY(!form.window->packs() && form.drawn(Side::Before));
+        form.click("Command3");
+        QVERIFY(form.drawn(Side::After));
+        QCOMPARE(form.picture->marks(), lost);
+        QVERIFY2(markPixels() > 20 * static_cast<int>(lost.size()), "every mark shows");
+        const QString caption = form.find<ElidedLabel>("pictureCaption")->fullText();
+        QVERIFY2(caption.contains(QStringLiteral("%1 cells arrived empty").arg(lost.size())), qPrintable(caption));
+        QCOMPARE(form.picture->openView()->area()->marks().size(), static_cast<qsizetype>(lost.size()));
+
+        auto* offer = form.find<QToolButton>("packButton");
+        QVERIFY(offer->isVisible());
+        QTest::mouseClick(offer, Qt::LeftButton);
+        QVERIFY(form.window->packs() && !offer->isVisible());
+        QCOMPARE(readAll(target), convertedInMemory(source, original, tavro::ChunkNumbering::Packed));
+        QVERIFY2(form.window->statusText().contains(QLatin1String("Packed:")), qPrintable(form.window->statusText()));
+        QVERIFY(form.drawn(Side::After));
+        QVERIFY(form.picture->marks().empty());
+        QCOMPARE(markPixels(), 0);
+        QVERIFY(!form.find<ElidedLabel>("pictureCaption")->fullText().contains(QLatin1String("empty")));
+        form.window->undoLastConversion();
+        QCOMPARE(readAll(target), original);  // as before both conversions
     }
 
     void aFileThatCannotBeDrawnShowsWhy_data() {

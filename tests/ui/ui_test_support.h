@@ -27,6 +27,7 @@ namespace tavro::ui::test {
 // The sample pair the build generates.
 inline const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
 inline const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
+inline const QString kSampleBig = QStringLiteral(TAVRO_SAMPLE_BIG);  // names chunks 1 to 82
 
 // Answers each dialog with the next scripted path; nothing scripted, or an
 // empty optional, means the user cancelled.
@@ -63,12 +64,13 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 }
 
 // The target's bytes after a conversion, as the engine makes it in memory.
-inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target) {
+inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target,
+                                    ChunkNumbering numbering = ChunkNumbering::Fixed) {
     const auto bytes = [](const QByteArray& data) {
         const auto* begin = reinterpret_cast<const std::uint8_t*>(data.constData());
         return Bytes(begin, begin + data.size());
     };
-    const Bytes patched = patchTarget(bytes(target), convertRegions(readSourceRegions(bytes(source))));
+    const Bytes patched = patchTarget(bytes(target), convertRegions(readSourceRegions(bytes(source)), numbering));
     return QByteArray(reinterpret_cast<const char*>(patched.data()), static_cast<qsizetype>(patched.size()));
 }
 

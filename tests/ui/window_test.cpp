@@ -93,9 +93,9 @@ private slots:
         const QRect panel(picture->mapTo(&window, QPoint(0, 0)), picture->size());
         QVERIFY(panel.top() >= 169 && panel.bottom() < window.statusBar()->geometry().top());
 
-        // Focus starts on Command1; with nothing chosen Tab goes round the buttons.
+        // Focus starts on Command1; with nothing chosen Tab goes round the buttons and the packing choice.
         QCOMPARE(QApplication::focusWidget(), form.find("Command1"));
-        for (const char* next : {"Command2", "Command3", "Command1"}) {
+        for (const char* next : {"Command2", "Command3", "packCheck", "Command1"}) {
             QTest::keyClick(window.windowHandle(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), form.find(next));
         }

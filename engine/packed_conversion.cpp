@@ -1,0 +1,175 @@
+#include "packed_conversion.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <memory>
+
+#include "chunk_conversion.h"
+#include "layout_expansion.h"
+
+namespace tavro {
+namespace {
+
+constexpr std::size_t kRamBytes = 65536;
+constexpr std::size_t kTargetChunkTableBytes = 32768;
+constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
+constexpr int kQuarters = kChunkNumbers * 4;              // quarter q of chunk k is k * 4 + q
+constexpr int kNoQuarter = -1;                            // an all-zero quarter: chunk 0
+
+// Distinct quarters found so far, looked up by their bytes.
+class QuarterSet {
+public:
+    explicit QuarterSet(const std::uint8_t* quarters) : quarters_(quarters) { slots_.fill(kNoQuarter); }
+
+    // The distinct number (0, 1, ...) of quarter `index`, which is new when
+    // no earlier quarter holds the same bytes.
+    int find(int index) {
+        const std::uint8_t* bytes = quarters_ + static_cast<std::size_t>(index) * kQuarterBytes;
+        std::size_t slot = hash(bytes) & (kSlots - 1);
+        while (slots_[slot] != kNoQuarter) {
+            const int known = slots_[slot];
+            if (std::memcmp(bytes, quarters_ + static_cast<std::size_t>(first_[static_cast<std::size_t>(known)]) * kQuarterBytes,
+                            kQuarterBytes) == 0)
+                return known;
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        slots_[slot] = static_cast<std::int16_t>(count_);
+        first_[static_cast<std::size_t>(count_)] = static_cast<std::int16_t>(index);
+        return count_++;
+    }
+
+    int count() const { return count_; }
+    // The quarter index where distinct quarter `id` was first found.
+    int first(int id) const { return first_[static_cast<std::size_t>(id)]; }
+
+private:
+    static constexpr std::size_t kSlots = 1024;  // more than twice the quarters there can be
+
+    static std::size_t hash(const std::uint8_t* bytes) {
+        std::uint64_t h = 0;
+        for (std::size_t i = 0; i < kQuarterBytes; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 29;
+        }
+        return static_cast<std::size_t>(h);
+    }
+
+    const std::uint8_t* quarters_;
+    std::array<std::int16_t, kSlots> slots_;
+    std::array<std::int16_t, kQuarters> first_{};
+    int count_ = 0;
+};
+
+bool allZero(const std::uint8_t* bytes) {
+    std::uint64_t any = 0;
+    for (std::size_t i = 0; i < kQuarterBytes; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        any |= word;
+    }
+    return any == 0;
+}
+
+// Quarter q of source chunk k (k >= 1), entries converted, into `out`.
+void cutQuarter(std::span<const std::uint8_t> sourceRam, unsigned chunk, unsigned quarter, std::uint8_t* out) {
+    constexpr std::size_t kRowBytes = 32;  // a first-game chunk row: 16 entries
+    constexpr std::size_t kHalfRow = 16;
+    const std::size_t first = (chunk - 1) * kSourceChunkBytes + (quarter >= 2 ? 8 * kRowBytes : 0) +
+                              (quarter % 2 == 1 ? kHalfRow : 0);
+    for (std::size_t row = 0; row < 8; ++row)
+        std::memcpy(out + row * kHalfRow, sourceRam.data() + first + row * kRowBytes, kHalfRow);
+    convertEntries({out, kQuarterBytes}, {out, kQuarterBytes});
+}
+
+}  // namespace
+
+PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const std::uint8_t> sourceLayout) {
+    assert(sourceRam.size() == kRamBytes && sourceLayout.size() == kSourceLayoutBytes);
+
+    std::array<int, kChunkNumbers> cells{};  // how many cells name each chunk
+    for (const std::uint8_t cell : sourceLayout) ++cells[cellChunk(cell)];
+
+    // Every quarter of every named chunk, converted, and its distinct number.
+    const auto quarters = std::make_unique_for_overwrite<std::uint8_t[]>(kQuarters * kQuarterBytes);
+    QuarterSet distinct(quarters.get());
+    std::array<int, kQuarters> quarterId;
+    quarterId.fill(kNoQuarter);
+    std::vector<unsigned> named;  // in increasing order
+    named.reserve(kChunkNumbers);
+    for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {
+        if (cells[chunk] == 0) continue;
+        named.push_back(chunk);
+        for (unsigned q = 0; q < 4; ++q) {
+            const int index = static_cast<int>(chunk * 4 + q);
+            std::uint8_t* bytes = quarters.get() + static_cast<std::size_t>(index) * kQuarterBytes;
+            cutQuarter(sourceRam, chunk, q, bytes);
+            if (!allZero(bytes)) quarterId[static_cast<std::size_t>(index)] = distinct.find(index);
+        }
+    }
+
+    PackedLevel packed;
+    packed.carried.fill(true);
+    if (distinct.count() > kPackedChunkSlots) {
+        // Too many: the chunks named by the most cells first, each whole or not at all.
+        std::vector<unsigned> byUse = named;
+        std::stable_sort(byUse.begin(), byUse.end(),
+                         [&cells](unsigned a, unsigned b) { return cells[a] > cells[b]; });
+        std::vector<bool> taken(static_cast<std::size_t>(distinct.count()), false);
+        int used = 0;
+        for (const unsigned chunk : byUse) {
+            std::array<int, 4> fresh{};
+            std::size_t adds = 0;
+            for (unsigned q = 0; q < 4; ++q) {
+                const int id = quarterId[chunk * 4 + q];
+                if (id == kNoQuarter || taken[static_cast<std::size_t>(id)]) continue;
+                const auto end = fresh.begin() + static_cast<std::ptrdiff_t>(adds);
+                if (std::find(fresh.begin(), end, id) == end) fresh[adds++] = id;
+            }
+            if (used + static_cast<int>(adds) > kPackedChunkSlots) {
+                packed.carried[chunk] = false;
+                continue;
+            }
+            for (std::size_t i = 0; i < adds; ++i) taken[static_cast<std::size_t>(fresh[i])] = true;
+            used += static_cast<int>(adds);
+        }
+    }
+
+    // Numbers in the documented order, and the chunks' bytes under them.
+    packed.chunkArea.assign(kTargetChunkTableBytes, 0);
+    std::vector<std::uint8_t> number(static_cast<std::size_t>(distinct.count()), 0);
+    std::array<std::uint8_t, kQuarters> quarterNumber{};  // 0 for empty quarters
+    int next = 1;
+    for (const unsigned chunk : named) {
+        if (!packed.carried[chunk]) continue;
+        for (unsigned q = 0; q < 4; ++q) {
+            const int id = quarterId[chunk * 4 + q];
+            if (id == kNoQuarter) continue;
+            std::uint8_t& given = number[static_cast<std::size_t>(id)];
+            if (given == 0) {
+                given = static_cast<std::uint8_t>(next++);
+                std::memcpy(&packed.chunkArea[given * kQuarterBytes],
+                            quarters.get() + static_cast<std::size_t>(distinct.first(id)) * kQuarterBytes,
+                            kQuarterBytes);
+            }
+            quarterNumber[chunk * 4 + q] = given;
+        }
+    }
+    packed.chunksUsed = next - 1;
+
+    packed.layoutArea.assign(kTargetLayoutBytes, 0);
+    for (std::size_t index = 0; index < kSourceLayoutBytes; ++index) {
+        const unsigned chunk = cellChunk(sourceLayout[index]);
+        if (chunk == 0 || !packed.carried[chunk]) continue;
+        const std::size_t t = expandedCellOffset(index);
+        packed.layoutArea[t] = quarterNumber[chunk * 4];
+        packed.layoutArea[t + 1] = quarterNumber[chunk * 4 + 1];
+        packed.layoutArea[t + kTargetLayoutRowBytes] = quarterNumber[chunk * 4 + 2];
+        packed.layoutArea[t + kTargetLayoutRowBytes + 1] = quarterNumber[chunk * 4 + 3];
+    }
+    return packed;
+}
+
+}  // namespace tavro

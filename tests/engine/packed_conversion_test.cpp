@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "conversion.h"
+#include "level_render.h"
+#include "region_map.h"
+#include "test_files.h"
+
+namespace tavro {
+namespace {
+
+using testing::Bytes;
+using namespace render;
+
+constexpr std::size_t kStateSize = 180000;
+constexpr std::size_t kLayout = kMainRamOffset + 0xA400;
+constexpr std::size_t kTargetChunks = kMainRamOffset;
+constexpr std::size_t kTargetLayout = kMainRamOffset + 0x8000;
+
+// Byte `byte` (0-15) of row `row` (0-7) of quarter `quarter` of source chunk `chunk`, in a save state.
+std::uint8_t* quarterRow(Bytes& state, unsigned chunk, unsigned quarter, unsigned row) {
+    return &state.at(kMainRamOffset + (chunk - 1) * 512 + (quarter / 2) * 256 + row * 32 + (quarter % 2) * 16);
+}
+void copyQuarter(Bytes& state, unsigned chunk, unsigned quarter, unsigned fromChunk, unsigned fromQuarter) {
+    for (unsigned row = 0; row < 8; ++row)
+        std::copy_n(quarterRow(state, fromChunk, fromQuarter, row), 16, quarterRow(state, chunk, quarter, row));
+}
+// Every entry of the quarter `high` `low`.
+void fillQuarter(Bytes& state, unsigned chunk, unsigned quarter, std::uint8_t high, std::uint8_t low) {
+    for (unsigned row = 0; row < 8; ++row) {
+        std::uint8_t* bytes = quarterRow(state, chunk, quarter, row);
+        for (unsigned i = 0; i < 16; i += 2) bytes[i] = high, bytes[i + 1] = low;
+    }
+}
+
+// Random bytes with block 0 and pattern 0 empty, as real levels have them,
+// and blocks naming only the patterns a conversion carries.
+Bytes randomLevel(unsigned seed) {
+    Bytes state = testing::randomBytes(kStateSize, seed);
+    for (std::size_t i = 0; i < 6144; i += 2) state[kMainRamOffset + 0xB000 + i] &= 0xFB;
+    std::fill_n(&state[kMainRamOffset + 0xB000], 8, 0);
+    std::fill_n(&state[kVideoRamOffset], 32, 0);
+    std::fill_n(&state[kLayout], 1024, 0);
+    return state;
+}
+
+Bytes convert(const Bytes& source, const Bytes& target, ChunkNumbering numbering) {
+    return patchTarget(target, convertRegions(readSourceRegions(source), numbering));
+}
+
+// The target, drawn as the second game, shows the source drawn as the first
+// in both planes, whole, except the cells `emptied` which show nothing.
+void expectSamePictures(const Bytes& source, const Bytes& target, const std::vector<int>& emptied) {
+    const auto before = LevelMemory::fromSaveState(source).value();
+    const auto after = LevelMemory::fromSaveState(target).value();
+    IndexedImage expected, actual;
+    long opaque = 0;
+    for (const Plane plane : {Plane::Foreground, Plane::Background}) {
+        for (int row = 0; row < 8; ++row) {
+            expected = drawPlane(before, Game::First, plane, {0, row, 64, 1}, std::move(expected));
+            actual = drawPlane(after, Game::Second, plane, {0, 2 * row, 128, 2}, std::move(actual));
+            for (const int cell : emptied) {
+                const int column = cell % 128 - (plane == Plane::Background ? 64 : 0);
+                if (cell / 128 != row || column < 0 || column >= 64) continue;
+                for (std::size_t y = 0; y < 256; ++y) std::fill_n(&expected.pixels[y * kPlaneWidth + static_cast<std::size_t>(column) * 256], 256, 0);
+            }
+            opaque += std::count_if(expected.pixels.begin(), expected.pixels.end(), [](auto p) { return p != 0; });
+            ASSERT_EQ(expected.pixels, actual.pixels) << "plane " << int(plane) << " row " << row;
+        }
+    }
+    EXPECT_GT(opaque, 100000);  // not a comparison of two empty pictures
+}
+
+TEST(PackedConversion, RandomLevelsNamingChunksUpTo82ArriveWhole) {
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const auto roll = [&random](unsigned n) { return static_cast<unsigned>(random() % n); };
+        Bytes source = randomLevel(seed);
+        // Each quarter of chunks 2 to 82: kept random, emptied, or a copy of an earlier chunk's quarter.
+        for (unsigned chunk = 2; chunk <= 82; ++chunk)
+            for (unsigned quarter = 0; quarter < 4; ++quarter) {
+                const unsigned pick = roll(4), fromChunk = 1 + roll(chunk - 1), fromQuarter = roll(4);
+                if (pick == 0) fillQuarter(source, chunk, quarter, 0, 0);
+                if (pick == 1) copyQuarter(source, chunk, quarter, fromChunk, fromQuarter);
+            }
+        for (std::size_t i = 0; i < 1024; ++i) {
+            const unsigned chunk = roll(83), flag = roll(2) << 7;
+            if (roll(4)) source[kLayout + i] = static_cast<std::uint8_t>(chunk | flag);
+        }
+        const Bytes target = testing::randomBytes(kStateSize, seed + 1000);
+
+        const Bytes packed = convert(source, target, ChunkNumbering::Packed);
+        EXPECT_EQ(convert(source, target, ChunkNumbering::Packed), packed);
+        const LevelSummary summary = summarizeLevel(readSourceRegions(source), ChunkNumbering::Packed);
+        EXPECT_EQ(summary.cellsLost, 0);
+        EXPECT_TRUE(summary.emptiedCells.empty());
+        EXPECT_GT(summary.chunksUsed, 82);
+        EXPECT_LE(summary.chunksUsed, 255);
+        // The chunks past the ones in use are zero.
+        EXPECT_TRUE(std::all_of(&packed[kTargetChunks + static_cast<std::size_t>(summary.chunksUsed + 1) * 128], &packed[kTargetChunks + 32768],
+                                [](auto b) { return b == 0; }));
+        expectSamePictures(source, packed, {});
+    }
+}
+
+TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlanks) {
+    Bytes source = randomLevel(7);
+    fillQuarter(source, 5, 0, 0x61, 0x23);  // A
+    fillQuarter(source, 5, 1, 0, 0);
+    fillQuarter(source, 5, 2, 0x61, 0x23);  // A again
+    fillQuarter(source, 5, 3, 0x18, 0x05);  // B
+    fillQuarter(source, 70, 0, 0x18, 0x05);  // B again
+    fillQuarter(source, 70, 1, 0x40, 0x07);  // C
+    fillQuarter(source, 70, 2, 0x80, 0x00);  // converts to all zero
+    fillQuarter(source, 70, 3, 0, 0);
+    source[kLayout + 2 * 128 + 64 + 3] = 0x85;  // background, row 2, column 3: chunk 5
+    source[kLayout + 0] = 70;
+    const Bytes packed = convert(source, Bytes(kStateSize, 0xEE), ChunkNumbering::Packed);
+
+    const auto cell = [&](std::size_t row, std::size_t column) { return int{packed[kTargetLayout + row * 256 + column]}; };
+    EXPECT_EQ((std::vector{cell(4, 128 + 6), cell(4, 128 + 7), cell(5, 128 + 6), cell(5, 128 + 7)}), (std::vector{1, 0, 1, 2}));
+    EXPECT_EQ((std::vector{cell(0, 0), cell(0, 1), cell(1, 0), cell(1, 1)}), (std::vector{2, 3, 0, 0}));
+    const std::pair<int, int> entries[] = {{0, 0}, {0xF1, 0x23}, {0x0C, 0x05}, {0xA0, 0x07}, {0, 0}};
+    for (std::size_t chunk = 0; chunk <= 4; ++chunk)
+        for (std::size_t i = 0; i < 128; i += 2)
+            ASSERT_EQ((std::pair<int, int>{packed[kTargetChunks + chunk * 128 + i], packed[kTargetChunks + chunk * 128 + i + 1]}),
+                      entries[chunk]) << "chunk " << chunk;
+    EXPECT_EQ(std::count(&packed[kTargetLayout], &packed[kTargetLayout + 4096], 0), 4096 - 5);
+    EXPECT_EQ(summarizeLevel(readSourceRegions(source), ChunkNumbering::Packed).chunksUsed, 3);
+}
+
+TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRest) {
+    Bytes source = randomLevel(3);  // chunks 1 to 72 of random bytes: four distinct quarters each
+    copyQuarter(source, 71, 0, 9, 0);  // chunk 71 adds one quarter
+    fillQuarter(source, 71, 1, 0, 0);
+    copyQuarter(source, 71, 2, 10, 3);
+    copyQuarter(source, 72, 2, 72, 0);  // chunk 72 adds two
+    fillQuarter(source, 72, 3, 0, 0);
+    // Chunks 8 to 70 are named twice (252 quarters), the others once.
+    std::vector<unsigned> names;
+    for (unsigned chunk = 1; chunk <= 72; ++chunk) names.insert(names.end(), chunk >= 8 && chunk <= 70 ? 2 : 1, chunk);
+    std::vector<int> expectedEmptied;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const int cell = static_cast<int>(i * 7 % 1024);
+        source[kLayout + static_cast<std::size_t>(cell)] = static_cast<std::uint8_t>(names[i] | (i % 3 == 0 ? 0x80 : 0));
+        if (names[i] < 8) expectedEmptied.push_back(cell);
+    }
+    std::sort(expectedEmptied.begin(), expectedEmptied.end());
+    const Bytes target = testing::randomBytes(kStateSize, 77);
+
+    const LevelSummary summary = summarizeLevel(readSourceRegions(source), ChunkNumbering::Packed);
+    EXPECT_EQ(summary.chunksUsed, 255);
+    EXPECT_EQ(summary.cellsLost, 7);
+    EXPECT_EQ(summary.cellsExpanded, static_cast<int>(names.size()) - 7);
+    EXPECT_EQ(summary.lostChunks, (std::vector{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(summary.emptiedCells, expectedEmptied);
+    const Bytes packed = convert(source, target, ChunkNumbering::Packed);
+    expectSamePictures(source, packed, expectedEmptied);
+    // Outside the chunk table and the layout, the bytes are the fixed numbering's.
+    Bytes fixed = convert(source, target, ChunkNumbering::Fixed), rest = packed;
+    for (Bytes* bytes : {&fixed, &rest}) {
+        std::fill_n(&(*bytes)[kTargetChunks], 32768, 0);
+        std::fill_n(&(*bytes)[kTargetLayout], 4096, 0);
+    }
+    EXPECT_EQ(rest, fixed);
+}
+
+TEST(LevelSummary, FixedNumberingLosesChunks64AndAboveAndSaysWhich) {
+    SourceRegions source = readSourceRegions(Bytes(kStateSize, 0));
+    const std::uint8_t cells[] = {1, 0xBF, 0x80, 64, 0xFF, 0xC0, 5};  // 0x80 names chunk 0: empty, not lost
+    std::copy(std::begin(cells), std::end(cells), source.layoutArea.begin() + 126);
+    const LevelSummary fixed = summarizeLevel(source);
+    EXPECT_EQ(fixed.cellsExpanded, 3);
+    EXPECT_EQ(fixed.cellsLost, 3);
+    EXPECT_EQ(fixed.chunksNamed, 5);
+    EXPECT_EQ(fixed.lostChunks, (std::vector{64, 127}));
+    EXPECT_EQ(fixed.emptiedCells, (std::vector{129, 130, 131}));
+    const LevelSummary packed = summarizeLevel(source, ChunkNumbering::Packed);
+    EXPECT_EQ(packed.cellsLost, 0);
+    EXPECT_EQ(packed.cellsExpanded, 6);
+    EXPECT_EQ(packed.chunksUsed, 0);  // every chunk is empty
+}
+
+}  // namespace
+}  // namespace tavro
