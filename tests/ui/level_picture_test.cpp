@@ -53,57 +53,63 @@ QImage fromRgba(const render::RgbaImage& image) {
     return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy();
 }
 
-// The sample source's foreground cells in use, drawn unscaled.
-render::IndexedImage sampleDrawn() {
-    const render::LevelMemory level = levelOf(kSampleSource);
-    return render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
-}
-
 }  // namespace
 
 class LevelPictureTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void choosingTheSourceShowsItsLevelScaledToTheWidth() {
+    void pictureShowsTheSourceThenTheTargetAndTheKeyboardReachesIt() {
         PictureFixture form;
+        QVERIFY(form.showActive());
         QVERIFY(!form.picture->message().isEmpty());  // the hint to choose a source
         QVERIFY(form.picture->picture().isNull());
         QVERIFY(!form.button("beforeButton")->isVisible() && !form.button("afterButton")->isVisible());
 
-        form.window->chooseSource(kSampleSource);
-        QVERIFY(form.drawn(Side::Before));
-        const QImage shown = form.picture->picture();
-        QVERIFY2(!shown.isNull(), qPrintable(form.picture->message()));
-        const QSize room = form.picture->room();
-        QVERIFY(shown.width() <= room.width() && shown.height() <= room.height());
-        QVERIFY2(shown.width() > room.width() * 9 / 10, "the wide sample level fills the width");
-        const auto expected = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, shown.width());
-        QVERIFY(expected.has_value());
-        QCOMPARE(shown, fromRgba(*expected));
-    }
-
-    void conversionShowsTheTargetsLevelAndTheSwitchGoesBack() {
-        PictureFixture form;
+        // The source's level, fitted to the width.
         form.window->chooseSource(kSampleSource);
         QVERIFY(form.drawn(Side::Before));
         const QImage before = form.picture->picture();
+        const QSize room = form.picture->room();
+        QVERIFY(before.width() <= room.width() && before.height() <= room.height());
+        QVERIFY2(before.width() > room.width() * 9 / 10, "the wide sample level fills the width");
+        const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, before.width());
+        QVERIFY(preview.has_value());
+        QCOMPARE(before, fromRgba(*preview));
+
+        // The target read as the second game, framed as the source was, at the same scale.
         QVERIFY(form.convertSamples());
         QCOMPARE(form.picture->side(), Side::After);
         const QImage after = form.picture->picture();
-
-        // The target read as the second game, framed as the source was, at the same scale.
         const auto frame = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
         const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
         const int factor = render::fitFactor(doubled.columns * 128, after.width());
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second,
                                                     kForeground, doubled, factor)));
-
         QTest::mouseClick(form.button("beforeButton"), Qt::LeftButton);
         QCOMPARE(form.picture->picture(), before);
         QTest::mouseClick(form.button("afterButton"), Qt::LeftButton);
         QCOMPARE(form.picture->picture(), after);
+
+        // From Converter: the packing choice, its offer (the sample loses cells),
+        // Undo, the picture, the switch (one stop for both, as for any
+        // exclusive group), and round to the first button; Return on the
+        // picture opens the larger view.
+        QStringList order;
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order.mid(0, 4), QStringList({QStringLiteral("packCheck"), QStringLiteral("packButton"),
+                                               QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
+        QVERIFY2(order[4].endsWith(QLatin1String("Button")) && order[4] != QLatin1String("undoButton"),
+                 qPrintable(order[4]));
+        QCOMPARE(order[5], QStringLiteral("Command1"));
+        form.find("pictureSurface")->setFocus();
+        QTest::keyClick(form.window->windowHandle(), Qt::Key_Return);
+        auto* view = form.window->findChild<LevelView*>();
+        QVERIFY(view && view->windowTitle().contains(QLatin1String("after the conversion")));
 
         // Undoing, or choosing another target, takes the After picture away.
         form.window->undoLastConversion();
@@ -114,30 +120,6 @@ private slots:
         form.window->chooseTarget(form.path(QStringLiteral("other.state")));
         QVERIFY(!form.picture->hasAfter());
         QCOMPARE(form.picture->side(), Side::Before);
-    }
-
-    void keyboardReachesThePictureAndOpensTheView() {
-        PictureFixture form;
-        QVERIFY(form.showActive());
-        QVERIFY(form.convertSamples());
-
-        // From Converter: the packing choice, its offer (the sample loses cells),
-        // Undo, the picture, the switch (one stop for both, as for any
-        // exclusive group), and round to the first button.
-        QStringList order;
-        for (int i = 0; i < 6; ++i) {
-            QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
-            order << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(order.mid(0, 4), QStringList({QStringLiteral("packCheck"), QStringLiteral("packButton"),
-                                               QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
-        QVERIFY2(order[4] == QLatin1String("beforeButton") || order[4] == QLatin1String("afterButton"),
-                 qPrintable(order[4]));
-        QCOMPARE(order[5], QStringLiteral("Command1"));
-        form.find("pictureSurface")->setFocus();
-        QTest::keyClick(form.window->windowHandle(), Qt::Key_Return);
-        auto* view = form.window->findChild<LevelView*>();
-        QVERIFY(view && view->windowTitle().contains(QLatin1String("after the conversion")));
     }
 
     void lostCellsAreMarkedAndThePackedConversionOfferedCarriesThem() {
@@ -208,7 +190,7 @@ private slots:
         QVERIFY(!form.window->findChild<LevelView*>());
     }
 
-    void viewShowsTheWholeLevelUnscaledAndZoomsAndPans() {
+    void viewShowsTheWholeLevelUnscaledZoomsPansAndSaves() {
         PictureFixture form;
         QVERIFY(form.showActive());
         form.window->chooseSource(kSampleSource);
@@ -219,14 +201,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(view));
         QVERIFY(view->windowTitle().contains(QFileInfo(kSampleSource).fileName()));
 
-        const render::IndexedImage drawn = sampleDrawn();
+        const render::LevelMemory level = levelOf(kSampleSource);
+        const render::IndexedImage drawn =
+            render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
         const QImage& shown = view->picture();
         QCOMPARE(shown.format(), QImage::Format_Indexed8);
         QCOMPARE(shown.size(), QSize(drawn.width, drawn.height));
         for (int row = 0; row < drawn.height; ++row)
             QVERIFY(std::memcmp(shown.constScanLine(row), &drawn.pixels[static_cast<std::size_t>(row * drawn.width)],
                                 static_cast<std::size_t>(drawn.width)) == 0);
-        const render::Palette palette = render::readPalette(levelOf(kSampleSource));
+        const render::Palette palette = render::readPalette(level);
         QCOMPARE(shown.colorCount(), 64);
         QCOMPARE(shown.color(17), qRgba(palette[17].r, palette[17].g, palette[17].b, palette[17].a));
         QCOMPARE(qAlpha(shown.color(16)), 0);
@@ -266,34 +250,27 @@ private slots:
         QTest::mouseMove(viewport, from - QPoint(40, 20));
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, from - QPoint(40, 20));
         QCOMPARE(area->centre(), centre + QPointF(40, 20) / area->zoom());
-    }
 
-    void viewSavesThePictureAsPngOrSaysWhyNot() {
-        PictureFixture form;
-        form.window->chooseSource(kSampleSource);
-        QVERIFY(form.drawn(Side::Before));
-        LevelView* view = form.picture->openView();
-        QVERIFY(view);
+        // Save as PNG writes what the view shows; a folder that does not exist
+        // is named in a message and no file appears; cancelling saves nothing.
         QString offered;
         QString answer = form.path(QStringLiteral("level.png"));
         view->setSavePathAsker([&](QWidget*, const QString& suggested) -> std::optional<QString> {
             offered = suggested;
             return answer.isEmpty() ? std::nullopt : std::optional(answer);
         });
-
         QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
         QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
         const QByteArray saved = readAll(answer);
         const auto decoded = render::decodePng(
             std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
-        const render::RgbaImage expected = render::toRgba(sampleDrawn(), render::readPalette(levelOf(kSampleSource)));
+        const render::RgbaImage expected = render::toRgba(drawn, palette);
         QCOMPARE(decoded->width, expected.width);
         QVERIFY(decoded->pixels == expected.pixels);
         QVERIFY2(view->note().contains(QStringLiteral("level.png")), qPrintable(view->note()));
         QVERIFY(QFile::remove(answer));
 
-        // A folder that does not exist: a message names it, and no file appears.
         answer = form.path(QStringLiteral("no-folder/level.png"));
         ModalAnswerer answerer;
         QString text;
@@ -304,8 +281,6 @@ private slots:
         view->savePicture();
         QVERIFY(answerer.answered());
         QVERIFY2(text.contains(QStringLiteral("no-folder")), qPrintable(text));
-
-        // Cancelling the question saves nothing and opens nothing.
         answer.clear();
         answerer.expect([](QWidget* modal) { modal->close(); }, 2000);
         view->savePicture();
@@ -313,6 +288,7 @@ private slots:
         QVERIFY(!answerer.answered());
         QVERIFY(QDir(form.dir.path()).isEmpty());
     }
+
 };
 
 QTEST_MAIN(LevelPictureTest)

@@ -187,17 +187,12 @@ private slots:
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Created and verified.")));
         QTest::mouseClick(undoButton, Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(created));
-    }
 
-    void undoRefusesATargetChangedSince() {
-        Fixture form;
-        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
-        form.window->chooseSource(kSampleSource);
+        // Undo refuses a target that something else changed since, and is not offered again.
         form.window->chooseTarget(target);
         form.click("Command3");
         const QByteArray changed = readAll(target).replace(0, 4, "EDIT");
         QVERIFY(writeAll(target, changed));
-
         ModalAnswerer answerer;
         const auto text = closeNextMessageBox(answerer);
         form.window->findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
@@ -205,7 +200,7 @@ private slots:
         QVERIFY2(text->contains(QLatin1String("has changed since the conversion")), qPrintable(*text));
         QCOMPARE(readAll(target), changed);
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Undo refused")));
-        QVERIFY2(!form.window->canUndo(), "a refused undo is not offered again");
+        QVERIFY(!form.window->canUndo());
     }
 
     void sameFileTwiceIsFlaggedAndPatchedInPlace() {
