@@ -161,12 +161,12 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
 
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
-            backup->keepTemporary();
             ConversionError error{FileRole::Backup, Step::Replace, backupPath,
                                   kept.error().reason + "; target file " + targetPath +
                                       " now holds the converted level, and its previous bytes are in " +
                                       backup->temporaryPath(),
                                   std::move(undo)};
+            backup->keepTemporary();
             return std::unexpected(std::move(error));
         }
         report.backupPath = backupPath;
@@ -176,7 +176,8 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     auto checked = readBack(targetPath, output, before, outputSize, calls);
     if (!checked) {
         ConversionError error{FileRole::Target, Step::Verify, targetPath,
-                              "now holds the converted level, but reading it back failed: " + checked.error(),
+                              "now holds the converted level, but reading it back failed: " + checked.error() +
+                                  (backup ? "; its previous bytes are in " + backupPath : std::string{}),
                               std::move(undo)};
         return std::unexpected(std::move(error));
     }
