@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <span>
 
 #include "chunk_conversion.h"
@@ -75,11 +78,14 @@ TEST_F(ConversionRun, CreatesAMissingTargetWithZerosOutsideTheRegions) {
     expectConverted(readBytes(created), sourceBytes, {});
 }
 
-TEST_F(ConversionRun, ShortTargetGrowsAndKeepsItsBytes) {
+TEST_F(ConversionRun, ShortTargetGrowsAndUndoCutsItBack) {
     const Bytes shortTarget = randomBytes(5000, 13);
     writeBytes(target, shortTarget);
-    ASSERT_TRUE(runConversion(source, target));
+    const auto report = runConversion(source, target);
+    ASSERT_TRUE(report && report->undo);
     expectConverted(readBytes(target), sourceBytes, shortTarget);
+    ASSERT_EQ(undoConversion(*report->undo), UndoOutcome::Restored);
+    EXPECT_EQ(readBytes(target), shortTarget);
 }
 
 TEST_F(ConversionRun, SameFileIsReadWholeBeforeItIsPatched) {
@@ -103,19 +109,29 @@ TEST_F(ConversionRun, ReadOnlySourceConverts) {
     expectConverted(readBytes(target), sourceBytes, targetBytes);
 }
 
-TEST_F(ConversionRun, TargetKeepsItsPermissionBitsAndStaysALink) {
+// Through a chain of two links; as root the owner is given away first, so
+// that keeping it shows.
+TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     const std::string real = folder.file("real.state");
     fs::rename(target, real);
-    fs::create_symlink("real.state", target);
+    fs::create_symlink("real.state", folder.file("middle.state"));
+    fs::create_symlink("middle.state", target);
     ::chmod(real.c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(real.c_str(), 1234, 5678), 0);
+    }
 
     ASSERT_TRUE(runConversion(source, target));
-    EXPECT_TRUE(fs::is_symlink(target));
+    EXPECT_TRUE(fs::is_symlink(target) && fs::is_symlink(folder.file("middle.state")));
     expectConverted(readBytes(real), sourceBytes, targetBytes);
     struct stat status {};
     ASSERT_EQ(::stat(real.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "real.state", "two.state"}));
+    if (root) {
+        EXPECT_EQ(std::make_pair(status.st_uid, status.st_gid), std::make_pair(1234u, 5678u));
+    }
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"middle.state", "one.state", "real.state", "two.state"}));
 }
 
 TEST_F(ConversionRun, DryRunWritesNothing) {
@@ -131,12 +147,16 @@ TEST_F(ConversionRun, DryRunWritesNothing) {
     EXPECT_FALSE(fs::exists(folder.file("new.state")));
 }
 
-TEST_F(ConversionRun, BackupKeepsThePreviousBytes) {
-    writeBytes(target + ".bak", {1, 2, 3});  // an older backup is replaced
+// A link at TARGET.bak is replaced, never written through.
+TEST_F(ConversionRun, BackupKeepsThePreviousBytesAndReplacesALinkThere) {
+    writeBytes(folder.file("victim"), {1, 2, 3});
+    fs::create_symlink("victim", target + ".bak");
     const auto report = runConversion(source, target, {.backup = true});
-    ASSERT_TRUE(report);
-    ASSERT_TRUE(report->backupPath);
+    ASSERT_TRUE(report && report->backupPath);
+    EXPECT_TRUE(report->olderBackupReplaced);
+    EXPECT_FALSE(fs::is_symlink(*report->backupPath));
     EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
+    EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
     expectConverted(readBytes(target), sourceBytes, targetBytes);
 }
 
@@ -179,6 +199,46 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
 }
 
+// What must never be replaced, as the target or its backup: each is refused
+// and left as it was, and nothing is left beside it.
+TEST_F(ConversionRun, RefusesSpecialFilesAndHardLinks) {
+    const std::string bak = target + ".bak";
+    const auto fifo = [](const std::string& p) { return ::mkfifo(p.c_str(), 0644); };
+    const auto device = [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); };
+    const auto folderThere = [](const std::string& p) { return ::mkdir(p.c_str(), 0755); };
+    const auto secondName = [&](const std::string& p) { writeBytes(p, targetBytes); return ::link(p.c_str(), bak.c_str()); };
+    struct Case {
+        std::string path;
+        std::function<int(const std::string&)> make;
+        std::string words;
+    };
+    const std::vector<Case> cases{
+        {target, fifo, "cannot open target file " + target + ": not a regular file"},
+        {target, device, "not a regular file"},
+        {bak, fifo, "cannot replace backup file " + bak + ": not a regular file"},
+        {bak, device, "not a regular file"},
+        {bak, folderThere, "not a regular file"},
+        {target, secondName, "it has 2 names (hard links); replacing it would separate them"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        fs::remove(target);
+        fs::remove_all(bak);
+        if (c.path == bak) writeBytes(target, targetBytes);
+        ASSERT_EQ(c.make(c.path), 0);
+        const auto status = fs::symlink_status(c.path);
+        const auto names = folder.names();
+        const auto result = runConversion(source, target, {.backup = true});
+        ASSERT_FALSE(result);
+        EXPECT_NE(result.error().message().find(c.words), std::string::npos) << result.error().message();
+        EXPECT_EQ(fs::symlink_status(c.path).type(), status.type());
+        if (fs::is_regular_file(target)) {
+            EXPECT_EQ(readBytes(target), targetBytes);
+        }
+        EXPECT_EQ(folder.names(), names);
+    }
+}
+
 // ---- undo ----
 
 TEST_F(ConversionRun, UndoPutsBackWhatWasThereUnlessTheTargetChanged) {
@@ -201,6 +261,11 @@ TEST_F(ConversionRun, UndoPutsBackWhatWasThereUnlessTheTargetChanged) {
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().step, Step::Changed);
     EXPECT_EQ(readBytes(target), changed);
+
+    fs::remove(target);
+    ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0);
+    EXPECT_EQ(undoConversion(*again->undo).error().message(), "cannot open target file " + target + ": not a regular file");
+    EXPECT_TRUE(fs::is_fifo(target));
 }
 
 }  // namespace
