@@ -109,9 +109,10 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
         bool owned;  // by the user running, else by root, group nogroup
         std::string words;
     };
-    for (const Case& c : {Case{locked + "/two.state", 0666, true, "Permission denied"},
-                          Case{open + "/read-only.state", 0444, true, "Permission denied"},
-                          Case{open + "/theirs.state", 0664, false, "cannot keep the owner"}}) {
+    const std::string replace = "tavro: cannot replace target file " + open;
+    for (const Case& c : {Case{locked + "/two.state", 0666, true, "beside target file " + locked + "/two.state: Permission denied"},
+                          Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
+                          Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep the owner"}}) {
         writeBytes(c.target, targetBytes);
         if (!prefix.empty()) {
             ASSERT_EQ(::chown(c.target.c_str(), c.owned ? 65534 : 0, 65534), 0);
@@ -123,7 +124,8 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
                                     shellQuoted(c.target) + " 2>" + shellQuoted(folder.file("err"));
         EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << c.target;
         const Bytes err = readBytes(folder.file("err"));
-        EXPECT_TRUE(contains(std::string(err.begin(), err.end()), c.words)) << std::string(err.begin(), err.end());
+        const std::string said(err.begin(), err.end());
+        EXPECT_TRUE(contains(said, c.words)) << said;
         EXPECT_EQ(readBytes(c.target), targetBytes);
         ::chmod(locked.c_str(), 0755);
         EXPECT_TRUE(temporaryFiles(locked).empty() && temporaryFiles(open).empty());
