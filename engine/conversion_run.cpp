@@ -132,24 +132,25 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     report.outcome = before ? TargetOutcome::Patched : TargetOutcome::Created;
     if (options.dryRun) return report;
 
-    // The backup's bytes are complete and flushed under a temporary name
-    // before the target is touched; they take the name TARGET.bak only once
-    // the target has been replaced.
-    std::optional<files::PreparedFile> backup;
-    const std::string backupPath = targetPath + ".bak";
-    if (options.backup && before) {
-        auto prepared = files::prepare(backupPath, files::NewContent{{}, before, previousSize}, {},
-                                       files::Links::Replace, calls);
-        if (!prepared) return fail(FileRole::Backup, backupPath, prepared.error());
-        backup.emplace(std::move(*prepared));
-    }
-
     const files::Expectation asRead =
         before ? files::Expectation{files::Expectation::Kind::Same, before->identity()}
                : files::Expectation{files::Expectation::Kind::Absent, {}};
     auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize}, asRead,
                                    files::Links::Follow, calls);
     if (!prepared) return fail(FileRole::Target, targetPath, prepared.error());
+
+    // The backup's bytes are complete and flushed under a temporary name
+    // before the target is replaced; they take the name TARGET.bak only once
+    // it has been.
+    std::optional<files::PreparedFile> backup;
+    const std::string backupPath = targetPath + ".bak";
+    if (options.backup && before) {
+        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize}, {},
+                                   files::Links::Replace, calls);
+        if (!copy) return fail(FileRole::Backup, backupPath, copy.error());
+        backup.emplace(std::move(*copy));
+    }
+
     if (auto replaced = prepared->commit(); !replaced) {
         if (replaced.error().step == files::IoStep::Changed)
             return fail(FileRole::Target, Step::Replace, targetPath,
