@@ -186,39 +186,26 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
 }
 
 // What must never be replaced (a special file as the target is refused by the
-// command-line tests): each is refused and left as it was, nothing left beside it.
+// command-line tests): each is refused and left as it was, nothing left beside
+// it. The last case gives the target a second name.
 TEST_F(ConversionRun, RefusesSpecialFilesAndHardLinks) {
     const std::string bak = target + ".bak";
-    const auto fifo = [](const std::string& p) { return ::mkfifo(p.c_str(), 0644); };
-    const auto device = [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); };
-    const auto folderThere = [](const std::string& p) { return ::mkdir(p.c_str(), 0755); };
-    const auto secondName = [&](const std::string& p) { writeBytes(p, targetBytes); return ::link(p.c_str(), bak.c_str()); };
-    struct Case {
-        std::string path;
-        std::function<int(const std::string&)> make;
-        std::string words;
-    };
-    const std::vector<Case> cases{
-        {bak, fifo, "cannot replace backup file " + bak + ": not a regular file"},
-        {bak, device, "not a regular file"},
-        {bak, folderThere, "not a regular file"},
-        {target, secondName, "it has 2 names (hard links); replacing it would separate them"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.words);
-        fs::remove(target);
+    for (const auto& [make, words] : std::vector<std::pair<std::function<int()>, std::string>>{
+             {[&] { return ::mkfifo(bak.c_str(), 0644); }, "cannot replace backup file " + bak + ": not a regular file"},
+             {[&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }, "not a regular file"},
+             {[&] { return ::mkdir(bak.c_str(), 0755); }, "not a regular file"},
+             {[&] { return ::link(target.c_str(), bak.c_str()); }, "it has 2 names (hard links); replacing it would separate them"}}) {
+        SCOPED_TRACE(words);
         fs::remove_all(bak);
-        if (c.path == bak) writeBytes(target, targetBytes);
-        ASSERT_EQ(c.make(c.path), 0);
-        const auto status = fs::symlink_status(c.path);
+        restoreTarget();
+        ASSERT_EQ(make(), 0);
+        const auto type = fs::symlink_status(bak).type();
         const auto names = folder.names();
         const auto result = runConversion(source, target, {.backup = true});
         ASSERT_FALSE(result);
-        EXPECT_NE(result.error().message().find(c.words), std::string::npos) << result.error().message();
-        EXPECT_EQ(fs::symlink_status(c.path).type(), status.type());
-        if (fs::is_regular_file(target)) {
-            EXPECT_EQ(readBytes(target), targetBytes);
-        }
+        EXPECT_NE(result.error().message().find(words), std::string::npos) << result.error().message();
+        EXPECT_EQ(fs::symlink_status(bak).type(), type);
+        EXPECT_EQ(readBytes(target), targetBytes);
         EXPECT_EQ(folder.names(), names);
     }
 }

@@ -217,34 +217,30 @@ TEST_F(FileFaults, EachStepIsNamed) {
 // under way, just before its check: nothing may be written over it.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     const Bytes theirs = testing::randomBytes(5000, 7);
-    for (const bool undo : {false, true}) {
-        for (const bool exists : {true, false}) {
-            SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target"));
-            restoreTarget();
-            if (!exists) std::filesystem::remove(target);
-            std::optional<UndoRecord> record;
-            if (undo) {
-                const auto done = runConversion(source, target);
-                ASSERT_TRUE(done && done->undo);
-                record = done->undo;
-            }
-            FailingCalls calls(Call::Fsync, 1, 0);  // the temporary file's fsync
-            calls.instead = [&] { writeBytes(target, theirs); };
-            std::optional<ConversionError> error;
-            if (undo) {
-                if (auto undone = undoConversion(*record, calls); !undone) error = undone.error();
-            } else if (auto done = runConversion(source, target, {}, calls); !done) {
-                error = done.error();
-            }
-            if (!undo || exists) {  // undoing a creation removes the file: no fsync to hook
-                ASSERT_TRUE(calls.fired());
-                ASSERT_TRUE(error);
-                EXPECT_NE(error->message().find(undo ? "changed while undoing" : "the target changed while converting"),
-                          std::string::npos) << error->message();
-                EXPECT_EQ(readBytes(target), theirs);
-            }
-            EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+    for (const auto& [undo, exists] : {std::pair{false, true}, std::pair{false, false}, std::pair{true, true}}) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target"));
+        restoreTarget();
+        if (!exists) std::filesystem::remove(target);
+        std::optional<UndoRecord> record;
+        if (undo) {
+            const auto done = runConversion(source, target);
+            ASSERT_TRUE(done && done->undo);
+            record = done->undo;
         }
+        FailingCalls calls(Call::Fsync, 1, 0);  // the temporary file's fsync
+        calls.instead = [&] { writeBytes(target, theirs); };
+        std::optional<ConversionError> error;
+        if (undo) {
+            if (auto undone = undoConversion(*record, calls); !undone) error = undone.error();
+        } else if (auto done = runConversion(source, target, {}, calls); !done) {
+            error = done.error();
+        }
+        ASSERT_TRUE(calls.fired());
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->message().find(undo ? "changed while undoing" : "the target changed while converting"),
+                  std::string::npos) << error->message();
+        EXPECT_EQ(readBytes(target), theirs);
+        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }
 
