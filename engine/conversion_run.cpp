@@ -135,7 +135,7 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     const files::Expectation asRead =
         before ? files::Expectation{files::Expectation::Kind::Same, before->identity()}
                : files::Expectation{files::Expectation::Kind::Absent, {}};
-    auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize}, asRead,
+    auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize, std::nullopt}, asRead,
                                    files::Links::Follow, calls);
     if (!prepared) return fail(FileRole::Target, targetPath, prepared.error());
 
@@ -145,7 +145,9 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     std::optional<files::PreparedFile> backup;
     const std::string backupPath = targetPath + ".bak";
     if (options.backup && before) {
-        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize}, {},
+        // Readable by no more people than the target itself.
+        const std::uint32_t permissions = before->identity().permissions & 0777;
+        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize, permissions}, {},
                                    files::Links::Replace, calls);
         if (!copy) return fail(FileRole::Backup, backupPath, copy.error());
         backup.emplace(std::move(*copy));
@@ -212,7 +214,7 @@ std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& rec
         }
         return UndoOutcome::Removed;
     }
-    auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize},
+    auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
                                    {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
     if (!prepared) return fail(FileRole::Target, path, prepared.error());
     if (auto replaced = prepared->commit(); !replaced) {

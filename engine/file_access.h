@@ -80,6 +80,7 @@ struct FileIdentity {
     std::uintmax_t size = 0;
     std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
     std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+    std::uint32_t permissions = 0;  // the mode's permission bits
     bool operator==(const FileIdentity&) const = default;
 };
 
@@ -116,11 +117,13 @@ std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string
                                                                SystemCalls& calls = systemCalls());
 
 // What a replacement writes: `head`, then bytes [head.size(), size) of `rest`
-// at the same offsets (nothing more when `rest` is absent).
+// at the same offsets (nothing more when `rest` is absent). `permissions`,
+// when given, are the new file's permission bits whatever was there before.
 struct NewContent {
     std::span<const std::uint8_t> head;
     const OpenFile* rest = nullptr;
     std::uintmax_t size = 0;
+    std::optional<std::uint32_t> permissions;
 };
 
 // What must be at the destination just before the rename: what was there

@@ -97,7 +97,8 @@ FileIdentity identityOf(const struct stat& status) {
                         status.st_mtim.tv_sec,
                         status.st_mtim.tv_nsec,
                         status.st_ctim.tv_sec,
-                        status.st_ctim.tv_nsec};
+                        status.st_ctim.tv_nsec,
+                        static_cast<std::uint32_t>(status.st_mode & 07777)};
 }
 
 std::unexpected<IoFailure> notRegular(IoStep step) {
@@ -434,7 +435,9 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
         expected = exists ? Expectation{Expectation::Kind::Same, identityOf(existing)}
                           : Expectation{Expectation::Kind::Absent, {}};
     }
-    const mode_t mode = replacesFile ? (existing.st_mode & 07777) : (0666 & ~currentUmask(calls));
+    const mode_t mode = content.permissions ? static_cast<mode_t>(*content.permissions)
+                        : replacesFile      ? (existing.st_mode & 07777)
+                                            : (0666 & ~currentUmask(calls));
 
     // An unnamed file where the file system has them, else an exclusively
     // created one under an unpredictable name.
@@ -499,7 +502,7 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
 
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
                                        SystemCalls& calls) {
-    auto prepared = prepare(path, NewContent{bytes, nullptr, bytes.size()}, {}, Links::Follow, calls);
+    auto prepared = prepare(path, NewContent{bytes, nullptr, bytes.size(), std::nullopt}, {}, Links::Follow, calls);
     if (!prepared) return std::unexpected(prepared.error());
     return prepared->commit();
 }

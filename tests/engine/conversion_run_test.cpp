@@ -133,14 +133,17 @@ TEST_F(ConversionRun, DryRunWritesNothing) {
     EXPECT_FALSE(fs::exists(folder.file("new.state")));
 }
 
-// A link at TARGET.bak is replaced, never written through.
+// A link at TARGET.bak is replaced, never written through; the backup is no
+// more readable than the target.
 TEST_F(ConversionRun, BackupKeepsThePreviousBytesAndReplacesALinkThere) {
     writeBytes(folder.file("victim"), {1, 2, 3});
     fs::create_symlink("victim", target + ".bak");
+    ::chmod(target.c_str(), 0600);
     const auto report = runConversion(source, target, {.backup = true});
     ASSERT_TRUE(report && report->backupPath);
     EXPECT_TRUE(report->olderBackupReplaced);
     EXPECT_FALSE(fs::is_symlink(*report->backupPath));
+    EXPECT_EQ(fs::status(*report->backupPath).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
     EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
     expectConverted(readBytes(target), sourceBytes, targetBytes);
