@@ -72,7 +72,7 @@ std::string ConversionError::message() const {
     switch (step) {
         case Step::Choose: return "no " + role + " file chosen";
         case Step::Check: return role + " file " + path + " is not a save state: " + reason;
-        case Step::Verify: return role + " file " + path + " " + reason;
+        case Step::Verify: return role + " file " + path + ": " + reason;
         case Step::Changed: return "cannot undo: " + role + " file " + path + " " + reason;
         case Step::Open: return "cannot open " + role + " file " + path + ": " + reason;
         case Step::Read: return "cannot read " + role + " file " + path + ": " + reason;
@@ -179,7 +179,7 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     auto checked = readBack(targetPath, output, before, outputSize, calls);
     if (!checked) {
         ConversionError error{FileRole::Target, Step::Verify, targetPath,
-                              "now holds the converted level, but reading it back failed: " + checked.error() +
+                              "it now holds the converted level, but reading it back failed: " + checked.error() +
                                   (backup ? "; its previous bytes are in " + backupPath : std::string{}),
                               std::move(undo)};
         return std::unexpected(std::move(error));
@@ -223,7 +223,7 @@ std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& rec
     }
     if (auto checked = readBack(path, *record.previous, &file, record.previousSize, calls); !checked)
         return fail(FileRole::Target, Step::Verify, path,
-                    "holds its previous bytes again, but reading it back failed: " + checked.error());
+                    "it holds its previous bytes again, but reading it back failed: " + checked.error());
     return UndoOutcome::Restored;
 }
 

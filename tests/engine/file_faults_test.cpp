@@ -193,7 +193,7 @@ TEST_F(FileFaults, EachStepIsNamed) {
         {"close of the temporary file", Call::Close, 2, EIO, FileRole::Target, Step::Flush, "Input/output"},
         {"rename over the target", Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, "cross-device"},
         {"open for the read-back", Call::Open, 5, EIO, FileRole::Target, Step::Verify,
-         "target file " + target + " now holds the converted level, but reading it back failed: Input/output"},
+         "target file " + target + ": it now holds the converted level, but reading it back failed: Input/output"},
         {"a copy that copied nothing", Call::CopyRange, 1, -1, FileRole::Target, Step::Verify,
          "reading it back failed: it holds other bytes than were written"},
     };
