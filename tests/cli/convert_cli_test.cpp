@@ -49,6 +49,7 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
     EXPECT_TRUE(result.err.empty());
     EXPECT_TRUE(contains(result.out, "Patched " + target + " (verified)")) << result.out;
     EXPECT_TRUE(contains(result.out, "Source chunks with data: 8 of 63")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Layout cells expanded:   124")) << result.out;
     EXPECT_TRUE(contains(result.out, "Warning: 3 layout cells name chunks 64 and above")) << result.out;
     EXPECT_EQ(readBytes(target), converted);
 

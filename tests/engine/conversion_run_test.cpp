@@ -149,23 +149,6 @@ TEST_F(ConversionRun, BackupKeepsThePreviousBytesAndReplacesALinkThere) {
     expectConverted(readBytes(target), sourceBytes, targetBytes);
 }
 
-TEST_F(ConversionRun, ReportsTheLevelItCarries) {
-    sourceBytes.assign(kStateSize, 0);
-    sourceBytes[0x2478 + 0] = 1;            // chunk 1
-    sourceBytes[0x2478 + 62 * 512] = 1;     // chunk 63
-    sourceBytes[0x2478 + 63 * 512] = 1;     // chunk 64: not carried
-    sourceBytes[0xC878 + 0] = 5;
-    sourceBytes[0xC878 + 1] = 0x85;
-    sourceBytes[0xC878 + 2] = 0x80;          // empty
-    sourceBytes[0xC878 + 3] = 70;            // lost
-    writeBytes(source, sourceBytes);
-    const auto report = runConversion(source, target);
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report->level.chunksWithData, 2);
-    EXPECT_EQ(report->level.cellsExpanded, 2);
-    EXPECT_EQ(report->level.cellsLost, 1);
-}
-
 // ---- refusals: each names its file, step and reason, and leaves the target alone ----
 
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
