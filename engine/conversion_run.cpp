@@ -1,5 +1,6 @@
 #include "conversion_run.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "file_access.h"
@@ -26,13 +27,14 @@ Step stepOf(files::IoStep step) {
         case files::IoStep::Flush: return Step::Flush;
         case files::IoStep::Replace: return Step::Replace;
         case files::IoStep::Remove: return Step::Remove;
+        case files::IoStep::Changed: return Step::Replace;
     }
     return Step::Open;
 }
 
 std::unexpected<ConversionError> fail(FileRole role, Step step, const std::string& path,
                                       std::string reason) {
-    return std::unexpected(ConversionError{role, step, path, std::move(reason)});
+    return std::unexpected(ConversionError{role, step, path, std::move(reason), std::nullopt});
 }
 
 std::unexpected<ConversionError> fail(FileRole role, const std::string& path,
@@ -40,15 +42,27 @@ std::unexpected<ConversionError> fail(FileRole role, const std::string& path,
     return fail(role, stepOf(failure.step), path, failure.reason);
 }
 
-// Reads the target back and checks that it holds exactly `expected`.
-std::expected<void, ConversionError> verify(const std::string& path, const Bytes& expected,
-                                            files::SystemCalls& calls) {
-    auto found = files::readIfExists(path, calls);
-    if (!found) return fail(FileRole::Target, Step::Verify, path, found.error().reason);
-    if (!*found) return fail(FileRole::Target, Step::Verify, path, "it is gone");
-    if (**found != expected)
-        return fail(FileRole::Target, Step::Verify, path, "it holds other bytes than were written");
-    return {};
+// Reads the target back after its replacement: it must hold `head`, then
+// bytes [head.size(), size) of `rest` (the file it replaced), and nothing more.
+// Returns its identity; a failure's reason is what went wrong.
+std::expected<files::FileIdentity, std::string> readBack(const std::string& path, const Bytes& head,
+                                                        const files::OpenFile* rest, std::uintmax_t size,
+                                                        files::SystemCalls& calls) {
+    auto found = files::openIfExists(path, calls);
+    if (!found) return std::unexpected(found.error().reason);
+    if (!*found) return std::unexpected("it is gone");
+    const files::OpenFile& file = **found;
+    if (file.identity().size != size) return std::unexpected("it has another size than was written");
+    auto first = file.readHead(head.size());
+    if (!first) return std::unexpected(first.error().reason);
+    bool same = *first == head;
+    if (same && rest != nullptr && size > head.size()) {
+        auto tail = file.sameBytes(*rest, head.size(), size);
+        if (!tail) return std::unexpected(tail.error().reason);
+        same = *tail;
+    }
+    if (!same) return std::unexpected("it holds other bytes than were written");
+    return file.identity();
 }
 
 }  // namespace
@@ -58,7 +72,7 @@ std::string ConversionError::message() const {
     switch (step) {
         case Step::Choose: return "no " + role + " file chosen";
         case Step::Check: return role + " file " + path + " is not a save state: " + reason;
-        case Step::Verify: return role + " file " + path + " failed its check after writing: " + reason;
+        case Step::Verify: return role + " file " + path + ": " + reason;
         case Step::Changed: return "cannot undo: " + role + " file " + path + " " + reason;
         case Step::Open: return "cannot open " + role + " file " + path + ": " + reason;
         case Step::Read: return "cannot read " + role + " file " + path + ": " + reason;
@@ -91,56 +105,126 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     const ChunkNumbering numbering = options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed;
     const TargetRegions converted = convertRegions(source, numbering);
 
-    // The whole target is read before anything is written, so a source that
-    // is also the target has been read in full already.
-    auto existing = files::readIfExists(targetPath, calls);
+    // Only the target's first bytes are held; the rest is copied from the
+    // same open file, so a source that is also the target was read already.
+    auto existing = files::openIfExists(targetPath, calls);
     if (!existing) return fail(FileRole::Target, targetPath, existing.error());
-    Bytes output = patchTarget(existing->value_or(Bytes{}), converted);
+    const files::OpenFile* before = *existing ? &**existing : nullptr;
+    Bytes previous;
+    if (before) {
+        auto head = before->readHead(kMinSaveStateSize);
+        if (!head) return fail(FileRole::Target, targetPath, head.error());
+        previous = std::move(*head);
+    }
+    const std::uintmax_t previousSize = before ? before->identity().size : 0;
+    Bytes output = patchTarget(previous, converted);
+    const std::uintmax_t outputSize = std::max<std::uintmax_t>(previousSize, output.size());
 
     ConversionReport report;
     report.dryRun = options.dryRun;
     report.level = summarizeLevel(source, numbering);
-    report.targetSize = output.size();
+    report.targetSize = outputSize;
 
-    if (*existing && **existing == output) {
+    if (before && previous == output) {
         report.outcome = TargetOutcome::Unchanged;
         report.verified = true;
         return report;
     }
-    report.outcome = *existing ? TargetOutcome::Patched : TargetOutcome::Created;
+    report.outcome = before ? TargetOutcome::Patched : TargetOutcome::Created;
     if (options.dryRun) return report;
 
-    if (options.backup && *existing) {
-        const std::string backupPath = targetPath + ".bak";
-        if (auto kept = files::replace(backupPath, **existing, calls); !kept)
-            return fail(FileRole::Backup, backupPath, kept.error());
-        report.backupPath = backupPath;
+    const files::Expectation asRead =
+        before ? files::Expectation{files::Expectation::Kind::Same, before->identity()}
+               : files::Expectation{files::Expectation::Kind::Absent, {}};
+    auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize, std::nullopt}, asRead,
+                                   files::Links::Follow, calls);
+    if (!prepared) return fail(FileRole::Target, targetPath, prepared.error());
+
+    // The backup's bytes are complete and flushed under a temporary name
+    // before the target is replaced; they take the name TARGET.bak only once
+    // it has been.
+    std::optional<files::PreparedFile> backup;
+    const std::string backupPath = targetPath + ".bak";
+    if (options.backup && before) {
+        // Readable by no more people than the target itself.
+        const std::uint32_t permissions = before->identity().permissions & 0777;
+        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize, permissions}, {},
+                                   files::Links::Replace, calls);
+        if (!copy) return fail(FileRole::Backup, backupPath, copy.error());
+        backup.emplace(std::move(*copy));
     }
 
-    if (auto replaced = files::replace(targetPath, output, calls); !replaced)
+    if (auto replaced = prepared->commit(); !replaced) {
+        if (replaced.error().step == files::IoStep::Changed)
+            return fail(FileRole::Target, Step::Replace, targetPath,
+                        "the target changed while converting (another program wrote it); nothing was written");
         return fail(FileRole::Target, targetPath, replaced.error());
-    if (auto checked = verify(targetPath, output, calls); !checked) return std::unexpected(checked.error());
+    }
+    UndoRecord undo{targetPath, before ? std::optional<Bytes>(previous) : std::nullopt, previousSize, output,
+                    outputSize, std::nullopt};
+
+    if (backup) {
+        if (auto kept = backup->commit(); !kept) {
+            ConversionError error{FileRole::Backup, Step::Replace, backupPath,
+                                  kept.error().reason + "; target file " + targetPath +
+                                      " now holds the converted level, and its previous bytes are in " +
+                                      backup->temporaryPath(),
+                                  std::move(undo)};
+            backup->keepTemporary();
+            return std::unexpected(std::move(error));
+        }
+        report.backupPath = backupPath;
+        report.olderBackupReplaced = backup->replacesFile();
+    }
+
+    auto checked = readBack(targetPath, output, before, outputSize, calls);
+    if (!checked) {
+        ConversionError error{FileRole::Target, Step::Verify, targetPath,
+                              "it now holds the converted level, but reading it back failed: " + checked.error() +
+                                  (backup ? "; its previous bytes are in " + backupPath : std::string{}),
+                              std::move(undo)};
+        return std::unexpected(std::move(error));
+    }
+    undo.writtenFile = *checked;
     report.verified = true;
-    report.undo = UndoRecord{targetPath, std::move(*existing), std::move(output)};
+    report.undo = std::move(undo);
     return report;
 }
 
 std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record,
                                                            files::SystemCalls& calls) {
     const std::string& path = record.targetPath;
-    auto current = files::readIfExists(path, calls);
+    auto current = files::openIfExists(path, calls);
     if (!current) return fail(FileRole::Target, path, current.error());
     if (!*current) return fail(FileRole::Target, Step::Changed, path, "no longer exists");
-    if (**current != record.written)
+    const files::OpenFile& file = **current;
+    auto head = file.readHead(record.written.size());
+    if (!head) return fail(FileRole::Target, path, head.error());
+    const bool asWritten = record.writtenFile ? file.identity() == *record.writtenFile
+                                              : file.identity().size == record.writtenSize;
+    if (!asWritten || *head != record.written)
         return fail(FileRole::Target, Step::Changed, path, "was changed after the conversion");
 
+    const auto changedMeanwhile = [&] {
+        return fail(FileRole::Target, Step::Changed, path, "changed while undoing; nothing was written");
+    };
     if (!record.previous) {
-        if (auto removed = files::remove(path, calls); !removed) return fail(FileRole::Target, path, removed.error());
+        if (auto removed = files::remove(path, file.identity(), calls); !removed) {
+            if (removed.error().step == files::IoStep::Changed) return changedMeanwhile();
+            return fail(FileRole::Target, path, removed.error());
+        }
         return UndoOutcome::Removed;
     }
-    if (auto replaced = files::replace(path, *record.previous, calls); !replaced)
+    auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
+                                   {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
+    if (!prepared) return fail(FileRole::Target, path, prepared.error());
+    if (auto replaced = prepared->commit(); !replaced) {
+        if (replaced.error().step == files::IoStep::Changed) return changedMeanwhile();
         return fail(FileRole::Target, path, replaced.error());
-    if (auto checked = verify(path, *record.previous, calls); !checked) return std::unexpected(checked.error());
+    }
+    if (auto checked = readBack(path, *record.previous, &file, record.previousSize, calls); !checked)
+        return fail(FileRole::Target, Step::Verify, path,
+                    "it holds its previous bytes again, but reading it back failed: " + checked.error());
     return UndoOutcome::Restored;
 }
 

@@ -5,10 +5,19 @@
 // - the source is opened for reading only and never created;
 // - a source shorter than kMinSaveStateSize is refused;
 // - the target is rewritten through a temporary file in its folder, flushed and
-//   renamed over it, then read back and compared; on any failure it holds
-//   exactly its previous bytes;
+//   renamed over it, then read back and compared; on any failure before the
+//   rename it holds exactly its previous bytes, and an error that comes after
+//   it says so and carries the undo record;
+// - just before the rename the target must still be the file that was read,
+//   else nothing is written;
 // - a missing target is created; an existing one keeps its length, permission
-//   bits and every byte outside the five regions; a symbolic link stays a link;
+//   bits, owner and every byte outside the five regions; a symbolic link stays
+//   a link; only its first kMinSaveStateSize bytes are held in memory, the rest
+//   is copied in pieces;
+// - a special file, a file the user could not write, and a file with other
+//   names (hard links) are refused;
+// - the backup goes to a temporary file first and takes the name TARGET.bak
+//   only once the target is replaced; a link there is replaced, not followed;
 // - a target that already holds the converted bytes is not written at all.
 #pragma once
 
@@ -39,11 +48,26 @@ enum class Step {
     Changed,  // undo: the target no longer holds what the run wrote
 };
 
+// What it takes to put a target back as it was before a run: only its first
+// bytes (the ones a run changes) and its size, whatever the target's size.
+struct UndoRecord {
+    std::string targetPath;
+    std::optional<Bytes> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
+    std::uintmax_t previousSize = 0;
+    Bytes written;                  // the first bytes the run wrote
+    std::uintmax_t writtenSize = 0;
+    std::optional<files::FileIdentity> writtenFile;  // the file as read back, when that worked
+};
+
 struct ConversionError {
     FileRole file = FileRole::Source;
     Step step = Step::Open;
     std::string path;
     std::string reason;  // the system's words, e.g. "No such file or directory"
+    // Set when the target was replaced all the same (the failure came after
+    // the rename): the error then says what the target holds, and this puts
+    // it back.
+    std::optional<UndoRecord> undo;
 
     // One line, e.g. "cannot open source file /x/a.state: No such file or directory".
     std::string message() const;
@@ -55,18 +79,12 @@ enum class TargetOutcome {
     Unchanged,  // the target already held exactly these bytes; nothing written
 };
 
-// What it takes to put a target back as it was before a run.
-struct UndoRecord {
-    std::string targetPath;
-    std::optional<Bytes> previous;  // nullopt: the run created the target
-    Bytes written;
-};
-
 struct ConversionReport {
     TargetOutcome outcome = TargetOutcome::Unchanged;
     bool dryRun = false;
     bool verified = false;             // read back after writing (or found equal)
     std::optional<std::string> backupPath;  // where the previous bytes were kept
+    bool olderBackupReplaced = false;       // something was at backupPath before
     std::uintmax_t targetSize = 0;
     LevelSummary level;
     std::optional<UndoRecord> undo;    // present when the target changed on disk

@@ -5,7 +5,6 @@
 // can make any single call fail; the default makes the real calls.
 #pragma once
 
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -14,11 +13,16 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
+
+struct stat;
 
 namespace tavro::files {
 
-enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
+// Changed: the file about to be replaced is no longer the one that was read
+// (another program wrote, replaced or created it meanwhile).
+enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed };
 
 struct IoFailure {
     IoStep step;
@@ -33,8 +37,20 @@ public:
     virtual ~SystemCalls() = default;
     virtual int open(const char* path, int flags, mode_t mode);
     virtual int fstat(int fd, struct stat* status);
+    virtual int stat(const char* path, struct stat* status);
+    virtual int lstat(const char* path, struct stat* status);
+    virtual ssize_t readlink(const char* path, char* buffer, std::size_t size);
+    virtual int access(const char* path, int mode);             // real ids
+    virtual int faccessat(const char* path, int mode);          // effective ids (AT_EACCESS)
+    virtual mode_t umask(mode_t mask);
+    virtual ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset);
     virtual ssize_t read(int fd, void* buffer, std::size_t size);
     virtual ssize_t write(int fd, const void* buffer, std::size_t size);
+    virtual ssize_t copyFileRange(int from, off_t* fromOffset, int to, off_t* toOffset, std::size_t size);
+    virtual off_t lseek(int fd, off_t offset, int whence);
+    virtual int ftruncate(int fd, off_t size);
+    virtual int fchown(int fd, uid_t owner, gid_t group);
+    virtual int fchmod(int fd, mode_t mode);
     virtual int fsync(int fd);
     virtual int close(int fd);
     virtual int link(int fd, const char* path);  // gives an unnamed (O_TMPFILE) file a name
@@ -51,28 +67,132 @@ struct FilePrefix {
 };
 
 // Reads up to `limit` bytes from the start of an existing regular file. A file
-// that ends before its size said (it is being changed) is a Read failure, here
-// and in readIfExists.
+// that ends before its size said (it is being changed) is a Read failure.
 std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit,
                                                 SystemCalls& calls = systemCalls());
 
-// Reads a whole regular file; nullopt when no file (or only a dangling link) is there.
-std::expected<std::optional<std::vector<std::uint8_t>>, IoFailure> readIfExists(
-    const std::string& path, SystemCalls& calls = systemCalls());
+// Which file a path named when it was opened, and in what state: two
+// identities compare equal only when nobody wrote, truncated or replaced the
+// file in between (modification and change times to the nanosecond).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uintmax_t size = 0;
+    std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+    std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+    std::uint32_t permissions = 0;  // the mode's permission bits
+    bool operator==(const FileIdentity&) const = default;
+};
 
-// Replaces the file at `path` with `bytes`, all or nothing: the bytes go to a
-// temporary file in the same folder, which is flushed and then renamed over
-// `path`. Where the file system offers unnamed temporary files (O_TMPFILE) the
-// file has a name, `.NAME.tavro-XXXXXX`, only for the moment before the
-// rename; elsewhere it is created under that name, exclusively. Symbolic
-// links are followed, so a link stays a link and the file it names receives
-// the bytes. An existing file's permission bits (and owner, where allowed)
-// are kept; a new file gets 0666 less the umask. On failure nothing at `path`
-// has changed and no temporary file is left.
+// An existing regular file, open for reading, with its identity as read.
+class OpenFile {
+public:
+    OpenFile(SystemCalls& calls, int fd, const FileIdentity& identity) : calls_(&calls), fd_(fd), identity_(identity) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    OpenFile(OpenFile&& other) noexcept;
+    OpenFile& operator=(OpenFile&& other) noexcept;
+    ~OpenFile();
+
+    int descriptor() const { return fd_; }
+    const FileIdentity& identity() const { return identity_; }
+
+    // Up to `limit` bytes from the start; a file that ends before its size is a Read failure.
+    std::expected<std::vector<std::uint8_t>, IoFailure> readHead(std::size_t limit) const;
+
+    // Whether bytes [offset, end) of this file and of `other` are equal; reads
+    // in pieces and skips ranges that are holes in both.
+    std::expected<bool, IoFailure> sameBytes(const OpenFile& other, std::uintmax_t offset,
+                                             std::uintmax_t end) const;
+
+private:
+    SystemCalls* calls_;
+    int fd_;
+    FileIdentity identity_;
+};
+
+// Opens the regular file at `path` (following links) for reading; nullopt
+// when nothing (or only a dangling link) is there.
+std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path,
+                                                               SystemCalls& calls = systemCalls());
+
+// What a replacement writes: `head`, then bytes [head.size(), size) of `rest`
+// at the same offsets (nothing more when `rest` is absent). `permissions`,
+// when given, are the new file's permission bits whatever was there before.
+struct NewContent {
+    std::span<const std::uint8_t> head;
+    const OpenFile* rest = nullptr;
+    std::uintmax_t size = 0;
+    std::optional<std::uint32_t> permissions;
+};
+
+// What must be at the destination just before the rename: what was there
+// when the replacement was prepared, nothing, or the file as it was read.
+struct Expectation {
+    enum class Kind { AsFound, Absent, Same } kind = Kind::AsFound;
+    FileIdentity identity;  // for Same
+};
+
+// Follow: a symbolic link at the path is followed to the file it names.
+// Replace: a link at the path is itself replaced, never followed.
+enum class Links { Follow, Replace };
+
+// A temporary file beside a destination, written and flushed, that takes the
+// destination's place on commit(). Until then the destination is untouched;
+// the temporary file is removed when this is destroyed uncommitted.
+class PreparedFile {
+public:
+    PreparedFile(SystemCalls& calls, std::string temporary, std::string destination, Expectation expected,
+                 bool replacesFile)
+        : calls_(&calls), temporary_(std::move(temporary)), destination_(std::move(destination)),
+          expected_(expected), replacesFile_(replacesFile) {}
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+    PreparedFile(PreparedFile&& other) noexcept;
+    PreparedFile& operator=(PreparedFile&&) = delete;
+    ~PreparedFile();
+
+    // Checks that the destination is still as expected (a Changed failure if
+    // not), then renames. On failure the temporary file stays until this
+    // object goes, or for good after keepTemporary().
+    std::expected<void, IoFailure> commit();
+    const std::string& temporaryPath() const { return temporary_; }
+    void keepTemporary() { temporary_.clear(); }
+    // Whether something (a file or, with Links::Replace, a link) was at the
+    // destination when this was prepared.
+    bool replacesFile() const { return replacesFile_; }
+
+private:
+    SystemCalls* calls_;
+    std::string temporary_;    // empty once renamed or kept
+    std::string destination_;  // the final file, links followed
+    Expectation expected_;
+    bool replacesFile_;
+};
+
+// Prepares the replacement of the file at `path`. With Links::Follow a link
+// stays a link and the file it names receives the bytes. Refused,
+// with nothing written: a final file that is not a regular file, one the user
+// could not open for writing, one with other names (hard links), and one whose
+// owner and group cannot be kept. Where the file system offers unnamed
+// temporary files (O_TMPFILE) the temporary file has a name,
+// `.NAME.tavro-XXXXXX` (NAME shortened to fit the system's name limit), only
+// once it is complete; elsewhere it is created under that name, exclusively.
+// An existing file's permission bits and owner are kept; a new file gets 0666
+// less the umask. Bytes copied from `content.rest` keep its holes where the
+// file system allows.
+std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
+                                               Expectation expected, Links links,
+                                               SystemCalls& calls = systemCalls());
+
+// Replaces the file at `path` with `bytes`, all or nothing: prepare() and
+// commit(), expecting the destination to stay as it was when the call began.
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
                                        SystemCalls& calls = systemCalls());
 
-// Removes the file at `path` (following symbolic links to the file they name).
-std::expected<void, IoFailure> remove(const std::string& path, SystemCalls& calls = systemCalls());
+// Removes the file at `path` (following symbolic links to the file they
+// name), provided it is still the file `expected` describes.
+std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected,
+                                      SystemCalls& calls = systemCalls());
 
 }  // namespace tavro::files

@@ -327,6 +327,8 @@ void Form1::convert(bool repeat) {
     }
 
     if (!result) {
+        // A failure after the target was replaced still leaves a way back.
+        if (result.error().undo) keepUndo(std::move(result.error().undo));
         const QString story = WindowTexts::conversionFailureText(result.error());
         showStatus(WindowTexts::conversionFailed(result.error()), story);
         showFailure(WindowTexts::conversionFailedTitle(), story);

@@ -39,7 +39,10 @@ std::string outcomeLine(const ConversionReport& report, const std::string& targe
 
 void printReport(const ConversionReport& report, const std::string& target) {
     std::cout << outcomeLine(report, target) << '\n';
-    if (report.backupPath) std::cout << "  Previous bytes kept in " << *report.backupPath << ".\n";
+    if (report.backupPath) {
+        std::cout << "  Previous bytes kept in " << *report.backupPath
+                  << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
+    }
     const LevelSummary& level = report.level;
     if (level.numbering == ChunkNumbering::Packed) {
         std::cout << "  Source chunks in use:    " << level.chunksNamed << " (packed numbering)\n"
@@ -73,7 +76,11 @@ Command addConvertCommand(CLI::App& app) {
         app.add_subcommand("convert", "Carry the level of a Tavro 1 save state into a Tavro 2 save state");
     convert->footer(
         "TARGET is patched all or nothing: its level regions are replaced, every other byte is kept,\n"
-        "and a missing TARGET is created. Exit status: 0 done, 1 failed (nothing changed), 2 usage.");
+        "and a missing TARGET is created. A TARGET that is not a regular file, that you could not\n"
+        "write, that has other names (hard links) or whose owner cannot be kept is refused.\n"
+        "--backup writes the previous bytes beside TARGET first and renames them to TARGET.bak once\n"
+        "TARGET is replaced, replacing an older backup (or a link) there; a failed run leaves it as it was.\n"
+        "Exit status: 0 done, 1 failed (nothing changed, unless the message says otherwise), 2 usage.");
     convert->add_option("SOURCE", options->source, "Tavro 1 save state to read")->required();
     convert->add_option("TARGET", options->target, "Tavro 2 save state to patch or create")->required();
     convert->add_flag("--dry-run", options->dryRun, "Check and convert in memory; write nothing");
@@ -83,7 +90,8 @@ Command addConvertCommand(CLI::App& app) {
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
-                                            RunOptions{.dryRun = options->dryRun, .backup = options->backup, .pack = options->pack});
+                                            RunOptions{.dryRun = options->dryRun, .backup = options->backup,
+                                                       .pack = options->pack});
                 if (!result) {
                     std::cerr << "tavro: " << result.error().message() << '\n';
                     return 1;

@@ -1,6 +1,7 @@
 // tavro-conversor: opens the window and runs until it is closed.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include <QApplication>
@@ -75,9 +76,7 @@ void describeApplication() {
     QGuiApplication::setDesktopFileName(QStringLiteral("tavro-conversor"));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     if (onlyAsksForText(argc, argv)) {
         QCoreApplication app(argc, argv);
         describeApplication();
@@ -96,4 +95,18 @@ int main(int argc, char** argv) {
     if (options.quitWhenShown) window.installEventFilter(&quitter);
     window.show();
     return QApplication::exec();
+}
+
+}  // namespace
+
+// Nothing escapes: whatever goes wrong unexpectedly is one line and exit 1.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "tavro-conversor: unexpected failure: %s\n", failure.what());
+    } catch (...) {
+        std::fprintf(stderr, "tavro-conversor: unexpected failure\n");
+    }
+    return 1;
 }

@@ -28,6 +28,9 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     const auto convertHelp = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(convertHelp.status, 0);
     EXPECT_TRUE(contains(convertHelp.out, "--dry-run"));
+    for (const std::string words : {"nothing changed, unless the message says otherwise", "hard links",
+                                    "replacing an older backup", "a failed run leaves it as it was"})
+        EXPECT_TRUE(contains(convertHelp.out, words)) << convertHelp.out;
 
     for (const auto& arguments : {std::initializer_list<std::string>{},
                                   std::initializer_list<std::string>{"convert", "only-one"},
@@ -46,6 +49,7 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
     EXPECT_TRUE(result.err.empty());
     EXPECT_TRUE(contains(result.out, "Patched " + target + " (verified)")) << result.out;
     EXPECT_TRUE(contains(result.out, "Source chunks with data: 8 of 63")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Layout cells expanded:   124")) << result.out;
     EXPECT_TRUE(contains(result.out, "Warning: 3 layout cells name chunks 64 and above")) << result.out;
     EXPECT_EQ(readBytes(target), converted);
 
@@ -71,8 +75,12 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
 
     const auto backup = runCli(folder, {"convert", "--backup", source, target});
     ASSERT_EQ(backup.status, 0) << backup.err;
-    EXPECT_TRUE(contains(backup.out, "Previous bytes kept in " + target + ".bak")) << backup.out;
+    EXPECT_TRUE(contains(backup.out, "Previous bytes kept in " + target + ".bak.\n")) << backup.out;
     EXPECT_EQ(readBytes(target + ".bak"), targetBytes);
+
+    restoreTarget();
+    const auto again = runCli(folder, {"convert", "--backup", source, target});
+    EXPECT_TRUE(contains(again.out, target + ".bak (the older backup there was replaced).")) << again.out;
 }
 
 TEST_F(ConvertCommand, FailureIsOneLineOnStandardError) {

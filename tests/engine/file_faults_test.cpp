@@ -1,12 +1,14 @@
 // Every system call of a run made to fail in turn: the run must say what
-// failed, and the target must hold its old bytes or, only when the failure
-// came while checking the written file, the complete new ones.
+// failed; the target and its backup must hold their old bytes, or, only when
+// the error says the target was replaced, the target the complete new ones.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "conversion_run.h"
@@ -20,34 +22,44 @@ using testing::Bytes;
 using testing::readBytes;
 using testing::writeBytes;
 
-enum class Call { Open, Fstat, Read, Write, Fsync, Close, Link, Rename, Unlink };
+enum class Call { Open, Fstat, Lstat, Faccessat, Pread, Write, CopyRange, Lseek, Ftruncate, Fchown, Fchmod, Fsync,
+                  Close, Link, Rename, Unlink };
 
 // Real calls, except that occurrence `failAt` (1-based) of call `failing`
-// fails with `error`, or with a short read when `error` is 0.
+// fails with `error` (a short read when `error` is 0, a copy that copies
+// nothing when it is -1), or runs `instead`.
 class FailingCalls : public files::SystemCalls {
 public:
     FailingCalls() = default;
     FailingCalls(Call failing, int failAt, int error) : failing_(failing), failAt_(failAt), error_(error) {}
+    std::function<void()> instead;  // runs before the real call, which then goes ahead
 
     int count(Call call) const { return counts_.contains(call) ? counts_.at(call) : 0; }
     bool fired() const { return fired_; }
 
-    int open(const char* path, int flags, mode_t mode) override {
-        return hit(Call::Open) ? fail() : SystemCalls::open(path, flags, mode);
-    }
-    int fstat(int fd, struct stat* status) override {
-        return hit(Call::Fstat) ? fail() : SystemCalls::fstat(fd, status);
-    }
-    ssize_t read(int fd, void* buffer, std::size_t size) override {
+    int open(const char* p, int flags, mode_t mode) override { return hit(Call::Open) ? fail() : SystemCalls::open(p, flags, mode); }
+    int fstat(int fd, struct stat* s) override { return hit(Call::Fstat) ? fail() : SystemCalls::fstat(fd, s); }
+    int lstat(const char* p, struct stat* s) override { return hit(Call::Lstat) ? fail() : SystemCalls::lstat(p, s); }
+    int faccessat(const char* p, int mode) override { return hit(Call::Faccessat) ? fail() : SystemCalls::faccessat(p, mode); }
+    ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset) override {
         if (fd == shortRead_) return 0;  // the file seems to end after a short read
-        if (!hit(Call::Read)) return SystemCalls::read(fd, buffer, size);
+        if (!hit(Call::Pread)) return SystemCalls::pread(fd, buffer, size, offset);
         if (error_ != 0) return fail();
         shortRead_ = fd;  // half of what was asked, then the file seems to end
-        return SystemCalls::read(fd, buffer, size / 2);
+        return SystemCalls::pread(fd, buffer, size / 2, offset);
     }
-    ssize_t write(int fd, const void* buffer, std::size_t size) override {
-        return hit(Call::Write) ? fail() : SystemCalls::write(fd, buffer, size);
+    ssize_t write(int fd, const void* b, std::size_t size) override { return hit(Call::Write) ? fail() : SystemCalls::write(fd, b, size); }
+    ssize_t copyFileRange(int from, off_t* fo, int to, off_t* to_, std::size_t size) override {
+        if (!hit(Call::CopyRange)) return SystemCalls::copyFileRange(from, fo, to, to_, size);
+        if (error_ >= 0) return fail();
+        *fo += static_cast<off_t>(size);  // claims to have copied, and copies nothing
+        *to_ += static_cast<off_t>(size);
+        return static_cast<ssize_t>(size);
     }
+    off_t lseek(int fd, off_t offset, int whence) override { return hit(Call::Lseek) ? fail() : SystemCalls::lseek(fd, offset, whence); }
+    int ftruncate(int fd, off_t size) override { return hit(Call::Ftruncate) ? fail() : SystemCalls::ftruncate(fd, size); }
+    int fchown(int fd, uid_t u, gid_t g) override { return hit(Call::Fchown) ? fail() : SystemCalls::fchown(fd, u, g); }
+    int fchmod(int fd, mode_t mode) override { return hit(Call::Fchmod) ? fail() : SystemCalls::fchmod(fd, mode); }
     int fsync(int fd) override { return hit(Call::Fsync) ? fail() : SystemCalls::fsync(fd); }
     int close(int fd) override {
         if (fd == shortRead_) shortRead_ = -1;
@@ -55,9 +67,7 @@ public:
         return hit(Call::Close) ? fail() : result;
     }
     int link(int fd, const char* path) override { return hit(Call::Link) ? fail() : SystemCalls::link(fd, path); }
-    int rename(const char* from, const char* to) override {
-        return hit(Call::Rename) ? fail() : SystemCalls::rename(from, to);
-    }
+    int rename(const char* from, const char* to) override { return hit(Call::Rename) ? fail() : SystemCalls::rename(from, to); }
     int unlink(const char* path) override { return hit(Call::Unlink) ? fail() : SystemCalls::unlink(path); }
 
 private:
@@ -65,7 +75,9 @@ private:
         const int occurrence = ++counts_[call];
         if (call != failing_ || occurrence != failAt_) return false;
         fired_ = true;
-        return true;
+        if (!instead) return true;
+        instead();
+        return false;
     }
     int fail() const {
         errno = error_;
@@ -80,80 +92,156 @@ private:
     int shortRead_ = -1;
 };
 
+int openDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator{}));
+}
+
 class FileFaults : public testing::SamplePair {
 protected:
-    void reset() const { restoreTarget(); }
+    const std::string backup = target + ".bak";
+    const Bytes olderBackup{1, 2, 3};
+    void reset() const {
+        restoreTarget();
+        writeBytes(backup, olderBackup);
+    }
+    std::vector<std::string> usualNames() const { return {"one.state", "two.state", "two.state.bak"}; }
 
-    // Runs with one failing call and checks the promise; returns the error's step, if any.
+    // Runs with a backup and one failing call and checks the promise; returns the error's step, if any.
     std::optional<Step> runFailing(Call call, int occurrence, int error) {
+        reset();
         FailingCalls calls(call, occurrence, error);
-        const auto result = runConversion(source, target, {}, calls);
+        const auto result = runConversion(source, target, {.backup = true}, calls);
         EXPECT_TRUE(calls.fired());
-        const Bytes after = readBytes(target);
         EXPECT_EQ(readBytes(source), sourceBytes);
-        EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"})) << "left a file behind";
         if (result) {
-            EXPECT_EQ(after, converted) << "reported success without the converted bytes";
+            EXPECT_EQ(readBytes(target), converted) << "reported success without the converted bytes";
+            EXPECT_EQ(readBytes(backup), targetBytes) << "reported a backup that does not hold the old bytes";
+            EXPECT_EQ(folder.names(), usualNames()) << "left a file behind";
             return std::nullopt;
         }
-        EXPECT_FALSE(result.error().message().empty());
-        EXPECT_FALSE(result.error().reason.empty());
-        if (result.error().step == Step::Verify) {
-            EXPECT_TRUE(after == converted || after == targetBytes) << "torn target";
-        } else {
-            EXPECT_EQ(after, targetBytes) << "target changed by a failed run: " << result.error().message();
+        const ConversionError& failure = result.error();
+        EXPECT_FALSE(failure.reason.empty());
+        const bool backedUp = failure.message().find("previous bytes are in " + backup) != std::string::npos;
+        EXPECT_EQ(readBytes(backup), backedUp ? targetBytes : olderBackup) << failure.message();
+        EXPECT_EQ(readBytes(target), failure.undo ? converted : targetBytes) << failure.message();
+        const bool saysReplaced = failure.message().find("now holds the converted level") != std::string::npos;
+        EXPECT_EQ(saysReplaced, failure.undo.has_value()) << failure.message();
+        if (failure.file == FileRole::Backup && failure.undo) {  // the old bytes wait in the named temporary file
+            const auto kept = temporaryFiles(folder.path());
+            EXPECT_EQ(kept.size(), 1u);
+            for (const auto& path : kept) {
+                EXPECT_NE(failure.message().find(path.string()), std::string::npos) << failure.message();
+                EXPECT_EQ(readBytes(path), targetBytes);
+                std::filesystem::remove(path);
+            }
         }
-        return result.error().step;
+        EXPECT_EQ(folder.names(), usualNames()) << "left a file behind: " << failure.message();
+        return failure.step;
     }
 };
 
 TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
+    reset();
     FailingCalls counting;
-    ASSERT_TRUE(runConversion(source, target, {}, counting));
+    ASSERT_TRUE(runConversion(source, target, {.backup = true}, counting));
 
+    const int descriptors = openDescriptors();
     int injected = 0, failedRuns = 0;
-    for (const Call call : {Call::Open, Call::Fstat, Call::Read, Call::Write, Call::Fsync, Call::Close, Call::Link,
-                            Call::Rename, Call::Unlink}) {
+    for (int c = 0; c <= static_cast<int>(Call::Unlink); ++c) {
+        const Call call = static_cast<Call>(c);
         for (int occurrence = 1; occurrence <= counting.count(call); ++occurrence) {
             for (const int error : {EIO, 0}) {
-                if (error == 0 && call != Call::Read) continue;
-                reset();
-                SCOPED_TRACE(::testing::Message() << "call " << static_cast<int>(call) << " #" << occurrence);
+                if (error == 0 && call != Call::Pread) continue;
+                SCOPED_TRACE(::testing::Message() << "call " << c << " #" << occurrence);
                 ++injected;
                 if (runFailing(call, occurrence, error)) ++failedRuns;
             }
         }
     }
-    EXPECT_GT(injected, 15);
-    EXPECT_GT(failedRuns, 10);
+    EXPECT_EQ(openDescriptors(), descriptors) << "descriptors leaked over " << injected << " runs";
+    EXPECT_GT(injected, 40);
+    EXPECT_GT(failedRuns, 30);
     std::printf("faults injected: %d, runs that reported a failure: %d\n", injected, failedRuns);
 }
 
 TEST_F(FileFaults, EachStepIsNamed) {
-    const auto expectStep = [this](Call call, int occurrence, int error, FileRole role, Step step) -> std::string {
-        reset();
-        FailingCalls calls(call, occurrence, error);
-        const auto result = runConversion(source, target, {}, calls);
-        if (result) {
-            ADD_FAILURE() << "call " << static_cast<int>(call) << " #" << occurrence << " did not fail the run";
-            return {};
-        }
-        EXPECT_EQ(result.error().file, role) << result.error().message();
-        EXPECT_EQ(result.error().step, step) << result.error().message();
-        return result.error().message();
+    struct Case {
+        const char* what;
+        Call call;
+        int occurrence, error;
+        FileRole role;
+        Step step;
+        std::string words;
     };
-    EXPECT_EQ(expectStep(Call::Open, 1, ENOENT, FileRole::Source, Step::Open),
-              "cannot open source file " + source + ": No such file or directory");
-    EXPECT_EQ(expectStep(Call::Read, 1, EIO, FileRole::Source, Step::Read),
-              "cannot read source file " + source + ": Input/output error");
-    EXPECT_NE(expectStep(Call::Read, 1, 0, FileRole::Source, Step::Read).find("ended after"), std::string::npos);
-    expectStep(Call::Open, 2, EACCES, FileRole::Target, Step::Open);
-    expectStep(Call::Open, 3, ENOSPC, FileRole::Target, Step::Create);
-    EXPECT_EQ(expectStep(Call::Write, 1, ENOSPC, FileRole::Target, Step::Write),
-              "cannot write target file " + target + ": No space left on device");
-    expectStep(Call::Fsync, 1, EIO, FileRole::Target, Step::Flush);
-    expectStep(Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace);
-    expectStep(Call::Open, 5, EIO, FileRole::Target, Step::Verify);
+    const std::vector<Case> cases{
+        {"open of the source", Call::Open, 1, ENOENT, FileRole::Source, Step::Open,
+         "cannot open source file " + source + ": No such file or directory"},
+        {"read of the source", Call::Pread, 1, EIO, FileRole::Source, Step::Read,
+         "cannot read source file " + source + ": Input/output error"},
+        {"short read of the source", Call::Pread, 1, 0, FileRole::Source, Step::Read, "ended after"},
+        {"open of the target", Call::Open, 2, EACCES, FileRole::Target, Step::Open, "Permission denied"},
+        {"write check of the target", Call::Faccessat, 1, EACCES, FileRole::Target, Step::Replace,
+         "cannot replace target file " + target + ": Permission denied"},
+        {"creation of the temporary file", Call::Open, 3, ENOSPC, FileRole::Target, Step::Create, "No space"},
+        {"keeping the target's owner", Call::Fchown, 1, EPERM, FileRole::Target, Step::Replace,
+         "cannot keep the owner (user "},
+        {"write of the new bytes", Call::Write, 1, ENOSPC, FileRole::Target, Step::Write,
+         "cannot write target file " + target + ": No space left on device"},
+        {"copy of the bytes after the regions", Call::CopyRange, 1, EIO, FileRole::Target, Step::Write, "Input/"},
+        {"fsync of the temporary file", Call::Fsync, 1, EIO, FileRole::Target, Step::Flush, "Input/output"},
+        {"close of the temporary file", Call::Close, 2, EIO, FileRole::Target, Step::Flush, "Input/output"},
+        {"rename over the target", Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, "cross-device"},
+        {"open for the read-back", Call::Open, 5, EIO, FileRole::Target, Step::Verify,
+         "target file " + target + ": it now holds the converted level, but reading it back failed: Input/output"},
+        {"a copy that copied nothing", Call::CopyRange, 1, -1, FileRole::Target, Step::Verify,
+         "reading it back failed: it holds other bytes than were written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        restoreTarget();
+        FailingCalls calls(c.call, c.occurrence, c.error);
+        const auto result = runConversion(source, target, {}, calls);
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().file, c.role) << result.error().message();
+        EXPECT_EQ(result.error().step, c.step) << result.error().message();
+        EXPECT_NE(result.error().message().find(c.words), std::string::npos) << result.error().message();
+        if (c.step != Step::Verify || c.error < 0) continue;  // undo restores the first bytes only
+        ASSERT_TRUE(result.error().undo) << "a replaced target must stay undoable";
+        EXPECT_EQ(undoConversion(*result.error().undo), UndoOutcome::Restored);
+        EXPECT_EQ(readBytes(target), targetBytes);
+    }
+}
+
+// Another program writes or creates the target while a run or an undo is
+// under way, just before its check: nothing may be written over it.
+TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
+    const Bytes theirs = testing::randomBytes(5000, 7);
+    for (const auto& [undo, exists] : {std::pair{false, true}, std::pair{false, false}, std::pair{true, true}}) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target"));
+        restoreTarget();
+        if (!exists) std::filesystem::remove(target);
+        std::optional<UndoRecord> record;
+        if (undo) {
+            const auto done = runConversion(source, target);
+            ASSERT_TRUE(done && done->undo);
+            record = done->undo;
+        }
+        FailingCalls calls(Call::Fsync, 1, 0);  // the temporary file's fsync
+        calls.instead = [&] { writeBytes(target, theirs); };
+        std::optional<ConversionError> error;
+        if (undo) {
+            if (auto undone = undoConversion(*record, calls); !undone) error = undone.error();
+        } else if (auto done = runConversion(source, target, {}, calls); !done) {
+            error = done.error();
+        }
+        ASSERT_TRUE(calls.fired());
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->message().find(undo ? "changed while undoing" : "the target changed while converting"),
+                  std::string::npos) << error->message();
+        EXPECT_EQ(readBytes(target), theirs);
+        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+    }
 }
 
 // Plants a symbolic link to a victim file at exactly the name the run is
@@ -190,7 +278,7 @@ private:
 TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
     const std::string victim = folder.file("victim");
     for (const bool unnamed : {true, false}) {
-        reset();
+        restoreTarget();
         writeBytes(victim, {1, 2, 3});
         PlantingCalls calls(victim, unnamed);
         const auto result = runConversion(source, target, {}, calls);

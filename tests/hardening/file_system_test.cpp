@@ -2,11 +2,15 @@
 // one line naming the file, the target keeps its old bytes, nothing is left.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "cli_runner.h"
 #include "sample_pair.h"
@@ -31,15 +35,32 @@ protected:
     }
 };
 
-TEST_F(FileSystemFaults, FoldersInPlaceOfFiles) {
+TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
     const std::string sub = folder.file("sub");
     fs::create_directory(sub);
     expectFailure({"convert", sub, target}, "cannot read source file " + sub + ": Is a directory");
     expectFailure({"convert", source, sub}, "target file " + sub);
     EXPECT_TRUE(fs::is_empty(sub));
+    const std::string fifo = folder.file("fifo"), device = folder.file("device");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);
+    for (const auto& out : {fifo, device}) {
+        expectFailure({"render", "--game", "1", source, out}, "cannot write " + out + ": not a regular file");
+        expectFailure({"convert", source, out}, "not a regular file");
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_character_file(device));
 }
 
-TEST_F(FileSystemFaults, NamesTooLongForTheSystem) {
+// The temporary name is cut to fit when the target's own name fits.
+TEST_F(FileSystemFaults, LongNamesConvertAndTooLongOnesAreRefused) {
+    for (const std::size_t length : {std::size_t{249}, std::size_t{255}}) {
+        const std::string name = folder.file(std::string(length, 'n'));
+        writeBytes(name, targetBytes);
+        const auto result = runCli(folder, {"convert", source, name});
+        EXPECT_EQ(result.status, 0) << length << ": " << result.err;
+        EXPECT_EQ(readBytes(name), converted) << length;
+        fs::remove(name);
+    }
     const std::string longName = folder.file(std::string(300, 'n'));
     expectFailure({"convert", source, longName}, "File name too long");
     std::string deep = folder.path().string();
@@ -67,35 +88,78 @@ TEST_F(FileSystemFaults, DanglingLinkGetsItsFile) {
     EXPECT_EQ(readBytes(folder.file("made.state")).size(), 107640u);
 }
 
-// Drops to an unprivileged user when running as root, where permission bits
-// would not stop anything.
-TEST_F(FileSystemFaults, ReadOnlyFolder) {
-    const std::string locked = folder.file("locked");
-    fs::create_directory(locked);
-    const std::string lockedTarget = locked + "/two.state";
-    writeBytes(lockedTarget, targetBytes);
-    fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                       fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(source, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
-    fs::permissions(lockedTarget, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
-                                      fs::perms::others_write);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                fs::perms::others_exec);
-
-    std::string command;
+// Run as an unprivileged user (dropping to `nobody` when running as root,
+// where permission bits would not stop anything): a target that user could
+// not write, in a locked folder or not, and another user's file the group may
+// write, whose owner the run could not keep, are all refused.
+TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
+    std::string prefix;
     if (::geteuid() == 0) {
         if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "running as root without setpriv";
-        command = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+        prefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
     }
-    command.append(shellQuoted(TAVRO_CLI)).append(" convert ").append(shellQuoted(source)).append(" ");
-    command.append(shellQuoted(lockedTarget)).append(" 2>").append(shellQuoted(folder.file("err")));
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
-    const Bytes err = readBytes(folder.file("err"));
-    EXPECT_TRUE(contains(std::string(err.begin(), err.end()), "Permission denied")) << std::string(err.begin(), err.end());
-    EXPECT_EQ(readBytes(lockedTarget), targetBytes);
-    EXPECT_TRUE(temporaryFiles(locked).empty());
-    fs::permissions(locked, fs::perms::owner_all);
+    const std::string locked = folder.file("locked"), open = folder.file("open");
+    fs::create_directory(locked);
+    fs::create_directory(open);
+    ::chmod(folder.path().c_str(), 0755);
+    ::chmod(source.c_str(), 0644);
+    struct Case {
+        std::string target;
+        mode_t mode;
+        bool owned;  // by the user running, else by root, group nogroup
+        std::string words;
+    };
+    const std::string replace = "tavro: cannot replace target file " + open;
+    for (const Case& c : {Case{locked + "/two.state", 0666, true, "beside target file " + locked + "/two.state: Permission denied"},
+                          Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
+                          Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep the owner"}}) {
+        writeBytes(c.target, targetBytes);
+        if (!prefix.empty()) {
+            ASSERT_EQ(::chown(c.target.c_str(), c.owned ? 65534 : 0, 65534), 0);
+        }
+        ::chmod(c.target.c_str(), c.mode);
+        ::chmod(locked.c_str(), 0555);
+        ::chmod(open.c_str(), 0777);
+        const std::string command = prefix + shellQuoted(TAVRO_CLI) + " convert " + shellQuoted(source) + " " +
+                                    shellQuoted(c.target) + " 2>" + shellQuoted(folder.file("err"));
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << c.target;
+        const Bytes err = readBytes(folder.file("err"));
+        const std::string said(err.begin(), err.end());
+        EXPECT_TRUE(contains(said, c.words)) << said;
+        EXPECT_EQ(readBytes(c.target), targetBytes);
+        ::chmod(locked.c_str(), 0755);
+        EXPECT_TRUE(temporaryFiles(locked).empty() && temporaryFiles(open).empty());
+    }
+}
+
+// A 2 GiB target, mostly a hole, is converted with little memory: the regions
+// are patched, every later byte (and the size) is kept, and so are the holes.
+TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
+    constexpr std::uintmax_t kSize = std::uintmax_t{2} << 30;
+    const std::vector<std::pair<std::uintmax_t, std::string>> marks{{200000, "early"}, {kSize / 2, "middle"},
+                                                                    {kSize - 4, "end!"}};
+    {
+        std::fstream file(target, std::ios::in | std::ios::out | std::ios::binary);
+        for (const auto& [offset, text] : marks) file.seekp(static_cast<std::streamoff>(offset)) << text;
+    }
+    const auto result = runCli(folder, {"convert", source, target});
+    ASSERT_EQ(result.status, 0) << result.err;
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident set size in KiB";
+    struct stat status {};
+    ASSERT_EQ(::stat(target.c_str(), &status), 0);
+    EXPECT_EQ(static_cast<std::uintmax_t>(status.st_size), kSize);
+    EXPECT_LT(status.st_blocks, 64 * 2048) << "the holes were filled in";
+    std::ifstream file(target, std::ios::binary);
+    Bytes head(converted.size());
+    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    EXPECT_EQ(head, converted);
+    for (const auto& [offset, text] : marks) {
+        std::string found(text.size(), '\0');
+        file.seekg(static_cast<std::streamoff>(offset)).read(found.data(), static_cast<std::streamsize>(found.size()));
+        EXPECT_EQ(found, text) << "at " << offset;
+    }
 }
 
 TEST_F(FileSystemFaults, FullDisk) {
