@@ -101,7 +101,7 @@ Form1::Form1(QWidget* parent) : Form1(nullptr, parent) {}
 
 Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     : QMainWindow(parent),
-      AR(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
+      fileChooser_(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
     setWindowIcon(applicationIcon());
@@ -143,20 +143,20 @@ void Form1::buildControls(QWidget* area) {
         return control;
     };
 
-    Label1 = label(new ElidedLabel(Qt::ElideMiddle), "Label1", fromTwips(120, 120, 6375, 255));
-    Command1 = button("Command1", QStringLiteral("Tavro 1 Save State"), fromTwips(2288, 480, 2055, 255));
-    Label2 = label(new ElidedLabel(Qt::ElideMiddle), "Label2", fromTwips(120, 840, 6375, 255));
-    Command2 = button("Command2", QStringLiteral("Tavro 2 / 2 B Savestate"), fromTwips(2288, 1200, 2055, 255));
-    Command3 = button("Command3", QStringLiteral("Converter"), fromTwips(2640, 1680, 1455, 255));
-    Label3 = label(new QLabel(QStringLiteral("Programação:")), "Label3", fromTwips(1440, 2160, 1695, 255));
-    Label4 = label(new QLabel(QStringLiteral("Orrin")), "Label4", fromTwips(3360, 2160, 1695, 255));
+    sourceLabel_ = label(new ElidedLabel(Qt::ElideMiddle), "Label1", fromTwips(120, 120, 6375, 255));
+    sourceButton_ = button("Command1", QStringLiteral("Tavro 1 Save State"), fromTwips(2288, 480, 2055, 255));
+    targetLabel_ = label(new ElidedLabel(Qt::ElideMiddle), "Label2", fromTwips(120, 840, 6375, 255));
+    targetButton_ = button("Command2", QStringLiteral("Tavro 2 / 2 B Savestate"), fromTwips(2288, 1200, 2055, 255));
+    convertButton_ = button("Command3", QStringLiteral("Converter"), fromTwips(2640, 1680, 1455, 255));
+    creditCaption_ = label(new QLabel(QStringLiteral("Programação:")), "Label3", fromTwips(1440, 2160, 1695, 255));
+    creditName_ = label(new QLabel(QStringLiteral("Orrin")), "Label4", fromTwips(3360, 2160, 1695, 255));
 
     // The credit reads as one line: "Programação:" ends next to the name.
-    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    creditCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    Command1->setToolTip(WindowTexts::sourceButtonTip());
-    Command2->setToolTip(WindowTexts::targetButtonTip());
-    Command3->setToolTip(WindowTexts::convertButtonTip());
+    sourceButton_->setToolTip(WindowTexts::sourceButtonTip());
+    targetButton_->setToolTip(WindowTexts::targetButtonTip());
+    convertButton_->setToolTip(WindowTexts::convertButtonTip());
 }
 
 void Form1::buildUndoAction() {
@@ -230,25 +230,25 @@ void Form1::buildPicture() {
 void Form1::setTabOrderAndFocus() {
     // The labels take no focus; of the buttons, Command1 comes first and has
     // the focus when the window opens.
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-    setTabOrder(Command3, packCheck_);
+    setTabOrder(sourceButton_, targetButton_);
+    setTabOrder(targetButton_, convertButton_);
+    setTabOrder(convertButton_, packCheck_);
     setTabOrder(packCheck_, packButton_);
     setTabOrder(packButton_, undoButton_);
-    Command1->setFocus();
+    sourceButton_->setFocus();
 }
 
 void Form1::connectControls() {
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(sourceButton_, &QPushButton::clicked, this, &Form1::sourceClicked);
+    connect(targetButton_, &QPushButton::clicked, this, &Form1::targetClicked);
+    connect(convertButton_, &QPushButton::clicked, this, &Form1::convertClicked);
     connect(undoAction_, &QAction::triggered, this, &Form1::undoLastConversion);
     connect(packAction_, &QAction::triggered, this, &Form1::convertPacked);
 }
 
 void Form1::acceptDrops() {
-    for (QWidget* control : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Command1),
-                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(Command2)}) {
+    for (QWidget* control : {static_cast<QWidget*>(sourceLabel_), static_cast<QWidget*>(sourceButton_),
+                             static_cast<QWidget*>(targetLabel_), static_cast<QWidget*>(targetButton_)}) {
         control->setAcceptDrops(true);
         control->installEventFilter(this);
     }
@@ -265,12 +265,12 @@ QString Form1::statusText() const { return status_->fullText(); }
 
 bool Form1::packs() const { return packCheck_->isChecked(); }
 
-void Form1::Command1_Click() {
-    if (const std::optional<QString> path = AR->showOpen()) choose(PathRole::Source, *path);
+void Form1::sourceClicked() {
+    if (const std::optional<QString> path = fileChooser_->showOpen()) choose(PathRole::Source, *path);
 }
 
-void Form1::Command2_Click() {
-    if (const std::optional<QString> path = AR->showSave()) choose(PathRole::Target, *path);
+void Form1::targetClicked() {
+    if (const std::optional<QString> path = fileChooser_->showSave()) choose(PathRole::Target, *path);
 }
 
 void Form1::chooseSource(const QString& path) { choose(PathRole::Source, path); }
@@ -279,25 +279,25 @@ void Form1::chooseTarget(const QString& path) { choose(PathRole::Target, path); 
 
 void Form1::choose(PathRole role, const QString& path) {
     // A dropped file is offered by the next dialog just as a chosen one is.
-    AR->setFileName(path);
+    fileChooser_->setFileName(path);
     if (role == PathRole::Source) {
-        sourcePath = path;
-        Label1->setFullText(QDir::toNativeSeparators(path));
+        sourcePath_ = path;
+        sourceLabel_->setFullText(QDir::toNativeSeparators(path));
         picture_->showSource(path);
     } else {
-        targetPath = path;
-        Label2->setFullText(QDir::toNativeSeparators(path));
+        targetPath_ = path;
+        targetLabel_->setFullText(QDir::toNativeSeparators(path));
         picture_->forgetConverted();
     }
     offerPack(false);
 
-    if (!sourcePath.isEmpty() && !targetPath.isEmpty() && sameFile(sourcePath, targetPath))
+    if (!sourcePath_.isEmpty() && !targetPath_.isEmpty() && sameFile(sourcePath_, targetPath_))
         showStatus(WindowTexts::samePath());
     else
-        showStatus(WindowTexts::nextChoice(sourcePath.isEmpty(), targetPath.isEmpty()));
+        showStatus(WindowTexts::nextChoice(sourcePath_.isEmpty(), targetPath_.isEmpty()));
 }
 
-void Form1::Command3_Click() { convert(false); }
+void Form1::convertClicked() { convert(false); }
 
 void Form1::convertPacked() {
     packCheck_->setChecked(true);
@@ -306,18 +306,18 @@ void Form1::convertPacked() {
 
 void Form1::convert(bool repeat) {
     offerPack(false);
-    if (sourcePath.isEmpty() || targetPath.isEmpty()) {
-        showStatus(WindowTexts::choosePaths(sourcePath.isEmpty(), targetPath.isEmpty()));
+    if (sourcePath_.isEmpty() || targetPath_.isEmpty()) {
+        showStatus(WindowTexts::choosePaths(sourcePath_.isEmpty(), targetPath_.isEmpty()));
         return;
     }
 
-    showStatus(WindowTexts::converting(targetPath));
+    showStatus(WindowTexts::converting(targetPath_));
     status_->repaint();  // the run holds the event loop until it ends
 
     std::expected<ConversionReport, ConversionError> result;
     try {
         const WaitCursor busy;
-        result = tavro::runConversion(toEnginePath(sourcePath), toEnginePath(targetPath),
+        result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_),
                                       RunOptions{.pack = packCheck_->isChecked()});
     } catch (const std::exception& failure) {
         const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
@@ -336,7 +336,7 @@ void Form1::convert(bool repeat) {
     }
     const LevelSummary& level = result->level;
     showStatus(WindowTexts::converted(*result));
-    picture_->showConverted(targetPath, level.emptiedCells);
+    picture_->showConverted(targetPath_, level.emptiedCells);
     offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!result->undo) return;
@@ -403,8 +403,8 @@ void Form1::showFailure(const QString& title, const QString& text) {
 }
 
 std::optional<Form1::PathRole> Form1::dropRoleOf(const QObject* watched) const {
-    if (watched == Label1 || watched == Command1) return PathRole::Source;
-    if (watched == Label2 || watched == Command2) return PathRole::Target;
+    if (watched == sourceLabel_ || watched == sourceButton_) return PathRole::Source;
+    if (watched == targetLabel_ || watched == targetButton_) return PathRole::Target;
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
-// The program's one window. Command1 chooses the Tavro 1 save state (the
-// source), Command2 the Tavro 2 save state (the target), both through the one
-// shared file dialog AR; Command3 converts. Beneath the controls a check box
+// The program's one window, Form1. Command1 chooses the Tavro 1 save state
+// (the source), Command2 the Tavro 2 save state (the target), both through the
+// one shared file dialog AR; Command3 converts. (The controls keep those object
+// names; the members say what they hold.) Beneath the controls a check box
 // chooses the packed conversion, and a picture shows the source's level and,
 // after a conversion, the target's, with the cells that arrived empty marked;
 // a status bar at the bottom says what happened, offers the packed conversion
@@ -37,17 +38,17 @@ public:
     explicit Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent = nullptr);
     ~Form1() override;
 
-    const QString& chosenSource() const { return sourcePath; }
-    const QString& chosenTarget() const { return targetPath; }
+    const QString& chosenSource() const { return sourcePath_; }
+    const QString& chosenTarget() const { return targetPath_; }
     // The status bar's whole line, however much of it fits.
     QString statusText() const;
     bool canUndo() const { return undo_.has_value(); }
     bool packs() const;
 
 public slots:
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
+    void sourceClicked();
+    void targetClicked();
+    void convertClicked();
     void undoLastConversion();
     // Ticks the packed conversion and converts again; undo then goes back to
     // before the conversion this one repeats.
@@ -87,17 +88,17 @@ private:
     void convert(bool repeat);
     void offerPack(bool offered);
 
-    QString sourcePath;
-    QString targetPath;
-    std::unique_ptr<FileChooser> AR;
+    QString sourcePath_;
+    QString targetPath_;
+    std::unique_ptr<FileChooser> fileChooser_;
 
-    ElidedLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    ElidedLabel* Label2 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
+    ElidedLabel* sourceLabel_ = nullptr;
+    QPushButton* sourceButton_ = nullptr;
+    ElidedLabel* targetLabel_ = nullptr;
+    QPushButton* targetButton_ = nullptr;
+    QPushButton* convertButton_ = nullptr;
+    QLabel* creditCaption_ = nullptr;
+    QLabel* creditName_ = nullptr;
 
     LevelPicture* picture_ = nullptr;
     ElidedLabel* status_ = nullptr;

@@ -88,7 +88,7 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
     case Step::Write: return tr("could not write %1").arg(file);
     case Step::Flush: return tr("could not flush %1 to disk").arg(file);
     case Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
-    case Step::Verify: return tr("%1 did not read back as written").arg(file);
+    case Step::Verify: return tr("%1 was written but could not be checked afterwards").arg(file);
     case Step::Remove: return tr("could not remove %1").arg(file);
     case Step::Changed: return tr("%1 has changed since the conversion").arg(file);
     }

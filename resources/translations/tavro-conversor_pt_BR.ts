@@ -112,8 +112,8 @@
         <translation>não foi possível substituir %1 pelo novo conteúdo</translation>
     </message>
     <message>
-        <source>%1 did not read back as written</source>
-        <translation>%1 não foi lido de volta como foi gravado</translation>
+        <source>%1 was written but could not be checked afterwards</source>
+        <translation>%1 foi gravado, mas não pôde ser conferido depois</translation>
     </message>
     <message>
         <source>could not remove %1</source>
