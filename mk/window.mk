@@ -9,7 +9,7 @@ run: build
 	$(BUILD_DIR)/app/gui/tavro-conversor
 
 screenshot: build
-	bash app/gui/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots
+	bash scripts/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots
 	mkdir -p docs
 	cp $(BUILD_DIR)/screenshots/03-converted.png docs/screenshot.png
 	convert $(BUILD_DIR)/screenshots/09-big-default.png $(BUILD_DIR)/screenshots/10-big-packed.png \
@@ -17,4 +17,4 @@ screenshot: build
 
 # The README's picture of a level that only a packed conversion carries whole.
 pack-picture: build
-	bash tools/packed_picture.sh $(BUILD_DIR) docs/packed-level.png
+	bash scripts/packed_picture.sh $(BUILD_DIR) docs/packed-level.png

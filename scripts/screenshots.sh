@@ -7,7 +7,7 @@
 # message box), and a level naming chunks 64 and above: converted by default
 # (lost cells marked, the packed conversion offered), then packed.
 #
-# Usage: app/gui/screenshots.sh [BUILD_DIR] [OUT_DIR]
+# Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 
 build=${1:-build}

@@ -4,7 +4,7 @@
 # shows it, after a default conversion (holes where cells name chunks 64 and
 # above) and after a packed one (whole), one above the other, labelled.
 #
-# Usage: tools/packed_picture.sh [BUILD_DIR] [OUT_PNG]
+# Usage: scripts/packed_picture.sh [BUILD_DIR] [OUT_PNG]
 set -euo pipefail
 
 build=${1:-build}
