@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 #include "file_access.h"
 #include "region_map.h"
@@ -60,12 +61,18 @@ unsigned cellAt(const LevelMemory& level, const Format& f, Plane plane, int row,
     return level.ram()[f.layout + offset] & f.cellMask;
 }
 
+// The part of [start, start + length) inside [0, limit), as a start and a
+// length. Worked in 64 bits, where no pair of ints can overflow the far edge.
+std::pair<int, int> clipSpan(int start, int length, int limit) {
+    const std::int64_t first = std::clamp<std::int64_t>(start, 0, limit);
+    const std::int64_t last = std::clamp<std::int64_t>(std::int64_t{start} + std::max(length, 0), first, limit);
+    return {static_cast<int>(first), static_cast<int>(last - first)};
+}
+
 CellBox clip(CellBox box, const Format& f) {
-    const int left = std::clamp(box.column, 0, f.cellsPerRow);
-    const int top = std::clamp(box.row, 0, f.layoutRows);
-    const int right = std::clamp(box.column + std::max(box.columns, 0), left, f.cellsPerRow);
-    const int bottom = std::clamp(box.row + std::max(box.rows, 0), top, f.layoutRows);
-    return {left, top, right - left, bottom - top};
+    const auto [left, columns] = clipSpan(box.column, box.columns, f.cellsPerRow);
+    const auto [top, rows] = clipSpan(box.row, box.rows, f.layoutRows);
+    return {left, top, columns, rows};
 }
 
 // The 16x16 pixels of every block in each of its four entry flips, drawn the
@@ -214,7 +221,10 @@ public:
     RgbaImage take() { return std::move(out_); }
 
 private:
+    // 256 pixels of 255 make 65,280: a lane never carries into the next. Rows
+    // wider than a run are summed a run at a time, whatever the factor.
     static constexpr std::size_t kLaneRun = 256;
+    static_assert(kLaneRun * 255 <= 0xFFFF);
 
     void emitRow() {
         const std::size_t outRow = (row_ - 1) / factor_;
@@ -377,8 +387,8 @@ RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox b
 }
 
 int fitFactor(int width, int maxWidth) {
-    maxWidth = std::max(maxWidth, 1);
-    return std::max(1, (width + maxWidth - 1) / maxWidth);
+    if (width <= 0) return 1;
+    return (width - 1) / std::max(maxWidth, 1) + 1;  // rounds up without passing INT_MAX
 }
 
 std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,
