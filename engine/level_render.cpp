@@ -378,6 +378,7 @@ RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox b
     const std::size_t width = painter.width();
     const auto height = static_cast<std::size_t>(box.rows * f.cellPixels());
     Downscaler scaler(width, height, factor, readPalette(level));
+    if (width == 0) return scaler.take();  // no columns: rows of nothing, and no strip to point into
     std::vector<std::uint8_t> strip(width * kBlockPixels);
     for (int s = 0; s < painter.stripCount(); ++s) {
         painter.paint(s, strip.data(), width);
