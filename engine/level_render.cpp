@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "file_access.h"
@@ -77,12 +78,15 @@ CellBox clip(CellBox box, const Format& f) {
 
 // The 16x16 pixels of every block in each of its four entry flips, drawn the
 // first time a strip needs them: at most 3,072 small pictures, after which
-// drawing a strip is copying their rows.
+// drawing a strip is copying their rows. Pictures are stored in the order they
+// are drawn, in room for as many as the entries that will be looked up (a
+// small box needs a small fraction of the 786 KB that all of them take).
 class BlockImages {
 public:
-    BlockImages(const LevelMemory& level, const Format& format)
-        : level_(level), format_(format), pixels_((kImages + 1) * kImageBytes, 0), drawn_(kImages + 1, 0) {
-        drawn_[kImages] = 1;  // the empty block, all transparent
+    BlockImages(const LevelMemory& level, const Format& format, std::size_t lookups)
+        : level_(level), format_(format), capacity_(std::min(lookups, kImages) + 1),
+          pixels_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_ * kImageBytes)), slots_(kImages, 0) {
+        std::fill_n(pixels_.get(), kImageBytes, 0);  // slot 0: the empty block, all transparent
     }
 
     // The picture of the block a chunk entry names, 16 rows of 16 bytes.
@@ -91,16 +95,16 @@ public:
         if (block >= kBlockCount) return empty();  // past the block table: nothing
         const unsigned hflip = (entry >> format_.hflipBit) & 1;
         const unsigned vflip = (entry >> format_.vflipBit) & 1;
-        const std::size_t index = block * 4 + vflip * 2 + hflip;
-        std::uint8_t* pixels = &pixels_[index * kImageBytes];
-        if (drawn_[index] == 0) {
-            draw(block, hflip, vflip, pixels);
-            drawn_[index] = 1;
+        std::uint16_t& slot = slots_[block * 4 + vflip * 2 + hflip];
+        if (slot == 0) {
+            assert(drawn_ < capacity_);  // each lookup draws at most one picture
+            slot = static_cast<std::uint16_t>(drawn_++);
+            draw(block, hflip, vflip, &pixels_[slot * kImageBytes]);
         }
-        return pixels;
+        return &pixels_[slot * kImageBytes];
     }
 
-    const std::uint8_t* empty() const { return &pixels_[kImages * kImageBytes]; }
+    const std::uint8_t* empty() const { return pixels_.get(); }
 
 private:
     static constexpr std::size_t kImages = kBlockCount * 4;
@@ -132,8 +136,10 @@ private:
 
     const LevelMemory& level_;
     const Format& format_;
-    std::vector<std::uint8_t> pixels_;
-    std::vector<std::uint8_t> drawn_;
+    std::size_t capacity_;
+    std::size_t drawn_ = 1;
+    std::unique_ptr<std::uint8_t[]> pixels_;  // not cleared: a slot is drawn before it is read
+    std::vector<std::uint16_t> slots_;        // 0 until drawn
 };
 
 // Draws 16 pixel rows (one row of blocks) of the cells of a box. `rows` points
@@ -142,7 +148,10 @@ private:
 class StripPainter {
 public:
     StripPainter(const LevelMemory& level, Game game, Plane plane, CellBox box)
-        : level_(level), format_(formatOf(game)), plane_(plane), box_(box), images_(level, format_),
+        : level_(level), format_(formatOf(game)), plane_(plane), box_(box),
+          images_(level, format_,
+                  static_cast<std::size_t>(box.columns) * static_cast<std::size_t>(box.rows) *
+                      static_cast<std::size_t>(format_.entriesPerSide * format_.entriesPerSide)),
           blocks_(static_cast<std::size_t>(box.columns * format_.entriesPerSide)) {}
 
     int stripCount() const { return box_.rows * format_.entriesPerSide; }
