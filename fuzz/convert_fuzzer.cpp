@@ -9,10 +9,11 @@
 //
 // What must hold: the target keeps its length (or grows to the shortest
 // state) and every byte outside the five regions; patterns, palette and
-// blocks arrive unchanged; converting again, from the source padded with
-// zeros, over the result gives the same bytes; the summary counts what the
-// layout and chunks hold; and a cell naming chunk 1 to 63 looks the same,
-// drawn as the second game, as before (any other cell draws nothing).
+// blocks arrive unchanged; converting again over the result (from the source
+// padded with zeros, when it was short) gives the same bytes; the summary
+// counts what the layout and chunks hold; and a cell naming chunk 1 to 63
+// looks the same, drawn as the second game, as before, while any other cell
+// becomes four cells naming nothing.
 //
 // States are kept to the shortest whole state (105 KB) and a little more:
 // buffers past 128 KB cost the sanitizer a fresh mapping, and most of a run.
@@ -43,25 +44,30 @@ bool allZero(std::span<const std::uint8_t> bytes) {
     return bytes.empty() || (bytes[0] == 0 && std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) == 0);
 }
 
-// The picture of one first-game cell and of the 2x2 second-game cells it became.
+// The picture of one first-game cell and of the 2x2 second-game cells it
+// became (layout at RAM 0x8000, rows of 128 foreground and 128 background
+// cells).
 void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex) {
     using namespace tavro::render;
     const unsigned chunk = source[tavro::kMainRamOffset + 0xA400 + cellIndex] & 0x7Fu;
     const int row = static_cast<int>(cellIndex / 128), column = static_cast<int>(cellIndex % 64);
     const Plane plane = cellIndex % 128 >= 64 ? Plane::Background : Plane::Foreground;
 
+    if (chunk == 0 || chunk > 63) {
+        const std::size_t first = tavro::kMainRamOffset + 0x8000 + static_cast<std::size_t>(2 * row) * 256 +
+                                  (plane == Plane::Background ? 128 : 0) + static_cast<std::size_t>(2 * column);
+        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + 256] != 0 || patched[first + 257] != 0)
+            std::abort();
+        return;
+    }
     // Patterns 1024 and above are not carried over: both states are read
     // without them (they lie past the shortest state and draw nothing).
     const auto after = std::span(patched).first(tavro::kMinSaveStateSize);
     const IndexedImage converted =
         drawPlane(LevelMemory::fromSaveState(after).value(), Game::Second, plane, {2 * column, 2 * row, 2, 2});
-    if (chunk >= 1 && chunk <= 63) {
-        const IndexedImage original =
-            drawPlane(LevelMemory::fromSaveState(source).value(), Game::First, plane, {column, row, 1, 1});
-        if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
-    } else if (!allZero(converted.pixels)) {
-        std::abort();
-    }
+    const IndexedImage original =
+        drawPlane(LevelMemory::fromSaveState(source).value(), Game::First, plane, {column, row, 1, 1});
+    if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
 }
 
 }  // namespace
@@ -116,8 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) std::abort();
     }
 
-    // Converting again, from the padded source, over the result changes nothing.
-    if (tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded))) != patched) std::abort();
+    // Converting again over the result changes nothing; from a short source,
+    // the conversion is the one of the source padded with zeros.
+    const Bytes again = sourceLength < padded.size()
+                            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded)))
+                            : tavro::patchTarget(patched, converted);
+    if (again != patched) std::abort();
 
     // The summary, counted from the layout and chunk bytes.
     const tavro::LevelSummary summary = tavro::summarizeLevel(regions);
@@ -127,9 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expanded += chunk >= 1 && chunk <= 63;
         lost += chunk >= 64;
     }
-    for (std::size_t chunk = 1; chunk <= 63; ++chunk) {
+    for (std::size_t chunk = 1; chunk <= 63; ++chunk)
         withData += !allZero(std::span(padded).subspan(tavro::kMainRamOffset + (chunk - 1) * 512, 512));
-    }
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
 
