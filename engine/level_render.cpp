@@ -283,14 +283,12 @@ std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<con
         return std::unexpected("too short to hold a level: " + withThousands(state.size()) +
                                " bytes, a save state has at least " + withThousands(kMinSaveStateSize));
     }
-    // Copied straight from the bytes; only video RAM past the end is zeroed.
+    LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);
+    std::copy(ram.begin(), ram.end(), level.ram_.begin());
     const auto video = state.subspan(kVideoRamOffset, std::min(kVideoRamBytes, state.size() - kVideoRamOffset));
-    std::vector<std::uint8_t> videoRam;
-    videoRam.reserve(kVideoRamBytes);
-    videoRam.assign(video.begin(), video.end());
-    videoRam.resize(kVideoRamBytes, 0);
-    return LevelMemory({ram.begin(), ram.end()}, std::move(videoRam));
+    std::copy(video.begin(), video.end(), level.videoRam_.begin());
+    return level;
 }
 
 std::expected<LevelMemory, std::string> LevelMemory::load(const std::string& path) {

@@ -41,7 +41,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tavro::render {
@@ -71,8 +70,7 @@ public:
     std::span<const std::uint8_t> videoRam() const { return videoRam_; }
 
 private:
-    LevelMemory(std::vector<std::uint8_t> ram, std::vector<std::uint8_t> videoRam)
-        : ram_(std::move(ram)), videoRam_(std::move(videoRam)) {}
+    LevelMemory() : ram_(kRamBytes, 0), videoRam_(kVideoRamBytes, 0) {}
     std::vector<std::uint8_t> ram_;
     std::vector<std::uint8_t> videoRam_;
 };
