@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "level_description.h"
@@ -29,7 +31,8 @@ using tavro::fuzz::LevelPlaces;
 namespace {
 
 // Pictures are kept to this many pixels (a first-game cell) so that a run
-// stays short; boxes larger than that after cutting to the plane are narrowed.
+// stays short; boxes larger than that after cutting to the plane have their
+// near edges moved forward (their far edges, past INT_MAX as they may be, stay).
 // Scaling, which visits every pixel, is compared on pictures of up to two
 // second-game cells.
 constexpr std::int64_t kMaxPixels = 256 * 256;
@@ -46,9 +49,12 @@ Span within(int start, int length, int limit) {
     return {first, last - first};
 }
 
-// Shortens `length` so that at most `keep` cells of [start, ...) stay inside the plane.
-int narrowed(int start, int length, std::int64_t first, std::int64_t keep) {
-    return static_cast<int>(std::min<std::int64_t>(length, first - start + keep));
+// [start, start + length) with its start moved so that only the last `keep`
+// of its cells in the plane remain; start + length is unchanged.
+std::pair<int, int> keepLast(int start, int length, Span inPlane, std::int64_t keep) {
+    if (inPlane.count <= keep) return {start, length};
+    const std::int64_t newStart = inPlane.first + inPlane.count - keep;
+    return {static_cast<int>(newStart), static_cast<int>(std::int64_t{length} - (newStart - start))};
 }
 
 // One pixel read straight from the bytes: cell, chunk entry, block (mirrored
@@ -133,10 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (columns.count * rows.count * cell * cell > kMaxPixels) {
         const std::int64_t cells = kMaxPixels / (cell * cell);
         const std::int64_t keepRows = std::min<std::int64_t>(rows.count, std::max<std::int64_t>(1, cells / 2));
-        box.rows = narrowed(box.row, box.rows, rows.first, keepRows);
-        box.columns = narrowed(box.column, box.columns, columns.first, cells / keepRows);
+        std::tie(box.row, box.rows) = keepLast(box.row, box.rows, rows, keepRows);
+        std::tie(box.column, box.columns) = keepLast(box.column, box.columns, columns, cells / keepRows);
         columns = within(box.column, box.columns, static_cast<int>(places.columns()));
         rows = within(box.row, box.rows, static_cast<int>(places.rows));
+        if (columns.count * rows.count * cell * cell > kMaxPixels) std::abort();  // the harness's own slip
     }
 
     const IndexedImage image = drawPlane(*level, game, plane, box);
