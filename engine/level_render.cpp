@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "file_access.h"
 #include "region_map.h"
@@ -60,22 +62,31 @@ unsigned cellAt(const LevelMemory& level, const Format& f, Plane plane, int row,
     return level.ram()[f.layout + offset] & f.cellMask;
 }
 
+// The part of [start, start + length) inside [0, limit), as a start and a
+// length. Worked in 64 bits, where no pair of ints can overflow the far edge.
+std::pair<int, int> clipSpan(int start, int length, int limit) {
+    const std::int64_t first = std::clamp<std::int64_t>(start, 0, limit);
+    const std::int64_t last = std::clamp<std::int64_t>(std::int64_t{start} + std::max(length, 0), first, limit);
+    return {static_cast<int>(first), static_cast<int>(last - first)};
+}
+
 CellBox clip(CellBox box, const Format& f) {
-    const int left = std::clamp(box.column, 0, f.cellsPerRow);
-    const int top = std::clamp(box.row, 0, f.layoutRows);
-    const int right = std::clamp(box.column + std::max(box.columns, 0), left, f.cellsPerRow);
-    const int bottom = std::clamp(box.row + std::max(box.rows, 0), top, f.layoutRows);
-    return {left, top, right - left, bottom - top};
+    const auto [left, columns] = clipSpan(box.column, box.columns, f.cellsPerRow);
+    const auto [top, rows] = clipSpan(box.row, box.rows, f.layoutRows);
+    return {left, top, columns, rows};
 }
 
 // The 16x16 pixels of every block in each of its four entry flips, drawn the
 // first time a strip needs them: at most 3,072 small pictures, after which
-// drawing a strip is copying their rows.
+// drawing a strip is copying their rows. Pictures are stored in the order they
+// are drawn, in room for as many as the entries that will be looked up (a
+// small box needs a small fraction of the 786 KB that all of them take).
 class BlockImages {
 public:
-    BlockImages(const LevelMemory& level, const Format& format)
-        : level_(level), format_(format), pixels_((kImages + 1) * kImageBytes, 0), drawn_(kImages + 1, 0) {
-        drawn_[kImages] = 1;  // the empty block, all transparent
+    BlockImages(const LevelMemory& level, const Format& format, std::size_t lookups)
+        : level_(level), format_(format), capacity_(std::min(lookups, kImages) + 1),
+          pixels_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_ * kImageBytes)), slots_(kImages, 0) {
+        std::fill_n(pixels_.get(), kImageBytes, 0);  // slot 0: the empty block, all transparent
     }
 
     // The picture of the block a chunk entry names, 16 rows of 16 bytes.
@@ -84,16 +95,16 @@ public:
         if (block >= kBlockCount) return empty();  // past the block table: nothing
         const unsigned hflip = (entry >> format_.hflipBit) & 1;
         const unsigned vflip = (entry >> format_.vflipBit) & 1;
-        const std::size_t index = block * 4 + vflip * 2 + hflip;
-        std::uint8_t* pixels = &pixels_[index * kImageBytes];
-        if (drawn_[index] == 0) {
-            draw(block, hflip, vflip, pixels);
-            drawn_[index] = 1;
+        std::uint16_t& slot = slots_[block * 4 + vflip * 2 + hflip];
+        if (slot == 0) {
+            assert(drawn_ < capacity_);  // each lookup draws at most one picture
+            slot = static_cast<std::uint16_t>(drawn_++);
+            draw(block, hflip, vflip, &pixels_[slot * kImageBytes]);
         }
-        return pixels;
+        return &pixels_[slot * kImageBytes];
     }
 
-    const std::uint8_t* empty() const { return &pixels_[kImages * kImageBytes]; }
+    const std::uint8_t* empty() const { return pixels_.get(); }
 
 private:
     static constexpr std::size_t kImages = kBlockCount * 4;
@@ -125,8 +136,10 @@ private:
 
     const LevelMemory& level_;
     const Format& format_;
-    std::vector<std::uint8_t> pixels_;
-    std::vector<std::uint8_t> drawn_;
+    std::size_t capacity_;
+    std::size_t drawn_ = 1;
+    std::unique_ptr<std::uint8_t[]> pixels_;  // not cleared: a slot is drawn before it is read
+    std::vector<std::uint16_t> slots_;        // 0 until drawn
 };
 
 // Draws 16 pixel rows (one row of blocks) of the cells of a box. `rows` points
@@ -135,7 +148,10 @@ private:
 class StripPainter {
 public:
     StripPainter(const LevelMemory& level, Game game, Plane plane, CellBox box)
-        : level_(level), format_(formatOf(game)), plane_(plane), box_(box), images_(level, format_),
+        : level_(level), format_(formatOf(game)), plane_(plane), box_(box),
+          images_(level, format_,
+                  static_cast<std::size_t>(box.columns) * static_cast<std::size_t>(box.rows) *
+                      static_cast<std::size_t>(format_.entriesPerSide * format_.entriesPerSide)),
           blocks_(static_cast<std::size_t>(box.columns * format_.entriesPerSide)) {}
 
     int stripCount() const { return box_.rows * format_.entriesPerSide; }
@@ -214,7 +230,10 @@ public:
     RgbaImage take() { return std::move(out_); }
 
 private:
+    // 256 pixels of 255 make 65,280: a lane never carries into the next. Rows
+    // wider than a run are summed a run at a time, whatever the factor.
     static constexpr std::size_t kLaneRun = 256;
+    static_assert(kLaneRun * 255 <= 0xFFFF);
 
     void emitRow() {
         const std::size_t outRow = (row_ - 1) / factor_;
@@ -368,6 +387,7 @@ RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox b
     const std::size_t width = painter.width();
     const auto height = static_cast<std::size_t>(box.rows * f.cellPixels());
     Downscaler scaler(width, height, factor, readPalette(level));
+    if (width == 0) return scaler.take();  // no columns: rows of nothing, and no strip to point into
     std::vector<std::uint8_t> strip(width * kBlockPixels);
     for (int s = 0; s < painter.stripCount(); ++s) {
         painter.paint(s, strip.data(), width);
@@ -377,8 +397,8 @@ RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox b
 }
 
 int fitFactor(int width, int maxWidth) {
-    maxWidth = std::max(maxWidth, 1);
-    return std::max(1, (width + maxWidth - 1) / maxWidth);
+    if (width <= 0) return 1;
+    return (width - 1) / std::max(maxWidth, 1) + 1;  // rounds up without passing INT_MAX
 }
 
 std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,

@@ -1,39 +1,151 @@
-// Conversion of arbitrary source and target bytes, in memory.
+// Conversion, in memory, of first-game states built from a description
+// (fuzz/level_description.h) into second-game targets of any length.
 //
-// Input: two bytes choosing where the rest is split, then the source state,
-// then the target state.
+// Input, read from the end: the source's length (a byte: below 32 a 32-bit
+// length follows, else the shortest whole state), the target (a byte for its
+// length: none, short, the shortest whole state or a little longer; a byte
+// seeding its contents), a 16-bit layout cell whose picture is compared, then
+// description steps for the source.
+//
+// What must hold: the target keeps its length (or grows to the shortest
+// state) and every byte outside the five regions; patterns, palette and
+// blocks arrive unchanged; converting again over the result (from the source
+// padded with zeros, when it was short) gives the same bytes; the summary
+// counts what the layout and chunks hold; and a cell naming chunk 1 to 63
+// looks the same, drawn as the second game, as before, while any other cell
+// becomes four cells naming nothing.
+//
+// States are kept to the shortest whole state (105 KB) and a little more:
+// buffers past 128 KB cost the sanitizer a fresh mapping, and most of a run.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 
 #include "conversion.h"
+#include "level_description.h"
+#include "level_render.h"
 #include "region_map.h"
 
+namespace {
+
+using tavro::Bytes;
+using tavro::RegionName;
+
+std::span<const std::uint8_t> region(const Bytes& state, const tavro::RegionMap& map, RegionName name) {
+    return std::span(state).subspan(map[name].offset(), map[name].length);
+}
+
+// Whole-buffer comparisons (memcmp) rather than byte loops keep a run short.
+bool allZero(std::span<const std::uint8_t> bytes) {
+    return bytes.empty() || (bytes[0] == 0 && std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) == 0);
+}
+
+// The picture of one first-game cell and of the 2x2 second-game cells it
+// became (layout at RAM 0x8000, rows of 128 foreground and 128 background
+// cells).
+void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex) {
+    using namespace tavro::render;
+    const unsigned chunk = source[tavro::kMainRamOffset + 0xA400 + cellIndex] & 0x7Fu;
+    const int row = static_cast<int>(cellIndex / 128), column = static_cast<int>(cellIndex % 64);
+    const Plane plane = cellIndex % 128 >= 64 ? Plane::Background : Plane::Foreground;
+
+    if (chunk == 0 || chunk > 63) {
+        const std::size_t first = tavro::kMainRamOffset + 0x8000 + static_cast<std::size_t>(2 * row) * 256 +
+                                  (plane == Plane::Background ? 128 : 0) + static_cast<std::size_t>(2 * column);
+        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + 256] != 0 || patched[first + 257] != 0)
+            std::abort();
+        return;
+    }
+    // Patterns 1024 and above are not carried over: both states are read
+    // without them (they lie past the shortest state and draw nothing).
+    const auto after = std::span(patched).first(tavro::kMinSaveStateSize);
+    const IndexedImage converted =
+        drawPlane(LevelMemory::fromSaveState(after).value(), Game::Second, plane, {2 * column, 2 * row, 2, 2});
+    const IndexedImage original =
+        drawPlane(LevelMemory::fromSaveState(source).value(), Game::First, plane, {column, row, 1, 1});
+    if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const std::size_t rest = size - 2;
-    const std::size_t split = ((std::size_t{data[0]} << 8 | data[1]) * rest) / 0xFFFF;
-    const std::span<const std::uint8_t> source(data + 2, split);
-    const std::span<const std::uint8_t> target(data + 2 + split, rest - split);
+    FuzzedDataProvider input(data, size);
+    const bool shortSource = input.ConsumeIntegral<std::uint8_t>() < 32;
+    const std::size_t sourceLength =
+        shortSource ? input.ConsumeIntegral<std::uint32_t>() % tavro::kMinSaveStateSize : tavro::kMinSaveStateSize;
+    std::size_t targetLength = 0;
+    switch (input.ConsumeIntegral<std::uint8_t>() % 4) {
+    case 0: break;
+    case 1: targetLength = input.ConsumeIntegral<std::uint32_t>() % tavro::kMinSaveStateSize; break;
+    case 2: targetLength = tavro::kMinSaveStateSize; break;
+    default: targetLength = tavro::kMinSaveStateSize + 64 * std::size_t{input.ConsumeIntegral<std::uint8_t>()}; break;
+    }
+    const unsigned fill = input.ConsumeIntegral<std::uint8_t>();
+    const std::size_t pictureCell = input.ConsumeIntegral<std::uint16_t>() % 1024;
+
+    // The whole state is built, then cut to the source's length: bytes past
+    // the end read as zero, which the padded copy shows to the renderer.
+    Bytes padded(tavro::kMinSaveStateSize, 0);
+    tavro::fuzz::applySteps(input, tavro::fuzz::kFirstGame, padded);
+    std::fill(padded.begin() + static_cast<std::ptrdiff_t>(sourceLength), padded.end(), 0);
+    const std::span<const std::uint8_t> source(padded.data(), sourceLength);
+    Bytes target(targetLength, static_cast<std::uint8_t>(fill));
+    for (std::size_t i = 0; i < target.size(); i += 509) target[i] = static_cast<std::uint8_t>(fill + 1 + i / 509);
 
     const tavro::SourceRegions regions = tavro::readSourceRegions(source);
-    const tavro::LevelSummary summary = tavro::summarizeLevel(regions);
-    const tavro::Bytes patched = tavro::patchTarget({target.begin(), target.end()}, tavro::convertRegions(regions));
+    const tavro::TargetRegions converted = tavro::convertRegions(regions);
+    const Bytes patched = tavro::patchTarget(target, converted);
 
-    // What must hold whatever the bytes: the length, the bytes outside the
-    // regions, and counts within their ranges.
+    // The length, and every byte outside the regions (sorted by offset).
     if (patched.size() != std::max(target.size(), tavro::kMinSaveStateSize)) std::abort();
-    std::size_t next = 0;  // regions sorted by offset: 0x2478, 0xA478, 0xB478, 0x11F98, 0x12478
     std::array<tavro::SaveStateRegion, 5> sorted = tavro::kTargetRegions.regions;
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.offset() < b.offset(); });
-    for (std::size_t i = 0; i < patched.size(); ++i) {
-        while (next < sorted.size() && i >= sorted[next].end()) ++next;
-        if (next < sorted.size() && i >= sorted[next].offset()) continue;
-        if (patched[i] != (i < target.size() ? target[i] : 0)) std::abort();
+    const auto keptOutside = [&](std::size_t begin, std::size_t end) {
+        const std::size_t kept = std::clamp(target.size(), begin, end);  // [kept, end) was grown with zeros
+        return (kept == begin || std::memcmp(patched.data() + begin, target.data() + begin, kept - begin) == 0) &&
+               allZero(std::span(patched).subspan(kept, end - kept));
+    };
+    std::size_t from = 0;
+    for (const auto& r : sorted) {
+        if (!keptOutside(from, r.offset())) std::abort();
+        from = r.end();
     }
-    if (summary.chunksWithData < 0 || summary.chunksWithData > 63) std::abort();
-    if (summary.cellsExpanded + summary.cellsLost > 1024) std::abort();
+    if (!keptOutside(from, patched.size())) std::abort();
+
+    // Patterns, palette and blocks arrive as they were.
+    for (const RegionName name : {RegionName::PatternArea, RegionName::PaletteArea, RegionName::BlockTable}) {
+        const auto before = region(padded, tavro::kSourceRegions, name), after = region(patched, tavro::kTargetRegions, name);
+        if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) std::abort();
+    }
+
+    // Converting again over the result changes nothing; from a short source,
+    // the conversion is the one of the source padded with zeros.
+    const Bytes again = sourceLength < padded.size()
+                            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded)))
+                            : tavro::patchTarget(patched, converted);
+    if (again != patched) std::abort();
+
+    // The summary, counted from the layout and chunk bytes.
+    const tavro::LevelSummary summary = tavro::summarizeLevel(regions);
+    int expanded = 0, lost = 0, withData = 0;
+    for (std::size_t i = 0; i < 1024; ++i) {
+        const unsigned chunk = padded[tavro::kMainRamOffset + 0xA400 + i] & 0x7Fu;
+        expanded += chunk >= 1 && chunk <= 63;
+        lost += chunk >= 64;
+    }
+    for (std::size_t chunk = 1; chunk <= 63; ++chunk)
+        withData += !allZero(std::span(padded).subspan(tavro::kMainRamOffset + (chunk - 1) * 512, 512));
+    if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
+        std::abort();
+
+    // One cell's picture: the chosen one, or the next that names a chunk.
+    std::size_t cell = pictureCell;
+    for (std::size_t n = 0; n < 1024 && (padded[tavro::kMainRamOffset + 0xA400 + cell] & 0x7F) == 0; ++n)
+        cell = (cell + 1) % 1024;
+    checkCellPicture(padded, patched, cell);
     return 0;
 }

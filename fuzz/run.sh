@@ -10,6 +10,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Freed memory is held back until 16 MB more were freed, not the default 256 MB:
+# one input allocates about 1 MB, so a use after free within it is still
+# caught, and the memory a run touches stays in the cache (a third faster).
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
+
 status=0
 for fuzzer in "$build"/fuzz/tavro_*_fuzzer; do
   name=$(basename "$fuzzer" _fuzzer); name=${name#tavro_}

@@ -30,65 +30,59 @@ protected:
     void SetUp() override { std::filesystem::copy_file(TAVRO_SAMPLE_SOURCE, source); }
 };
 
-TEST_F(RenderCommand, DrawsTheCellsInUseWithTheStatesColours) {
+// Plain, whole-plane and scaled pictures (to the largest factor) are the engine's drawings.
+TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
     writeBytes(picture, Bytes(10, 1));  // an existing file is replaced
     const auto result = runCli(folder, {"render", "--game", "1", source, picture});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto box = render::usedCells(level, Game::First, Plane::Foreground).value();
-    const auto expected = render::toRgba(render::drawPlane(level, Game::First, Plane::Foreground, box),
-                                         render::readPalette(level));
+    const auto palette = render::readPalette(level);
     const auto image = decoded(picture);
     EXPECT_EQ(image.width, box.columns * 256);
-    EXPECT_EQ(image.pixels, expected.pixels);
+    EXPECT_EQ(image.pixels, render::toRgba(render::drawPlane(level, Game::First, Plane::Foreground, box), palette).pixels);
     EXPECT_TRUE(contains(result.out, "Wrote " + picture + ": " + std::to_string(image.width) + " x ")) << result.out;
-}
 
-TEST_F(RenderCommand, FullPlaneBackgroundAndScaledPictures) {
     ASSERT_EQ(runCli(folder, {"render", "--game=1", "--full", "--plane", "bg", source, picture}).status, 0);
     const auto full = decoded(picture);
-    EXPECT_EQ(full.width, render::kPlaneWidth);
-    EXPECT_EQ(full.height, render::kPlaneHeight);
-    EXPECT_EQ(full.pixels,
-              render::toRgba(render::drawPlane(level, Game::First, Plane::Background), render::readPalette(level)).pixels);
-
-    ASSERT_EQ(runCli(folder, {"render", "--game", "1", "--scale", "3", source, picture}).status, 0);
-    const auto box = render::usedCells(level, Game::First, Plane::Foreground).value();
-    EXPECT_EQ(decoded(picture).pixels, render::drawScaled(level, Game::First, Plane::Foreground, box, 3).pixels);
+    EXPECT_EQ(std::pair(full.width, full.height), std::pair(render::kPlaneWidth, render::kPlaneHeight));
+    EXPECT_EQ(full.pixels, render::toRgba(render::drawPlane(level, Game::First, Plane::Background), palette).pixels);
+    for (const int scale : {3, 256}) {
+        ASSERT_EQ(runCli(folder, {"render", "--game", "1", "--scale", std::to_string(scale), source, picture}).status, 0);
+        EXPECT_EQ(decoded(picture).pixels, render::drawScaled(level, Game::First, Plane::Foreground, box, scale).pixels);
+    }
 }
 
 TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     const auto missing = runCli(folder, {"render", "--game", "1", folder.file("absent.state"), picture});
-    EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "tavro: cannot open " + folder.file("absent.state") + ": No such file or directory\n");
 
     writeBytes(source, Bytes(5000, 1));
     const auto tooShort = runCli(folder, {"render", "--game", "1", source, picture});
-    EXPECT_EQ(tooShort.status, 1);
     EXPECT_TRUE(contains(tooShort.err, "too short to hold a level: 5,000 bytes")) << tooShort.err;
 
     writeBytes(source, Bytes(200000, 0));
     const auto empty = runCli(folder, {"render", "--game", "2", source, picture});
-    EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(contains(empty.err, "nothing to draw")) << empty.err;
     EXPECT_FALSE(std::filesystem::exists(picture));
     EXPECT_EQ(runCli(folder, {"render", "--game", "2", "--full", source, picture}).status, 0);
 
     const auto unwritable = runCli(folder, {"render", "--game", "2", "--full", source, folder.file("no/level.png")});
-    EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(contains(unwritable.err, "cannot write")) << unwritable.err;
     const auto overSource = runCli(folder, {"render", "--game", "2", "--full", source, source});
-    EXPECT_EQ(overSource.status, 1);
     EXPECT_EQ(readBytes(source), Bytes(200000, 0));
-    for (const auto* err : {&missing.err, &tooShort.err, &empty.err, &unwritable.err, &overSource.err})
-        EXPECT_EQ(std::count(err->begin(), err->end(), '\n'), 1) << *err;
+    for (const auto* failed : {&missing, &tooShort, &empty, &unwritable, &overSource}) {
+        EXPECT_EQ(failed->status, 1) << failed->err;
+        EXPECT_EQ(std::count(failed->err.begin(), failed->err.end(), '\n'), 1) << failed->err;
+    }
 }
 
 TEST_F(RenderCommand, UsageErrorsExitWithTwo) {
-    for (const auto& arguments : {std::initializer_list<std::string>{"render", source, picture},
-                                  std::initializer_list<std::string>{"render", "--game", "0", source, picture},
-                                  std::initializer_list<std::string>{"render", "--game", "1", "--plane", "up", source, picture},
-                                  std::initializer_list<std::string>{"render", "--game", "1", "--scale", "0", source, picture},
-                                  std::initializer_list<std::string>{"render", "--game", "1", source}}) {
+    using Arguments = std::initializer_list<std::string>;
+    for (const auto& arguments : {Arguments{"render", source, picture}, Arguments{"render", "--game", "0", source, picture},
+                                  Arguments{"render", "--game", "1", "--plane", "up", source, picture},
+                                  Arguments{"render", "--game", "1", "--scale", "0", source, picture},
+                                  Arguments{"render", "--game", "1", "--scale", "257", source, picture},
+                                  Arguments{"render", "--game", "1", source}}) {
         const auto usage = runCli(folder, arguments);
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(contains(usage.err, "Usage")) << usage.err;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 
 #include "conversion.h"
@@ -25,22 +26,22 @@ struct State {
     }
     // Row y of the pattern holds colours (x + y + first) % 16, never two rows alike.
     void pattern(unsigned index, unsigned first) {
-        for (unsigned i = 0; i < 32; ++i) {
-            const unsigned x = (i % 4) * 2, y = i / 4;
+        for (unsigned i = 0, x = 0, y = 0; i < 32; ++i, x = (i % 4) * 2, y = i / 4)
             bytes.at(kVideoRamOffset + index * 32 + i) =
                 static_cast<std::uint8_t>(((x + y + first) % 16) << 4 | (x + 1 + y * 3 + first) % 16);
-        }
     }
     LevelMemory level() const { return LevelMemory::fromSaveState(bytes).value(); }
+    static State random(unsigned seed) { return {tavro::testing::randomBytes(kStateSize, seed)}; }
 };
 
 struct GameLayout {
     Game game;
     std::size_t blocks, layout, rowBytes, chunkOf1, entryRowBytes;
     unsigned hflip, vflip;
+    int columns, rows, cell;  // cells of a plane, pixels of a cell
 };
-constexpr GameLayout kGames[] = {{Game::First, 0xB000, 0xA400, 128, 0, 32, 1u << 11, 1u << 12},
-                                 {Game::Second, 0x9000, 0x8000, 256, 128, 16, 1u << 10, 1u << 11}};
+constexpr GameLayout kGames[] = {{Game::First, 0xB000, 0xA400, 128, 0, 32, 1u << 11, 1u << 12, 64, 8, 256},
+                                 {Game::Second, 0x9000, 0x8000, 256, 128, 16, 1u << 10, 1u << 11, 128, 16, 128}};
 
 // One block (number 5, patterns 1 to 4 with pattern flips and palette lines)
 // in the top-left entry of chunk 1, which the top-left cell names.
@@ -58,34 +59,21 @@ std::uint8_t pixel(const IndexedImage& image, int x, int y) {
     return image.pixels.at(static_cast<std::size_t>(y * image.width + x));
 }
 
-::testing::AssertionResult samePicture(const IndexedImage& a, const IndexedImage& b) {
-    if (a.width != b.width || a.height != b.height) return ::testing::AssertionFailure() << "sizes differ";
-    if (a.pixels == b.pixels) return ::testing::AssertionSuccess();
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x)
-            if (pixel(a, x, y) != pixel(b, x, y))
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << ": " << int{pixel(a, x, y)}
-                                                     << " vs " << int{pixel(b, x, y)};
-    return ::testing::AssertionSuccess();
-}
-
 TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
     for (const auto& g : kGames) {
         const auto image = drawPlane(oneBlock(g, 0).level(), g.game, Plane::Foreground);
-        ASSERT_EQ(image.width, kPlaneWidth);
-        ASSERT_EQ(image.height, kPlaneHeight);
-        // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
-        EXPECT_EQ(pixel(image, 0, 1), (0 + 1 + 3) % 16);
-        EXPECT_EQ(pixel(image, 1, 1), (1 + 3 + 3) % 16);
-        // Top-right: pattern 2 mirrored left to right, line 1.
-        EXPECT_EQ(pixel(image, 15, 2), 16 + (0 + 2 + 6) % 16);
-        // Bottom-left: pattern 3 upside down, line 2.
-        EXPECT_EQ(pixel(image, 0, 15), 32 + (0 + 0 + 9) % 16);
-        // Bottom-right: pattern 4 turned over both ways, line 3; priority ignored.
-        EXPECT_EQ(pixel(image, 15, 15), 48 + (0 + 0 + 12) % 16);
-        // Colour 0 is transparent whatever the line: pattern 4 has colour 0 at (1, 1).
-        EXPECT_EQ(pixel(image, 14, 14), 0);
-        EXPECT_EQ(pixel(image, 16, 0), 0);  // the next entry names block 0, which is empty
+        ASSERT_EQ(std::pair(image.width, image.height), std::pair(kPlaneWidth, kPlaneHeight));
+        const struct { int x, y, index; } pixels[] = {
+            // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
+            {0, 1, (0 + 1 + 3) % 16}, {1, 1, (1 + 3 + 3) % 16},
+            // Top-right: pattern 2 mirrored left to right, line 1. Bottom-left:
+            // pattern 3 upside down, line 2. Bottom-right: pattern 4 turned
+            // over both ways, line 3; priority ignored.
+            {15, 2, 16 + (0 + 2 + 6) % 16}, {0, 15, 32 + (0 + 0 + 9) % 16}, {15, 15, 48 + (0 + 0 + 12) % 16},
+            // Colour 0 is transparent whatever the line: pattern 4 has colour 0
+            // at (1, 1). The next entry names block 0, which is empty.
+            {14, 14, 0}, {16, 0, 0}};
+        for (const auto& [x, y, index] : pixels) EXPECT_EQ(pixel(image, x, y), index) << x << "," << y;
     }
 }
 
@@ -94,12 +82,10 @@ TEST(LevelRender, FlippedEntriesMirrorTheWholeBlock) {
         const auto plain = drawPlane(oneBlock(g, 0).level(), g.game, Plane::Foreground, {0, 0, 1, 1});
         for (const unsigned flips : {g.hflip, g.vflip, g.hflip | g.vflip}) {
             const auto flipped = drawPlane(oneBlock(g, flips).level(), g.game, Plane::Foreground, {0, 0, 1, 1});
-            for (int y = 0; y < 16; ++y) {
-                for (int x = 0; x < 16; ++x) {
-                    const int fx = (flips & g.hflip) ? 15 - x : x, fy = (flips & g.vflip) ? 15 - y : y;
-                    ASSERT_EQ(pixel(flipped, x, y), pixel(plain, fx, fy)) << x << "," << y << " flips " << flips;
-                }
-            }
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    ASSERT_EQ(pixel(flipped, x, y), pixel(plain, (flips & g.hflip) ? 15 - x : x, (flips & g.vflip) ? 15 - y : y))
+                        << x << "," << y << " flips " << flips;
         }
     }
 }
@@ -112,11 +98,9 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         s.ramWord(chunk2 + g.entryRowBytes + 2, 5);      // chunk 2, entry row 1, column 1
         s.ramWord(chunk2 + 4, 768);                       // past the block table: nothing
         s.ramWord(g.blocks + 768 * 8, 1);                 // ...even though RAM there holds a word
-        const auto cellByte = [&](int row, int column) -> std::uint8_t& {
-            return s.bytes.at(kMainRamOffset + g.layout + static_cast<std::size_t>(row) * g.rowBytes +
-                              static_cast<std::size_t>(column));
-        };
-        cellByte(2, static_cast<int>(g.rowBytes / 2)) = 1;  // the first background cell of row 2
+        const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& {
+            return s.bytes.at(kMainRamOffset + g.layout + row * g.rowBytes + column); };
+        cellByte(2, g.rowBytes / 2) = 1;  // the first background cell of row 2
         if (g.game == Game::First) {
             cellByte(1, 3) = 0x82;  // bit 7 is dropped: chunk 2
             cellByte(3, 0) = 0x80;  // chunk 0
@@ -133,12 +117,9 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         const auto bg = drawPlane(level, g.game, Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
         EXPECT_EQ(usedCells(level, g.game, Plane::Background), (CellBox{0, 2, 1, 1}));
-        int opaque = 0, blockOpaque = 0;
-        for (const auto p : bg.pixels) opaque += p != 0;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) blockOpaque += pixel(fg, x, y) != 0;
-        EXPECT_EQ(opaque, blockOpaque);  // exactly the one block
-        EXPECT_GT(blockOpaque, 200);
+        const auto opaque = [](const IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
+        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, g.game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
+        EXPECT_GT(opaque(bg), 200);
         // A box of cells is the same picture as that part of the plane.
         const auto part = drawPlane(level, g.game, Plane::Foreground, {3, 1, 2, 1});
         ASSERT_EQ(part.width, 2 * cell);
@@ -157,78 +138,84 @@ TEST(LevelRender, PaletteSpreadsThreeBitsAndKeepsColourZeroClear) {
     EXPECT_EQ(palette[1], (Rgba{0, 0, 0, 255}));
     const IndexedImage image{2, 1, {19, 32}};
     EXPECT_EQ(toRgba(image, palette).pixels, (Bytes{182, 72, 255, 255, 0, 0, 0, 0}));
-    EXPECT_EQ(scaleDown(image, palette, 1).pixels, toRgba(image, palette).pixels);
+    EXPECT_FALSE(decodePng(Bytes(100, 7)).has_value());  // pictures and their files are compared in the CLI tests
+    EXPECT_FALSE(encodePng(IndexedImage{}, Palette{}).has_value());
 }
 
-TEST(LevelRender, ScalingAveragesOpaquePixelsAndCoversTheEdges) {
-    Palette palette{};
-    palette[1] = {200, 0, 10, 255};
-    palette[2] = {100, 50, 0, 255};
-    const IndexedImage image{3, 3, {1, 2, 1, 0, 0, 2, 1, 1, 0}};
-    const auto scaled = scaleDown(image, palette, 2);
-    ASSERT_EQ(scaled.width, 2);
-    ASSERT_EQ(scaled.height, 2);
-    EXPECT_EQ(scaled.pixels, (Bytes{150, 25, 5, 128, 150, 25, 5, 255,    // 2 of 4 opaque; 2 of 2
-                                    200, 0, 10, 255, 0, 0, 0, 0}));      // 2 of 2; 0 of 1
-    EXPECT_TRUE(scaleDown(IndexedImage{4, 4, {1}}, palette, 2).pixels.empty());  // inconsistent size
+// Box averages written out plainly, one output pixel at a time: the mean of
+// the opaque pixels' colours, rounded, and alpha 255 times the opaque share.
+RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int factor) {
+    RgbaImage out{(image.width + factor - 1) / factor, (image.height + factor - 1) / factor, {}};
+    for (int oy = 0; oy < out.height; ++oy)
+        for (int ox = 0; ox < out.width; ++ox) {
+            std::uint64_t sums[3] = {}, opaque = 0, all = 0;
+            for (int y = oy * factor; y < std::min(image.height, (oy + 1) * factor); ++y)
+                for (int x = ox * factor; x < std::min(image.width, (ox + 1) * factor); ++x, ++all)
+                    if (const Rgba c = palette.at(pixel(image, x, y)); c.a != 0)
+                        ++opaque, sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
+            for (const std::uint64_t sum : sums)
+                out.pixels.push_back(static_cast<std::uint8_t>(opaque == 0 ? 0 : (sum + opaque / 2) / opaque));
+            out.pixels.push_back(static_cast<std::uint8_t>((opaque * 255 + all / 2) / all));
+        }
+    return out;
 }
 
-TEST(LevelRender, StripDrawnScalingMatchesScalingTheWholePicture) {
-    State s;
-    s.bytes = tavro::testing::randomBytes(kStateSize, 11);
-    const auto level = s.level();
-    for (const auto& g : kGames) {
-        const CellBox box{1, 1, 3, 2};
-        const auto whole = drawPlane(level, g.game, Plane::Background, box);
-        for (const int factor : {1, 3, 16, 100, 1000})
-            EXPECT_EQ(drawScaled(level, g.game, Plane::Background, box, factor).pixels,
-                      scaleDown(whole, readPalette(level), factor).pixels)
-                << factor;
+TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
+    const State random = State::random(11);
+    State bright = State::random(31);  // second-game cells of almost only opaque, near-white pixels
+    for (std::size_t i = 0; i < 0x8000; i += 2) bright.bytes[kMainRamOffset + i] &= 0xFD;  // blocks below 512
+    for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.bytes[kVideoRamOffset + i] |= i % 61 == 0 ? 0 : 0x11;
+    for (unsigned i = 0; i < 64; ++i) bright.ramWord(0xFB00 + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
+    const struct { const State& state; Game game; CellBox box; std::vector<int> factors; } cases[] = {
+        {random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
+        {random, Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
+        // Rows 16,384 pixels wide: a box row holds more than a 16-bit lane could sum.
+        {bright, Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
+    for (const auto& [state, game, box, factors] : cases) {
+        const LevelMemory level = state.level();
+        const auto whole = drawPlane(level, game, Plane::Background, box);
+        for (const int factor : factors) {
+            const auto expected = plainDownscale(whole, readPalette(level), factor);
+            const auto drawn = drawScaled(level, game, Plane::Background, box, factor);
+            EXPECT_EQ(std::pair(drawn.width, drawn.height), std::pair(expected.width, expected.height));
+            EXPECT_EQ(drawn.pixels, expected.pixels) << "factor " << factor;
+            EXPECT_EQ(scaleDown(whole, readPalette(level), factor).pixels, expected.pixels) << "factor " << factor;
+        }
     }
-    const auto preview = drawPreview(level, Game::First, Plane::Foreground, 1000);
+    EXPECT_TRUE(scaleDown(IndexedImage{4, 4, {1}}, Palette{}, 2).pixels.empty());  // inconsistent size
+    const auto preview = drawPreview(random.level(), Game::First, Plane::Foreground, 1000);
     ASSERT_TRUE(preview.has_value());
     EXPECT_EQ(preview->width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
     EXPECT_FALSE(drawPreview(State{}.level(), Game::Second, Plane::Foreground, 1000).has_value());
+    EXPECT_EQ(std::pair(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2)), std::pair(1, 1 << 30));
 }
 
-TEST(LevelRender, ShortAndHostileStatesNeverReadOutOfBounds) {
+// Boxes anywhere in int's range, far edges past INT_MAX included, are cut to the plane.
+TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
     EXPECT_FALSE(LevelMemory::fromSaveState(Bytes(kMinSaveStateSize - 1, 0)).has_value());
     Bytes shortest = tavro::testing::randomBytes(kMinSaveStateSize, 5);
     const auto level = LevelMemory::fromSaveState(shortest);
     ASSERT_TRUE(level.has_value());
     EXPECT_EQ(level->videoRam()[kVideoRamBytes / 2 - 1], shortest.back());
     EXPECT_EQ(level->videoRam()[kVideoRamBytes / 2], 0);  // past the end of the file
-    for (unsigned seed = 1; seed <= 3; ++seed) {
-        State s;
-        s.bytes = tavro::testing::randomBytes(kStateSize, seed);
-        for (const auto& g : kGames) {
-            const auto image = drawPlane(s.level(), g.game, Plane::Foreground, {-5, 3, 500, 500});
-            EXPECT_EQ(image.height, kPlaneHeight - 3 * cellPixels(g.game));
+    constexpr int kAll = 1000;  // cells of the plane left out: none left
+    const struct { CellBox box; int columnsCut, rowsCut; } boxes[] = {
+        {{-5, 3, 500, 500}, 0, 3}, {{0, 0, INT_MAX, INT_MAX}, 0, 0}, {{2, 1, INT_MAX, INT_MAX - 1}, 2, 1},
+        {{-100, 200 - INT_MAX, INT_MAX, INT_MAX}, 0, 0}, {{INT_MAX - 1, 0, INT_MAX, 2}, kAll, 0},
+        {{-3, INT_MAX, 5, INT_MAX}, 0, kAll}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
+        {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
+    const State s = State::random(1);
+    for (const auto& g : kGames) {
+        for (const auto& [box, columnsCut, rowsCut] : boxes) {
+            SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
+            const int width = std::max(g.columns - columnsCut, 0) * g.cell, height = std::max(g.rows - rowsCut, 0) * g.cell;
+            const auto image = drawPlane(s.level(), g.game, Plane::Foreground, box);
+            EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()),
+                      std::pair(width * height, static_cast<std::size_t>(width * height)));
+            const auto scaled = drawScaled(s.level(), g.game, Plane::Background, box, 512);
+            EXPECT_EQ(scaled.pixels.size(), static_cast<std::size_t>((width + 511) / 512 * ((height + 511) / 512) * 4));
         }
     }
-}
-
-TEST(LevelPng, PicturesSurviveEncodingAndDecoding) {
-    State s;
-    s.bytes = tavro::testing::randomBytes(kStateSize, 21);
-    const auto level = s.level();
-    const auto image = drawPlane(level, Game::Second, Plane::Foreground, {0, 0, 2, 1});
-    const auto rgba = toRgba(image, readPalette(level));
-    const auto indexed = encodePng(image, readPalette(level));
-    ASSERT_TRUE(indexed.has_value()) << indexed.error();
-    EXPECT_EQ(decodePng(*indexed).value().pixels, rgba.pixels);
-    const auto direct = encodePng(rgba);
-    ASSERT_TRUE(direct.has_value()) << direct.error();
-    const auto decoded = decodePng(*direct).value();
-    EXPECT_EQ(decoded.width, 256);
-    EXPECT_EQ(decoded.pixels, rgba.pixels);
-    EXPECT_FALSE(decodePng(Bytes(100, 7)).has_value());
-    EXPECT_FALSE(encodePng(IndexedImage{}, Palette{}).has_value());
-
-    const tavro::testing::TempFolder folder;
-    ASSERT_TRUE(savePng(folder.file("level.png"), *direct).has_value());
-    EXPECT_EQ(tavro::testing::readBytes(folder.file("level.png")), *direct);
-    EXPECT_FALSE(savePng(folder.file("missing/level.png"), *direct).has_value());
 }
 
 // The converted target, read as the second game, shows the source's level,
@@ -248,15 +235,10 @@ void expectConversionKeepsThePicture(const Bytes& source, const Bytes& target) {
                 if ((source[cells + static_cast<std::size_t>(row) * 128 + column] & 0x7F) >= 64)
                     for (std::size_t y = 0; y < 256; ++y) std::fill_n(&expected.pixels[y * kPlaneWidth + column * 256], 256, 0);
             opaque += std::count_if(expected.pixels.begin(), expected.pixels.end(), [](auto p) { return p != 0; });
-            ASSERT_TRUE(samePicture(expected, actual)) << "row " << row;
+            ASSERT_TRUE(expected.pixels == actual.pixels && expected.width == actual.width) << "row " << row;
         }
     }
     EXPECT_GT(opaque, 10000);  // not a comparison of two empty pictures
-}
-
-TEST(LevelConversion, TheSampleLevelLooksTheSameAfterConversion) {
-    expectConversionKeepsThePicture(tavro::testing::readBytes(TAVRO_SAMPLE_SOURCE),
-                                    tavro::testing::readBytes(TAVRO_SAMPLE_TARGET));
 }
 
 TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
