@@ -11,9 +11,11 @@
 // state) and every byte outside the five regions; patterns, palette and
 // blocks arrive unchanged; converting again over the result (from the source
 // padded with zeros, when it was short) gives the same bytes; the summary
-// counts what the layout and chunks hold; and a cell naming chunk 1 to 63
-// looks the same, drawn as the second game, as before, while any other cell
-// becomes four cells naming nothing.
+// counts what the layout and chunks hold; and a cell that arrives (in the
+// fixed numbering one naming chunk 1 to 63, packed one the summary does not
+// list as left empty) looks the same, drawn as the second game, as before,
+// while any other cell becomes four cells naming nothing. Either numbering
+// is chosen by one more input byte.
 //
 // States are kept to the shortest whole state (105 KB) and a little more:
 // buffers past 128 KB cost the sanitizer a fresh mapping, and most of a run.
@@ -47,13 +49,12 @@ bool allZero(std::span<const std::uint8_t> bytes) {
 // The picture of one first-game cell and of the 2x2 second-game cells it
 // became (layout at RAM 0x8000, rows of 128 foreground and 128 background
 // cells).
-void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex) {
+void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
     using namespace tavro::render;
-    const unsigned chunk = source[tavro::kMainRamOffset + 0xA400 + cellIndex] & 0x7Fu;
     const int row = static_cast<int>(cellIndex / 128), column = static_cast<int>(cellIndex % 64);
     const Plane plane = cellIndex % 128 >= 64 ? Plane::Background : Plane::Foreground;
 
-    if (chunk == 0 || chunk > 63) {
+    if (arrivesEmpty) {
         const std::size_t first = tavro::kMainRamOffset + 0x8000 + static_cast<std::size_t>(2 * row) * 256 +
                                   (plane == Plane::Background ? 128 : 0) + static_cast<std::size_t>(2 * column);
         if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + 256] != 0 || patched[first + 257] != 0)
@@ -86,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const unsigned fill = input.ConsumeIntegral<std::uint8_t>();
     const std::size_t pictureCell = input.ConsumeIntegral<std::uint16_t>() % 1024;
+    const bool packed = input.ConsumeBool();
+    const auto numbering = packed ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
 
     // The whole state is built, then cut to the source's length: bytes past
     // the end read as zero, which the padded copy shows to the renderer.
@@ -97,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < target.size(); i += 509) target[i] = static_cast<std::uint8_t>(fill + 1 + i / 509);
 
     const tavro::SourceRegions regions = tavro::readSourceRegions(source);
-    const tavro::TargetRegions converted = tavro::convertRegions(regions);
+    const tavro::TargetRegions converted = tavro::convertRegions(regions, numbering);
     const Bytes patched = tavro::patchTarget(target, converted);
 
     // The length, and every byte outside the regions (sorted by offset).
@@ -125,27 +128,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Converting again over the result changes nothing; from a short source,
     // the conversion is the one of the source padded with zeros.
     const Bytes again = sourceLength < padded.size()
-                            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded)))
+                            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded), numbering))
                             : tavro::patchTarget(patched, converted);
     if (again != patched) std::abort();
 
     // The summary, counted from the layout and chunk bytes.
-    const tavro::LevelSummary summary = tavro::summarizeLevel(regions);
+    // Packed, the cells left empty are those the summary lists (none while
+    // the level's quarters fit); fixed, those naming chunks 64 and above.
+    const tavro::LevelSummary summary = tavro::summarizeLevel(regions, numbering);
+    const auto chunkOf = [&](std::size_t cell) { return padded[tavro::kMainRamOffset + 0xA400 + cell] & 0x7Fu; };
+    const auto listedEmpty = [&](std::size_t cell) {
+        return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
+    };
+    const auto arrivesEmpty = [&](std::size_t cell) {
+        return chunkOf(cell) == 0 || (packed ? listedEmpty(cell) : chunkOf(cell) > 63);
+    };
     int expanded = 0, lost = 0, withData = 0;
     for (std::size_t i = 0; i < 1024; ++i) {
-        const unsigned chunk = padded[tavro::kMainRamOffset + 0xA400 + i] & 0x7Fu;
-        expanded += chunk >= 1 && chunk <= 63;
-        lost += chunk >= 64;
+        expanded += !arrivesEmpty(i);
+        lost += chunkOf(i) != 0 && arrivesEmpty(i);
+        if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty(i))) std::abort();
     }
     for (std::size_t chunk = 1; chunk <= 63; ++chunk)
         withData += !allZero(std::span(padded).subspan(tavro::kMainRamOffset + (chunk - 1) * 512, 512));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
+    if (packed && summary.chunksUsed > 255) std::abort();
 
     // One cell's picture: the chosen one, or the next that names a chunk.
     std::size_t cell = pictureCell;
-    for (std::size_t n = 0; n < 1024 && (padded[tavro::kMainRamOffset + 0xA400 + cell] & 0x7F) == 0; ++n)
-        cell = (cell + 1) % 1024;
-    checkCellPicture(padded, patched, cell);
+    for (std::size_t n = 0; n < 1024 && chunkOf(cell) == 0; ++n) cell = (cell + 1) % 1024;
+    checkCellPicture(padded, patched, cell, arrivesEmpty(cell));
     return 0;
 }
