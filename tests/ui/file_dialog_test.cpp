@@ -1,5 +1,6 @@
 // The window with its own QFileDialog, answered as a user would answer it:
-// select the file name field, type a path, press Return (or Escape).
+// select the file name field, type a path, press Return (or Escape). What
+// the window does with the paths is the business of window_test.cpp.
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDir>
@@ -63,7 +64,6 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("target.state"));
         QVERIFY(QFile::copy(kSampleTarget, target));
-        const QByteArray before = readAll(target);
         Form1 window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -74,12 +74,6 @@ private slots:
         Offer open;
         Offer save;
 
-        // Cancelling the first dialog chooses nothing.
-        answerNextDialog(answerer, QString(), &open);
-        click("Command1");
-        QVERIFY(answerer.answered());
-        QVERIFY(window.chosenSource().isEmpty() && window.findChild<QLabel*>(QStringLiteral("Label1"))->text().isEmpty());
-
         answerNextDialog(answerer, kSampleSource, &open);
         click("Command1");
         QVERIFY(answerer.answered());
@@ -89,7 +83,7 @@ private slots:
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QDir::toNativeSeparators(kSampleSource));
 
         // The save dialog is the same one, and offers the source's name in its
-        // folder; cancelling it keeps that name for the next dialog.
+        // folder; cancelling it chooses nothing and keeps that name for the next dialog.
         answerNextDialog(answerer, QString(), &save);
         click("Command2");
         QVERIFY(answerer.answered() && window.chosenTarget().isEmpty());
@@ -104,10 +98,6 @@ private slots:
         QCOMPARE(window.findChildren<QFileDialog*>().size(), 1);
         QCOMPARE(window.chosenTarget(), target);
         QCOMPARE(window.chosenSource(), kSampleSource);
-
-        click("Command3");
-        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
-        QVERIFY2(window.statusText().startsWith(QLatin1String("Patched and verified.")), qPrintable(window.statusText()));
     }
 };
 

@@ -53,32 +53,7 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsSitWhereTheFormPutsThem_data() {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Label1") << QString() << QRect(8, 8, 425, 17);
-        QTest::newRow("Command1") << QStringLiteral("Tavro 1 Save State") << QRect(153, 32, 137, 17);
-        QTest::newRow("Label2") << QString() << QRect(8, 56, 425, 17);
-        QTest::newRow("Command2") << QStringLiteral("Tavro 2 / 2 B Savestate") << QRect(153, 80, 137, 17);
-        QTest::newRow("Command3") << QStringLiteral("Converter") << QRect(176, 112, 97, 17);
-        QTest::newRow("Label3") << QStringLiteral("Programação:") << QRect(96, 144, 113, 17);
-        QTest::newRow("Label4") << QStringLiteral("Orrin") << QRect(224, 144, 113, 17);
-    }
-    void controlsSitWhereTheFormPutsThem() {
-        QFETCH(QString, caption);
-        QFETCH(QRect, geometry);
-        Fixture form;
-        QVERIFY(form.showActive());
-        auto* control = form.find(QTest::currentDataTag());
-        QVERIFY(control);
-        QCOMPARE(control->parentWidget(), form.window->centralWidget());
-        QCOMPARE(control->geometry(), geometry);
-        if (auto* label = qobject_cast<QLabel*>(control)) QCOMPARE(label->text(), caption);
-        if (auto* button = qobject_cast<QPushButton*>(control)) QCOMPARE(button->text(), caption);
-        QVERIFY2(!control->testAttribute(Qt::WA_SetFont), "every control keeps the default font");
-    }
-
-    void windowHasTheFormsFrameWithThePictureBeneath() {
+    void formHasItsControlsAndFrameWithThePictureBeneath() {
         Fixture form;
         Form1& window = *form.window;
         QVERIFY(form.showActive());
@@ -89,6 +64,25 @@ private slots:
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(window.windowIcon().availableSizes().contains(QSize(64, 64)));
+        struct Control {
+            const char* name;
+            const char* caption;
+            QRect place;
+        };
+        for (const auto& [name, caption, place] : {Control{"Label1", "", {8, 8, 425, 17}},
+                                                   Control{"Command1", "Tavro 1 Save State", {153, 32, 137, 17}},
+                                                   Control{"Label2", "", {8, 56, 425, 17}},
+                                                   Control{"Command2", "Tavro 2 / 2 B Savestate", {153, 80, 137, 17}},
+                                                   Control{"Command3", "Converter", {176, 112, 97, 17}},
+                                                   Control{"Label3", "Programação:", {96, 144, 113, 17}},
+                                                   Control{"Label4", "Orrin", {224, 144, 113, 17}}}) {
+            auto* control = form.find(name);
+            QVERIFY2(control && control->parentWidget() == window.centralWidget(), name);
+            QCOMPARE(control->geometry(), place);
+            const auto* label = qobject_cast<QLabel*>(control);
+            QCOMPARE(label ? label->text() : qobject_cast<QPushButton*>(control)->text(), QString::fromUtf8(caption));
+            QVERIFY2(!control->testAttribute(Qt::WA_SetFont), "every control keeps the default font");
+        }
         auto* picture = window.findChild<LevelPicture*>();
         const QRect panel(picture->mapTo(&window, QPoint(0, 0)), picture->size());
         QVERIFY(panel.top() >= 169 && panel.bottom() < window.statusBar()->geometry().top());
