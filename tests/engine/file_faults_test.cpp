@@ -3,13 +3,14 @@
 // the error says the target was replaced, the target the complete new ones.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <string_view>
+#include <utility>
 
 #include "conversion_run.h"
 #include "file_access.h"
@@ -27,17 +28,18 @@ enum class Call { Open, Fstat, Lstat, Faccessat, Pread, Write, CopyRange, Lseek,
 
 // Real calls, except that occurrence `failAt` (1-based) of call `failing`
 // fails with `error` (a short read when `error` is 0, a copy that copies
-// nothing when it is -1), or runs `instead`.
+// nothing when it is -1). `before` sees every call first (with its path, if
+// any) and may act, or fail it by returning an error number.
 class FailingCalls : public files::SystemCalls {
 public:
     FailingCalls() = default;
     FailingCalls(Call failing, int failAt, int error) : failing_(failing), failAt_(failAt), error_(error) {}
-    std::function<void()> instead;  // runs before the real call, which then goes ahead
+    std::function<int(Call, const char* path)> before;
 
     int count(Call call) const { return counts_.contains(call) ? counts_.at(call) : 0; }
     bool fired() const { return fired_; }
 
-    int open(const char* p, int flags, mode_t mode) override { return hit(Call::Open) ? fail() : SystemCalls::open(p, flags, mode); }
+    int open(const char* p, int flags, mode_t mode) override { return hit(Call::Open, p) ? fail() : SystemCalls::open(p, flags, mode); }
     int fstat(int fd, struct stat* s) override { return hit(Call::Fstat) ? fail() : SystemCalls::fstat(fd, s); }
     int lstat(const char* p, struct stat* s) override { return hit(Call::Lstat) ? fail() : SystemCalls::lstat(p, s); }
     int faccessat(const char* p, int mode) override { return hit(Call::Faccessat) ? fail() : SystemCalls::faccessat(p, mode); }
@@ -66,28 +68,29 @@ public:
         const int result = SystemCalls::close(fd);  // the descriptor is gone even when close fails
         return hit(Call::Close) ? fail() : result;
     }
-    int link(int fd, const char* path) override { return hit(Call::Link) ? fail() : SystemCalls::link(fd, path); }
+    int link(int fd, const char* path) override { return hit(Call::Link, path) ? fail() : SystemCalls::link(fd, path); }
     int rename(const char* from, const char* to) override { return hit(Call::Rename) ? fail() : SystemCalls::rename(from, to); }
     int unlink(const char* path) override { return hit(Call::Unlink) ? fail() : SystemCalls::unlink(path); }
 
 private:
-    bool hit(Call call) {
-        const int occurrence = ++counts_[call];
-        if (call != failing_ || occurrence != failAt_) return false;
-        fired_ = true;
-        if (!instead) return true;
-        instead();
-        return false;
+    bool hit(Call call, const char* path = nullptr) {
+        errno_ = before ? before(call, path) : 0;
+        if (errno_ != 0) return true;
+        errno_ = error_;
+        const bool failing = call == failing_ && ++counts_[call] == failAt_;
+        if (call != failing_) ++counts_[call];
+        fired_ = fired_ || failing;
+        return failing;
     }
     int fail() const {
-        errno = error_;
+        errno = errno_;
         return -1;
     }
 
     std::map<Call, int> counts_;
     Call failing_ = Call::Open;
     int failAt_ = 0;
-    int error_ = 0;
+    int error_ = 0, errno_ = 0;
     bool fired_ = false;
     int shortRead_ = -1;
 };
@@ -227,16 +230,19 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
             ASSERT_TRUE(done && done->undo);
             record = done->undo;
         }
-        FailingCalls calls(Call::Fsync, 1, 0);  // the temporary file's fsync
-        calls.instead = [&] { writeBytes(target, theirs); };
+        FailingCalls calls;
+        bool wrote = false;
+        calls.before = [&](Call call, const char*) {
+            if (call == Call::Fsync && !std::exchange(wrote, true)) writeBytes(target, theirs);  // the temporary file's
+            return 0;
+        };
         std::optional<ConversionError> error;
         if (undo) {
             if (auto undone = undoConversion(*record, calls); !undone) error = undone.error();
         } else if (auto done = runConversion(source, target, {}, calls); !done) {
             error = done.error();
         }
-        ASSERT_TRUE(calls.fired());
-        ASSERT_TRUE(error);
+        ASSERT_TRUE(wrote && error);
         EXPECT_NE(error->message().find(undo ? "changed while undoing" : "the target changed while converting"),
                   std::string::npos) << error->message();
         EXPECT_EQ(readBytes(target), theirs);
@@ -244,46 +250,26 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     }
 }
 
-// Plants a symbolic link to a victim file at exactly the name the run is
-// about to create or link its temporary file under, as an attacker sharing
-// the folder might; the first time for unnamed files, which are given a name
-// just before the rename, and once more with unnamed files unavailable.
-class PlantingCalls : public files::SystemCalls {
-public:
-    PlantingCalls(std::string victim, bool unnamedAvailable) : victim_(std::move(victim)), unnamed_(unnamedAvailable) {}
-    int planted = 0;
-
-    int open(const char* path, int flags, mode_t mode) override {
-        if ((flags & O_TMPFILE) == O_TMPFILE && !unnamed_) {
-            errno = EOPNOTSUPP;
-            return -1;
-        }
-        if ((flags & O_CREAT) != 0 && planted == 0) plant(path);
-        return SystemCalls::open(path, flags, mode);
-    }
-    int link(int fd, const char* path) override {
-        if (planted == 0) plant(path);
-        return SystemCalls::link(fd, path);
-    }
-
-private:
-    void plant(const char* path) {
-        std::filesystem::create_symlink(victim_, path);
-        ++planted;
-    }
-    std::string victim_;
-    bool unnamed_;
-};
-
+// Plants a symbolic link to a victim file at exactly the name the run is about
+// to create or link its temporary file under, as an attacker sharing the folder
+// might: once where unnamed files are given a name just before the rename, and
+// once with unnamed files unavailable.
 TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
     const std::string victim = folder.file("victim");
     for (const bool unnamed : {true, false}) {
         restoreTarget();
         writeBytes(victim, {1, 2, 3});
-        PlantingCalls calls(victim, unnamed);
+        int planted = 0;
+        FailingCalls calls;
+        calls.before = [&](Call call, const char* path) {
+            if (call == Call::Open && !unnamed && folder.path() == path) return EOPNOTSUPP;  // O_TMPFILE on the folder
+            if (path != nullptr && std::string_view(path).find(".tavro-") != std::string_view::npos && planted++ == 0)
+                std::filesystem::create_symlink(victim, path);
+            return 0;
+        };
         const auto result = runConversion(source, target, {}, calls);
         ASSERT_TRUE(result) << result.error().message();
-        EXPECT_EQ(calls.planted, 1);
+        EXPECT_EQ(planted, 2);  // planted once, then a fresh name
         EXPECT_EQ(readBytes(victim), (Bytes{1, 2, 3})) << "written through a planted link";
         EXPECT_EQ(readBytes(target), converted);
         EXPECT_EQ(folder.names().size(), 4u);  // one, two, victim and the planted link, left alone
