@@ -25,29 +25,22 @@ using testing::writeBytes;
 
 constexpr std::size_t kStateSize = 180000;
 
-Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
-    return {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
-            bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
-}
+Bytes slice(const Bytes& bytes, int offset, int length) { return {bytes.begin() + offset, bytes.begin() + offset + length}; }
 
 // Checks the five target regions against the source and every other byte
 // against `before` (zero where `before` had no byte).
-void expectConverted(const Bytes& result, const Bytes& source, const Bytes& before) {
-    ASSERT_EQ(result.size(), std::max(before.size(), kMinSaveStateSize));
+void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
+    before.resize(std::max(before.size(), kMinSaveStateSize), 0);
+    ASSERT_EQ(result.size(), before.size());
     EXPECT_EQ(slice(result, 0x2478, 32768), convertChunks(slice(source, 0x2478, 65536)));
     EXPECT_EQ(slice(result, 0xA478, 4096), expandLayout(slice(source, 0xC878, 1024)));
     EXPECT_EQ(slice(result, 0xB478, 6144), slice(source, 0xD478, 6144));
-    EXPECT_EQ(slice(result, 0x11F98, 225), slice(source, 0x11F98, 225));
-    EXPECT_EQ(slice(result, 0x12478, 32768), slice(source, 0x12478, 32768));
-
-    std::vector<bool> inRegion(result.size(), false);
-    for (const auto& region : kTargetRegions)
-        for (std::size_t i = region.offset(); i < region.end(); ++i) inRegion[i] = true;
-    for (std::size_t i = 0; i < result.size(); ++i) {
-        if (inRegion[i]) continue;
-        const std::uint8_t expected = i < before.size() ? before[i] : 0;
-        ASSERT_EQ(result[i], expected) << "byte at offset " << i << " outside the regions changed";
+    Bytes rest = result;
+    for (const auto& [offset, length] : {std::pair{0x2478, 32768}, {0xA478, 4096}, {0xB478, 6144}, {0x11F98, 225}, {0x12478, 32768}}) {
+        if (offset >= 0x11F98) { EXPECT_EQ(slice(result, offset, length), slice(source, offset, length)) << offset; }
+        std::copy_n(before.begin() + offset, length, rest.begin() + offset);
     }
+    EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
 
 // Random bytes, so that a region read or written at a wrong offset shows.
@@ -68,6 +61,9 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
                                        std::pair{source, sourceBytes}}) {
         SCOPED_TRACE(before.size());
         writeBytes(path, before);
+        const auto dryRun = runConversion(source, path, {.dryRun = true});
+        ASSERT_TRUE(dryRun && dryRun->dryRun && dryRun->outcome == TargetOutcome::Patched);
+        EXPECT_EQ(readBytes(path), before) << "a dry run wrote";
         const auto report = runConversion(source, path);
         ASSERT_TRUE(report && report->undo) << report.error().message();
         EXPECT_EQ(report->outcome, TargetOutcome::Patched);
@@ -88,14 +84,15 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
     EXPECT_EQ(readBytes(source), sourceBytes);
 }
 
-// Through a chain of two links; as root the owner is given away first, so
+// Through a chain of two links, with a set-group-ID bit in the mode; as root
+// the owner is given away first, so
 // that keeping it shows.
 TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     const std::string real = folder.file("real.state");
     fs::rename(target, real);
     fs::create_symlink("real.state", folder.file("middle.state"));
     fs::create_symlink("middle.state", target);
-    ::chmod(real.c_str(), 0640);
+    ::chmod(real.c_str(), 02640);
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(real.c_str(), 1234, 5678), 0);
@@ -106,24 +103,11 @@ TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     EXPECT_EQ(readBytes(real), converted);
     struct stat status {};
     ASSERT_EQ(::stat(real.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(status.st_mode & 07777, 02640u);
     if (root) {
         EXPECT_EQ(std::make_pair(status.st_uid, status.st_gid), std::make_pair(1234u, 5678u));
     }
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"middle.state", "one.state", "real.state", "two.state"}));
-}
-
-TEST_F(ConversionRun, DryRunWritesNothing) {
-    const auto patched = runConversion(source, target, {.dryRun = true});
-    ASSERT_TRUE(patched);
-    EXPECT_EQ(patched->outcome, TargetOutcome::Patched);
-    EXPECT_TRUE(patched->dryRun);
-    EXPECT_EQ(readBytes(target), targetBytes);
-
-    const auto created = runConversion(source, folder.file("new.state"), {.dryRun = true});
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->outcome, TargetOutcome::Created);
-    EXPECT_FALSE(fs::exists(folder.file("new.state")));
 }
 
 // A link at TARGET.bak is replaced, never written through; the backup is no
@@ -188,11 +172,17 @@ TEST_F(ConversionRun, RefusesSpecialFilesAndHardLinks) {
     }
 }
 
+// A dry run creates nothing; a run creates the file with the usual mode; undo removes it.
 TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) {
     const std::string created = folder.file("new.state");
+    const auto dryRun = runConversion(source, created, {.dryRun = true});
+    ASSERT_TRUE(dryRun && dryRun->outcome == TargetOutcome::Created && !fs::exists(created));
+    const mode_t umask = ::umask(027);  // a new file gets 0666 less the umask, which stays as it was
     const auto creation = runConversion(source, created);
+    EXPECT_EQ(::umask(umask), 027u);
     ASSERT_TRUE(creation && creation->undo);
     EXPECT_EQ(creation->outcome, TargetOutcome::Created);
+    EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     expectConverted(readBytes(created), sourceBytes, {});
     ASSERT_EQ(undoConversion(*creation->undo), UndoOutcome::Removed);
     EXPECT_FALSE(fs::exists(created));
