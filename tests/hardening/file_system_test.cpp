@@ -86,12 +86,7 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
     fs::create_directory(open);
     ::chmod(folder.path().c_str(), 0755);
     ::chmod(source.c_str(), 0644);
-    struct Case {
-        std::string target;
-        mode_t mode;
-        bool owned;  // by the user running, else by root, group nogroup
-        std::string words;
-    };
+    struct Case { std::string target; mode_t mode; bool owned; std::string words; };  // owned: by the user running, else root's
     const std::string replace = "tavro: cannot replace target file " + open;
     for (const Case& c : {Case{locked + "/two.state", 0666, true, "beside target file " + locked + "/two.state: Permission denied"},
                           Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
