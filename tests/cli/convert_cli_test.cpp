@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "cli_runner.h"
@@ -64,16 +63,6 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
         EXPECT_TRUE(contains(backup.out, "Previous bytes kept in " + target + ".bak" + older + ".\n")) << backup.out;
         EXPECT_EQ(readBytes(target + ".bak"), targetBytes);
     }
-}
-
-TEST_F(ConvertCommand, FailureIsOneLineOnStandardError) {
-    const std::string missing = folder.file("missing.state");
-    const auto result = runCli(folder, {"convert", missing, target});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "tavro: cannot open source file " + missing + ": No such file or directory\n");
-    EXPECT_TRUE(result.out.empty());
-    EXPECT_EQ(readBytes(target), targetBytes);
-    EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Real file-system faults met by the `tavro` command line: every failure is
-// one line naming the file, the target keeps its old bytes, nothing is left.
+// exit status 1 and one line on standard error naming the file (nothing on
+// standard output); the target keeps its old bytes, nothing is left.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -26,6 +27,7 @@ protected:
     void expectFailure(const std::vector<std::string>& arguments, const std::string& words) {
         const auto result = runCli(folder, arguments);
         EXPECT_EQ(result.status, 1) << result.out;
+        EXPECT_TRUE(result.out.empty()) << result.out;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_TRUE(contains(result.err, words)) << result.err;
         EXPECT_EQ(readBytes(target), targetBytes);
@@ -36,6 +38,8 @@ protected:
 TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
     const std::string sub = folder.file("sub");
     fs::create_directory(sub);
+    const std::string missing = folder.file("missing.state");
+    expectFailure({"convert", missing, target}, "tavro: cannot open source file " + missing + ": No such file or directory\n");
     expectFailure({"convert", sub, target}, "cannot read source file " + sub + ": Is a directory");
     expectFailure({"convert", source, sub}, "target file " + sub);
     EXPECT_TRUE(fs::is_empty(sub));
