@@ -25,29 +25,22 @@ using testing::writeBytes;
 
 constexpr std::size_t kStateSize = 180000;
 
-Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
-    return {bytes.begin() + static_cast<std::ptrdiff_t>(offset),
-            bytes.begin() + static_cast<std::ptrdiff_t>(offset + length)};
-}
+Bytes slice(const Bytes& bytes, int offset, int length) { return {bytes.begin() + offset, bytes.begin() + offset + length}; }
 
 // Checks the five target regions against the source and every other byte
 // against `before` (zero where `before` had no byte).
-void expectConverted(const Bytes& result, const Bytes& source, const Bytes& before) {
-    ASSERT_EQ(result.size(), std::max(before.size(), kMinSaveStateSize));
+void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
+    before.resize(std::max(before.size(), kMinSaveStateSize), 0);
+    ASSERT_EQ(result.size(), before.size());
     EXPECT_EQ(slice(result, 0x2478, 32768), convertChunks(slice(source, 0x2478, 65536)));
     EXPECT_EQ(slice(result, 0xA478, 4096), expandLayout(slice(source, 0xC878, 1024)));
     EXPECT_EQ(slice(result, 0xB478, 6144), slice(source, 0xD478, 6144));
-    EXPECT_EQ(slice(result, 0x11F98, 225), slice(source, 0x11F98, 225));
-    EXPECT_EQ(slice(result, 0x12478, 32768), slice(source, 0x12478, 32768));
-
-    std::vector<bool> inRegion(result.size(), false);
-    for (const auto& region : kTargetRegions)
-        for (std::size_t i = region.offset(); i < region.end(); ++i) inRegion[i] = true;
-    for (std::size_t i = 0; i < result.size(); ++i) {
-        if (inRegion[i]) continue;
-        const std::uint8_t expected = i < before.size() ? before[i] : 0;
-        ASSERT_EQ(result[i], expected) << "byte at offset " << i << " outside the regions changed";
+    Bytes rest = result;
+    for (const auto& [offset, length] : {std::pair{0x2478, 32768}, {0xA478, 4096}, {0xB478, 6144}, {0x11F98, 225}, {0x12478, 32768}}) {
+        if (offset >= 0x11F98) { EXPECT_EQ(slice(result, offset, length), slice(source, offset, length)) << offset; }
+        std::copy_n(before.begin() + offset, length, rest.begin() + offset);
     }
+    EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
 
 // Random bytes, so that a region read or written at a wrong offset shows.
@@ -60,49 +53,46 @@ protected:
     }
 };
 
-TEST_F(ConversionRun, WritesTheRegionsAndKeepsEveryOtherByte) {
-    const auto report = runConversion(source, target);
-    ASSERT_TRUE(report) << report.error().message();
-    EXPECT_EQ(report->outcome, TargetOutcome::Patched);
-    EXPECT_TRUE(report->verified);
-    expectConverted(readBytes(target), sourceBytes, targetBytes);
+// A full-size target, a short one that grows, and the source itself (read whole
+// before it is patched): each gets the regions, keeps every other byte, is left
+// alone by a second run and is put back by undo, to its old length.
+TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
+    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(5000, 13)},
+                                       std::pair{source, sourceBytes}}) {
+        SCOPED_TRACE(before.size());
+        writeBytes(path, before);
+        const auto dryRun = runConversion(source, path, {.dryRun = true});
+        ASSERT_TRUE(dryRun && dryRun->dryRun && dryRun->outcome == TargetOutcome::Patched);
+        EXPECT_EQ(readBytes(path), before) << "a dry run wrote";
+        const auto report = runConversion(source, path);
+        ASSERT_TRUE(report && report->undo) << report.error().message();
+        EXPECT_EQ(report->outcome, TargetOutcome::Patched);
+        EXPECT_TRUE(report->verified);
+        const Bytes once = readBytes(path);
+        expectConverted(once, sourceBytes, before);
+        EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
+        if (path == target) {  // the source itself would be converted once more
+            const auto again = runConversion(source, path);
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->outcome, TargetOutcome::Unchanged);
+            EXPECT_FALSE(again->undo);
+            EXPECT_EQ(readBytes(path), once);
+        }
+        ASSERT_EQ(undoConversion(*report->undo), UndoOutcome::Restored);
+        EXPECT_EQ(readBytes(path), before);
+    }
     EXPECT_EQ(readBytes(source), sourceBytes);
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
 }
 
-TEST_F(ConversionRun, ShortTargetGrowsAndUndoCutsItBack) {
-    const Bytes shortTarget = randomBytes(5000, 13);
-    writeBytes(target, shortTarget);
-    const auto report = runConversion(source, target);
-    ASSERT_TRUE(report && report->undo);
-    expectConverted(readBytes(target), sourceBytes, shortTarget);
-    ASSERT_EQ(undoConversion(*report->undo), UndoOutcome::Restored);
-    EXPECT_EQ(readBytes(target), shortTarget);
-}
-
-TEST_F(ConversionRun, SameFileIsReadWholeBeforeItIsPatched) {
-    ASSERT_TRUE(runConversion(source, source));
-    expectConverted(readBytes(source), sourceBytes, sourceBytes);
-}
-
-TEST_F(ConversionRun, SecondRunFindsNothingToWrite) {
-    ASSERT_TRUE(runConversion(source, target));
-    const Bytes once = readBytes(target);
-    const auto again = runConversion(source, target);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->outcome, TargetOutcome::Unchanged);
-    EXPECT_FALSE(again->undo);
-    EXPECT_EQ(readBytes(target), once);
-}
-
-// Through a chain of two links; as root the owner is given away first, so
+// Through a chain of two links, with a set-group-ID bit in the mode; as root
+// the owner is given away first, so
 // that keeping it shows.
 TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     const std::string real = folder.file("real.state");
     fs::rename(target, real);
     fs::create_symlink("real.state", folder.file("middle.state"));
     fs::create_symlink("middle.state", target);
-    ::chmod(real.c_str(), 0640);
+    ::chmod(real.c_str(), 02640);
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(real.c_str(), 1234, 5678), 0);
@@ -110,27 +100,14 @@ TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
 
     ASSERT_TRUE(runConversion(source, target));
     EXPECT_TRUE(fs::is_symlink(target) && fs::is_symlink(folder.file("middle.state")));
-    expectConverted(readBytes(real), sourceBytes, targetBytes);
+    EXPECT_EQ(readBytes(real), converted);
     struct stat status {};
     ASSERT_EQ(::stat(real.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(status.st_mode & 07777, 02640u);
     if (root) {
         EXPECT_EQ(std::make_pair(status.st_uid, status.st_gid), std::make_pair(1234u, 5678u));
     }
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"middle.state", "one.state", "real.state", "two.state"}));
-}
-
-TEST_F(ConversionRun, DryRunWritesNothing) {
-    const auto patched = runConversion(source, target, {.dryRun = true});
-    ASSERT_TRUE(patched);
-    EXPECT_EQ(patched->outcome, TargetOutcome::Patched);
-    EXPECT_TRUE(patched->dryRun);
-    EXPECT_EQ(readBytes(target), targetBytes);
-
-    const auto created = runConversion(source, folder.file("new.state"), {.dryRun = true});
-    ASSERT_TRUE(created);
-    EXPECT_EQ(created->outcome, TargetOutcome::Created);
-    EXPECT_FALSE(fs::exists(folder.file("new.state")));
 }
 
 // A link at TARGET.bak is replaced, never written through; the backup is no
@@ -146,11 +123,10 @@ TEST_F(ConversionRun, BackupKeepsThePreviousBytesAndReplacesALinkThere) {
     EXPECT_EQ(fs::status(*report->backupPath).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
     EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
-    expectConverted(readBytes(target), sourceBytes, targetBytes);
+    EXPECT_EQ(readBytes(target), converted);
 }
 
-// ---- refusals: each names its file, step and reason, and leaves the target alone ----
-
+// Refusals name the file, the step and the reason, and leave the target alone.
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     EXPECT_EQ(runConversion("", target).error().message(), "no source file chosen");
     EXPECT_EQ(runConversion(source, "").error().message(), "no target file chosen");
@@ -196,25 +172,25 @@ TEST_F(ConversionRun, RefusesSpecialFilesAndHardLinks) {
     }
 }
 
-// ---- undo ----
-
-TEST_F(ConversionRun, UndoPutsBackOrRemovesWhatTheRunWroteUnlessTheTargetChanged) {
-    const auto patched = runConversion(source, target);
-    ASSERT_TRUE(patched && patched->undo);
-    ASSERT_EQ(undoConversion(*patched->undo), UndoOutcome::Restored);
-    EXPECT_EQ(readBytes(target), targetBytes);
-
+// A dry run creates nothing; a run creates the file with the usual mode; undo removes it.
+TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) {
     const std::string created = folder.file("new.state");
+    const auto dryRun = runConversion(source, created, {.dryRun = true});
+    ASSERT_TRUE(dryRun && dryRun->outcome == TargetOutcome::Created && !fs::exists(created));
+    const mode_t umask = ::umask(027);  // a new file gets 0666 less the umask, which stays as it was
     const auto creation = runConversion(source, created);
+    EXPECT_EQ(::umask(umask), 027u);
     ASSERT_TRUE(creation && creation->undo);
     EXPECT_EQ(creation->outcome, TargetOutcome::Created);
+    EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     expectConverted(readBytes(created), sourceBytes, {});
     ASSERT_EQ(undoConversion(*creation->undo), UndoOutcome::Removed);
     EXPECT_FALSE(fs::exists(created));
 
     const auto again = runConversion(source, target);
     ASSERT_TRUE(again && again->undo);
-    const Bytes changed = randomBytes(kStateSize, 15);
+    Bytes changed = readBytes(target);
+    changed[150000] ^= 1;  // past the first bytes, which undo keeps a copy of
     writeBytes(target, changed);
     const auto refused = undoConversion(*again->undo);
     ASSERT_FALSE(refused);

@@ -4,8 +4,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "test_files.h"
 
@@ -16,6 +16,8 @@ struct CliResult {
     std::string out;
     std::string err;
 };
+
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 inline std::string shellQuoted(const std::string& text) {
     std::string quoted(1, '\'');
@@ -30,7 +32,7 @@ inline std::string shellQuoted(const std::string& text) {
     return quoted;
 }
 
-inline CliResult runCli(const TempFolder& folder, std::initializer_list<std::string> arguments) {
+inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
     std::string command = shellQuoted(TAVRO_CLI);
     for (const auto& argument : arguments) command.append(" ").append(shellQuoted(argument));
     const std::string out = folder.file(".out"), err = folder.file(".err");
