@@ -44,10 +44,9 @@ public:
 private:
     std::optional<QString> next() {
         ++shown;
-        if (answers.empty()) return std::nullopt;
-        std::optional<QString> answer = answers.front();
-        answers.pop_front();
-        if (answer) fileName_ = *answer;
+        const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        fileName_ = answer.value_or(fileName_);
         return answer;
     }
     QString fileName_;

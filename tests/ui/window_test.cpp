@@ -1,11 +1,19 @@
-// The window with its file dialog stood in for by a script: the form's layout,
-// choosing files, converting, failing, dropping, undoing, and Portuguese.
+// The window: the form's layout, its own file dialog answered as a user
+// answers it (select the file name field, type a path, press Return or
+// Escape), and, with the dialog stood in for by a script, choosing files,
+// converting, failing, dropping, undoing, and Portuguese.
+#include <tuple>
+
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
@@ -45,6 +53,40 @@ std::shared_ptr<QString> closeNextMessageBox(ModalAnswerer& answerer) {
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
     return text;
+}
+
+// What a dialog looked like when it came up.
+struct Offer {
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QString fileName;  // in the file name field
+    QString folder;
+    bool asksBeforeReplacing = true;
+};
+
+QLineEdit* fileNameField(QFileDialog* dialog) {
+    return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+// Types `path` into the next file dialog and accepts it, or cancels it when
+// `path` is empty; `offer` receives what the dialog showed first.
+void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer) {
+    answerer.expect([path, offer](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        QLineEdit* field = dialog ? fileNameField(dialog) : nullptr;
+        if (!field) return modal->close(), void();
+        *offer = {dialog->acceptMode(), dialog->fileMode(), field->text(), dialog->directory().absolutePath(),
+                  !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+
+        QWindow* window = dialog->windowHandle();
+        if (path.isEmpty()) return QTest::keyClick(window, Qt::Key_Escape);
+        field->setFocus();
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar character : path) QTest::keyClick(window, character.toLatin1());
+        if (QCompleter* completer = field->completer(); completer && completer->popup()->isVisible())
+            completer->popup()->hide();
+        QTest::keyClick(window, Qt::Key_Return);
+    });
 }
 
 }  // namespace
@@ -95,6 +137,45 @@ private slots:
         }
     }
 
+    void wholeRunThroughTheSharedDialog() {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("target.state"));
+        QVERIFY(QFile::copy(kSampleTarget, target));
+        Form1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto click = [&](const char* name) {
+            QTest::mouseClick(window.findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+        };
+        ModalAnswerer answerer;
+        Offer open;
+        Offer save;
+
+        answerNextDialog(answerer, kSampleSource, &open);
+        click("Command1");
+        QVERIFY(answerer.answered());
+        QCOMPARE(open.mode, QFileDialog::AcceptOpen);
+        QCOMPARE(open.fileMode, QFileDialog::ExistingFile);
+        QCOMPARE(window.chosenSource(), kSampleSource);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QDir::toNativeSeparators(kSampleSource));
+
+        // The save dialog is the same one, and offers the source's name in its
+        // folder; cancelling it chooses nothing and keeps that name for the next dialog.
+        answerNextDialog(answerer, QString(), &save);
+        click("Command2");
+        QVERIFY(answerer.answered() && window.chosenTarget().isEmpty());
+        QCOMPARE(save.mode, QFileDialog::AcceptSave);
+        QCOMPARE(save.fileName, QFileInfo(kSampleSource).fileName());
+        QCOMPARE(save.folder, QFileInfo(kSampleSource).absolutePath());
+        QVERIFY(!save.asksBeforeReplacing);
+        answerNextDialog(answerer, target, &save);
+        click("Command2");
+        QVERIFY2(answerer.answered(), "accepting an existing target asks nothing more");
+        QCOMPARE(save.fileName, QFileInfo(kSampleSource).fileName());
+        QCOMPARE(window.findChildren<QFileDialog*>().size(), 1);
+        QCOMPARE(window.chosenTarget(), target);
+        QCOMPARE(window.chosenSource(), kSampleSource);
+    }
     void chosenFilesAreShownAndCancelKeepsThem() {
         Fixture form;
         const QString source = form.path(QStringLiteral("a.state"));
@@ -121,30 +202,22 @@ private slots:
         QCOMPARE(form.window->chosenSource(), longPath);
     }
 
-    void convertWithAPathMissingTouchesNothing_data() {
-        QTest::addColumn<bool>("haveSource");
-        QTest::addColumn<bool>("haveTarget");
-        QTest::addColumn<QString>("hint");
-        QTest::newRow("nothing chosen") << false << false << "Tavro 1 and the Tavro 2";
-        QTest::newRow("only the source") << true << false << "Tavro 2 save state first";
-        QTest::newRow("only the target") << false << true << "Tavro 1 save state first";
-    }
     void convertWithAPathMissingTouchesNothing() {
-        QFETCH(bool, haveSource);
-        QFETCH(bool, haveTarget);
-        QFETCH(QString, hint);
-        Fixture form;
-        if (haveSource) form.window->chooseSource(form.path(QStringLiteral("source.state")));
-        if (haveTarget) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
-        ModalAnswerer guard;
-        guard.expect([](QWidget* modal) { modal->close(); }, 3000);
-        form.click("Command3");
-        guard.stop();
-
-        QVERIFY2(!guard.answered(), "no window opens");
-        QVERIFY(QDir(form.dir.path()).isEmpty());
-        QVERIFY2(form.window->statusText().contains(hint), qPrintable(form.window->statusText()));
-        QVERIFY(!form.window->canUndo());
+        for (const auto& [source, target, hint] : {std::tuple{false, false, "Tavro 1 and the Tavro 2"},
+                                                   std::tuple{true, false, "Tavro 2 save state first"},
+                                                   std::tuple{false, true, "Tavro 1 save state first"}}) {
+            Fixture form;
+            if (source) form.window->chooseSource(form.path(QStringLiteral("source.state")));
+            if (target) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
+            ModalAnswerer guard;
+            guard.expect([](QWidget* modal) { modal->close(); }, 3000);
+            form.click("Command3");
+            guard.stop();
+            QVERIFY2(!guard.answered(), "no window opens");
+            QVERIFY(QDir(form.dir.path()).isEmpty());
+            QVERIFY2(form.window->statusText().contains(QLatin1String(hint)), qPrintable(form.window->statusText()));
+            QVERIFY(!form.window->canUndo());
+        }
     }
 
     void runPatchesTheTargetAndUndoPutsItBack() {
@@ -208,38 +281,28 @@ private slots:
         QCOMPARE(readAll(both), convertedInMemory(before, before));
     }
 
-    void failedRunIsShownAndLeavesTheTarget_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QString>("failingFile");
-        QTest::addColumn<QString>("what");
-        QTest::newRow("missing source") << "missing.state" << "target.state" << "missing.state"
-                                        << "could not open the Tavro 1 save state";
-        QTest::newRow("short source") << "short.state" << "target.state" << "short.state"
-                                      << "the Tavro 1 save state is too short";
-        QTest::newRow("target folder missing") << "" << "no-folder/target.state" << "no-folder/target.state"
-                                               << "Tavro 2 save state";
-    }
     void failedRunIsShownAndLeavesTheTarget() {
-        QFETCH(QString, source);
-        QFETCH(QString, target);
-        QFETCH(QString, failingFile);
-        QFETCH(QString, what);
-        Fixture form;
-        QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
-        const QByteArray before = readAll(form.copyOf(kSampleTarget, QStringLiteral("target.state")));
-        form.window->chooseSource(source.isEmpty() ? kSampleSource : form.path(source));
-        form.window->chooseTarget(form.path(target));
-        ModalAnswerer answerer;
-        const auto text = closeNextMessageBox(answerer);
-        form.click("Command3");
+        // The source (empty: the sample), the target, the file the message names, and what it says.
+        for (const auto& [source, target, failing, what] :
+             {std::tuple{"missing.state", "target.state", "missing.state", "could not open the Tavro 1 save state"},
+              std::tuple{"short.state", "target.state", "short.state", "the Tavro 1 save state is too short"},
+              std::tuple{"", "no-folder/target.state", "no-folder/target.state", "Tavro 2 save state"}}) {
+            Fixture form;
+            QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
+            const QByteArray before = readAll(form.copyOf(kSampleTarget, QStringLiteral("target.state")));
+            form.window->chooseSource(*source ? form.path(QLatin1String(source)) : kSampleSource);
+            form.window->chooseTarget(form.path(QLatin1String(target)));
+            ModalAnswerer answerer;
+            const auto text = closeNextMessageBox(answerer);
+            form.click("Command3");
 
-        QVERIFY2(answerer.answered(), "a warning appears and is closed");
-        QVERIFY2(text->contains(what), qPrintable(*text));
-        QVERIFY2(text->contains(QDir::toNativeSeparators(form.path(failingFile))), qPrintable(*text));
-        QCOMPARE(readAll(form.path(QStringLiteral("target.state"))), before);
-        QVERIFY(form.window->statusText().startsWith(QLatin1String("Conversion failed")));
-        QVERIFY(!form.window->canUndo());
+            QVERIFY2(answerer.answered(), "a warning appears and is closed");
+            QVERIFY2(text->contains(QLatin1String(what)), qPrintable(*text));
+            QVERIFY2(text->contains(QDir::toNativeSeparators(form.path(QLatin1String(failing)))), qPrintable(*text));
+            QCOMPARE(readAll(form.path(QStringLiteral("target.state"))), before);
+            QVERIFY(form.window->statusText().startsWith(QLatin1String("Conversion failed")));
+            QVERIFY(!form.window->canUndo());
+        }
     }
 
     void droppedFilesAreChosenLikeDialogChoices() {
