@@ -243,7 +243,13 @@ void LevelPicture::showConverted(const QString& path, const std::vector<int>& em
     constexpr int kRatio = 2;  // a first-game cell is 2 x 2 second-game cells
     static_assert(kRatio * 128 == 256);
     std::optional<render::CellBox> frame;
-    const SideState& before = sides_[index(Side::Before)];
+    SideState& before = sides_[index(Side::Before)];
+    if (before.pending) {
+        // A conversion soon after choosing the source: its frame is needed
+        // now, and drawing it takes milliseconds.
+        before.watcher->waitForFinished();
+        finished(Side::Before);
+    }
     if (before.drawing && before.drawing->box) {
         const render::CellBox box = *before.drawing->box;
         frame = render::CellBox{box.column * kRatio, box.row * kRatio, box.columns * kRatio, box.rows * kRatio};

@@ -40,10 +40,9 @@ struct PictureFixture : Fixture {
     }
     // Chooses the sample source (and a copy of the sample target) and converts.
     bool convertSamples() {
-        if (window->chosenSource() != kSampleSource) window->chooseSource(kSampleSource);
+        window->chooseSource(kSampleSource);
         window->chooseTarget(copyOf(kSampleTarget, QStringLiteral("target.state")));
-        if (!drawn(Side::Before)) return false;
-        click("Command3");
+        click("Command3");  // perhaps before the source's picture came back
         return picture->hasAfter() && drawn(Side::After);
     }
 };
@@ -67,9 +66,13 @@ private slots:
         QVERIFY(form.picture->picture().isNull());
         QVERIFY(!form.button("beforeButton")->isVisible() && !form.button("afterButton")->isVisible());
 
-        // The source's level, fitted to the width.
-        form.window->chooseSource(kSampleSource);
-        QVERIFY(form.drawn(Side::Before));
+        // Converting at once, before the source's picture came back: the
+        // target's level, read as the second game, framed as the source's and
+        // at the same scale; Before shows the source's, fitted to the width.
+        QVERIFY(form.convertSamples());
+        QCOMPARE(form.picture->side(), Side::After);
+        const QImage after = form.picture->picture();
+        QTest::mouseClick(form.button("beforeButton"), Qt::LeftButton);
         const QImage before = form.picture->picture();
         const QSize room = form.picture->room();
         QVERIFY(before.width() <= room.width() && before.height() <= room.height());
@@ -77,19 +80,12 @@ private slots:
         const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, before.width());
         QVERIFY(preview.has_value());
         QCOMPARE(before, fromRgba(*preview));
-
-        // The target read as the second game, framed as the source was, at the same scale.
-        QVERIFY(form.convertSamples());
-        QCOMPARE(form.picture->side(), Side::After);
-        const QImage after = form.picture->picture();
         const auto frame = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
         const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
         const int factor = render::fitFactor(doubled.columns * 128, after.width());
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second,
                                                     kForeground, doubled, factor)));
-        QTest::mouseClick(form.button("beforeButton"), Qt::LeftButton);
-        QCOMPARE(form.picture->picture(), before);
         QTest::mouseClick(form.button("afterButton"), Qt::LeftButton);
         QCOMPARE(form.picture->picture(), after);
 
