@@ -40,13 +40,10 @@ SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState) {
 }
 
 TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numbering) {
-    TargetRegions target{
-        .chunkArea = {},
-        .layoutArea = {},
-        .blockTable = source.blockTable,
-        .paletteArea = source.paletteArea,
-        .patternArea = source.patternArea,
-    };
+    // The converted regions first, the copies after: the scratch images the
+    // conversion frees then sit below the copies in the heap, instead of on
+    // top of it, where freeing them would hand pages back on every run.
+    TargetRegions target;
     if (numbering == ChunkNumbering::Packed) {
         PackedLevel packed = packLevel(source.chunkArea, source.layoutArea);
         target.chunkArea = std::move(packed.chunkArea);
@@ -55,6 +52,9 @@ TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numberi
         target.chunkArea = convertChunks(source.chunkArea);
         target.layoutArea = expandLayout(source.layoutArea);
     }
+    target.blockTable = source.blockTable;
+    target.paletteArea = source.paletteArea;
+    target.patternArea = source.patternArea;
     return target;
 }
 
