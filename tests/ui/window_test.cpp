@@ -106,18 +106,11 @@ private slots:
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(window.windowIcon().availableSizes().contains(QSize(64, 64)));
-        struct Control {
-            const char* name;
-            const char* caption;
-            QRect place;
-        };
-        for (const auto& [name, caption, place] : {Control{"Label1", "", {8, 8, 425, 17}},
-                                                   Control{"Command1", "Tavro 1 Save State", {153, 32, 137, 17}},
-                                                   Control{"Label2", "", {8, 56, 425, 17}},
-                                                   Control{"Command2", "Tavro 2 / 2 B Savestate", {153, 80, 137, 17}},
-                                                   Control{"Command3", "Converter", {176, 112, 97, 17}},
-                                                   Control{"Label3", "Programação:", {96, 144, 113, 17}},
-                                                   Control{"Label4", "Orrin", {224, 144, 113, 17}}}) {
+        for (const auto& [name, caption, place] :
+             {std::tuple{"Label1", "", QRect(8, 8, 425, 17)}, {"Command1", "Tavro 1 Save State", {153, 32, 137, 17}},
+              {"Label2", "", {8, 56, 425, 17}}, {"Command2", "Tavro 2 / 2 B Savestate", {153, 80, 137, 17}},
+              {"Command3", "Converter", {176, 112, 97, 17}}, {"Label3", "Programação:", {96, 144, 113, 17}},
+              {"Label4", "Orrin", {224, 144, 113, 17}}}) {
             auto* control = form.find(name);
             QVERIFY2(control && control->parentWidget() == window.centralWidget(), name);
             QCOMPARE(control->geometry(), place);
