@@ -58,7 +58,7 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
 
     writeBytes(source, Bytes(5000, 1));
     const auto tooShort = runCli(folder, {"render", "--game", "1", source, picture});
-    EXPECT_TRUE(contains(tooShort.err, "too short to hold a level: 5,000 bytes")) << tooShort.err;
+    EXPECT_EQ(tooShort.err, "tavro: " + source + " is too short to hold a level: 5,000 bytes, a save state has at least 107,640\n");
 
     writeBytes(source, Bytes(200000, 0));
     const auto empty = runCli(folder, {"render", "--game", "2", source, picture});
