@@ -36,8 +36,8 @@ public:
     FailingCalls(Call failing, int failAt, int error) : failing_(failing), failAt_(failAt), error_(error) {}
     std::function<int(Call, const char* path)> before;
 
-    int count(Call call) const { return counts_.contains(call) ? counts_.at(call) : 0; }
-    bool fired() const { return fired_; }
+    std::map<Call, int> counts;
+    bool fired = false;
 
     int open(const char* p, int flags, mode_t mode) override { return hit(Call::Open, p) ? fail() : SystemCalls::open(p, flags, mode); }
     int fstat(int fd, struct stat* s) override { return hit(Call::Fstat) ? fail() : SystemCalls::fstat(fd, s); }
@@ -77,9 +77,8 @@ private:
         errno_ = before ? before(call, path) : 0;
         if (errno_ != 0) return true;
         errno_ = error_;
-        const bool failing = call == failing_ && ++counts_[call] == failAt_;
-        if (call != failing_) ++counts_[call];
-        fired_ = fired_ || failing;
+        const bool failing = ++counts[call] == failAt_ && call == failing_;
+        fired = fired || failing;
         return failing;
     }
     int fail() const {
@@ -87,11 +86,9 @@ private:
         return -1;
     }
 
-    std::map<Call, int> counts_;
     Call failing_ = Call::Open;
     int failAt_ = 0;
     int error_ = 0, errno_ = 0;
-    bool fired_ = false;
     int shortRead_ = -1;
 };
 
@@ -114,7 +111,7 @@ protected:
         reset();
         FailingCalls calls(call, occurrence, error);
         const auto result = runConversion(source, target, {.backup = true}, calls);
-        EXPECT_TRUE(calls.fired());
+        EXPECT_TRUE(calls.fired);
         EXPECT_EQ(readBytes(source), sourceBytes);
         const std::string said = result ? "success" : result.error().message();
         const bool replaced = result || result.error().undo;
@@ -122,10 +119,8 @@ protected:
         EXPECT_EQ(readBytes(target), replaced ? converted : targetBytes) << said;
         EXPECT_EQ(readBytes(backup), result || said.find("previous bytes are in " + backup) != npos ? targetBytes : olderBackup)
             << said;
-        if (!result) {
-            EXPECT_FALSE(result.error().reason.empty());
-            EXPECT_EQ(said.find("now holds the converted level") != npos, replaced) << said;
-        }
+        EXPECT_TRUE(result || (!result.error().reason.empty() && (said.find("now holds the converted level") != npos) == replaced))
+            << said;
         if (!result && result.error().file == FileRole::Backup && replaced) {  // the old bytes wait in the temporary file
             const auto kept = temporaryFiles(folder.path());
             EXPECT_EQ(kept.size(), 1u);
@@ -149,7 +144,7 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     int injected = 0, failedRuns = 0;
     for (int c = 0; c <= static_cast<int>(Call::Unlink); ++c) {
         const Call call = static_cast<Call>(c);
-        for (int occurrence = 1; occurrence <= counting.count(call); ++occurrence) {
+        for (int occurrence = 1; occurrence <= counting.counts[call]; ++occurrence) {
             for (const int error : call == Call::Pread ? std::vector{EIO, 0} : std::vector{EIO}) {  // 0: a short read
                 SCOPED_TRACE(::testing::Message() << "call " << c << " #" << occurrence);
                 ++injected;
@@ -160,7 +155,6 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     EXPECT_EQ(openDescriptors(), descriptors) << "descriptors leaked over " << injected << " runs";
     EXPECT_GT(injected, 40);
     EXPECT_GT(failedRuns, 30);
-    std::printf("faults injected: %d, runs that reported a failure: %d\n", injected, failedRuns);
 }
 
 // Which call fails: which file, step and words the error names.
