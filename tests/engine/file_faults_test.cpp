@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -38,6 +40,7 @@ public:
 
     std::map<Call, int> counts;
     bool fired = false;
+    std::size_t readPiece = SIZE_MAX;  // the most one pread returns, as on file systems that read in pieces
 
     int open(const char* p, int flags, mode_t mode) override { return hit(Call::Open, p) ? fail() : SystemCalls::open(p, flags, mode); }
     int fstat(int fd, struct stat* s) override { return hit(Call::Fstat) ? fail() : SystemCalls::fstat(fd, s); }
@@ -45,7 +48,7 @@ public:
     int faccessat(const char* p, int mode) override { return hit(Call::Faccessat) ? fail() : SystemCalls::faccessat(p, mode); }
     ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset) override {
         if (fd == shortRead_) return 0;  // the file seems to end after a short read
-        if (!hit(Call::Pread)) return SystemCalls::pread(fd, buffer, size, offset);
+        if (!hit(Call::Pread)) return SystemCalls::pread(fd, buffer, std::min(size, readPiece), offset);
         if (error_ != 0) return fail();
         shortRead_ = fd;  // half of what was asked, then the file seems to end
         return SystemCalls::pread(fd, buffer, size / 2, offset);
@@ -139,6 +142,11 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     reset();
     FailingCalls counting;
     ASSERT_TRUE(runConversion(source, target, {.backup = true}, counting));
+    reset();
+    FailingCalls pieces;
+    pieces.readPiece = 5000;
+    ASSERT_TRUE(runConversion(source, target, {.backup = true}, pieces));
+    EXPECT_EQ(readBytes(target), converted);
 
     const int descriptors = openDescriptors();
     int injected = 0, failedRuns = 0;
