@@ -179,7 +179,7 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
     ASSERT_TRUE(preview.has_value());
     EXPECT_EQ(preview->width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
     EXPECT_FALSE(drawPreview(State{}.level(), Game::Second, Plane::Foreground, 1000).has_value());
-    EXPECT_EQ(std::pair(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2)), std::pair(1, 1 << 30));
+    EXPECT_EQ(std::tuple(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2), fitFactor(2000, 1000)), std::tuple(1, 1 << 30, 2));
 }
 
 // Boxes anywhere in int's range, far edges past INT_MAX included, are cut to the plane.
