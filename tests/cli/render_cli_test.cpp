@@ -14,11 +14,7 @@ using render::Plane;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-render::RgbaImage decoded(const std::string& path) {
-    auto image = render::decodePng(readBytes(path));
-    EXPECT_TRUE(image.has_value()) << image.error();
-    return image.value_or(render::RgbaImage{});
-}
+render::RgbaImage decoded(const std::string& path) { return render::decodePng(readBytes(path)).value(); }
 
 class RenderCommand : public ::testing::Test {
 protected:

@@ -14,7 +14,6 @@
 namespace tavro {
 namespace {
 
-using testing::Bytes;
 using namespace render;
 
 constexpr std::size_t kStateSize = 180000;
