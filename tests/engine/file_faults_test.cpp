@@ -93,11 +93,6 @@ private:
     int shortRead_ = -1;
 };
 
-int openDescriptors() {
-    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                          std::filesystem::directory_iterator{}));
-}
-
 class FileFaults : public testing::SamplePair {
 protected:
     const std::string backup = target + ".bak";
@@ -145,7 +140,8 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     ASSERT_TRUE(runConversion(source, target, {.backup = true}, pieces));
     EXPECT_EQ(readBytes(target), converted);
 
-    const int descriptors = openDescriptors();
+    const auto openDescriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto descriptors = openDescriptors();
     int injected = 0, failedRuns = 0;
     for (const auto& [call, count] : counting.counts)
         for (int occurrence = 1; occurrence <= count; ++occurrence)
@@ -238,8 +234,7 @@ TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
         EXPECT_EQ(readBytes(victim), (Bytes{1, 2, 3})) << "written through a planted link";
         EXPECT_EQ(readBytes(target), converted);
         EXPECT_EQ(folder.names().size(), 4u);  // one, two, victim and the planted link, left alone
-        for (const auto& name : folder.names())
-            if (name.starts_with(".two.state.tavro-")) std::filesystem::remove(folder.file(name));
+        for (const auto& path : temporaryFiles(folder.path())) std::filesystem::remove(path);
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 
 #include "level_render.h"
@@ -29,7 +30,6 @@ struct State {
                 static_cast<std::uint8_t>(((x + y + first) % 16) << 4 | (x + 1 + y * 3 + first) % 16);
     }
     LevelMemory level() const { return LevelMemory::fromSaveState(bytes).value(); }
-    static State random(unsigned seed) { return {tavro::testing::randomBytes(kStateSize, seed)}; }
 };
 
 struct GameLayout {
@@ -103,9 +103,8 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         }
         const auto level = s.level();
         const auto fg = drawPlane(level, g.game, Plane::Foreground);
-        EXPECT_EQ(pixel(fg, 3 * cell + 16, cell + 16 + 1), pixel(fg, 0, 1));
-        EXPECT_EQ(pixel(fg, 3 * cell + 32 + 1, cell + 1), 0);
-        EXPECT_EQ(pixel(fg, cell, 1), 0);
+        EXPECT_EQ((std::array{pixel(fg, 3 * cell + 16, cell + 16 + 1), pixel(fg, 3 * cell + 32 + 1, cell + 1), pixel(fg, cell, 1)}),
+                  (std::array<std::uint8_t, 3>{pixel(fg, 0, 1), 0, 0}));
         EXPECT_EQ(usedCells(level, g.game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
         const auto bg = drawPlane(level, g.game, Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
@@ -153,8 +152,8 @@ RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int 
 }
 
 TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
-    const State random = State::random(11);
-    State bright = State::random(31);  // second-game cells of almost only opaque, near-white pixels
+    const State random = State{tavro::testing::randomBytes(kStateSize, 11)};
+    State bright = State{tavro::testing::randomBytes(kStateSize, 31)};  // second-game cells of almost only opaque, near-white pixels
     for (std::size_t i = 0; i < 0x8000; i += 2) bright.bytes[kMainRamOffset + i] &= 0xFD;  // blocks below 512
     for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.bytes[kVideoRamOffset + i] |= i % 61 == 0 ? 0 : 0x11;
     for (unsigned i = 0; i < 64; ++i) bright.ramWord(0xFB00 + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
@@ -194,7 +193,7 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
         {{-100, 200 - INT_MAX, INT_MAX, INT_MAX}, 0, 0}, {{INT_MAX - 1, 0, INT_MAX, 2}, kAll, 0},
         {{-3, INT_MAX, 5, INT_MAX}, 0, kAll}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
         {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
-    const State s = State::random(1);
+    const State s = State{tavro::testing::randomBytes(kStateSize, 1)};
     for (const auto& g : kGames) {
         for (const auto& [box, columnsCut, rowsCut] : boxes) {
             SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
