@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "conversion.h"
@@ -12,7 +14,6 @@
 namespace tavro {
 namespace {
 
-using testing::Bytes;
 using namespace render;
 
 constexpr std::size_t kStateSize = 180000;
@@ -71,9 +72,14 @@ void expectSamePictures(const Bytes& source, const Bytes& target, const std::vec
     }
 }
 
-TEST(PackedConversion, RandomLevelsNamingChunksUpTo82ArriveWhole) {
-    for (unsigned seed = 1; seed <= 10; ++seed) {
+// Levels naming chunks up to 82 (up to 127 on some fixed-numbering seeds): packed
+// numbering carries every cell, fixed numbering empties the cells naming chunk
+// 64 and above; the summary says which, and the pictures agree.
+TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(seed);
+        const bool fixed = seed % 3 == 0;
+        const auto numbering = fixed ? ChunkNumbering::Fixed : ChunkNumbering::Packed;
         std::mt19937 random(seed);
         const auto roll = [&random](unsigned n) { return static_cast<unsigned>(random() % n); };
         Bytes source = randomLevel(seed);
@@ -84,36 +90,38 @@ TEST(PackedConversion, RandomLevelsNamingChunksUpTo82ArriveWhole) {
                 if (pick == 0) fillQuarter(source, chunk, quarter, 0, 0);
                 if (pick == 1) copyQuarter(source, chunk, quarter, fromChunk, fromQuarter);
             }
+        std::vector<int> emptied;
+        std::set<int> named, lost;
+        int inUse = 0;
         for (std::size_t i = 0; i < 1024; ++i) {
-            const unsigned chunk = roll(83), flag = roll(2) << 7;
+            const unsigned chunk = roll(fixed && seed % 2 == 0 ? 128 : 83), flag = roll(2) << 7;
             if (roll(4)) source[kLayout + i] = static_cast<std::uint8_t>(chunk | flag);
+            if ((source[kLayout + i] & 0x7F) == 0) continue;
+            named.insert(source[kLayout + i] & 0x7F), ++inUse;
+            if (fixed && (source[kLayout + i] & 0x7F) >= 64) emptied.push_back(static_cast<int>(i)), lost.insert(source[kLayout + i] & 0x7F);
         }
         const Bytes target = testing::randomBytes(kStateSize, seed + 1000);
-
-        const Bytes packed = convert(source, target, ChunkNumbering::Packed);
-        EXPECT_EQ(convert(source, target, ChunkNumbering::Packed), packed);
-        const LevelSummary summary = summarizeLevel(readSourceRegions(source), ChunkNumbering::Packed);
-        EXPECT_EQ(summary.cellsLost, 0);
-        EXPECT_TRUE(summary.emptiedCells.empty());
-        EXPECT_GT(summary.chunksUsed, 82);
-        EXPECT_LE(summary.chunksUsed, 255);
-        // The chunks past the ones in use are zero.
-        EXPECT_TRUE(std::all_of(&packed[kTargetChunks + static_cast<std::size_t>(summary.chunksUsed + 1) * 128], &packed[kTargetChunks + 32768],
-                                [](auto b) { return b == 0; }));
-        expectSamePictures(source, packed, {});
+        const Bytes packed = convert(source, target, numbering);
+        EXPECT_EQ(convert(source, target, numbering), packed);
+        const LevelSummary summary = summarizeLevel(readSourceRegions(source), numbering);
+        EXPECT_EQ(summary.emptiedCells, emptied);
+        EXPECT_EQ(summary.lostChunks, std::vector<int>(lost.begin(), lost.end()));
+        EXPECT_EQ(std::tuple(summary.cellsLost, summary.cellsExpanded, summary.chunksNamed),
+                  std::tuple(int(emptied.size()), inUse - int(emptied.size()), int(named.size())));
+        EXPECT_EQ(summary.chunksUsed, fixed ? 4 * int(named.size() - lost.size()) : std::clamp(summary.chunksUsed, 83, 255));
+        // Packed: the chunks past the ones in use are zero.
+        EXPECT_TRUE(fixed || std::all_of(&packed[kTargetChunks + static_cast<std::size_t>(summary.chunksUsed + 1) * 128],
+                                         &packed[kTargetChunks + 32768], [](auto b) { return b == 0; }));
+        expectSamePictures(source, packed, emptied);
     }
 }
 
 TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlanks) {
     Bytes source = randomLevel(7);
-    fillQuarter(source, 5, 0, 0x61, 0x23);  // A
-    fillQuarter(source, 5, 1, 0, 0);
-    fillQuarter(source, 5, 2, 0x61, 0x23);  // A again
-    fillQuarter(source, 5, 3, 0x18, 0x05);  // B
-    fillQuarter(source, 70, 0, 0x18, 0x05);  // B again
-    fillQuarter(source, 70, 1, 0x40, 0x07);  // C
-    fillQuarter(source, 70, 2, 0x80, 0x00);  // converts to all zero
-    fillQuarter(source, 70, 3, 0, 0);
+    // Chunk 5: A, empty, A again, B; chunk 70: B again, C, a quarter that converts to all zero, empty.
+    for (const auto& [chunk, quarter, high, low] : {std::tuple{5, 0, 0x61, 0x23}, {5, 1, 0, 0}, {5, 2, 0x61, 0x23}, {5, 3, 0x18, 0x05},
+                                                    {70, 0, 0x18, 0x05}, {70, 1, 0x40, 0x07}, {70, 2, 0x80, 0}, {70, 3, 0, 0}})
+        fillQuarter(source, unsigned(chunk), unsigned(quarter), std::uint8_t(high), std::uint8_t(low));
     source[kLayout + 2 * 128 + 64 + 3] = 0x85;  // background, row 2, column 3: chunk 5
     source[kLayout + 0] = 70;
     const Bytes packed = convert(source, Bytes(kStateSize, 0xEE), ChunkNumbering::Packed);
@@ -147,32 +155,11 @@ TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRes
         if (names[i] < 8) expectedEmptied.push_back(cell);
     }
     std::sort(expectedEmptied.begin(), expectedEmptied.end());
-    const Bytes target = testing::randomBytes(kStateSize, 77);
-
     const LevelSummary summary = summarizeLevel(readSourceRegions(source), ChunkNumbering::Packed);
-    EXPECT_EQ(summary.chunksUsed, 255);
-    EXPECT_EQ(summary.cellsLost, 7);
-    EXPECT_EQ(summary.cellsExpanded, static_cast<int>(names.size()) - 7);
+    EXPECT_EQ(std::tuple(summary.chunksUsed, summary.cellsLost, summary.cellsExpanded), std::tuple(255, 7, int(names.size()) - 7));
     EXPECT_EQ(summary.lostChunks, (std::vector{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(summary.emptiedCells, expectedEmptied);
-    const Bytes packed = convert(source, target, ChunkNumbering::Packed);
-    expectSamePictures(source, packed, expectedEmptied);
-}
-
-TEST(LevelSummary, FixedNumberingLosesChunks64AndAboveAndSaysWhich) {
-    SourceRegions source = readSourceRegions(Bytes(kStateSize, 0));
-    const std::uint8_t cells[] = {1, 0xBF, 0x80, 64, 0xFF, 0xC0, 5};  // 0x80 names chunk 0: empty, not lost
-    std::copy(std::begin(cells), std::end(cells), source.layoutArea.begin() + 126);
-    const LevelSummary fixed = summarizeLevel(source);
-    EXPECT_EQ(fixed.cellsExpanded, 3);
-    EXPECT_EQ(fixed.cellsLost, 3);
-    EXPECT_EQ(fixed.chunksNamed, 5);
-    EXPECT_EQ(fixed.lostChunks, (std::vector{64, 127}));
-    EXPECT_EQ(fixed.emptiedCells, (std::vector{129, 130, 131}));
-    const LevelSummary packed = summarizeLevel(source, ChunkNumbering::Packed);
-    EXPECT_EQ(packed.cellsLost, 0);
-    EXPECT_EQ(packed.cellsExpanded, 6);
-    EXPECT_EQ(packed.chunksUsed, 0);  // every chunk is empty
+    expectSamePictures(source, convert(source, testing::randomBytes(kStateSize, 77), ChunkNumbering::Packed), expectedEmptied);
 }
 
 }  // namespace
