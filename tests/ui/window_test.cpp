@@ -1,33 +1,187 @@
 // The window: the form's layout, its own file dialog answered as a user
 // answers it (select the file name field, type a path, press Return or
 // Escape), and, with the dialog stood in for by a script, choosing files,
-// converting, failing, dropping, undoing, and Portuguese.
+// converting, failing, dropping, undoing and Portuguese; then the level
+// picture beneath the form and its larger view, compared with what the
+// engine draws, pixel for pixel.
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <tuple>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
+#include <QByteArray>
 #include <QCompleter>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWheelEvent>
+#include <QWindow>
 
+#include "cell_marks.h"
+#include "conversion.h"
+#include "elided_label.h"
+#include "file_chooser.h"
 #include "level_picture.h"
+#include "level_render.h"
+#include "level_view.h"
+#include "main_window.h"
+#include "png_image.h"
+#include "region_map.h"
 #include "translations.h"
-#include "ui_test_support.h"
+#include "window_texts.h"
+#include "zoom_area.h"
 
+using namespace tavro;
 using namespace tavro::ui;
-using namespace tavro::ui::test;
+namespace render = tavro::render;
+using Side = LevelPicture::Side;
 
 namespace {
+
+// The sample pair the build generates.
+const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
+const QString kSampleTarget = QStringLiteral(TAVRO_SAMPLE_TARGET);
+const QString kSampleBig = QStringLiteral(TAVRO_SAMPLE_BIG);  // names chunks 1 to 82
+
+// Answers each dialog with the next scripted path; nothing scripted, or an
+// empty optional, means the user cancelled.
+class ScriptedChooser final : public FileChooser {
+public:
+    std::deque<std::optional<QString>> answers;
+    int shown = 0;
+
+    std::optional<QString> showOpen() override { return next(); }
+    std::optional<QString> showSave() override { return next(); }
+    QString fileName() const override { return fileName_; }
+    void setFileName(const QString& path) override { fileName_ = path; }
+
+private:
+    std::optional<QString> next() {
+        ++shown;
+        const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        fileName_ = answer.value_or(fileName_);
+        return answer;
+    }
+    QString fileName_;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The target's bytes after a conversion, as the engine makes it in memory.
+QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target,
+                                    ChunkNumbering numbering = ChunkNumbering::Fixed) {
+    const auto bytes = [](const QByteArray& data) {
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(data.constData());
+        return Bytes(begin, begin + data.size());
+    };
+    const Bytes patched = patchTarget(bytes(target), convertRegions(readSourceRegions(bytes(source)), numbering));
+    return QByteArray(reinterpret_cast<const char*>(patched.data()), static_cast<qsizetype>(patched.size()));
+}
+
+// A window with a scripted file dialog, and a private folder for its files.
+struct Fixture {
+    QTemporaryDir dir;  // outlives the window
+    std::unique_ptr<ScriptedChooser> script = std::make_unique<ScriptedChooser>();
+    ScriptedChooser* chooser = script.get();
+    std::unique_ptr<Form1> window = std::make_unique<Form1>(std::move(script));
+
+    template <class Control = QWidget>
+    Control* find(const char* name) const {
+        return window->findChild<Control*>(QLatin1String(name));
+    }
+    void click(const char* name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    // A copy of `sample` in the folder, under `name`.
+    QString copyOf(const QString& sample, const QString& name) const {
+        return QFile::copy(sample, path(name)) ? path(name) : QString();
+    }
+    bool showActive() const {
+        window->show();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+};
+
+// Answers the next modal window once it is shown and active. Call expect()
+// before the action that opens the window (which blocks until it closes).
+// Unless stop() or expect() comes first, a watchdog closes every modal window
+// still open after `timeoutMs` and marks the wait timed out, so a test whose
+// window never comes, or that opens one more than it answers, fails instead
+// of hanging.
+class ModalAnswerer : public QObject {
+public:
+    using Answer = std::function<void(QWidget* modal)>;
+
+    void expect(Answer answer, int timeoutMs = 10000) {
+        answer_ = std::move(answer);
+        answered_ = timedOut_ = false;
+        ++generation_;
+        poll();
+        QTimer::singleShot(timeoutMs, this, [this, generation = generation_] {
+            if (generation != generation_) return;
+            timedOut_ = timedOut_ || !answered_;
+            for (int left = 10; left > 0 && QApplication::activeModalWidget(); --left) {
+                timedOut_ = true;
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+                else modal->close();
+            }
+        });
+    }
+    // Stops waiting: nothing more will be answered or closed.
+    void stop() { ++generation_; }
+    // Answered in time, by this answerer rather than the watchdog.
+    bool answered() const { return answered_ && !timedOut_; }
+
+private:
+    void poll() {
+        QTimer::singleShot(20, this, [this, generation = generation_] {
+            if (generation != generation_ || answered_ || timedOut_) return;
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed())
+                return poll();
+            // Nothing else activates a dialog here: there is no window manager.
+            if (!modal->isActiveWindow()) return modal->activateWindow(), poll();
+            answered_ = true;
+            answer_(modal);
+        });
+    }
+
+    Answer answer_;
+    bool answered_ = false;
+    bool timedOut_ = false;
+    int generation_ = 0;
+};
+
 
 // Sends a drag of `urls` over `widget` and drops it there when the drag is
 // accepted. Returns whether it was.
@@ -87,6 +241,32 @@ void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer
             completer->popup()->hide();
         QTest::keyClick(window, Qt::Key_Return);
     });
+}
+
+
+constexpr auto kFirst = render::Game::First;
+constexpr auto kForeground = render::Plane::Foreground;
+
+struct PictureFixture : Fixture {
+    LevelPicture* picture = window->findChild<LevelPicture*>();
+
+    QAbstractButton* button(const char* name) const { return find<QAbstractButton>(name); }
+    bool drawn(Side side) const {
+        return QTest::qWaitFor([&] { return !picture->isDrawing(side); }, 20000);
+    }
+    // Chooses the sample source (and a copy of the sample target) and converts.
+    bool convertSamples() {
+        window->chooseSource(kSampleSource);
+        window->chooseTarget(copyOf(kSampleTarget, QStringLiteral("target.state")));
+        click("Command3");  // perhaps before the source's picture came back
+        return picture->hasAfter() && drawn(Side::After);
+    }
+};
+
+render::LevelMemory levelOf(const QString& path) { return render::LevelMemory::load(toEnginePath(path)).value(); }
+
+QImage fromRgba(const render::RgbaImage& image) {
+    return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy();
 }
 
 }  // namespace
@@ -331,6 +511,219 @@ private slots:
 
         QVERIFY2(hint.startsWith(QLatin1String("Escolha")), qPrintable(hint));
         QCOMPARE(form.find<QPushButton>("Command3")->text(), QStringLiteral("Converter"));
+    }
+
+    void pictureShowsTheSourceThenTheTargetAndTheKeyboardReachesIt() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        QVERIFY(!form.picture->message().isEmpty());  // the hint to choose a source
+        QVERIFY(form.picture->picture().isNull());
+        QVERIFY(!form.button("beforeButton")->isVisible() && !form.button("afterButton")->isVisible());
+
+        // Converting at once, before the source's picture came back: the
+        // target's level, read as the second game, framed as the source's and
+        // at the same scale; Before shows the source's, fitted to the width.
+        QVERIFY(form.convertSamples());
+        QCOMPARE(form.picture->side(), Side::After);
+        const QImage after = form.picture->picture();
+        QTest::mouseClick(form.button("beforeButton"), Qt::LeftButton);
+        const QImage before = form.picture->picture();
+        const QSize room = form.picture->room();
+        QVERIFY(before.width() <= room.width() && before.height() <= room.height());
+        QVERIFY2(before.width() > room.width() * 9 / 10, "the wide sample level fills the width");
+        const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, before.width());
+        QVERIFY(preview.has_value());
+        QCOMPARE(before, fromRgba(*preview));
+        const auto frame = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
+        const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
+        const int factor = render::fitFactor(doubled.columns * 128, after.width());
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second,
+                                                    kForeground, doubled, factor)));
+        QTest::mouseClick(form.button("afterButton"), Qt::LeftButton);
+        QCOMPARE(form.picture->picture(), after);
+
+        // From Converter: the packing choice, its offer (the sample loses cells),
+        // Undo, the picture, the switch (one stop for both, as for any
+        // exclusive group), and round to the first button; Return on the
+        // picture opens the larger view.
+        QStringList order;
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order.mid(0, 4), QStringList({QStringLiteral("packCheck"), QStringLiteral("packButton"),
+                                               QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
+        QVERIFY2(order[4].endsWith(QLatin1String("Button")) && order[4] != QLatin1String("undoButton"),
+                 qPrintable(order[4]));
+        QCOMPARE(order[5], QStringLiteral("Command1"));
+        form.find("pictureSurface")->setFocus();
+        QTest::keyClick(form.window->windowHandle(), Qt::Key_Return);
+        auto* view = form.window->findChild<LevelView*>();
+        QVERIFY(view && view->windowTitle().contains(QLatin1String("after the conversion")));
+
+        // Undoing, or choosing another target, takes the After picture away.
+        form.window->undoLastConversion();
+        QVERIFY(!form.picture->hasAfter());
+        QCOMPARE(form.picture->picture(), before);
+        form.click("Command3");
+        QVERIFY(form.picture->hasAfter());
+        form.window->chooseTarget(form.path(QStringLiteral("other.state")));
+        QVERIFY(!form.picture->hasAfter());
+        QCOMPARE(form.picture->side(), Side::Before);
+    }
+
+    void lostCellsAreMarkedAndThePackedConversionOfferedCarriesThem() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray original = readAll(target), source = readAll(kSampleBig);
+        std::vector<render::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
+        for (int cell = 0; cell < 1024; ++cell)
+            if (cell % 128 < 64 && (source[static_cast<qsizetype>(tavro::kMainRamOffset) + 0xA400 + cell] & 0x7F) >= 64)
+                lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
+        const auto markPixels = [&form] {
+            const QImage shot = form.find("pictureSurface")->grab().toImage();
+            int count = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) count += shot.pixelColor(x, y) == emptyCellMarkColour();
+            return count;
+        };
+        form.window->chooseSource(kSampleBig);
+        form.window->chooseTarget(target);
+        QVERIFY(!form.window->packs() && form.drawn(Side::Before));
+        form.click("Command3");
+        QVERIFY(form.drawn(Side::After));
+        QCOMPARE(form.picture->marks(), lost);
+        QVERIFY2(markPixels() > 20 * static_cast<int>(lost.size()), "every mark shows");
+        const QString caption = form.find<ElidedLabel>("pictureCaption")->fullText();
+        QVERIFY2(caption.contains(QStringLiteral("%1 cells arrived empty").arg(lost.size())), qPrintable(caption));
+        QCOMPARE(form.picture->openView()->area()->marks().size(), static_cast<qsizetype>(lost.size()));
+
+        auto* offer = form.find<QToolButton>("packButton");
+        QVERIFY(offer->isVisible());
+        QTest::mouseClick(offer, Qt::LeftButton);
+        QVERIFY(form.window->packs() && !offer->isVisible());
+        QCOMPARE(readAll(target), convertedInMemory(source, original, ChunkNumbering::Packed));
+        QVERIFY2(form.window->statusText().contains(QLatin1String("Packed:")), qPrintable(form.window->statusText()));
+        QVERIFY(form.drawn(Side::After));
+        QVERIFY(form.picture->marks().empty());
+        QCOMPARE(markPixels(), 0);
+        QVERIFY(!form.find<ElidedLabel>("pictureCaption")->fullText().contains(QLatin1String("empty")));
+        form.window->undoLastConversion();
+        QCOMPARE(readAll(target), original);  // as before both conversions
+    }
+
+    void aFileThatCannotBeDrawnShowsWhy() {
+        QByteArray empty = readAll(kSampleSource);
+        empty.replace(static_cast<qsizetype>(tavro::kMainRamOffset + 0xA400), 1024, QByteArray(1024, '\0'));
+        for (const auto& [name, bytes, reason] :
+             {std::tuple{"missing.state", QByteArray(), QStringLiteral("cannot open missing.state")},
+              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state is too short")},
+              std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
+            PictureFixture form;
+            if (!bytes.isEmpty()) QVERIFY(writeAll(form.path(QLatin1String(name)), bytes));
+            form.window->chooseSource(form.path(QLatin1String(name)));
+            QVERIFY(form.drawn(Side::Before));
+            QVERIFY(form.picture->picture().isNull());
+            QVERIFY2(form.picture->message().contains(reason), qPrintable(form.picture->message()));
+            QVERIFY2(!form.picture->message().contains(form.dir.path()), "the picture names the file, not its folder");
+            QVERIFY(!form.picture->openView());
+        }
+    }
+
+    void viewShowsTheWholeLevelUnscaledZoomsPansAndSaves() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        form.window->chooseSource(kSampleSource);
+        QVERIFY(form.drawn(Side::Before));
+        QTest::mouseClick(form.find("pictureSurface"), Qt::LeftButton);
+        auto* view = form.window->findChild<LevelView*>();
+        QVERIFY(view && view->isWindow());
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QVERIFY(view->windowTitle().contains(QFileInfo(kSampleSource).fileName()));
+
+        const render::LevelMemory level = levelOf(kSampleSource);
+        const render::IndexedImage drawn =
+            render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
+        const QImage& shown = view->picture();
+        QCOMPARE(shown.format(), QImage::Format_Indexed8);
+        QCOMPARE(shown.size(), QSize(drawn.width, drawn.height));
+        for (int row = 0; row < drawn.height; ++row)
+            QVERIFY(std::memcmp(shown.constScanLine(row), &drawn.pixels[static_cast<std::size_t>(row * drawn.width)],
+                                static_cast<std::size_t>(drawn.width)) == 0);
+        const render::Palette palette = render::readPalette(level);
+        QCOMPARE(shown.colorCount(), 64);
+        QCOMPARE(shown.color(17), qRgba(palette[17].r, palette[17].g, palette[17].b, palette[17].a));
+        QCOMPARE(qAlpha(shown.color(16)), 0);
+        QTest::mouseClick(form.find("pictureSurface"), Qt::LeftButton);
+        QCOMPARE(form.window->findChildren<LevelView*>().size(), 1);
+
+        ZoomArea* area = view->area();
+        const int start = area->zoomStep();
+        QVERIFY2(start < 0, "the wide sample level starts shrunk to fit");
+        const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Plus, start + 1}, {Qt::Key_Equal, start + 2},
+                                                {Qt::Key_Minus, start + 1}, {Qt::Key_0, 0}};
+        for (const auto& [key, step] : keys) {
+            QTest::keyClick(view->windowHandle(), key, Qt::ControlModifier);
+            QCOMPARE(area->zoomStep(), step);
+        }
+        for (int i = 0; i < 10; ++i) QTest::keyClick(view->windowHandle(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(area->zoomStep(), ZoomArea::kMaxZoomStep);
+
+        // The wheel zooms about the pointer: the picture's point under it stays there.
+        area->setZoomStep(0);
+        QWidget* viewport = area->viewport();
+        const QPointF pointer(viewport->width() / 3.0, viewport->height() / 3.0);
+        const auto underPointer = [&] {
+            return area->centre() + (pointer - QRectF(viewport->rect()).center()) / area->zoom();
+        };
+        const QPointF before = underPointer();
+        QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        QCOMPARE(area->zoomStep(), 1);
+        QVERIFY2((underPointer() - before).manhattanLength() <= 1.0, "the point under the pointer stays put");
+
+        // Dragging left and up moves the picture with the pointer.
+        const QPointF centre = area->centre();
+        const QPoint from = viewport->rect().center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from - QPoint(40, 20));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from - QPoint(40, 20));
+        QCOMPARE(area->centre(), centre + QPointF(40, 20) / area->zoom());
+
+        // Save as PNG writes what the view shows; a folder that does not exist
+        // is named in a message and no file appears.
+        QString offered;
+        QString answer = form.path(QStringLiteral("level.png"));
+        view->setSavePathAsker([&](QWidget*, const QString& suggested) -> std::optional<QString> {
+            offered = suggested;
+            return answer;
+        });
+        QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
+        QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
+        const QByteArray saved = readAll(answer);
+        const auto decoded = render::decodePng(
+            std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
+        QVERIFY(decoded.has_value());
+        const render::RgbaImage expected = render::toRgba(drawn, palette);
+        QCOMPARE(decoded->width, expected.width);
+        QVERIFY(decoded->pixels == expected.pixels);
+        QVERIFY2(view->note().contains(QStringLiteral("level.png")), qPrintable(view->note()));
+        QVERIFY(QFile::remove(answer));
+
+        answer = form.path(QStringLiteral("no-folder/level.png"));
+        ModalAnswerer answerer;
+        QString text;
+        answerer.expect([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
+            modal->close();
+        });
+        view->savePicture();
+        QVERIFY(answerer.answered());
+        QVERIFY2(text.contains(QStringLiteral("no-folder")), qPrintable(text));
+        QVERIFY(QDir(form.dir.path()).isEmpty());
     }
 };
 
