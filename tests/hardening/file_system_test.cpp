@@ -2,14 +2,12 @@
 // exit status 1 and one line on standard error naming the file (nothing on
 // standard output); the target keeps its old bytes, nothing is left.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -142,21 +140,6 @@ TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
         file.seekg(static_cast<std::streamoff>(offset)).read(found.data(), static_cast<std::streamsize>(found.size()));
         EXPECT_EQ(found, text) << "at " << offset;
     }
-}
-
-TEST_F(FileSystemFaults, FullDisk) {
-    const std::string small = folder.file("small");
-    fs::create_directory(small);
-    if (::mount("tavro-test", small.c_str(), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    const std::string smallTarget = small + "/two.state";
-    writeBytes(smallTarget, targetBytes);  // the copy beside it cannot fit
-    const auto result = runCli(folder, {"convert", source, smallTarget});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(contains(result.err, "No space left on device")) << result.err;
-    EXPECT_EQ(readBytes(smallTarget), targetBytes);
-    EXPECT_TRUE(temporaryFiles(small).empty());
-    ::umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -74,23 +74,5 @@ TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
                 old, kRuns - old, leftovers);
 }
 
-TEST_F(KilledRuns, RacingRunsLeaveOneCompleteResult) {
-    Bytes otherSource = sourceBytes;  // whose result differs from the first one's
-    for (std::size_t i = 0x12478; i < 0x12478 + 32768; ++i) otherSource[i] = static_cast<std::uint8_t>(~otherSource[i]);
-    const std::string other = folder.file("other.state");
-    writeBytes(other, otherSource);
-    const Bytes otherConverted = patchTarget(targetBytes, convertRegions(readSourceRegions(otherSource)));
-    for (int round = 0; round < 40; ++round) {
-        restoreTarget();
-        const pid_t first = startConvert(source, target), second = startConvert(other, target);
-        ASSERT_TRUE(first > 0 && second > 0);
-        waitFor(first);
-        waitFor(second);
-        const Bytes after = readBytes(target);
-        ASSERT_TRUE(after == converted || after == otherConverted) << "round " << round << " tore the target";
-        ASSERT_TRUE(temporaryFiles(folder.path()).empty()) << "round " << round;
-    }
-}
-
 }  // namespace
 }  // namespace tavro::testing

@@ -490,17 +490,15 @@ private slots:
         QCOMPARE(form.chooser->fileName(), target.toLocalFile());
         QCOMPARE(form.chooser->shown, 0);
 
-        // Two files, a remote one, a move, or a drop on Converter choose nothing.
+        // Two files, a remote one, or a drop on Converter choose nothing.
         QVERIFY(!dragAndDrop(form.find("Command1"), {target, source}));
         QVERIFY(!dragAndDrop(form.find("Label1"), {QUrl(QStringLiteral("https://example.org/a.state"))}));
-        QVERIFY(!dragAndDrop(form.find("Label1"), {target}, Qt::MoveAction));
         QVERIFY(!dragAndDrop(form.find("Command3"), {target}));
         QCOMPARE(form.window->chosenSource(), source.toLocalFile());
     }
 
     void portugueseSystemsGetPortugueseTexts() {
         QVERIFY(!windowTranslator(QLocale(QLocale::English, QLocale::UnitedStates)));
-        QVERIFY(windowTranslator(QLocale(QLocale::Portuguese, QLocale::Portugal)));
         const std::unique_ptr<QTranslator> portuguese = windowTranslator(QLocale(QLocale::Portuguese, QLocale::Brazil));
         QVERIFY(portuguese);
         QCoreApplication::installTranslator(portuguese.get());
@@ -632,7 +630,7 @@ private slots:
         }
     }
 
-    void viewShowsTheWholeLevelUnscaledZoomsPansAndSaves() {
+    void viewShowsTheWholeLevelUnscaledZoomsAndSaves() {
         PictureFixture form;
         QVERIFY(form.showActive());
         form.window->chooseSource(kSampleSource);
@@ -684,14 +682,6 @@ private slots:
         QApplication::sendEvent(viewport, &wheel);
         QCOMPARE(area->zoomStep(), 1);
         QVERIFY2((underPointer() - before).manhattanLength() <= 1.0, "the point under the pointer stays put");
-
-        // Dragging left and up moves the picture with the pointer.
-        const QPointF centre = area->centre();
-        const QPoint from = viewport->rect().center();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-        QTest::mouseMove(viewport, from - QPoint(40, 20));
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from - QPoint(40, 20));
-        QCOMPARE(area->centre(), centre + QPointF(40, 20) / area->zoom());
 
         // Save as PNG writes what the view shows; a folder that does not exist
         // is named in a message and no file appears.
