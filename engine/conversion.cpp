@@ -26,63 +26,44 @@ void writeRegion(Bytes& state, const SaveStateRegion& region, const Bytes& buffe
                 state.begin() + static_cast<std::ptrdiff_t>(region.offset()));
 }
 
-}  // namespace
+// The target regions, and which source chunks arrive whole.
+struct Conversion {
+    ChunkNumbering numbering;
+    TargetRegions regions;
+    std::array<bool, kChunkNumbers> carried{};  // by chunk number: whether cells naming it arrive whole
+    int packedChunksUsed = 0;
+};
 
-SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState) {
-    const auto& map = kSourceRegions;
-    SourceRegions source;
-    source.patternArea = readRegion(sourceState, map[RegionName::PatternArea]);
-    source.paletteArea = readRegion(sourceState, map[RegionName::PaletteArea]);
-    source.blockTable = readRegion(sourceState, map[RegionName::BlockTable]);
-    source.chunkArea = readRegion(sourceState, map[RegionName::ChunkArea]);
-    source.layoutArea = readRegion(sourceState, map[RegionName::LayoutArea]);
-    return source;
-}
-
-TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numbering) {
+Conversion convert(const SourceRegions& source, ChunkNumbering numbering) {
     // The converted regions first, the copies after: the scratch images the
     // conversion frees then sit below the copies in the heap, instead of on
     // top of it, where freeing them would hand pages back on every run.
-    TargetRegions target;
+    Conversion conversion{.numbering = numbering, .regions = {}};
+    TargetRegions& target = conversion.regions;
     if (numbering == ChunkNumbering::Packed) {
         PackedLevel packed = packLevel(source.chunkArea, source.layoutArea);
         target.chunkArea = std::move(packed.chunkArea);
         target.layoutArea = std::move(packed.layoutArea);
+        conversion.carried = packed.carried;
+        conversion.packedChunksUsed = packed.chunksUsed;
     } else {
         target.chunkArea = convertChunks(source.chunkArea);
         target.layoutArea = expandLayout(source.layoutArea);
+        for (int chunk = 0; chunk <= kLastConvertedChunk; ++chunk)
+            conversion.carried[static_cast<std::size_t>(chunk)] = true;
     }
     target.blockTable = source.blockTable;
     target.paletteArea = source.paletteArea;
     target.patternArea = source.patternArea;
-    return target;
+    return conversion;
 }
 
-Bytes patchTarget(Bytes target, const TargetRegions& regions) {
-    if (target.size() < kMinSaveStateSize) target.resize(kMinSaveStateSize, 0);
-    const auto& map = kTargetRegions;
-    writeRegion(target, map[RegionName::ChunkArea], regions.chunkArea);
-    writeRegion(target, map[RegionName::LayoutArea], regions.layoutArea);
-    writeRegion(target, map[RegionName::BlockTable], regions.blockTable);
-    writeRegion(target, map[RegionName::PaletteArea], regions.paletteArea);
-    writeRegion(target, map[RegionName::PatternArea], regions.patternArea);
-    return target;
-}
-
-LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering) {
+LevelSummary summarize(const SourceRegions& source, const Conversion& conversion) {
+    const auto& carried = conversion.carried;
     LevelSummary summary;
-    summary.numbering = numbering;
+    summary.numbering = conversion.numbering;
     summary.chunksWithData = countChunksWithData(source.chunkArea);
-
-    std::array<bool, kChunkNumbers> carried{};
-    if (numbering == ChunkNumbering::Packed) {
-        const PackedLevel packed = packLevel(source.chunkArea, source.layoutArea);
-        carried = packed.carried;
-        summary.chunksUsed = packed.chunksUsed;
-    } else {
-        for (int chunk = 0; chunk <= kLastConvertedChunk; ++chunk) carried[static_cast<std::size_t>(chunk)] = true;
-    }
-
+    summary.chunksUsed = conversion.packedChunksUsed;
     std::array<bool, kChunkNumbers> named{};
     for (std::size_t index = 0; index < source.layoutArea.size(); ++index) {
         const unsigned chunk = cellChunk(source.layoutArea[index]);
@@ -99,9 +80,47 @@ LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numberin
         if (!named[chunk]) continue;
         ++summary.chunksNamed;
         if (!carried[chunk]) summary.lostChunks.push_back(static_cast<int>(chunk));
-        if (numbering == ChunkNumbering::Fixed && carried[chunk]) summary.chunksUsed += 4;
+        if (conversion.numbering == ChunkNumbering::Fixed && carried[chunk]) summary.chunksUsed += 4;
     }
     return summary;
+}
+
+}  // namespace
+
+SourceRegions readSourceRegions(std::span<const std::uint8_t> sourceState) {
+    const auto& map = kSourceRegions;
+    SourceRegions source;
+    source.patternArea = readRegion(sourceState, map[RegionName::PatternArea]);
+    source.paletteArea = readRegion(sourceState, map[RegionName::PaletteArea]);
+    source.blockTable = readRegion(sourceState, map[RegionName::BlockTable]);
+    source.chunkArea = readRegion(sourceState, map[RegionName::ChunkArea]);
+    source.layoutArea = readRegion(sourceState, map[RegionName::LayoutArea]);
+    return source;
+}
+
+TargetRegions convertRegions(const SourceRegions& source, ChunkNumbering numbering) {
+    return convert(source, numbering).regions;
+}
+
+Bytes patchTarget(Bytes target, const TargetRegions& regions) {
+    if (target.size() < kMinSaveStateSize) target.resize(kMinSaveStateSize, 0);
+    const auto& map = kTargetRegions;
+    writeRegion(target, map[RegionName::ChunkArea], regions.chunkArea);
+    writeRegion(target, map[RegionName::LayoutArea], regions.layoutArea);
+    writeRegion(target, map[RegionName::BlockTable], regions.blockTable);
+    writeRegion(target, map[RegionName::PaletteArea], regions.paletteArea);
+    writeRegion(target, map[RegionName::PatternArea], regions.patternArea);
+    return target;
+}
+
+LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering) {
+    return summarize(source, convert(source, numbering));
+}
+
+ConvertedLevel convertLevel(const SourceRegions& source, ChunkNumbering numbering) {
+    Conversion conversion = convert(source, numbering);
+    LevelSummary summary = summarize(source, conversion);
+    return {std::move(conversion.regions), std::move(summary)};
 }
 
 }  // namespace tavro

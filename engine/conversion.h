@@ -67,4 +67,12 @@ struct LevelSummary {
 
 LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 
+// Both at once: the target regions and what the user should know of them,
+// packing (the costly part of a packed conversion) only once.
+struct ConvertedLevel {
+    TargetRegions regions;
+    LevelSummary summary;
+};
+ConvertedLevel convertLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
+
 }  // namespace tavro

@@ -103,7 +103,7 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     const SourceRegions source = readSourceRegions(prefix->bytes);
     prefix->bytes = {};
     const ChunkNumbering numbering = options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed;
-    const TargetRegions converted = convertRegions(source, numbering);
+    ConvertedLevel converted = convertLevel(source, numbering);
 
     // Only the target's first bytes are held; the rest is copied from the
     // same open file, so a source that is also the target was read already.
@@ -117,12 +117,12 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
         previous = std::move(*head);
     }
     const std::uintmax_t previousSize = before ? before->identity().size : 0;
-    Bytes output = patchTarget(previous, converted);
+    Bytes output = patchTarget(previous, converted.regions);
     const std::uintmax_t outputSize = std::max<std::uintmax_t>(previousSize, output.size());
 
     ConversionReport report;
     report.dryRun = options.dryRun;
-    report.level = summarizeLevel(source, numbering);
+    report.level = std::move(converted.summary);
     report.targetSize = outputSize;
 
     if (before && previous == output) {

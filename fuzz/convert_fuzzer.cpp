@@ -106,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < target.size(); i += 509) target[i] = static_cast<std::uint8_t>(fill + 1 + i / 509);
 
     const tavro::SourceRegions regions = tavro::readSourceRegions(source);
-    const tavro::TargetRegions converted = tavro::convertRegions(regions, numbering);
+    const tavro::ConvertedLevel level = tavro::convertLevel(regions, numbering);
+    const tavro::TargetRegions& converted = level.regions;
     const Bytes patched = tavro::patchTarget(target, converted);
 
     // The length, and every byte outside the regions (sorted by offset).
@@ -141,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The summary, counted from the layout and chunk bytes.
     // Packed, the cells left empty are those the summary lists (none while
     // the level's quarters fit); fixed, those naming chunks 64 and above.
-    const tavro::LevelSummary summary = tavro::summarizeLevel(regions, numbering);
+    const tavro::LevelSummary& summary = level.summary;
     const auto chunkOf = [&](std::size_t cell) { return padded[tavro::kMainRamOffset + 0xA400 + cell] & 0x7Fu; };
     const auto listedEmpty = [&](std::size_t cell) {
         return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
