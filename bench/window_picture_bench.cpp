@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "engine_adapters.h"
 #include "level_picture.h"
 #include "level_view.h"
 #include "main_window.h"

@@ -21,6 +21,7 @@
 #include "cell_marks.h"
 #include "checkerboard.h"
 #include "elided_label.h"
+#include "engine_adapters.h"
 #include "level_view.h"
 #include "window_texts.h"
 

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "engine_adapters.h"
 #include "png_image.h"
 #include "window_texts.h"
 #include "zoom_area.h"
@@ -44,15 +45,6 @@ QList<QRgb> colourTable(const render::Palette& palette) {
 }
 
 }  // namespace
-
-QImage rgbaPicture(const render::RgbaImage& image) {
-    QImage copy(image.width, image.height, QImage::Format_RGBA8888);
-    if (copy.isNull()) return copy;
-    const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
-    for (int row = 0; row < image.height; ++row)
-        std::memcpy(copy.scanLine(row), image.pixels.data() + static_cast<std::size_t>(row) * rowBytes, rowBytes);
-    return copy;
-}
 
 LevelView::LevelView(Source source, QWidget* parent)
     : QDialog(parent), source_(std::move(source)), askSavePath_(askWithFileDialog) {

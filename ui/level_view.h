@@ -23,8 +23,6 @@ namespace tavro::ui {
 
 class ZoomArea;
 
-// A copy of an engine picture (straight alpha) as Format_RGBA8888.
-QImage rgbaPicture(const render::RgbaImage& image);
 
 class LevelView : public QDialog {
     Q_OBJECT

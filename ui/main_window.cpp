@@ -29,6 +29,7 @@
 #include <QUrl>
 
 #include "elided_label.h"
+#include "engine_adapters.h"
 #include "file_chooser.h"
 #include "icon_pixels.h"
 #include "level_picture.h"

@@ -8,12 +8,6 @@
 
 namespace tavro::ui {
 
-std::string toEnginePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-QString fromEnginePath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 namespace {
 
 QString reasonOf(const ConversionError& error) { return QString::fromLocal8Bit(error.reason); }

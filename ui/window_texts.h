@@ -9,12 +9,9 @@
 #include <QString>
 
 #include "conversion_run.h"
+#include "engine_adapters.h"
 
 namespace tavro::ui {
-
-// Paths cross into the engine in the file system's encoding and come back the same way.
-std::string toEnginePath(const QString& path);
-QString fromEnginePath(const std::string& path);
 
 class WindowTexts {
     Q_DECLARE_TR_FUNCTIONS(WindowTexts)
