@@ -13,6 +13,10 @@ namespace {
 
 constexpr std::size_t kRamBytes = 65536;
 constexpr std::size_t kConvertedBytes = 32768;
+constexpr std::size_t kSourceRowBytes = 32;                         // 16 entries
+constexpr std::size_t kSourceHalfChunkBytes = kSourceChunkBytes / 2;  // rows 0-7 or 8-15
+constexpr std::size_t kTargetRowBytes = 16;                         // 8 entries: half a source row
+static_assert(kTargetRowBytes * 2 == kSourceRowBytes && kTargetRowBytes * 8 == kTargetChunkBytes);
 
 }  // namespace
 
@@ -20,26 +24,24 @@ std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam)
     assert(sourceRam.size() == kRamBytes);
 
     // Working image: an empty chunk 0, then the source chunks from chunk 1 on,
-    // chunk k at k * 512.
+    // chunk k at k * 512. Only chunks 0 to 63 fit the target, so the image
+    // ends there.
     std::vector<std::uint8_t> work;
-    work.reserve(kRamBytes);
+    work.reserve(kConvertedBytes);
     work.assign(kSourceChunkBytes, 0);
-    work.insert(work.end(), sourceRam.begin(), sourceRam.end() - kSourceChunkBytes);
+    work.insert(work.end(), sourceRam.begin(), sourceRam.begin() + (kConvertedBytes - kSourceChunkBytes));
 
     // Split: each half of a source chunk (rows 0-7, then rows 8-15) gives a
-    // left and a right target chunk, 16 bytes a row. Only source chunks 0 to
-    // 63 fit.
-    // The split image is as large as the working image, but only its first
-    // 32,768 bytes are ever written or read; the rest is left untouched.
-    const auto split = std::make_unique_for_overwrite<std::uint8_t[]>(kRamBytes);
+    // left and a right target chunk, one target row of each per source row.
+    const auto split = std::make_unique_for_overwrite<std::uint8_t[]>(kConvertedBytes);
     std::size_t n = 0;
-    for (std::size_t p = 0; p < kConvertedBytes; p += 256) {
-        for (std::size_t r = 0; r < 256; r += 32) {
-            std::copy_n(&work[p + r], 16, &split[n]);
-            std::copy_n(&work[p + r + 16], 16, &split[n + kTargetChunkBytes]);
-            n += 16;
+    for (std::size_t half = 0; half < kConvertedBytes; half += kSourceHalfChunkBytes) {
+        for (std::size_t row = 0; row < kSourceHalfChunkBytes; row += kSourceRowBytes) {
+            std::copy_n(&work[half + row], kTargetRowBytes, &split[n]);
+            std::copy_n(&work[half + row + kTargetRowBytes], kTargetRowBytes, &split[n + kTargetChunkBytes]);
+            n += kTargetRowBytes;
         }
-        n += kTargetChunkBytes;
+        n += kTargetChunkBytes;  // past the right-hand chunk just filled
     }
 
     std::vector<std::uint8_t> converted(kConvertedBytes);
