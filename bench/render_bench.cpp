@@ -93,8 +93,8 @@ BENCHMARK(BM_DrawPlane)->Unit(benchmark::kMillisecond);
 void BM_DrawPreview(benchmark::State& state) {
     const LevelMemory level = busyLevel();
     for (auto _ : state) {
-        const auto picture = tavro::render::drawPreview(level, Game::First, Plane::Foreground, 1000);
-        benchmark::DoNotOptimize(picture->pixels.data());
+        const auto preview = tavro::render::drawPreview(level, Game::First, Plane::Foreground, 1000, 1000);
+        benchmark::DoNotOptimize(preview->picture.pixels.data());
     }
 }
 BENCHMARK(BM_DrawPreview)->Unit(benchmark::kMillisecond);

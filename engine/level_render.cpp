@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -401,11 +403,34 @@ int fitFactor(int width, int maxWidth) {
     return (width - 1) / std::max(maxWidth, 1) + 1;  // rounds up without passing INT_MAX
 }
 
-std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,
-                                                  int maxWidth) {
-    const auto box = usedCells(level, game, plane);
-    if (!box) return std::unexpected("the " + planeName(plane) + " layout is empty");
-    return drawScaled(level, game, plane, *box, fitFactor(box->columns * cellPixels(game), maxWidth));
+CellBox inSecondGameCells(CellBox box) {
+    return {box.column * kCellRatio, box.row * kCellRatio, box.columns * kCellRatio, box.rows * kCellRatio};
+}
+
+CellBox enclosing(CellBox first, CellBox second, CellBox within) {
+    // In 64 bits: a box's far edge may lie past INT_MAX.
+    const auto end = [](int start, int length) { return std::int64_t{start} + length; };
+    const int left = std::max(std::min(first.column, second.column), within.column);
+    const int top = std::max(std::min(first.row, second.row), within.row);
+    const std::int64_t right = std::min(std::max(end(first.column, first.columns), end(second.column, second.columns)),
+                                        end(within.column, within.columns));
+    const std::int64_t bottom =
+        std::min(std::max(end(first.row, first.rows), end(second.row, second.rows)), end(within.row, within.rows));
+    return {left, top, static_cast<int>(std::max<std::int64_t>(right - left, 0)),
+            static_cast<int>(std::max<std::int64_t>(bottom - top, 0))};
+}
+
+std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+                                                int maxHeight, std::optional<CellBox> frame) {
+    const auto used = usedCells(level, game, plane);
+    if (!used) return std::unexpected("the " + planeName(plane) + " layout is empty");
+    Preview preview;
+    preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
+    const std::int64_t cell = cellPixels(game);
+    const auto pixels = [cell](int cells) { return static_cast<int>(std::min<std::int64_t>(cells * cell, INT_MAX)); };
+    preview.factor = std::max(fitFactor(pixels(preview.box.columns), maxWidth), fitFactor(pixels(preview.box.rows), maxHeight));
+    preview.picture = drawScaled(level, game, plane, preview.box, preview.factor);
+    return preview;
 }
 
 }  // namespace tavro::render

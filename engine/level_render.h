@@ -107,6 +107,13 @@ struct CellBox {
 int cellPixels(Game game);  // 256 or 128
 CellBox wholePlane(Game game);
 
+// A first-game cell covers 2 x 2 second-game cells: `box` in the second game's cells.
+inline constexpr int kCellRatio = 2;
+CellBox inSecondGameCells(CellBox firstGameBox);
+
+// The smallest box holding `first` and `second`, cut to `within`.
+CellBox enclosing(CellBox first, CellBox second, CellBox within);
+
 // The smallest box holding every cell that names a chunk; nullopt when none does.
 std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane);
 
@@ -135,9 +142,16 @@ RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox b
 // The smallest factor that brings `width` pixels within `maxWidth`.
 int fitFactor(int width, int maxWidth);
 
-// The window's picture: the used cells of a plane scaled down by the smallest
-// whole factor that fits `maxWidth`. The error is a short reason to show.
-std::expected<RgbaImage, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane,
-                                                  int maxWidth);
+// The window's picture: the cells of a plane in use (taking in `frame` too,
+// when given) scaled down by the smallest whole factor that fits within
+// maxWidth x maxHeight pixels, so a level of few, tall columns is fitted to
+// the height. The error is a short reason to show.
+struct Preview {
+    CellBox box;  // the cells drawn
+    int factor = 1;
+    RgbaImage picture;
+};
+std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+                                                int maxHeight, std::optional<CellBox> frame = std::nullopt);
 
 }  // namespace tavro::render

@@ -167,8 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The preview draws every used cell: only for small levels, to stay fast.
     if (used && std::int64_t{used->columns} * used->rows * cell * cell <= std::int64_t{kMaxScaledPixels}) {
-        const auto preview = drawPreview(*level, game, plane, 1 + factor % 512);
-        if (!preview || preview->width > std::max(1, 1 + factor % 512)) std::abort();
+        const int room = 1 + factor % 512;
+        const auto preview = drawPreview(*level, game, plane, room, room);
+        if (!preview || preview->picture.width > room || preview->picture.height > room) std::abort();
     }
     return 0;
 }

@@ -41,16 +41,6 @@ constexpr QSize kSurfaceSize{kPanelWidth - 2 * kMargin, 120};
 // A drawing taking longer than this says so.
 constexpr int kSlowDrawMs = 150;
 
-// The smallest box holding `first` and `second`, within `plane`.
-render::CellBox enclosing(render::CellBox first, render::CellBox second, render::CellBox plane) {
-    const int left = std::max(std::min(first.column, second.column), plane.column);
-    const int top = std::max(std::min(first.row, second.row), plane.row);
-    const int right = std::min(std::max(first.column + first.columns, second.column + second.columns),
-                               plane.column + plane.columns);
-    const int bottom = std::min(std::max(first.row + first.rows, second.row + second.rows), plane.row + plane.rows);
-    return {left, top, std::max(right - left, 0), std::max(bottom - top, 0)};
-}
-
 }  // namespace
 
 LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::optional<render::CellBox> frame) {
@@ -63,16 +53,11 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
             return drawing;
         }
         drawing.level = std::make_shared<const render::LevelMemory>(std::move(*level));
-        drawing.box = render::usedCells(*drawing.level, game, drawing.plane);
-        if (!drawing.box) return drawing;
-        if (frame) drawing.box = enclosing(*drawing.box, *frame, render::wholePlane(game));
-        // The smallest whole factor that fits both ways: a level of few, tall
-        // columns is fitted to the height.
-        const int cell = render::cellPixels(game);
-        drawing.factor = std::max(render::fitFactor(drawing.box->columns * cell, std::max(room.width(), 1)),
-                                  render::fitFactor(drawing.box->rows * cell, std::max(room.height(), 1)));
-        drawing.picture =
-            rgbaPicture(render::drawScaled(*drawing.level, game, drawing.plane, *drawing.box, drawing.factor));
+        auto preview = render::drawPreview(*drawing.level, game, drawing.plane, room.width(), room.height(), frame);
+        if (!preview) return drawing;  // nothing in use: no box
+        drawing.box = preview->box;
+        drawing.factor = preview->factor;
+        drawing.picture = rgbaPicture(preview->picture);
     } catch (const std::exception& failure) {
         drawing = {};
         drawing.game = game;
@@ -241,8 +226,6 @@ void LevelPicture::showSource(const QString& path) {
 void LevelPicture::showConverted(const QString& path, const std::vector<int>& emptiedCells) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
-    constexpr int kRatio = 2;  // a first-game cell is 2 x 2 second-game cells
-    static_assert(kRatio * 128 == 256);
     std::optional<render::CellBox> frame;
     SideState& before = sides_[index(Side::Before)];
     if (before.pending) {
@@ -251,10 +234,7 @@ void LevelPicture::showConverted(const QString& path, const std::vector<int>& em
         before.watcher->waitForFinished();
         finished(Side::Before);
     }
-    if (before.drawing && before.drawing->box) {
-        const render::CellBox box = *before.drawing->box;
-        frame = render::CellBox{box.column * kRatio, box.row * kRatio, box.columns * kRatio, box.rows * kRatio};
-    }
+    if (before.drawing && before.drawing->box) frame = render::inSecondGameCells(*before.drawing->box);
     std::vector<render::CellBox> marks;
     int hidden = 0;
     for (const int cell : emptiedCells) {
@@ -263,10 +243,10 @@ void LevelPicture::showConverted(const QString& path, const std::vector<int>& em
             ++hidden;
             continue;
         }
-        const render::CellBox mark{column * kRatio, row * kRatio, kRatio, kRatio};
+        const render::CellBox mark = render::inSecondGameCells({column, row, 1, 1});
         marks.push_back(mark);
         // The picture takes in every marked cell.
-        frame = frame ? enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
+        frame = frame ? render::enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
     }
     draw(Side::After, path, Game::Second, frame);
     SideState& after = sides_[index(Side::After)];

@@ -174,10 +174,11 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
         }
     }
     EXPECT_TRUE(scaleDown(IndexedImage{4, 4, {1}}, Palette{}, 2).pixels.empty());  // inconsistent size
-    const auto preview = drawPreview(random.level(), Game::First, Plane::Foreground, 1000);
+    const auto preview = drawPreview(random.level(), Game::First, Plane::Foreground, 1000, INT_MAX);
     ASSERT_TRUE(preview.has_value());
-    EXPECT_EQ(preview->width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
-    EXPECT_FALSE(drawPreview(State{}.level(), Game::Second, Plane::Foreground, 1000).has_value());
+    EXPECT_EQ(preview->picture.width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
+    EXPECT_EQ(drawPreview(random.level(), Game::First, Plane::Foreground, INT_MAX, 100)->factor, 21);  // 2,048 px tall
+    EXPECT_FALSE(drawPreview(State{}.level(), Game::Second, Plane::Foreground, 1000, 1000).has_value());
     EXPECT_EQ(std::tuple(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2), fitFactor(2000, 1000)), std::tuple(1, 1 << 30, 2));
 }
 

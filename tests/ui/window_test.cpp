@@ -529,9 +529,9 @@ private slots:
         const QSize room = form.picture->room();
         QVERIFY(before.width() <= room.width() && before.height() <= room.height());
         QVERIFY2(before.width() > room.width() * 9 / 10, "the wide sample level fills the width");
-        const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, before.width());
+        const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, room.width(), room.height());
         QVERIFY(preview.has_value());
-        QCOMPARE(before, fromRgba(*preview));
+        QCOMPARE(before, fromRgba(preview->picture));
         const auto frame = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
         const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
         const int factor = render::fitFactor(doubled.columns * 128, after.width());
