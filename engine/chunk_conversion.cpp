@@ -11,7 +11,7 @@
 namespace tavro {
 namespace {
 
-constexpr std::size_t kRamBytes = 65536;
+[[maybe_unused]] constexpr std::size_t kRamBytes = 65536;  // the source: all of main RAM
 constexpr std::size_t kConvertedBytes = 32768;
 constexpr std::size_t kSourceRowBytes = 32;                         // 16 entries
 constexpr std::size_t kSourceHalfChunkBytes = kSourceChunkBytes / 2;  // rows 0-7 or 8-15
