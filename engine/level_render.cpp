@@ -342,13 +342,12 @@ IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane) {
     return drawPlane(level, game, plane, wholePlane(game));
 }
 
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box, IndexedImage recycled) {
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box) {
     const Format& f = formatOf(game);
     box = clip(box, f);
-    IndexedImage image = std::move(recycled);
+    IndexedImage image;
     image.width = box.columns * f.cellPixels();
     image.height = box.rows * f.cellPixels();
-    // Every pixel is painted below, so kept bytes need no clearing.
     image.pixels.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
     if (image.pixels.empty()) return image;
 

@@ -120,11 +120,8 @@ std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plan
 Palette readPalette(const LevelMemory& level);
 
 // The plane, or the cells of `box` (clipped to the plane), as an indexed picture.
-// A picture passed as `recycled` lends its storage to the new one, which saves
-// a fresh allocation (and its page faults) when pictures are drawn repeatedly.
 IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane);
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box,
-                       IndexedImage recycled = {});
+IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box);
 
 RgbaImage toRgba(const IndexedImage& image, const Palette& palette);
 
