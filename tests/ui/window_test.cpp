@@ -151,9 +151,7 @@ public:
             timedOut_ = timedOut_ || !answered_;
             for (int left = 10; left > 0 && QApplication::activeModalWidget(); --left) {
                 timedOut_ = true;
-                QWidget* modal = QApplication::activeModalWidget();
-                if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-                else modal->close();
+                QApplication::activeModalWidget()->close();  // a dialog closed is a dialog rejected
             }
         });
     }
@@ -177,8 +175,7 @@ private:
     }
 
     Answer answer_;
-    bool answered_ = false;
-    bool timedOut_ = false;
+    bool answered_ = false, timedOut_ = false;
     int generation_ = 0;
 };
 
