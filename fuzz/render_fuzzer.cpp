@@ -167,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The preview draws every used cell: only for small levels, to stay fast.
     if (used && std::int64_t{used->columns} * used->rows * cell * cell <= std::int64_t{kMaxScaledPixels}) {
-        const int room = 1 + factor % 512;
+        const int room = std::max(1, 1 + factor % 512);  // the fuzzed factor may be negative
         const auto preview = drawPreview(*level, game, plane, room, room);
         if (!preview || preview->picture.width > room || preview->picture.height > room) std::abort();
     }
