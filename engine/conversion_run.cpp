@@ -191,6 +191,15 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
     return report;
 }
 
+UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {
+    if (later.targetPath == earlier.targetPath && later.previous && *later.previous == earlier.written &&
+        later.previousSize == earlier.writtenSize) {
+        later.previous = earlier.previous;
+        later.previousSize = earlier.previousSize;
+    }
+    return later;
+}
+
 std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record,
                                                            files::SystemCalls& calls) {
     const std::string& path = record.targetPath;

@@ -101,6 +101,11 @@ std::expected<ConversionReport, ConversionError> runConversion(
     const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
     files::SystemCalls& calls = files::systemCalls());
 
+// The undo record of a run that converted again over exactly what the run
+// `earlier` describes had written: undoing it goes back to before both runs.
+// Any other `later` is returned as it is.
+UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later);
+
 enum class UndoOutcome { Restored, Removed };
 
 // Puts the target back as `record` says, all or nothing. Refuses with

@@ -342,9 +342,7 @@ void Form1::convert(bool repeat) {
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!result->undo) return;
     // A repeat over what the last run wrote undoes to before that run.
-    if (repeat && undo_ && undo_->targetPath == result->undo->targetPath && result->undo->previous &&
-        *result->undo->previous == undo_->written)
-        result->undo->previous = std::move(undo_->previous);
+    if (repeat && undo_) result->undo = undoBoth(*undo_, std::move(*result->undo));
     keepUndo(std::move(result->undo));
 }
 

@@ -162,6 +162,13 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     EXPECT_EQ(refused.error().step, Step::Changed);
     EXPECT_EQ(readBytes(target), changed);
 
+    // Converting again (packed) over a short target's first conversion: undoing both gives it back.
+    writeBytes(target, Bytes(50000, 0x5A));
+    const auto first = runConversion(source, target), second = runConversion(source, target, {.pack = true});
+    ASSERT_TRUE(first && first->undo && second && second->undo);
+    ASSERT_EQ(undoConversion(undoBoth(*first->undo, *second->undo)), UndoOutcome::Restored);
+    EXPECT_EQ(readBytes(target), Bytes(50000, 0x5A));
+
     fs::remove(target);
     ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0);
     EXPECT_EQ(undoConversion(*again->undo).error().message(), "cannot open target file " + target + ": not a regular file");
