@@ -1,11 +1,13 @@
-// The engine's only access to files (POSIX).
+// The engine's only access to files: this header is the same on every
+// system; each system has its own implementation (file_access_posix.cpp,
+// file_access_windows.cpp).
 //
-// Failures carry the step that failed, the system's reason (strerror text) and
-// errno. Every system call goes through a SystemCalls object, so that tests
-// can make any single call fail; the default makes the real calls.
+// Failures carry the step that failed, the system's reason and the system's
+// error number. Every system call goes through a SystemCalls object, so that
+// tests can make any single call fail; systemCalls() makes the real calls.
+// What a SystemCalls object offers is the implementation's own business
+// (posix_calls.h on POSIX systems).
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +18,6 @@
 #include <utility>
 #include <vector>
 
-struct stat;
-
 namespace tavro::files {
 
 // Changed: the file about to be replaced is no longer the one that was read
@@ -27,36 +27,11 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed }
 struct IoFailure {
     IoStep step;
     std::string reason;
-    int code = 0;  // errno, where the system gave one
+    int code = 0;  // the system's error number (errno, or GetLastError), where it gave one
 };
 
-// The system calls file access makes. Each returns what the POSIX call
-// returns and sets errno the same way.
-class SystemCalls {
-public:
-    virtual ~SystemCalls() = default;
-    virtual int open(const char* path, int flags, mode_t mode);
-    virtual int fstat(int fd, struct stat* status);
-    virtual int stat(const char* path, struct stat* status);
-    virtual int lstat(const char* path, struct stat* status);
-    virtual ssize_t readlink(const char* path, char* buffer, std::size_t size);
-    virtual int access(const char* path, int mode);             // real ids
-    virtual int faccessat(const char* path, int mode);          // effective ids (AT_EACCESS)
-    virtual mode_t umask(mode_t mask);
-    virtual ssize_t pread(int fd, void* buffer, std::size_t size, off_t offset);
-    virtual ssize_t read(int fd, void* buffer, std::size_t size);
-    virtual ssize_t write(int fd, const void* buffer, std::size_t size);
-    virtual ssize_t copyFileRange(int from, off_t* fromOffset, int to, off_t* toOffset, std::size_t size);
-    virtual off_t lseek(int fd, off_t offset, int whence);
-    virtual int ftruncate(int fd, off_t size);
-    virtual int fchown(int fd, uid_t owner, gid_t group);
-    virtual int fchmod(int fd, mode_t mode);
-    virtual int fsync(int fd);
-    virtual int close(int fd);
-    virtual int link(int fd, const char* path);  // gives an unnamed (O_TMPFILE) file a name
-    virtual int rename(const char* from, const char* to);
-    virtual int unlink(const char* path);
-};
+// The system calls file access makes (defined by each implementation).
+class SystemCalls;
 
 // The real system calls.
 SystemCalls& systemCalls();
@@ -75,26 +50,30 @@ std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::si
 // identities compare equal only when nobody wrote, truncated or replaced the
 // file in between (modification and change times to the nanosecond).
 struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    std::uint64_t device = 0;  // the device, or the volume's serial number
+    std::uint64_t inode = 0;   // the inode, or the file index
     std::uintmax_t size = 0;
     std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
     std::int64_t changedSeconds = 0, changedNanoseconds = 0;
-    std::uint32_t permissions = 0;  // the mode's permission bits
+    std::uint32_t permissions = 0;  // the mode's permission bits (the attributes on Windows)
     bool operator==(const FileIdentity&) const = default;
 };
+
+// The system's name for an open file: a descriptor, or a Windows HANDLE.
+using NativeHandle = std::intptr_t;
 
 // An existing regular file, open for reading, with its identity as read.
 class OpenFile {
 public:
-    OpenFile(SystemCalls& calls, int fd, const FileIdentity& identity) : calls_(&calls), fd_(fd), identity_(identity) {}
+    OpenFile(SystemCalls& calls, NativeHandle handle, const FileIdentity& identity)
+        : calls_(&calls), handle_(handle), identity_(identity) {}
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
     OpenFile(OpenFile&& other) noexcept;
     OpenFile& operator=(OpenFile&& other) noexcept;
     ~OpenFile();
 
-    int descriptor() const { return fd_; }
+    NativeHandle handle() const { return handle_; }
     const FileIdentity& identity() const { return identity_; }
 
     // Up to `limit` bytes from the start; a file that ends before its size is a Read failure.
@@ -107,7 +86,7 @@ public:
 
 private:
     SystemCalls* calls_;
-    int fd_;
+    NativeHandle handle_;
     FileIdentity identity_;
 };
 

@@ -1,5 +1,6 @@
 // POSIX file access: the one place where the engine touches the file system.
 #include "file_access.h"
+#include "posix_calls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +54,8 @@ SystemCalls& systemCalls() {
 }
 
 namespace {
+
+int descriptor(NativeHandle handle) { return static_cast<int>(handle); }
 
 // Pieces in which bytes are copied and compared, so that memory stays
 // bounded whatever a file's size.
@@ -321,25 +324,25 @@ std::expected<void, IoFailure> checkReplaceable(SystemCalls& calls, const std::s
 }  // namespace
 
 OpenFile::OpenFile(OpenFile&& other) noexcept
-    : calls_(other.calls_), fd_(std::exchange(other.fd_, -1)), identity_(other.identity_) {}
+    : calls_(other.calls_), handle_(std::exchange(other.handle_, -1)), identity_(other.identity_) {}
 
 OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) calls_->close(fd_);
+        if (handle_ >= 0) calls_->close(descriptor(handle_));
         calls_ = other.calls_;
-        fd_ = std::exchange(other.fd_, -1);
+        handle_ = std::exchange(other.handle_, -1);
         identity_ = other.identity_;
     }
     return *this;
 }
 
 OpenFile::~OpenFile() {
-    if (fd_ >= 0) calls_->close(fd_);
+    if (handle_ >= 0) calls_->close(descriptor(handle_));
 }
 
 std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size_t limit) const {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(limit, identity_.size)));
-    auto got = readAt(*calls_, fd_, bytes, 0);
+    auto got = readAt(*calls_, descriptor(handle_), bytes, 0);
     if (!got) return std::unexpected(got.error());
     if (*got < bytes.size()) return shrank(*got, identity_.size);
     return bytes;
@@ -349,9 +352,9 @@ std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::u
                                                    std::uintmax_t end) const {
     std::vector<std::uint8_t> mine, theirs;
     while (offset < end) {
-        auto myData = nextData(*calls_, fd_, offset, end);
+        auto myData = nextData(*calls_, descriptor(handle_), offset, end);
         if (!myData) return std::unexpected(myData.error());
-        auto theirData = nextData(*calls_, other.fd_, offset, end);
+        auto theirData = nextData(*calls_, descriptor(other.handle_), offset, end);
         if (!theirData) return std::unexpected(theirData.error());
         const std::uintmax_t bothHoles = std::min(*myData, *theirData);  // zeros in both up to here
         if (bothHoles > offset) {
@@ -361,10 +364,10 @@ std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::u
         const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kPiece));
         mine.resize(piece);
         theirs.resize(piece);
-        auto got = readAt(*calls_, fd_, mine, offset);
+        auto got = readAt(*calls_, descriptor(handle_), mine, offset);
         if (!got) return std::unexpected(got.error());
         if (*got < piece) return shrank(offset + *got, end);
-        got = readAt(*calls_, other.fd_, theirs, offset);
+        got = readAt(*calls_, descriptor(other.handle_), theirs, offset);
         if (!got) return std::unexpected(got.error());
         if (*got < piece) return shrank(offset + *got, end);
         if (mine != theirs) return false;
@@ -478,7 +481,7 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     if (size > content.head.size()) {
         if (calls.ftruncate(fd.get(), static_cast<off_t>(size)) != 0) return failure(IoStep::Write, errno);
         if (content.rest != nullptr) {
-            if (auto copied = copyRange(calls, content.rest->descriptor(), fd.get(), content.head.size(), size);
+            if (auto copied = copyRange(calls, descriptor(content.rest->handle()), fd.get(), content.head.size(), size);
                 !copied)
                 return std::unexpected(copied.error());
         }

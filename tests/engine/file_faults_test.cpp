@@ -16,6 +16,7 @@
 
 #include "conversion_run.h"
 #include "file_access.h"
+#include "posix_calls.h"
 #include "sample_pair.h"
 
 namespace tavro {
