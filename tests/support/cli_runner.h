@@ -1,9 +1,12 @@
 // Runs the `tavro` executable and captures what it printed.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,28 @@ inline std::string shellQuoted(const std::string& text) {
     return quoted;
 }
 
+#ifdef _WIN32
+// Through cmd.exe, as wide characters so that any name arrives whole; the
+// console's line ends (CRLF) are read back as plain line feeds.
+inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    const auto wide = [](const std::string& text) {
+        return L'"' + std::filesystem::path(std::u8string(text.begin(), text.end())).wstring() + L'"';
+    };
+    const std::string out = folder.file(".out"), err = folder.file(".err");
+    std::wstring command = L"\"" + wide(std::filesystem::path(TAVRO_CLI).make_preferred().string());
+    for (const auto& argument : arguments) command.append(L" ").append(wide(argument));
+    command.append(L" >").append(wide(out)).append(L" 2>").append(wide(err)).append(L" <NUL\"");
+    CliResult result;
+    result.status = ::_wsystem(command.c_str());
+    const auto text = [](const Bytes& bytes) {
+        std::string read;
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) read.push_back(static_cast<char>(bytes[i]));
+        return read;
+    };
+    result.out = text(readBytes(out));
+    result.err = text(readBytes(err));
+#else
 inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
     std::string command = shellQuoted(TAVRO_CLI);
     for (const auto& argument : arguments) command.append(" ").append(shellQuoted(argument));
@@ -43,6 +68,7 @@ inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>
     const auto outBytes = readBytes(out), errBytes = readBytes(err);
     result.out.assign(outBytes.begin(), outBytes.end());
     result.err.assign(errBytes.begin(), errBytes.end());
+#endif
     std::filesystem::remove(out);
     std::filesystem::remove(err);
     return result;

@@ -1,0 +1,84 @@
+// What a run keeps and refuses that only POSIX systems have: modes, owners,
+// the umask, symbolic links, FIFOs and devices.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "conversion_run.h"
+#include "sample_pair.h"
+
+namespace tavro {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+using PosixRun = testing::SamplePair;
+
+// Through a chain of two links, with a set-group-ID bit in the mode; as root
+// the owner is given away first, so that keeping it shows. A link at
+// TARGET.bak is replaced, never written through; the backup is no more
+// readable than the target.
+TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
+    const std::string real = folder.file("real.state");
+    fs::rename(target, real);
+    fs::create_symlink("real.state", folder.file("middle.state"));
+    fs::create_symlink("middle.state", target);
+    writeBytes(folder.file("victim"), {1, 2, 3});
+    fs::create_symlink("victim", target + ".bak");
+    ::chmod(real.c_str(), 02640);
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(real.c_str(), 1234, 5678) == 0);
+
+    const auto report = runConversion(source, target, {.backup = true});
+    ASSERT_TRUE(report && report->backupPath && report->olderBackupReplaced);
+    EXPECT_TRUE(fs::is_symlink(target) && fs::is_symlink(folder.file("middle.state")));
+    EXPECT_EQ(readBytes(real), converted);
+    EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
+    EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(fs::symlink_status(*report->backupPath).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    struct stat status {};
+    ASSERT_EQ(::stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 02640u);
+    EXPECT_TRUE(!root || (status.st_uid == 1234u && status.st_gid == 5678u)) << status.st_uid << ":" << status.st_gid;
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"middle.state", "one.state", "real.state", "two.state", "two.state.bak", "victim"}));
+}
+
+// Special files at the backup's place or at the target's are refused and left as they are.
+TEST_F(PosixRun, RefusesSpecialFiles) {
+    const std::string bak = target + ".bak";
+    const std::function<int()> makers[] = {[&] { return ::mkfifo(bak.c_str(), 0644); },
+                                           [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }};
+    for (const auto& make : makers) {
+        fs::remove_all(bak);
+        ASSERT_EQ(make(), 0);
+        const auto type = fs::symlink_status(bak).type();
+        const auto result = runConversion(source, target, {.backup = true});
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().message(), "cannot replace backup file " + bak + ": not a regular file");
+        EXPECT_EQ(fs::symlink_status(bak).type(), type);
+        EXPECT_EQ(readBytes(target), targetBytes);
+    }
+}
+
+// A new file gets 0666 less the umask, which stays as it was; undo refuses to
+// touch a FIFO put where the created file was.
+TEST_F(PosixRun, CreatesWithTheUmaskAndUndoLeavesAFifoAlone) {
+    const std::string created = folder.file("new.state");
+    const mode_t umask = ::umask(027);
+    const auto creation = runConversion(source, created);
+    EXPECT_EQ(::umask(umask), 027u);
+    ASSERT_TRUE(creation && creation->undo);
+    EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::remove(created);
+    ASSERT_EQ(::mkfifo(created.c_str(), 0644), 0);
+    EXPECT_EQ(undoConversion(*creation->undo).error().message(), "cannot open target file " + created + ": not a regular file");
+    EXPECT_TRUE(fs::is_fifo(created));
+}
+
+}  // namespace
+}  // namespace tavro
