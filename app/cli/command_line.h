@@ -15,4 +15,8 @@ struct Invocation {
 // Help and version go to `out`; usage errors, with the usage, to `err` (status 2).
 Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
+// The whole program on UTF-8 arguments: parses, runs, returns the exit status.
+// Nothing escapes: whatever goes wrong unexpectedly is one line and status 1.
+int runMain(int argc, const char* const* argv);
+
 }  // namespace tavro::cli
