@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "file_access.h"
-
 namespace tavro::render {
 namespace {
 
@@ -98,12 +96,6 @@ std::expected<RgbaImage, std::string> decodePng(std::span<const std::uint8_t> pn
     if (int e = spng_decode_image(context.get(), image.pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS))
         return pngFailure("PNG decoding", e);
     return image;
-}
-
-std::expected<void, std::string> savePng(const std::string& path, std::span<const std::uint8_t> png) {
-    auto written = files::replace(path, png);
-    if (!written) return std::unexpected("cannot write " + path + ": " + written.error().reason);
-    return {};
 }
 
 }  // namespace tavro::render

@@ -1,0 +1,13 @@
+// Writing a PNG file: the same on every system, through the engine's file access.
+#include "file_access.h"
+#include "png_image.h"
+
+namespace tavro::render {
+
+std::expected<void, std::string> savePng(const std::string& path, std::span<const std::uint8_t> png) {
+    auto written = files::replace(path, png);
+    if (!written) return std::unexpected("cannot write " + path + ": " + written.error().reason);
+    return {};
+}
+
+}  // namespace tavro::render
