@@ -356,7 +356,7 @@ void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
 
 bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     auto written = tavro::files::replace(path.string(), bytes);
-    if (!written) std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.c_str(), written.error().reason.c_str());
+    if (!written) std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.string().c_str(), written.error().reason.c_str());
     return written.has_value();
 }
 

@@ -1,0 +1,73 @@
+// What only Windows has: read-only files, files another program holds open
+// without letting them go, drive letters, paths rooted on the current drive,
+// long paths, and names no single-byte code page spells.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_runner.h"
+#include "conversion_run.h"
+#include "sample_pair.h"
+
+namespace tavro {
+namespace {
+
+using namespace testing;
+using WindowsRun = testing::SamplePair;
+
+// Refused with the cause named; the target keeps its bytes and its
+// attributes, and no temporary file is left. Once let go, it converts.
+TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
+    const std::wstring wide = utf8Path(target).wstring();
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
+    auto refused = runConversion(source, target, {.backup = true});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message(), "cannot replace target file " + target + ": it is read-only");
+    EXPECT_EQ(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+    // As an emulator might: reading and writing shared, deleting not.
+    const HANDLE held = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    refused = runConversion(source, target);
+    CloseHandle(held);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message(),
+              "cannot replace target file " + target + ": another program has it open (close it there, then try again)");
+    EXPECT_EQ(readBytes(target), targetBytes);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
+
+    ASSERT_TRUE(runConversion(source, target));
+    EXPECT_EQ(readBytes(target), converted);
+}
+
+// Each way of naming a target, through tavro.exe: the report names it as
+// given, the bytes are the converted ones, and the backup lies beside it.
+TEST_F(WindowsRun, TargetsNamedAnyWayConvertThroughTheCommandLine) {
+    const std::string drive = utf8(folder.path().root_name());                 // "C:"
+    const std::string rooted = utf8(folder.path().relative_path().generic_string());  // "users/.../tavro-test-N"
+    const std::string longName = std::string(220, 'x') + ".state";
+    const std::string names[] = {"säve.state", "レベル.state", longName};
+    const std::vector<std::string> paths = {"/" + rooted + "/two.state", drive + "/" + rooted + "/two.state",
+                                            folder.file(names[0]), folder.file(names[1]), folder.file(names[2])};
+    // The test's own reads and writes of a long path need the prefix that lifts MAX_PATH.
+    const auto local = [](const std::string& path) { return path.size() < MAX_PATH - 12 ? path : R"(\\?\)" + path; };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path);
+        writeBytes(local(path), targetBytes);
+        const CliResult result = runCli(folder, {"convert", "--backup", source, path});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Patched " + path + " (verified).");
+        EXPECT_EQ(readBytes(local(path)), converted);
+        EXPECT_EQ(readBytes(local(path + ".bak")), targetBytes);
+        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+    }
+}
+
+}  // namespace
+}  // namespace tavro
