@@ -78,8 +78,9 @@ std::unexpected<IoFailure> lastFailure(IoStep step) { return failure(step, GetLa
 
 bool notFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// A UTF-8 path as the wide-character calls take it; a long one gets the
-// prefix that lifts the MAX_PATH limit (such a path must be absolute).
+// A UTF-8 path as the wide-character calls take it: made absolute with
+// backslashes (every call then sees the same file, forward slashes or not),
+// and a long one gets the prefix that lifts the MAX_PATH limit.
 std::expected<std::wstring, IoFailure> widen(const std::string& path, IoStep step) {
     if (path.empty()) return failure(step, ERROR_PATH_NOT_FOUND);
     const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
@@ -87,13 +88,14 @@ std::expected<std::wstring, IoFailure> widen(const std::string& path, IoStep ste
     if (size <= 0) return std::unexpected(IoFailure{step, "the name is not valid UTF-8", ERROR_NO_UNICODE_TRANSLATION});
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
-    if (wide.size() < MAX_PATH - 12 || wide.starts_with(LR"(\\?\)")) return wide;
+    if (wide.starts_with(LR"(\\?\)")) return wide;
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return lastFailure(step);
     std::wstring full(needed, L'\0');
     const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
     if (written == 0 || written >= needed) return lastFailure(step);
     full.resize(written);
+    if (full.size() < MAX_PATH - 12) return full;
     if (full.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + full.substr(2);
     return LR"(\\?\)" + full;
 }

@@ -16,9 +16,8 @@ windows-deps: deps
 windows-build: windows-deps
 	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DTAVRO_BUILD_GUI=OFF -DTAVRO_BUILD_BENCH=OFF -DTAVRO_WERROR=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$(WINE_RUN)"
-	# One Wine server for the whole run (it ends a minute after its last program).
-	$(WINE_ENV) wineserver -p60 2>/dev/null || true
-	$(WINE_ENV) wineboot -i >/dev/null 2>&1
+	# The Wine prefix, once, fully set up before any test starts.
+	test -f $(WINE_PREFIX)/system.reg || { $(WINE_ENV) wineboot -i >/dev/null 2>&1 && $(WINE_ENV) wineserver -w; }
 	$(WINE_ENV) cmake --build $(WINDOWS_DIR) -j $(JOBS)
 	cp $(WINDOWS_DIR)/app/cli/tavro.exe $(WINDOWS_DIR)/tavro.exe
 

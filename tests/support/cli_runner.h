@@ -36,6 +36,9 @@ inline std::string shellQuoted(const std::string& text) {
 }
 
 #ifdef _WIN32
+// Made absolute, drive and all, before any test changes the current folder.
+inline const std::string kCliPath = std::filesystem::absolute(TAVRO_CLI).make_preferred().string();
+
 // Through cmd.exe, as wide characters so that any name arrives whole; the
 // console's line ends (CRLF) are read back as plain line feeds.
 inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
@@ -43,7 +46,7 @@ inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>
         return L'"' + std::filesystem::path(std::u8string(text.begin(), text.end())).wstring() + L'"';
     };
     const std::string out = folder.file(".out"), err = folder.file(".err");
-    std::wstring command = L"\"" + wide(std::filesystem::path(TAVRO_CLI).make_preferred().string());
+    std::wstring command = L"\"" + wide(kCliPath);
     for (const auto& argument : arguments) command.append(L" ").append(wide(argument));
     command.append(L" >").append(wide(out)).append(L" 2>").append(wide(err)).append(L" <NUL\"");
     CliResult result;

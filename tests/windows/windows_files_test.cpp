@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -48,13 +49,17 @@ TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
 
 // Each way of naming a target, through tavro.exe: the report names it as
 // given, the bytes are the converted ones, and the backup lies beside it.
+// Paths rooted without a drive name a file on the current folder's drive
+// (which Wine maps to the Unix root, where a "/" path is a Unix path too).
 TEST_F(WindowsRun, TargetsNamedAnyWayConvertThroughTheCommandLine) {
-    const std::string drive = utf8(folder.path().root_name());                 // "C:"
-    const std::string rooted = utf8(folder.path().relative_path().generic_string());  // "users/.../tavro-test-N"
+    const auto here = std::filesystem::current_path() / ("rooted-" + std::to_string(GetCurrentProcessId()) + ".state");
+    const std::string rooted = utf8(here.relative_path());  // "work\...\rooted-N.state"
+    std::string slashed = "/" + rooted;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
     const std::string longName = std::string(220, 'x') + ".state";
-    const std::string names[] = {"säve.state", "レベル.state", longName};
-    const std::vector<std::string> paths = {"/" + rooted + "/two.state", drive + "/" + rooted + "/two.state",
-                                            folder.file(names[0]), folder.file(names[1]), folder.file(names[2])};
+    const std::vector<std::string> paths = {slashed, "\\" + rooted,
+                                            utf8(folder.path().generic_u8string()) + "/two.state",
+                                            folder.file("säve.state"), folder.file("レベル.state"), folder.file(longName)};
     // The test's own reads and writes of a long path need the prefix that lifts MAX_PATH.
     const auto local = [](const std::string& path) { return path.size() < MAX_PATH - 12 ? path : R"(\\?\)" + path; };
     for (const auto& path : paths) {
@@ -65,8 +70,10 @@ TEST_F(WindowsRun, TargetsNamedAnyWayConvertThroughTheCommandLine) {
         EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Patched " + path + " (verified).");
         EXPECT_EQ(readBytes(local(path)), converted);
         EXPECT_EQ(readBytes(local(path + ".bak")), targetBytes);
-        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+        EXPECT_TRUE(temporaryFiles(utf8Path(path).parent_path()).empty());
     }
+    std::filesystem::remove(here);
+    std::filesystem::remove(here.string() + ".bak");
 }
 
 }  // namespace
