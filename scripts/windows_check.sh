@@ -42,7 +42,7 @@ pixels() { convert "$1" -depth 8 rgba:"$1.rgba" && sha256sum <"$1.rgba" && rm "$
 pictures=0
 for game in 1 2; do
   for state in "$samples"/tavro"$game"*.state; do
-    for view in "$game" "3" "2 --full" "5 --full"; do
+    for view in "$game" "3 --full"; do
       read -r scale full <<<"$view"
       name=$(basename "$state" .state)-$scale${full:-}
       "$linux" render --game "$game" --scale "$scale" ${full:-} "$state" "$work/$name-linux.png" >/dev/null
