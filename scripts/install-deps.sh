@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test, benchmark and
-# run its window. Does nothing (and needs no network) when all are present.
+# run its window, and to build and check its Debian package. Does nothing (and
+# needs no network) when all are present.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   desktop-file-utils appstream hyperfine time valgrind
   clang-19 libclang-rt-19-dev
+  dpkg-dev fakeroot file help2man lintian man-db debootstrap
 )
 
 missing=()
