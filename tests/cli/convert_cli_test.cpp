@@ -22,11 +22,15 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
                                     "replacing an older backup", "a failed run leaves it as it was"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
-    for (const Arguments& arguments : {Arguments{}, Arguments{"convert", "only-one"},
-                                       Arguments{"convert", "--bogus", "a", "b"}, Arguments{"frobnicate"}}) {
+    const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
+    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage"},
+                                           {{"convert", "--bogus", "a", "b"}, "Usage"}, {{"frobnicate"}, "Usage"},
+                                           {{"convert", "s.state", "-t.state"}, "tavro: -t.state is not an option; " + dashHint},
+                                           {{"convert", "", "t.state"}, "tavro: SOURCE is empty\n"},
+                                           {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"}}) {
         const auto usage = runCli(folder, arguments);
         EXPECT_EQ(usage.status, 2);
-        EXPECT_TRUE(contains(usage.err, "Usage")) << usage.err;
+        EXPECT_TRUE(contains(usage.err, words) && contains(usage.err, "Usage")) << usage.err;
         EXPECT_TRUE(usage.out.empty());
     }
 }

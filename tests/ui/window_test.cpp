@@ -46,7 +46,7 @@
 #include "level_render.h"
 #include "level_view.h"
 #include "main_window.h"
-#include "png_image.h"
+#include "png_decode.h"
 #include "region_map.h"
 #include "translations.h"
 #include "window_texts.h"
@@ -613,8 +613,8 @@ private slots:
         QByteArray empty = readAll(kSampleSource);
         empty.replace(static_cast<qsizetype>(tavro::kMainRamOffset + 0xA400), 1024, QByteArray(1024, '\0'));
         for (const auto& [name, bytes, reason] :
-             {std::tuple{"missing.state", QByteArray(), QStringLiteral("cannot open missing.state")},
-              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state is too short")},
+             {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
+              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
               std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
             PictureFixture form;
             if (!bytes.isEmpty()) QVERIFY(writeAll(form.path(QLatin1String(name)), bytes));
@@ -691,7 +691,7 @@ private slots:
         QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
         QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
         const QByteArray saved = readAll(answer);
-        const auto decoded = render::decodePng(
+        const auto decoded = testing::decodePng(
             std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
         const render::RgbaImage expected = render::toRgba(drawn, palette);
