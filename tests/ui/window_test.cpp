@@ -502,9 +502,16 @@ private slots:
         Fixture form;
         form.click("Command3");
         const QString hint = form.window->statusText();
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));  // engine errors: words and numbers
+        const QString unreadable = WindowTexts::pictureUnreadable({.operation = Operation::Draw, .file = FileRole::SaveState,
+            .step = Step::Check, .path = "/x/short.state", .cause = Cause::TooShort, .count = 1000, .limit = 107640});
+        QLocale::setDefault(before);
         QCoreApplication::removeTranslator(portuguese.get());
 
         QVERIFY2(hint.startsWith(QLatin1String("Escolha")), qPrintable(hint));
+        QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter uma fase: 1.000 bytes, "
+                                            "um save state tem pelo menos 107.640."));
         QCOMPARE(form.find<QPushButton>("Command3")->text(), QStringLiteral("Converter"));
     }
 
