@@ -1,7 +1,7 @@
 // The engine's only access to files (POSIX).
 //
 // Failures carry the step that failed, the system's reason (strerror text) and
-// errno. Every system call goes through a SystemCalls object, so that tests
+// errno, or what else was wrong as data. Every system call goes through a SystemCalls object, so that tests
 // can make any single call fail; the default makes the real calls.
 #pragma once
 
@@ -24,10 +24,17 @@ namespace tavro::files {
 // (another program wrote, replaced or created it meanwhile).
 enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed };
 
+// Why, when it was not the system refusing a call (System).
+enum class IoProblem { System, NotRegularFile, EndedEarly, HardLinks, OwnerNotKept, Changed };
+
 struct IoFailure {
     IoStep step;
-    std::string reason;
-    int code = 0;  // errno, where the system gave one
+    std::string reason;  // the system's words; empty when it gave none
+    int code = 0;        // errno, where the system gave one
+    IoProblem problem = IoProblem::System;
+    // EndedEarly: bytes read, of size; HardLinks: names; OwnerNotKept: user, group.
+    std::uintmax_t count = 0;
+    std::uintmax_t limit = 0;
 };
 
 // The system calls file access makes. Each returns what the POSIX call

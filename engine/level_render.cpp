@@ -266,24 +266,13 @@ private:
     RgbaImage out_;
 };
 
-std::string withThousands(std::size_t value) {
-    const std::string digits = std::to_string(value);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-        grouped += digits[i];
-    }
-    return grouped;
-}
-
-std::string planeName(Plane plane) { return plane == Plane::Foreground ? "foreground" : "background"; }
-
 }  // namespace
 
-std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
+std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
     if (state.size() < kMinSaveStateSize) {
-        return std::unexpected("too short to hold a level: " + withThousands(state.size()) +
-                               " bytes, a save state has at least " + withThousands(kMinSaveStateSize));
+        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
+                                           .step = Step::Check, .cause = Cause::TooShort, .count = state.size(),
+                                           .limit = kMinSaveStateSize});
     }
     LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);
@@ -293,14 +282,11 @@ std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<con
     return level;
 }
 
-std::expected<LevelMemory, std::string> LevelMemory::load(const std::string& path) {
+std::expected<LevelMemory, EngineError> LevelMemory::load(const std::string& path) {
     auto prefix = files::readPrefix(path, kSaveStateEnd);
-    if (!prefix) {
-        const char* verb = prefix.error().step == files::IoStep::Open ? "open" : "read";
-        return std::unexpected(std::string("cannot ") + verb + " " + path + ": " + prefix.error().reason);
-    }
+    if (!prefix) return std::unexpected(fileError(Operation::Draw, FileRole::SaveState, path, prefix.error()));
     auto level = fromSaveState(prefix->bytes);
-    if (!level) return std::unexpected(path + " is " + level.error());
+    if (!level) level.error().path = path;
     return level;
 }
 
@@ -419,10 +405,14 @@ CellBox enclosing(CellBox first, CellBox second, CellBox within) {
             static_cast<int>(std::max<std::int64_t>(bottom - top, 0))};
 }
 
-std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
                                                 int maxHeight, std::optional<CellBox> frame) {
     const auto used = usedCells(level, game, plane);
-    if (!used) return std::unexpected("the " + planeName(plane) + " layout is empty");
+    if (!used) {
+        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                           .cause = plane == Plane::Foreground ? Cause::EmptyForeground
+                                                                               : Cause::EmptyBackground});
+    }
     Preview preview;
     preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
     const std::int64_t cell = cellPixels(game);

@@ -43,6 +43,8 @@
 #include <string>
 #include <vector>
 
+#include "engine_error.h"
+
 namespace tavro::render {
 
 enum class Game { First, Second };
@@ -58,13 +60,13 @@ inline constexpr int kPaletteEntries = 64;
 class LevelMemory {
 public:
     // Refuses a state too short to hold main RAM and the pattern half of video
-    // RAM (kMinSaveStateSize); video-RAM bytes past the end of a shorter state
-    // read as 0.
-    static std::expected<LevelMemory, std::string> fromSaveState(std::span<const std::uint8_t> state);
+    // RAM (Cause::TooShort, with the state's size and kMinSaveStateSize);
+    // video-RAM bytes past the end of a shorter state read as 0.
+    static std::expected<LevelMemory, EngineError> fromSaveState(std::span<const std::uint8_t> state);
 
-    // Reads the save state at `path` through the engine's file access. The
-    // error is one line naming the file.
-    static std::expected<LevelMemory, std::string> load(const std::string& path);
+    // Reads the save state at `path` through the engine's file access; the
+    // error names the file (Operation::Draw, FileRole::SaveState).
+    static std::expected<LevelMemory, EngineError> load(const std::string& path);
 
     std::span<const std::uint8_t> ram() const { return ram_; }
     std::span<const std::uint8_t> videoRam() const { return videoRam_; }
@@ -142,13 +144,14 @@ int fitFactor(int width, int maxWidth);
 // The window's picture: the cells of a plane in use (taking in `frame` too,
 // when given) scaled down by the smallest whole factor that fits within
 // maxWidth x maxHeight pixels, so a level of few, tall columns is fitted to
-// the height. The error is a short reason to show.
+// the height. Refuses a plane with no cell in use (Cause::EmptyForeground or
+// EmptyBackground).
 struct Preview {
     CellBox box;  // the cells drawn
     int factor = 1;
     RgbaImage picture;
 };
-std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
                                                 int maxHeight, std::optional<CellBox> frame = std::nullopt);
 
 }  // namespace tavro::render

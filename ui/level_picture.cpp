@@ -61,7 +61,8 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
     } catch (const std::exception& failure) {
         drawing = {};
         drawing.game = game;
-        drawing.error = failure.what();
+        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                    .path = path, .reason = failure.what()};
     }
     return drawing;
 }
@@ -330,10 +331,10 @@ void LevelPicture::refresh() {
         // A quick drawing shows no message that would only flicker.
         surface_->display({}, slowDraw_->isActive() ? QString() : WindowTexts::pictureDrawing());
     } else if (!state.drawing || !state.drawing->level) {
-        QString reason = state.drawing ? fromEnginePath(state.drawing->error) : QString();
-        // The window already shows the whole path; the name is enough here.
-        reason.replace(state.path, QFileInfo(state.path).fileName());
-        surface_->display({}, WindowTexts::pictureUnreadable(reason));
+        const EngineError unknown{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Read,
+                                  .path = toEnginePath(state.path)};
+        surface_->display({}, WindowTexts::pictureUnreadable(state.drawing && state.drawing->error
+                                                                  ? *state.drawing->error : unknown));
     } else if (!state.drawing->box || state.drawing->picture.isNull()) {
         surface_->display({}, WindowTexts::pictureEmpty());
     } else {

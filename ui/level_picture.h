@@ -38,7 +38,7 @@ struct LevelDrawing {
     std::optional<render::CellBox> box;  // the cells in use; null when there are none
     int factor = 1;                      // the picture is the box scaled down by this
     QImage picture;                      // Format_RGBA8888; null when nothing was drawn
-    std::string error;                   // why the file could not be read
+    std::optional<EngineError> error;    // why the file could not be read
 };
 
 // Reads the save state at `path` and draws the foreground cells it uses, read

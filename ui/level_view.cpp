@@ -179,13 +179,18 @@ QString LevelView::suggestedPath() const {
     return state.dir().filePath(state.completeBaseName() + QStringLiteral(".png"));
 }
 
-std::expected<void, QString> LevelView::saveTo(const QString& path) const {
-    if (picture_.isNull()) return std::unexpected(WindowTexts::pictureEmpty());
-    const auto png = render::encodePng(indexed_, palette_);
-    if (!png) return std::unexpected(fromEnginePath(png.error()));
-    if (const auto saved = render::savePng(toEnginePath(path), *png); !saved)
-        return std::unexpected(fromEnginePath(saved.error()));
-    return {};
+std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
+    if (picture_.isNull()) {
+        return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
+                                           .step = Step::Encode, .path = toEnginePath(path),
+                                           .cause = Cause::EmptyPicture});
+    }
+    auto png = render::encodePng(indexed_, palette_);
+    if (!png) {
+        png.error().path = toEnginePath(path);
+        return std::unexpected(png.error());
+    }
+    return render::savePng(toEnginePath(path), *png);
 }
 
 void LevelView::savePicture() {

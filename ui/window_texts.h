@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "conversion_run.h"
+#include "engine_error.h"
 #include "engine_adapters.h"
 
 namespace tavro::ui {
@@ -62,8 +63,8 @@ public:
     static QString pictureHint();  // before a source is chosen
     static QString pictureDrawing();
     static QString pictureEmpty();
-    // `reason` is the engine's, with the file's name in it.
-    static QString pictureUnreadable(const QString& reason);
+    // Names the file, not its folder: the window shows the path already.
+    static QString pictureUnreadable(const EngineError& error);
     static QString pictureCaption(const QString& path, int width, int height, int factor);
     // Appended to the caption of a converted level: how many cells arrived
     // empty, `shown` of them marked on the picture, `hidden` in the background.
@@ -83,8 +84,13 @@ public:
     static QString pngFilter();
     static QString pictureSaved(const QString& path);
     static QString pictureNotSavedTitle();
-    static QString pictureNotSaved(const QString& reason);
+    static QString pictureNotSaved(const EngineError& error);
     static QString pictureSize(int width, int height);
+
+    // Why an engine operation failed, in the user's language and number
+    // format; the system's own words only where it gave them (its strerror
+    // text, which follows the process's locale).
+    static QString why(const EngineError& error);
 
 private:
     static QString whatFailed(const ConversionError& error);

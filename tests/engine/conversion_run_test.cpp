@@ -5,8 +5,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "chunk_conversion.h"
 #include "layout_expansion.h"
@@ -109,21 +111,22 @@ TEST_F(ConversionRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
 // file as the target is refused by the command-line tests).
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::string bak = target + ".bak", missing = folder.file("missing.state");
-    const std::string special = "cannot replace backup file " + bak + ": not a regular file";
     const std::function<int()> none = [] { return 0; };
-    const struct Case { std::string from, to; std::function<int()> make; Step step; std::string message; } cases[] = {
-        {"", target, none, Step::Choose, "no source file chosen"},
-        {source, "", none, Step::Choose, "no target file chosen"},
-        {missing, target, none, Step::Open, "cannot open source file " + missing + ": No such file or directory"},
-        {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; }, Step::Check,
-         "source file " + source + " is not a save state: it is 107639 bytes long; a save state has at least 107640 bytes"},
-        {source, target, [&] { return ::mkfifo(bak.c_str(), 0644); }, Step::Replace, special},
-        {source, target, [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }, Step::Replace, special},
-        {source, target, [&] { return ::mkdir(bak.c_str(), 0755); }, Step::Replace, special},
-        {source, target, [&] { return ::link(target.c_str(), bak.c_str()); }, Step::Replace,
-         "cannot replace target file " + target + ": it has 2 names (hard links); replacing it would separate them: work on a copy instead"}};
+    using Said = std::tuple<FileRole, Step, std::string, Cause, int, std::uintmax_t, std::uintmax_t>;  // code, count, limit
+    const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, 0, 0};
+    const struct Case { std::string from, to; std::function<int()> make; Said said; } cases[] = {
+        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
+        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
+        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, 0, 0}},
+        {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
+         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
+        {source, target, [&] { return ::mkfifo(bak.c_str(), 0644); }, special},
+        {source, target, [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }, special},
+        {source, target, [&] { return ::mkdir(bak.c_str(), 0755); }, special},
+        {source, target, [&] { return ::link(target.c_str(), bak.c_str()); },
+         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, 2, 0}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(std::get<std::string>(c.said));
         fs::remove_all(bak);
         writePair();
         ASSERT_EQ(c.make(), 0);
@@ -131,7 +134,8 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         const auto names = folder.names();
         const auto result = runConversion(c.from, c.to, {.backup = true});
         ASSERT_FALSE(result);
-        EXPECT_EQ(std::pair(result.error().step, result.error().message()), std::pair(c.step, c.message));
+        const EngineError& e = result.error();
+        EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.count, e.limit), c.said);
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
         EXPECT_EQ(readBytes(target), targetBytes);
         EXPECT_EQ(folder.names(), names);
@@ -159,7 +163,7 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     writeBytes(target, changed);
     const auto refused = undoConversion(*again->undo);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().step, Step::Changed);
+    EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Changed, Cause::ChangedSince));
     EXPECT_EQ(readBytes(target), changed);
 
     // Converting again (packed) over a short target's first conversion: undoing both gives it back.
@@ -171,7 +175,8 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
 
     fs::remove(target);
     ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0);
-    EXPECT_EQ(undoConversion(*again->undo).error().message(), "cannot open target file " + target + ": not a regular file");
+    const auto special = undoConversion(*again->undo).error();
+    EXPECT_EQ(std::tuple(special.operation, special.step, special.cause), std::tuple(Operation::Undo, Step::Open, Cause::NotRegularFile));
     EXPECT_TRUE(fs::is_fifo(target));
 }
 

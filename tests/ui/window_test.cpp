@@ -46,7 +46,7 @@
 #include "level_render.h"
 #include "level_view.h"
 #include "main_window.h"
-#include "png_image.h"
+#include "png_decode.h"
 #include "region_map.h"
 #include "translations.h"
 #include "window_texts.h"
@@ -502,9 +502,16 @@ private slots:
         Fixture form;
         form.click("Command3");
         const QString hint = form.window->statusText();
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));  // engine errors: words and numbers
+        const QString unreadable = WindowTexts::pictureUnreadable({.operation = Operation::Draw, .file = FileRole::SaveState,
+            .step = Step::Check, .path = "/x/short.state", .cause = Cause::TooShort, .count = 1000, .limit = 107640});
+        QLocale::setDefault(before);
         QCoreApplication::removeTranslator(portuguese.get());
 
         QVERIFY2(hint.startsWith(QLatin1String("Escolha")), qPrintable(hint));
+        QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter uma fase: 1.000 bytes, "
+                                            "um save state tem pelo menos 107.640."));
         QCOMPARE(form.find<QPushButton>("Command3")->text(), QStringLiteral("Converter"));
     }
 
@@ -613,8 +620,8 @@ private slots:
         QByteArray empty = readAll(kSampleSource);
         empty.replace(static_cast<qsizetype>(tavro::kMainRamOffset + 0xA400), 1024, QByteArray(1024, '\0'));
         for (const auto& [name, bytes, reason] :
-             {std::tuple{"missing.state", QByteArray(), QStringLiteral("cannot open missing.state")},
-              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state is too short")},
+             {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
+              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
               std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
             PictureFixture form;
             if (!bytes.isEmpty()) QVERIFY(writeAll(form.path(QLatin1String(name)), bytes));
@@ -691,7 +698,7 @@ private slots:
         QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
         QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
         const QByteArray saved = readAll(answer);
-        const auto decoded = render::decodePng(
+        const auto decoded = testing::decodePng(
             std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
         const render::RgbaImage expected = render::toRgba(drawn, palette);
