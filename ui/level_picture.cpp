@@ -20,9 +20,9 @@
 
 #include "cell_marks.h"
 #include "checkerboard.h"
-#include "elided_label.h"
 #include "engine_adapters.h"
 #include "level_view.h"
+#include "message_label.h"
 #include "window_texts.h"
 
 namespace tavro::ui {
@@ -180,7 +180,9 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     switch_->addButton(after_, static_cast<int>(Side::After));
     before_->setChecked(true);
 
-    caption_ = new ElidedLabel(Qt::ElideMiddle, this);
+    // Room for two lines: the file, the level's size and its scale, and the
+    // count of cells that arrived empty.
+    caption_ = new MessageLabel(2, this);
     caption_->setObjectName(QStringLiteral("pictureCaption"));
     caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -352,7 +354,7 @@ void LevelPicture::refresh() {
         if (emptied > 0)
             caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
     }
-    caption_->setFullText(caption);
+    caption_->setMessage(caption);
 }
 
 LevelView* LevelPicture::openView() {

@@ -136,6 +136,7 @@ void LevelView::buildControls() {
 
     note_ = new QLabel(WindowTexts::zoomTip(), this);
     note_->setObjectName(QStringLiteral("viewNote"));
+    note_->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

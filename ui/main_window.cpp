@@ -33,6 +33,7 @@
 #include "file_chooser.h"
 #include "icon_pixels.h"
 #include "level_picture.h"
+#include "message_label.h"
 #include "window_texts.h"
 
 namespace tavro::ui {
@@ -179,7 +180,9 @@ void Form1::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
 
-    status_ = new ElidedLabel(Qt::ElideRight, bar);
+    // Two lines are kept for the message, so that the window keeps its height
+    // for all but the longest; those take the lines they need.
+    status_ = new MessageLabel(2, bar);
     status_->setObjectName(QStringLiteral("statusMessage"));
     status_->setIndent(4);
     bar->addWidget(status_, 1);
@@ -262,7 +265,7 @@ void Form1::fixWindowFrame() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString Form1::statusText() const { return status_->fullText(); }
+QString Form1::statusText() const { return status_->text(); }
 
 bool Form1::packs() const { return packCheck_->isChecked(); }
 
@@ -392,7 +395,8 @@ void Form1::keepUndo(std::optional<UndoRecord> record) {
 }
 
 void Form1::showStatus(const QString& line, const QString& details) {
-    status_->setFullText(line, details.isEmpty() ? line : details);
+    status_->setMessage(line);
+    status_->setToolTip(details == line ? QString() : details);
 }
 
 void Form1::showFailure(const QString& title, const QString& text) {
