@@ -78,8 +78,10 @@ public:
         setFocusPolicy(Qt::NoFocus);
     }
 
-    // `marks` are in the picture's device-independent pixels.
-    void display(const QImage& picture, const QString& message, QList<QRectF> marks = {}) {
+    // `marks` are in the picture's device-independent pixels; `description`
+    // tells what the picture shows (without one, the message is told).
+    void display(const QImage& picture, const QString& message, QList<QRectF> marks = {},
+                 const QString& description = {}) {
         picture_ = picture;
         message_ = message;
         marks_ = std::move(marks);
@@ -87,6 +89,7 @@ public:
         setCursor(opens ? Qt::PointingHandCursor : Qt::ArrowCursor);
         setFocusPolicy(opens ? Qt::TabFocus : Qt::NoFocus);  // a click opens the view instead
         setToolTip(opens ? WindowTexts::pictureTip() : QString());
+        setAccessibleDescription(description.isEmpty() ? message : description);
         update();
     }
 
@@ -157,6 +160,7 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     // Made first, so that Tab reaches the picture before its switch.
     surface_ = new PictureSurface([this] { openView(); }, this);
     surface_->setObjectName(QStringLiteral("pictureSurface"));
+    surface_->setAccessibleName(WindowTexts::pictureName());
     surface_->setFixedSize(kSurfaceSize);
 
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
@@ -347,10 +351,12 @@ void LevelPicture::refresh() {
         for (const render::CellBox& mark : state.marks)
             marks.append(QRectF((mark.column - drawing.box->column) * scale, (mark.row - drawing.box->row) * scale,
                                 mark.columns * scale, mark.rows * scale));
-        surface_->display(drawing.picture, {}, std::move(marks));
-        caption = WindowTexts::pictureCaption(state.path, drawing.box->columns * cell, drawing.box->rows * cell,
-                                              drawing.factor);
+        const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;
         const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
+        surface_->display(drawing.picture, {}, std::move(marks),
+                          WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
+                                                          side_ == Side::After ? std::optional(emptied) : std::nullopt));
+        caption = WindowTexts::pictureCaption(state.path, width, height, drawing.factor);
         if (emptied > 0)
             caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
     }

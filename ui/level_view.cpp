@@ -136,6 +136,9 @@ void LevelView::buildControls() {
 
     area_ = new ZoomArea(this);
     area_->setObjectName(QStringLiteral("zoomArea"));
+    area_->setAccessibleName(WindowTexts::pictureName());
+    area_->setAccessibleDescription(windowTitle() + QStringLiteral(": ")
+                                    + WindowTexts::pictureSize(picture_.width(), picture_.height()));
 
     note_ = new QLabel(WindowTexts::zoomTip(), this);
     note_->setObjectName(QStringLiteral("viewNote"));

@@ -156,9 +156,26 @@ void Form1::buildControls(QWidget* area) {
     // The credit reads as one line: "Programação:" ends next to the name.
     creditCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    sourceButton_->setToolTip(WindowTexts::sourceButtonTip());
-    targetButton_->setToolTip(WindowTexts::targetButtonTip());
-    convertButton_->setToolTip(WindowTexts::convertButtonTip());
+    // The path lines show no caption of their own: assistive technology
+    // names them, and tells the whole path.
+    sourceLabel_->setAccessibleName(WindowTexts::sourceLineName());
+    targetLabel_->setAccessibleName(WindowTexts::targetLineName());
+    sourceLabel_->setAccessibleDescription(WindowTexts::noFileChosen());
+    targetLabel_->setAccessibleDescription(WindowTexts::noFileChosen());
+
+    // The captions are fixed, so the buttons take shortcuts rather than
+    // mnemonics; their tooltips tell them.
+    const auto shortcut = [this](QPushButton* control, const QString& tip, const QKeySequence& keys) {
+        auto* action = new QAction(control);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, control, &QPushButton::animateClick);
+        addAction(action);
+        control->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    };
+    shortcut(sourceButton_, WindowTexts::sourceButtonTip(), QKeySequence(QKeySequence::Open));
+    shortcut(targetButton_, WindowTexts::targetButtonTip(), QKeySequence(QKeySequence::SaveAs));
+    shortcut(convertButton_, WindowTexts::convertButtonTip(), QKeySequence(Qt::CTRL | Qt::Key_Return));
 }
 
 void Form1::buildUndoAction() {
@@ -287,10 +304,12 @@ void Form1::choose(PathRole role, const QString& path) {
     if (role == PathRole::Source) {
         sourcePath_ = path;
         sourceLabel_->setFullText(QDir::toNativeSeparators(path));
+        sourceLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
         picture_->showSource(path);
     } else {
         targetPath_ = path;
         targetLabel_->setFullText(QDir::toNativeSeparators(path));
+        targetLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
         picture_->forgetConverted();
     }
     offerPack(false);
