@@ -174,7 +174,7 @@ void Form1::buildControls(QWidget* area) {
         control->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
     };
     shortcut(sourceButton_, WindowTexts::sourceButtonTip(), QKeySequence(QKeySequence::Open));
-    shortcut(targetButton_, WindowTexts::targetButtonTip(), QKeySequence(QKeySequence::SaveAs));
+    shortcut(targetButton_, WindowTexts::targetButtonTip(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     shortcut(convertButton_, WindowTexts::convertButtonTip(), QKeySequence(Qt::CTRL | Qt::Key_Return));
 }
 

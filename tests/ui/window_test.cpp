@@ -4,6 +4,7 @@
 // converting, failing, dropping, undoing and Portuguese; then the level
 // picture beneath the form and its larger view, compared with what the
 // engine draws, pixel for pixel.
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -46,6 +47,7 @@
 #include "level_render.h"
 #include "level_view.h"
 #include "main_window.h"
+#include "message_label.h"
 #include "png_image.h"
 #include "region_map.h"
 #include "translations.h"
@@ -220,9 +222,11 @@ QLineEdit* fileNameField(QFileDialog* dialog) {
 }
 
 // Types `path` into the next file dialog and accepts it, or cancels it when
-// `path` is empty; `offer` receives what the dialog showed first.
-void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer) {
-    answerer.expect([path, offer](QWidget* modal) {
+// `path` is empty; `offer` receives what the dialog showed first. With
+// `inField`, Return goes straight to the file name field while its
+// completion list shows, which closes the dialog but not the list.
+void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer, bool inField = false) {
+    answerer.expect([path, offer, inField](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QLineEdit* field = dialog ? fileNameField(dialog) : nullptr;
         if (!field) return modal->close(), void();
@@ -234,8 +238,10 @@ void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer* offer
         field->setFocus();
         QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
         for (const QChar character : path) QTest::keyClick(window, character.toLatin1());
-        if (QCompleter* completer = field->completer(); completer && completer->popup()->isVisible())
-            completer->popup()->hide();
+        QAbstractItemView* list = field->completer() ? field->completer()->popup() : nullptr;
+        if (inField && list && QTest::qWaitFor([list] { return list->isVisible(); }, 5000))
+            return QTest::keyClick(field, Qt::Key_Return);
+        if (list) list->hide();
         QTest::keyClick(window, Qt::Key_Return);
     });
 }
@@ -321,16 +327,17 @@ private slots:
         Offer open;
         Offer save;
 
-        answerNextDialog(answerer, kSampleSource, &open);
+        answerNextDialog(answerer, kSampleSource, &open, true);
         click("Command1");
         QVERIFY(answerer.answered());
+        QVERIFY2(!QApplication::activePopupWidget(), "no completion list outlives the dialog");
         QCOMPARE(open.mode, QFileDialog::AcceptOpen);
         QCOMPARE(open.fileMode, QFileDialog::ExistingFile);
         QCOMPARE(window.chosenSource(), kSampleSource);
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QDir::toNativeSeparators(kSampleSource));
 
-        // The save dialog is the same one, and offers the source's name in its
-        // folder; cancelling it chooses nothing and keeps that name for the next dialog.
+        // One click opens the save dialog: the same one, offering the source's name in
+        // its folder; cancelling it chooses nothing and keeps that name for the next dialog.
         answerNextDialog(answerer, QString(), &save);
         click("Command2");
         QVERIFY(answerer.answered() && window.chosenTarget().isEmpty());
@@ -351,9 +358,14 @@ private slots:
         const QString source = form.path(QStringLiteral("a.state"));
         const QString target = form.path(QStringLiteral("b.state"));
         form.chooser->answers = {source, target, std::nullopt, std::nullopt};
-        form.click("Command1");
+        QVERIFY(form.showActive());
+        // The buttons' shortcuts press them, as a click does.
+        QWindow* window = form.window->windowHandle();
+        QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+        QTRY_COMPARE(form.chooser->shown, 1);
         QVERIFY2(form.window->statusText().contains(QLatin1String("Tavro 2")), "asks for the target next");
-        form.click("Command2");
+        QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(form.chooser->shown, 2);
         form.click("Command1");
         form.click("Command2");
         QCOMPARE(form.chooser->shown, 4);
@@ -381,11 +393,12 @@ private slots:
             if (target) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
             ModalAnswerer guard;
             guard.expect([](QWidget* modal) { modal->close(); }, 3000);
-            form.click("Command3");
+            QVERIFY(form.showActive());
+            QTest::keyClick(form.window->windowHandle(), Qt::Key_Return, Qt::ControlModifier);  // Converter's shortcut
+            QTRY_VERIFY2(form.window->statusText().contains(QLatin1String(hint)), qPrintable(form.window->statusText()));
             guard.stop();
             QVERIFY2(!guard.answered(), "no window opens");
             QVERIFY(QDir(form.dir.path()).isEmpty());
-            QVERIFY2(form.window->statusText().contains(QLatin1String(hint)), qPrintable(form.window->statusText()));
             QVERIFY(!form.window->canUndo());
         }
     }
@@ -494,18 +507,87 @@ private slots:
         QCOMPARE(form.window->chosenSource(), source.toLocalFile());
     }
 
-    void portugueseSystemsGetPortugueseTexts() {
+    void portugueseSystemsGetPortugueseTextsQtsOwnIncluded() {
         QVERIFY(!windowTranslator(QLocale(QLocale::English, QLocale::UnitedStates)));
-        const std::unique_ptr<QTranslator> portuguese = windowTranslator(QLocale(QLocale::Portuguese, QLocale::Brazil));
-        QVERIFY(portuguese);
-        QCoreApplication::installTranslator(portuguese.get());
-        Fixture form;
-        form.click("Command3");
-        const QString hint = form.window->statusText();
-        QCoreApplication::removeTranslator(portuguese.get());
+        // Every Portuguese locale gets the Brazilian texts, the window's and Qt's.
+        for (const QLocale::Territory territory : {QLocale::Brazil, QLocale::Portugal}) {
+            const std::unique_ptr<QTranslator> ours = windowTranslator(QLocale(QLocale::Portuguese, territory));
+            const std::unique_ptr<QTranslator> qt = qtTranslator(QLocale(QLocale::Portuguese, territory));
+            QVERIFY2(ours && qt, "qt6-translations-l10n brings Qt's own");
+            QCoreApplication::installTranslator(ours.get());
+            QCoreApplication::installTranslator(qt.get());
+            Fixture form;
+            form.click("Command3");
+            const QString hint = form.window->statusText();
+            QMessageBox box(QMessageBox::Warning, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
+            const QString cancel = box.button(QMessageBox::Cancel)->text();
+            QFileDialog dialog;
+            const QString fileNameLabel = dialog.findChild<QLabel*>(QStringLiteral("fileNameLabel"))->text();
+            QCoreApplication::removeTranslator(qt.get());
+            QCoreApplication::removeTranslator(ours.get());
 
-        QVERIFY2(hint.startsWith(QLatin1String("Escolha")), qPrintable(hint));
-        QCOMPARE(form.find<QPushButton>("Command3")->text(), QStringLiteral("Converter"));
+            QVERIFY2(hint.startsWith(QLatin1String("Escolha")), qPrintable(hint));
+            QCOMPARE(form.find<QPushButton>("Command3")->text(), QStringLiteral("Converter"));
+            QCOMPARE(cancel, QStringLiteral("Cancelar"));
+            QVERIFY2(fileNameLabel.contains(QLatin1String("arquivo")), qPrintable(fileNameLabel));
+        }
+    }
+
+    // Every line the window writes beneath the form (the status bar's, the
+    // picture's caption), in English and in Portuguese, is there in full:
+    // measured with the label's font, it fits the label's width or wraps
+    // into lines the label is tall enough to show, inside the window.
+    void everyMessageIsReadableInFullInBothLanguages() {
+        ConversionReport lossy;
+        lossy.outcome = TargetOutcome::Created;
+        lossy.verified = true;
+        lossy.level.cellsLost = 483;
+        ConversionReport packed = lossy;
+        packed.level.numbering = ChunkNumbering::Packed;
+        packed.level.chunksUsed = 255;
+        const QString target = QStringLiteral("tavro2.state");
+        const auto statusLines = [&] {
+            QStringList lines{WindowTexts::ready(), WindowTexts::samePath(), WindowTexts::converting(target),
+                              WindowTexts::converted(lossy), WindowTexts::converted(packed),
+                              WindowTexts::undone(UndoOutcome::Removed, target),
+                              WindowTexts::undone(UndoOutcome::Restored, target),
+                              WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc"))};
+            for (const bool source : {false, true})
+                for (const bool other : {false, true})
+                    lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
+            for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
+                for (int step = 0; step <= static_cast<int>(Step::Changed); ++step) {
+                    const ConversionError error{file, static_cast<Step>(step), "/saves/tavro2.state", "Disk full", {}};
+                    lines << WindowTexts::conversionFailed(error) << WindowTexts::undoFailed(error);
+                }
+            return lines;
+        };
+        const std::unique_ptr<QTranslator> portuguese = windowTranslator(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        for (QTranslator* translator : {static_cast<QTranslator*>(nullptr), portuguese.get()}) {
+            if (translator) QCoreApplication::installTranslator(translator);
+            PictureFixture form;
+            QVERIFY(form.showActive());
+            form.find("packButton")->show();  // the narrowest the status line gets
+            const QStringList captions{
+                WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 7168, 768, 17)
+                + WindowTexts::emptiedCaption(480, 3)};
+            for (const auto& [name, texts] : {std::pair{"statusMessage", statusLines()}, {"pictureCaption", captions}}) {
+                auto* label = form.find<MessageLabel>(name);
+                for (const QString& text : texts) {
+                    label->setMessage(text);
+                    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();  // the window takes its new size
+                    const int indent = std::max(label->indent(), 0);
+                    const QRect room = label->contentsRect().adjusted(indent, 0, -indent, 0);
+                    const QRect needed = label->fontMetrics().boundingRect(QRect(QPoint(), QSize(room.width(), 1000)),
+                                                                           Qt::TextWordWrap, text);
+                    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(), qPrintable(text));
+                    QVERIFY2(form.window->rect().contains(QRect(label->mapTo(form.window.get(), room.topLeft()),
+                                                                room.size())), qPrintable(text));
+                    QCOMPARE(form.window->width(), 442);
+                }
+            }
+            if (translator) QCoreApplication::removeTranslator(translator);
+        }
     }
 
     void pictureShowsTheSourceThenTheTargetAndTheKeyboardReachesIt() {
