@@ -5,6 +5,8 @@
 #include <functional>
 #include <utility>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -69,6 +71,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
 // The picture, or a short text in its place; a click on a picture asks for
 // the larger view, and so do Return and Space when it has the focus.
 class PictureSurface : public QFrame {
+    Q_OBJECT
 public:
     PictureSurface(std::function<void()> open, QWidget* parent)
         : QFrame(parent), open_(std::move(open)), checkerboard_(checkerboardTile(4)) {
@@ -154,7 +157,20 @@ private:
     bool pressed_ = false;
 };
 
+namespace {
+
+// Assistive technology meets the picture as a graphic, named and described
+// as its widget says.
+QAccessibleInterface* accessiblePicture(const QString& className, QObject* object) {
+    auto* surface = qobject_cast<PictureSurface*>(object);
+    if (!surface || className != QLatin1String(PictureSurface::staticMetaObject.className())) return nullptr;
+    return new QAccessibleWidget(surface, QAccessible::Graphic);
+}
+
+}  // namespace
+
 LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
+    QAccessible::installFactory(accessiblePicture);  // once: a factory already in place is not added again
     setObjectName(QStringLiteral("levelPicture"));
 
     // Made first, so that Tab reaches the picture before its switch.
@@ -382,3 +398,5 @@ LevelView* LevelPicture::openView() {
 }
 
 }  // namespace tavro::ui
+
+#include "level_picture.moc"

@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QByteArray>
@@ -25,6 +26,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -638,6 +640,9 @@ private slots:
         QTest::keyClick(form.window->windowHandle(), Qt::Key_Return);
         auto* view = form.window->findChild<LevelView*>();
         QVERIFY(view && view->windowTitle().contains(QLatin1String("after the conversion")));
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QTest::keyClick(view->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY2(!form.window->findChild<LevelView*>(), "Escape closes the larger view");
 
         // Undoing, or choosing another target, takes the After picture away.
         form.window->undoLastConversion();
@@ -648,6 +653,55 @@ private slots:
         form.window->chooseTarget(form.path(QStringLiteral("other.state")));
         QVERIFY(!form.picture->hasAfter());
         QCOMPARE(form.picture->side(), Side::Before);
+    }
+
+    // Assistive technology, walking the window's accessible children, finds
+    // every control named, the path lines with their whole paths, and the
+    // picture telling which level it shows, its size and the cells left empty.
+    void everyControlIsNamedForAssistiveTechnology() {
+        PictureFixture form;
+        QVERIFY(form.showActive() && form.convertSamples());
+        QHash<QObject*, QAccessibleInterface*> reached;
+        const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+            for (int i = 0; i < node->childCount(); ++i)
+                if (QAccessibleInterface* child = node->child(i)) reached.insert(child->object(), child), walk(child);
+        };
+        walk(QAccessible::queryAccessibleInterface(form.window.get()));
+
+        const QString target = form.window->chosenTarget();
+        const auto level = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
+        const QString size = QStringLiteral("%1 by %2 pixels")
+                                 .arg(QLocale().toString(level.columns * render::cellPixels(kFirst)),
+                                      QLocale().toString(level.rows * render::cellPixels(kFirst)));
+        const QString emptied = QStringLiteral("%1 cells arrived empty").arg(form.picture->marks().size());
+        for (const auto& [name, role, named, described] :
+             {std::tuple{"Label1", QAccessible::StaticText, "Tavro 1 save state", QDir::toNativeSeparators(kSampleSource)},
+              {"Label2", QAccessible::StaticText, "Tavro 2 save state", QDir::toNativeSeparators(target)},
+              {"Command1", QAccessible::Button, "Tavro 1 Save State", QStringLiteral("(Ctrl+O)")},
+              {"Command2", QAccessible::Button, "Tavro 2 / 2 B Savestate", QStringLiteral("(Ctrl+Shift+S)")},
+              {"Command3", QAccessible::Button, "Converter", QStringLiteral("(Ctrl+Return)")},
+              {"Label3", QAccessible::StaticText, "Programação:", QString()},
+              {"Label4", QAccessible::StaticText, "Orrin", QString()},
+              {"packCheck", QAccessible::CheckBox, "Pack chunks to carry the whole level", QString()},
+              {"packButton", QAccessible::Button, "Convert packed", QString()},
+              {"undoButton", QAccessible::Button, "Undo", QString()},
+              {"beforeButton", QAccessible::CheckBox, "Before", QString()},
+              {"afterButton", QAccessible::CheckBox, "After", QString()},
+              {"pictureCaption", QAccessible::StaticText, "target.state", QString()},
+              {"statusMessage", QAccessible::StaticText, "Patched and verified.", QString()},
+              {"pictureSurface", QAccessible::Graphic, "Level picture", QStringLiteral("target.state: ") + size},
+              {"pictureSurface", QAccessible::Graphic, "Level picture", emptied}}) {
+            const QAccessibleInterface* node = reached.value(form.find(name));
+            QVERIFY2(node && node->role() == role, name);
+            QVERIFY2(node->text(QAccessible::Name).contains(QString::fromUtf8(named)), name);
+            QVERIFY2(node->text(QAccessible::Description).contains(described),
+                     qPrintable(node->text(QAccessible::Description)));
+        }
+        for (QObject* object : reached.keys()) {
+            const auto* widget = qobject_cast<QWidget*>(object);
+            if (widget && widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus))
+                QVERIFY2(!reached.value(object)->text(QAccessible::Name).isEmpty(), qPrintable(object->objectName()));
+        }
     }
 
     void lostCellsAreMarkedAndThePackedConversionOfferedCarriesThem() {
