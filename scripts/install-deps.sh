@@ -8,7 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libspng-dev zlib1g-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
+  qt6-translations-l10n
+  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox
   desktop-file-utils appstream hyperfine time valgrind
   clang-19 libclang-rt-19-dev
   dpkg-dev fakeroot file help2man lintian man-db debootstrap

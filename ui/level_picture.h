@@ -26,8 +26,8 @@ class QToolButton;
 
 namespace tavro::ui {
 
-class ElidedLabel;
 class LevelView;
+class MessageLabel;
 class PictureSurface;
 
 // One save state's level drawn small: what the worker thread hands back.
@@ -118,7 +118,7 @@ private:
     QToolButton* before_ = nullptr;
     QToolButton* after_ = nullptr;
     QButtonGroup* switch_ = nullptr;
-    ElidedLabel* caption_ = nullptr;
+    MessageLabel* caption_ = nullptr;
     PictureSurface* surface_ = nullptr;
     QTimer* slowDraw_ = nullptr;  // shows "Drawing…" when a drawing takes a while
 };

@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "engine_adapters.h"
+#include "file_chooser.h"
 #include "png_image.h"
 #include "window_texts.h"
 #include "zoom_area.h"
@@ -31,7 +32,9 @@ std::optional<QString> askWithFileDialog(QWidget* parent, const QString& suggest
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int answer = dialog.exec();
+    closeLeftoverPopups();
+    if (answer != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.constFirst();
@@ -133,9 +136,13 @@ void LevelView::buildControls() {
 
     area_ = new ZoomArea(this);
     area_->setObjectName(QStringLiteral("zoomArea"));
+    area_->setAccessibleName(WindowTexts::pictureName());
+    area_->setAccessibleDescription(windowTitle() + QStringLiteral(": ")
+                                    + WindowTexts::pictureSize(picture_.width(), picture_.height()));
 
     note_ = new QLabel(WindowTexts::zoomTip(), this);
     note_->setObjectName(QStringLiteral("viewNote"));
+    note_->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

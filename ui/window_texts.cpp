@@ -243,6 +243,28 @@ QString WindowTexts::emptiedCaption(int shown, int hidden) {
 
 QString WindowTexts::pictureTip() { return tr("Click for a larger view that zooms and saves the picture"); }
 
+QString WindowTexts::sourceLineName() { return tr("Tavro 1 save state (the source)"); }
+
+QString WindowTexts::targetLineName() { return tr("Tavro 2 save state (the target)"); }
+
+QString WindowTexts::noFileChosen() { return tr("No file chosen"); }
+
+QString WindowTexts::pictureName() { return tr("Level picture"); }
+
+QString WindowTexts::pictureDescription(const QString& path, int width, int height, int factor,
+                                        std::optional<int> emptied) {
+    const QLocale locale;
+    QString text = factor == 1 ? tr("The level in %1: %2 by %3 pixels, shown at full size.")
+                                     .arg(fileName(path), locale.toString(width), locale.toString(height))
+                               : tr("The level in %1: %2 by %3 pixels, shown %4 times smaller.")
+                                     .arg(fileName(path), locale.toString(width), locale.toString(height),
+                                          locale.toString(factor));
+    if (!emptied) return text;
+    if (*emptied == 0) return text + QLatin1Char(' ') + tr("Every cell arrived whole.");
+    if (*emptied == 1) return text + QLatin1Char(' ') + tr("1 cell arrived empty; it is marked in red.");
+    return text + QLatin1Char(' ') + tr("%1 cells arrived empty; they are marked in red.").arg(*emptied);
+}
+
 QString WindowTexts::viewTitle(const QString& path, bool converted) {
     return converted ? tr("Level in %1 after the conversion").arg(fileName(path))
                      : tr("Level in %1").arg(fileName(path));

@@ -3,6 +3,7 @@
 // Paths are shown in the platform's separators.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QCoreApplication>
@@ -70,6 +71,17 @@ public:
     // empty, `shown` of them marked on the picture, `hidden` in the background.
     static QString emptiedCaption(int shown, int hidden);
     static QString pictureTip();
+
+    // What assistive technology tells of the controls that show no text of
+    // their own: the path lines and the picture.
+    static QString sourceLineName();
+    static QString targetLineName();
+    static QString noFileChosen();
+    static QString pictureName();
+    // The picture of the level in `path`, `width` × `height` pixels shrunk by
+    // `factor`; `emptied`, for a converted level, counts the cells that arrived empty.
+    static QString pictureDescription(const QString& path, int width, int height, int factor,
+                                      std::optional<int> emptied);
 
     // The larger view of a picture.
     static QString viewTitle(const QString& path, bool converted);

@@ -441,6 +441,42 @@ Motivo: %2</translation>
         <source>The picture could not be saved: %1.</source>
         <translation>A imagem não pôde ser salva: %1.</translation>
     </message>
+    <message>
+        <source>Tavro 1 save state (the source)</source>
+        <translation>Save state do Tavro 1 (a origem)</translation>
+    </message>
+    <message>
+        <source>Tavro 2 save state (the target)</source>
+        <translation>Save state do Tavro 2 (o destino)</translation>
+    </message>
+    <message>
+        <source>No file chosen</source>
+        <translation>Nenhum arquivo escolhido</translation>
+    </message>
+    <message>
+        <source>Level picture</source>
+        <translation>Imagem da fase</translation>
+    </message>
+    <message>
+        <source>The level in %1: %2 by %3 pixels, shown at full size.</source>
+        <translation>A fase em %1: %2 por %3 pixels, mostrada em tamanho real.</translation>
+    </message>
+    <message>
+        <source>The level in %1: %2 by %3 pixels, shown %4 times smaller.</source>
+        <translation>A fase em %1: %2 por %3 pixels, mostrada %4 vezes menor.</translation>
+    </message>
+    <message>
+        <source>Every cell arrived whole.</source>
+        <translation>Todas as células chegaram inteiras.</translation>
+    </message>
+    <message>
+        <source>1 cell arrived empty; it is marked in red.</source>
+        <translation>1 célula chegou vazia; ela está marcada em vermelho.</translation>
+    </message>
+    <message>
+        <source>%1 cells arrived empty; they are marked in red.</source>
+        <translation>%1 células chegaram vazias; elas estão marcadas em vermelho.</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
