@@ -9,6 +9,8 @@
 namespace tavro {
 namespace {
 
+constexpr Operation kConvert = Operation::Convert;
+
 std::unexpected<EngineError> fail(Operation operation, FileRole role, Step step, const std::string& path, Cause cause) {
     return std::unexpected(EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
 }
@@ -48,86 +50,85 @@ std::expected<files::FileIdentity, EngineError> readBack(Operation operation, co
     return file.identity();
 }
 
-}  // namespace
-
-std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath,
-                                                                const std::string& targetPath,
-                                                                RunOptions options, files::SystemCalls& calls) {
-    constexpr Operation convert = Operation::Convert;
-    if (sourcePath.empty()) return fail(convert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
-    if (targetPath.empty()) return fail(convert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
-
-    // Only the first kMinSaveStateSize bytes of the source matter.
+// The source's level, converted. Only its first kMinSaveStateSize bytes matter.
+std::expected<ConvertedLevel, EngineError> readAndConvert(const std::string& sourcePath, ChunkNumbering numbering,
+                                                          files::SystemCalls& calls) {
     auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize, calls);
-    if (!prefix) return fail(convert, FileRole::Source, sourcePath, prefix.error());
+    if (!prefix) return fail(kConvert, FileRole::Source, sourcePath, prefix.error());
     if (prefix->fileSize < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = convert, .file = FileRole::Source, .step = Step::Check,
+        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
                                            .path = sourcePath, .cause = Cause::TooShort,
                                            .count = prefix->fileSize, .limit = kMinSaveStateSize});
     }
-    const SourceRegions source = readSourceRegions(prefix->bytes);
-    prefix->bytes = {};
-    const ChunkNumbering numbering = options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed;
-    ConvertedLevel converted = convertLevel(source, numbering);
+    return convertLevel(readSourceRegions(prefix->bytes), numbering);
+}
 
-    // Only the target's first bytes are held; the rest is copied from the
-    // same open file, so a source that is also the target was read already.
+// The target as found: still open, so that its bytes past the first ones are
+// copied from the very file that was read (a source that is also the target
+// was read already).
+struct FoundTarget {
+    std::optional<files::OpenFile> file;  // nullopt: there is none yet
+    Bytes head;                           // its first kMinSaveStateSize bytes
+    std::uintmax_t size = 0;
+
+    const files::OpenFile* open() const { return file ? &*file : nullptr; }
+};
+
+std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
     auto existing = files::openIfExists(targetPath, calls);
-    if (!existing) return fail(convert, FileRole::Target, targetPath, existing.error());
-    const files::OpenFile* before = *existing ? &**existing : nullptr;
-    Bytes previous;
-    if (before) {
-        auto head = before->readHead(kMinSaveStateSize);
-        if (!head) return fail(convert, FileRole::Target, targetPath, head.error());
-        previous = std::move(*head);
+    if (!existing) return fail(kConvert, FileRole::Target, targetPath, existing.error());
+    FoundTarget found{std::move(*existing), {}, 0};
+    if (found.file) {
+        auto head = found.file->readHead(kMinSaveStateSize);
+        if (!head) return fail(kConvert, FileRole::Target, targetPath, head.error());
+        found.head = std::move(*head);
+        found.size = found.file->identity().size;
     }
-    const std::uintmax_t previousSize = before ? before->identity().size : 0;
-    Bytes output = patchTarget(previous, converted.regions);
-    const std::uintmax_t outputSize = std::max<std::uintmax_t>(previousSize, output.size());
+    return found;
+}
 
-    ConversionReport report;
-    report.dryRun = options.dryRun;
-    report.level = std::move(converted.summary);
-    report.targetSize = outputSize;
+// The backup's bytes, complete and flushed under a temporary name; they take
+// the name TARGET.bak only once the target has been replaced. Readable by no
+// more people than the target itself.
+std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
+                                                              files::SystemCalls& calls) {
+    const std::uint32_t permissions = target.file->identity().permissions & 0777;
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, permissions}, {},
+                               files::Links::Replace, calls);
+    if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
+    return std::move(*copy);
+}
 
-    if (before && previous == output) {
-        report.outcome = TargetOutcome::Unchanged;
-        report.verified = true;
-        return report;
-    }
-    report.outcome = before ? TargetOutcome::Patched : TargetOutcome::Created;
-    if (options.dryRun) return report;
-
+// Replaces the target with `output` (its first bytes; the rest comes from the
+// target as found), keeps the backup when asked, and reads the target back.
+// Fills in the report's backup and undo.
+std::expected<void, EngineError> writeTarget(const std::string& targetPath, const FoundTarget& target,
+                                             const Bytes& output, bool keepBackup, ConversionReport& report,
+                                             files::SystemCalls& calls) {
     const files::Expectation asRead =
-        before ? files::Expectation{files::Expectation::Kind::Same, before->identity()}
-               : files::Expectation{files::Expectation::Kind::Absent, {}};
-    auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize, std::nullopt}, asRead,
-                                   files::Links::Follow, calls);
-    if (!prepared) return fail(convert, FileRole::Target, targetPath, prepared.error());
+        target.file ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
+                    : files::Expectation{files::Expectation::Kind::Absent, {}};
+    auto prepared = files::prepare(targetPath, files::NewContent{output, target.open(), report.targetSize, std::nullopt},
+                                   asRead, files::Links::Follow, calls);
+    if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
 
-    // The backup's bytes are complete and flushed under a temporary name
-    // before the target is replaced; they take the name TARGET.bak only once
-    // it has been.
     std::optional<files::PreparedFile> backup;
     const std::string backupPath = targetPath + ".bak";
-    if (options.backup && before) {
-        // Readable by no more people than the target itself.
-        const std::uint32_t permissions = before->identity().permissions & 0777;
-        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize, permissions}, {},
-                                   files::Links::Replace, calls);
-        if (!copy) return fail(convert, FileRole::Backup, backupPath, copy.error());
+    if (keepBackup && target.file) {
+        auto copy = prepareBackup(backupPath, target, calls);
+        if (!copy) return std::unexpected(std::move(copy.error()));
         backup.emplace(std::move(*copy));
     }
 
     if (auto replaced = prepared->commit(); !replaced) {
-        return fail(convert, FileRole::Target, targetPath, replaced.error());
+        return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
-    UndoRecord undo{targetPath, before ? std::optional<Bytes>(previous) : std::nullopt, previousSize, output,
-                    outputSize, std::nullopt};
+    UndoRecord undo{targetPath, target.file ? std::optional<Bytes>(target.head) : std::nullopt, target.size, output,
+                    report.targetSize, std::nullopt};
 
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
-            EngineError error = fileError(convert, FileRole::Backup, backupPath, kept.error());
+            EngineError error = fileError(kConvert, FileRole::Backup, backupPath, kept.error());
             error.undo = std::move(undo);
             error.keptIn = backup->temporaryPath();
             backup->keepTemporary();
@@ -137,7 +138,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         report.olderBackupReplaced = backup->replacesFile();
     }
 
-    auto checked = readBack(convert, targetPath, output, before, outputSize, calls);
+    auto checked = readBack(kConvert, targetPath, output, target.open(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
         error.undo = std::move(undo);
@@ -147,6 +148,38 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     undo.writtenFile = *checked;
     report.verified = true;
     report.undo = std::move(undo);
+    return {};
+}
+
+}  // namespace
+
+std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath,
+                                                           const std::string& targetPath, RunOptions options,
+                                                           files::SystemCalls& calls) {
+    if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
+    if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
+
+    auto converted =
+        readAndConvert(sourcePath, options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed, calls);
+    if (!converted) return std::unexpected(std::move(converted.error()));
+    auto target = findTarget(targetPath, calls);
+    if (!target) return std::unexpected(std::move(target.error()));
+
+    const Bytes output = patchTarget(target->head, converted->regions);
+    ConversionReport report;
+    report.dryRun = options.dryRun;
+    report.level = std::move(converted->summary);
+    report.targetSize = std::max<std::uintmax_t>(target->size, output.size());
+
+    if (target->file && target->head == output) {
+        report.outcome = TargetOutcome::Unchanged;
+        report.verified = true;
+        return report;
+    }
+    report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
+    if (options.dryRun) return report;
+    if (auto written = writeTarget(targetPath, *target, output, options.backup, report, calls); !written)
+        return std::unexpected(std::move(written.error()));
     return report;
 }
 
