@@ -36,9 +36,6 @@ constexpr SaveStateRegion videoRamRegion(RegionName name, std::size_t address, s
     return {name, static_cast<std::int32_t>(format::kVideoRamOffset + address + 1), length};
 }
 
-using format::kMainRamOffset;
-using format::kVideoRamOffset;
-
 struct RegionMap {
     std::array<SaveStateRegion, 5> regions;
 
@@ -77,8 +74,10 @@ constexpr bool regionsAre(const RegionMap& map, const std::array<std::pair<std::
         if (map.regions[i].position != expected[i].first || map.regions[i].length != expected[i].second) return false;
     return true;
 }
-static_assert(regionsAre(kSourceRegions, {{{74873, 32768}, {73625, 225}, {54393, 6144}, {9337, 65536}, {51321, 1024}}}));
-static_assert(regionsAre(kTargetRegions, {{{9337, 32768}, {42105, 4096}, {46201, 6144}, {73625, 225}, {74873, 32768}}}));
+static_assert(regionsAre(kSourceRegions,
+                         {{{74873, 32768}, {73625, 225}, {54393, 6144}, {9337, 65536}, {51321, 1024}}}));
+static_assert(regionsAre(kTargetRegions,
+                         {{{9337, 32768}, {42105, 4096}, {46201, 6144}, {73625, 225}, {74873, 32768}}}));
 
 // The end of PatternArea: no save state is shorter, and a target created from
 // nothing has exactly this length.

@@ -64,7 +64,8 @@ void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cel
         const std::size_t first = format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
                                   (plane == Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
                                   static_cast<std::size_t>(2 * column);
-        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + below] != 0 || patched[first + below + 1] != 0)
+        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + below] != 0 ||
+            patched[first + below + 1] != 0)
             std::abort();
         return;
     }
@@ -150,7 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Packed, the cells left empty are those the summary lists (none while
     // the level's quarters fit); fixed, those naming chunks 64 and above.
     const tavro::LevelSummary& summary = level.summary;
-    const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(padded[format::kMainRamOffset + kSource.layout + cell]); };
+    const std::uint8_t* layout = &padded[format::kMainRamOffset + kSource.layout];
+    const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(layout[cell]); };
     const auto listedEmpty = [&](std::size_t cell) {
         return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
     };
@@ -164,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty(i))) std::abort();
     }
     for (unsigned chunk = 1; chunk <= tavro::kLastConvertedChunk; ++chunk)
-        withData += !allZero(std::span(padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
+        withData += !allZero(std::span(padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk),
+                                                       kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
     if (packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();

@@ -36,7 +36,9 @@ inline void applySteps(FuzzedDataProvider& input, const GameFormat& places, Byte
     const auto put = [&state](std::size_t offset, unsigned value) {
         if (offset < state.size()) state[offset] = static_cast<std::uint8_t>(value);
     };
-    const auto ram = [&put](std::size_t address, unsigned value) { put(kMainRamOffset + address % format::kMainRamBytes, value); };
+    const auto ram = [&put](std::size_t address, unsigned value) {
+        put(kMainRamOffset + address % format::kMainRamBytes, value);
+    };
     const auto ramWord = [&ram](std::size_t address, unsigned value) {
         ram(address, value >> 8);
         ram(address + 1, value);
