@@ -27,10 +27,12 @@
 #include <cstring>
 #include <span>
 
+#include "chunk_conversion.h"
 #include "conversion.h"
+#include "layout_expansion.h"
 #include "level_description.h"
 #include "level_render.h"
-#include "layout_expansion.h"
+#include "packed_conversion.h"
 #include "region_map.h"
 
 namespace {
