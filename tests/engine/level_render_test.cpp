@@ -21,21 +21,17 @@ void drawPattern(SaveState& s, unsigned index, unsigned first) {
 }
 LevelMemory levelOf(const SaveState& s) { return LevelMemory::fromSaveState(s.bytes).value(); }
 
-struct GameCase {
-    Game game;
-    const format::GameFormat& f;
-};
-const GameCase kGames[] = {{Game::First, format::kFirstGame}, {Game::Second, format::kSecondGame}};
+const std::pair<Game, format::GameFormat> kGames[] = {{Game::First, format::kFirstGame}, {Game::Second, format::kSecondGame}};
 
 // One block (number 5, patterns 1 to 4 with pattern flips and palette lines)
 // in the top-left entry of chunk 1, which the top-left cell names.
-SaveState oneBlock(const GameCase& g, unsigned entryFlips) {
+SaveState oneBlock(const format::GameFormat& f, unsigned entryFlips) {
     SaveState s;
     for (unsigned p = 1; p <= 4; ++p) drawPattern(s, p, p * 3);
     const unsigned words[4] = {1, 2 | 1u << 11 | 1u << 13, 3 | 1u << 12 | 2u << 13, 4 | 3u << 11 | 3u << 13 | 1u << 15};
-    for (unsigned i = 0; i < 4; ++i) s.ramWord(g.f.blockTable + 5 * 8 + i * 2, words[i]);
-    s.ramWord(g.f.chunkAddress(1), 5 | entryFlips);
-    s.cell(g.f, 0) = 1;
+    for (unsigned i = 0; i < 4; ++i) s.ramWord(f.blockTable + 5 * 8 + i * 2, words[i]);
+    s.ramWord(f.chunkAddress(1), 5 | entryFlips);
+    s.cell(f, 0) = 1;
     return s;
 }
 
@@ -44,8 +40,8 @@ std::uint8_t pixel(const IndexedImage& image, int x, int y) {
 }
 
 TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
-    for (const auto& g : kGames) {
-        const auto image = drawPlane(levelOf(oneBlock(g, 0)), g.game, Plane::Foreground);
+    for (const auto& [game, f] : kGames) {
+        const auto image = drawPlane(levelOf(oneBlock(f, 0)), game, Plane::Foreground);
         ASSERT_EQ(std::pair(image.width, image.height), std::pair(kPlaneWidth, kPlaneHeight));
         const struct { int x, y, index; } pixels[] = {
             // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
@@ -59,9 +55,9 @@ TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
             {14, 14, 0}, {16, 0, 0}};
         for (const auto& [x, y, index] : pixels) EXPECT_EQ(pixel(image, x, y), index) << x << "," << y;
         // Flipped entries mirror the whole block.
-        const unsigned h = 1u << g.f.entryHFlipBit, v = 1u << g.f.entryVFlipBit;
+        const unsigned h = 1u << f.entryHFlipBit, v = 1u << f.entryVFlipBit;
         for (const unsigned flips : {h, v, h | v}) {
-            const auto flipped = drawPlane(levelOf(oneBlock(g, flips)), g.game, Plane::Foreground, {0, 0, 1, 1});
+            const auto flipped = drawPlane(levelOf(oneBlock(f, flips)), game, Plane::Foreground, {0, 0, 1, 1});
             for (int y = 0; y < 16; ++y)
                 for (int x = 0; x < 16; ++x)
                     ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & h) ? 15 - x : x, (flips & v) ? 15 - y : y))
@@ -71,36 +67,36 @@ TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
 }
 
 TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
-    for (const auto& g : kGames) {
-        SaveState s = oneBlock(g, 0);
-        const int cell = cellPixels(g.game);
-        const std::size_t chunk2 = g.f.chunkAddress(2);
-        s.ramWord(chunk2 + g.f.chunkRowBytes() + 2, 5);  // chunk 2, entry row 1, column 1
+    for (const auto& [game, f] : kGames) {
+        SaveState s = oneBlock(f, 0);
+        const int cell = cellPixels(game);
+        const std::size_t chunk2 = f.chunkAddress(2);
+        s.ramWord(chunk2 + f.chunkRowBytes() + 2, 5);  // chunk 2, entry row 1, column 1
         s.ramWord(chunk2 + 4, 768);                       // past the block table: nothing
-        s.ramWord(g.f.blockTable + 768 * 8, 1);           // ...even though RAM there holds a word
+        s.ramWord(f.blockTable + 768 * 8, 1);           // ...even though RAM there holds a word
         const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& {
-            return s.cell(g.f, row * g.f.layoutRowBytes() + column); };
-        cellByte(2, g.f.layoutRowBytes() / 2) = 1;  // the first background cell of row 2
-        if (g.game == Game::First) {
+            return s.cell(f, row * f.layoutRowBytes() + column); };
+        cellByte(2, f.layoutRowBytes() / 2) = 1;  // the first background cell of row 2
+        if (game == Game::First) {
             cellByte(1, 3) = 0x82;  // bit 7 is dropped: chunk 2
             cellByte(3, 0) = 0x80;  // chunk 0
         } else {
             cellByte(1, 3) = 2;
-            s.ramWord(g.f.chunkAddress(0), 5);  // chunk 0 is stored, yet a cell naming it draws nothing
+            s.ramWord(f.chunkAddress(0), 5);  // chunk 0 is stored, yet a cell naming it draws nothing
         }
         const auto level = levelOf(s);
-        const auto fg = drawPlane(level, g.game, Plane::Foreground);
+        const auto fg = drawPlane(level, game, Plane::Foreground);
         EXPECT_EQ((std::array{pixel(fg, 3 * cell + 16, cell + 16 + 1), pixel(fg, 3 * cell + 32 + 1, cell + 1), pixel(fg, cell, 1)}),
                   (std::array<std::uint8_t, 3>{pixel(fg, 0, 1), 0, 0}));
-        EXPECT_EQ(usedCells(level, g.game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
-        const auto bg = drawPlane(level, g.game, Plane::Background);
+        EXPECT_EQ(usedCells(level, game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
+        const auto bg = drawPlane(level, game, Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
-        EXPECT_EQ(usedCells(level, g.game, Plane::Background), (CellBox{0, 2, 1, 1}));
+        EXPECT_EQ(usedCells(level, game, Plane::Background), (CellBox{0, 2, 1, 1}));
         const auto opaque = [](const IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
-        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, g.game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
+        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
         EXPECT_GT(opaque(bg), 200);
         // A box of cells is the same picture as that part of the plane.
-        const auto part = drawPlane(level, g.game, Plane::Foreground, {3, 1, 2, 1});
+        const auto part = drawPlane(level, game, Plane::Foreground, {3, 1, 2, 1});
         ASSERT_EQ(part.width, 2 * cell);
         for (int y = 0; y < cell; y += 7)
             for (int x = 0; x < 2 * cell; x += 5) ASSERT_EQ(pixel(part, x, y), pixel(fg, 3 * cell + x, cell + y));
@@ -183,15 +179,15 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
         {{-3, INT_MAX, 5, INT_MAX}, 0, kAll}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
         {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
     const SaveState s = SaveState::random(1);
-    for (const auto& g : kGames) {
+    for (const auto& [game, f] : kGames) {
         for (const auto& [box, columnsCut, rowsCut] : boxes) {
             SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
-            const int cell = g.f.cellPixels();
-            const int width = std::max(g.f.planeColumns - columnsCut, 0) * cell, height = std::max(g.f.layoutRows - rowsCut, 0) * cell;
-            const auto image = drawPlane(levelOf(s), g.game, Plane::Foreground, box);
+            const int cell = f.cellPixels();
+            const int width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
+            const auto image = drawPlane(levelOf(s), game, Plane::Foreground, box);
             EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()),
                       std::pair(width * height, static_cast<std::size_t>(width * height)));
-            const auto scaled = drawScaled(levelOf(s), g.game, Plane::Background, box, 512);
+            const auto scaled = drawScaled(levelOf(s), game, Plane::Background, box, 512);
             EXPECT_EQ(scaled.pixels.size(), static_cast<std::size_t>((width + 511) / 512 * ((height + 511) / 512) * 4));
         }
     }
