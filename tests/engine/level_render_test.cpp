@@ -139,7 +139,7 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
     SaveState bright = SaveState::random(31);  // second-game cells of almost only opaque, near-white pixels
     const std::size_t chunksEnd = format::kSecondGame.chunkAddress(format::kSecondGame.chunkNumbers());
     for (std::size_t i = 0; i < chunksEnd; i += 2) bright.ram(i) &= 0xFD;  // chunk entries: blocks below 512
-    for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.video(i) |= i % 61 == 0 ? 0 : 0x11;
+    for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.video(i) |= static_cast<std::uint8_t>(i % 61 == 0 ? 0 : 0x11);
     for (unsigned i = 0; i < kPaletteEntries; ++i) bright.ramWord(format::kPaletteAddress + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
     const struct { const SaveState& state; Game game; CellBox box; std::vector<int> factors; } cases[] = {
         {random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
