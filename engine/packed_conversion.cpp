@@ -11,10 +11,10 @@
 namespace tavro {
 namespace {
 
-constexpr std::size_t kRamBytes = 65536;
-constexpr std::size_t kTargetChunkTableBytes = 32768;
+constexpr std::size_t kRamBytes = format::kMainRamBytes;
 constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
-constexpr int kQuarters = kChunkNumbers * 4;              // quarter q of chunk k is k * 4 + q
+constexpr unsigned kChunkQuarters = 4;
+constexpr int kQuarters = kChunkNumbers * static_cast<int>(kChunkQuarters);  // quarter q of chunk k is k * 4 + q
 constexpr int kNoQuarter = -1;                            // an all-zero quarter: chunk 0
 
 // Distinct quarters found so far, looked up by their bytes.
@@ -75,11 +75,12 @@ bool allZero(const std::uint8_t* bytes) {
 
 // Quarter q of source chunk k (k >= 1), entries converted, into `out`.
 void cutQuarter(std::span<const std::uint8_t> sourceRam, unsigned chunk, unsigned quarter, std::uint8_t* out) {
-    constexpr std::size_t kRowBytes = 32;  // a first-game chunk row: 16 entries
-    constexpr std::size_t kHalfRow = 16;
-    const std::size_t first = (chunk - 1) * kSourceChunkBytes + (quarter >= 2 ? 8 * kRowBytes : 0) +
+    constexpr std::size_t kRowBytes = format::kFirstGame.chunkRowBytes();
+    constexpr std::size_t kHalfRow = format::kSecondGame.chunkRowBytes();
+    constexpr auto kRows = static_cast<std::size_t>(format::kSecondGame.chunkSide);  // of a quarter
+    const std::size_t first = format::kFirstGame.chunkAddress(chunk) + (quarter >= 2 ? kRows * kRowBytes : 0) +
                               (quarter % 2 == 1 ? kHalfRow : 0);
-    for (std::size_t row = 0; row < 8; ++row)
+    for (std::size_t row = 0; row < kRows; ++row)
         std::memcpy(out + row * kHalfRow, sourceRam.data() + first + row * kRowBytes, kHalfRow);
     convertEntries({out, kQuarterBytes}, {out, kQuarterBytes});
 }
@@ -102,8 +103,8 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
     for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {
         if (cells[chunk] == 0) continue;
         named.push_back(chunk);
-        for (unsigned q = 0; q < 4; ++q) {
-            const int index = static_cast<int>(chunk * 4 + q);
+        for (unsigned q = 0; q < kChunkQuarters; ++q) {
+            const int index = static_cast<int>(chunk * kChunkQuarters + q);
             std::uint8_t* bytes = quarters.get() + static_cast<std::size_t>(index) * kQuarterBytes;
             cutQuarter(sourceRam, chunk, q, bytes);
             if (!allZero(bytes)) quarterId[static_cast<std::size_t>(index)] = distinct.find(index);
@@ -120,10 +121,10 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
         std::vector<bool> taken(static_cast<std::size_t>(distinct.count()), false);
         int used = 0;
         for (const unsigned chunk : byUse) {
-            std::array<int, 4> fresh{};
+            std::array<int, kChunkQuarters> fresh{};
             std::size_t adds = 0;
-            for (unsigned q = 0; q < 4; ++q) {
-                const int id = quarterId[chunk * 4 + q];
+            for (unsigned q = 0; q < kChunkQuarters; ++q) {
+                const int id = quarterId[chunk * kChunkQuarters + q];
                 if (id == kNoQuarter || taken[static_cast<std::size_t>(id)]) continue;
                 const auto end = fresh.begin() + static_cast<std::ptrdiff_t>(adds);
                 if (std::find(fresh.begin(), end, id) == end) fresh[adds++] = id;
@@ -144,8 +145,8 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
     int next = 1;
     for (const unsigned chunk : named) {
         if (!packed.carried[chunk]) continue;
-        for (unsigned q = 0; q < 4; ++q) {
-            const int id = quarterId[chunk * 4 + q];
+        for (unsigned q = 0; q < kChunkQuarters; ++q) {
+            const int id = quarterId[chunk * kChunkQuarters + q];
             if (id == kNoQuarter) continue;
             std::uint8_t& given = number[static_cast<std::size_t>(id)];
             if (given == 0) {
@@ -154,7 +155,7 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
                             quarters.get() + static_cast<std::size_t>(distinct.first(id)) * kQuarterBytes,
                             kQuarterBytes);
             }
-            quarterNumber[chunk * 4 + q] = given;
+            quarterNumber[chunk * kChunkQuarters + q] = given;
         }
     }
     packed.chunksUsed = next - 1;
@@ -164,10 +165,10 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
         const unsigned chunk = cellChunk(sourceLayout[index]);
         if (chunk == 0 || !packed.carried[chunk]) continue;
         const std::size_t t = expandedCellOffset(index);
-        packed.layoutArea[t] = quarterNumber[chunk * 4];
-        packed.layoutArea[t + 1] = quarterNumber[chunk * 4 + 1];
-        packed.layoutArea[t + kTargetLayoutRowBytes] = quarterNumber[chunk * 4 + 2];
-        packed.layoutArea[t + kTargetLayoutRowBytes + 1] = quarterNumber[chunk * 4 + 3];
+        packed.layoutArea[t] = quarterNumber[chunk * kChunkQuarters];
+        packed.layoutArea[t + 1] = quarterNumber[chunk * kChunkQuarters + 1];
+        packed.layoutArea[t + kTargetLayoutRowBytes] = quarterNumber[chunk * kChunkQuarters + 2];
+        packed.layoutArea[t + kTargetLayoutRowBytes + 1] = quarterNumber[chunk * kChunkQuarters + 3];
     }
     return packed;
 }

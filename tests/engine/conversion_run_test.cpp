@@ -21,20 +21,24 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-Bytes slice(const Bytes& bytes, int offset, int length) { return {bytes.begin() + offset, bytes.begin() + offset + length}; }
+Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) { return {&bytes.at(offset), &bytes.at(offset) + length}; }
 
 // Checks the five target regions against the source and every other byte
 // against `before` (zero where `before` had no byte).
 void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
+    using namespace format;
     before.resize(std::max(before.size(), kMinSaveStateSize), 0);
     ASSERT_EQ(result.size(), before.size());
-    EXPECT_EQ(slice(result, 0x2478, 32768), convertChunks(slice(source, 0x2478, 65536)));
-    EXPECT_EQ(slice(result, 0xA478, 4096), expandLayout(slice(source, 0xC878, 1024)));
-    EXPECT_EQ(slice(result, 0xB478, 6144), slice(source, 0xD478, 6144));
+    const std::size_t ram = kMainRamOffset, palette = ram + kLevelPaletteAddress;
+    const std::pair<std::size_t, Bytes> regions[] = {
+        {ram + kSecondGame.chunkTable, convertChunks(slice(source, ram, 65536))},
+        {ram + kSecondGame.layout, expandLayout(slice(source, ram + kFirstGame.layout, 1024))},
+        {ram + kSecondGame.blockTable, slice(source, ram + kFirstGame.blockTable, 6144)},
+        {palette, slice(source, palette, 225)}, {kVideoRamOffset, slice(source, kVideoRamOffset, 32768)}};
     Bytes rest = result;
-    for (const auto& [offset, length] : {std::pair{0x2478, 32768}, {0xA478, 4096}, {0xB478, 6144}, {0x11F98, 225}, {0x12478, 32768}}) {
-        if (offset >= 0x11F98) { EXPECT_EQ(slice(result, offset, length), slice(source, offset, length)) << offset; }
-        std::copy_n(before.begin() + offset, length, rest.begin() + offset);
+    for (const auto& [offset, expected] : regions) {
+        EXPECT_EQ(slice(result, offset, expected.size()), expected) << offset;
+        std::copy_n(&before.at(offset), expected.size(), &rest.at(offset));
     }
     EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
@@ -43,8 +47,8 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
 class ConversionRun : public testing::SamplePair {
 protected:
     void SetUp() override {
-        sourceBytes = randomBytes(180000, 11);
-        targetBytes = randomBytes(180000, 12);
+        sourceBytes = randomBytes(format::kRecordedStateBytes, 11);
+        targetBytes = randomBytes(format::kRecordedStateBytes, 12);
         writePair();
     }
 };

@@ -652,8 +652,9 @@ private slots:
         const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
         const QByteArray original = readAll(target), source = readAll(kSampleBig);
         std::vector<render::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
+        const auto layout = static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout);
         for (int cell = 0; cell < 1024; ++cell)
-            if (cell % 128 < 64 && (source[static_cast<qsizetype>(tavro::kMainRamOffset) + 0xA400 + cell] & 0x7F) >= 64)
+            if (cell % 128 < 64 && (source[layout + cell] & 0x7F) >= 64)
                 lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
         const auto markPixels = [&form] {
             const QImage shot = form.find("pictureSurface")->grab().toImage();
@@ -690,7 +691,8 @@ private slots:
 
     void aFileThatCannotBeDrawnShowsWhy() {
         QByteArray empty = readAll(kSampleSource);
-        empty.replace(static_cast<qsizetype>(tavro::kMainRamOffset + 0xA400), 1024, QByteArray(1024, '\0'));
+        empty.replace(static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout), 1024,
+                      QByteArray(1024, '\0'));
         for (const auto& [name, bytes, reason] :
              {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
               std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
