@@ -363,8 +363,14 @@ void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
 
 bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     auto written = tavro::files::replace(path.string(), bytes);
-    if (!written) std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.c_str(), written.error().reason.c_str());
-    return written.has_value();
+    if (written) return true;
+    const tavro::files::IoFailure& failure = written.error();
+    const char* why = failure.problem == tavro::files::IoProblem::NotRegularFile ? "not a regular file"
+                      : failure.problem == tavro::files::IoProblem::HardLinks    ? "it has other names (hard links)"
+                      : failure.reason.empty()                                    ? "refused"
+                                                                                  : failure.reason.c_str();
+    std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.c_str(), why);
+    return false;
 }
 
 }  // namespace
