@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "chunk_conversion.h"
 #include "level_render.h"
 #include "region_map.h"
 
@@ -22,6 +23,9 @@ namespace {
 using tavro::render::Game;
 using tavro::render::LevelMemory;
 using tavro::render::Plane;
+namespace format = tavro::format;
+constexpr format::GameFormat kGame = format::kFirstGame;
+constexpr unsigned kLastChunk = tavro::kLastConvertedChunk;  // the chunks the second game holds too
 
 // A first-game state whose every layout cell names one of chunks 1 to 63,
 // filled with random entries of blocks that exist, made of random patterns.
@@ -29,13 +33,14 @@ LevelMemory busyLevel() {
     std::mt19937 random(7);
     std::vector<std::uint8_t> state(tavro::kMinSaveStateSize + 32768);
     for (auto& byte : state) byte = static_cast<std::uint8_t>(random());
-    const auto ram = [&](std::size_t offset) -> std::uint8_t& { return state.at(tavro::kMainRamOffset + offset); };
-    for (std::size_t entry = 0; entry < 63 * 512; entry += 2) {
-        const auto block = static_cast<unsigned>(random() % 768);
+    const auto ram = [&](std::size_t offset) -> std::uint8_t& { return state.at(format::kMainRamOffset + offset); };
+    for (std::size_t entry = 0; entry < kGame.chunkAddress(kLastChunk + 1); entry += 2) {
+        const auto block = static_cast<unsigned>(random() % format::kBlockCount);
         ram(entry) = static_cast<std::uint8_t>((ram(entry) & 0xFC) | block >> 8);
         ram(entry + 1) = static_cast<std::uint8_t>(block);
     }
-    for (std::size_t cell = 0; cell < 1024; ++cell) ram(0xA400 + cell) = static_cast<std::uint8_t>(1 + random() % 63);
+    for (std::size_t cell = 0; cell < kGame.layoutBytes(); ++cell)
+        ram(kGame.layout + cell) = static_cast<std::uint8_t>(1 + random() % kLastChunk);
     return LevelMemory::fromSaveState(state).value();
 }
 

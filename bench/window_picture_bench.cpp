@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "chunk_conversion.h"
 #include "engine_adapters.h"
 #include "level_picture.h"
 #include "level_view.h"
@@ -39,6 +40,9 @@ namespace {
 
 using tavro::render::Game;
 using tavro::ui::LevelPicture;
+namespace format = tavro::format;
+constexpr format::GameFormat kGame = format::kFirstGame;
+constexpr unsigned kLastChunk = tavro::kLastConvertedChunk;  // the chunks the second game holds too
 
 const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
 
@@ -55,14 +59,15 @@ QByteArray busyState() {
     QByteArray state(static_cast<qsizetype>(tavro::kMinSaveStateSize + 32768), '\0');
     for (auto& byte : state) byte = static_cast<char>(random());
     const auto ram = [&](std::size_t offset) -> char& {
-        return state[static_cast<qsizetype>(tavro::kMainRamOffset + offset)];
+        return state[static_cast<qsizetype>(format::kMainRamOffset + offset)];
     };
-    for (std::size_t entry = 0; entry < 63 * 512; entry += 2) {
-        const auto block = static_cast<unsigned>(random() % 768);
+    for (std::size_t entry = 0; entry < kGame.chunkAddress(kLastChunk + 1); entry += 2) {
+        const auto block = static_cast<unsigned>(random() % format::kBlockCount);
         ram(entry) = static_cast<char>((static_cast<unsigned>(ram(entry)) & 0xFC) | block >> 8);
         ram(entry + 1) = static_cast<char>(block & 0xFF);
     }
-    for (std::size_t cell = 0; cell < 1024; ++cell) ram(0xA400 + cell) = static_cast<char>(1 + random() % 63);
+    for (std::size_t cell = 0; cell < kGame.layoutBytes(); ++cell)
+        ram(kGame.layout + cell) = static_cast<char>(1 + random() % kLastChunk);
     return state;
 }
 

@@ -11,12 +11,16 @@
 namespace tavro {
 namespace {
 
-[[maybe_unused]] constexpr std::size_t kRamBytes = 65536;  // the source: all of main RAM
-constexpr std::size_t kConvertedBytes = 32768;
-constexpr std::size_t kSourceRowBytes = 32;                         // 16 entries
-constexpr std::size_t kSourceHalfChunkBytes = kSourceChunkBytes / 2;  // rows 0-7 or 8-15
-constexpr std::size_t kTargetRowBytes = 16;                         // 8 entries: half a source row
-static_assert(kTargetRowBytes * 2 == kSourceRowBytes && kTargetRowBytes * 8 == kTargetChunkBytes);
+[[maybe_unused]] constexpr std::size_t kRamBytes = format::kMainRamBytes;  // the source: all of main RAM
+constexpr std::size_t kConvertedBytes = kTargetChunkTableBytes;
+constexpr std::size_t kSourceRowBytes = format::kFirstGame.chunkRowBytes();  // 16 entries
+constexpr std::size_t kSourceHalfChunkBytes = kSourceChunkBytes / 2;         // rows 0-7 or 8-15
+constexpr std::size_t kTargetRowBytes = format::kSecondGame.chunkRowBytes();  // 8 entries: half a source row
+static_assert(kTargetRowBytes * 2 == kSourceRowBytes && kSourceHalfChunkBytes * 2 == kSourceChunkBytes);
+// The working image below puts chunk 0 in front of the chunks as stored:
+// chunk 1 first, at the start of RAM; target chunk 0 the empty one.
+static_assert(format::kFirstGame.chunkTable == 0 && format::kFirstGame.firstStoredChunk == 1 &&
+              format::kSecondGame.firstStoredChunk == 0);
 
 }  // namespace
 
@@ -72,9 +76,8 @@ void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> 
 
 int countChunksWithData(std::span<const std::uint8_t> sourceRam) {
     int count = 0;
-    for (int chunk = 1; chunk <= kLastConvertedChunk; ++chunk) {
-        const auto first = static_cast<std::size_t>(chunk - 1) * kSourceChunkBytes;
-        const auto bytes = sourceRam.subspan(first, kSourceChunkBytes);
+    for (unsigned chunk = 1; chunk <= kLastConvertedChunk; ++chunk) {
+        const auto bytes = sourceRam.subspan(format::kFirstGame.chunkAddress(chunk), kSourceChunkBytes);
         if (std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; })) ++count;
     }
     return count;

@@ -15,11 +15,15 @@
 #include <span>
 #include <vector>
 
+#include "save_state_format.h"
+
 namespace tavro {
 
-inline constexpr std::size_t kSourceChunkBytes = 512;
-inline constexpr std::size_t kTargetChunkBytes = 128;
-inline constexpr int kLastConvertedChunk = 63;
+inline constexpr std::size_t kSourceChunkBytes = format::kFirstGame.chunkBytes();
+inline constexpr std::size_t kTargetChunkBytes = format::kSecondGame.chunkBytes();
+inline constexpr std::size_t kTargetChunkTableBytes = format::kSecondGame.chunkNumbers() * kTargetChunkBytes;
+// Chunk k becomes target chunks 4k to 4k + 3: the last k whose four fit.
+inline constexpr unsigned kLastConvertedChunk = format::kSecondGame.chunkNumbers() / 4 - 1;
 
 // `sourceRam` must be 65,536 bytes; the result is 32,768 bytes.
 std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam);

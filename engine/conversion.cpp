@@ -49,8 +49,7 @@ Conversion convert(const SourceRegions& source, ChunkNumbering numbering) {
     } else {
         target.chunkArea = convertChunks(source.chunkArea);
         target.layoutArea = expandLayout(source.layoutArea);
-        for (int chunk = 0; chunk <= kLastConvertedChunk; ++chunk)
-            conversion.carried[static_cast<std::size_t>(chunk)] = true;
+        for (unsigned chunk = 0; chunk <= kLastConvertedChunk; ++chunk) conversion.carried[chunk] = true;
     }
     target.blockTable = source.blockTable;
     target.paletteArea = source.paletteArea;

@@ -9,167 +9,128 @@
 namespace tavro {
 namespace {
 
-std::string_view roleName(FileRole role) {
-    switch (role) {
-        case FileRole::Source: return "source";
-        case FileRole::Target: return "target";
-        case FileRole::Backup: return "backup";
-    }
-    return "?";
+constexpr Operation kConvert = Operation::Convert;
+
+std::unexpected<EngineError> fail(Operation operation, FileRole role, Step step, const std::string& path, Cause cause) {
+    return std::unexpected(EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
 }
 
-Step stepOf(files::IoStep step) {
-    switch (step) {
-        case files::IoStep::Open: return Step::Open;
-        case files::IoStep::Read: return Step::Read;
-        case files::IoStep::Create: return Step::Create;
-        case files::IoStep::Write: return Step::Write;
-        case files::IoStep::Flush: return Step::Flush;
-        case files::IoStep::Replace: return Step::Replace;
-        case files::IoStep::Remove: return Step::Remove;
-        case files::IoStep::Changed: return Step::Replace;
-    }
-    return Step::Open;
-}
-
-std::unexpected<ConversionError> fail(FileRole role, Step step, const std::string& path,
-                                      std::string reason) {
-    return std::unexpected(ConversionError{role, step, path, std::move(reason), std::nullopt});
-}
-
-std::unexpected<ConversionError> fail(FileRole role, const std::string& path,
-                                      const files::IoFailure& failure) {
-    return fail(role, stepOf(failure.step), path, failure.reason);
+std::unexpected<EngineError> fail(Operation operation, FileRole role, const std::string& path,
+                                  const files::IoFailure& failure) {
+    return std::unexpected(fileError(operation, role, path, failure));
 }
 
 // Reads the target back after its replacement: it must hold `head`, then
 // bytes [head.size(), size) of `rest` (the file it replaced), and nothing more.
-// Returns its identity; a failure's reason is what went wrong.
-std::expected<files::FileIdentity, std::string> readBack(const std::string& path, const Bytes& head,
-                                                        const files::OpenFile* rest, std::uintmax_t size,
-                                                        files::SystemCalls& calls) {
+// Returns its identity; a failure is a Verify error of the target.
+std::expected<files::FileIdentity, EngineError> readBack(Operation operation, const std::string& path,
+                                                         const Bytes& head, const files::OpenFile* rest,
+                                                         std::uintmax_t size, files::SystemCalls& calls) {
+    const auto failed = [&](Cause cause, const files::IoFailure* failure = nullptr) {
+        EngineError error = failure ? fileError(operation, FileRole::Target, path, *failure)
+                                    : EngineError{.operation = operation, .file = FileRole::Target, .path = path,
+                                                  .cause = cause};
+        error.step = Step::Verify;
+        return std::unexpected(std::move(error));
+    };
     auto found = files::openIfExists(path, calls);
-    if (!found) return std::unexpected(found.error().reason);
-    if (!*found) return std::unexpected("it is gone");
+    if (!found) return failed(Cause::System, &found.error());
+    if (!*found) return failed(Cause::Gone);
     const files::OpenFile& file = **found;
-    if (file.identity().size != size) return std::unexpected("it has another size than was written");
+    if (file.identity().size != size) return failed(Cause::OtherSize);
     auto first = file.readHead(head.size());
-    if (!first) return std::unexpected(first.error().reason);
+    if (!first) return failed(Cause::System, &first.error());
     bool same = *first == head;
     if (same && rest != nullptr && size > head.size()) {
         auto tail = file.sameBytes(*rest, head.size(), size);
-        if (!tail) return std::unexpected(tail.error().reason);
+        if (!tail) return failed(Cause::System, &tail.error());
         same = *tail;
     }
-    if (!same) return std::unexpected("it holds other bytes than were written");
+    if (!same) return failed(Cause::OtherBytes);
     return file.identity();
 }
 
-}  // namespace
-
-std::string ConversionError::message() const {
-    const std::string role{roleName(file)};
-    switch (step) {
-        case Step::Choose: return "no " + role + " file chosen";
-        case Step::Check: return role + " file " + path + " is not a save state: " + reason;
-        case Step::Verify: return role + " file " + path + ": " + reason;
-        case Step::Changed: return "cannot undo: " + role + " file " + path + " " + reason;
-        case Step::Open: return "cannot open " + role + " file " + path + ": " + reason;
-        case Step::Read: return "cannot read " + role + " file " + path + ": " + reason;
-        case Step::Create:
-            return "cannot create a temporary file beside " + role + " file " + path + ": " + reason;
-        case Step::Write: return "cannot write " + role + " file " + path + ": " + reason;
-        case Step::Flush: return "cannot flush " + role + " file " + path + " to disk: " + reason;
-        case Step::Replace: return "cannot replace " + role + " file " + path + ": " + reason;
-        case Step::Remove: return "cannot remove " + role + " file " + path + ": " + reason;
+// The source's level, converted. Only its first kMinSaveStateSize bytes matter.
+std::expected<ConvertedLevel, EngineError> readAndConvert(const std::string& sourcePath, ChunkNumbering numbering,
+                                                          files::SystemCalls& calls) {
+    auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize, calls);
+    if (!prefix) return fail(kConvert, FileRole::Source, sourcePath, prefix.error());
+    if (prefix->fileSize < kMinSaveStateSize) {
+        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
+                                           .path = sourcePath, .cause = Cause::TooShort,
+                                           .count = prefix->fileSize, .limit = kMinSaveStateSize});
     }
-    return "cannot convert: " + reason;
+    return convertLevel(readSourceRegions(prefix->bytes), numbering);
 }
 
-std::expected<ConversionReport, ConversionError> runConversion(const std::string& sourcePath,
-                                                                const std::string& targetPath,
-                                                                RunOptions options, files::SystemCalls& calls) {
-    if (sourcePath.empty()) return fail(FileRole::Source, Step::Choose, {}, "no file chosen");
-    if (targetPath.empty()) return fail(FileRole::Target, Step::Choose, {}, "no file chosen");
+// The target as found: still open, so that its bytes past the first ones are
+// copied from the very file that was read (a source that is also the target
+// was read already).
+struct FoundTarget {
+    std::optional<files::OpenFile> file;  // nullopt: there is none yet
+    Bytes head;                           // its first kMinSaveStateSize bytes
+    std::uintmax_t size = 0;
 
-    // Only the first kMinSaveStateSize bytes of the source matter.
-    auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize, calls);
-    if (!prefix) return fail(FileRole::Source, sourcePath, prefix.error());
-    if (prefix->fileSize < kMinSaveStateSize) {
-        return fail(FileRole::Source, Step::Check, sourcePath,
-                    "it is " + std::to_string(prefix->fileSize) + " bytes long; a save state has at least " +
-                        std::to_string(kMinSaveStateSize) + " bytes");
-    }
-    const SourceRegions source = readSourceRegions(prefix->bytes);
-    prefix->bytes = {};
-    const ChunkNumbering numbering = options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed;
-    ConvertedLevel converted = convertLevel(source, numbering);
+    const files::OpenFile* open() const { return file ? &*file : nullptr; }
+};
 
-    // Only the target's first bytes are held; the rest is copied from the
-    // same open file, so a source that is also the target was read already.
+std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
     auto existing = files::openIfExists(targetPath, calls);
-    if (!existing) return fail(FileRole::Target, targetPath, existing.error());
-    const files::OpenFile* before = *existing ? &**existing : nullptr;
-    Bytes previous;
-    if (before) {
-        auto head = before->readHead(kMinSaveStateSize);
-        if (!head) return fail(FileRole::Target, targetPath, head.error());
-        previous = std::move(*head);
+    if (!existing) return fail(kConvert, FileRole::Target, targetPath, existing.error());
+    FoundTarget found{std::move(*existing), {}, 0};
+    if (found.file) {
+        auto head = found.file->readHead(kMinSaveStateSize);
+        if (!head) return fail(kConvert, FileRole::Target, targetPath, head.error());
+        found.head = std::move(*head);
+        found.size = found.file->identity().size;
     }
-    const std::uintmax_t previousSize = before ? before->identity().size : 0;
-    Bytes output = patchTarget(previous, converted.regions);
-    const std::uintmax_t outputSize = std::max<std::uintmax_t>(previousSize, output.size());
+    return found;
+}
 
-    ConversionReport report;
-    report.dryRun = options.dryRun;
-    report.level = std::move(converted.summary);
-    report.targetSize = outputSize;
+// The backup's bytes, complete and flushed under a temporary name; they take
+// the name TARGET.bak only once the target has been replaced. Readable by no
+// more people than the target itself.
+std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
+                                                              files::SystemCalls& calls) {
+    const std::uint32_t permissions = target.file->identity().permissions & 0777;
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, permissions}, {},
+                               files::Links::Replace, calls);
+    if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
+    return std::move(*copy);
+}
 
-    if (before && previous == output) {
-        report.outcome = TargetOutcome::Unchanged;
-        report.verified = true;
-        return report;
-    }
-    report.outcome = before ? TargetOutcome::Patched : TargetOutcome::Created;
-    if (options.dryRun) return report;
-
+// Replaces the target with `output` (its first bytes; the rest comes from the
+// target as found), keeps the backup when asked, and reads the target back.
+// Fills in the report's backup and undo.
+std::expected<void, EngineError> writeTarget(const std::string& targetPath, const FoundTarget& target,
+                                             const Bytes& output, bool keepBackup, ConversionReport& report,
+                                             files::SystemCalls& calls) {
     const files::Expectation asRead =
-        before ? files::Expectation{files::Expectation::Kind::Same, before->identity()}
-               : files::Expectation{files::Expectation::Kind::Absent, {}};
-    auto prepared = files::prepare(targetPath, files::NewContent{output, before, outputSize, std::nullopt}, asRead,
-                                   files::Links::Follow, calls);
-    if (!prepared) return fail(FileRole::Target, targetPath, prepared.error());
+        target.file ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
+                    : files::Expectation{files::Expectation::Kind::Absent, {}};
+    auto prepared = files::prepare(targetPath, files::NewContent{output, target.open(), report.targetSize, std::nullopt},
+                                   asRead, files::Links::Follow, calls);
+    if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
 
-    // The backup's bytes are complete and flushed under a temporary name
-    // before the target is replaced; they take the name TARGET.bak only once
-    // it has been.
     std::optional<files::PreparedFile> backup;
     const std::string backupPath = targetPath + ".bak";
-    if (options.backup && before) {
-        // Readable by no more people than the target itself.
-        const std::uint32_t permissions = before->identity().permissions & 0777;
-        auto copy = files::prepare(backupPath, files::NewContent{{}, before, previousSize, permissions}, {},
-                                   files::Links::Replace, calls);
-        if (!copy) return fail(FileRole::Backup, backupPath, copy.error());
+    if (keepBackup && target.file) {
+        auto copy = prepareBackup(backupPath, target, calls);
+        if (!copy) return std::unexpected(std::move(copy.error()));
         backup.emplace(std::move(*copy));
     }
 
     if (auto replaced = prepared->commit(); !replaced) {
-        if (replaced.error().step == files::IoStep::Changed)
-            return fail(FileRole::Target, Step::Replace, targetPath,
-                        "the target changed while converting (another program wrote it); nothing was written");
-        return fail(FileRole::Target, targetPath, replaced.error());
+        return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
-    UndoRecord undo{targetPath, before ? std::optional<Bytes>(previous) : std::nullopt, previousSize, output,
-                    outputSize, std::nullopt};
+    UndoRecord undo{targetPath, target.file ? std::optional<Bytes>(target.head) : std::nullopt, target.size, output,
+                    report.targetSize, std::nullopt};
 
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
-            ConversionError error{FileRole::Backup, Step::Replace, backupPath,
-                                  kept.error().reason + "; target file " + targetPath +
-                                      " now holds the converted level, and its previous bytes are in " +
-                                      backup->temporaryPath(),
-                                  std::move(undo)};
+            EngineError error = fileError(kConvert, FileRole::Backup, backupPath, kept.error());
+            error.undo = std::move(undo);
+            error.keptIn = backup->temporaryPath();
             backup->keepTemporary();
             return std::unexpected(std::move(error));
         }
@@ -177,17 +138,48 @@ std::expected<ConversionReport, ConversionError> runConversion(const std::string
         report.olderBackupReplaced = backup->replacesFile();
     }
 
-    auto checked = readBack(targetPath, output, before, outputSize, calls);
+    auto checked = readBack(kConvert, targetPath, output, target.open(), report.targetSize, calls);
     if (!checked) {
-        ConversionError error{FileRole::Target, Step::Verify, targetPath,
-                              "it now holds the converted level, but reading it back failed: " + checked.error() +
-                                  (backup ? "; its previous bytes are in " + backupPath : std::string{}),
-                              std::move(undo)};
+        EngineError error = std::move(checked.error());
+        error.undo = std::move(undo);
+        if (backup) error.keptIn = backupPath;
         return std::unexpected(std::move(error));
     }
     undo.writtenFile = *checked;
     report.verified = true;
     report.undo = std::move(undo);
+    return {};
+}
+
+}  // namespace
+
+std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath,
+                                                           const std::string& targetPath, RunOptions options,
+                                                           files::SystemCalls& calls) {
+    if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
+    if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
+
+    auto converted =
+        readAndConvert(sourcePath, options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed, calls);
+    if (!converted) return std::unexpected(std::move(converted.error()));
+    auto target = findTarget(targetPath, calls);
+    if (!target) return std::unexpected(std::move(target.error()));
+
+    const Bytes output = patchTarget(target->head, converted->regions);
+    ConversionReport report;
+    report.dryRun = options.dryRun;
+    report.level = std::move(converted->summary);
+    report.targetSize = std::max<std::uintmax_t>(target->size, output.size());
+
+    if (target->file && target->head == output) {
+        report.outcome = TargetOutcome::Unchanged;
+        report.verified = true;
+        return report;
+    }
+    report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
+    if (options.dryRun) return report;
+    if (auto written = writeTarget(targetPath, *target, output, options.backup, report, calls); !written)
+        return std::unexpected(std::move(written.error()));
     return report;
 }
 
@@ -200,40 +192,35 @@ UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {
     return later;
 }
 
-std::expected<UndoOutcome, ConversionError> undoConversion(const UndoRecord& record,
-                                                           files::SystemCalls& calls) {
+std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
     const std::string& path = record.targetPath;
+    constexpr Operation undo = Operation::Undo;
+    // Another writer met on the way is a refusal, like a target changed before.
+    const auto failed = [&](const files::IoFailure& failure) {
+        auto error = fail(undo, FileRole::Target, path, failure);
+        if (failure.problem == files::IoProblem::Changed) error.error().step = Step::Changed;
+        return error;
+    };
     auto current = files::openIfExists(path, calls);
-    if (!current) return fail(FileRole::Target, path, current.error());
-    if (!*current) return fail(FileRole::Target, Step::Changed, path, "no longer exists");
+    if (!current) return failed(current.error());
+    if (!*current) return fail(undo, FileRole::Target, Step::Changed, path, Cause::Gone);
     const files::OpenFile& file = **current;
     auto head = file.readHead(record.written.size());
-    if (!head) return fail(FileRole::Target, path, head.error());
+    if (!head) return failed(head.error());
     const bool asWritten = record.writtenFile ? file.identity() == *record.writtenFile
                                               : file.identity().size == record.writtenSize;
-    if (!asWritten || *head != record.written)
-        return fail(FileRole::Target, Step::Changed, path, "was changed after the conversion");
+    if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Changed, path, Cause::ChangedSince);
 
-    const auto changedMeanwhile = [&] {
-        return fail(FileRole::Target, Step::Changed, path, "changed while undoing; nothing was written");
-    };
     if (!record.previous) {
-        if (auto removed = files::remove(path, file.identity(), calls); !removed) {
-            if (removed.error().step == files::IoStep::Changed) return changedMeanwhile();
-            return fail(FileRole::Target, path, removed.error());
-        }
+        if (auto removed = files::remove(path, file.identity(), calls); !removed) return failed(removed.error());
         return UndoOutcome::Removed;
     }
     auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
                                    {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
-    if (!prepared) return fail(FileRole::Target, path, prepared.error());
-    if (auto replaced = prepared->commit(); !replaced) {
-        if (replaced.error().step == files::IoStep::Changed) return changedMeanwhile();
-        return fail(FileRole::Target, path, replaced.error());
-    }
-    if (auto checked = readBack(path, *record.previous, &file, record.previousSize, calls); !checked)
-        return fail(FileRole::Target, Step::Verify, path,
-                    "it holds its previous bytes again, but reading it back failed: " + checked.error());
+    if (!prepared) return failed(prepared.error());
+    if (auto replaced = prepared->commit(); !replaced) return failed(replaced.error());
+    if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)
+        return std::unexpected(std::move(checked.error()));
     return UndoOutcome::Restored;
 }
 

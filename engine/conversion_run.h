@@ -4,6 +4,7 @@
 // Guarantees:
 // - the source is opened for reading only and never created;
 // - a source shorter than kMinSaveStateSize is refused;
+// - failures are EngineErrors (Operation::Convert or Undo);
 // - the target is rewritten through a temporary file in its folder, flushed and
 //   renamed over it, then read back and compared; on any failure before the
 //   rename it holds exactly its previous bytes, and an error that comes after
@@ -27,51 +28,10 @@
 #include <string>
 
 #include "conversion.h"
+#include "engine_error.h"
 #include "file_access.h"
 
 namespace tavro {
-
-enum class FileRole { Source, Target, Backup };
-
-// The step of a run at which something went wrong.
-enum class Step {
-    Choose,   // no path was given
-    Open,
-    Read,
-    Check,    // the source is too short to be a save state
-    Create,   // the temporary file beside the target
-    Write,
-    Flush,
-    Replace,  // renaming the temporary file over the target
-    Verify,   // reading the target back
-    Remove,   // undoing the creation of a target
-    Changed,  // undo: the target no longer holds what the run wrote
-};
-
-// What it takes to put a target back as it was before a run: only its first
-// bytes (the ones a run changes) and its size, whatever the target's size.
-struct UndoRecord {
-    std::string targetPath;
-    std::optional<Bytes> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
-    std::uintmax_t previousSize = 0;
-    Bytes written;                  // the first bytes the run wrote
-    std::uintmax_t writtenSize = 0;
-    std::optional<files::FileIdentity> writtenFile;  // the file as read back, when that worked
-};
-
-struct ConversionError {
-    FileRole file = FileRole::Source;
-    Step step = Step::Open;
-    std::string path;
-    std::string reason;  // the system's words, e.g. "No such file or directory"
-    // Set when the target was replaced all the same (the failure came after
-    // the rename): the error then says what the target holds, and this puts
-    // it back.
-    std::optional<UndoRecord> undo;
-
-    // One line, e.g. "cannot open source file /x/a.state: No such file or directory".
-    std::string message() const;
-};
 
 enum class TargetOutcome {
     Created,    // the target did not exist
@@ -109,7 +69,8 @@ UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later);
 enum class UndoOutcome { Restored, Removed };
 
 // Puts the target back as `record` says, all or nothing. Refuses with
-// Step::Changed when the target no longer holds what the run wrote.
+// Step::Changed (ChangedSince, or Gone) when the target no longer holds what
+// the run wrote.
 std::expected<UndoOutcome, ConversionError> undoConversion(
     const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
 

@@ -2,11 +2,11 @@
 // system; each system has its own implementation (file_access_posix.cpp,
 // file_access_windows.cpp).
 //
-// Failures carry the step that failed, the system's reason and the system's
-// error number. Every system call goes through a SystemCalls object, so that
-// tests can make any single call fail; systemCalls() makes the real calls.
-// What a SystemCalls object offers is the implementation's own business
-// (posix_calls.h on POSIX systems).
+// Failures carry the step that failed, the system's reason and its error
+// number, or what else was wrong as data. Every system call goes through a
+// SystemCalls object, so that tests can make any single call fail;
+// systemCalls() makes the real calls. What a SystemCalls object offers is the
+// implementation's own business (posix_calls.h on POSIX systems).
 #pragma once
 
 #include <cstddef>
@@ -24,10 +24,17 @@ namespace tavro::files {
 // (another program wrote, replaced or created it meanwhile).
 enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed };
 
+// Why, when it was not the system refusing a call (System).
+enum class IoProblem { System, NotRegularFile, EndedEarly, HardLinks, OwnerNotKept, Changed };
+
 struct IoFailure {
     IoStep step;
-    std::string reason;
-    int code = 0;  // the system's error number (errno, or GetLastError), where it gave one
+    std::string reason;  // the system's words; empty when it gave none
+    int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
+    IoProblem problem = IoProblem::System;
+    // EndedEarly: bytes read, of size; HardLinks: names; OwnerNotKept: user, group.
+    std::uintmax_t count = 0;
+    std::uintmax_t limit = 0;
 };
 
 // The system calls file access makes (defined by each implementation).

@@ -105,7 +105,7 @@ FileIdentity identityOf(const struct stat& status) {
 }
 
 std::unexpected<IoFailure> notRegular(IoStep step) {
-    return std::unexpected(IoFailure{step, "not a regular file"});
+    return std::unexpected(IoFailure{step, {}, 0, IoProblem::NotRegularFile});
 }
 
 // Opens an existing regular file for reading. O_NONBLOCK keeps a FIFO from
@@ -123,9 +123,7 @@ std::expected<OpenFile, IoFailure> openForReading(SystemCalls& calls, const std:
 // A file that ends before the size it had when it was opened is being
 // changed by someone else: its bytes cannot be trusted.
 std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return std::unexpected(IoFailure{IoStep::Read,
-                                     "it ended after " + std::to_string(got) + " of its " + std::to_string(size) +
-                                         " bytes (is it being changed?)"});
+    return std::unexpected(IoFailure{IoStep::Read, {}, 0, IoProblem::EndedEarly, got, size});
 }
 
 // Fills `buffer` from `offset`, unless the file ends first; returns the bytes read.
@@ -304,7 +302,7 @@ private:
 bool unnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
 std::unexpected<IoFailure> changed() {
-    return std::unexpected(IoFailure{IoStep::Changed, "it changed meanwhile; nothing was written"});
+    return std::unexpected(IoFailure{IoStep::Changed, {}, 0, IoProblem::Changed});
 }
 
 // Refuses what must not be replaced: anything but a regular file, a file the
@@ -314,9 +312,7 @@ std::expected<void, IoFailure> checkReplaceable(SystemCalls& calls, const std::s
     if (!S_ISREG(status.st_mode)) return notRegular(IoStep::Replace);
     if (calls.faccessat(path.c_str(), W_OK) != 0) return failure(IoStep::Replace, errno);
     if (status.st_nlink > 1) {
-        return std::unexpected(IoFailure{IoStep::Replace, "it has " + std::to_string(status.st_nlink) +
-                                                              " names (hard links); replacing it would separate "
-                                                              "them: work on a copy instead"});
+        return std::unexpected(IoFailure{IoStep::Replace, {}, 0, IoProblem::HardLinks, status.st_nlink});
     }
     return {};
 }
@@ -467,11 +463,8 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
         // whose owner cannot be kept is not taken over.
         if (calls.fchown(fd.get(), existing.st_uid, existing.st_gid) != 0) {
             const int error = errno;
-            return std::unexpected(IoFailure{IoStep::Replace,
-                                             "cannot keep the owner (user " + std::to_string(existing.st_uid) +
-                                                 ", group " + std::to_string(existing.st_gid) + ") of " + real +
-                                                 ": " + systemReason(error),
-                                             error});
+            return std::unexpected(IoFailure{IoStep::Replace, systemReason(error), error, IoProblem::OwnerNotKept,
+                                             existing.st_uid, existing.st_gid});
         }
     }
     if (calls.fchmod(fd.get(), mode) != 0) return failure(IoStep::Create, errno);

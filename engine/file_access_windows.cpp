@@ -168,7 +168,7 @@ std::expected<Information, IoFailure> informationOf(HANDLE handle, IoStep step) 
 }
 
 std::unexpected<IoFailure> notRegular(IoStep step) {
-    return std::unexpected(IoFailure{step, "not a regular file"});
+    return std::unexpected(IoFailure{step, {}, 0, IoProblem::NotRegularFile});
 }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -199,9 +199,7 @@ std::expected<OpenFile, IoFailure> openForReading(SystemCalls& calls, const std:
 }
 
 std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return std::unexpected(IoFailure{IoStep::Read,
-                                     "it ended after " + std::to_string(got) + " of its " + std::to_string(size) +
-                                         " bytes (is it being changed?)"});
+    return std::unexpected(IoFailure{IoStep::Read, {}, 0, IoProblem::EndedEarly, got, size});
 }
 
 // Fills `buffer` from `offset`, unless the file ends first; returns the bytes read.
@@ -336,7 +334,7 @@ private:
 };
 
 std::unexpected<IoFailure> changed() {
-    return std::unexpected(IoFailure{IoStep::Changed, "it changed meanwhile; nothing was written"});
+    return std::unexpected(IoFailure{IoStep::Changed, {}, 0, IoProblem::Changed});
 }
 
 // Refuses what must not be replaced: anything but a file on a disk, a
@@ -347,11 +345,7 @@ std::expected<void, IoFailure> checkReplaceable(HANDLE entry, const Information&
         return notRegular(IoStep::Replace);
     if (info.attributes & FILE_ATTRIBUTE_READONLY)
         return std::unexpected(IoFailure{IoStep::Replace, "it is read-only", ERROR_ACCESS_DENIED});
-    if (info.links > 1) {
-        return std::unexpected(IoFailure{IoStep::Replace, "it has " + std::to_string(info.links) +
-                                                              " names (hard links); replacing it would separate "
-                                                              "them: work on a copy instead"});
-    }
+    if (info.links > 1) return std::unexpected(IoFailure{IoStep::Replace, {}, 0, IoProblem::HardLinks, info.links});
     return {};
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "chunk_conversion.h"
+
 namespace tavro {
 namespace {
 
@@ -20,7 +22,7 @@ std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayou
     while (t < kTargetLayoutBytes - 1) {
         for (std::size_t cell = 0; cell < kSourceLayoutRowBytes; ++cell) {  // one source row
             const unsigned b = cellChunk(sourceLayout[pos]);
-            if (b < 64) {
+            if (b <= kLastConvertedChunk) {
                 const auto base = static_cast<std::uint8_t>(4 * b);
                 const bool empty = b == 0;
                 expanded[t] = empty ? 0 : base;

@@ -16,15 +16,17 @@
 #include <span>
 #include <vector>
 
+#include "save_state_format.h"
+
 namespace tavro {
 
-inline constexpr std::size_t kSourceLayoutBytes = 1024;
-inline constexpr std::size_t kTargetLayoutBytes = 4096;
-inline constexpr std::size_t kSourceLayoutRowBytes = 128;  // 64 foreground, then 64 background cells
-inline constexpr std::size_t kTargetLayoutRowBytes = 256;  // 128 foreground, then 128 background cells
+inline constexpr std::size_t kSourceLayoutBytes = format::kFirstGame.layoutBytes();
+inline constexpr std::size_t kTargetLayoutBytes = format::kSecondGame.layoutBytes();
+inline constexpr std::size_t kSourceLayoutRowBytes = format::kFirstGame.layoutRowBytes();
+inline constexpr std::size_t kTargetLayoutRowBytes = format::kSecondGame.layoutRowBytes();
 
 // The chunk a first-game layout cell names: its low seven bits (0 is empty).
-constexpr unsigned cellChunk(std::uint8_t cell) { return cell & 0x7Fu; }
+constexpr unsigned cellChunk(std::uint8_t cell) { return cell & format::kFirstGame.cellChunkMask; }
 
 // Where source cell `index` (of the 1,024) puts the top-left cell of its 2x2
 // square in the target layout; the other three are at +1, +256 and +257.

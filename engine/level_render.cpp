@@ -14,54 +14,26 @@
 namespace tavro::render {
 namespace {
 
+using format::GameFormat;
+using format::kBlockCount;
+using format::kBlockPixels;
+using format::kMainRamOffset;
+using format::kVideoRamOffset;
+
 constexpr std::size_t kSaveStateEnd = kVideoRamOffset + kVideoRamBytes;
-constexpr std::size_t kPaletteAddress = 0xFB00;
-constexpr unsigned kBlockCount = 768;
-constexpr int kBlockPixels = 16;
+constexpr unsigned kPatternPixels = format::kPatternPixels;
+constexpr unsigned kBlockQuarters = 4;  // patterns of a block, and flips of an entry
 
-struct Format {
-    std::size_t blockTable;
-    std::size_t layout;
-    int layoutRows;
-    int cellsPerRow;      // in one plane
-    int entriesPerSide;   // of a chunk
-    unsigned cellMask;
-    unsigned hflipBit;
-    unsigned vflipBit;
-    std::size_t chunkBytes;
-    std::size_t firstChunkAddress;  // where chunk 1 is stored
-
-    constexpr int cellPixels() const { return entriesPerSide * kBlockPixels; }
-    constexpr std::size_t chunkAddress(unsigned chunk) const { return firstChunkAddress + (chunk - 1) * chunkBytes; }
-};
-
-constexpr Format kFirstGame{0xB000, 0xA400, 8, 64, 16, 0x7F, 11, 12, 512, 0};
-constexpr Format kSecondGame{0x9000, 0x8000, 16, 128, 8, 0xFF, 10, 11, 128, 128};
-
-// Everything a format can name lies inside main RAM, and a plane has the
-// same size in both games.
-constexpr bool fitsInRam(const Format& f) {
-    const auto lastChunk = static_cast<std::size_t>(f.cellMask);
-    return f.blockTable + kBlockCount * 8 <= kRamBytes &&
-           f.layout + static_cast<std::size_t>(f.layoutRows * f.cellsPerRow * 2) <= kRamBytes &&
-           f.firstChunkAddress + lastChunk * f.chunkBytes <= kRamBytes &&
-           f.chunkBytes == static_cast<std::size_t>(f.entriesPerSide * f.entriesPerSide * 2) &&
-           f.layoutRows * f.cellPixels() == kPlaneHeight && f.cellsPerRow * f.cellPixels() == kPlaneWidth;
-}
-static_assert(fitsInRam(kFirstGame) && fitsInRam(kSecondGame));
-static_assert(0x800 * 32 == kVideoRamBytes);  // every pattern index lies in video RAM
-static_assert(kPaletteAddress + kPaletteEntries * 2 <= kRamBytes);
-
-const Format& formatOf(Game game) { return game == Game::First ? kFirstGame : kSecondGame; }
+const GameFormat& formatOf(Game game) { return game == Game::First ? format::kFirstGame : format::kSecondGame; }
 
 unsigned word(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<unsigned>(bytes[offset] << 8 | bytes[offset + 1]);
 }
 
-unsigned cellAt(const LevelMemory& level, const Format& f, Plane plane, int row, int column) {
-    const int planeColumn = column + (plane == Plane::Background ? f.cellsPerRow : 0);
-    const auto offset = static_cast<std::size_t>(row * f.cellsPerRow * 2 + planeColumn);
-    return level.ram()[f.layout + offset] & f.cellMask;
+unsigned cellAt(const LevelMemory& level, const GameFormat& f, Plane plane, int row, int column) {
+    const int planeColumn = column + (plane == Plane::Background ? f.planeColumns : 0);
+    const auto offset = static_cast<std::size_t>(row) * f.layoutRowBytes() + static_cast<std::size_t>(planeColumn);
+    return level.ram()[f.layout + offset] & f.cellChunkMask;
 }
 
 // The part of [start, start + length) inside [0, limit), as a start and a
@@ -72,8 +44,8 @@ std::pair<int, int> clipSpan(int start, int length, int limit) {
     return {static_cast<int>(first), static_cast<int>(last - first)};
 }
 
-CellBox clip(CellBox box, const Format& f) {
-    const auto [left, columns] = clipSpan(box.column, box.columns, f.cellsPerRow);
+CellBox clip(CellBox box, const GameFormat& f) {
+    const auto [left, columns] = clipSpan(box.column, box.columns, f.planeColumns);
     const auto [top, rows] = clipSpan(box.row, box.rows, f.layoutRows);
     return {left, top, columns, rows};
 }
@@ -85,19 +57,19 @@ CellBox clip(CellBox box, const Format& f) {
 // small box needs a small fraction of the 786 KB that all of them take).
 class BlockImages {
 public:
-    BlockImages(const LevelMemory& level, const Format& format, std::size_t lookups)
-        : level_(level), format_(format), capacity_(std::min(lookups, kImages) + 1),
+    BlockImages(const LevelMemory& level, const GameFormat& game, std::size_t lookups)
+        : level_(level), format_(game), capacity_(std::min(lookups, kImages) + 1),
           pixels_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity_ * kImageBytes)), slots_(kImages, 0) {
         std::fill_n(pixels_.get(), kImageBytes, 0);  // slot 0: the empty block, all transparent
     }
 
     // The picture of the block a chunk entry names, 16 rows of 16 bytes.
     const std::uint8_t* image(unsigned entry) {
-        const unsigned block = entry & 0x3FF;
+        const unsigned block = entry & format::kEntryBlockMask;
         if (block >= kBlockCount) return empty();  // past the block table: nothing
-        const unsigned hflip = (entry >> format_.hflipBit) & 1;
-        const unsigned vflip = (entry >> format_.vflipBit) & 1;
-        std::uint16_t& slot = slots_[block * 4 + vflip * 2 + hflip];
+        const unsigned hflip = (entry >> format_.entryHFlipBit) & 1;
+        const unsigned vflip = (entry >> format_.entryVFlipBit) & 1;
+        std::uint16_t& slot = slots_[block * kBlockQuarters + vflip * 2 + hflip];
         if (slot == 0) {
             assert(drawn_ < capacity_);  // each lookup draws at most one picture
             slot = static_cast<std::uint16_t>(drawn_++);
@@ -109,26 +81,26 @@ public:
     const std::uint8_t* empty() const { return pixels_.get(); }
 
 private:
-    static constexpr std::size_t kImages = kBlockCount * 4;
+    static constexpr std::size_t kImages = kBlockCount * kBlockQuarters;  // every block in its four flips
     static constexpr std::size_t kImageBytes = kBlockPixels * kBlockPixels;
 
     void draw(unsigned block, unsigned hflip, unsigned vflip, std::uint8_t* pixels) const {
         const auto ram = level_.ram();
         const auto video = level_.videoRam();
-        for (unsigned quarter = 0; quarter < 4; ++quarter) {
+        for (unsigned quarter = 0; quarter < kBlockQuarters; ++quarter) {
             // A mirrored block takes its patterns from the opposite side and
             // turns each of them over as well.
             const unsigned slot = quarter ^ (vflip * 2 + hflip);
-            const unsigned pattern = word(ram, format_.blockTable + block * 8 + slot * 2);
-            const std::size_t art = (pattern & 0x7FF) * 32;
-            const unsigned mirrorX = (((pattern >> 11) & 1) ^ hflip) * 7;
-            const unsigned mirrorY = (((pattern >> 12) & 1) ^ vflip) * 7;
-            const unsigned line = ((pattern >> 13) & 3) * 16;
-            std::uint8_t* out = pixels + (quarter / 2) * 8 * kBlockPixels + (quarter % 2) * 8;
-            for (unsigned y = 0; y < 8; ++y) {
-                for (unsigned x = 0; x < 8; ++x) {
+            const unsigned pattern = word(ram, format_.blockTable + block * format::kBlockBytes + slot * 2);
+            const std::size_t art = (pattern & format::kPatternIndexMask) * format::kPatternBytes;
+            const unsigned mirrorX = (((pattern >> format::kPatternHFlipBit) & 1) ^ hflip) * (kPatternPixels - 1);
+            const unsigned mirrorY = (((pattern >> format::kPatternVFlipBit) & 1) ^ vflip) * (kPatternPixels - 1);
+            const unsigned line = ((pattern >> format::kPatternLineShift) & 3) * format::kLineColours;
+            std::uint8_t* out = pixels + (quarter / 2) * kPatternPixels * kBlockPixels + (quarter % 2) * kPatternPixels;
+            for (unsigned y = 0; y < kPatternPixels; ++y) {
+                for (unsigned x = 0; x < kPatternPixels; ++x) {
                     const unsigned sx = x ^ mirrorX, sy = y ^ mirrorY;
-                    const std::uint8_t pair = video[art + sy * 4 + sx / 2];
+                    const std::uint8_t pair = video[art + sy * format::kPatternRowBytes + sx / 2];
                     const unsigned colour = (sx % 2 == 0) ? pair >> 4 : pair & 0x0F;
                     out[y * kBlockPixels + x] = static_cast<std::uint8_t>(colour == 0 ? 0 : line + colour);
                 }
@@ -137,7 +109,7 @@ private:
     }
 
     const LevelMemory& level_;
-    const Format& format_;
+    const GameFormat& format_;
     std::size_t capacity_;
     std::size_t drawn_ = 1;
     std::unique_ptr<std::uint8_t[]> pixels_;  // not cleared: a slot is drawn before it is read
@@ -153,17 +125,17 @@ public:
         : level_(level), format_(formatOf(game)), plane_(plane), box_(box),
           images_(level, format_,
                   static_cast<std::size_t>(box.columns) * static_cast<std::size_t>(box.rows) *
-                      static_cast<std::size_t>(format_.entriesPerSide * format_.entriesPerSide)),
-          blocks_(static_cast<std::size_t>(box.columns * format_.entriesPerSide)) {}
+                      static_cast<std::size_t>(format_.chunkSide * format_.chunkSide)),
+          blocks_(static_cast<std::size_t>(box.columns * format_.chunkSide)) {}
 
-    int stripCount() const { return box_.rows * format_.entriesPerSide; }
+    int stripCount() const { return box_.rows * format_.chunkSide; }
     std::size_t width() const { return blocks_.size() * kBlockPixels; }
 
     void paint(int strip, std::uint8_t* rows, std::size_t stride) {
         assert(strip >= 0 && strip < stripCount());
-        const int cellRow = box_.row + strip / format_.entriesPerSide;
-        const int entryRow = strip % format_.entriesPerSide;
-        const auto perCell = static_cast<std::size_t>(format_.entriesPerSide);
+        const int cellRow = box_.row + strip / format_.chunkSide;
+        const int entryRow = strip % format_.chunkSide;
+        const auto perCell = static_cast<std::size_t>(format_.chunkSide);
         auto block = blocks_.begin();
         for (int c = 0; c < box_.columns; ++c) {
             const unsigned chunk = cellAt(level_, format_, plane_, cellRow, box_.column + c);
@@ -185,7 +157,7 @@ public:
 
 private:
     const LevelMemory& level_;
-    const Format& format_;
+    const GameFormat& format_;
     Plane plane_;
     CellBox box_;
     BlockImages images_;
@@ -266,24 +238,13 @@ private:
     RgbaImage out_;
 };
 
-std::string withThousands(std::size_t value) {
-    const std::string digits = std::to_string(value);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
-        grouped += digits[i];
-    }
-    return grouped;
-}
-
-std::string planeName(Plane plane) { return plane == Plane::Foreground ? "foreground" : "background"; }
-
 }  // namespace
 
-std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
+std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
     if (state.size() < kMinSaveStateSize) {
-        return std::unexpected("too short to hold a level: " + withThousands(state.size()) +
-                               " bytes, a save state has at least " + withThousands(kMinSaveStateSize));
+        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
+                                           .step = Step::Check, .cause = Cause::TooShort, .count = state.size(),
+                                           .limit = kMinSaveStateSize});
     }
     LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);
@@ -293,29 +254,26 @@ std::expected<LevelMemory, std::string> LevelMemory::fromSaveState(std::span<con
     return level;
 }
 
-std::expected<LevelMemory, std::string> LevelMemory::load(const std::string& path) {
+std::expected<LevelMemory, EngineError> LevelMemory::load(const std::string& path) {
     auto prefix = files::readPrefix(path, kSaveStateEnd);
-    if (!prefix) {
-        const char* verb = prefix.error().step == files::IoStep::Open ? "open" : "read";
-        return std::unexpected(std::string("cannot ") + verb + " " + path + ": " + prefix.error().reason);
-    }
+    if (!prefix) return std::unexpected(fileError(Operation::Draw, FileRole::SaveState, path, prefix.error()));
     auto level = fromSaveState(prefix->bytes);
-    if (!level) return std::unexpected(path + " is " + level.error());
+    if (!level) level.error().path = path;
     return level;
 }
 
 int cellPixels(Game game) { return formatOf(game).cellPixels(); }
 
 CellBox wholePlane(Game game) {
-    const Format& f = formatOf(game);
-    return {0, 0, f.cellsPerRow, f.layoutRows};
+    const GameFormat& f = formatOf(game);
+    return {0, 0, f.planeColumns, f.layoutRows};
 }
 
 std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane) {
-    const Format& f = formatOf(game);
-    int left = f.cellsPerRow, right = -1, top = f.layoutRows, bottom = -1;
+    const GameFormat& f = formatOf(game);
+    int left = f.planeColumns, right = -1, top = f.layoutRows, bottom = -1;
     for (int row = 0; row < f.layoutRows; ++row) {
-        for (int column = 0; column < f.cellsPerRow; ++column) {
+        for (int column = 0; column < f.planeColumns; ++column) {
             if (cellAt(level, f, plane, row, column) == 0) continue;
             left = std::min(left, column);
             right = std::max(right, column);
@@ -331,8 +289,8 @@ Palette readPalette(const LevelMemory& level) {
     Palette palette{};
     const auto spread = [](unsigned threeBits) { return static_cast<std::uint8_t>(threeBits * 255 / 7); };
     for (std::size_t i = 0; i < palette.size(); ++i) {
-        if (i % 16 == 0) continue;  // colour 0 of a line is transparent
-        const unsigned colour = word(level.ram(), kPaletteAddress + i * 2);
+        if (i % format::kLineColours == 0) continue;  // colour 0 of a line is transparent
+        const unsigned colour = word(level.ram(), format::kPaletteAddress + i * 2);
         palette[i] = {spread((colour >> 1) & 7), spread((colour >> 5) & 7), spread((colour >> 9) & 7), 255};
     }
     return palette;
@@ -343,7 +301,7 @@ IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane) {
 }
 
 IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box) {
-    const Format& f = formatOf(game);
+    const GameFormat& f = formatOf(game);
     box = clip(box, f);
     IndexedImage image;
     image.width = box.columns * f.cellPixels();
@@ -382,7 +340,7 @@ RgbaImage scaleDown(const IndexedImage& image, const Palette& palette, int facto
 }
 
 RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox box, int factor) {
-    const Format& f = formatOf(game);
+    const GameFormat& f = formatOf(game);
     box = clip(box, f);
     StripPainter painter(level, game, plane, box);
     const std::size_t width = painter.width();
@@ -419,10 +377,14 @@ CellBox enclosing(CellBox first, CellBox second, CellBox within) {
             static_cast<int>(std::max<std::int64_t>(bottom - top, 0))};
 }
 
-std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
                                                 int maxHeight, std::optional<CellBox> frame) {
     const auto used = usedCells(level, game, plane);
-    if (!used) return std::unexpected("the " + planeName(plane) + " layout is empty");
+    if (!used) {
+        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                           .cause = plane == Plane::Foreground ? Cause::EmptyForeground
+                                                                               : Cause::EmptyBackground});
+    }
     Preview preview;
     preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
     const std::int64_t cell = cellPixels(game);

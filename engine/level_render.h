@@ -1,33 +1,12 @@
 // Pictures of the level held in a save state, drawn from its main-RAM and
 // video-RAM images. Pure C++: the window and the command line both call this.
 //
-// What is read (words big-endian):
-//   palette  4 lines of 16 colours at RAM 0xFB00, one word each: blue in bits
-//            11-9, green 7-5, red 3-1 (3 bits spread evenly over 0-255).
-//            Colour 0 of every line is transparent.
-//   pattern  8x8 pixels of 4-bit colours, 32 bytes at video RAM index * 32;
-//            4 bytes a row, the high nibble of a byte is the left pixel.
-//   block    16x16 pixels: four pattern words (top-left, top-right,
-//            bottom-left, bottom-right), 8 bytes in the block table of 768
-//            blocks. Pattern word: index bits 10-0, horizontal flip 11,
-//            vertical flip 12, palette line 14-13, priority 15 (ignored: a
-//            plane is drawn flat).
-//   chunk    a square of entries: block number in bits 9-0 (768 and above
-//            draw nothing) and two flip bits that mirror the whole block: its
-//            four patterns change places and each pattern's own flip toggles.
-//   layout   rows of cells naming chunks, foreground cells then background.
-//
-//                first game                     second game
-//   blocks       RAM 0xB000                     RAM 0x9000
-//   chunk        16x16 entries (256x256 px),    8x8 entries (128x128 px),
-//                chunk c >= 1 at (c - 1) * 512  chunk c at c * 128
-//   entry flips  horizontal bit 11, vertical 12 horizontal bit 10, vertical 11
-//   layout       RAM 0xA400, 8 rows of 64 + 64  RAM 0x8000, 16 rows of 128 + 128
-//   cell         chunk number in bits 6-0       chunk number (whole byte)
-//
-// A cell naming chunk 0 is empty in both games (the converter leaves the
-// second game's chunk 0 blank and uses cell 0 for "nothing here").
-// A plane is 16,384 x 2,048 pixels in both games.
+// What is read, and where each game keeps it, is in save_state_format.h. A
+// colour's 3 bits a channel are spread evenly over 0-255; a pattern word's
+// priority bit is ignored (a plane is drawn flat); an entry's flip mirrors
+// the whole block: its four patterns change places and each pattern's own
+// flip toggles. A cell naming chunk 0 is empty in both games (the converter
+// leaves the second game's chunk 0 blank and uses cell 0 for "nothing here").
 //
 // An indexed picture holds palette line * 16 + colour per pixel, 0 where
 // transparent. Every read is bounded by the fixed-size images that
@@ -43,28 +22,31 @@
 #include <string>
 #include <vector>
 
+#include "engine_error.h"
+#include "save_state_format.h"
+
 namespace tavro::render {
 
 enum class Game { First, Second };
 enum class Plane { Foreground, Background };
 
-inline constexpr int kPlaneWidth = 16384;
-inline constexpr int kPlaneHeight = 2048;
-inline constexpr std::size_t kRamBytes = 65536;
-inline constexpr std::size_t kVideoRamBytes = 65536;
-inline constexpr int kPaletteEntries = 64;
+inline constexpr int kPlaneWidth = format::kPlaneWidth;
+inline constexpr int kPlaneHeight = format::kPlaneHeight;
+inline constexpr std::size_t kRamBytes = format::kMainRamBytes;
+inline constexpr std::size_t kVideoRamBytes = format::kVideoRamBytes;
+inline constexpr int kPaletteEntries = format::kPaletteEntries;
 
 // The main-RAM and video-RAM images of one save state, copied out of its bytes.
 class LevelMemory {
 public:
     // Refuses a state too short to hold main RAM and the pattern half of video
-    // RAM (kMinSaveStateSize); video-RAM bytes past the end of a shorter state
-    // read as 0.
-    static std::expected<LevelMemory, std::string> fromSaveState(std::span<const std::uint8_t> state);
+    // RAM (Cause::TooShort, with the state's size and kMinSaveStateSize);
+    // video-RAM bytes past the end of a shorter state read as 0.
+    static std::expected<LevelMemory, EngineError> fromSaveState(std::span<const std::uint8_t> state);
 
-    // Reads the save state at `path` through the engine's file access. The
-    // error is one line naming the file.
-    static std::expected<LevelMemory, std::string> load(const std::string& path);
+    // Reads the save state at `path` through the engine's file access; the
+    // error names the file (Operation::Draw, FileRole::SaveState).
+    static std::expected<LevelMemory, EngineError> load(const std::string& path);
 
     std::span<const std::uint8_t> ram() const { return ram_; }
     std::span<const std::uint8_t> videoRam() const { return videoRam_; }
@@ -108,7 +90,7 @@ int cellPixels(Game game);  // 256 or 128
 CellBox wholePlane(Game game);
 
 // A first-game cell covers 2 x 2 second-game cells: `box` in the second game's cells.
-inline constexpr int kCellRatio = 2;
+inline constexpr int kCellRatio = format::kFirstGame.chunkSide / format::kSecondGame.chunkSide;
 CellBox inSecondGameCells(CellBox firstGameBox);
 
 // The smallest box holding `first` and `second`, cut to `within`.
@@ -142,13 +124,14 @@ int fitFactor(int width, int maxWidth);
 // The window's picture: the cells of a plane in use (taking in `frame` too,
 // when given) scaled down by the smallest whole factor that fits within
 // maxWidth x maxHeight pixels, so a level of few, tall columns is fitted to
-// the height. The error is a short reason to show.
+// the height. Refuses a plane with no cell in use (Cause::EmptyForeground or
+// EmptyBackground).
 struct Preview {
     CellBox box;  // the cells drawn
     int factor = 1;
     RgbaImage picture;
 };
-std::expected<Preview, std::string> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
+std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
                                                 int maxHeight, std::optional<CellBox> frame = std::nullopt);
 
 }  // namespace tavro::render

@@ -11,10 +11,10 @@
 namespace tavro {
 namespace {
 
-constexpr std::size_t kRamBytes = 65536;
-constexpr std::size_t kTargetChunkTableBytes = 32768;
+constexpr std::size_t kRamBytes = format::kMainRamBytes;
 constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
-constexpr int kQuarters = kChunkNumbers * 4;              // quarter q of chunk k is k * 4 + q
+constexpr unsigned kChunkQuarters = 4;
+constexpr int kQuarters = kChunkNumbers * static_cast<int>(kChunkQuarters);  // quarter q of chunk k is k * 4 + q
 constexpr int kNoQuarter = -1;                            // an all-zero quarter: chunk 0
 
 // Distinct quarters found so far, looked up by their bytes.
@@ -75,100 +75,135 @@ bool allZero(const std::uint8_t* bytes) {
 
 // Quarter q of source chunk k (k >= 1), entries converted, into `out`.
 void cutQuarter(std::span<const std::uint8_t> sourceRam, unsigned chunk, unsigned quarter, std::uint8_t* out) {
-    constexpr std::size_t kRowBytes = 32;  // a first-game chunk row: 16 entries
-    constexpr std::size_t kHalfRow = 16;
-    const std::size_t first = (chunk - 1) * kSourceChunkBytes + (quarter >= 2 ? 8 * kRowBytes : 0) +
+    constexpr std::size_t kRowBytes = format::kFirstGame.chunkRowBytes();
+    constexpr std::size_t kHalfRow = format::kSecondGame.chunkRowBytes();
+    constexpr auto kRows = static_cast<std::size_t>(format::kSecondGame.chunkSide);  // of a quarter
+    const std::size_t first = format::kFirstGame.chunkAddress(chunk) + (quarter >= 2 ? kRows * kRowBytes : 0) +
                               (quarter % 2 == 1 ? kHalfRow : 0);
-    for (std::size_t row = 0; row < 8; ++row)
+    for (std::size_t row = 0; row < kRows; ++row)
         std::memcpy(out + row * kHalfRow, sourceRam.data() + first + row * kRowBytes, kHalfRow);
     convertEntries({out, kQuarterBytes}, {out, kQuarterBytes});
+}
+
+using Carried = std::array<bool, kChunkNumbers>;
+using CellCounts = std::array<int, kChunkNumbers>;  // how many cells name each chunk
+
+// Every quarter of every named chunk, converted, and its distinct number.
+struct NamedQuarters {
+    // On the heap, so that moving this keeps `distinct`'s view of the bytes valid.
+    std::unique_ptr<std::uint8_t[]> bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kQuarters * kQuarterBytes);
+    QuarterSet distinct{bytes.get()};
+    std::array<int, kQuarters> id;  // kNoQuarter for an all-zero quarter
+    std::vector<unsigned> named;    // the chunks some cell names, in increasing order
+
+    const std::uint8_t* quarter(int index) const { return bytes.get() + static_cast<std::size_t>(index) * kQuarterBytes; }
+};
+
+NamedQuarters cutNamedQuarters(std::span<const std::uint8_t> sourceRam, const CellCounts& cells) {
+    NamedQuarters quarters;
+    quarters.id.fill(kNoQuarter);
+    quarters.named.reserve(kChunkNumbers);
+    for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {
+        if (cells[chunk] == 0) continue;
+        quarters.named.push_back(chunk);
+        for (unsigned q = 0; q < kChunkQuarters; ++q) {
+            const int index = static_cast<int>(chunk * kChunkQuarters + q);
+            cutQuarter(sourceRam, chunk, q, quarters.bytes.get() + static_cast<std::size_t>(index) * kQuarterBytes);
+            if (!allZero(quarters.quarter(index)))
+                quarters.id[static_cast<std::size_t>(index)] = quarters.distinct.find(index);
+        }
+    }
+    return quarters;
+}
+
+// Which chunks arrive whole: all of them when their distinct quarters fit the
+// slots; else the chunks named by the most cells first, each whole or not at all.
+Carried chooseCarried(const NamedQuarters& quarters, const CellCounts& cells) {
+    Carried carried;
+    carried.fill(true);
+    if (quarters.distinct.count() <= kPackedChunkSlots) return carried;
+    std::vector<unsigned> byUse = quarters.named;
+    std::stable_sort(byUse.begin(), byUse.end(), [&cells](unsigned a, unsigned b) { return cells[a] > cells[b]; });
+    std::vector<bool> taken(static_cast<std::size_t>(quarters.distinct.count()), false);
+    int used = 0;
+    for (const unsigned chunk : byUse) {
+        std::array<int, kChunkQuarters> fresh{};
+        std::size_t adds = 0;
+        for (unsigned q = 0; q < kChunkQuarters; ++q) {
+            const int id = quarters.id[chunk * kChunkQuarters + q];
+            if (id == kNoQuarter || taken[static_cast<std::size_t>(id)]) continue;
+            const auto end = fresh.begin() + static_cast<std::ptrdiff_t>(adds);
+            if (std::find(fresh.begin(), end, id) == end) fresh[adds++] = id;
+        }
+        if (used + static_cast<int>(adds) > kPackedChunkSlots) {
+            carried[chunk] = false;
+            continue;
+        }
+        for (std::size_t i = 0; i < adds; ++i) taken[static_cast<std::size_t>(fresh[i])] = true;
+        used += static_cast<int>(adds);
+    }
+    return carried;
+}
+
+// The target chunk table: numbers given in the documented order (by chunk,
+// then quarter), each distinct quarter's bytes under its number.
+struct NumberedQuarters {
+    std::vector<std::uint8_t> chunkArea = std::vector<std::uint8_t>(kTargetChunkTableBytes, 0);
+    std::array<std::uint8_t, kQuarters> number{};  // by quarter index; 0 for empty quarters
+    int used = 0;
+};
+
+NumberedQuarters numberQuarters(const NamedQuarters& quarters, const Carried& carried) {
+    NumberedQuarters numbered;
+    std::vector<std::uint8_t> given(static_cast<std::size_t>(quarters.distinct.count()), 0);  // by distinct id
+    for (const unsigned chunk : quarters.named) {
+        if (!carried[chunk]) continue;
+        for (unsigned q = 0; q < kChunkQuarters; ++q) {
+            const int id = quarters.id[chunk * kChunkQuarters + q];
+            if (id == kNoQuarter) continue;
+            std::uint8_t& number = given[static_cast<std::size_t>(id)];
+            if (number == 0) {
+                number = static_cast<std::uint8_t>(++numbered.used);
+                std::memcpy(&numbered.chunkArea[number * kQuarterBytes], quarters.quarter(quarters.distinct.first(id)),
+                            kQuarterBytes);
+            }
+            numbered.number[chunk * kChunkQuarters + q] = number;
+        }
+    }
+    return numbered;
+}
+
+// Each source cell becomes 2 x 2 target cells naming its chunk's quarters.
+std::vector<std::uint8_t> packedLayout(std::span<const std::uint8_t> sourceLayout, const Carried& carried,
+                                       const std::array<std::uint8_t, kQuarters>& number) {
+    std::vector<std::uint8_t> layout(kTargetLayoutBytes, 0);
+    for (std::size_t index = 0; index < kSourceLayoutBytes; ++index) {
+        const unsigned chunk = cellChunk(sourceLayout[index]);
+        if (chunk == 0 || !carried[chunk]) continue;
+        const std::size_t t = expandedCellOffset(index);
+        const std::uint8_t* quarter = &number[chunk * kChunkQuarters];
+        layout[t] = quarter[0];
+        layout[t + 1] = quarter[1];
+        layout[t + kTargetLayoutRowBytes] = quarter[2];
+        layout[t + kTargetLayoutRowBytes + 1] = quarter[3];
+    }
+    return layout;
 }
 
 }  // namespace
 
 PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const std::uint8_t> sourceLayout) {
     assert(sourceRam.size() == kRamBytes && sourceLayout.size() == kSourceLayoutBytes);
-
-    std::array<int, kChunkNumbers> cells{};  // how many cells name each chunk
+    CellCounts cells{};
     for (const std::uint8_t cell : sourceLayout) ++cells[cellChunk(cell)];
 
-    // Every quarter of every named chunk, converted, and its distinct number.
-    const auto quarters = std::make_unique_for_overwrite<std::uint8_t[]>(kQuarters * kQuarterBytes);
-    QuarterSet distinct(quarters.get());
-    std::array<int, kQuarters> quarterId;
-    quarterId.fill(kNoQuarter);
-    std::vector<unsigned> named;  // in increasing order
-    named.reserve(kChunkNumbers);
-    for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {
-        if (cells[chunk] == 0) continue;
-        named.push_back(chunk);
-        for (unsigned q = 0; q < 4; ++q) {
-            const int index = static_cast<int>(chunk * 4 + q);
-            std::uint8_t* bytes = quarters.get() + static_cast<std::size_t>(index) * kQuarterBytes;
-            cutQuarter(sourceRam, chunk, q, bytes);
-            if (!allZero(bytes)) quarterId[static_cast<std::size_t>(index)] = distinct.find(index);
-        }
-    }
-
+    const NamedQuarters quarters = cutNamedQuarters(sourceRam, cells);
     PackedLevel packed;
-    packed.carried.fill(true);
-    if (distinct.count() > kPackedChunkSlots) {
-        // Too many: the chunks named by the most cells first, each whole or not at all.
-        std::vector<unsigned> byUse = named;
-        std::stable_sort(byUse.begin(), byUse.end(),
-                         [&cells](unsigned a, unsigned b) { return cells[a] > cells[b]; });
-        std::vector<bool> taken(static_cast<std::size_t>(distinct.count()), false);
-        int used = 0;
-        for (const unsigned chunk : byUse) {
-            std::array<int, 4> fresh{};
-            std::size_t adds = 0;
-            for (unsigned q = 0; q < 4; ++q) {
-                const int id = quarterId[chunk * 4 + q];
-                if (id == kNoQuarter || taken[static_cast<std::size_t>(id)]) continue;
-                const auto end = fresh.begin() + static_cast<std::ptrdiff_t>(adds);
-                if (std::find(fresh.begin(), end, id) == end) fresh[adds++] = id;
-            }
-            if (used + static_cast<int>(adds) > kPackedChunkSlots) {
-                packed.carried[chunk] = false;
-                continue;
-            }
-            for (std::size_t i = 0; i < adds; ++i) taken[static_cast<std::size_t>(fresh[i])] = true;
-            used += static_cast<int>(adds);
-        }
-    }
-
-    // Numbers in the documented order, and the chunks' bytes under them.
-    packed.chunkArea.assign(kTargetChunkTableBytes, 0);
-    std::vector<std::uint8_t> number(static_cast<std::size_t>(distinct.count()), 0);
-    std::array<std::uint8_t, kQuarters> quarterNumber{};  // 0 for empty quarters
-    int next = 1;
-    for (const unsigned chunk : named) {
-        if (!packed.carried[chunk]) continue;
-        for (unsigned q = 0; q < 4; ++q) {
-            const int id = quarterId[chunk * 4 + q];
-            if (id == kNoQuarter) continue;
-            std::uint8_t& given = number[static_cast<std::size_t>(id)];
-            if (given == 0) {
-                given = static_cast<std::uint8_t>(next++);
-                std::memcpy(&packed.chunkArea[given * kQuarterBytes],
-                            quarters.get() + static_cast<std::size_t>(distinct.first(id)) * kQuarterBytes,
-                            kQuarterBytes);
-            }
-            quarterNumber[chunk * 4 + q] = given;
-        }
-    }
-    packed.chunksUsed = next - 1;
-
-    packed.layoutArea.assign(kTargetLayoutBytes, 0);
-    for (std::size_t index = 0; index < kSourceLayoutBytes; ++index) {
-        const unsigned chunk = cellChunk(sourceLayout[index]);
-        if (chunk == 0 || !packed.carried[chunk]) continue;
-        const std::size_t t = expandedCellOffset(index);
-        packed.layoutArea[t] = quarterNumber[chunk * 4];
-        packed.layoutArea[t + 1] = quarterNumber[chunk * 4 + 1];
-        packed.layoutArea[t + kTargetLayoutRowBytes] = quarterNumber[chunk * 4 + 2];
-        packed.layoutArea[t + kTargetLayoutRowBytes + 1] = quarterNumber[chunk * 4 + 3];
-    }
+    packed.carried = chooseCarried(quarters, cells);
+    NumberedQuarters numbered = numberQuarters(quarters, packed.carried);
+    packed.chunkArea = std::move(numbered.chunkArea);
+    packed.chunksUsed = numbered.used;
+    packed.layoutArea = packedLayout(sourceLayout, packed.carried, numbered.number);
     return packed;
 }
 

@@ -32,10 +32,12 @@
 #include <span>
 #include <vector>
 
+#include "save_state_format.h"
+
 namespace tavro {
 
-inline constexpr int kPackedChunkSlots = 255;   // second-game chunks 1 to 255
-inline constexpr int kChunkNumbers = 128;       // what a cell's seven bits can name
+inline constexpr int kPackedChunkSlots = static_cast<int>(format::kSecondGame.chunkNumbers()) - 1;  // chunks 1 to 255
+inline constexpr int kChunkNumbers = static_cast<int>(format::kFirstGame.chunkNumbers());  // what a cell can name
 
 struct PackedLevel {
     std::vector<std::uint8_t> chunkArea;   // 32,768: the target chunk table

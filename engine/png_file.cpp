@@ -4,9 +4,9 @@
 
 namespace tavro::render {
 
-std::expected<void, std::string> savePng(const std::string& path, std::span<const std::uint8_t> png) {
+std::expected<void, EngineError> savePng(const std::string& path, std::span<const std::uint8_t> png) {
     auto written = files::replace(path, png);
-    if (!written) return std::unexpected("cannot write " + path + ": " + written.error().reason);
+    if (!written) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, path, written.error()));
     return {};
 }
 

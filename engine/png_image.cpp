@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <memory>
-
 namespace tavro::render {
 namespace {
 
@@ -17,51 +16,53 @@ struct BufferDeleter {
     void operator()(void* buffer) const { std::free(buffer); }
 };
 
-std::unexpected<std::string> pngFailure(const char* what, int error) {
-    return std::unexpected(std::string(what) + ": " + spng_strerror(error));
+std::unexpected<EngineError> encodingFailure(Cause cause, int error = 0) {
+    return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
+                                       .step = Step::Encode, .cause = cause,
+                                       .reason = error != 0 ? spng_strerror(error) : std::string{}, .code = error});
 }
 
-constexpr std::size_t kLargestDecoded = std::size_t{1} << 30;
+std::unexpected<EngineError> pngFailure(int error) { return encodingFailure(Cause::Encoder, error); }
 
 // Level pictures are large and flat: a fast zlib level loses little size and
 // saves most of the time.
 constexpr int kCompressionLevel = 1;
 
-std::expected<Context, std::string> newEncoder(int width, int height, std::uint8_t colourType) {
-    if (width <= 0 || height <= 0) return std::unexpected(std::string("cannot encode an empty picture"));
+std::expected<Context, EngineError> newEncoder(int width, int height, std::uint8_t colourType) {
+    if (width <= 0 || height <= 0) return encodingFailure(Cause::EmptyPicture);
     Context context{spng_ctx_new(SPNG_CTX_ENCODER)};
-    if (!context) return std::unexpected(std::string("cannot start the PNG encoder"));
-    if (int e = spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1)) return pngFailure("PNG encoder", e);
+    if (!context) return pngFailure(SPNG_EMEM);
+    if (int e = spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1)) return pngFailure(e);
     if (int e = spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, kCompressionLevel))
-        return pngFailure("PNG encoder", e);
+        return pngFailure(e);
     spng_ihdr header{};
     header.width = static_cast<std::uint32_t>(width);
     header.height = static_cast<std::uint32_t>(height);
     header.bit_depth = 8;
     header.color_type = colourType;
-    if (int e = spng_set_ihdr(context.get(), &header)) return pngFailure("PNG header", e);
+    if (int e = spng_set_ihdr(context.get(), &header)) return pngFailure(e);
     return context;
 }
 
-std::expected<std::vector<std::uint8_t>, std::string> finish(Context context, std::span<const std::uint8_t> pixels) {
+std::expected<std::vector<std::uint8_t>, EngineError> finish(Context context, std::span<const std::uint8_t> pixels) {
     if (int e = spng_encode_image(context.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE))
-        return pngFailure("PNG encoding", e);
+        return pngFailure(e);
     std::size_t length = 0;
     int error = 0;
     const std::unique_ptr<void, BufferDeleter> buffer{spng_get_png_buffer(context.get(), &length, &error)};
-    if (!buffer) return pngFailure("PNG encoding", error);
+    if (!buffer) return pngFailure(error);
     const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
     return std::vector<std::uint8_t>(bytes, bytes + length);
 }
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, std::string> encodePng(const IndexedImage& image, const Palette& palette) {
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_INDEXED);
     if (!context) return std::unexpected(context.error());
     // Indexed rows compress best unfiltered.
     if (int e = spng_set_option(context->get(), SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING))
-        return pngFailure("PNG encoder", e);
+        return pngFailure(e);
 
     spng_plte colours{};
     spng_trns transparency{};
@@ -71,31 +72,15 @@ std::expected<std::vector<std::uint8_t>, std::string> encodePng(const IndexedIma
         colours.entries[i] = {palette[i].r, palette[i].g, palette[i].b, 255};
         transparency.type3_alpha[i] = palette[i].a;
     }
-    if (int e = spng_set_plte(context->get(), &colours)) return pngFailure("PNG palette", e);
-    if (int e = spng_set_trns(context->get(), &transparency)) return pngFailure("PNG transparency", e);
+    if (int e = spng_set_plte(context->get(), &colours)) return pngFailure(e);
+    if (int e = spng_set_trns(context->get(), &transparency)) return pngFailure(e);
     return finish(std::move(*context), image.pixels);
 }
 
-std::expected<std::vector<std::uint8_t>, std::string> encodePng(const RgbaImage& image) {
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
     if (!context) return std::unexpected(context.error());
     return finish(std::move(*context), image.pixels);
-}
-
-std::expected<RgbaImage, std::string> decodePng(std::span<const std::uint8_t> png) {
-    Context context{spng_ctx_new(0)};
-    if (!context) return std::unexpected(std::string("cannot start the PNG decoder"));
-    if (int e = spng_set_png_buffer(context.get(), png.data(), png.size())) return pngFailure("PNG", e);
-    spng_ihdr header{};
-    if (int e = spng_get_ihdr(context.get(), &header)) return pngFailure("PNG header", e);
-    std::size_t size = 0;
-    if (int e = spng_decoded_image_size(context.get(), SPNG_FMT_RGBA8, &size)) return pngFailure("PNG", e);
-    if (size > kLargestDecoded) return std::unexpected(std::string("PNG: picture too large"));
-    RgbaImage image{static_cast<int>(header.width), static_cast<int>(header.height),
-                    std::vector<std::uint8_t>(size)};
-    if (int e = spng_decode_image(context.get(), image.pixels.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS))
-        return pngFailure("PNG decoding", e);
-    return image;
 }
 
 }  // namespace tavro::render

@@ -1,5 +1,7 @@
-// PNG encoding and decoding of level pictures in memory (libspng), and
-// writing a PNG through the engine's file access.
+// PNG encoding of level pictures in memory (libspng, or the Windows Imaging
+// Component in png_image_windows.cpp), and writing a PNG
+// through the engine's file access. Failures are EngineErrors of
+// Operation::SavePicture.
 #pragma once
 
 #include <cstdint>
@@ -8,23 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "engine_error.h"
 #include "level_render.h"
 
 namespace tavro::render {
 
 // An 8-bit palette PNG: the 64 palette entries, the transparent ones marked
 // so. Smaller and much faster to write than RGBA for a whole plane.
-std::expected<std::vector<std::uint8_t>, std::string> encodePng(const IndexedImage& image,
-                                                                const Palette& palette);
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette);
 
 // An 8-bit RGBA PNG.
-std::expected<std::vector<std::uint8_t>, std::string> encodePng(const RgbaImage& image);
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image);
 
-// Any PNG as 8-bit RGBA.
-std::expected<RgbaImage, std::string> decodePng(std::span<const std::uint8_t> png);
-
-// Replaces the file at `path` with `png` (all or nothing); the error is one
-// line naming the file.
-std::expected<void, std::string> savePng(const std::string& path, std::span<const std::uint8_t> png);
+// Replaces the file at `path` with `png` (all or nothing).
+std::expected<void, EngineError> savePng(const std::string& path, std::span<const std::uint8_t> png);
 
 }  // namespace tavro::render

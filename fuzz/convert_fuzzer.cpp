@@ -27,15 +27,22 @@
 #include <cstring>
 #include <span>
 
+#include "chunk_conversion.h"
 #include "conversion.h"
+#include "layout_expansion.h"
 #include "level_description.h"
 #include "level_render.h"
+#include "packed_conversion.h"
 #include "region_map.h"
 
 namespace {
 
 using tavro::Bytes;
 using tavro::RegionName;
+namespace format = tavro::format;
+constexpr format::GameFormat kSource = format::kFirstGame;
+constexpr format::GameFormat kTarget = format::kSecondGame;
+constexpr std::size_t kCells = kSource.layoutBytes();  // source layout cells, both planes
 
 std::span<const std::uint8_t> region(const Bytes& state, const tavro::RegionMap& map, RegionName name) {
     return std::span(state).subspan(map[name].offset(), map[name].length);
@@ -47,17 +54,20 @@ bool allZero(std::span<const std::uint8_t> bytes) {
 }
 
 // The picture of one first-game cell and of the 2x2 second-game cells it
-// became (layout at RAM 0x8000, rows of 128 foreground and 128 background
-// cells).
+// became.
 void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
     using namespace tavro::render;
-    const int row = static_cast<int>(cellIndex / 128), column = static_cast<int>(cellIndex % 64);
-    const Plane plane = cellIndex % 128 >= 64 ? Plane::Background : Plane::Foreground;
+    const std::size_t sourceRow = kSource.layoutRowBytes(), columns = static_cast<std::size_t>(kSource.planeColumns);
+    const int row = static_cast<int>(cellIndex / sourceRow), column = static_cast<int>(cellIndex % columns);
+    const Plane plane = cellIndex % sourceRow >= columns ? Plane::Background : Plane::Foreground;
 
     if (arrivesEmpty) {
-        const std::size_t first = tavro::kMainRamOffset + 0x8000 + static_cast<std::size_t>(2 * row) * 256 +
-                                  (plane == Plane::Background ? 128 : 0) + static_cast<std::size_t>(2 * column);
-        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + 256] != 0 || patched[first + 257] != 0)
+        const std::size_t below = kTarget.layoutRowBytes();
+        const std::size_t first = format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
+                                  (plane == Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
+                                  static_cast<std::size_t>(2 * column);
+        if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + below] != 0 ||
+            patched[first + below + 1] != 0)
             std::abort();
         return;
     }
@@ -86,20 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     default: targetLength = tavro::kMinSaveStateSize + 64 * std::size_t{input.ConsumeIntegral<std::uint8_t>()}; break;
     }
     const unsigned fill = input.ConsumeIntegral<std::uint8_t>();
-    const std::size_t pictureCell = input.ConsumeIntegral<std::uint16_t>() % 1024;
+    const std::size_t pictureCell = input.ConsumeIntegral<std::uint16_t>() % kCells;
     const bool packed = input.ConsumeBool();
     const auto numbering = packed ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
 
     // The whole state is built, then cut to the source's length: bytes past
     // the end read as zero, which the padded copy shows to the renderer.
     Bytes padded(tavro::kMinSaveStateSize, 0);
-    tavro::fuzz::applySteps(input, tavro::fuzz::kFirstGame, padded);
+    tavro::fuzz::applySteps(input, kSource, padded);
     std::fill(padded.begin() + static_cast<std::ptrdiff_t>(sourceLength), padded.end(), 0);
     if (packed) {
         // Packing makes an empty quarter chunk 0, which draws nothing, where
         // the first game draws block 0 and pattern 0: levels keep both empty.
-        std::fill_n(padded.begin() + tavro::kMainRamOffset + 0xB000, 8, 0);
-        std::fill_n(padded.begin() + tavro::kVideoRamOffset, 32, 0);
+        std::fill_n(padded.begin() + format::kMainRamOffset + kSource.blockTable, format::kBlockBytes, 0);
+        std::fill_n(padded.begin() + format::kVideoRamOffset, format::kPatternBytes, 0);
     }
     const std::span<const std::uint8_t> source(padded.data(), sourceLength);
     Bytes target(targetLength, static_cast<std::uint8_t>(fill));
@@ -143,28 +153,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Packed, the cells left empty are those the summary lists (none while
     // the level's quarters fit); fixed, those naming chunks 64 and above.
     const tavro::LevelSummary& summary = level.summary;
-    const auto chunkOf = [&](std::size_t cell) { return padded[tavro::kMainRamOffset + 0xA400 + cell] & 0x7Fu; };
+    const std::uint8_t* layout = &padded[format::kMainRamOffset + kSource.layout];
+    const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(layout[cell]); };
     const auto listedEmpty = [&](std::size_t cell) {
         return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
     };
     const auto arrivesEmpty = [&](std::size_t cell) {
-        return chunkOf(cell) == 0 || (packed ? listedEmpty(cell) : chunkOf(cell) > 63);
+        return chunkOf(cell) == 0 || (packed ? listedEmpty(cell) : chunkOf(cell) > tavro::kLastConvertedChunk);
     };
     int expanded = 0, lost = 0, withData = 0;
-    for (std::size_t i = 0; i < 1024; ++i) {
+    for (std::size_t i = 0; i < kCells; ++i) {
         expanded += !arrivesEmpty(i);
         lost += chunkOf(i) != 0 && arrivesEmpty(i);
         if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty(i))) std::abort();
     }
-    for (std::size_t chunk = 1; chunk <= 63; ++chunk)
-        withData += !allZero(std::span(padded).subspan(tavro::kMainRamOffset + (chunk - 1) * 512, 512));
+    for (unsigned chunk = 1; chunk <= tavro::kLastConvertedChunk; ++chunk)
+        withData += !allZero(std::span(padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk),
+                                                       kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
-    if (packed && summary.chunksUsed > 255) std::abort();
+    if (packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();
 
     // One cell's picture: the chosen one, or the next that names a chunk.
     std::size_t cell = pictureCell;
-    for (std::size_t n = 0; n < 1024 && chunkOf(cell) == 0; ++n) cell = (cell + 1) % 1024;
+    for (std::size_t n = 0; n < kCells && chunkOf(cell) == 0; ++n) cell = (cell + 1) % kCells;
     checkCellPicture(padded, patched, cell, arrivesEmpty(cell));
     return 0;
 }

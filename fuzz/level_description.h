@@ -15,67 +15,54 @@
 #include <span>
 #include <vector>
 
-#include "region_map.h"
+#include "save_state_format.h"
 
 namespace tavro::fuzz {
 
 using Bytes = std::vector<std::uint8_t>;
 
+using format::GameFormat;
+using format::kMainRamOffset;
+using format::kVideoRamOffset;
+
 // A save state holding all of main RAM and video RAM.
-inline constexpr std::size_t kWholeStateSize = kVideoRamOffset + 65536;
-
-// Where one game keeps the parts of a level in main RAM.
-struct LevelPlaces {
-    std::size_t layout;       // cells, rows of foreground then background
-    std::size_t rowBytes;     // both planes of one row
-    unsigned rows;
-    std::size_t blockTable;   // 8 bytes a block
-    std::size_t firstChunk;   // address of chunk `lowestChunk`
-    std::size_t chunkBytes;
-    unsigned lowestChunk;     // the first chunk that is stored
-    unsigned chunks;          // how many are stored
-    unsigned cellMask;        // the bits of a cell that name a chunk
-    unsigned hflipBit, vflipBit;  // of a chunk entry
-
-    std::size_t chunkAddress(unsigned chunk) const { return firstChunk + (chunk - lowestChunk) * chunkBytes; }
-    unsigned cellPixels() const { return chunkBytes == 512 ? 256 : 128; }
-    unsigned columns() const { return static_cast<unsigned>(rowBytes / 2); }
-};
-
-inline constexpr LevelPlaces kFirstGame{0xA400, 128, 8, 0xB000, 0, 512, 1, 127, 0x7F, 11, 12};
-inline constexpr LevelPlaces kSecondGame{0x8000, 256, 16, 0x9000, 0, 128, 0, 256, 0xFF, 10, 11};
-inline constexpr std::size_t kPaletteAddress = 0xFB00;
+inline constexpr std::size_t kWholeStateSize = kVideoRamOffset + format::kVideoRamBytes;
 
 enum class Step : std::uint8_t { Cell, CellRun, Entry, ChunkFill, Block, Pattern, Palette, Raw, Count };
 
 // Applies description steps to `state` (a save state of any length: writes past
 // its end are dropped) until the input runs out or `maxSteps` were taken.
-inline void applySteps(FuzzedDataProvider& input, const LevelPlaces& places, Bytes& state, int maxSteps = 2048) {
+inline void applySteps(FuzzedDataProvider& input, const GameFormat& places, Bytes& state, int maxSteps = 2048) {
     const auto put = [&state](std::size_t offset, unsigned value) {
         if (offset < state.size()) state[offset] = static_cast<std::uint8_t>(value);
     };
-    const auto ram = [&put](std::size_t address, unsigned value) { put(kMainRamOffset + (address & 0xFFFF), value); };
+    const auto ram = [&put](std::size_t address, unsigned value) {
+        put(kMainRamOffset + address % format::kMainRamBytes, value);
+    };
     const auto ramWord = [&ram](std::size_t address, unsigned value) {
         ram(address, value >> 8);
         ram(address + 1, value);
     };
     const auto u8 = [&input] { return unsigned{input.ConsumeIntegral<std::uint8_t>()}; };
     const auto u16 = [&input] { return unsigned{input.ConsumeIntegral<std::uint16_t>()}; };
-    const auto chunk = [&](unsigned value) { return places.lowestChunk + value % places.chunks; };
-    const unsigned entries = static_cast<unsigned>(places.chunkBytes / 2);
+    const unsigned storedChunks = places.chunkNumbers() - places.firstStoredChunk;
+    const auto chunk = [&](unsigned value) { return places.firstStoredChunk + value % storedChunks; };
+    const unsigned entries = static_cast<unsigned>(places.chunkBytes() / 2);
+    const auto rows = static_cast<unsigned>(places.layoutRows);
+    const auto rowBytes = static_cast<unsigned>(places.layoutRowBytes());
 
     for (int step = 0; step < maxSteps && input.remaining_bytes() > 0; ++step) {
         switch (static_cast<Step>(u8() % static_cast<unsigned>(Step::Count))) {
         case Step::Cell: {
-            const unsigned row = u8() % places.rows, column = u8() % places.rowBytes;
-            ram(places.layout + row * places.rowBytes + column, u8());
+            const unsigned row = u8() % rows, column = u8() % rowBytes;
+            ram(places.layout + row * rowBytes + column, u8());
             break;
         }
         case Step::CellRun: {
-            const unsigned row = u8() % places.rows, column = u8() % places.rowBytes;
-            const unsigned end = std::min<unsigned>(column + 1 + u8() % 32, static_cast<unsigned>(places.rowBytes));
+            const unsigned row = u8() % rows, column = u8() % rowBytes;
+            const unsigned end = std::min<unsigned>(column + 1 + u8() % 32, rowBytes);
             const unsigned value = u8();
-            for (unsigned c = column; c < end; ++c) ram(places.layout + row * places.rowBytes + c, value);
+            for (unsigned c = column; c < end; ++c) ram(places.layout + row * rowBytes + c, value);
             break;
         }
         case Step::Entry: {
@@ -91,19 +78,23 @@ inline void applySteps(FuzzedDataProvider& input, const LevelPlaces& places, Byt
             break;
         }
         case Step::Block: {
-            const std::size_t address = places.blockTable + (u16() % 1024) * 8;
-            for (unsigned quarter = 0; quarter < 4; ++quarter) ramWord(address + quarter * 2, u16());
+            // Any block an entry can name, past the table's end as well.
+            const std::size_t address = places.blockTable + (u16() % (format::kEntryBlockMask + 1)) * format::kBlockBytes;
+            for (unsigned quarter = 0; quarter < format::kBlockBytes / 2; ++quarter) ramWord(address + quarter * 2, u16());
             break;
         }
         case Step::Pattern: {
-            const std::size_t offset = kVideoRamOffset + (u16() % 2048) * 32;
-            const Bytes art = input.ConsumeBytes<std::uint8_t>(32);
+            const std::size_t offset =
+                kVideoRamOffset + (u16() % (format::kPatternIndexMask + 1)) * format::kPatternBytes;
+            const Bytes art = input.ConsumeBytes<std::uint8_t>(format::kPatternBytes);
             for (std::size_t i = 0; i < art.size(); ++i) put(offset + i, art[i]);
             break;
         }
         case Step::Palette: {
-            const unsigned first = u8() % 64, count = 1 + u8() % 64, colour = u16();
-            for (unsigned i = first; i < std::min(first + count, 64u); ++i) ramWord(kPaletteAddress + i * 2, colour);
+            constexpr auto kEntries = static_cast<unsigned>(format::kPaletteEntries);
+            const unsigned first = u8() % kEntries, count = 1 + u8() % kEntries, colour = u16();
+            for (unsigned i = first; i < std::min(first + count, kEntries); ++i)
+                ramWord(format::kPaletteAddress + i * 2, colour);
             break;
         }
         case Step::Raw:

@@ -26,7 +26,9 @@
 #include "region_map.h"
 
 using namespace tavro::render;
-using tavro::fuzz::LevelPlaces;
+using tavro::format::GameFormat;
+using tavro::format::kMainRamOffset;
+using tavro::format::kVideoRamOffset;
 
 namespace {
 
@@ -58,39 +60,43 @@ std::pair<int, int> keepLast(int start, int length, Span inPlane, std::int64_t k
 }
 
 // One pixel read straight from the bytes: cell, chunk entry, block (mirrored
-// as a whole), pattern word (mirrored again), colour nibble.
-unsigned referencePixel(const tavro::fuzz::Bytes& state, const LevelPlaces& p, Plane plane, unsigned x, unsigned y) {
-    const auto ram = [&](std::size_t a) { return unsigned{state[tavro::kMainRamOffset + a]}; };
+// as a whole), pattern word (mirrored again), colour nibble. Where things
+// are comes from the game's format; how a block and a pattern are read is
+// written out here again, apart from the renderer's reading.
+unsigned referencePixel(const tavro::fuzz::Bytes& state, const GameFormat& p, Plane plane, unsigned x, unsigned y) {
+    const auto ram = [&](std::size_t a) { return unsigned{state[kMainRamOffset + a]}; };
     const auto ramWord = [&](std::size_t a) { return ram(a) << 8 | ram(a + 1); };
-    const unsigned cell = p.cellPixels();
+    const auto cell = static_cast<unsigned>(p.cellPixels());
+    const auto columns = static_cast<unsigned>(p.planeColumns);
     const std::size_t cellAddress =
-        p.layout + (y / cell) * p.rowBytes + (plane == Plane::Background ? p.columns() : 0) + x / cell;
-    const unsigned chunk = ram(cellAddress) & p.cellMask;
+        p.layout + (y / cell) * p.layoutRowBytes() + (plane == Plane::Background ? columns : 0) + x / cell;
+    const unsigned chunk = ram(cellAddress) & p.cellChunkMask;
     if (chunk == 0) return 0;
     const unsigned side = cell / 16;
     const unsigned entry = ramWord(p.chunkAddress(chunk) + ((y % cell) / 16 * side + (x % cell) / 16) * 2);
     if ((entry & 0x3FF) >= 768) return 0;
     unsigned bx = x % 16, by = y % 16;
-    if ((entry >> p.hflipBit) & 1) bx = 15 - bx;
-    if ((entry >> p.vflipBit) & 1) by = 15 - by;
+    if ((entry >> p.entryHFlipBit) & 1) bx = 15 - bx;
+    if ((entry >> p.entryVFlipBit) & 1) by = 15 - by;
     const unsigned pattern = ramWord(p.blockTable + (entry & 0x3FF) * 8 + (by / 8 * 2 + bx / 8) * 2);
     unsigned px = bx % 8, py = by % 8;
     if ((pattern >> 11) & 1) px = 7 - px;
     if ((pattern >> 12) & 1) py = 7 - py;
-    const std::size_t art = tavro::kVideoRamOffset + (pattern & 0x7FF) * 32 + py * 4 + px / 2;
+    const std::size_t art = kVideoRamOffset + (pattern & 0x7FF) * 32 + py * 4 + px / 2;
     const unsigned pair = art < state.size() ? state[art] : 0;
     const unsigned colour = px % 2 == 0 ? pair >> 4 : pair & 0x0F;
     return colour == 0 ? 0 : ((pattern >> 13) & 3) * 16 + colour;
 }
 
 // The smallest box of cells naming a chunk, read straight from the layout.
-std::optional<CellBox> referenceUsedCells(const tavro::fuzz::Bytes& state, const LevelPlaces& p, Plane plane) {
+std::optional<CellBox> referenceUsedCells(const tavro::fuzz::Bytes& state, const GameFormat& p, Plane plane) {
     int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
-    for (unsigned row = 0; row < p.rows; ++row)
-        for (unsigned column = 0; column < p.columns(); ++column) {
-            const std::size_t address = tavro::kMainRamOffset + p.layout + row * p.rowBytes +
-                                        (plane == Plane::Background ? p.columns() : 0) + column;
-            if ((state[address] & p.cellMask) == 0) continue;
+    const auto columns = static_cast<unsigned>(p.planeColumns);
+    for (unsigned row = 0; row < static_cast<unsigned>(p.layoutRows); ++row)
+        for (unsigned column = 0; column < columns; ++column) {
+            const std::size_t address = kMainRamOffset + p.layout + row * p.layoutRowBytes() +
+                                        (plane == Plane::Background ? columns : 0) + column;
+            if ((state[address] & p.cellChunkMask) == 0) continue;
             left = std::min(left, static_cast<int>(column));
             right = std::max(right, static_cast<int>(column));
             top = std::min(top, static_cast<int>(row));
@@ -106,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     const Game game = input.ConsumeBool() ? Game::Second : Game::First;
     const Plane plane = input.ConsumeBool() ? Plane::Background : Plane::Foreground;
-    const LevelPlaces& places = game == Game::First ? tavro::fuzz::kFirstGame : tavro::fuzz::kSecondGame;
+    const GameFormat& places = game == Game::First ? tavro::format::kFirstGame : tavro::format::kSecondGame;
     const unsigned lengthChoice = input.ConsumeIntegral<std::uint8_t>();
     const std::size_t length = lengthChoice < 16    ? tavro::kMinSaveStateSize - 8 + lengthChoice
                                : lengthChoice < 128 ? tavro::kMinSaveStateSize
@@ -133,16 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         box = *used;
     }
 
-    const int cell = static_cast<int>(places.cellPixels());
-    Span columns = within(box.column, box.columns, static_cast<int>(places.columns()));
-    Span rows = within(box.row, box.rows, static_cast<int>(places.rows));
+    const int cell = places.cellPixels();
+    Span columns = within(box.column, box.columns, places.planeColumns);
+    Span rows = within(box.row, box.rows, places.layoutRows);
     if (columns.count * rows.count * cell * cell > kMaxPixels) {
         const std::int64_t cells = kMaxPixels / (cell * cell);
         const std::int64_t keepRows = std::min<std::int64_t>(rows.count, std::max<std::int64_t>(1, cells / 2));
         std::tie(box.row, box.rows) = keepLast(box.row, box.rows, rows, keepRows);
         std::tie(box.column, box.columns) = keepLast(box.column, box.columns, columns, cells / keepRows);
-        columns = within(box.column, box.columns, static_cast<int>(places.columns()));
-        rows = within(box.row, box.rows, static_cast<int>(places.rows));
+        columns = within(box.column, box.columns, places.planeColumns);
+        rows = within(box.row, box.rows, places.layoutRows);
         if (columns.count * rows.count * cell * cell > kMaxPixels) std::abort();  // the harness's own slip
     }
 

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test, benchmark and
-# run its window. Does nothing (and needs no network) when all are present.
+# run its window, and to build and check its Debian package. Does nothing (and
+# needs no network) when all are present.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libspng-dev zlib1g-dev
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
+  qt6-translations-l10n
+  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox
   desktop-file-utils appstream hyperfine time valgrind
   clang-19 libclang-rt-19-dev
+  dpkg-dev fakeroot file help2man lintian man-db debootstrap
 )
 
 missing=()

@@ -4,8 +4,10 @@
 # pictured), after a conversion (the target's level pictured, its lost cells
 # marked), the larger view of that picture (as it opens and zoomed in), the
 # source's picture again, after a failed conversion (with and without its
-# message box), and a level naming chunks 64 and above: converted by default
-# (lost cells marked, the packed conversion offered), then packed.
+# message box), a level naming chunks 64 and above: converted by default
+# (lost cells marked, the packed conversion offered), then packed, and the
+# same file chosen twice. Then the window again in Portuguese with its file
+# dialog open, and at scale 2 after a conversion that left cells empty.
 #
 # Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
@@ -46,13 +48,6 @@ cp "$samples/tavro1.state" "$samples/tavro2.state" "$samples/tavro1-big.state" "
 cp "$samples/tavro2.state" "$files/level2.state"
 head -c 100 "$samples/tavro1.state" >"$files/broken.state"
 
-# Qt's own file dialog, in English, at scale 1: no desktop session leaks in.
-(cd "$files" && exec env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
-  -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_AUTO_SCREEN_SCALE_FACTOR -u QT_FONT_DPI -u LANGUAGE \
-  LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$app") &
-app_pid=$!
-pids+=("$app_pid")
-
 visible() { xdotool search --all --onlyvisible --pid "$app_pid" --name "$1" 2>/dev/null | head -1; }
 
 wait_for() {
@@ -76,16 +71,33 @@ wait_gone() {
   exit 1
 }
 
-# The completer's popup under the file name field, if it is open.
-popup() { visible '^tavro-conversor$'; }
+# Starts the window with Qt's own file dialog and no desktop session leaking
+# in, in English at scale 1 unless the arguments (VAR=value) say otherwise.
+start_app() {
+  (cd "$files" && exec env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
+    -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_AUTO_SCREEN_SCALE_FACTOR -u QT_FONT_DPI -u LANGUAGE \
+    LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$@" "$app") &
+  app_pid=$!
+  pids+=("$app_pid")
+  window=$(wait_for 'SaveState Conversor')
+  sleep 0.3
+}
 
-window=$(wait_for 'SaveState Conversor')
+# Ends the window started last.
+stop_app() {
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+}
+
+scale=1
 
 # Clicks at (x, y) in the window. The pointer moves there first: a click with
 # no motion before it may reach the window before Qt knows the pointer is in.
+# Coordinates are at scale 1: they grow with the window's scale.
 click() {
-  xdotool mousemove --window "$window" $(($1 - 10)) "$2" sleep 0.1 \
-    mousemove --window "$window" "$1" "$2" sleep 0.1 click 1
+  local x=$(($1 * scale)) y=$(($2 * scale))
+  xdotool mousemove --window "$window" $((x - 10)) "$y" sleep 0.1 \
+    mousemove --window "$window" "$x" "$y" sleep 0.1 click 1
 }
 
 shoot() {
@@ -93,9 +105,9 @@ shoot() {
   import -window "$1" "$out/$2.png"
 }
 
-# Types a path into the file dialog titled $1 and accepts it. The completer's
-# popup opens a moment after typing and may outlive the dialog; left open, it
-# would swallow the next click, so it is closed before Return and after.
+# Types a path into the file dialog titled $1 and accepts it, as a user
+# does: Return while the completer's list still shows. The window closes a
+# list the dialog leaves behind, so the next click reaches the window.
 answer_dialog() {
   local dialog
   dialog=$(wait_for "^$1\$")
@@ -103,16 +115,8 @@ answer_dialog() {
   xdotool key alt+n ctrl+a
   xdotool type --delay 5 "$2"
   sleep 0.6
-  if [[ -n $(popup) ]]; then
-    xdotool key Escape
-    sleep 0.2
-  fi
   xdotool key Return
   wait_gone "^$1\$"
-  # The popup may still count as open inside Qt though X shows nothing; an
-  # Escape closes it and does nothing in the window itself.
-  xdotool key Escape
-  sleep 0.2
 }
 
 # The controls' centres, in window pixels: the form's, then the level
@@ -126,6 +130,7 @@ picture=(221 272)
 before=(36 205)
 pack_offer_from_corner=(110 13)
 
+start_app
 shoot "$window" 01-start
 click "${command1[@]}"
 answer_dialog Open "$files/tavro1.state"
@@ -171,5 +176,32 @@ shoot "$window" 09-big-default
 eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/WINDOW_/')"
 click $((WINDOW_WIDTH - pack_offer_from_corner[0])) $((WINDOW_HEIGHT - pack_offer_from_corner[1]))
 shoot "$window" 10-big-packed
+click "${command2[@]}"
+answer_dialog 'Save As' "$files/tavro1-big.state"
+shoot "$window" 11-same-file
+stop_app
+
+# In Portuguese, Qt's own dialog included; the shot takes in the window and
+# the dialog over it.
+start_app LC_ALL=pt_BR.UTF-8 LANG=pt_BR.UTF-8
+click "${command1[@]}"
+dialog=$(wait_for '^Abrir$')
+sleep 0.6
+import -window root -crop 900x560+0+0 +repage "$out/12-portuguese-dialog.png"
+xdotool windowfocus --sync "$dialog" key Escape
+wait_gone '^Abrir$'
+shoot "$window" 13-portuguese
+stop_app
+
+# At scale 2: the same form, twice the pixels.
+start_app QT_SCALE_FACTOR=2
+scale=2
+click "${command1[@]}"
+answer_dialog Open "$files/tavro1-big.state"
+click "${command2[@]}"
+answer_dialog 'Save As' "$files/level2.state"
+click "${command3[@]}"
+shoot "$window" 14-scale-2
+stop_app
 
 echo "screenshots: $(ls "$out"/*.png | wc -l) in $out"

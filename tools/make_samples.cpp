@@ -23,39 +23,42 @@
 
 #include "conversion.h"
 #include "file_access.h"
-#include "region_map.h"
+#include "save_state_format.h"
 
 namespace {
 
-using tavro::kMainRamOffset;
-using tavro::kVideoRamOffset;
-
-constexpr std::size_t kStateSize = 180000;
+namespace format = tavro::format;
+constexpr format::GameFormat kGame = format::kFirstGame;
 
 class SaveState {
 public:
-    SaveState() : bytes_(kStateSize, 0) {}
+    SaveState() : bytes_(format::kRecordedStateBytes, 0) {}
 
-    std::uint8_t& ram(std::size_t offset) { return bytes_.at(kMainRamOffset + offset); }
-    std::uint8_t& vram(std::size_t offset) { return bytes_.at(kVideoRamOffset + offset); }
+    std::uint8_t& ram(std::size_t offset) { return bytes_.at(format::kMainRamOffset + offset); }
+    std::uint8_t& vram(std::size_t offset) { return bytes_.at(format::kVideoRamOffset + offset); }
     void ramWord(std::size_t offset, unsigned word) {
         ram(offset) = static_cast<std::uint8_t>(word >> 8);
         ram(offset + 1) = static_cast<std::uint8_t>(word);
     }
     std::vector<std::uint8_t>& bytes() { return bytes_; }
+    // A layout cell of the foreground or the background plane.
+    void cell(unsigned row, unsigned column, bool background, unsigned value) {
+        ram(kGame.layout + row * kGame.layoutRowBytes() + (background ? unsigned(kGame.planeColumns) : 0u) + column) =
+            static_cast<std::uint8_t>(value);
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;
 };
 
-// ---- palette: 4 lines of 16 colours at RAM 0xFB00, 3 bits per channel ----
+// ---- palette: 4 lines of 16 colours, 3 bits per channel ----
 
 unsigned colour(unsigned r, unsigned g, unsigned b) { return (b << 9) | (g << 5) | (r << 1); }
 
 void writePalette(SaveState& state) {
     // Line 0 belongs to the player's character, which a conversion leaves to
     // the target game: the level's art uses lines 1 to 3 only.
-    const unsigned lines[4][16] = {
+    const unsigned lines[format::kPaletteLines][format::kLineColours] = {
         // character: blues and skin tones
         {0, colour(0, 0, 0), colour(0, 0, 4), colour(1, 2, 7), colour(3, 4, 7), colour(7, 5, 3), colour(7, 6, 5),
          colour(7, 7, 7), colour(6, 0, 0), 0, 0, 0, 0, 0, 0, 0},
@@ -71,20 +74,21 @@ void writePalette(SaveState& state) {
         {0, colour(7, 6, 0), colour(7, 4, 0), colour(5, 2, 0), colour(7, 7, 5), colour(7, 2, 5),
          colour(7, 0, 3), 0, 0, 0, 0, 0, 0, 0, 0, 0},
     };
-    for (unsigned line = 0; line < 4; ++line)
-        for (unsigned index = 0; index < 16; ++index)
-            state.ramWord(0xFB00 + 32 * line + 2 * index, lines[line][index]);
+    for (unsigned line = 0; line < format::kPaletteLines; ++line)
+        for (unsigned index = 0; index < format::kLineColours; ++index)
+            state.ramWord(format::kPaletteAddress + format::kPaletteLineBytes * line + 2 * index, lines[line][index]);
 }
 
-// ---- patterns: 8x8 pixels of 4-bit colours, 32 bytes each in video RAM ----
+// ---- patterns: 8x8 pixels of 4-bit colours in video RAM ----
 
 template <typename PixelColour>
 void drawPattern(SaveState& state, unsigned index, PixelColour pixel) {
-    for (unsigned y = 0; y < 8; ++y) {
-        for (unsigned x = 0; x < 8; x += 2) {
+    for (unsigned y = 0; y < format::kPatternPixels; ++y) {
+        for (unsigned x = 0; x < format::kPatternPixels; x += 2) {
             const unsigned left = pixel(x, y) & 15u;
             const unsigned right = pixel(x + 1, y) & 15u;
-            state.vram(index * 32 + y * 4 + x / 2) = static_cast<std::uint8_t>((left << 4) | right);
+            state.vram(index * format::kPatternBytes + y * format::kPatternRowBytes + x / 2) =
+                static_cast<std::uint8_t>((left << 4) | right);
         }
     }
 }
@@ -127,10 +131,10 @@ void drawPatterns(SaveState& state) {
     });
 }
 
-// ---- blocks: four pattern words (TL, TR, BL, BR) of 8 bytes at RAM 0xB000 ----
+// ---- blocks: four pattern words (TL, TR, BL, BR) ----
 
-constexpr unsigned kHFlip = 1u << 11, kVFlip = 1u << 12;
-unsigned line(unsigned palette) { return palette << 13; }
+constexpr unsigned kHFlip = 1u << format::kPatternHFlipBit, kVFlip = 1u << format::kPatternVFlipBit;
+unsigned line(unsigned palette) { return palette << format::kPatternLineShift; }
 const unsigned kTerrain = line(1), kSkyLine = line(2), kItems = line(3);
 
 enum Block : unsigned {
@@ -139,7 +143,7 @@ enum Block : unsigned {
 };
 
 void writeBlock(SaveState& state, unsigned block, std::initializer_list<unsigned> words) {
-    std::size_t offset = 0xB000 + block * 8;
+    std::size_t offset = kGame.blockTable + block * format::kBlockBytes;
     for (const unsigned word : words) {
         state.ramWord(offset, word);
         offset += 2;
@@ -161,19 +165,22 @@ void writeBlocks(SaveState& state) {
     writeBlock(state, kHighBrickBlock, {kBrick | t | 1u << 15, kStone | t, kStone | t, kBrick | t | kHFlip});
 }
 
-// ---- chunks: first-game chunk k (k >= 1) is 16x16 entries at RAM (k-1)*512 ----
+// ---- chunks: first-game chunk k (k >= 1) is 16x16 entries ----
 
 constexpr unsigned kSolid = 3u << 13;  // collision field, both bits
 constexpr unsigned kTop = 1u << 13;
-constexpr unsigned kEntryHFlip = 1u << 11, kEntryVFlip = 1u << 12;
+constexpr unsigned kEntryHFlip = 1u << kGame.entryHFlipBit, kEntryVFlip = 1u << kGame.entryVFlipBit;
+constexpr auto kSide = static_cast<unsigned>(kGame.chunkSide);  // entries
 
 class ChunkPainter {
 public:
-    ChunkPainter(SaveState& state, unsigned chunk) : state_(state), base_((chunk - 1) * 512) {}
-    void set(unsigned row, unsigned column, unsigned entry) { state_.ramWord(base_ + row * 32 + column * 2, entry); }
+    ChunkPainter(SaveState& state, unsigned chunk) : state_(state), base_(kGame.chunkAddress(chunk)) {}
+    void set(unsigned row, unsigned column, unsigned entry) {
+        state_.ramWord(base_ + row * kGame.chunkRowBytes() + column * 2, entry);
+    }
     void fillRows(unsigned firstRow, unsigned lastRow, unsigned entry) {
         for (unsigned row = firstRow; row <= lastRow; ++row)
-            for (unsigned column = 0; column < 16; ++column) set(row, column, entry);
+            for (unsigned column = 0; column < kSide; ++column) set(row, column, entry);
     }
 
 private:
@@ -185,17 +192,17 @@ enum Chunk : unsigned { kGround = 1, kHill, kPlatform, kSkyChunk, kWater, kTower
 
 void writeChunks(SaveState& state) {
     ChunkPainter ground(state, kGround);
-    for (unsigned column = 2; column < 16; column += 5) ground.set(2, column, kRingBlock);  // high up in the first rows
+    for (unsigned column = 2; column < kSide; column += 5) ground.set(2, column, kRingBlock);  // high up in the first rows
     ground.fillRows(10, 10, kGrassBlock | kTop);
     ground.fillRows(11, 15, kDirtBlock | kSolid);
-    for (unsigned column = 1; column < 16; column += 4) ground.set(9, column, kFlowerBlock);
+    for (unsigned column = 1; column < kSide; column += 4) ground.set(9, column, kFlowerBlock);
 
     ChunkPainter hill(state, kHill);
-    for (unsigned column = 0; column < 16; ++column) {
+    for (unsigned column = 0; column < kSide; ++column) {
         const unsigned top = column < 8 ? 10 - column / 2 : 3 + column / 2;  // rise, then fall
         const unsigned slope = column < 8 ? kSlopeBlock : kSlopeBlock | kEntryHFlip;
         hill.set(top, column, slope | kTop);
-        for (unsigned row = top + 1; row < 16; ++row) hill.set(row, column, kDirtBlock | kSolid);
+        for (unsigned row = top + 1; row < kSide; ++row) hill.set(row, column, kDirtBlock | kSolid);
     }
 
     ChunkPainter platform(state, kPlatform);
@@ -212,7 +219,7 @@ void writeChunks(SaveState& state) {
 
     ChunkPainter water(state, kWater);
     water.fillRows(11, 15, kWaterBlock);
-    for (unsigned column = 0; column < 16; column += 2) water.set(11, column, kWaterBlock | kEntryHFlip | kEntryVFlip);
+    for (unsigned column = 0; column < kSide; column += 2) water.set(11, column, kWaterBlock | kEntryHFlip | kEntryVFlip);
 
     ChunkPainter tower(state, kTower);
     for (unsigned row = 2; row < 11; ++row)
@@ -221,7 +228,7 @@ void writeChunks(SaveState& state) {
     tower.fillRows(12, 15, kDirtBlock | kSolid);
 
     ChunkPainter rings(state, kRings);
-    for (unsigned column = 1; column < 16; column += 2) rings.set(6 + (column % 4 == 1 ? 0 : 1), column, kRingBlock);
+    for (unsigned column = 1; column < kSide; column += 2) rings.set(6 + (column % 4 == 1 ? 0 : 1), column, kRingBlock);
     rings.fillRows(10, 10, kGrassBlock | kTop);
     rings.fillRows(11, 15, kDirtBlock | kSolid);
 
@@ -229,11 +236,11 @@ void writeChunks(SaveState& state) {
     last.fillRows(0, 15, kStoneBlock | kSolid);
 }
 
-// ---- layout: 8 rows of 64 foreground then 64 background cells at RAM 0xA400 ----
+// ---- layout: rows of foreground then background cells ----
 
 void writeLayout(SaveState& state) {
     const auto cell = [&state](unsigned row, unsigned column, bool background, unsigned value) {
-        state.ram(0xA400 + row * 128 + (background ? 64 : 0) + column) = static_cast<std::uint8_t>(value);
+        state.cell(row, column, background, value);
     };
     constexpr unsigned kWidth = 24;
     const unsigned groundRow[kWidth] = {kGround, kGround, kHill, kGround, kRings, kWater, kWater, kGround,
@@ -258,7 +265,7 @@ void writeLayout(SaveState& state) {
 class QuarterPainter {
 public:
     QuarterPainter(SaveState& state, unsigned chunk, unsigned quarter)
-        : chunk_(state, chunk), row_(quarter / 2 * 8), column_(quarter % 2 * 8) {}
+        : chunk_(state, chunk), row_(quarter / 2 * kSide / 2), column_(quarter % 2 * kSide / 2) {}
     void set(unsigned row, unsigned column, unsigned entry) { chunk_.set(row_ + row, column_ + column, entry); }
 
 private:
@@ -276,10 +283,10 @@ void paintPiece(QuarterPainter quarter, Piece piece, unsigned variant) {
             quarter.set(1 + variant % 3, column, kCloudBlock | (variant % 2 ? kEntryHFlip : 0u));
         break;
     case Piece::Rings:
-        for (unsigned column = variant % 2 + 1; column < 8; column += 3) quarter.set(2 + variant % 4, column, kRingBlock);
+        for (unsigned column = variant % 2 + 1; column < kSide / 2; column += 3) quarter.set(2 + variant % 4, column, kRingBlock);
         break;
     case Piece::Platform:
-        for (unsigned column = variant % 3; column < 8 - variant % 2; ++column) {
+        for (unsigned column = variant % 3; column < kSide / 2 - variant % 2; ++column) {
             quarter.set(2 + variant % 4, column, kBrickBlock | kTop);
             quarter.set(3 + variant % 4, column, kHighBrickBlock | kEntryVFlip | kSolid);
         }
@@ -292,11 +299,11 @@ void paintPiece(QuarterPainter quarter, Piece piece, unsigned variant) {
 // every seventh column a stone tower that reaches into the chunk's top half.
 void paintGround(SaveState& state, unsigned chunk, unsigned layoutColumn) {
     ChunkPainter ground(state, chunk);
-    for (unsigned column = 0; column < 16; ++column) {
-        const unsigned x = layoutColumn * 16 + column;
+    for (unsigned column = 0; column < kSide; ++column) {
+        const unsigned x = layoutColumn * kSide + column;
         const unsigned height = 9 + (x / 5 + x / 13) % 5;
         ground.set(height, column, kGrassBlock | kTop);
-        for (unsigned row = height + 1; row < 16; ++row) ground.set(row, column, kDirtBlock | kSolid);
+        for (unsigned row = height + 1; row < kSide; ++row) ground.set(row, column, kDirtBlock | kSolid);
         if (x % 7 == 3) ground.set(height - 1, column, kFlowerBlock);
     }
     if (layoutColumn % 7 == 4)
@@ -321,7 +328,7 @@ void writeBigLevel(SaveState& state) {
     unsigned next = 0;
     const auto nextChunk = [&next] { return ++next * 29 % (kLast + 1); };  // 29 steps through 1 to 82
     const auto cell = [&state](unsigned row, unsigned column, bool background, unsigned value) {
-        state.ram(0xA400 + row * 128 + (background ? 64 : 0) + column) = static_cast<std::uint8_t>(value);
+        state.cell(row, column, background, value);
     };
     for (unsigned column = 0; column < kColumns; ++column) {
         const unsigned chunk = nextChunk();
@@ -356,8 +363,14 @@ void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
 
 bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     auto written = tavro::files::replace(path.string(), bytes);
-    if (!written) std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.string().c_str(), written.error().reason.c_str());
-    return written.has_value();
+    if (written) return true;
+    const tavro::files::IoFailure& failure = written.error();
+    const char* why = failure.problem == tavro::files::IoProblem::NotRegularFile ? "not a regular file"
+                      : failure.problem == tavro::files::IoProblem::HardLinks    ? "it has other names (hard links)"
+                      : failure.reason.empty()                                    ? "refused"
+                                                                                  : failure.reason.c_str();
+    std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.string().c_str(), why);
+    return false;
 }
 
 }  // namespace
@@ -378,7 +391,7 @@ int main(int argc, char** argv) {
     writeChunks(source);
     writeLayout(source);
 
-    std::vector<std::uint8_t> target(kStateSize);
+    std::vector<std::uint8_t> target(format::kRecordedStateBytes);
     fill(target, 7);
 
     SaveState big;

@@ -1,8 +1,19 @@
 #include "file_chooser.h"
 
+#include <QApplication>
 #include <QFileDialog>
 
 namespace tavro::ui {
+
+void closeLeftoverPopups() {
+    // Each popup closed uncovers the one beneath, if any; a popup that will
+    // not close is left rather than waited for.
+    for (int left = 8; left > 0; --left) {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup) return;
+        popup->close();
+    }
+}
 
 DialogFileChooser::DialogFileChooser(QWidget* parent) : parent_(parent) {}
 
@@ -39,7 +50,9 @@ std::optional<QString> DialogFileChooser::show(Purpose purpose) {
     }
     if (!fileName_.isEmpty()) box.selectFile(fileName_);
 
-    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    const int answer = box.exec();
+    closeLeftoverPopups();
+    if (answer != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = box.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     fileName_ = chosen.constFirst();

@@ -15,6 +15,11 @@ class QWidget;
 
 namespace tavro::ui {
 
+// Closes any popup still open once a dialog has closed. Return pressed while
+// the file name's completion list shows closes a file dialog but can leave
+// the list on screen, where it would swallow the next click.
+void closeLeftoverPopups();
+
 class FileChooser {
 public:
     virtual ~FileChooser() = default;

@@ -5,6 +5,8 @@
 #include <functional>
 #include <utility>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -20,9 +22,9 @@
 
 #include "cell_marks.h"
 #include "checkerboard.h"
-#include "elided_label.h"
 #include "engine_adapters.h"
 #include "level_view.h"
+#include "message_label.h"
 #include "window_texts.h"
 
 namespace tavro::ui {
@@ -61,7 +63,8 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
     } catch (const std::exception& failure) {
         drawing = {};
         drawing.game = game;
-        drawing.error = failure.what();
+        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                    .path = path, .reason = failure.what()};
     }
     return drawing;
 }
@@ -69,6 +72,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
 // The picture, or a short text in its place; a click on a picture asks for
 // the larger view, and so do Return and Space when it has the focus.
 class PictureSurface : public QFrame {
+    Q_OBJECT
 public:
     PictureSurface(std::function<void()> open, QWidget* parent)
         : QFrame(parent), open_(std::move(open)), checkerboard_(checkerboardTile(4)) {
@@ -78,8 +82,10 @@ public:
         setFocusPolicy(Qt::NoFocus);
     }
 
-    // `marks` are in the picture's device-independent pixels.
-    void display(const QImage& picture, const QString& message, QList<QRectF> marks = {}) {
+    // `marks` are in the picture's device-independent pixels; `description`
+    // tells what the picture shows (without one, the message is told).
+    void display(const QImage& picture, const QString& message, QList<QRectF> marks = {},
+                 const QString& description = {}) {
         picture_ = picture;
         message_ = message;
         marks_ = std::move(marks);
@@ -87,6 +93,7 @@ public:
         setCursor(opens ? Qt::PointingHandCursor : Qt::ArrowCursor);
         setFocusPolicy(opens ? Qt::TabFocus : Qt::NoFocus);  // a click opens the view instead
         setToolTip(opens ? WindowTexts::pictureTip() : QString());
+        setAccessibleDescription(description.isEmpty() ? message : description);
         update();
     }
 
@@ -151,12 +158,26 @@ private:
     bool pressed_ = false;
 };
 
+namespace {
+
+// Assistive technology meets the picture as a graphic, named and described
+// as its widget says.
+QAccessibleInterface* accessiblePicture(const QString& className, QObject* object) {
+    auto* surface = qobject_cast<PictureSurface*>(object);
+    if (!surface || className != QLatin1String(PictureSurface::staticMetaObject.className())) return nullptr;
+    return new QAccessibleWidget(surface, QAccessible::Graphic);
+}
+
+}  // namespace
+
 LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
+    QAccessible::installFactory(accessiblePicture);  // once: a factory already in place is not added again
     setObjectName(QStringLiteral("levelPicture"));
 
     // Made first, so that Tab reaches the picture before its switch.
     surface_ = new PictureSurface([this] { openView(); }, this);
     surface_->setObjectName(QStringLiteral("pictureSurface"));
+    surface_->setAccessibleName(WindowTexts::pictureName());
     surface_->setFixedSize(kSurfaceSize);
 
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
@@ -180,7 +201,9 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     switch_->addButton(after_, static_cast<int>(Side::After));
     before_->setChecked(true);
 
-    caption_ = new ElidedLabel(Qt::ElideMiddle, this);
+    // Room for two lines: the file, the level's size and its scale, and the
+    // count of cells that arrived empty.
+    caption_ = new MessageLabel(2, this);
     caption_->setObjectName(QStringLiteral("pictureCaption"));
     caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -330,10 +353,10 @@ void LevelPicture::refresh() {
         // A quick drawing shows no message that would only flicker.
         surface_->display({}, slowDraw_->isActive() ? QString() : WindowTexts::pictureDrawing());
     } else if (!state.drawing || !state.drawing->level) {
-        QString reason = state.drawing ? fromEnginePath(state.drawing->error) : QString();
-        // The window already shows the whole path; the name is enough here.
-        reason.replace(state.path, QFileInfo(state.path).fileName());
-        surface_->display({}, WindowTexts::pictureUnreadable(reason));
+        const EngineError unknown{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Read,
+                                  .path = toEnginePath(state.path)};
+        surface_->display({}, WindowTexts::pictureUnreadable(state.drawing && state.drawing->error
+                                                                  ? *state.drawing->error : unknown));
     } else if (!state.drawing->box || state.drawing->picture.isNull()) {
         surface_->display({}, WindowTexts::pictureEmpty());
     } else {
@@ -345,14 +368,16 @@ void LevelPicture::refresh() {
         for (const render::CellBox& mark : state.marks)
             marks.append(QRectF((mark.column - drawing.box->column) * scale, (mark.row - drawing.box->row) * scale,
                                 mark.columns * scale, mark.rows * scale));
-        surface_->display(drawing.picture, {}, std::move(marks));
-        caption = WindowTexts::pictureCaption(state.path, drawing.box->columns * cell, drawing.box->rows * cell,
-                                              drawing.factor);
+        const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;
         const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
+        surface_->display(drawing.picture, {}, std::move(marks),
+                          WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
+                                                          side_ == Side::After ? std::optional(emptied) : std::nullopt));
+        caption = WindowTexts::pictureCaption(state.path, width, height, drawing.factor);
         if (emptied > 0)
             caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
     }
-    caption_->setFullText(caption);
+    caption_->setMessage(caption);
 }
 
 LevelView* LevelPicture::openView() {
@@ -374,3 +399,5 @@ LevelView* LevelPicture::openView() {
 }
 
 }  // namespace tavro::ui
+
+#include "level_picture.moc"

@@ -26,8 +26,8 @@ class QToolButton;
 
 namespace tavro::ui {
 
-class ElidedLabel;
 class LevelView;
+class MessageLabel;
 class PictureSurface;
 
 // One save state's level drawn small: what the worker thread hands back.
@@ -38,7 +38,7 @@ struct LevelDrawing {
     std::optional<render::CellBox> box;  // the cells in use; null when there are none
     int factor = 1;                      // the picture is the box scaled down by this
     QImage picture;                      // Format_RGBA8888; null when nothing was drawn
-    std::string error;                   // why the file could not be read
+    std::optional<EngineError> error;    // why the file could not be read
 };
 
 // Reads the save state at `path` and draws the foreground cells it uses, read
@@ -118,7 +118,7 @@ private:
     QToolButton* before_ = nullptr;
     QToolButton* after_ = nullptr;
     QButtonGroup* switch_ = nullptr;
-    ElidedLabel* caption_ = nullptr;
+    MessageLabel* caption_ = nullptr;
     PictureSurface* surface_ = nullptr;
     QTimer* slowDraw_ = nullptr;  // shows "Drawing…" when a drawing takes a while
 };

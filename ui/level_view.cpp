@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "engine_adapters.h"
+#include "file_chooser.h"
 #include "png_image.h"
 #include "window_texts.h"
 #include "zoom_area.h"
@@ -31,7 +32,9 @@ std::optional<QString> askWithFileDialog(QWidget* parent, const QString& suggest
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int answer = dialog.exec();
+    closeLeftoverPopups();
+    if (answer != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.constFirst();
@@ -133,9 +136,13 @@ void LevelView::buildControls() {
 
     area_ = new ZoomArea(this);
     area_->setObjectName(QStringLiteral("zoomArea"));
+    area_->setAccessibleName(WindowTexts::pictureName());
+    area_->setAccessibleDescription(windowTitle() + QStringLiteral(": ")
+                                    + WindowTexts::pictureSize(picture_.width(), picture_.height()));
 
     note_ = new QLabel(WindowTexts::zoomTip(), this);
     note_->setObjectName(QStringLiteral("viewNote"));
+    note_->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -179,13 +186,18 @@ QString LevelView::suggestedPath() const {
     return state.dir().filePath(state.completeBaseName() + QStringLiteral(".png"));
 }
 
-std::expected<void, QString> LevelView::saveTo(const QString& path) const {
-    if (picture_.isNull()) return std::unexpected(WindowTexts::pictureEmpty());
-    const auto png = render::encodePng(indexed_, palette_);
-    if (!png) return std::unexpected(fromEnginePath(png.error()));
-    if (const auto saved = render::savePng(toEnginePath(path), *png); !saved)
-        return std::unexpected(fromEnginePath(saved.error()));
-    return {};
+std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
+    if (picture_.isNull()) {
+        return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
+                                           .step = Step::Encode, .path = toEnginePath(path),
+                                           .cause = Cause::EmptyPicture});
+    }
+    auto png = render::encodePng(indexed_, palette_);
+    if (!png) {
+        png.error().path = toEnginePath(path);
+        return std::unexpected(png.error());
+    }
+    return render::savePng(toEnginePath(path), *png);
 }
 
 void LevelView::savePicture() {

@@ -55,9 +55,8 @@ public:
     // Replaces the file dialog that asks where to save.
     void setSavePathAsker(SavePathAsker asker) { askSavePath_ = std::move(asker); }
 
-    // Writes the picture as an indexed PNG to `path`, all or nothing. The
-    // error is one line naming the file.
-    std::expected<void, QString> saveTo(const QString& path) const;
+    // Writes the picture as an indexed PNG to `path`, all or nothing.
+    std::expected<void, EngineError> saveTo(const QString& path) const;
 
 public slots:
     // Asks where, saves, and says how it went.

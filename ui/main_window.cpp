@@ -33,6 +33,7 @@
 #include "file_chooser.h"
 #include "icon_pixels.h"
 #include "level_picture.h"
+#include "message_label.h"
 #include "window_texts.h"
 
 namespace tavro::ui {
@@ -155,9 +156,26 @@ void Form1::buildControls(QWidget* area) {
     // The credit reads as one line: "Programação:" ends next to the name.
     creditCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    sourceButton_->setToolTip(WindowTexts::sourceButtonTip());
-    targetButton_->setToolTip(WindowTexts::targetButtonTip());
-    convertButton_->setToolTip(WindowTexts::convertButtonTip());
+    // The path lines show no caption of their own: assistive technology
+    // names them, and tells the whole path.
+    sourceLabel_->setAccessibleName(WindowTexts::sourceLineName());
+    targetLabel_->setAccessibleName(WindowTexts::targetLineName());
+    sourceLabel_->setAccessibleDescription(WindowTexts::noFileChosen());
+    targetLabel_->setAccessibleDescription(WindowTexts::noFileChosen());
+
+    // The captions are fixed, so the buttons take shortcuts rather than
+    // mnemonics; their tooltips tell them.
+    const auto shortcut = [this](QPushButton* control, const QString& tip, const QKeySequence& keys) {
+        auto* action = new QAction(control);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, control, &QPushButton::animateClick);
+        addAction(action);
+        control->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    };
+    shortcut(sourceButton_, WindowTexts::sourceButtonTip(), QKeySequence(QKeySequence::Open));
+    shortcut(targetButton_, WindowTexts::targetButtonTip(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    shortcut(convertButton_, WindowTexts::convertButtonTip(), QKeySequence(Qt::CTRL | Qt::Key_Return));
 }
 
 void Form1::buildUndoAction() {
@@ -179,7 +197,9 @@ void Form1::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
 
-    status_ = new ElidedLabel(Qt::ElideRight, bar);
+    // Two lines are kept for the message, so that the window keeps its height
+    // for all but the longest; those take the lines they need.
+    status_ = new MessageLabel(2, bar);
     status_->setObjectName(QStringLiteral("statusMessage"));
     status_->setIndent(4);
     bar->addWidget(status_, 1);
@@ -262,7 +282,7 @@ void Form1::fixWindowFrame() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString Form1::statusText() const { return status_->fullText(); }
+QString Form1::statusText() const { return status_->text(); }
 
 bool Form1::packs() const { return packCheck_->isChecked(); }
 
@@ -284,10 +304,12 @@ void Form1::choose(PathRole role, const QString& path) {
     if (role == PathRole::Source) {
         sourcePath_ = path;
         sourceLabel_->setFullText(QDir::toNativeSeparators(path));
+        sourceLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
         picture_->showSource(path);
     } else {
         targetPath_ = path;
         targetLabel_->setFullText(QDir::toNativeSeparators(path));
+        targetLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
         picture_->forgetConverted();
     }
     offerPack(false);
@@ -392,7 +414,8 @@ void Form1::keepUndo(std::optional<UndoRecord> record) {
 }
 
 void Form1::showStatus(const QString& line, const QString& details) {
-    status_->setFullText(line, details.isEmpty() ? line : details);
+    status_->setMessage(line);
+    status_->setToolTip(details == line ? QString() : details);
 }
 
 void Form1::showFailure(const QString& title, const QString& text) {

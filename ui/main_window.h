@@ -28,6 +28,7 @@ namespace tavro::ui {
 class ElidedLabel;
 class FileChooser;
 class LevelPicture;
+class MessageLabel;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -40,7 +41,7 @@ public:
 
     const QString& chosenSource() const { return sourcePath_; }
     const QString& chosenTarget() const { return targetPath_; }
-    // The status bar's whole line, however much of it fits.
+    // The status bar's message.
     QString statusText() const;
     bool canUndo() const { return undo_.has_value(); }
     bool packs() const;
@@ -80,7 +81,7 @@ private:
 
     void choose(PathRole role, const QString& path);
     std::optional<PathRole> dropRoleOf(const QObject* watched) const;
-    // `details`, when given, is the status bar's tooltip; otherwise the line is.
+    // `details`, when given, is the status bar's tooltip.
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
     void keepUndo(std::optional<UndoRecord> record);
@@ -101,7 +102,7 @@ private:
     QLabel* creditName_ = nullptr;
 
     LevelPicture* picture_ = nullptr;
-    ElidedLabel* status_ = nullptr;
+    MessageLabel* status_ = nullptr;
     QCheckBox* packCheck_ = nullptr;
     QAction* packAction_ = nullptr;
     QToolButton* packButton_ = nullptr;

@@ -1,5 +1,6 @@
 #include "translations.h"
 
+#include <QLibraryInfo>
 #include <QString>
 
 namespace tavro::ui {
@@ -9,6 +10,17 @@ std::unique_ptr<QTranslator> windowTranslator(const QLocale& locale) {
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(QStringLiteral(":/i18n/tavro-conversor_pt_BR.qm"))) return nullptr;
     return translator;
+}
+
+std::unique_ptr<QTranslator> qtTranslator(const QLocale& locale) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) return translator;
+    if (locale.language() == QLocale::Portuguese
+        && translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                            QStringLiteral("_"), folder))
+        return translator;
+    return nullptr;
 }
 
 }  // namespace tavro::ui

@@ -1,5 +1,6 @@
 // The window's texts in the user's language. They are written in English; a
-// Brazilian Portuguese translation is built in and serves every Portuguese locale.
+// Brazilian Portuguese translation is built in and serves every Portuguese
+// locale. Qt's own texts come from the translations installed with Qt.
 #pragma once
 
 #include <memory>
@@ -12,5 +13,10 @@ namespace tavro::ui {
 // The translation of the window's texts for `locale`, or null when the texts
 // stay in English.
 std::unique_ptr<QTranslator> windowTranslator(const QLocale& locale);
+
+// Qt's own texts (the file dialog, the buttons of message boxes) for
+// `locale`, from the translations installed with Qt; null when it has none.
+// Every Portuguese locale gets the Brazilian ones, as the window's texts do.
+std::unique_ptr<QTranslator> qtTranslator(const QLocale& locale);
 
 }  // namespace tavro::ui

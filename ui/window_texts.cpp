@@ -8,12 +8,6 @@
 
 namespace tavro::ui {
 
-namespace {
-
-QString reasonOf(const ConversionError& error) { return QString::fromLocal8Bit(error.reason); }
-
-}  // namespace
-
 QString WindowTexts::fileName(const QString& path) { return QFileInfo(path).fileName(); }
 
 QString WindowTexts::ready() {
@@ -72,6 +66,8 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
     case FileRole::Source: file = tr("the Tavro 1 save state"); break;
     case FileRole::Target: file = tr("the Tavro 2 save state"); break;
     case FileRole::Backup: file = tr("the backup of the Tavro 2 save state"); break;
+    case FileRole::SaveState: file = tr("the save state"); break;
+    case FileRole::Picture: file = tr("the picture"); break;
     }
     switch (error.step) {
     case Step::Choose: return tr("%1 has not been chosen").arg(file);
@@ -85,6 +81,8 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
     case Step::Verify: return tr("%1 was written but could not be checked afterwards").arg(file);
     case Step::Remove: return tr("could not remove %1").arg(file);
     case Step::Changed: return tr("%1 has changed since the conversion").arg(file);
+    case Step::Draw: return tr("there is nothing to draw in %1").arg(file);
+    case Step::Encode: return tr("could not encode %1 as PNG").arg(file);
     }
     return tr("could not use %1").arg(file);
 }
@@ -114,9 +112,47 @@ QString WindowTexts::unexpectedFailure(const QString& what) {
     return tr("Something unexpected went wrong: %1").arg(what);
 }
 
+QString WindowTexts::why(const EngineError& error) {
+    const QLocale locale;
+    const auto number = [&locale](std::uintmax_t value) { return locale.toString(static_cast<qulonglong>(value)); };
+    switch (error.cause) {
+    case Cause::System:
+        return error.reason.empty() ? tr("the system gave no reason") : QString::fromLocal8Bit(error.reason);
+    case Cause::NotChosen: return tr("no file was chosen");
+    case Cause::NotRegularFile: return tr("it is not a regular file");
+    case Cause::TooShort:
+        return tr("it is too short to hold a level: %1 bytes, a save state has at least %2")
+            .arg(number(error.count), number(error.limit));
+    case Cause::EndedEarly:
+        return tr("it ended after %1 of its %2 bytes (is another program changing it?)")
+            .arg(number(error.count), number(error.limit));
+    case Cause::HardLinks:
+        return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
+            .arg(number(error.count));
+    case Cause::OwnerNotKept:
+        return tr("its owner (user %1, group %2) could not be kept: %3")
+            .arg(QString::number(error.count), QString::number(error.limit), QString::fromLocal8Bit(error.reason));
+    case Cause::ChangedMeanwhile: return tr("another program changed it meanwhile; nothing was written");
+    case Cause::Gone: return tr("it no longer exists");
+    case Cause::OtherSize: return tr("it has another size than was written");
+    case Cause::OtherBytes: return tr("it holds other bytes than were written");
+    case Cause::ChangedSince: return tr("it was changed after the conversion");
+    case Cause::EmptyForeground: return tr("its foreground layout is empty");
+    case Cause::EmptyBackground: return tr("its background layout is empty");
+    case Cause::EmptyPicture: return tr("the picture is empty");
+    case Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
+    case Cause::IsTheSaveState: return tr("it is the save state being shown");
+    }
+    return QString::fromLocal8Bit(error.reason);
+}
+
 QString WindowTexts::fileAndReason(const ConversionError& error) {
-    return tr("File: %1\nReason: %2")
-        .arg(QDir::toNativeSeparators(fromEnginePath(error.path)), reasonOf(error));
+    QString text = tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(fromEnginePath(error.path)), why(error));
+    if (!error.keptIn.empty())
+        text += QLatin1Char('\n')
+                + tr("The previous contents of the Tavro 2 save state are in %1.")
+                      .arg(QDir::toNativeSeparators(fromEnginePath(error.keptIn)));
+    return text;
 }
 
 QString WindowTexts::conversionFailureText(const ConversionError& error) {
@@ -182,8 +218,13 @@ QString WindowTexts::pictureDrawing() { return tr("Drawing the level…"); }
 
 QString WindowTexts::pictureEmpty() { return tr("Nothing to draw: the level's foreground layout is empty."); }
 
-QString WindowTexts::pictureUnreadable(const QString& reason) {
-    return tr("No picture: %1.").arg(reason);
+QString WindowTexts::pictureUnreadable(const EngineError& error) {
+    const QString name = fileName(fromEnginePath(error.path));
+    switch (error.step) {
+    case Step::Open: return tr("No picture: could not open %1: %2.").arg(name, why(error));
+    case Step::Read: return tr("No picture: could not read %1: %2.").arg(name, why(error));
+    default: return tr("No picture: %1: %2.").arg(name, why(error));
+    }
 }
 
 QString WindowTexts::pictureCaption(const QString& path, int width, int height, int factor) {
@@ -201,6 +242,28 @@ QString WindowTexts::emptiedCaption(int shown, int hidden) {
 }
 
 QString WindowTexts::pictureTip() { return tr("Click for a larger view that zooms and saves the picture"); }
+
+QString WindowTexts::sourceLineName() { return tr("Tavro 1 save state (the source)"); }
+
+QString WindowTexts::targetLineName() { return tr("Tavro 2 save state (the target)"); }
+
+QString WindowTexts::noFileChosen() { return tr("No file chosen"); }
+
+QString WindowTexts::pictureName() { return tr("Level picture"); }
+
+QString WindowTexts::pictureDescription(const QString& path, int width, int height, int factor,
+                                        std::optional<int> emptied) {
+    const QLocale locale;
+    QString text = factor == 1 ? tr("The level in %1: %2 by %3 pixels, shown at full size.")
+                                     .arg(fileName(path), locale.toString(width), locale.toString(height))
+                               : tr("The level in %1: %2 by %3 pixels, shown %4 times smaller.")
+                                     .arg(fileName(path), locale.toString(width), locale.toString(height),
+                                          locale.toString(factor));
+    if (!emptied) return text;
+    if (*emptied == 0) return text + QLatin1Char(' ') + tr("Every cell arrived whole.");
+    if (*emptied == 1) return text + QLatin1Char(' ') + tr("1 cell arrived empty; it is marked in red.");
+    return text + QLatin1Char(' ') + tr("%1 cells arrived empty; they are marked in red.").arg(*emptied);
+}
 
 QString WindowTexts::viewTitle(const QString& path, bool converted) {
     return converted ? tr("Level in %1 after the conversion").arg(fileName(path))
@@ -231,8 +294,9 @@ QString WindowTexts::pictureSaved(const QString& path) { return tr("Saved %1.").
 
 QString WindowTexts::pictureNotSavedTitle() { return tr("Picture not saved"); }
 
-QString WindowTexts::pictureNotSaved(const QString& reason) {
-    return tr("The picture could not be saved.\n\nReason: %1").arg(reason);
+QString WindowTexts::pictureNotSaved(const EngineError& error) {
+    return tr("The picture could not be saved: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
+           + fileAndReason(error);
 }
 
 QString WindowTexts::pictureSize(int width, int height) {

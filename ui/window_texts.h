@@ -3,12 +3,14 @@
 // Paths are shown in the platform's separators.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QCoreApplication>
 #include <QString>
 
 #include "conversion_run.h"
+#include "engine_error.h"
 #include "engine_adapters.h"
 
 namespace tavro::ui {
@@ -62,13 +64,24 @@ public:
     static QString pictureHint();  // before a source is chosen
     static QString pictureDrawing();
     static QString pictureEmpty();
-    // `reason` is the engine's, with the file's name in it.
-    static QString pictureUnreadable(const QString& reason);
+    // Names the file, not its folder: the window shows the path already.
+    static QString pictureUnreadable(const EngineError& error);
     static QString pictureCaption(const QString& path, int width, int height, int factor);
     // Appended to the caption of a converted level: how many cells arrived
     // empty, `shown` of them marked on the picture, `hidden` in the background.
     static QString emptiedCaption(int shown, int hidden);
     static QString pictureTip();
+
+    // What assistive technology tells of the controls that show no text of
+    // their own: the path lines and the picture.
+    static QString sourceLineName();
+    static QString targetLineName();
+    static QString noFileChosen();
+    static QString pictureName();
+    // The picture of the level in `path`, `width` × `height` pixels shrunk by
+    // `factor`; `emptied`, for a converted level, counts the cells that arrived empty.
+    static QString pictureDescription(const QString& path, int width, int height, int factor,
+                                      std::optional<int> emptied);
 
     // The larger view of a picture.
     static QString viewTitle(const QString& path, bool converted);
@@ -83,8 +96,13 @@ public:
     static QString pngFilter();
     static QString pictureSaved(const QString& path);
     static QString pictureNotSavedTitle();
-    static QString pictureNotSaved(const QString& reason);
+    static QString pictureNotSaved(const EngineError& error);
     static QString pictureSize(int width, int height);
+
+    // Why an engine operation failed, in the user's language and number
+    // format; the system's own words only where it gave them (its strerror
+    // text, which follows the process's locale).
+    static QString why(const EngineError& error);
 
 private:
     static QString whatFailed(const ConversionError& error);

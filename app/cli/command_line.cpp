@@ -3,6 +3,8 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -10,6 +12,41 @@
 #include "commands.h"
 
 namespace tavro::cli {
+namespace {
+
+// The first argument before "--" that looks like an option but is none of
+// `command`'s (or the program's): most likely a file name beginning with "-".
+std::string strayDashName(const CLI::App& app, const CLI::App& command, int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (argument.size() < 2 || argument[0] != '-') continue;
+        const std::string name{argument.substr(0, argument.find('='))};
+        if (command.get_option_no_throw(name) == nullptr && app.get_option_no_throw(name) == nullptr)
+            return std::string(argument);
+    }
+    return {};
+}
+
+// "SOURCE TARGET": how `command`'s names are written.
+std::string positionalNames(const CLI::App& command) {
+    std::string names;
+    for (const CLI::Option* option : command.get_options())
+        if (option->get_positional()) names += (names.empty() ? "" : " ") + option->get_name();
+    return names;
+}
+
+// The positional argument given as an empty name, if any.
+std::string emptyName(const CLI::App& command) {
+    for (const CLI::Option* option : command.get_options()) {
+        if (!option->get_positional()) continue;
+        for (const std::string& value : option->results())
+            if (value.empty()) return option->get_name();
+    }
+    return {};
+}
+
+}  // namespace
 
 Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"tavro-conversor: carries a level from a Tavro 1 save state into a Tavro 2 save state.",
@@ -28,8 +65,20 @@ Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) return {app.exit(error, out, err), {}};  // --help, --version
         const CLI::App* chosen = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        err << "tavro: " << error.what() << "\n\n" << chosen->help();
+        err << "tavro: " << error.what() << '\n';
+        if (const std::string stray = strayDashName(app, *chosen, argc, argv); !stray.empty()) {
+            err << "tavro: " << stray << " is not an option; names beginning with \"-\" go after \"--\": tavro "
+                << chosen->get_name() << " [OPTIONS] -- " << positionalNames(*chosen) << '\n';
+        }
+        err << '\n' << chosen->help();
         return {2, {}};
+    }
+    if (!app.get_subcommands().empty()) {
+        const CLI::App& chosen = *app.get_subcommands().front();
+        if (const std::string empty = emptyName(chosen); !empty.empty()) {
+            err << "tavro: " << empty << " is empty\n\n" << chosen.help();
+            return {2, {}};
+        }
     }
 
     for (const auto& command : commands) {

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "conversion_run.h"
+#include "messages.h"
 
 namespace tavro::cli {
 namespace {
@@ -44,24 +45,28 @@ void printReport(const ConversionReport& report, const std::string& target) {
                   << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
     }
     const LevelSummary& level = report.level;
+    const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
+    const auto lost = [&level] {
+        return counted(static_cast<std::uintmax_t>(level.cellsLost), "layout cell names", "layout cells name");
+    };
     if (level.numbering == ChunkNumbering::Packed) {
-        std::cout << "  Source chunks in use:    " << level.chunksNamed << " (packed numbering)\n"
-                  << "  Target chunks used:      " << level.chunksUsed << " of " << kPackedChunkSlots << '\n'
-                  << "  Layout cells expanded:   " << level.cellsExpanded << '\n';
+        std::cout << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
+                  << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
+                  << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
         if (level.cellsLost == 0) {
             std::cout << "  Every layout cell arrived whole.\n";
         } else {
-            std::cout << "  Warning: " << level.cellsLost << " layout cells name chunks whose quarters did not fit in "
-                      << kPackedChunkSlots << " target chunks (" << numberList(level.lostChunks)
+            std::cout << "  Warning: " << lost() << " chunks whose quarters did not fit in "
+                      << n(kPackedChunkSlots) << " target chunks (" << numberList(level.lostChunks)
                       << "); each arrives as four empty cells.\n";
         }
         return;
     }
-    std::cout << "  Source chunks with data: " << level.chunksWithData << " of 63\n"
-              << "  Layout cells expanded:   " << level.cellsExpanded << '\n';
+    std::cout << "  Source chunks with data: " << n(level.chunksWithData) << " of 63\n"
+              << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
     if (level.cellsLost > 0) {
-        std::cout << "  Warning: " << level.cellsLost
-                  << " layout cells name chunks 64 and above, which the target cannot hold;"
+        std::cout << "  Warning: " << lost()
+                  << " chunks 64 and above, which the target cannot hold;"
                      " each arrives as four empty cells.\n"
                   << "  Chunks left out: " << numberList(level.lostChunks)
                   << ". Convert with --pack to carry the whole level.\n";
@@ -93,7 +98,7 @@ Command addConvertCommand(CLI::App& app) {
                                             RunOptions{.dryRun = options->dryRun, .backup = options->backup,
                                                        .pack = options->pack});
                 if (!result) {
-                    std::cerr << "tavro: " << result.error().message() << '\n';
+                    std::cerr << "tavro: " << describe(result.error()) << '\n';
                     return 1;
                 }
                 printReport(*result, options->target);

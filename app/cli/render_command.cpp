@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "level_render.h"
+#include "messages.h"
 #include "png_image.h"
 
 namespace tavro::cli {
@@ -23,29 +24,32 @@ struct RenderOptions {
     std::string output;
 };
 
-std::expected<std::string, std::string> renderLevel(const RenderOptions& options) {
+std::expected<std::string, EngineError> renderLevel(const RenderOptions& options) {
     const render::Game game = options.game == 1 ? render::Game::First : render::Game::Second;
     const render::Plane plane = options.plane == "bg" ? render::Plane::Background : render::Plane::Foreground;
     const auto level = render::LevelMemory::load(options.saveState);
     if (!level) return std::unexpected(level.error());
     std::error_code ignored;
-    if (std::filesystem::equivalent(options.saveState, options.output, ignored))
-        return std::unexpected("refusing to write the picture over the save state " + options.saveState);
+    if (std::filesystem::equivalent(options.saveState, options.output, ignored)) {
+        return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
+                                           .step = Step::Replace, .path = options.output,
+                                           .cause = Cause::IsTheSaveState});
+    }
 
     render::CellBox box = render::wholePlane(game);
     if (!options.full) {
         const auto used = render::usedCells(*level, game, plane);
         if (!used) {
-            return std::unexpected(std::string("nothing to draw: every ") +
-                                   (plane == render::Plane::Foreground ? "foreground" : "background") +
-                                   " cell of " + options.saveState + " is empty (--full draws the whole plane)");
+            return std::unexpected(EngineError{
+                .operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw, .path = options.saveState,
+                .cause = plane == render::Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
         }
         box = *used;
     }
 
     // Unscaled pictures keep the save state's palette; scaled ones mix colours.
     int width = 0, height = 0;
-    std::expected<std::vector<std::uint8_t>, std::string> png;
+    std::expected<std::vector<std::uint8_t>, EngineError> png;
     if (options.scale == 1) {
         const auto picture = render::drawPlane(*level, game, plane, box);
         width = picture.width;
@@ -57,9 +61,13 @@ std::expected<std::string, std::string> renderLevel(const RenderOptions& options
         height = picture.height;
         png = render::encodePng(picture);
     }
-    if (!png) return std::unexpected("cannot draw " + options.saveState + ": " + png.error());
+    if (!png) {
+        png.error().path = options.saveState;
+        return std::unexpected(png.error());
+    }
     if (auto saved = render::savePng(options.output, *png); !saved) return std::unexpected(saved.error());
-    return "Wrote " + options.output + ": " + std::to_string(width) + " x " + std::to_string(height) + " pixels.";
+    return "Wrote " + options.output + ": " + grouped(static_cast<std::uintmax_t>(width)) + " x " +
+           grouped(static_cast<std::uintmax_t>(height)) + " pixels.";
 }
 
 }  // namespace
@@ -87,7 +95,7 @@ Command addRenderCommand(CLI::App& app) {
     return {command, [options] {
                 const auto result = renderLevel(*options);
                 if (!result) {
-                    std::cerr << "tavro: " << result.error() << '\n';
+                    std::cerr << "tavro: " << describe(result.error()) << '\n';
                     return 1;
                 }
                 std::cout << *result << '\n';

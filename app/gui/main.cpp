@@ -8,7 +8,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -24,11 +23,7 @@ void installTranslations(QCoreApplication& app) {
     const QLocale locale;
     if (std::unique_ptr<QTranslator> ours = tavro::ui::windowTranslator(locale))
         app.installTranslator(ours.release());
-    // Qt's own texts (the file dialog's buttons), where the system has them.
-    auto qt = std::make_unique<QTranslator>();
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qt.release());
+    if (std::unique_ptr<QTranslator> qt = tavro::ui::qtTranslator(locale)) app.installTranslator(qt.release());
 }
 
 struct Options {

@@ -234,10 +234,6 @@ Motivo: %2</translation>
         <translation>Nada para desenhar: o layout do primeiro plano da fase está vazio.</translation>
     </message>
     <message>
-        <source>No picture: %1.</source>
-        <translation>Sem imagem: %1.</translation>
-    </message>
-    <message>
         <source>%1 · %2 × %3 px · 1:%4</source>
         <translation>%1 · %2 × %3 px · 1:%4</translation>
     </message>
@@ -298,14 +294,6 @@ Motivo: %2</translation>
         <translation>Imagem não salva</translation>
     </message>
     <message>
-        <source>The picture could not be saved.
-
-Reason: %1</source>
-        <translation>Não foi possível salvar a imagem.
-
-Motivo: %1</translation>
-    </message>
-    <message>
         <source>%1 × %2 px</source>
         <translation>%1 × %2 px</translation>
     </message>
@@ -348,6 +336,146 @@ Motivo: %1</translation>
     <message>
         <source>(%1 in the background)</source>
         <translation>(%1 no fundo)</translation>
+    </message>
+    <message>
+        <source>the save state</source>
+        <translation>o save state</translation>
+    </message>
+    <message>
+        <source>the picture</source>
+        <translation>a imagem</translation>
+    </message>
+    <message>
+        <source>there is nothing to draw in %1</source>
+        <translation>não há nada para desenhar em %1</translation>
+    </message>
+    <message>
+        <source>could not encode %1 as PNG</source>
+        <translation>não foi possível codificar %1 como PNG</translation>
+    </message>
+    <message>
+        <source>the system gave no reason</source>
+        <translation>o sistema não deu o motivo</translation>
+    </message>
+    <message>
+        <source>no file was chosen</source>
+        <translation>nenhum arquivo foi escolhido</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>não é um arquivo comum</translation>
+    </message>
+    <message>
+        <source>it is too short to hold a level: %1 bytes, a save state has at least %2</source>
+        <translation>é curto demais para conter uma fase: %1 bytes, um save state tem pelo menos %2</translation>
+    </message>
+    <message>
+        <source>it ended after %1 of its %2 bytes (is another program changing it?)</source>
+        <translation>terminou depois de %1 dos seus %2 bytes (outro programa o está alterando?)</translation>
+    </message>
+    <message>
+        <source>it has %1 names (hard links); replacing it would separate them: work on a copy instead</source>
+        <translation>tem %1 nomes (links físicos); substituí-lo os separaria: trabalhe com uma cópia</translation>
+    </message>
+    <message>
+        <source>its owner (user %1, group %2) could not be kept: %3</source>
+        <translation>não foi possível manter o dono (usuário %1, grupo %2): %3</translation>
+    </message>
+    <message>
+        <source>another program changed it meanwhile; nothing was written</source>
+        <translation>outro programa o alterou nesse meio-tempo; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>it no longer exists</source>
+        <translation>ele não existe mais</translation>
+    </message>
+    <message>
+        <source>it has another size than was written</source>
+        <translation>tem um tamanho diferente do que foi gravado</translation>
+    </message>
+    <message>
+        <source>it holds other bytes than were written</source>
+        <translation>contém bytes diferentes dos que foram gravados</translation>
+    </message>
+    <message>
+        <source>it was changed after the conversion</source>
+        <translation>foi alterado depois da conversão</translation>
+    </message>
+    <message>
+        <source>its foreground layout is empty</source>
+        <translation>o layout do primeiro plano está vazio</translation>
+    </message>
+    <message>
+        <source>its background layout is empty</source>
+        <translation>o layout do fundo está vazio</translation>
+    </message>
+    <message>
+        <source>the picture is empty</source>
+        <translation>a imagem está vazia</translation>
+    </message>
+    <message>
+        <source>the PNG encoder failed (%1)</source>
+        <translation>o codificador PNG falhou (%1)</translation>
+    </message>
+    <message>
+        <source>it is the save state being shown</source>
+        <translation>é o save state que está sendo mostrado</translation>
+    </message>
+    <message>
+        <source>The previous contents of the Tavro 2 save state are in %1.</source>
+        <translation>O conteúdo anterior do save state do Tavro 2 está em %1.</translation>
+    </message>
+    <message>
+        <source>No picture: could not open %1: %2.</source>
+        <translation>Sem imagem: não foi possível abrir %1: %2.</translation>
+    </message>
+    <message>
+        <source>No picture: could not read %1: %2.</source>
+        <translation>Sem imagem: não foi possível ler %1: %2.</translation>
+    </message>
+    <message>
+        <source>No picture: %1: %2.</source>
+        <translation>Sem imagem: %1: %2.</translation>
+    </message>
+    <message>
+        <source>The picture could not be saved: %1.</source>
+        <translation>A imagem não pôde ser salva: %1.</translation>
+    </message>
+    <message>
+        <source>Tavro 1 save state (the source)</source>
+        <translation>Save state do Tavro 1 (a origem)</translation>
+    </message>
+    <message>
+        <source>Tavro 2 save state (the target)</source>
+        <translation>Save state do Tavro 2 (o destino)</translation>
+    </message>
+    <message>
+        <source>No file chosen</source>
+        <translation>Nenhum arquivo escolhido</translation>
+    </message>
+    <message>
+        <source>Level picture</source>
+        <translation>Imagem da fase</translation>
+    </message>
+    <message>
+        <source>The level in %1: %2 by %3 pixels, shown at full size.</source>
+        <translation>A fase em %1: %2 por %3 pixels, mostrada em tamanho real.</translation>
+    </message>
+    <message>
+        <source>The level in %1: %2 by %3 pixels, shown %4 times smaller.</source>
+        <translation>A fase em %1: %2 por %3 pixels, mostrada %4 vezes menor.</translation>
+    </message>
+    <message>
+        <source>Every cell arrived whole.</source>
+        <translation>Todas as células chegaram inteiras.</translation>
+    </message>
+    <message>
+        <source>1 cell arrived empty; it is marked in red.</source>
+        <translation>1 célula chegou vazia; ela está marcada em vermelho.</translation>
+    </message>
+    <message>
+        <source>%1 cells arrived empty; they are marked in red.</source>
+        <translation>%1 células chegaram vazias; elas estão marcadas em vermelho.</translation>
     </message>
 </context>
 <context>

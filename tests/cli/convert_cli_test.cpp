@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli_runner.h"
+#include "messages.h"
 #include "sample_pair.h"
 
 namespace tavro::testing {
@@ -22,13 +23,33 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
                                     "replacing an older backup", "a failed run leaves it as it was"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
-    for (const Arguments& arguments : {Arguments{}, Arguments{"convert", "only-one"},
-                                       Arguments{"convert", "--bogus", "a", "b"}, Arguments{"frobnicate"}}) {
+    const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
+    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage"},
+                                           {{"convert", "--bogus", "a", "b"}, "Usage"}, {{"frobnicate"}, "Usage"},
+                                           {{"convert", "s.state", "-t.state"}, "tavro: -t.state is not an option; " + dashHint},
+                                           {{"convert", "", "t.state"}, "tavro: SOURCE is empty\n"},
+                                           {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"}}) {
         const auto usage = runCli(folder, arguments);
         EXPECT_EQ(usage.status, 2);
-        EXPECT_TRUE(contains(usage.err, "Usage")) << usage.err;
+        EXPECT_TRUE(contains(usage.err, words) && contains(usage.err, "Usage")) << usage.err;
         EXPECT_TRUE(usage.out.empty());
     }
+}
+
+// Failures after the target was replaced say what it holds now and where its previous bytes are.
+TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
+    const UndoRecord undo{"t.state", std::nullopt, 0, {}, 0, std::nullopt};
+    const EngineError eio{.file = FileRole::Target, .step = Step::Verify, .path = "t.state", .reason = "Input/output error", .code = EIO};
+    EngineError verify = eio, backup = eio, undoing = eio;
+    verify.undo = undo, verify.keptIn = "t.state.bak";
+    backup.file = FileRole::Backup, backup.step = Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
+    undoing.operation = Operation::Undo, undoing.step = Step::Changed, undoing.cause = Cause::ChangedSince;
+    for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
+                                                         "failed: Input/output error; its previous bytes are in t.state.bak"},
+                                       {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
+                                                "holds the converted level, and its previous bytes are in tmp"},
+                                       {undoing, "cannot undo target file t.state: it was changed after the conversion"}})
+        EXPECT_EQ(cli::describe(error), words);
 }
 
 TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {

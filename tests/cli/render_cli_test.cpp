@@ -4,7 +4,7 @@
 
 #include "cli_runner.h"
 #include "level_render.h"
-#include "png_image.h"
+#include "png_decode.h"
 
 namespace tavro::testing {
 namespace {
@@ -14,7 +14,7 @@ using render::Plane;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-render::RgbaImage decoded(const std::string& path) { return render::decodePng(readBytes(path)).value(); }
+render::RgbaImage decoded(const std::string& path) { return decodePng(readBytes(path)).value(); }
 
 class RenderCommand : public ::testing::Test {
 protected:
@@ -36,7 +36,7 @@ TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
     const auto image = decoded(picture);
     EXPECT_EQ(image.width, box.columns * 256);
     EXPECT_EQ(image.pixels, render::toRgba(render::drawPlane(level, Game::First, Plane::Foreground, box), palette).pixels);
-    EXPECT_EQ(result.out, "Wrote " + picture + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels.\n");
+    EXPECT_EQ(result.out, "Wrote " + picture + ": 6,144 x 1,024 pixels.\n");  // the sample's level
 
     ASSERT_EQ(runCli(folder, {"render", "--game=1", "--full", "--plane", "bg", source, picture}).status, 0);
     const auto full = decoded(picture);
@@ -59,11 +59,13 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
         EXPECT_TRUE(usage.status == 2 && contains(usage.err, "Usage")) << usage.status << usage.err;
     }
     const auto missing = runCli(folder, {"render", "--game", "1", folder.file("absent.state"), picture});
-    EXPECT_EQ(missing.err, "tavro: cannot open " + folder.file("absent.state") + ": No such file or directory\n");
+    EXPECT_EQ(missing.err, "tavro: cannot open save state " + folder.file("absent.state") + ": No such file or directory\n");
 
     writeBytes(source, Bytes(5000, 1));
     const auto tooShort = runCli(folder, {"render", "--game", "1", source, picture});
-    EXPECT_EQ(tooShort.err, "tavro: " + source + " is too short to hold a level: 5,000 bytes, a save state has at least 107,640\n");
+    const std::string shortWords = " " + source + " is too short to hold a level: 5,000 bytes, a save state has at least 107,640\n";
+    EXPECT_EQ(tooShort.err, "tavro: save state" + shortWords);
+    EXPECT_EQ(runCli(folder, {"convert", source, folder.file("t.state")}).err, "tavro: source file" + shortWords);  // one wording
 
     writeBytes(source, Bytes(200000, 0));
     const auto empty = runCli(folder, {"render", "--game", "2", source, picture});
@@ -72,7 +74,7 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     EXPECT_EQ(runCli(folder, {"render", "--game", "2", "--full", source, picture}).status, 0);
 
     const auto unwritable = runCli(folder, {"render", "--game", "2", "--full", source, folder.file("no/level.png")});
-    EXPECT_TRUE(contains(unwritable.err, "cannot write")) << unwritable.err;
+    EXPECT_TRUE(contains(unwritable.err, "cannot create a temporary file beside picture")) << unwritable.err;
     const auto overSource = runCli(folder, {"render", "--game", "2", "--full", source, source});
     EXPECT_EQ(readBytes(source), Bytes(200000, 0));
     for (const auto* failed : {&missing, &tooShort, &empty, &unwritable, &overSource}) {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "conversion_run.h"
 #include "sample_pair.h"
@@ -59,7 +60,8 @@ TEST_F(PosixRun, RefusesSpecialFiles) {
         const auto type = fs::symlink_status(bak).type();
         const auto result = runConversion(source, target, {.backup = true});
         ASSERT_FALSE(result);
-        EXPECT_EQ(result.error().message(), "cannot replace backup file " + bak + ": not a regular file");
+        EXPECT_EQ(std::tuple(result.error().file, result.error().step, result.error().cause),
+                  std::tuple(FileRole::Backup, Step::Replace, Cause::NotRegularFile));
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
         EXPECT_EQ(readBytes(target), targetBytes);
     }
@@ -76,7 +78,8 @@ TEST_F(PosixRun, CreatesWithTheUmaskAndUndoLeavesAFifoAlone) {
     EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::remove(created);
     ASSERT_EQ(::mkfifo(created.c_str(), 0644), 0);
-    EXPECT_EQ(undoConversion(*creation->undo).error().message(), "cannot open target file " + created + ": not a regular file");
+    const auto special = undoConversion(*creation->undo).error();
+    EXPECT_EQ(std::tuple(special.operation, special.step, special.cause), std::tuple(Operation::Undo, Step::Open, Cause::NotRegularFile));
     EXPECT_TRUE(fs::is_fifo(created));
 }
 

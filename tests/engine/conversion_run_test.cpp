@@ -1,8 +1,11 @@
 #include "conversion_run.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "chunk_conversion.h"
 #include "layout_expansion.h"
@@ -15,20 +18,24 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-Bytes slice(const Bytes& bytes, int offset, int length) { return {bytes.begin() + offset, bytes.begin() + offset + length}; }
+Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) { return {&bytes.at(offset), &bytes.at(offset) + length}; }
 
 // Checks the five target regions against the source and every other byte
 // against `before` (zero where `before` had no byte).
 void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
+    using namespace format;
     before.resize(std::max(before.size(), kMinSaveStateSize), 0);
     ASSERT_EQ(result.size(), before.size());
-    EXPECT_EQ(slice(result, 0x2478, 32768), convertChunks(slice(source, 0x2478, 65536)));
-    EXPECT_EQ(slice(result, 0xA478, 4096), expandLayout(slice(source, 0xC878, 1024)));
-    EXPECT_EQ(slice(result, 0xB478, 6144), slice(source, 0xD478, 6144));
+    const std::size_t ram = kMainRamOffset, palette = ram + kLevelPaletteAddress;
+    const std::pair<std::size_t, Bytes> regions[] = {
+        {ram + kSecondGame.chunkTable, convertChunks(slice(source, ram, 65536))},
+        {ram + kSecondGame.layout, expandLayout(slice(source, ram + kFirstGame.layout, 1024))},
+        {ram + kSecondGame.blockTable, slice(source, ram + kFirstGame.blockTable, 6144)},
+        {palette, slice(source, palette, 225)}, {kVideoRamOffset, slice(source, kVideoRamOffset, 32768)}};
     Bytes rest = result;
-    for (const auto& [offset, length] : {std::pair{0x2478, 32768}, {0xA478, 4096}, {0xB478, 6144}, {0x11F98, 225}, {0x12478, 32768}}) {
-        if (offset >= 0x11F98) { EXPECT_EQ(slice(result, offset, length), slice(source, offset, length)) << offset; }
-        std::copy_n(before.begin() + offset, length, rest.begin() + offset);
+    for (const auto& [offset, expected] : regions) {
+        EXPECT_EQ(slice(result, offset, expected.size()), expected) << offset;
+        std::copy_n(&before.at(offset), expected.size(), &rest.at(offset));
     }
     EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
@@ -37,8 +44,8 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
 class ConversionRun : public testing::SamplePair {
 protected:
     void SetUp() override {
-        sourceBytes = randomBytes(180000, 11);
-        targetBytes = randomBytes(180000, 12);
+        sourceBytes = randomBytes(format::kRecordedStateBytes, 11);
+        targetBytes = randomBytes(format::kRecordedStateBytes, 12);
         writePair();
     }
 };
@@ -77,19 +84,20 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
 // by the command-line tests).
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::string bak = target + ".bak", missing = folder.file("missing.state");
-    const std::string special = "cannot replace backup file " + bak + ": not a regular file";
     const std::function<int()> none = [] { return 0; };
-    const struct Case { std::string from, to; std::function<int()> make; Step step; std::string message; } cases[] = {
-        {"", target, none, Step::Choose, "no source file chosen"},
-        {source, "", none, Step::Choose, "no target file chosen"},
-        {missing, target, none, Step::Open, "cannot open source file " + missing + ": No such file or directory"},
-        {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; }, Step::Check,
-         "source file " + source + " is not a save state: it is 107639 bytes long; a save state has at least 107640 bytes"},
-        {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, Step::Replace, special},
-        {source, target, [&] { return fs::create_hard_link(target, bak), 0; }, Step::Replace,
-         "cannot replace target file " + target + ": it has 2 names (hard links); replacing it would separate them: work on a copy instead"}};
+    using Said = std::tuple<FileRole, Step, std::string, Cause, int, std::uintmax_t, std::uintmax_t>;  // code, count, limit
+    const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, 0, 0};
+    const struct Case { std::string from, to; std::function<int()> make; Said said; } cases[] = {
+        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
+        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
+        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, 0, 0}},
+        {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
+         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
+        {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
+        {source, target, [&] { return fs::create_hard_link(target, bak), 0; },
+         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, 2, 0}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(std::get<std::string>(c.said));
         fs::remove_all(bak);
         writePair();
         ASSERT_EQ(c.make(), 0);
@@ -97,7 +105,8 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         const auto names = folder.names();
         const auto result = runConversion(c.from, c.to, {.backup = true});
         ASSERT_FALSE(result);
-        EXPECT_EQ(std::pair(result.error().step, result.error().message()), std::pair(c.step, c.message));
+        const EngineError& e = result.error();
+        EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.count, e.limit), c.said);
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
         EXPECT_EQ(readBytes(target), targetBytes);
         EXPECT_EQ(folder.names(), names);
@@ -122,7 +131,7 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     writeBytes(target, changed);
     const auto refused = undoConversion(*again->undo);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().step, Step::Changed);
+    EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Changed, Cause::ChangedSince));
     EXPECT_EQ(readBytes(target), changed);
 
     // Converting again (packed) over a short target's first conversion: undoing both gives it back.

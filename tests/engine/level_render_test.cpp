@@ -4,52 +4,35 @@
 #include <climits>
 
 #include "level_render.h"
+#include "png_decode.h"
 #include "png_image.h"
 #include "region_map.h"
-#include "test_files.h"
+#include "save_state.h"
 
 namespace tavro::render {
 namespace {
 
 using tavro::testing::Bytes;
+using tavro::testing::SaveState;
 
-constexpr std::size_t kStateSize = 180000;
+// Row y of pattern `index` holds colours (x + y + first) % 16, never two rows alike.
+void drawPattern(SaveState& s, unsigned index, unsigned first) {
+    for (unsigned i = 0, x = 0, y = 0; i < 32; ++i, x = (i % 4) * 2, y = i / 4)
+        s.video(index * 32 + i) = static_cast<std::uint8_t>(((x + y + first) % 16) << 4 | (x + 1 + y * 3 + first) % 16);
+}
+LevelMemory levelOf(const SaveState& s) { return LevelMemory::fromSaveState(s.bytes).value(); }
 
-// A save state written a word at a time.
-struct State {
-    Bytes bytes = Bytes(kStateSize, 0);
-
-    void ramWord(std::size_t offset, unsigned word) {
-        bytes.at(kMainRamOffset + offset) = static_cast<std::uint8_t>(word >> 8);
-        bytes.at(kMainRamOffset + offset + 1) = static_cast<std::uint8_t>(word);
-    }
-    // Row y of the pattern holds colours (x + y + first) % 16, never two rows alike.
-    void pattern(unsigned index, unsigned first) {
-        for (unsigned i = 0, x = 0, y = 0; i < 32; ++i, x = (i % 4) * 2, y = i / 4)
-            bytes.at(kVideoRamOffset + index * 32 + i) =
-                static_cast<std::uint8_t>(((x + y + first) % 16) << 4 | (x + 1 + y * 3 + first) % 16);
-    }
-    LevelMemory level() const { return LevelMemory::fromSaveState(bytes).value(); }
-};
-
-struct GameLayout {
-    Game game;
-    std::size_t blocks, layout, rowBytes, chunkOf1, entryRowBytes;
-    unsigned hflip, vflip;
-    int columns, rows, cell;  // cells of a plane, pixels of a cell
-};
-constexpr GameLayout kGames[] = {{Game::First, 0xB000, 0xA400, 128, 0, 32, 1u << 11, 1u << 12, 64, 8, 256},
-                                 {Game::Second, 0x9000, 0x8000, 256, 128, 16, 1u << 10, 1u << 11, 128, 16, 128}};
+const std::pair<Game, format::GameFormat> kGames[] = {{Game::First, format::kFirstGame}, {Game::Second, format::kSecondGame}};
 
 // One block (number 5, patterns 1 to 4 with pattern flips and palette lines)
 // in the top-left entry of chunk 1, which the top-left cell names.
-State oneBlock(const GameLayout& g, unsigned entryFlips) {
-    State s;
-    for (unsigned p = 1; p <= 4; ++p) s.pattern(p, p * 3);
+SaveState oneBlock(const format::GameFormat& f, unsigned entryFlips) {
+    SaveState s;
+    for (unsigned p = 1; p <= 4; ++p) drawPattern(s, p, p * 3);
     const unsigned words[4] = {1, 2 | 1u << 11 | 1u << 13, 3 | 1u << 12 | 2u << 13, 4 | 3u << 11 | 3u << 13 | 1u << 15};
-    for (unsigned i = 0; i < 4; ++i) s.ramWord(g.blocks + 5 * 8 + i * 2, words[i]);
-    s.ramWord(g.chunkOf1, 5 | entryFlips);
-    s.bytes.at(kMainRamOffset + g.layout) = 1;
+    for (unsigned i = 0; i < 4; ++i) s.ramWord(f.blockTable + 5 * 8 + i * 2, words[i]);
+    s.ramWord(f.chunkAddress(1), 5 | entryFlips);
+    s.cell(f, 0) = 1;
     return s;
 }
 
@@ -58,8 +41,8 @@ std::uint8_t pixel(const IndexedImage& image, int x, int y) {
 }
 
 TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
-    for (const auto& g : kGames) {
-        const auto image = drawPlane(oneBlock(g, 0).level(), g.game, Plane::Foreground);
+    for (const auto& [game, f] : kGames) {
+        const auto image = drawPlane(levelOf(oneBlock(f, 0)), game, Plane::Foreground);
         ASSERT_EQ(std::pair(image.width, image.height), std::pair(kPlaneWidth, kPlaneHeight));
         const struct { int x, y, index; } pixels[] = {
             // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
@@ -73,47 +56,48 @@ TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
             {14, 14, 0}, {16, 0, 0}};
         for (const auto& [x, y, index] : pixels) EXPECT_EQ(pixel(image, x, y), index) << x << "," << y;
         // Flipped entries mirror the whole block.
-        for (const unsigned flips : {g.hflip, g.vflip, g.hflip | g.vflip}) {
-            const auto flipped = drawPlane(oneBlock(g, flips).level(), g.game, Plane::Foreground, {0, 0, 1, 1});
+        const unsigned h = 1u << f.entryHFlipBit, v = 1u << f.entryVFlipBit;
+        for (const unsigned flips : {h, v, h | v}) {
+            const auto flipped = drawPlane(levelOf(oneBlock(f, flips)), game, Plane::Foreground, {0, 0, 1, 1});
             for (int y = 0; y < 16; ++y)
                 for (int x = 0; x < 16; ++x)
-                    ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & g.hflip) ? 15 - x : x, (flips & g.vflip) ? 15 - y : y))
+                    ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & h) ? 15 - x : x, (flips & v) ? 15 - y : y))
                         << x << "," << y << " flips " << flips;
         }
     }
 }
 
 TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
-    for (const auto& g : kGames) {
-        State s = oneBlock(g, 0);
-        const int cell = cellPixels(g.game);
-        const std::size_t chunk2 = g.chunkOf1 + (g.game == Game::First ? 512 : 128);
-        s.ramWord(chunk2 + g.entryRowBytes + 2, 5);      // chunk 2, entry row 1, column 1
+    for (const auto& [game, f] : kGames) {
+        SaveState s = oneBlock(f, 0);
+        const int cell = cellPixels(game);
+        const std::size_t chunk2 = f.chunkAddress(2);
+        s.ramWord(chunk2 + f.chunkRowBytes() + 2, 5);  // chunk 2, entry row 1, column 1
         s.ramWord(chunk2 + 4, 768);                       // past the block table: nothing
-        s.ramWord(g.blocks + 768 * 8, 1);                 // ...even though RAM there holds a word
+        s.ramWord(f.blockTable + 768 * 8, 1);           // ...even though RAM there holds a word
         const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& {
-            return s.bytes.at(kMainRamOffset + g.layout + row * g.rowBytes + column); };
-        cellByte(2, g.rowBytes / 2) = 1;  // the first background cell of row 2
-        if (g.game == Game::First) {
+            return s.cell(f, row * f.layoutRowBytes() + column); };
+        cellByte(2, f.layoutRowBytes() / 2) = 1;  // the first background cell of row 2
+        if (game == Game::First) {
             cellByte(1, 3) = 0x82;  // bit 7 is dropped: chunk 2
             cellByte(3, 0) = 0x80;  // chunk 0
         } else {
             cellByte(1, 3) = 2;
-            s.ramWord(0, 5);        // chunk 0 is stored, yet a cell naming it draws nothing
+            s.ramWord(f.chunkAddress(0), 5);  // chunk 0 is stored, yet a cell naming it draws nothing
         }
-        const auto level = s.level();
-        const auto fg = drawPlane(level, g.game, Plane::Foreground);
+        const auto level = levelOf(s);
+        const auto fg = drawPlane(level, game, Plane::Foreground);
         EXPECT_EQ((std::array{pixel(fg, 3 * cell + 16, cell + 16 + 1), pixel(fg, 3 * cell + 32 + 1, cell + 1), pixel(fg, cell, 1)}),
                   (std::array<std::uint8_t, 3>{pixel(fg, 0, 1), 0, 0}));
-        EXPECT_EQ(usedCells(level, g.game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
-        const auto bg = drawPlane(level, g.game, Plane::Background);
+        EXPECT_EQ(usedCells(level, game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
+        const auto bg = drawPlane(level, game, Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
-        EXPECT_EQ(usedCells(level, g.game, Plane::Background), (CellBox{0, 2, 1, 1}));
+        EXPECT_EQ(usedCells(level, game, Plane::Background), (CellBox{0, 2, 1, 1}));
         const auto opaque = [](const IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
-        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, g.game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
+        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
         EXPECT_GT(opaque(bg), 200);
         // A box of cells is the same picture as that part of the plane.
-        const auto part = drawPlane(level, g.game, Plane::Foreground, {3, 1, 2, 1});
+        const auto part = drawPlane(level, game, Plane::Foreground, {3, 1, 2, 1});
         ASSERT_EQ(part.width, 2 * cell);
         for (int y = 0; y < cell; y += 7)
             for (int x = 0; x < 2 * cell; x += 5) ASSERT_EQ(pixel(part, x, y), pixel(fg, 3 * cell + x, cell + y));
@@ -121,16 +105,15 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
 }
 
 TEST(LevelRender, PaletteSpreadsThreeBitsAndKeepsColourZeroClear) {
-    State s;
-    s.ramWord(0xFB00 + 2 * 19, 7u << 9 | 2u << 5 | 5u << 1 | 0xF111);  // line 1, colour 3; stray bits ignored
-    s.ramWord(0xFB00 + 2 * 32, 0x0EEE);                                // colour 0 of line 2
-    Palette colours = readPalette(s.level());
+    SaveState s;
+    s.ramWord(format::kPaletteAddress + 2 * 19, 7u << 9 | 2u << 5 | 5u << 1 | 0xF111);  // line 1, colour 3; stray bits ignored
+    s.ramWord(format::kPaletteAddress + 2 * 32, 0x0EEE);                                // colour 0 of line 2
+    Palette colours = readPalette(levelOf(s));
     colours[0] = {1, 2, 3, 255};  // the first entry is written like any other
     const IndexedImage image{4, 1, {19, 32, 1, 0}};
     EXPECT_EQ(toRgba(image, colours).pixels, (Bytes{182, 72, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 1, 2, 3, 255}));
-    EXPECT_EQ(decodePng(encodePng(image, colours).value()).value().pixels, toRgba(image, colours).pixels);
-    EXPECT_FALSE(decodePng(Bytes(100, 7)).has_value());
-    EXPECT_FALSE(encodePng(IndexedImage{}, Palette{}).has_value());
+    EXPECT_EQ(tavro::testing::decodePng(encodePng(image, colours).value()).value().pixels, toRgba(image, colours).pixels);
+    EXPECT_EQ(encodePng(IndexedImage{}, Palette{}).error().cause, Cause::EmptyPicture);
 }
 
 // Box averages written out plainly, one output pixel at a time: the mean of
@@ -152,18 +135,19 @@ RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int 
 }
 
 TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
-    const State random = State{tavro::testing::randomBytes(kStateSize, 11)};
-    State bright = State{tavro::testing::randomBytes(kStateSize, 31)};  // second-game cells of almost only opaque, near-white pixels
-    for (std::size_t i = 0; i < 0x8000; i += 2) bright.bytes[kMainRamOffset + i] &= 0xFD;  // blocks below 512
-    for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.bytes[kVideoRamOffset + i] |= i % 61 == 0 ? 0 : 0x11;
-    for (unsigned i = 0; i < 64; ++i) bright.ramWord(0xFB00 + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
-    const struct { const State& state; Game game; CellBox box; std::vector<int> factors; } cases[] = {
+    const SaveState random = SaveState::random(11);
+    SaveState bright = SaveState::random(31);  // second-game cells of almost only opaque, near-white pixels
+    const std::size_t chunksEnd = format::kSecondGame.chunkAddress(format::kSecondGame.chunkNumbers());
+    for (std::size_t i = 0; i < chunksEnd; i += 2) bright.ram(i) &= 0xFD;  // chunk entries: blocks below 512
+    for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.video(i) |= static_cast<std::uint8_t>(i % 61 == 0 ? 0 : 0x11);
+    for (unsigned i = 0; i < kPaletteEntries; ++i) bright.ramWord(format::kPaletteAddress + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
+    const struct { const SaveState& state; Game game; CellBox box; std::vector<int> factors; } cases[] = {
         {random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
         {random, Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
         // Rows 16,384 pixels wide: a box row holds more than a 16-bit lane could sum.
         {bright, Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
     for (const auto& [state, game, box, factors] : cases) {
-        const LevelMemory level = state.level();
+        const LevelMemory level = levelOf(state);
         const auto whole = drawPlane(level, game, Plane::Background, box);
         for (const int factor : factors) {
             const auto expected = plainDownscale(whole, readPalette(level), factor);
@@ -174,11 +158,11 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
         }
     }
     EXPECT_TRUE(scaleDown(IndexedImage{4, 4, {1}}, Palette{}, 2).pixels.empty());  // inconsistent size
-    const auto preview = drawPreview(random.level(), Game::First, Plane::Foreground, 1000, INT_MAX);
+    const auto preview = drawPreview(levelOf(random), Game::First, Plane::Foreground, 1000, INT_MAX);
     ASSERT_TRUE(preview.has_value());
     EXPECT_EQ(preview->picture.width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
-    EXPECT_EQ(drawPreview(random.level(), Game::First, Plane::Foreground, INT_MAX, 100)->factor, 21);  // 2,048 px tall
-    EXPECT_FALSE(drawPreview(State{}.level(), Game::Second, Plane::Foreground, 1000, 1000).has_value());
+    EXPECT_EQ(drawPreview(levelOf(random), Game::First, Plane::Foreground, INT_MAX, 100)->factor, 21);  // 2,048 px tall
+    EXPECT_FALSE(drawPreview(levelOf(SaveState{}), Game::Second, Plane::Foreground, 1000, 1000).has_value());
     EXPECT_EQ(std::tuple(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2), fitFactor(2000, 1000)), std::tuple(1, 1 << 30, 2));
 }
 
@@ -194,15 +178,16 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
         {{-100, 200 - INT_MAX, INT_MAX, INT_MAX}, 0, 0}, {{INT_MAX - 1, 0, INT_MAX, 2}, kAll, 0},
         {{-3, INT_MAX, 5, INT_MAX}, 0, kAll}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
         {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
-    const State s = State{tavro::testing::randomBytes(kStateSize, 1)};
-    for (const auto& g : kGames) {
+    const SaveState s = SaveState::random(1);
+    for (const auto& [game, f] : kGames) {
         for (const auto& [box, columnsCut, rowsCut] : boxes) {
             SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
-            const int width = std::max(g.columns - columnsCut, 0) * g.cell, height = std::max(g.rows - rowsCut, 0) * g.cell;
-            const auto image = drawPlane(s.level(), g.game, Plane::Foreground, box);
+            const int cell = f.cellPixels();
+            const int width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
+            const auto image = drawPlane(levelOf(s), game, Plane::Foreground, box);
             EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()),
                       std::pair(width * height, static_cast<std::size_t>(width * height)));
-            const auto scaled = drawScaled(s.level(), g.game, Plane::Background, box, 512);
+            const auto scaled = drawScaled(levelOf(s), game, Plane::Background, box, 512);
             EXPECT_EQ(scaled.pixels.size(), static_cast<std::size_t>((width + 511) / 512 * ((height + 511) / 512) * 4));
         }
     }

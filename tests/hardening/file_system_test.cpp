@@ -45,7 +45,7 @@ TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);
     for (const auto& out : {fifo, device}) {
-        expectFailure({"render", "--game", "1", source, out}, "cannot write " + out + ": not a regular file");
+        expectFailure({"render", "--game", "1", source, out}, "cannot replace picture " + out + ": not a regular file");
         expectFailure({"convert", source, out}, "not a regular file");
     }
     EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_character_file(device));
@@ -92,7 +92,7 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
     const std::string replace = "tavro: cannot replace target file " + open;
     for (const Case& c : {Case{locked + "/two.state", 0666, true, "beside target file " + locked + "/two.state: Permission denied"},
                           Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
-                          Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep the owner"}}) {
+                          Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep its owner"}}) {
         writeBytes(c.target, targetBytes);
         if (!prefix.empty()) {
             ASSERT_EQ(::chown(c.target.c_str(), c.owned ? 65534 : 0, 65534), 0);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli_runner.h"
@@ -27,7 +28,9 @@ TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
     ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
     auto refused = runConversion(source, target, {.backup = true});
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().message(), "cannot replace target file " + target + ": it is read-only");
+    using Said = std::tuple<FileRole, Step, std::string, Cause, std::string>;
+    EXPECT_EQ(Said(refused.error().file, refused.error().step, refused.error().path, refused.error().cause, refused.error().reason),
+              Said(FileRole::Target, Step::Replace, target, Cause::System, "it is read-only"));
     EXPECT_EQ(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
     ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 
@@ -38,8 +41,8 @@ TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
     refused = runConversion(source, target);
     CloseHandle(held);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().message(),
-              "cannot replace target file " + target + ": another program has it open (close it there, then try again)");
+    EXPECT_EQ(Said(refused.error().file, refused.error().step, refused.error().path, refused.error().cause, refused.error().reason),
+              Said(FileRole::Target, Step::Replace, target, Cause::System, "another program has it open (close it there, then try again)"));
     EXPECT_EQ(readBytes(target), targetBytes);
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
 

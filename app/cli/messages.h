@@ -1,0 +1,22 @@
+// Every sentence `tavro` makes of the engine's results, in English, with one
+// number format: thousands grouped with commas ("107,640 bytes").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine_error.h"
+
+namespace tavro::cli {
+
+// 1234567 -> "1,234,567".
+std::string grouped(std::uintmax_t number);
+
+// "1 layout cell", "3 layout cells", "1,000 bytes".
+std::string counted(std::uintmax_t number, std::string_view singular, std::string_view plural);
+
+// One line saying what failed, on which file, and why; no trailing newline.
+std::string describe(const EngineError& error);
+
+}  // namespace tavro::cli

@@ -1,0 +1,100 @@
+// What went wrong in an engine operation, as data: what was being done, to
+// which file, at which step, and why. The engine makes no sentences of it:
+// the command line and the window each turn it into words in one place, in
+// their own language and number format.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "file_access.h"
+
+namespace tavro {
+
+enum class Operation {
+    Convert,      // runConversion
+    Undo,         // undoConversion
+    Draw,         // reading a save state's level and drawing it
+    SavePicture,  // encoding a picture as PNG and writing it
+};
+
+enum class FileRole { Source, Target, Backup, SaveState, Picture };
+
+// The step at which something went wrong.
+enum class Step {
+    Choose,   // no path was given
+    Open,
+    Read,
+    Check,    // the file's contents do not fit (too short to be a save state)
+    Create,   // the temporary file beside the file replaced
+    Write,
+    Flush,
+    Replace,  // renaming the temporary file over the file
+    Verify,   // reading the file back
+    Remove,   // undoing the creation of a target
+    Changed,  // undo: the target no longer holds what the run wrote
+    Draw,     // finding what to draw
+    Encode,   // making the PNG bytes
+};
+
+// Why. Where the system (or the PNG library) said why, `code` and `reason`
+// hold its error number and its own words; the numbers go in `count` and
+// `limit`, unformatted.
+enum class Cause {
+    System,            // code: errno (0 when there was none); reason: the system's words
+    NotChosen,         // the path is empty
+    NotRegularFile,    // a folder, a device, a pipe...
+    TooShort,          // count bytes, where a save state has at least limit
+    EndedEarly,        // the file ended after count of its limit bytes (it is being changed)
+    HardLinks,         // the file has count names; replacing it would separate them
+    OwnerNotKept,      // the new file could not be given user count, group limit (code, reason)
+    ChangedMeanwhile,  // another program changed the file during the operation; nothing was written
+    Gone,              // the file no longer exists
+    OtherSize,         // read back: another size than was written
+    OtherBytes,        // read back: other bytes than were written
+    ChangedSince,      // undo: the target was changed after the conversion
+    EmptyForeground,   // no foreground cell names a chunk: nothing to draw
+    EmptyBackground,   // no background cell names a chunk
+    EmptyPicture,      // a picture without pixels cannot be encoded
+    Encoder,           // the PNG library failed: code is its error number, reason its words
+    IsTheSaveState,    // the picture would be written over the save state it shows
+};
+
+// What it takes to put a target back as it was before a run: only its first
+// bytes (the ones a run changes) and its size, whatever the target's size.
+struct UndoRecord {
+    std::string targetPath;
+    std::optional<std::vector<std::uint8_t>> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
+    std::uintmax_t previousSize = 0;
+    std::vector<std::uint8_t> written;                  // the first bytes the run wrote
+    std::uintmax_t writtenSize = 0;
+    std::optional<files::FileIdentity> writtenFile;  // the file as read back, when that worked
+};
+
+struct EngineError {
+    Operation operation = Operation::Convert;
+    FileRole file = FileRole::Source;
+    Step step = Step::Open;
+    std::string path{};
+    Cause cause = Cause::System;
+    std::string reason{};  // the system's or the PNG library's words, e.g. "No such file or directory"
+    int code = 0;
+    std::uintmax_t count = 0;
+    std::uintmax_t limit = 0;
+    // Set when the target was replaced all the same (the failure came after
+    // the rename): the target holds the converted level, and this puts it back.
+    std::optional<UndoRecord> undo{};
+    // Where the target's previous bytes wait when a failure after the rename
+    // left them somewhere other than the backup's name (or the backup itself).
+    std::string keptIn{};
+};
+
+// The same error under the name the conversion's callers know.
+using ConversionError = EngineError;
+
+// `failure` from file access, met while doing `operation` to `file` at `path`.
+EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure);
+
+}  // namespace tavro
