@@ -11,7 +11,6 @@
 namespace tavro {
 namespace {
 
-constexpr std::size_t kRamBytes = format::kMainRamBytes;
 constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
 constexpr unsigned kChunkQuarters = 4;
 constexpr int kQuarters = kChunkNumbers * static_cast<int>(kChunkQuarters);  // quarter q of chunk k is k * 4 + q
@@ -193,7 +192,7 @@ std::vector<std::uint8_t> packedLayout(std::span<const std::uint8_t> sourceLayou
 }  // namespace
 
 PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const std::uint8_t> sourceLayout) {
-    assert(sourceRam.size() == kRamBytes && sourceLayout.size() == kSourceLayoutBytes);
+    assert(sourceRam.size() == format::kMainRamBytes && sourceLayout.size() == kSourceLayoutBytes);
     CellCounts cells{};
     for (const std::uint8_t cell : sourceLayout) ++cells[cellChunk(cell)];
 

@@ -81,12 +81,21 @@ void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cel
     if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
 }
 
-}  // namespace
+// A source and a target as the fuzzer's input describes them.
+struct FuzzedPair {
+    Bytes padded;  // the source's first kMinSaveStateSize bytes, zeros past its end
+    std::size_t sourceLength = 0;
+    Bytes target;
+    std::size_t pictureCell = 0;
+    bool packed = false;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzedDataProvider input(data, size);
+    std::span<const std::uint8_t> source() const { return {padded.data(), sourceLength}; }
+};
+
+FuzzedPair makePair(FuzzedDataProvider& input) {
+    FuzzedPair pair;
     const bool shortSource = input.ConsumeIntegral<std::uint8_t>() < 32;
-    const std::size_t sourceLength =
+    pair.sourceLength =
         shortSource ? input.ConsumeIntegral<std::uint32_t>() % tavro::kMinSaveStateSize : tavro::kMinSaveStateSize;
     std::size_t targetLength = 0;
     switch (input.ConsumeIntegral<std::uint8_t>() % 4) {
@@ -96,31 +105,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     default: targetLength = tavro::kMinSaveStateSize + 64 * std::size_t{input.ConsumeIntegral<std::uint8_t>()}; break;
     }
     const unsigned fill = input.ConsumeIntegral<std::uint8_t>();
-    const std::size_t pictureCell = input.ConsumeIntegral<std::uint16_t>() % kCells;
-    const bool packed = input.ConsumeBool();
-    const auto numbering = packed ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
+    pair.pictureCell = input.ConsumeIntegral<std::uint16_t>() % kCells;
+    pair.packed = input.ConsumeBool();
 
     // The whole state is built, then cut to the source's length: bytes past
     // the end read as zero, which the padded copy shows to the renderer.
-    Bytes padded(tavro::kMinSaveStateSize, 0);
-    tavro::fuzz::applySteps(input, kSource, padded);
-    std::fill(padded.begin() + static_cast<std::ptrdiff_t>(sourceLength), padded.end(), 0);
-    if (packed) {
+    pair.padded.assign(tavro::kMinSaveStateSize, 0);
+    tavro::fuzz::applySteps(input, kSource, pair.padded);
+    std::fill(pair.padded.begin() + static_cast<std::ptrdiff_t>(pair.sourceLength), pair.padded.end(), 0);
+    if (pair.packed) {
         // Packing makes an empty quarter chunk 0, which draws nothing, where
         // the first game draws block 0 and pattern 0: levels keep both empty.
-        std::fill_n(padded.begin() + format::kMainRamOffset + kSource.blockTable, format::kBlockBytes, 0);
-        std::fill_n(padded.begin() + format::kVideoRamOffset, format::kPatternBytes, 0);
+        std::fill_n(pair.padded.begin() + format::kMainRamOffset + kSource.blockTable, format::kBlockBytes, 0);
+        std::fill_n(pair.padded.begin() + format::kVideoRamOffset, format::kPatternBytes, 0);
     }
-    const std::span<const std::uint8_t> source(padded.data(), sourceLength);
-    Bytes target(targetLength, static_cast<std::uint8_t>(fill));
-    for (std::size_t i = 0; i < target.size(); i += 509) target[i] = static_cast<std::uint8_t>(fill + 1 + i / 509);
+    pair.target.assign(targetLength, static_cast<std::uint8_t>(fill));
+    for (std::size_t i = 0; i < pair.target.size(); i += 509)
+        pair.target[i] = static_cast<std::uint8_t>(fill + 1 + i / 509);
+    return pair;
+}
 
-    const tavro::SourceRegions regions = tavro::readSourceRegions(source);
-    const tavro::ConvertedLevel level = tavro::convertLevel(regions, numbering);
-    const tavro::TargetRegions& converted = level.regions;
-    const Bytes patched = tavro::patchTarget(target, converted);
-
-    // The length, and every byte outside the regions (sorted by offset).
+// The length, and every byte outside the regions, kept; patterns, palette and
+// blocks arrive as they were.
+void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) {
+    const Bytes& target = pair.target;
     if (patched.size() != std::max(target.size(), tavro::kMinSaveStateSize)) std::abort();
     std::array<tavro::SaveStateRegion, 5> sorted = tavro::kTargetRegions.regions;
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.offset() < b.offset(); });
@@ -136,47 +144,64 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!keptOutside(from, patched.size())) std::abort();
 
-    // Patterns, palette and blocks arrive as they were.
     for (const RegionName name : {RegionName::PatternArea, RegionName::PaletteArea, RegionName::BlockTable}) {
-        const auto before = region(padded, tavro::kSourceRegions, name), after = region(patched, tavro::kTargetRegions, name);
+        const auto before = region(pair.padded, tavro::kSourceRegions, name);
+        const auto after = region(patched, tavro::kTargetRegions, name);
         if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) std::abort();
     }
+}
 
-    // Converting again over the result changes nothing; from a short source,
-    // the conversion is the one of the source padded with zeros.
-    const Bytes again = sourceLength < padded.size()
-                            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(padded), numbering))
-                            : tavro::patchTarget(patched, converted);
-    if (again != patched) std::abort();
-
-    // The summary, counted from the layout and chunk bytes.
-    // Packed, the cells left empty are those the summary lists (none while
-    // the level's quarters fit); fixed, those naming chunks 64 and above.
-    const tavro::LevelSummary& summary = level.summary;
-    const std::uint8_t* layout = &padded[format::kMainRamOffset + kSource.layout];
+// The summary, counted from the layout and chunk bytes. Packed, the cells
+// left empty are those the summary lists (none while the level's quarters
+// fit); fixed, those naming chunks 64 and above. Returns which cells arrive empty.
+std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::LevelSummary& summary) {
+    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
     const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(layout[cell]); };
     const auto listedEmpty = [&](std::size_t cell) {
         return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
     };
-    const auto arrivesEmpty = [&](std::size_t cell) {
-        return chunkOf(cell) == 0 || (packed ? listedEmpty(cell) : chunkOf(cell) > tavro::kLastConvertedChunk);
-    };
+    std::vector<bool> arrivesEmpty(kCells);
     int expanded = 0, lost = 0, withData = 0;
     for (std::size_t i = 0; i < kCells; ++i) {
-        expanded += !arrivesEmpty(i);
-        lost += chunkOf(i) != 0 && arrivesEmpty(i);
-        if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty(i))) std::abort();
+        arrivesEmpty[i] =
+            chunkOf(i) == 0 || (pair.packed ? listedEmpty(i) : chunkOf(i) > tavro::kLastConvertedChunk);
+        expanded += !arrivesEmpty[i];
+        lost += chunkOf(i) != 0 && arrivesEmpty[i];
+        if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty[i])) std::abort();
     }
     for (unsigned chunk = 1; chunk <= tavro::kLastConvertedChunk; ++chunk)
-        withData += !allZero(std::span(padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk),
-                                                       kSource.chunkBytes()));
+        withData += !allZero(std::span(pair.padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk),
+                                                            kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
-    if (packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();
+    if (pair.packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();
+    return arrivesEmpty;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    const FuzzedPair pair = makePair(input);
+    const auto numbering = pair.packed ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
+    const tavro::ConvertedLevel level = tavro::convertLevel(tavro::readSourceRegions(pair.source()), numbering);
+    const Bytes patched = tavro::patchTarget(pair.target, level.regions);
+    checkTargetKeptAndArtCarried(pair, patched);
+
+    // Converting again over the result changes nothing; from a short source,
+    // the conversion is the one of the source padded with zeros.
+    const Bytes again =
+        pair.sourceLength < pair.padded.size()
+            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(pair.padded), numbering))
+            : tavro::patchTarget(patched, level.regions);
+    if (again != patched) std::abort();
+
+    const std::vector<bool> arrivesEmpty = checkSummary(pair, level.summary);
 
     // One cell's picture: the chosen one, or the next that names a chunk.
-    std::size_t cell = pictureCell;
-    for (std::size_t n = 0; n < kCells && chunkOf(cell) == 0; ++n) cell = (cell + 1) % kCells;
-    checkCellPicture(padded, patched, cell, arrivesEmpty(cell));
+    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
+    std::size_t cell = pair.pictureCell;
+    for (std::size_t n = 0; n < kCells && tavro::cellChunk(layout[cell]) == 0; ++n) cell = (cell + 1) % kCells;
+    checkCellPicture(pair.padded, patched, cell, arrivesEmpty[cell]);
     return 0;
 }
