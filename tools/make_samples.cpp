@@ -376,7 +376,7 @@ bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& by
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: tavro-samplegen FOLDER\n");
         return 2;
     }
