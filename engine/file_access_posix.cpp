@@ -389,11 +389,6 @@ std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::si
     return FilePrefix{std::move(*bytes), file->identity().size};
 }
 
-PreparedFile::PreparedFile(PreparedFile&& other) noexcept
-    : calls_(other.calls_), temporary_(std::exchange(other.temporary_, {})),
-      destination_(std::move(other.destination_)), expected_(other.expected_),
-      replacesFile_(other.replacesFile_) {}
-
 PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->unlink(temporary_.c_str());
 }
@@ -494,13 +489,6 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     }
     if (fd.close() != 0) return failure(IoStep::Flush, errno);
     return PreparedFile{calls, temporary.release(), real, expected, replacesFile || replacesLink};
-}
-
-std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
-                                       SystemCalls& calls) {
-    auto prepared = prepare(path, NewContent{bytes, nullptr, bytes.size(), std::nullopt}, {}, Links::Follow, calls);
-    if (!prepared) return std::unexpected(prepared.error());
-    return prepared->commit();
 }
 
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {

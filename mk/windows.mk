@@ -11,7 +11,7 @@ WINE_ENV := WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,ms
 .PHONY: windows windows-deps windows-build windows-test windows-check
 
 windows-deps: deps
-	@bash scripts/install-windows-deps.sh
+	@bash scripts/install-deps.sh windows
 
 windows-build: windows-deps
 	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test, benchmark and
-# run its window, and to build and check its Debian package. Does nothing (and
-# needs no network) when all are present.
+# run its window, and to build and check its Debian package; with the argument
+# `windows`, what `make windows` needs on top of that: the MinGW-w64 cross
+# compiler, Wine to run the tests, zip for the package. Does nothing (and needs
+# no network) when all are present.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,9 @@ packages=(
   clang-19 libclang-rt-19-dev
   dpkg-dev fakeroot file help2man lintian man-db debootstrap
 )
+if [[ ${1:-} == windows ]]; then
+  packages=(g++-mingw-w64-x86-64-posix wine wine64 zip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
