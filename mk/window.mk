@@ -1,5 +1,5 @@
 # The window: `make run` builds and opens it; `make screenshot` drives it on a
-# private X server and keeps the pictures the README shows (ImageMagick puts
+# private X server and keeps the pictures docs/ shows (ImageMagick puts
 # the default and the packed conversion of the big sample level side by side).
 BUILD_DIR ?= build
 
@@ -15,6 +15,6 @@ screenshot: build
 	convert $(BUILD_DIR)/screenshots/09-big-default.png $(BUILD_DIR)/screenshots/10-big-packed.png \
 	  -background white -splice 12x0 +append -chop 12x0 -strip docs/packed-window.png
 
-# The README's picture of a level that only a packed conversion carries whole.
+# The picture (docs/packed-level.png) of a level that only a packed conversion carries whole.
 pack-picture: build
 	bash scripts/packed_picture.sh $(BUILD_DIR) docs/packed-level.png

@@ -35,5 +35,7 @@ windows-check: windows-build
 windows: windows-test windows-check
 	rm -f $(WINDOWS_DIR)/tavro-windows.zip
 	zip -j -q $(WINDOWS_DIR)/tavro-windows.zip $(WINDOWS_DIR)/tavro.exe
-	zip -j -q -l $(WINDOWS_DIR)/tavro-windows.zip resources/windows/README.txt
+	zip -j -q -l $(WINDOWS_DIR)/tavro-windows.zip resources/windows/README.txt resources/windows/NOTICES.txt
+	cp LICENSE $(WINDOWS_DIR)/LICENSE.txt
+	zip -j -q -l $(WINDOWS_DIR)/tavro-windows.zip $(WINDOWS_DIR)/LICENSE.txt
 	x86_64-w64-mingw32-objdump -p $(WINDOWS_DIR)/tavro.exe | grep 'DLL Name'

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the README's picture of the packed conversion: the generated level
+# Draws docs/packed-level.png: the packed conversion: the generated level
 # that names chunks 1 to 82 (build/samples/tavro1-big.state) as the first game
 # shows it, after a default conversion (holes where cells name chunks 64 and
 # above) and after a packed one (whole), one above the other, labelled.
