@@ -1,9 +1,16 @@
-# Front door: every target installs what is missing, configures and builds first.
+# Front door: every target installs what its purpose needs (and only that),
+# configures and builds first. `make run` and `make demo` build the programs
+# alone; `make test` adds the tests, `make bench` the benchmarks.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 WERROR ?= OFF
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# What scripts/install-deps.sh installs, and which parts are built; targets
+# that need more set these for themselves and what they build on.
+PURPOSES = build
+TESTS = OFF
+BENCH = OFF
 
 TAVRO := $(BUILD_DIR)/app/cli/tavro
 SAMPLES := $(BUILD_DIR)/samples
@@ -13,14 +20,17 @@ SAMPLES := $(BUILD_DIR)/samples
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(PURPOSES)
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVRO_WERROR=$(WERROR) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVRO_WERROR=$(WERROR) \
+	  -DTAVRO_BUILD_TESTS=$(TESTS) -DTAVRO_BUILD_BENCH=$(BENCH) $(CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+test: PURPOSES = build test
+test: TESTS = ON
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
@@ -30,10 +40,13 @@ demo: build
 	cp $(SAMPLES)/tavro2.state $(BUILD_DIR)/demo/converted.state
 	$(TAVRO) convert $(SAMPLES)/tavro1.state $(BUILD_DIR)/demo/converted.state
 
+bench: PURPOSES = build bench
+bench: BENCH = ON
 bench: build
 	bash bench/run.sh $(BUILD_DIR)
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize-test: PURPOSES = build test
 sanitize-test: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVRO_SANITIZE=ON -DTAVRO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
@@ -42,6 +55,7 @@ sanitize-test: deps
 
 # Each libFuzzer harness for FUZZ_SECONDS, from the seed corpus in fuzz/corpus.
 FUZZ_SECONDS ?= 60
+fuzz: PURPOSES = build fuzz
 fuzz: deps
 	CC=clang-19 CXX=clang++-19 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTAVRO_FUZZ=ON -DTAVRO_BUILD_GUI=OFF -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_BENCH=OFF

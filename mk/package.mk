@@ -6,6 +6,7 @@ BUILD_DIR ?= build
 
 .PHONY: package package-check install-test
 
+package: PURPOSES = build package
 package: build
 	cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)
 

@@ -8,6 +8,7 @@ BUILD_DIR ?= build
 run: build
 	$(BUILD_DIR)/app/gui/tavro-conversor
 
+screenshot: PURPOSES = build screenshot
 screenshot: build
 	bash scripts/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots
 	mkdir -p docs
@@ -16,5 +17,6 @@ screenshot: build
 	  -background white -splice 12x0 +append -chop 12x0 -strip docs/packed-window.png
 
 # The picture (docs/packed-level.png) of a level that only a packed conversion carries whole.
+pack-picture: PURPOSES = build screenshot
 pack-picture: build
 	bash scripts/packed_picture.sh $(BUILD_DIR) docs/packed-level.png

@@ -10,8 +10,9 @@ WINE_ENV := WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,ms
 
 .PHONY: windows windows-deps windows-build windows-test windows-check
 
+# GoogleTest's sources come with the test purpose's libgtest-dev.
+windows-deps: PURPOSES = build test windows
 windows-deps: deps
-	@bash scripts/install-deps.sh windows
 
 windows-build: windows-deps
 	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \

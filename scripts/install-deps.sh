@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test, benchmark and
-# run its window, and to build and check its Debian package; with the argument
-# `windows`, what `make windows` needs on top of that: the MinGW-w64 cross
-# compiler, Wine to run the tests, zip for the package. Does nothing (and needs
-# no network) when all are present.
+# Installs the Debian packages a purpose needs; name one or more purposes:
+#   build       build and run both programs (the default)
+#   test        the test suite (GoogleTest, valgrind, the desktop-file and
+#               AppStream validators)
+#   bench       the benchmarks (Google Benchmark, hyperfine, a private X server)
+#   fuzz        the fuzzers (clang 19 and its sanitizer runtimes)
+#   package     the Debian package and its checks (manual pages, lintian,
+#               debootstrap for the install test)
+#   screenshot  the window on a private X server and the pictures in docs/
+#   windows     the MinGW-w64 cross compiler, Wine to run the tests, zip
+# Does nothing (and needs no network) when all are present.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libspng-dev zlib1g-dev
-  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-  qt6-translations-l10n
-  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox
-  desktop-file-utils appstream hyperfine time valgrind
-  clang-19 libclang-rt-19-dev
-  dpkg-dev fakeroot file help2man lintian man-db debootstrap
-)
-if [[ ${1:-} == windows ]]; then
-  packages=(g++-mingw-w64-x86-64-posix wine wine64 zip)
-fi
+packages=()
+for purpose in "${@:-build}"; do
+  case $purpose in
+    build) packages+=(build-essential cmake ninja-build pkg-config
+                      libcli11-dev libspng-dev zlib1g-dev
+                      qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+                      qt6-translations-l10n) ;;
+    test) packages+=(libgtest-dev libgmock-dev valgrind desktop-file-utils appstream) ;;
+    bench) packages+=(libbenchmark-dev hyperfine time xvfb xauth) ;;
+    fuzz) packages+=(clang-19 libclang-rt-19-dev) ;;
+    package) packages+=(dpkg-dev fakeroot file help2man lintian man-db debootstrap
+                        desktop-file-utils appstream) ;;
+    screenshot) packages+=(xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 zip) ;;
+    *) echo "install-deps.sh: unknown purpose '$purpose'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
