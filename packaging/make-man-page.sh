@@ -2,7 +2,9 @@
 # Writes the compressed section-1 manual page of PROGRAM from its own --help
 # and --version, so that the page says what the program says.
 #   make-man-page.sh PROGRAM OUT.1.gz "WHAT IT DOES" SEE-ALSO [SUBCOMMAND...]
-# Each SUBCOMMAND's --help goes in a COMMANDS section, as the program prints it.
+# Each SUBCOMMAND's --help goes in a COMMANDS section, as the program prints it;
+# packaging/PROGRAM.h2m, where there is one, adds the sections help2man cannot
+# read off the program (EXAMPLES, and for tavro what --pack does).
 set -euo pipefail
 program=$1 out=$2 name=$3 see_also=$4
 shift 4
@@ -30,6 +32,8 @@ include=$work/include.h2m
   fi
   echo '[SEE ALSO]'
   echo ".BR $see_also (1)"
+  extra=$(dirname "$0")/$(basename "$program").h2m
+  if [[ -f "$extra" ]]; then cat "$extra"; fi
 } >"$include"
 
 help2man --no-info --section=1 --name="$name" --include="$include" \

@@ -40,6 +40,9 @@ Options parseCommandLine(const QCoreApplication& app) {
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                                      QCoreApplication::translate("main", "Displays version information."));
     parser.addOption(version);
+    // Hidden: the start-up benchmark (bench/startup.sh) measures the time from
+    // start until the window is first painted; this option ends the program
+    // there (quit_when_shown.h). It is no use to a player.
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitWhenShown);
