@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
-version=$(sed -n 's/^set(TAVRO_VERSION "\(.*\)")$/\1/p' CMakeLists.txt)
+version=$(sed -n 's/^project(tavro-conversor VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 deb_name=tavro-conversor_${version}_amd64.deb
 deb=$build/$deb_name
 [[ -f $deb ]] || { echo "install-test: $deb is missing (make package)" >&2; exit 1; }

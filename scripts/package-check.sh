@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-version=$(sed -n 's/^set(TAVRO_VERSION "\(.*\)")$/\1/p' CMakeLists.txt)
+version=$(sed -n 's/^project(tavro-conversor VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 deb=$build/tavro-conversor_${version}_amd64.deb
 [[ -f $deb ]] || { echo "package-check: $deb is missing (make package)" >&2; exit 1; }
 
