@@ -1,0 +1,39 @@
+# The web page: the engine compiled to WebAssembly (web/), built in
+# build-web/ with its own CMake project.
+#   make web        build-web/site/ and the single file build-web/tavro-conversor.html
+#   make web-serve  serves build-web/site/ on http://127.0.0.1:$(WEB_PORT)/
+#   make web-test   the C interface against the native tavro (node --test) and
+#                   the page in headless Chromium (playwright-core)
+#   make web-bench  sizes and timings, printed
+WEB_DIR ?= build-web
+WEB_PORT ?= 8000
+WEB_TESTS := tests/web
+WEB_ENV = TAVRO=$(abspath $(BUILD_DIR))/app/cli/tavro SAMPLES=$(abspath $(BUILD_DIR))/samples \
+  SITE=$(abspath $(WEB_DIR))/site SINGLE=$(abspath $(WEB_DIR))/tavro-conversor.html
+
+.PHONY: web web-deps web-serve web-native web-test web-bench
+
+web-deps: PURPOSES = build web
+web-deps: deps
+
+web: web-deps
+	cmake -S web -B $(WEB_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/wasm32-wasi.cmake) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WEB_DIR) -j $(JOBS)
+
+web-serve: web
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIR)/site
+
+# Only the native program and the samples, in the build folder as it was
+# configured (or a new one).
+web-native: web-deps
+	test -f $(BUILD_DIR)/build.ninja || $(MAKE) configure
+	cmake --build $(BUILD_DIR) --target tavro tavro_samples -j $(JOBS)
+
+$(WEB_TESTS)/node_modules/.package-lock.json: $(WEB_TESTS)/package-lock.json
+	cd $(WEB_TESTS) && npm ci --no-audit --no-fund
+
+web-test: web web-native $(WEB_TESTS)/node_modules/.package-lock.json
+	$(WEB_ENV) node --test $(WEB_TESTS)/interface.test.mjs $(WEB_TESTS)/page.test.mjs
+
+web-bench: web web-native $(WEB_TESTS)/node_modules/.package-lock.json
+	$(WEB_ENV) node $(WEB_TESTS)/bench.mjs
