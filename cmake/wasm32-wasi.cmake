@@ -1,7 +1,7 @@
 # WebAssembly (wasm32-wasi) with clang 19 and Debian's wasi-libc and libc++
 # for wasm32; the sysroot is clang's default. No exceptions, no RTTI: the
 # wasm32 libc++ has no exception runtime.
-set(CMAKE_SYSTEM_NAME WASI)
+set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR wasm32)
 set(CMAKE_C_COMPILER clang-19)
 set(CMAKE_CXX_COMPILER clang++-19)

@@ -35,5 +35,10 @@ $(WEB_TESTS)/node_modules/.package-lock.json: $(WEB_TESTS)/package-lock.json
 web-test: web web-native $(WEB_TESTS)/node_modules/.package-lock.json
 	$(WEB_ENV) node --test $(WEB_TESTS)/interface.test.mjs $(WEB_TESTS)/page.test.mjs
 
+# The benchmark of the C interface built for wasm32-wasi and for this machine.
 web-bench: web web-native $(WEB_TESTS)/node_modules/.package-lock.json
-	$(WEB_ENV) node $(WEB_TESTS)/bench.mjs
+	cmake --build $(WEB_DIR) --target tavro_web_bench
+	cmake -S web -B $(WEB_DIR)-native -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WEB_DIR)-native --target tavro_web_bench
+	$(WEB_ENV) BENCH_WASM=$(abspath $(WEB_DIR))/tavro_web_bench.wasm \
+	  BENCH_NATIVE=$(abspath $(WEB_DIR))-native/tavro_web_bench node $(WEB_TESTS)/bench.mjs

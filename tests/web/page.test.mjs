@@ -6,29 +6,17 @@ import { after, before, test } from "node:test";
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
-import { createServer } from "node:http";
 import { tmpdir } from "node:os";
-import { extname, join } from "node:path";
+import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { serve } from "./serve.mjs";
 
 const { TAVRO, SAMPLES, SITE, SINGLE, CHROMIUM = "/usr/bin/chromium" } = process.env;
 const folder = mkdtempSync(join(tmpdir(), "tavro-page-"));
 const sample = (name) => join(SAMPLES, name);
-const TYPES = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm" };
-
 let browser, server, origin;
 before(async () => {
-  server = createServer((request, response) => {
-    const name = request.url === "/" ? "index.html" : request.url.slice(1);
-    try {
-      const body = readFileSync(join(SITE, name.replace(/[^a-z.]/g, "")));
-      response.writeHead(200, { "content-type": TYPES[extname(name)] ?? "application/octet-stream" }).end(body);
-    } catch {
-      response.writeHead(404).end();
-    }
-  });
-  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
+  ({ server, origin } = await serve(SITE));
   browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox"] });
 });
 after(async () => {
@@ -190,15 +178,18 @@ test("in place: the chosen file patched, read back, and put back by Undo; anothe
     const root = await navigator.storage.getDirectory();
     const handle = await root.getFileHandle("two.state", { create: true });
     const writable = await handle.createWritable();
-    await writable.write(new Uint8Array(content));
+    await writable.write(Uint8Array.from(atob(content), (c) => c.charCodeAt(0)));
     await writable.close();
     window.showOpenFilePicker = async () => [handle];
-  }, [...bytes]);
+  }, bytes.toString("base64"));
   const held = async () => Buffer.from(await page.evaluate(async () => {
     const root = await navigator.storage.getDirectory();
     const file = await (await root.getFileHandle("two.state")).getFile();
-    return [...new Uint8Array(await file.arrayBuffer())];
-  }));
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.subarray(i, i + 8192));
+    return btoa(text);
+  }), "base64");
   await place(target);
   await page.evaluate(() => document.getElementById("pack").click());
   await convert(page, sample("tavro1-big.state"));
