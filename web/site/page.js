@@ -433,6 +433,7 @@ async function loadModule() {
 }
 
 async function start() {
+  const loading = loadModule();
   applyTexts();
   connectFileChoice("source");
   connectFileChoice("target");
@@ -447,7 +448,7 @@ async function start() {
   $("undo").addEventListener("click", undo);
   connectView();
   try {
-    page.module = await loadModule();
+    page.module = await loading;
     page.engine = await Engine.start(page.module);
   } catch {
     say(t.engineFailed, true);

@@ -25,6 +25,7 @@ const policy = `default-src 'none'; script-src ${hash(script)} 'wasm-unsafe-eval
 const replaced = html
   .replace(/content="default-src[^"]*"/, () => `content="${policy}"`)
   .replace('<link rel="stylesheet" href="style.css">', () => `<style>${style}</style>`)
+  .replace(/<link rel="(preload|modulepreload)"[^>]*>\n/g, "")
   .replace('<script type="module" src="page.js"></script>', () => `<script type="module">${script}</script>`);
 for (const part of ["<style>", "<script type=\"module\">", "sha256-"]) {
   if (!replaced.includes(part)) throw new Error(`index.html has changed: no ${part} in the single file`);
