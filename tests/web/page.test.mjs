@@ -109,6 +109,25 @@ test("refusals in words: a source too short, and a target given alone", async ()
   await page.context().close();
 });
 
+test("files dropped on the two zones are chosen", async () => {
+  const page = await open();
+  for (const [zone, file] of [["#source-drop", "tavro1.state"], ["#target-drop", "tavro2.state"]]) {
+    const transfer = await page.evaluateHandle(([name, content]) => {
+      const data = new DataTransfer();
+      data.items.add(new File([Uint8Array.from(atob(content), (c) => c.charCodeAt(0))], name));
+      return data;
+    }, [file, readFileSync(sample(file)).toString("base64")]);
+    await page.dispatchEvent(zone, "dragover", { dataTransfer: transfer });
+    await page.dispatchEvent(zone, "drop", { dataTransfer: transfer });
+  }
+  await until(page, () => document.getElementById("status").textContent === "Ready: press Convert.");
+  assert.equal(await page.textContent("#source-name"), "tavro1.state · 180,000 bytes");
+  assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro1\.state: [\d,]+ by [\d,]+ pixels/);
+  await page.click("#convert");
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
+  await page.context().close();
+});
+
 test("in Portuguese where the browser's language is Portuguese", async () => {
   const page = await open(`${origin}/`, "pt-BR");
   assert.equal(await page.getAttribute("html", "lang"), "pt-BR");
@@ -160,6 +179,12 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   const before = await width();
   await page.keyboard.press("+");
   await until(page, (w) => document.getElementById("view-picture").width === w * 2, before);
+  await page.keyboard.press("0");
+  await until(page, () => document.getElementById("zoom-level").textContent === "1:1");
+  await page.keyboard.press("+");
+  await until(page, () => document.getElementById("zoom-level").textContent === "2:1");
+  const full = await width();
+  assert.equal(await page.evaluate(() => document.getElementById("view-picture").style.width), `${full * 2}px`);
   await page.keyboard.press("Escape");
   await page.waitForSelector("#view:not([open])", { state: "attached" });
   await until(page, () => document.getElementById("view-picture").width === 0);

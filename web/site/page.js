@@ -313,14 +313,20 @@ function showSide(side) {
 // ---- the larger view: its own engine instance, dropped when it closes, so
 // that the memory a large picture took goes with it ----
 
-const view = { engine: null, picture: null, factor: 1, drawing: 0 };
+// Zoom steps: 0 is full size; below it the picture is drawn 2^-step times
+// smaller, above it shown 2^step times larger (the pixels only enlarged).
+const SMALLEST_STEP = -6, LARGEST_STEP = 3;
+const view = { engine: null, picture: null, step: 0, drawnFactor: 0, drawing: 0 };
+const factorOf = (step) => 2 ** Math.max(0, -step);
+const enlargementOf = (step) => 2 ** Math.max(0, step);
 
 async function openView() {
   const picture = page.pictures[page.side];
   if (!picture || picture.preview.cause !== CAUSES.fine) return;
   view.engine = await Engine.start(page.module);
   view.picture = picture;
-  view.factor = picture.preview.factor;
+  view.step = -Math.round(Math.log2(picture.preview.factor));
+  view.drawnFactor = 0;
   $("view-title").textContent = t.viewTitle(picture.name, picture.game === GAMES.second);
   $("view").showModal();
   await drawView();
@@ -353,25 +359,31 @@ async function drawStrips(engine, picture, factor, canvas) {
 
 async function drawView() {
   const area = $("view-area"), canvas = $("view-picture");
-  const centre = [(area.scrollLeft + area.clientWidth / 2) / Math.max(1, canvas.width),
-    (area.scrollTop + area.clientHeight / 2) / Math.max(1, canvas.height)];
+  const centre = [(area.scrollLeft + area.clientWidth / 2) / Math.max(1, area.scrollWidth),
+    (area.scrollTop + area.clientHeight / 2) / Math.max(1, area.scrollHeight)];
   const drawing = ++view.drawing;
-  await drawStrips(view.engine, view.picture, view.factor, canvas);
-  if (drawing !== view.drawing) return;
-  $("zoom-level").textContent = t.zoomLevel(view.factor);
-  $("zoom-in").disabled = view.factor === 1;
-  $("zoom-out").disabled = view.factor >= 64;
+  const factor = factorOf(view.step), enlargement = enlargementOf(view.step);
+  if (factor !== view.drawnFactor) {
+    view.drawnFactor = factor;
+    await drawStrips(view.engine, view.picture, factor, canvas);
+  }
+  if (drawing !== view.drawing || !view.picture) return;
+  canvas.style.width = `${canvas.width * enlargement}px`;
+  canvas.style.height = `${canvas.height * enlargement}px`;
+  $("zoom-level").textContent = t.zoomLevel(factor, enlargement);
+  $("zoom-in").disabled = view.step >= LARGEST_STEP;
+  $("zoom-out").disabled = view.step <= SMALLEST_STEP;
   const cell = view.picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL, box = view.picture.preview.box;
-  canvas.setAttribute("aria-label", t.describe(view.picture.name, box.columns * cell, box.rows * cell, view.factor,
+  canvas.setAttribute("aria-label", t.describe(view.picture.name, box.columns * cell, box.rows * cell, factor,
     view.picture.emptied));
-  area.scrollLeft = centre[0] * canvas.width - area.clientWidth / 2;
-  area.scrollTop = centre[1] * canvas.height - area.clientHeight / 2;
+  area.scrollLeft = centre[0] * area.scrollWidth - area.clientWidth / 2;
+  area.scrollTop = centre[1] * area.scrollHeight - area.clientHeight / 2;
 }
 
-function zoom(factor) {
-  const next = Math.min(64, Math.max(1, factor));
-  if (next === view.factor || !view.engine) return;
-  view.factor = next;
+function zoom(step) {
+  const next = Math.min(LARGEST_STEP, Math.max(SMALLEST_STEP, step));
+  if (next === view.step || !view.engine) return;
+  view.step = next;
   drawView();
 }
 
@@ -394,20 +406,20 @@ function connectView() {
   $("picture").addEventListener("click", openView);
   $("close-view").addEventListener("click", () => $("view").close());
   $("view").addEventListener("close", closeView);
-  $("zoom-in").addEventListener("click", () => zoom(view.factor / 2));
-  $("zoom-out").addEventListener("click", () => zoom(view.factor * 2));
-  $("actual-size").addEventListener("click", () => zoom(1));
+  $("zoom-in").addEventListener("click", () => zoom(view.step + 1));
+  $("zoom-out").addEventListener("click", () => zoom(view.step - 1));
+  $("actual-size").addEventListener("click", () => zoom(0));
   $("save-png").addEventListener("click", savePng);
   $("view").addEventListener("keydown", (event) => {
     if (event.target instanceof HTMLButtonElement) return;
-    const step = { "+": 0.5, "=": 0.5, "-": 2, "−": 2 }[event.key];
-    if (step) zoom(view.factor * step);
-    else if (event.key === "0") zoom(1);
+    const change = { "+": 1, "=": 1, "-": -1, "−": -1 }[event.key];
+    if (change) zoom(view.step + change);
+    else if (event.key === "0") zoom(0);
   });
   area.addEventListener("wheel", (event) => {
     if (!event.ctrlKey) return;
     event.preventDefault();
-    zoom(view.factor * (event.deltaY < 0 ? 0.5 : 2));
+    zoom(view.step + (event.deltaY < 0 ? 1 : -1));
   }, { passive: false });
   let drag = null;
   area.addEventListener("pointerdown", (event) => {
