@@ -8,6 +8,10 @@ const $ = (id) => document.getElementById(id);
 const FIRST_CELL = 256, SECOND_CELL = 128, PLANE = { columns: 128, rows: 16 };
 const PREVIEW_HEIGHT = 360, SMALLEST_MARK = 7, MARK = "rgb(255 40 0)";
 
+// Resolved once the engine has started (a file chosen before then waits for it).
+let engineStarted;
+const engineReady = new Promise((resolve) => { engineStarted = resolve; });
+
 const page = {
   module: null, engine: null,
   source: null, target: null,  // { name, bytes }
@@ -51,6 +55,7 @@ async function choose(role, file) {
     say(t.refused(t.fileName(role === "target" ? 1 : 0), t.unreadable(failure.message)), true);
     return;
   }
+  await engineReady;
   page[role] = { name: file.name, bytes };
   $(`${role}-name`).textContent = t.chosen(file.name, bytes.length);
   forgetResult();
@@ -467,6 +472,7 @@ async function start() {
     return;
   }
   $("convert").disabled = false;
+  engineStarted();
   sayNext();
   performance.mark("tavro-ready");
   document.body.dataset.ready = "true";
