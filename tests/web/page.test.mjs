@@ -9,6 +9,7 @@ import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
+import { decodePng } from "./png.mjs";
 import { serve } from "./serve.mjs";
 
 const { TAVRO, SAMPLES, SITE, SINGLE, CHROMIUM = "/usr/bin/chromium" } = process.env;
@@ -188,6 +189,22 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   await page.keyboard.press("Escape");
   await page.waitForSelector("#view:not([open])", { state: "attached" });
   await until(page, () => document.getElementById("view-picture").width === 0);
+  await page.context().close();
+});
+
+test("Save as PNG in the larger view: the pixels of `tavro render` at full size", async () => {
+  const page = await open();
+  await page.setInputFiles("#source-input", sample("tavro1-big.state"));
+  await page.click("#open-view");
+  await page.waitForSelector("#view[open]");
+  const [file] = await Promise.all([page.waitForEvent("download"), page.click("#save-png")]);
+  assert.equal(file.suggestedFilename(), "tavro1-big.png");
+  const saved = decodePng(readFileSync(await file.path()));
+  const png = join(folder, "native.png");
+  assert.equal(spawnSync(TAVRO, ["render", "--game", "1", sample("tavro1-big.state"), png]).status, 0);
+  const native = decodePng(readFileSync(png));
+  assert.deepEqual([saved.width, saved.height], [native.width, native.height]);
+  assert.ok(Buffer.from(saved.pixels).equals(Buffer.from(native.pixels)));
   await page.context().close();
 });
 
