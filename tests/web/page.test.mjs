@@ -88,6 +88,7 @@ test("a lossy conversion is marked and reported; Convert packed carries the whol
   await page.click("#pack-offer");
   await page.waitForSelector("#pack-offer[hidden]", { state: "attached" });
   assert.equal(await page.isChecked("#pack"), true);
+  await until(page, () => document.activeElement.id === "download");
   assert.match(await page.textContent("#report"), /Target chunks used: \d+ of 255.*Every layout cell arrived whole/s);
   assert.doesNotMatch(await page.textContent("#caption"), /⚠/);
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), true)));

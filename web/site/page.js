@@ -1,6 +1,6 @@
 // The page: two save states in, the converted one out, with the level's
 // pictures. The engine does the work (engine.js); the words come from texts.js.
-import { CAUSES, Engine, GAMES, compileEngine } from "./engine.js";
+import { CAUSES, Engine, FILES, GAMES, compileEngine } from "./engine.js";
 import { textsFor } from "./texts.js";
 
 const t = textsFor(navigator.languages);
@@ -52,7 +52,7 @@ async function choose(role, file) {
   } catch (failure) {
     page[role] = null;
     $(`${role}-name`).textContent = t.noFile;
-    say(t.refused(t.fileName(role === "target" ? 1 : 0), t.unreadable(failure.message)), true);
+    say(t.refused(t.fileName(role === "target" ? FILES.target : FILES.source), t.unreadable(failure.message)), true);
     return;
   }
   await engineReady;
@@ -455,9 +455,11 @@ async function start() {
   connectFileChoice("source");
   connectFileChoice("target");
   $("convert").addEventListener("click", convert);
-  $("pack-offer").addEventListener("click", () => {
+  $("pack-offer").addEventListener("click", async () => {
     $("pack").checked = true;
-    convert();
+    await convert();
+    // The offer is gone: the keyboard goes on from the download.
+    if (page.result) $("download").focus();
   });
   $("before").addEventListener("click", () => showSide("before"));
   $("after").addEventListener("click", () => showSide("after"));
