@@ -3,9 +3,11 @@
 // - the C interface's calls natively and in WebAssembly, side by side
 //   (the same benchmark program built both ways: BENCH_NATIVE, BENCH_WASM);
 // - in headless Chromium on 127.0.0.1: navigation to ready, and Convert to the
-//   After picture on the samples (medians).
+//   After picture on the samples (medians);
+// - the renderer's memory (Linux: the largest renderer's resident size, after
+//   collecting garbage) before, during and after the larger view at 1:1.
 import { spawnSync } from "node:child_process";
-import { readFileSync } from "node:fs";
+import { readFileSync, readdirSync } from "node:fs";
 import { join } from "node:path";
 import { gzipSync } from "node:zlib";
 import { chromium } from "playwright-core";
@@ -76,5 +78,36 @@ for (const [source, pack] of [["tavro1.state", false], ["tavro1-big.state", fals
   }
   console.log(`Convert to After picture, ${source}${pack ? " packed" : ""}: median ${median(times).toFixed(1)} ms`);
 }
+
+function rendererMiB() {
+  let largest = 0;
+  for (const pid of readdirSync("/proc").filter((name) => /^\d+$/.test(name))) {
+    try {
+      if (!readFileSync(`/proc/${pid}/cmdline`, "utf8").includes("--type=renderer")) continue;
+      largest = Math.max(largest, Number(readFileSync(`/proc/${pid}/status`, "utf8").match(/VmRSS:\s+(\d+)/)[1]) / 1024);
+    } catch {
+      // gone meanwhile
+    }
+  }
+  return largest;
+}
+const cdp = await page.context().newCDPSession(page);
+async function settled() {
+  for (let i = 0; i < 2; ++i) {
+    await cdp.send("HeapProfiler.collectGarbage");
+    await page.waitForTimeout(400);
+  }
+  return `${rendererMiB().toFixed(0)} MiB`;
+}
+const memory = [`before ${await settled()}`];
+await page.click("#before");
+await page.click("#open-view");
+await page.waitForSelector("#view[open]");
+await page.keyboard.press("0");
+while (!(await page.evaluate(() => document.getElementById("zoom-level").textContent === "1:1")));
+memory.push(`larger view at 1:1 ${await settled()}`);
+await page.keyboard.press("Escape");
+memory.push(`closed ${await settled()}`);
+console.log(`renderer memory, big sample: ${memory.join(", ")}`);
 await browser.close();
 server.close();
