@@ -1,6 +1,7 @@
 # `make windows`: tavro.exe for 64-bit Windows, cross-built with MinGW-w64 into
 # build-windows/ and tested under Wine (its prefix lives in the build folder).
-# Produces build-windows/tavro.exe and build-windows/tavro-windows.zip.
+# Produces build-windows/tavro.exe and build-windows/tavro-windows.zip, which
+# carries the single-file web page (make web) beside tavro.exe.
 WINDOWS_DIR ?= build-windows
 WINE_PREFIX := $(abspath $(WINDOWS_DIR))/wine
 # The tests run each program through this; the GUI-less prefix skips the
@@ -33,9 +34,9 @@ windows-check: windows-build
 	cmake --build $(BUILD_DIR) --target tavro tavro_samples
 	$(WINE_ENV) bash scripts/windows_check.sh $(BUILD_DIR) $(WINDOWS_DIR)
 
-windows: windows-test windows-check
+windows: windows-test windows-check web
 	rm -f $(WINDOWS_DIR)/tavro-windows.zip
-	zip -j -q $(WINDOWS_DIR)/tavro-windows.zip $(WINDOWS_DIR)/tavro.exe
+	zip -j -q $(WINDOWS_DIR)/tavro-windows.zip $(WINDOWS_DIR)/tavro.exe $(WEB_DIR)/tavro-conversor.html
 	zip -j -q -l $(WINDOWS_DIR)/tavro-windows.zip resources/windows/README.txt resources/windows/NOTICES.txt
 	cp LICENSE $(WINDOWS_DIR)/LICENSE.txt
 	zip -j -q -l $(WINDOWS_DIR)/tavro-windows.zip $(WINDOWS_DIR)/LICENSE.txt

@@ -1,0 +1,263 @@
+// The page in Chromium (headless, driven by playwright-core): the paths a
+// person takes, each checked against the native `tavro`. Needs TAVRO,
+// SAMPLES and SITE as the interface tests do, SINGLE (the single-file page)
+// and CHROMIUM (the browser).
+import { after, before, test } from "node:test";
+import assert from "node:assert/strict";
+import { spawnSync } from "node:child_process";
+import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+import { decodePng } from "./png.mjs";
+import { serve } from "./serve.mjs";
+
+const { TAVRO, SAMPLES, SITE, SINGLE, CHROMIUM = "/usr/bin/chromium" } = process.env;
+const folder = mkdtempSync(join(tmpdir(), "tavro-page-"));
+const sample = (name) => join(SAMPLES, name);
+let browser, server, origin;
+before(async () => {
+  ({ server, origin } = await serve(SITE));
+  browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox"] });
+});
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+function nativeConvert(source, target, pack) {
+  const copy = join(folder, `native-${Math.random()}.state`);
+  writeFileSync(copy, readFileSync(target));
+  const run = spawnSync(TAVRO, ["convert", ...(pack ? ["--pack"] : []), source, copy]);
+  assert.equal(run.status, 0);
+  return readFileSync(copy);
+}
+
+// A fresh page, ready, recording every request it makes.
+async function open(url = `${origin}/`, locale = "en-US") {
+  const context = await browser.newContext({ locale, acceptDownloads: true });
+  const page = await context.newPage();
+  page.requests = [];
+  page.on("request", (request) => page.requests.push(request.url()));
+  page.on("pageerror", (error) => assert.fail(`page error: ${error.message}`));
+  await page.goto(url);
+  await page.waitForSelector("body[data-ready]");
+  return page;
+}
+
+// Waits until `check` (run in the page) is true. Playwright's own waiting
+// evaluates strings, which the page's Content-Security-Policy forbids.
+async function until(page, check, argument) {
+  while (!(await page.evaluate(check, argument))) await new Promise((resolve) => setTimeout(resolve, 20));
+}
+
+async function convert(page, source, target = sample("tavro2.state")) {
+  await page.setInputFiles("#source-input", source);
+  await page.setInputFiles("#target-input", target);
+  await page.click("#convert");
+}
+
+async function download(page) {
+  const [file] = await Promise.all([page.waitForEvent("download"), page.click("#download")]);
+  return { name: file.suggestedFilename(), bytes: readFileSync(await file.path()) };
+}
+
+test("both files, Convert: the download is the native program's result, under the target's name", async () => {
+  const page = await open();
+  await convert(page, sample("tavro1.state"));
+  await page.waitForSelector("#report:not([hidden])");
+  const { name, bytes } = await download(page);
+  assert.equal(name, "tavro2.state");
+  assert.ok(bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
+  assert.match(await page.textContent("#report"), /Layout cells expanded: 124\s*3 layout cells name chunks 64 and above.*Chunks left out: 65, 70, 127\./s);
+  assert.equal(await page.getAttribute("#after", "aria-pressed"), "true");
+  assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro2\.state: .* 3 cells arrived empty; they are marked in red\.$/);
+  for (const url of page.requests) assert.ok(url.startsWith(origin) || url.startsWith("blob:"), url);
+  assert.deepEqual(page.requests.filter((url) => url.startsWith(origin)).map((url) => url.slice(origin.length)).sort(),
+    ["/", "/engine.js", "/page.js", "/style.css", "/tavro.wasm", "/texts.js"]);
+  await page.context().close();
+});
+
+test("a lossy conversion is marked and reported; Convert packed carries the whole level", async () => {
+  const page = await open();
+  await convert(page, sample("tavro1-big.state"));
+  await page.waitForSelector("#pack-offer:not([hidden])");
+  assert.match(await page.textContent("#report"), /19 layout cells name chunks 64 and above.*Chunks left out: 64, 65,.* 82\./s);
+  assert.match(await page.textContent("#caption"), /⚠ 19 cells arrived empty/);
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
+  await page.click("#pack-offer");
+  await page.waitForSelector("#pack-offer[hidden]", { state: "attached" });
+  assert.equal(await page.isChecked("#pack"), true);
+  await until(page, () => document.activeElement.id === "download");
+  assert.match(await page.textContent("#report"), /Target chunks used: \d+ of 255.*Every layout cell arrived whole/s);
+  assert.doesNotMatch(await page.textContent("#caption"), /⚠/);
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), true)));
+  await page.context().close();
+});
+
+test("refusals in words: a source too short, and a target given alone", async () => {
+  const page = await open();
+  await page.setInputFiles("#target-input", sample("tavro2.state"));
+  await page.click("#convert");
+  assert.equal(await page.textContent("#status"), "Now choose the Tavro 1 save state.");
+  await page.setInputFiles("#source-input", { name: "short.state", mimeType: "application/octet-stream",
+    buffer: Buffer.alloc(1000) });
+  await page.click("#convert");
+  await page.waitForSelector("#status.failed");
+  assert.equal(await page.textContent("#status"),
+    "Not converted: the Tavro 1 save state is too short to hold a level: 1,000 bytes, a save state has at least 107,640.");
+  assert.equal(await page.isHidden("#report"), true);
+  assert.match(await page.textContent("#picture-message"), /^No picture: short\.state is too short/);
+  await page.context().close();
+});
+
+test("files dropped on the two zones are chosen", async () => {
+  const page = await open();
+  for (const [zone, file] of [["#source-drop", "tavro1.state"], ["#target-drop", "tavro2.state"]]) {
+    const transfer = await page.evaluateHandle(([name, content]) => {
+      const data = new DataTransfer();
+      data.items.add(new File([Uint8Array.from(atob(content), (c) => c.charCodeAt(0))], name));
+      return data;
+    }, [file, readFileSync(sample(file)).toString("base64")]);
+    await page.dispatchEvent(zone, "dragover", { dataTransfer: transfer });
+    await page.dispatchEvent(zone, "drop", { dataTransfer: transfer });
+  }
+  await until(page, () => document.getElementById("status").textContent === "Ready: press Convert.");
+  assert.equal(await page.textContent("#source-name"), "tavro1.state · 180,000 bytes");
+  assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro1\.state: [\d,]+ by [\d,]+ pixels/);
+  await page.click("#convert");
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
+  await page.context().close();
+});
+
+test("in Portuguese where the browser's language is Portuguese", async () => {
+  const page = await open(`${origin}/`, "pt-BR");
+  assert.equal(await page.getAttribute("html", "lang"), "pt-BR");
+  assert.equal(await page.textContent("#convert"), "Converter");
+  assert.equal(await page.textContent("label[for=source-input]"), "Save state do Tavro 1 (a origem)");
+  await page.setInputFiles("#source-input", { name: "curto.state", mimeType: "application/octet-stream",
+    buffer: Buffer.alloc(1000) });
+  await page.setInputFiles("#target-input", sample("tavro2.state"));
+  await page.click("#convert");
+  assert.equal(await page.textContent("#status"), "Não convertido: o save state do Tavro 1 é curto demais para conter " +
+    "um nível: 1.000 bytes, um save state tem pelo menos 107.640.");
+  await convert(page, sample("tavro1-big.state"));
+  await page.waitForSelector("#report:not([hidden])");
+  assert.match(await page.textContent("#report"), /19 células do layout usam chunks 64 em diante/);
+  assert.equal(await page.textContent("#pack-offer"), "Converter compactando");
+  await page.context().close();
+});
+
+test("by keyboard alone: the file choosers, Convert and the download in the tab order", async () => {
+  const page = await open();
+  // Listening from the start: choosers opened by a key press are caught.
+  const choosers = [];
+  page.on("filechooser", (chooser) => choosers.push(chooser));
+  const order = [];
+  for (let i = 0; i < 4; ++i) {
+    await page.keyboard.press("Tab");
+    order.push(await page.evaluate(() => document.activeElement.id));
+  }
+  assert.deepEqual(order, ["source-input", "target-input", "pack", "convert"]);
+  for (const [id, file] of [["#source-input", "tavro1.state"], ["#target-input", "tavro2.state"]]) {
+    await page.focus(id);
+    await page.keyboard.press("Space");
+    while (!choosers.length) await new Promise((resolve) => setTimeout(resolve, 20));
+    await choosers.shift().setFiles(sample(file));
+  }
+  await page.focus("#pack");
+  await page.keyboard.press("Space");
+  await page.keyboard.press("Tab");
+  await page.keyboard.press("Enter");
+  await page.waitForSelector("#report:not([hidden])");
+  await page.focus("#download");
+  const [file] = await Promise.all([page.waitForEvent("download"), page.keyboard.press("Enter")]);
+  assert.ok(readFileSync(await file.path()).equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), true)));
+  // The larger view: opened, zoomed and closed from the keyboard.
+  await page.focus("#open-view");
+  await page.keyboard.press("Enter");
+  await page.waitForSelector("#view[open]");
+  const width = () => page.evaluate(() => document.getElementById("view-picture").width);
+  const before = await width();
+  await page.keyboard.press("+");
+  await until(page, (w) => document.getElementById("view-picture").width === w * 2, before);
+  await page.keyboard.press("0");
+  await until(page, () => document.getElementById("zoom-level").textContent === "1:1");
+  await page.keyboard.press("+");
+  await until(page, () => document.getElementById("zoom-level").textContent === "2:1");
+  const full = await width();
+  assert.equal(await page.evaluate(() => document.getElementById("view-picture").style.width), `${full * 2}px`);
+  await page.keyboard.press("Escape");
+  await page.waitForSelector("#view:not([open])", { state: "attached" });
+  await until(page, () => document.getElementById("view-picture").width === 0);
+  await page.context().close();
+});
+
+test("Save as PNG in the larger view: the pixels of `tavro render` at full size", async () => {
+  const page = await open();
+  await page.setInputFiles("#source-input", sample("tavro1-big.state"));
+  await page.click("#open-view");
+  await page.waitForSelector("#view[open]");
+  const [file] = await Promise.all([page.waitForEvent("download"), page.click("#save-png")]);
+  assert.equal(file.suggestedFilename(), "tavro1-big.png");
+  const saved = decodePng(readFileSync(await file.path()));
+  const png = join(folder, "native.png");
+  assert.equal(spawnSync(TAVRO, ["render", "--game", "1", sample("tavro1-big.state"), png]).status, 0);
+  const native = decodePng(readFileSync(png));
+  assert.deepEqual([saved.width, saved.height], [native.width, native.height]);
+  assert.ok(Buffer.from(saved.pixels).equals(Buffer.from(native.pixels)));
+  await page.context().close();
+});
+
+test("the single file works opened from disk and asks for nothing else", async () => {
+  const page = await open(`file://${SINGLE}`);
+  await convert(page, sample("tavro1-big.state"));
+  await page.waitForSelector("#report:not([hidden])");
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
+  assert.deepEqual(page.requests.filter((url) => !url.startsWith("blob:")), [`file://${SINGLE}`]);
+  await page.context().close();
+});
+
+test("in place: the chosen file patched, read back, and put back by Undo; another file is refused", async () => {
+  const page = await open();
+  const target = readFileSync(sample("tavro2.state"));
+  // The browser's picker cannot be driven: it hands out a file of the
+  // origin-private file system instead, which has the same writable handle.
+  const place = async (bytes) => page.evaluate(async (content) => {
+    const root = await navigator.storage.getDirectory();
+    const handle = await root.getFileHandle("two.state", { create: true });
+    const writable = await handle.createWritable();
+    await writable.write(Uint8Array.from(atob(content), (c) => c.charCodeAt(0)));
+    await writable.close();
+    window.showOpenFilePicker = async () => [handle];
+  }, bytes.toString("base64"));
+  const held = async () => Buffer.from(await page.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    const file = await (await root.getFileHandle("two.state")).getFile();
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.subarray(i, i + 8192));
+    return btoa(text);
+  }), "base64");
+  await place(target);
+  await page.evaluate(() => document.getElementById("pack").click());
+  await convert(page, sample("tavro1-big.state"));
+  await page.waitForSelector("#in-place:not([hidden])");
+  await page.click("#write");
+  await page.waitForSelector("#undo:not([hidden])");
+  assert.equal(await page.textContent("#status"), "two.state now holds the converted level (read back and checked).");
+  assert.ok((await held()).equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), true)));
+  await page.click("#undo");
+  await page.waitForSelector("#undo[hidden]", { state: "attached" });
+  assert.match(await page.textContent("#status"), /^Undone: two\.state holds its previous contents again\.$/);
+  assert.ok((await held()).equals(target));
+
+  const other = Buffer.from(target);
+  other[0] ^= 1;
+  await place(other);
+  await page.click("#write");
+  await page.waitForSelector("#status.failed");
+  assert.match(await page.textContent("#status"), /does not hold the bytes of the chosen Tavro 2 save state; nothing was written/);
+  assert.ok((await held()).equals(other));
+  await page.context().close();
+});

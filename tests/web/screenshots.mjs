@@ -1,0 +1,34 @@
+// The page's pictures in docs/: English, Brazilian Portuguese, a lossy
+// conversion with its marks, and the larger view. OUT is the folder.
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+import { serve } from "./serve.mjs";
+
+const { SAMPLES, SITE, OUT, CHROMIUM = "/usr/bin/chromium" } = process.env;
+const { server, origin } = await serve(SITE);
+const browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox"] });
+
+async function converted(locale, source, pack) {
+  const page = await browser.newPage({ locale, viewport: { width: 960, height: 900 }, colorScheme: "light" });
+  await page.goto(`${origin}/`);
+  await page.waitForSelector("body[data-ready]");
+  await page.setInputFiles("#source-input", join(SAMPLES, source));
+  await page.setInputFiles("#target-input", join(SAMPLES, "tavro2.state"));
+  await page.setChecked("#pack", pack);
+  await page.click("#convert");
+  await page.waitForSelector("#report:not([hidden])");
+  await page.waitForTimeout(200);
+  return page;
+}
+
+await (await converted("en-US", "tavro1-big.state", true)).screenshot({ path: join(OUT, "web-page.png"), fullPage: true });
+await (await converted("pt-BR", "tavro1.state", false)).screenshot({ path: join(OUT, "web-page-pt.png"), fullPage: true });
+const lossy = await converted("en-US", "tavro1-big.state", false);
+await lossy.screenshot({ path: join(OUT, "web-lossy.png"), fullPage: true });
+await lossy.click("#open-view");
+await lossy.waitForSelector("#view[open]");
+await lossy.click("#zoom-in");
+await lossy.waitForTimeout(500);
+await lossy.screenshot({ path: join(OUT, "web-view.png") });
+await browser.close();
+server.close();

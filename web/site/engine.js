@@ -1,0 +1,137 @@
+// The engine's C interface (tavro_web.h) for the page and for Node: bytes in,
+// plain objects out. Every answer has a `cause` (CAUSES), 0 when fine.
+
+export const CAUSES = Object.freeze({
+  fine: 0, tooShort: 1, notALevel: 2, emptyForeground: 3, emptyBackground: 4, outOfMemory: 5, other: 99,
+});
+export const FILES = Object.freeze({ source: 0, target: 1 });
+export const GAMES = Object.freeze({ first: 1, second: 2 });
+
+const FIELD = {
+  cause: 0, file: 1, count: 2, limit: 3,
+  packed: 10, chunksWithData: 11, chunksNamed: 12, chunksUsed: 13, cellsExpanded: 14, cellsLost: 15, packedSlots: 16,
+  width: 20, height: 21, factor: 22, column: 23, row: 24, columns: 25, rows: 26,
+};
+const LOST_CHUNKS = 0;
+const EMPTIED_CELLS = 1;
+
+// The module imports only libc's error output; nothing is ever written there.
+const wasiOutput = {
+  wasi_snapshot_preview1: { fd_write: () => 52, fd_seek: () => 52, fd_close: () => 52 },
+};
+
+// `wasm`: the module's bytes, or a Response (compiled while it streams).
+export async function compileEngine(wasm) {
+  if (typeof Response !== "undefined" && wasm instanceof Response) return WebAssembly.compileStreaming(wasm);
+  return WebAssembly.compile(wasm);
+}
+
+// One instance of the module. A trap (allocation failure) leaves an
+// instance unusable: the next call makes a fresh one.
+export class Engine {
+  static async start(module) {
+    const engine = new Engine(module);
+    await engine.#renew();
+    return engine;
+  }
+
+  #module;
+  #api = null;
+
+  constructor(module) { this.#module = module; }
+
+  async #renew() {
+    const instance = await WebAssembly.instantiate(this.#module, wasiOutput);
+    instance.exports._initialize();
+    this.#api = instance.exports;
+  }
+
+  // How many of the target's first bytes a conversion needs.
+  get targetHeadBytes() { return this.#api.tw_target_head_bytes(); }
+
+  // The converted target (the whole file: the target's bytes past its first
+  // ones are kept) and the report's facts.
+  async convert(source, target, pack) {
+    const head = target.subarray(0, this.targetHeadBytes);
+    const answer = await this.#call([source, head], ([s, t]) => this.#api.tw_convert(s, source.length, t, head.length,
+      pack ? 1 : 0), (result) => {
+      const facts = {};
+      for (const name of ["chunksWithData", "chunksNamed", "chunksUsed", "cellsExpanded", "cellsLost", "packedSlots"])
+        facts[name] = this.#get(result, name);
+      const data = this.#data(result);
+      const bytes = new Uint8Array(Math.max(data.length, target.length));
+      bytes.set(target);
+      bytes.set(data);
+      return {
+        bytes, packed: this.#get(result, "packed") === 1, ...facts,
+        lostChunks: this.#list(result, LOST_CHUNKS), emptiedCells: this.#list(result, EMPTIED_CELLS),
+      };
+    });
+    return answer;
+  }
+
+  // The cells in use of a plane (0 foreground, 1 background) fitted within
+  // maxWidth x maxHeight, taking in `frame` ({column, row, columns, rows}).
+  async preview(state, game, plane, maxWidth, maxHeight, frame = null) {
+    const f = frame ?? { column: 0, row: 0, columns: 0, rows: 0 };
+    return this.#call([state], ([s]) => this.#api.tw_preview(s, state.length, game, plane, maxWidth, maxHeight,
+      f.column, f.row, f.columns, f.rows), (result) => this.#picture(result));
+  }
+
+  // The cells of `box` (null: those in use) scaled down by `factor`.
+  async render(state, game, plane, factor, box = null) {
+    const b = box ?? { column: 0, row: 0, columns: 0, rows: 0 };
+    return this.#call([state], ([s]) => this.#api.tw_render(s, state.length, game, plane, factor, b.column, b.row,
+      b.columns, b.rows), (result) => this.#picture(result));
+  }
+
+  async #call(inputs, run, read) {
+    const buffers = [];
+    let result = 0;
+    try {
+      for (const input of inputs) {
+        const pointer = this.#api.tw_allocate(input.length);
+        if (pointer === 0) return { cause: CAUSES.outOfMemory, file: FILES.source };
+        buffers.push(pointer);
+        new Uint8Array(this.#api.memory.buffer, pointer, input.length).set(input);
+      }
+      result = run(buffers);
+      const cause = this.#get(result, "cause");
+      if (cause !== CAUSES.fine) {
+        return { cause, file: this.#get(result, "file"), count: this.#get(result, "count"),
+          limit: this.#get(result, "limit") };
+      }
+      return { cause, ...read(result) };
+    } catch (failure) {
+      if (!(failure instanceof WebAssembly.RuntimeError)) throw failure;
+      buffers.length = 0;
+      result = 0;
+      await this.#renew();
+      return { cause: CAUSES.outOfMemory, file: FILES.source };
+    } finally {
+      if (result !== 0) this.#api.tw_release(result);
+      for (const pointer of buffers) this.#api.tw_free(pointer);
+    }
+  }
+
+  #get(result, name) { return this.#api.tw_get(result, FIELD[name]); }
+
+  #data(result) {
+    const pointer = this.#api.tw_data(result);
+    return new Uint8Array(this.#api.memory.buffer, pointer, this.#api.tw_data_size(result)).slice();
+  }
+
+  #list(result, which) {
+    const pointer = this.#api.tw_list(result, which);
+    return Array.from(new Int32Array(this.#api.memory.buffer, pointer, this.#api.tw_list_size(result, which)));
+  }
+
+  #picture(result) {
+    return {
+      width: this.#get(result, "width"), height: this.#get(result, "height"), factor: this.#get(result, "factor"),
+      box: { column: this.#get(result, "column"), row: this.#get(result, "row"),
+        columns: this.#get(result, "columns"), rows: this.#get(result, "rows") },
+      pixels: new Uint8ClampedArray(this.#data(result).buffer),
+    };
+  }
+}

@@ -1,0 +1,483 @@
+// The page: two save states in, the converted one out, with the level's
+// pictures. The engine does the work (engine.js); the words come from texts.js.
+import { CAUSES, Engine, FILES, GAMES, compileEngine } from "./engine.js";
+import { textsFor } from "./texts.js";
+
+const t = textsFor(navigator.languages);
+const $ = (id) => document.getElementById(id);
+const FIRST_CELL = 256, SECOND_CELL = 128, PLANE = { columns: 128, rows: 16 };
+const PREVIEW_HEIGHT = 360, SMALLEST_MARK = 7, MARK = "rgb(255 40 0)";
+
+// Resolved once the engine has started (a file chosen before then waits for it).
+let engineStarted;
+const engineReady = new Promise((resolve) => { engineStarted = resolve; });
+
+const page = {
+  module: null, engine: null,
+  source: null, target: null,  // { name, bytes }
+  result: null,                // the last conversion: { bytes, packed, facts..., targetName }
+  pictures: { before: null, after: null },  // { preview, marks, hidden, name, game, state }
+  side: "before",
+  written: null,               // { handle, previous, written }: what Undo puts back
+  downloadUrl: null,
+};
+
+function applyTexts() {
+  document.documentElement.lang = t.lang;
+  document.title = t.title;
+  for (const element of document.querySelectorAll("[data-text]")) element.textContent = t[element.dataset.text];
+  document.querySelector(".sides").setAttribute("aria-label", `${t.before} / ${t.after}`);
+}
+
+function say(text, failed = false) {
+  $("status").textContent = text;
+  $("status").classList.toggle("failed", failed);
+}
+
+function sayNext() {
+  if (!page.source && !page.target) say(t.ready);
+  else if (!page.source) say(t.nextSource);
+  else if (!page.target) say(t.nextTarget);
+  else say(t.readyToConvert);
+}
+
+const same = (a, b) => a.length === b.length && a.every((value, i) => value === b[i]);
+
+// ---- choosing the files ----
+
+async function choose(role, file) {
+  let bytes;
+  try {
+    bytes = new Uint8Array(await file.arrayBuffer());
+  } catch (failure) {
+    page[role] = null;
+    $(`${role}-name`).textContent = t.noFile;
+    say(t.refused(t.fileName(role === "target" ? FILES.target : FILES.source), t.unreadable(failure.message)), true);
+    return;
+  }
+  await engineReady;
+  page[role] = { name: file.name, bytes };
+  $(`${role}-name`).textContent = t.chosen(file.name, bytes.length);
+  forgetResult();
+  sayNext();
+  if (role === "source") await showSource();
+}
+
+function connectFileChoice(role) {
+  const input = $(`${role}-input`), zone = $(`${role}-drop`);
+  input.addEventListener("change", () => input.files[0] && choose(role, input.files[0]));
+  zone.addEventListener("dragover", (event) => {
+    event.preventDefault();
+    zone.classList.add("over");
+  });
+  zone.addEventListener("dragleave", () => zone.classList.remove("over"));
+  zone.addEventListener("drop", (event) => {
+    event.preventDefault();
+    zone.classList.remove("over");
+    const file = event.dataTransfer.files[0];
+    if (file) choose(role, file);
+  });
+}
+
+// ---- converting ----
+
+function forgetResult() {
+  page.result = null;
+  page.written = null;
+  page.pictures.after = null;
+  $("report").hidden = true;
+  if (page.downloadUrl) URL.revokeObjectURL(page.downloadUrl);
+  page.downloadUrl = null;
+  showSide("before");
+}
+
+async function convert() {
+  if (!page.source || !page.target) {
+    sayNext();
+    return;
+  }
+  performance.mark("tavro-convert");
+  const pack = $("pack").checked;
+  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack);
+  const written = page.written;
+  forgetResult();
+  if (answer.cause !== CAUSES.fine) {
+    say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit)), true);
+    return;
+  }
+  page.result = { ...answer, targetName: page.target.name };
+  page.written = written;
+  showReport(page.result);
+  say(t.converted(page.target.name));
+  await showConverted();
+  performance.mark("tavro-after");
+}
+
+function showReport(result) {
+  const lines = [];
+  const list = result.lostChunks.join(", ");
+  if (result.packed) {
+    lines.push(t.namedChunks(result.chunksNamed), t.usedChunks(result.chunksUsed, result.packedSlots),
+      t.expanded(result.cellsExpanded));
+    lines.push(result.cellsLost ? t.lostPacked(result.cellsLost, result.packedSlots, list) : t.whole);
+  } else {
+    lines.push(t.sourceChunks(result.chunksWithData), t.expanded(result.cellsExpanded));
+    lines.push(result.cellsLost ? t.lostFixed(result.cellsLost, list) : t.whole);
+  }
+  $("report-lines").replaceChildren(...lines.map((line, i) => {
+    const item = document.createElement("li");
+    item.textContent = line;
+    if (i === lines.length - 1 && result.cellsLost) item.className = "warning";
+    return item;
+  }));
+  const offer = result.cellsLost > 0 && !result.packed;
+  $("pack-offer").hidden = !offer;
+  $("pack-offer-hint").hidden = !offer;
+  page.downloadUrl = URL.createObjectURL(new Blob([result.bytes], { type: "application/octet-stream" }));
+  $("download").href = page.downloadUrl;
+  $("download").download = result.targetName;
+  $("download").textContent = t.download(result.targetName);
+  $("in-place").hidden = typeof window.showOpenFilePicker !== "function";
+  $("undo").hidden = !page.written;
+  $("report").hidden = false;
+}
+
+// ---- writing the chosen file in place (File System Access) ----
+
+async function readHandle(handle) {
+  return new Uint8Array(await (await handle.getFile()).arrayBuffer());
+}
+
+async function writeHandle(handle, bytes) {
+  const writable = await handle.createWritable();
+  await writable.write(bytes);
+  await writable.close();
+  return same(await readHandle(handle), bytes);
+}
+
+async function writeInPlace() {
+  let handle;
+  try {
+    [handle] = await window.showOpenFilePicker({ id: "tavro-target" });
+  } catch {
+    return;  // the picker was closed
+  }
+  const result = page.result;
+  try {
+    if (handle.requestPermission && (await handle.requestPermission({ mode: "readwrite" })) !== "granted") return;
+    const current = await readHandle(handle);
+    const ours = page.written && same(current, page.written.written);
+    if (!same(current, page.target.bytes) && !ours) {
+      say(t.notTheTarget(handle.name), true);
+      return;
+    }
+    const previous = ours ? page.written.previous : current;
+    if (!(await writeHandle(handle, result.bytes))) {
+      say(t.readBackFailed(handle.name), true);
+    } else {
+      say(t.written(handle.name));
+    }
+    page.written = { handle, previous, written: result.bytes };
+    $("undo").hidden = false;
+  } catch (failure) {
+    say(t.writeFailed(handle.name, failure.message), true);
+  }
+}
+
+async function undo() {
+  const { handle, previous, written } = page.written;
+  try {
+    if (!same(await readHandle(handle), written)) {
+      say(t.undoRefused(handle.name), true);
+      return;
+    }
+    if (!(await writeHandle(handle, previous))) {
+      say(t.readBackFailed(handle.name), true);
+      return;
+    }
+    page.written = null;
+    $("undo").hidden = true;
+    say(t.undone(handle.name));
+  } catch (failure) {
+    say(t.writeFailed(handle.name, failure.message), true);
+  }
+}
+
+// ---- the pictures ----
+
+function room() {
+  const width = Math.max(64, $("surface").clientWidth - 16);
+  return [Math.min(width, 1200), PREVIEW_HEIGHT];
+}
+
+async function showSource() {
+  const { name, bytes } = page.source;
+  const preview = await page.engine.preview(bytes, GAMES.first, 0, ...room());
+  page.pictures.before = { preview, marks: [], hidden: 0, name, game: GAMES.first, state: bytes, emptied: null };
+  showSide("before");
+}
+
+// The converted level framed as the source was (in the second game's
+// smaller cells), taking in every marked cell.
+async function showConverted() {
+  const before = page.pictures.before?.preview;
+  let frame = before && before.cause === CAUSES.fine ? twice(before.box) : null;
+  const marks = [];
+  let hidden = 0;
+  for (const cell of page.result.emptiedCells) {
+    const row = Math.floor(cell / 128), column = cell % 128;
+    if (column >= 64) {
+      ++hidden;
+      continue;
+    }
+    const mark = twice({ column, row, columns: 1, rows: 1 });
+    marks.push(mark);
+    frame = frame ? enclosing(frame, mark) : mark;
+  }
+  const preview = await page.engine.preview(page.result.bytes, GAMES.second, 0, ...room(), frame);
+  page.pictures.after = { preview, marks, hidden, name: page.result.targetName, game: GAMES.second,
+    state: page.result.bytes, emptied: marks.length + hidden };
+  showSide("after");
+}
+
+const twice = (box) => ({ column: box.column * 2, row: box.row * 2, columns: box.columns * 2, rows: box.rows * 2 });
+
+function enclosing(a, b) {
+  const column = Math.max(0, Math.min(a.column, b.column)), row = Math.max(0, Math.min(a.row, b.row));
+  const right = Math.min(PLANE.columns, Math.max(a.column + a.columns, b.column + b.columns));
+  const bottom = Math.min(PLANE.rows, Math.max(a.row + a.rows, b.row + b.rows));
+  return { column, row, columns: right - column, rows: bottom - row };
+}
+
+// Marks over the cells that arrived empty, in picture pixels.
+function drawMarks(context, picture, factor, box) {
+  const cell = SECOND_CELL / factor;
+  context.save();
+  for (const mark of picture.marks) {
+    let x = (mark.column - box.column) * cell, y = (mark.row - box.row) * cell;
+    let w = mark.columns * cell, h = mark.rows * cell;
+    if (w < SMALLEST_MARK) [x, y, w, h] = [x + w / 2 - SMALLEST_MARK / 2, y + h / 2 - SMALLEST_MARK / 2, SMALLEST_MARK, SMALLEST_MARK];
+    [x, y, w, h] = [Math.round(x), Math.round(y), Math.round(w), Math.round(h)];
+    context.save();
+    context.beginPath();
+    context.rect(x, y, w, h);
+    context.clip();
+    context.strokeStyle = "rgb(255 40 0 / 0.6)";
+    context.lineWidth = 1;
+    context.beginPath();
+    for (let d = -h; d < w; d += 6) {
+      context.moveTo(x + d, y + h);
+      context.lineTo(x + d + h, y);
+    }
+    context.stroke();
+    context.restore();
+    context.strokeStyle = MARK;
+    context.lineWidth = 2;
+    context.strokeRect(x + 1, y + 1, w - 2, h - 2);
+  }
+  context.restore();
+}
+
+function showSide(side) {
+  if (side === "after" && !page.pictures.after) side = "before";
+  page.side = side;
+  const picture = page.pictures[side];
+  $("before").setAttribute("aria-pressed", String(side === "before"));
+  $("after").setAttribute("aria-pressed", String(side === "after"));
+  $("before").disabled = !page.pictures.before;
+  $("after").disabled = !page.pictures.after;
+  const canvas = $("picture"), message = $("picture-message");
+  const preview = picture?.preview;
+  const drawn = preview && preview.cause === CAUSES.fine;
+  $("open-view").disabled = !drawn;
+  canvas.hidden = !drawn;
+  message.hidden = drawn;
+  if (!picture) {
+    message.textContent = t.pictureHint;
+    $("caption").textContent = "";
+    return;
+  }
+  if (!drawn) {
+    message.textContent = t.noPicture(picture.name, t.cause(preview.cause, preview.count, preview.limit));
+    $("caption").textContent = "";
+    return;
+  }
+  canvas.width = preview.width;
+  canvas.height = preview.height;
+  const context = canvas.getContext("2d");
+  context.putImageData(new ImageData(preview.pixels, preview.width, preview.height), 0, 0);
+  drawMarks(context, picture, preview.factor, preview.box);
+  const cell = picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL;
+  const [w, h] = [preview.box.columns * cell, preview.box.rows * cell];
+  let caption = t.caption(picture.name, w, h, preview.factor);
+  if (picture.emptied) caption += t.emptied(picture.marks.length, picture.hidden);
+  $("caption").textContent = caption;
+  canvas.setAttribute("aria-label", t.describe(picture.name, w, h, preview.factor, picture.emptied));
+}
+
+// ---- the larger view: its own engine instance, dropped when it closes, so
+// that the memory a large picture took goes with it ----
+
+// Zoom steps: 0 is full size; below it the picture is drawn 2^-step times
+// smaller, above it shown 2^step times larger (the pixels only enlarged).
+const SMALLEST_STEP = -6, LARGEST_STEP = 3;
+const view = { engine: null, picture: null, step: 0, drawnFactor: 0, drawing: 0 };
+const factorOf = (step) => 2 ** Math.max(0, -step);
+const enlargementOf = (step) => 2 ** Math.max(0, step);
+
+async function openView() {
+  const picture = page.pictures[page.side];
+  if (!picture || picture.preview.cause !== CAUSES.fine) return;
+  view.engine = await Engine.start(page.module);
+  view.picture = picture;
+  view.step = -Math.round(Math.log2(picture.preview.factor));
+  view.drawnFactor = 0;
+  $("view-title").textContent = t.viewTitle(picture.name, picture.game === GAMES.second);
+  $("view").showModal();
+  await drawView();
+  $("view-area").focus();
+}
+
+function closeView() {
+  view.engine = null;
+  view.picture = null;
+  $("view-picture").width = 0;
+  $("view-picture").height = 0;
+}
+
+// Draws `box` of the picture's state scaled down by `factor` into `canvas`,
+// one cell row at a time.
+async function drawStrips(engine, picture, factor, canvas) {
+  const box = picture.preview.box, cell = picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL;
+  canvas.width = Math.ceil((box.columns * cell) / factor);
+  canvas.height = Math.ceil((box.rows * cell) / factor);
+  const context = canvas.getContext("2d");
+  for (let row = 0; row < box.rows; ++row) {
+    if (canvas.width === 0) return false;  // the view closed meanwhile
+    const strip = await engine.render(picture.state, picture.game, 0, factor, { ...box, row: box.row + row, rows: 1 });
+    if (strip.cause !== CAUSES.fine) return false;
+    context.putImageData(new ImageData(strip.pixels, strip.width, strip.height), 0, Math.round((row * cell) / factor));
+  }
+  drawMarks(context, picture, factor, box);
+  return true;
+}
+
+async function drawView() {
+  const area = $("view-area"), canvas = $("view-picture");
+  const centre = [(area.scrollLeft + area.clientWidth / 2) / Math.max(1, area.scrollWidth),
+    (area.scrollTop + area.clientHeight / 2) / Math.max(1, area.scrollHeight)];
+  const drawing = ++view.drawing;
+  const factor = factorOf(view.step), enlargement = enlargementOf(view.step);
+  if (factor !== view.drawnFactor) {
+    view.drawnFactor = factor;
+    await drawStrips(view.engine, view.picture, factor, canvas);
+  }
+  if (drawing !== view.drawing || !view.picture) return;
+  canvas.style.width = `${canvas.width * enlargement}px`;
+  canvas.style.height = `${canvas.height * enlargement}px`;
+  $("zoom-level").textContent = t.zoomLevel(factor, enlargement);
+  $("zoom-in").disabled = view.step >= LARGEST_STEP;
+  $("zoom-out").disabled = view.step <= SMALLEST_STEP;
+  const cell = view.picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL, box = view.picture.preview.box;
+  canvas.setAttribute("aria-label", t.describe(view.picture.name, box.columns * cell, box.rows * cell, factor,
+    view.picture.emptied));
+  area.scrollLeft = centre[0] * area.scrollWidth - area.clientWidth / 2;
+  area.scrollTop = centre[1] * area.scrollHeight - area.clientHeight / 2;
+}
+
+function zoom(step) {
+  const next = Math.min(LARGEST_STEP, Math.max(SMALLEST_STEP, step));
+  if (next === view.step || !view.engine) return;
+  view.step = next;
+  drawView();
+}
+
+// The whole picture at full size, drawn in a fresh instance that goes afterwards.
+async function savePng() {
+  const picture = view.picture, canvas = document.createElement("canvas");
+  if (!(await drawStrips(await Engine.start(page.module), picture, 1, canvas))) return;
+  const blob = await new Promise((resolve) => canvas.toBlob(resolve, "image/png"));
+  canvas.width = canvas.height = 0;
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(blob);
+  link.download = `${picture.name.replace(/\.[^.]*$/, "")}.png`;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+}
+
+function connectView() {
+  const area = $("view-area");
+  $("open-view").addEventListener("click", openView);
+  $("picture").addEventListener("click", openView);
+  $("close-view").addEventListener("click", () => $("view").close());
+  $("view").addEventListener("close", closeView);
+  $("zoom-in").addEventListener("click", () => zoom(view.step + 1));
+  $("zoom-out").addEventListener("click", () => zoom(view.step - 1));
+  $("actual-size").addEventListener("click", () => zoom(0));
+  $("save-png").addEventListener("click", savePng);
+  $("view").addEventListener("keydown", (event) => {
+    if (event.target instanceof HTMLButtonElement) return;
+    const change = { "+": 1, "=": 1, "-": -1, "−": -1 }[event.key];
+    if (change) zoom(view.step + change);
+    else if (event.key === "0") zoom(0);
+  });
+  area.addEventListener("wheel", (event) => {
+    if (!event.ctrlKey) return;
+    event.preventDefault();
+    zoom(view.step + (event.deltaY < 0 ? 1 : -1));
+  }, { passive: false });
+  let drag = null;
+  area.addEventListener("pointerdown", (event) => {
+    drag = { x: event.clientX, y: event.clientY, left: area.scrollLeft, top: area.scrollTop };
+    area.setPointerCapture(event.pointerId);
+  });
+  area.addEventListener("pointermove", (event) => {
+    if (!drag) return;
+    area.scrollLeft = drag.left - (event.clientX - drag.x);
+    area.scrollTop = drag.top - (event.clientY - drag.y);
+  });
+  area.addEventListener("pointerup", () => { drag = null; });
+}
+
+// ---- start ----
+
+async function loadModule() {
+  // The single-file page carries the module inline; the site fetches it.
+  if (typeof TAVRO_WASM_BASE64 === "string") {
+    return compileEngine(Uint8Array.from(atob(TAVRO_WASM_BASE64), (c) => c.charCodeAt(0)));
+  }
+  return compileEngine(await (await fetch(new URL("tavro.wasm", import.meta.url))).arrayBuffer());
+}
+
+async function start() {
+  const loading = loadModule();
+  applyTexts();
+  connectFileChoice("source");
+  connectFileChoice("target");
+  $("convert").addEventListener("click", convert);
+  $("pack-offer").addEventListener("click", async () => {
+    $("pack").checked = true;
+    await convert();
+    // The offer is gone: the keyboard goes on from the download.
+    if (page.result) $("download").focus();
+  });
+  $("before").addEventListener("click", () => showSide("before"));
+  $("after").addEventListener("click", () => showSide("after"));
+  $("write").addEventListener("click", writeInPlace);
+  $("undo").addEventListener("click", undo);
+  connectView();
+  try {
+    page.module = await loading;
+    page.engine = await Engine.start(page.module);
+  } catch {
+    say(t.engineFailed, true);
+    return;
+  }
+  $("convert").disabled = false;
+  engineStarted();
+  sayNext();
+  performance.mark("tavro-ready");
+  document.body.dataset.ready = "true";
+}
+
+start();

@@ -1,0 +1,187 @@
+// The C interface of tavro_web.h over the engine's in-memory functions.
+#include "tavro_web.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "conversion.h"
+#include "level_render.h"
+#include "region_map.h"
+
+#if defined(__wasm__)
+#define TW_EXPORT(name) __attribute__((export_name(#name)))
+#else
+#define TW_EXPORT(name)
+#endif
+
+struct tw_result {
+    int32_t cause = TW_FINE;
+    int32_t file = TW_SOURCE;
+    int32_t count = 0;
+    int32_t limit = 0;
+    tavro::LevelSummary summary;
+    int32_t width = 0, height = 0, factor = 0;
+    tavro::render::CellBox box;
+    std::vector<std::uint8_t> data;
+    std::vector<int32_t> lostChunks;
+    std::vector<int32_t> emptiedCells;
+};
+
+namespace {
+
+using tavro::Cause;
+using tavro::EngineError;
+namespace render = tavro::render;
+
+std::span<const std::uint8_t> bytes(const uint8_t* data, size_t size) {
+    return data == nullptr ? std::span<const std::uint8_t>{} : std::span<const std::uint8_t>(data, size);
+}
+
+int32_t clamped(std::uintmax_t value) { return value > 0x7fffffffu ? 0x7fffffff : static_cast<int32_t>(value); }
+
+int32_t causeCode(Cause cause) {
+    switch (cause) {
+        case Cause::TooShort: return TW_TOO_SHORT;
+        case Cause::EmptyForeground: return TW_EMPTY_FOREGROUND;
+        case Cause::EmptyBackground: return TW_EMPTY_BACKGROUND;
+        default: return TW_OTHER;
+    }
+}
+
+tw_result* refusal(const EngineError& error, int32_t file) {
+    auto* result = new tw_result;
+    result->cause = causeCode(error.cause);
+    result->file = file;
+    result->count = clamped(error.count);
+    result->limit = clamped(error.limit);
+    return result;
+}
+
+render::Game gameOf(int game) { return game == 2 ? render::Game::Second : render::Game::First; }
+render::Plane planeOf(int plane) { return plane == 1 ? render::Plane::Background : render::Plane::Foreground; }
+
+tw_result* picture(tw_result* result, render::CellBox box, int factor, render::RgbaImage&& image) {
+    result->box = box;
+    result->factor = factor;
+    result->width = image.width;
+    result->height = image.height;
+    result->data = std::move(image.pixels);
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+TW_EXPORT(tw_allocate) uint8_t* tw_allocate(size_t size) {
+    return static_cast<uint8_t*>(std::malloc(size == 0 ? 1 : size));
+}
+
+TW_EXPORT(tw_free) void tw_free(uint8_t* buffer) { std::free(buffer); }
+
+TW_EXPORT(tw_target_head_bytes) size_t tw_target_head_bytes(void) { return tavro::kMinSaveStateSize; }
+
+TW_EXPORT(tw_convert)
+tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
+                      int pack) {
+    if (sourceSize < tavro::kMinSaveStateSize) {
+        return refusal(EngineError{.cause = Cause::TooShort, .count = sourceSize, .limit = tavro::kMinSaveStateSize},
+                       TW_SOURCE);
+    }
+    const auto sourceBytes = bytes(source, sourceSize);
+    // >>> The check that the source holds a Tavro 1 level goes here: a refusal
+    // >>> returns a result with cause TW_NOT_A_LEVEL and file TW_SOURCE.
+    const auto numbering = pack != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
+    auto converted = tavro::convertLevel(tavro::readSourceRegions(sourceBytes), numbering);
+    const auto head = bytes(targetHead, std::min(targetHeadSize, tavro::kMinSaveStateSize));
+
+    auto* result = new tw_result;
+    result->data = tavro::patchTarget(tavro::Bytes(head.begin(), head.end()), converted.regions);
+    result->summary = std::move(converted.summary);
+    result->lostChunks.assign(result->summary.lostChunks.begin(), result->summary.lostChunks.end());
+    result->emptiedCells.assign(result->summary.emptiedCells.begin(), result->summary.emptiedCells.end());
+    return result;
+}
+
+TW_EXPORT(tw_preview)
+tw_result* tw_preview(const uint8_t* state, size_t size, int game, int plane, int maxWidth, int maxHeight,
+                      int frameColumn, int frameRow, int frameColumns, int frameRows) {
+    const auto level = render::LevelMemory::fromSaveState(bytes(state, size));
+    if (!level) return refusal(level.error(), TW_SOURCE);
+    std::optional<render::CellBox> frame;
+    if (frameColumns > 0 && frameRows > 0) frame = render::CellBox{frameColumn, frameRow, frameColumns, frameRows};
+    auto preview = render::drawPreview(*level, gameOf(game), planeOf(plane), std::max(maxWidth, 1),
+                                       std::max(maxHeight, 1), frame);
+    if (!preview) return refusal(preview.error(), TW_SOURCE);
+    return picture(new tw_result, preview->box, preview->factor, std::move(preview->picture));
+}
+
+TW_EXPORT(tw_render)
+tw_result* tw_render(const uint8_t* state, size_t size, int game, int plane, int factor, int boxColumn, int boxRow,
+                     int boxColumns, int boxRows) {
+    const auto level = render::LevelMemory::fromSaveState(bytes(state, size));
+    if (!level) return refusal(level.error(), TW_SOURCE);
+    render::CellBox box{boxColumn, boxRow, boxColumns, boxRows};
+    if (boxColumns <= 0 || boxRows <= 0) {
+        const auto used = render::usedCells(*level, gameOf(game), planeOf(plane));
+        if (!used) {
+            return refusal(EngineError{.cause = plane == 1 ? Cause::EmptyBackground : Cause::EmptyForeground},
+                           TW_SOURCE);
+        }
+        box = *used;
+    }
+    factor = std::clamp(factor, 1, 256);
+    return picture(new tw_result, box, factor, render::drawScaled(*level, gameOf(game), planeOf(plane), box, factor));
+}
+
+TW_EXPORT(tw_get) int32_t tw_get(const tw_result* result, int what) {
+    if (result == nullptr) return 0;
+    const tavro::LevelSummary& level = result->summary;
+    switch (what) {
+        case TW_CAUSE: return result->cause;
+        case TW_FILE: return result->file;
+        case TW_COUNT: return result->count;
+        case TW_LIMIT: return result->limit;
+        case TW_PACKED: return level.numbering == tavro::ChunkNumbering::Packed ? 1 : 0;
+        case TW_CHUNKS_WITH_DATA: return level.chunksWithData;
+        case TW_CHUNKS_NAMED: return level.chunksNamed;
+        case TW_CHUNKS_USED: return level.chunksUsed;
+        case TW_CELLS_EXPANDED: return level.cellsExpanded;
+        case TW_CELLS_LOST: return level.cellsLost;
+        case TW_PACKED_SLOTS: return tavro::kPackedChunkSlots;
+        case TW_WIDTH: return result->width;
+        case TW_HEIGHT: return result->height;
+        case TW_FACTOR: return result->factor;
+        case TW_BOX_COLUMN: return result->box.column;
+        case TW_BOX_ROW: return result->box.row;
+        case TW_BOX_COLUMNS: return result->box.columns;
+        case TW_BOX_ROWS: return result->box.rows;
+        default: return 0;
+    }
+}
+
+TW_EXPORT(tw_data) const uint8_t* tw_data(const tw_result* result) {
+    return result == nullptr ? nullptr : result->data.data();
+}
+
+TW_EXPORT(tw_data_size) size_t tw_data_size(const tw_result* result) {
+    return result == nullptr ? 0 : result->data.size();
+}
+
+TW_EXPORT(tw_list) const int32_t* tw_list(const tw_result* result, int which) {
+    if (result == nullptr) return nullptr;
+    return (which == TW_LOST_CHUNKS ? result->lostChunks : result->emptiedCells).data();
+}
+
+TW_EXPORT(tw_list_size) size_t tw_list_size(const tw_result* result, int which) {
+    if (result == nullptr) return 0;
+    return (which == TW_LOST_CHUNKS ? result->lostChunks : result->emptiedCells).size();
+}
+
+TW_EXPORT(tw_release) void tw_release(tw_result* result) { delete result; }
+
+}  // extern "C"
