@@ -45,7 +45,7 @@ TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);
     for (const auto& out : {fifo, device}) {
-        expectFailure({"render", "--game", "1", source, out}, "cannot replace picture " + out + ": not a regular file");
+        expectFailure({"render", "--game", "1", source, out}, "cannot open picture " + out + ": not a regular file");
         expectFailure({"convert", source, out}, "not a regular file");
     }
     EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_character_file(device));
