@@ -26,7 +26,8 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     const auto help = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(help.status, 0);
     for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
-                                    "replacing an older backup", "a failed run leaves it as it was"})
+                                    "replacing an older backup", "a failed run leaves it as it was",
+                                    "--force", "would be refused", "told apart as files", "shorter than a save state"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
     const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
     for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage"},

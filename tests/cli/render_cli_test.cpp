@@ -76,6 +76,7 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     const auto unwritable = runCli(folder, {"render", "--game", "2", "--full", source, folder.file("no/level.png")});
     EXPECT_TRUE(contains(unwritable.err, "cannot create a temporary file beside picture")) << unwritable.err;
     const auto overSource = runCli(folder, {"render", "--game", "2", "--full", source, source});
+    EXPECT_EQ(overSource.err, "tavro: cannot replace picture " + source + ": it is the save state being drawn\n");
     EXPECT_EQ(readBytes(source), Bytes(200000, 0));
     const auto swapped = runCli(folder, {"render", "--game", "1", "--full", picture, source});  // picture made above
     EXPECT_EQ(swapped.err, "tavro: save state " + picture + " is a PNG picture, not a save state\n");

@@ -181,10 +181,13 @@ TEST(LevelCheck, TellsFirstGameLevelsFromWhatIsNot) {
     }
     judge("sample", testing::readBytes(TAVRO_SAMPLE_SOURCE));
     judge("zeros", Bytes(format::kRecordedStateBytes, 0));
+    SaveState blank = testing::randomLevelNaming(1);  // cells naming chunks that hold nothing
+    std::fill_n(&blank.ram(0), format::kFirstGame.layout, 0);
+    judge("zeros", blank.bytes);
     for (const auto& [kind, count] : refused) std::printf("%-10s %4d refused\n", kind.c_str(), count);
     const int all = static_cast<int>(seeds);
     EXPECT_EQ(refused, (std::map<std::string, int>{{"converted", all}, {"level", 0}, {"noise", all}, {"png", all},
-                                                   {"sample", 0}, {"zeros", 1}}));
+                                                   {"sample", 0}, {"zeros", 2}}));
 }
 
 }  // namespace
