@@ -105,7 +105,11 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         {source, target, [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
          {FileRole::Target, Step::Check, target, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
         {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, 0, 0}},
-        {source, target, [&] { return fs::rename(target, bak), fs::create_symlink("two.state.bak", target), 0; },
+        {source, target, [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
+             std::error_code noLinks;
+             fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
+             return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
+         },
          {FileRole::Target, Step::Check, target, Cause::SameFile, 0, 0, 0}},
         {source, target, [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
          {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, 0, 0}},
