@@ -60,7 +60,7 @@ struct ReadSource {
     Bytes head;
 };
 
-// Refuses a source that is a picture or too short to be a save state.
+// Refuses a source that is a socket, a PNG picture or too short to be a save state.
 std::expected<ReadSource, EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
     auto opened = files::openIfExists(path, calls);
     if (!opened) {
