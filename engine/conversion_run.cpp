@@ -1,9 +1,11 @@
 #include "conversion_run.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "file_access.h"
+#include "level_check.h"
 #include "region_map.h"
 
 namespace tavro {
@@ -50,17 +52,39 @@ std::expected<files::FileIdentity, EngineError> readBack(Operation operation, co
     return file.identity();
 }
 
-// The source's level, converted. Only its first kMinSaveStateSize bytes matter.
-std::expected<ConvertedLevel, EngineError> readAndConvert(const std::string& sourcePath, ChunkNumbering numbering,
-                                                          files::SystemCalls& calls) {
-    auto prefix = files::readPrefix(sourcePath, kMinSaveStateSize, calls);
-    if (!prefix) return fail(kConvert, FileRole::Source, sourcePath, prefix.error());
-    if (prefix->fileSize < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
-                                           .path = sourcePath, .cause = Cause::TooShort,
-                                           .count = prefix->fileSize, .limit = kMinSaveStateSize});
+std::filesystem::path nativePath(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
+// The source as read: its identity at the open and its first bytes.
+struct ReadSource {
+    files::FileIdentity identity;
+    Bytes head;
+};
+
+// Refuses a source that is a socket, a PNG picture or too short to be a save state.
+std::expected<ReadSource, EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
+    auto opened = files::openIfExists(path, calls);
+    if (!opened) {
+        std::error_code ignored;
+        if (opened.error().problem == files::IoProblem::System &&
+            std::filesystem::is_socket(std::filesystem::status(nativePath(path), ignored)))
+            return fail(kConvert, FileRole::Source, Step::Open, path, Cause::Socket);
+        return fail(kConvert, FileRole::Source, path, opened.error());
     }
-    return convertLevel(readSourceRegions(prefix->bytes), numbering);
+    if (!*opened) {  // the system's words for what is missing; a file that appeared meanwhile is a changed one
+        auto prefix = files::readPrefix(path, 0, calls);
+        if (!prefix) return fail(kConvert, FileRole::Source, path, prefix.error());
+        return fail(kConvert, FileRole::Source, Step::Recheck, path, Cause::ChangedMeanwhile);
+    }
+    const files::OpenFile& file = **opened;
+    auto head = file.readHead(kMinSaveStateSize);
+    if (!head) return fail(kConvert, FileRole::Source, path, head.error());
+    if (isPng(*head)) return fail(kConvert, FileRole::Source, Step::Check, path, Cause::IsAPicture);
+    if (file.identity().size < kMinSaveStateSize) {
+        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
+                                           .path = path, .cause = Cause::TooShort,
+                                           .count = file.identity().size, .limit = kMinSaveStateSize});
+    }
+    return ReadSource{file.identity(), std::move(*head)};
 }
 
 // The target as found: still open, so that its bytes past the first ones are
@@ -83,8 +107,56 @@ std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath
         if (!head) return fail(kConvert, FileRole::Target, targetPath, head.error());
         found.head = std::move(*head);
         found.size = found.file->identity().size;
+        if (found.size < kMinSaveStateSize) {
+            return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Target, .step = Step::Check,
+                                               .path = targetPath, .cause = Cause::TooShort, .count = found.size,
+                                               .limit = kMinSaveStateSize});
+        }
     }
     return found;
+}
+
+bool sameFile(const files::FileIdentity& a, const files::FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other, const std::string& otherPath) {
+    return std::unexpected(EngineError{.operation = kConvert, .file = role, .step = Step::Check, .path = path,
+                                       .cause = Cause::SameFile, .otherFile = other, .otherPath = otherPath});
+}
+
+// Refuses a run in which one file would take two roles (the source may be the
+// target). The backup replaces whatever is at its name, a link included, so
+// only a file at that very name is one it would destroy.
+std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
+                                            const std::string& targetPath, const FoundTarget& target, bool backup,
+                                            files::SystemCalls& calls) {
+    if (!backup || !target.file) return {};
+    const std::string backupPath = targetPath + ".bak";
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(nativePath(backupPath), ignored))) return {};
+    auto existing = files::openIfExists(backupPath, calls);
+    if (!existing || !*existing) return {};  // prepare() says what is wrong there, before anything is written
+    const files::FileIdentity& kept = (*existing)->identity();
+    if (sameFile(kept, source)) return twoRoles(FileRole::Backup, backupPath, FileRole::Source, sourcePath);
+    if (sameFile(kept, target.file->identity()))
+        return twoRoles(FileRole::Target, targetPath, FileRole::Backup, backupPath);
+    return {};
+}
+
+// Refuses a source that does not hold a first-game level (level_check.h),
+// naming the target when it holds one: the two look swapped.
+std::expected<void, EngineError> checkGame(const std::string& sourcePath, const Bytes& source,
+                                           const std::string& targetPath, const FoundTarget& target) {
+    const LevelEvidence evidence = firstGameEvidence(source);
+    if (evidence.holdsLevel()) return {};
+    const bool swapped = target.file && firstGameEvidence(target.head).holdsLevel();
+    return std::unexpected(EngineError{
+        .operation = kConvert, .file = FileRole::Source, .step = Step::Check, .path = sourcePath,
+        .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
+        .count = static_cast<std::uintmax_t>(evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
+        .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks), .otherFile = FileRole::Target,
+        .otherPath = swapped ? targetPath : std::string{}});
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take
@@ -102,7 +174,10 @@ std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string&
 // Replaces the target with `output` (its first bytes; the rest comes from the
 // target as found), keeps the backup when asked, and reads the target back.
 // Fills in the report's backup and undo.
-std::expected<void, EngineError> writeTarget(const std::string& targetPath, const FoundTarget& target,
+// The source must still be the file that was read when the target takes its
+// new bytes.
+std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const files::FileIdentity& source,
+                                             const std::string& targetPath, const FoundTarget& target,
                                              const Bytes& output, bool keepBackup, ConversionReport& report,
                                              files::SystemCalls& calls) {
     const files::Expectation asRead =
@@ -120,6 +195,10 @@ std::expected<void, EngineError> writeTarget(const std::string& targetPath, cons
         backup.emplace(std::move(*copy));
     }
 
+    auto now = files::openIfExists(sourcePath, calls);
+    if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
+    if (!*now || (*now)->identity() != source)
+        return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::ChangedMeanwhile);
     if (auto replaced = prepared->commit(); !replaced) {
         return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
@@ -159,16 +238,23 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
     if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
 
-    auto converted =
-        readAndConvert(sourcePath, options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed, calls);
-    if (!converted) return std::unexpected(std::move(converted.error()));
+    auto source = readSource(sourcePath, calls);
+    if (!source) return std::unexpected(std::move(source.error()));
     auto target = findTarget(targetPath, calls);
     if (!target) return std::unexpected(std::move(target.error()));
+    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.backup, calls); !roles)
+        return std::unexpected(std::move(roles.error()));
+    if (!options.force) {
+        if (auto game = checkGame(sourcePath, source->head, targetPath, *target); !game)
+            return std::unexpected(std::move(game.error()));
+    }
+    auto converted = convertLevel(readSourceRegions(source->head),
+                                  options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed);
 
-    const Bytes output = patchTarget(target->head, converted->regions);
+    const Bytes output = patchTarget(target->head, converted.regions);
     ConversionReport report;
     report.dryRun = options.dryRun;
-    report.level = std::move(converted->summary);
+    report.level = std::move(converted.summary);
     report.targetSize = std::max<std::uintmax_t>(target->size, output.size());
 
     if (target->file && target->head == output) {
@@ -177,10 +263,22 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         return report;
     }
     report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
-    if (options.dryRun) return report;
-    if (auto written = writeTarget(targetPath, *target, output, options.backup, report, calls); !written)
+    if (options.dryRun) {
+        // file-layer checks: what prepare() would refuse at the target (and at
+        // TARGET.bak with a backup) is to be refused here too.
+        return report;
+    }
+    if (auto written = writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report,
+                                   calls);
+        !written)
         return std::unexpected(std::move(written.error()));
     return report;
+}
+
+std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path, files::SystemCalls& calls) {
+    auto source = readSource(path, calls);
+    if (!source) return std::unexpected(std::move(source.error()));
+    return firstGameEvidence(source->head);
 }
 
 UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {

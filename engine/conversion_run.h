@@ -3,7 +3,18 @@
 //
 // Guarantees:
 // - the source is opened for reading only and never created;
-// - a source shorter than kMinSaveStateSize is refused;
+// - a source shorter than kMinSaveStateSize, a PNG picture, a socket, and a
+//   source that does not hold a first-game level (level_check.h; unless
+//   RunOptions::force) are refused, the last as LooksSwapped when the target
+//   holds one;
+// - an existing target shorter than kMinSaveStateSize is refused;
+// - files are told apart by identity (device and inode, links followed as the
+//   run follows them), not by name: a run refuses (Cause::SameFile) when the
+//   backup would replace the source, or the target is the file at TARGET.bak;
+//   the source may be the target;
+// - the source must still be the file that was read just before the target's
+//   rename (Step::Recheck, Cause::ChangedMeanwhile);
+// - a dry run makes the same checks as a run up to the writing;
 // - failures are EngineErrors (Operation::Convert or Undo);
 // - the target is rewritten through a temporary file in its folder, flushed and
 //   renamed over it, then read back and compared; on any failure before the
@@ -30,6 +41,7 @@
 #include "conversion.h"
 #include "engine_error.h"
 #include "file_access.h"
+#include "level_check.h"
 
 namespace tavro {
 
@@ -54,12 +66,18 @@ struct RunOptions {
     bool dryRun = false;  // do everything but write
     bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
     bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
+    bool force = false;   // convert a source that does not look like a first-game level (level_check.h)
 };
 
 // `calls` is where file access goes; tests pass failing ones.
 std::expected<ConversionReport, ConversionError> runConversion(
     const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
     files::SystemCalls& calls = files::systemCalls());
+
+// The game check (level_check.h) of the file at `path`, read as a run reads
+// its source (refusing a picture, a socket, a file too short).
+std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path,
+                                                         files::SystemCalls& calls = files::systemCalls());
 
 // The undo record of a run that converted again over exactly what the run
 // `earlier` describes had written: undoing it goes back to before both runs.

@@ -1,5 +1,7 @@
 #include "engine_error.h"
 
+#include <cerrno>
+
 namespace tavro {
 namespace {
 
@@ -32,6 +34,12 @@ Cause causeOf(files::IoProblem problem) {
 }  // namespace
 
 EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure) {
+#ifndef _WIN32
+    if (failure.step == files::IoStep::Replace && failure.problem == files::IoProblem::System && failure.code == EBUSY) {
+        return EngineError{.operation = operation, .file = file, .step = Step::Replace, .path = path,
+                           .cause = Cause::MountPoint, .reason = failure.reason, .code = failure.code};
+    }
+#endif
     return EngineError{.operation = operation,
                        .file = file,
                        .step = stepOf(failure.step),

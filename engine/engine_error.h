@@ -37,6 +37,7 @@ enum class Step {
     Changed,  // undo: the target no longer holds what the run wrote
     Draw,     // finding what to draw
     Encode,   // making the PNG bytes
+    Recheck,  // looking at the source again just before the target's rename
 };
 
 // Why. Where the system (or the PNG library) said why, `code` and `reason`
@@ -60,6 +61,16 @@ enum class Cause {
     EmptyPicture,      // a picture without pixels cannot be encoded
     Encoder,           // the PNG library failed: code is its error number, reason its words
     IsTheSaveState,    // the picture would be written over the save state it shows
+
+    // Which file holds what (Step::Check unless said otherwise):
+    SameFile,           // the file is also the run's otherFile at otherPath: one file in two roles
+    NotAPicture,        // an existing, non-empty file that is not a PNG picture would be replaced by one
+    IsAPicture,         // a PNG picture where a save state belongs
+    NotFirstGameLevel,  // level_check.h: count cells name chunks that cannot be stored, of limit naming
+                        // any (count 0: no foreground cell names a chunk with data)
+    LooksSwapped,       // NotFirstGameLevel (count, limit alike), and the target (otherPath) holds one
+    Socket,             // Step::Open: the file is a socket
+    MountPoint,         // Step::Replace: the system would not rename over it (a mount point, a bind-mounted file)
 };
 
 // What it takes to put a target back as it was before a run: only its first
@@ -89,6 +100,10 @@ struct EngineError {
     // Where the target's previous bytes wait when a failure after the rename
     // left them somewhere other than the backup's name (or the backup itself).
     std::string keptIn{};
+    // SameFile: the other role the file has in the run, and its name there;
+    // LooksSwapped: the target.
+    FileRole otherFile = FileRole::Source;
+    std::string otherPath{};
 };
 
 // The same error under the name the conversion's callers know.

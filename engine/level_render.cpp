@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "file_access.h"
+#include "level_check.h"
 #include "region_map.h"
 
 namespace tavro::render {
@@ -257,6 +258,10 @@ std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<con
 std::expected<LevelMemory, EngineError> LevelMemory::load(const std::string& path) {
     auto prefix = files::readPrefix(path, kSaveStateEnd);
     if (!prefix) return std::unexpected(fileError(Operation::Draw, FileRole::SaveState, path, prefix.error()));
+    if (isPng(prefix->bytes)) {
+        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
+                                           .step = Step::Check, .path = path, .cause = Cause::IsAPicture});
+    }
     auto level = fromSaveState(prefix->bytes);
     if (!level) level.error().path = path;
     return level;

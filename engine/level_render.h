@@ -45,7 +45,8 @@ public:
     static std::expected<LevelMemory, EngineError> fromSaveState(std::span<const std::uint8_t> state);
 
     // Reads the save state at `path` through the engine's file access; the
-    // error names the file (Operation::Draw, FileRole::SaveState).
+    // error names the file (Operation::Draw, FileRole::SaveState). A PNG
+    // picture is refused (Cause::IsAPicture).
     static std::expected<LevelMemory, EngineError> load(const std::string& path);
 
     std::span<const std::uint8_t> ram() const { return ram_; }

@@ -1,7 +1,6 @@
 // PNG encoding of level pictures in memory (libspng, or the Windows Imaging
-// Component in png_image_windows.cpp), and writing a PNG
-// through the engine's file access. Failures are EngineErrors of
-// Operation::SavePicture.
+// Component in png_image_windows.cpp); picture_file.h writes them to files.
+// Failures are EngineErrors of Operation::SavePicture.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +20,5 @@ std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedIma
 
 // An 8-bit RGBA PNG.
 std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image);
-
-// Replaces the file at `path` with `png` (all or nothing).
-std::expected<void, EngineError> savePng(const std::string& path, std::span<const std::uint8_t> png);
 
 }  // namespace tavro::render

@@ -19,7 +19,7 @@
 
 #include "engine_adapters.h"
 #include "file_chooser.h"
-#include "png_image.h"
+#include "picture_file.h"
 #include "window_texts.h"
 #include "zoom_area.h"
 
@@ -192,12 +192,13 @@ std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
                                            .step = Step::Encode, .path = toEnginePath(path),
                                            .cause = Cause::EmptyPicture});
     }
-    auto png = render::encodePng(indexed_, palette_);
-    if (!png) {
-        png.error().path = toEnginePath(path);
-        return std::unexpected(png.error());
-    }
-    return render::savePng(toEnginePath(path), *png);
+    // The save state is read again and drawn by the engine, with the same
+    // checks as the command line's render.
+    auto saved = render::savePicture({.saveState = toEnginePath(source_.path), .game = source_.game,
+                                      .plane = source_.plane, .box = source_.box, .scale = 1,
+                                      .picture = toEnginePath(path)});
+    if (!saved) return std::unexpected(std::move(saved.error()));
+    return {};
 }
 
 void LevelView::savePicture() {

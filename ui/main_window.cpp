@@ -303,18 +303,22 @@ void Form1::choose(PathRole role, const QString& path) {
     fileChooser_->setFileName(path);
     if (role == PathRole::Source) {
         sourcePath_ = path;
-        sourceLabel_->setFullText(QDir::toNativeSeparators(path));
-        sourceLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
+        sourceLabel_->setFullText(WindowTexts::shown(QDir::toNativeSeparators(path)));
+        sourceLabel_->setAccessibleDescription(WindowTexts::shown(QDir::toNativeSeparators(path)));
         picture_->showSource(path);
     } else {
         targetPath_ = path;
-        targetLabel_->setFullText(QDir::toNativeSeparators(path));
-        targetLabel_->setAccessibleDescription(QDir::toNativeSeparators(path));
+        targetLabel_->setFullText(WindowTexts::shown(QDir::toNativeSeparators(path)));
+        targetLabel_->setAccessibleDescription(WindowTexts::shown(QDir::toNativeSeparators(path)));
         picture_->forgetConverted();
     }
     offerPack(false);
 
-    if (!sourcePath_.isEmpty() && !targetPath_.isEmpty() && sameFile(sourcePath_, targetPath_))
+    const auto evidence = sourcePath_.isEmpty() ? std::nullopt
+                                                : std::optional(tavro::sourceEvidence(toEnginePath(sourcePath_)));
+    if (evidence && *evidence && !(*evidence)->holdsLevel())
+        showStatus(WindowTexts::notFirstGameLevel());
+    else if (!sourcePath_.isEmpty() && !targetPath_.isEmpty() && sameFile(sourcePath_, targetPath_))
         showStatus(WindowTexts::samePath());
     else
         showStatus(WindowTexts::nextChoice(sourcePath_.isEmpty(), targetPath_.isEmpty()));
@@ -339,9 +343,20 @@ void Form1::convert(bool repeat) {
 
     std::expected<ConversionReport, ConversionError> result;
     try {
-        const WaitCursor busy;
-        result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_),
-                                      RunOptions{.pack = packCheck_->isChecked()});
+        const RunOptions options{.pack = packCheck_->isChecked()};
+        std::optional<WaitCursor> busy(std::in_place);
+        result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_), options);
+        // A source that does not look like a Tavro 1 level is converted only when the user says so.
+        if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped)) {
+            busy.reset();
+            if (!askConvertAnyway(result.error())) {
+                showStatus(WindowTexts::conversionFailed(result.error()), WindowTexts::conversionFailureText(result.error()));
+                return;
+            }
+            busy.emplace();
+            result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_),
+                                          RunOptions{.pack = options.pack, .force = true});
+        }
     } catch (const std::exception& failure) {
         const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
         showStatus(text);
@@ -416,6 +431,14 @@ void Form1::keepUndo(std::optional<UndoRecord> record) {
 void Form1::showStatus(const QString& line, const QString& details) {
     status_->setMessage(line);
     status_->setToolTip(details == line ? QString() : details);
+}
+
+bool Form1::askConvertAnyway(const ConversionError& error) {
+    QMessageBox box(QMessageBox::Question, WindowTexts::convertAnywayTitle(), WindowTexts::convertAnyway(error),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setObjectName(QStringLiteral("convertAnywayBox"));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void Form1::showFailure(const QString& title, const QString& text) {

@@ -84,6 +84,8 @@ private:
     // `details`, when given, is the status bar's tooltip.
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
+    // Asks before converting a source that holds no Tavro 1 level; true: convert it.
+    bool askConvertAnyway(const ConversionError& error);
     void keepUndo(std::optional<UndoRecord> record);
     // `repeat`: this run converts again what the last one converted.
     void convert(bool repeat);

@@ -6,9 +6,34 @@
 #include <QKeySequence>
 #include <QLocale>
 
+#ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace tavro::ui {
 
-QString WindowTexts::fileName(const QString& path) { return QFileInfo(path).fileName(); }
+QString WindowTexts::fileName(const QString& path) { return shown(QFileInfo(path).fileName()); }
+
+QString WindowTexts::shown(const QString& name) {
+    QString text;
+    for (const QChar c : name) {
+        const char16_t code = c.unicode();
+        if (code == u'\n') {
+            text += QStringLiteral("\\n");
+        } else if (code == u'\t') {
+            text += QStringLiteral("\\t");
+        } else if (code < 0x20 || code == 0x7F) {
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
+        } else if (code >= 0x80 && code <= 0x9F) {
+            text += QStringLiteral("\\u%1").arg(code, 4, 16, QLatin1Char('0'));
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
 
 QString WindowTexts::ready() {
     return tr("Choose both save states, then press Converter.");
@@ -61,19 +86,21 @@ QString WindowTexts::converted(const ConversionReport& report) {
 }
 
 QString WindowTexts::whatFailed(const ConversionError& error) {
-    QString file;
-    switch (error.file) {
-    case FileRole::Source: file = tr("the Tavro 1 save state"); break;
-    case FileRole::Target: file = tr("the Tavro 2 save state"); break;
-    case FileRole::Backup: file = tr("the backup of the Tavro 2 save state"); break;
-    case FileRole::SaveState: file = tr("the save state"); break;
-    case FileRole::Picture: file = tr("the picture"); break;
-    }
+    const QString file = roleName(error.file);
     switch (error.step) {
     case Step::Choose: return tr("%1 has not been chosen").arg(file);
     case Step::Open: return tr("could not open %1").arg(file);
     case Step::Read: return tr("could not read %1").arg(file);
-    case Step::Check: return tr("%1 is too short").arg(file);
+    case Step::Check:
+        switch (error.cause) {
+        case Cause::TooShort: return tr("%1 is too short").arg(file);
+        case Cause::SameFile: return tr("%1 would take two roles").arg(file);
+        case Cause::NotAPicture: return tr("%1 is not a PNG picture").arg(file);
+        case Cause::IsAPicture: return tr("%1 is a PNG picture").arg(file);
+        case Cause::NotFirstGameLevel:
+        case Cause::LooksSwapped: return tr("%1 does not hold a Tavro 1 level").arg(file);
+        default: return tr("%1 was refused").arg(file);
+        }
     case Step::Create: return tr("could not create a temporary file beside %1").arg(file);
     case Step::Write: return tr("could not write %1").arg(file);
     case Step::Flush: return tr("could not flush %1 to disk").arg(file);
@@ -83,6 +110,7 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
     case Step::Changed: return tr("%1 has changed since the conversion").arg(file);
     case Step::Draw: return tr("there is nothing to draw in %1").arg(file);
     case Step::Encode: return tr("could not encode %1 as PNG").arg(file);
+    case Step::Recheck: return tr("%1 changed while converting").arg(file);
     }
     return tr("could not use %1").arg(file);
 }
@@ -130,8 +158,11 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
             .arg(number(error.count));
     case Cause::OwnerNotKept:
+        if (ownFile(error.count))
+            return tr("its group (%1) could not be kept, as you do not belong to it: %2")
+                .arg(idName(error.limit, true), QString::fromLocal8Bit(error.reason));
         return tr("its owner (user %1, group %2) could not be kept: %3")
-            .arg(QString::number(error.count), QString::number(error.limit), QString::fromLocal8Bit(error.reason));
+            .arg(idName(error.count, false), idName(error.limit, true), QString::fromLocal8Bit(error.reason));
     case Cause::ChangedMeanwhile: return tr("another program changed it meanwhile; nothing was written");
     case Cause::Gone: return tr("it no longer exists");
     case Cause::OtherSize: return tr("it has another size than was written");
@@ -142,16 +173,82 @@ QString WindowTexts::why(const EngineError& error) {
     case Cause::EmptyPicture: return tr("the picture is empty");
     case Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
     case Cause::IsTheSaveState: return tr("it is the save state being shown");
+
+    case Cause::SameFile:
+        return tr("it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written")
+            .arg(roleName(error.otherFile), QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
+    case Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
+    case Cause::IsAPicture: return tr("it is a PNG picture, not a save state");
+    case Cause::NotFirstGameLevel:
+        return tr("it does not hold a Tavro 1 level: %1. Is it a Tavro 2 save state?").arg(levelEvidence(error));
+    case Cause::LooksSwapped:
+        return tr("it does not hold a Tavro 1 level (%1), and the Tavro 2 save state does: are the two swapped?")
+            .arg(levelEvidence(error));
+    case Cause::Socket: return tr("it is a socket, not a file");
+    case Cause::MountPoint:
+        return tr("the system will not put another file in its place (%1): it is a mount point, such as a "
+                  "bind-mounted file; work on a copy instead")
+            .arg(QString::fromLocal8Bit(error.reason));
     }
     return QString::fromLocal8Bit(error.reason);
 }
 
+QString WindowTexts::roleName(FileRole role) {
+    switch (role) {
+    case FileRole::Source: return tr("the Tavro 1 save state");
+    case FileRole::Target: return tr("the Tavro 2 save state");
+    case FileRole::Backup: return tr("the backup of the Tavro 2 save state");
+    case FileRole::SaveState: return tr("the save state");
+    case FileRole::Picture: return tr("the picture");
+    }
+    return {};
+}
+
+QString WindowTexts::levelEvidence(const EngineError& error) {
+    if (error.count == 0) return tr("no foreground cell names a chunk with data");
+    const QLocale locale;
+    return tr("%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the "
+              "block table")
+        .arg(locale.toString(static_cast<qulonglong>(error.count)), locale.toString(static_cast<qulonglong>(error.limit)));
+}
+
+bool WindowTexts::ownFile([[maybe_unused]] std::uintmax_t user) {
+#ifdef _WIN32
+    return false;
+#else
+    return user == ::geteuid();
+#endif
+}
+
+QString WindowTexts::idName(std::uintmax_t id, [[maybe_unused]] bool group) {
+    QString name;
+#ifndef _WIN32
+    if (group) {
+        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id))) name = QString::fromLocal8Bit(found->gr_name);
+    } else if (const struct passwd* found = ::getpwuid(static_cast<uid_t>(id))) {
+        name = QString::fromLocal8Bit(found->pw_name);
+    }
+#endif
+    return name.isEmpty() ? QString::number(id) : QStringLiteral("%1 (%2)").arg(shown(name)).arg(id);
+}
+
+QString WindowTexts::notFirstGameLevel() {
+    return tr("This file does not hold a Tavro 1 level: is it a Tavro 2 save state?");
+}
+
+QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
+
+QString WindowTexts::convertAnyway(const ConversionError& error) {
+    return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) + QStringLiteral("\n\n")
+           + tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?");
+}
+
 QString WindowTexts::fileAndReason(const ConversionError& error) {
-    QString text = tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(fromEnginePath(error.path)), why(error));
+    QString text = tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(shown(fromEnginePath(error.path))), why(error));
     if (!error.keptIn.empty())
         text += QLatin1Char('\n')
                 + tr("The previous contents of the Tavro 2 save state are in %1.")
-                      .arg(QDir::toNativeSeparators(fromEnginePath(error.keptIn)));
+                      .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.keptIn))));
     return text;
 }
 

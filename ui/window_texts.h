@@ -3,6 +3,7 @@
 // Paths are shown in the platform's separators.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,7 @@ public:
     static QString choosePaths(bool sourceMissing, bool targetMissing);
     static QString nextChoice(bool sourceMissing, bool targetMissing);
     static QString samePath();
+    static QString notFirstGameLevel();  // the source chosen holds no Tavro 1 level
     static QString converting(const QString& target);
     static QString converted(const ConversionReport& report);
     static QString conversionFailed(const ConversionError& error);
@@ -38,6 +40,14 @@ public:
     static QString conversionFailureText(const ConversionError& error);
     static QString undoFailureText(const ConversionError& error);
     static QString unexpectedFailure(const QString& what);
+    // The question before converting a source that does not hold a Tavro 1
+    // level (or a pair that looks swapped), explaining why.
+    static QString convertAnywayTitle();
+    static QString convertAnyway(const ConversionError& error);
+
+    // A file's name as it may be shown: control characters written as \n,
+    // \t, \xNN or \uNNNN, so that a line stays one line.
+    static QString shown(const QString& name);
 
     // Tooltips of the form's buttons.
     static QString sourceButtonTip();
@@ -106,6 +116,10 @@ public:
 
 private:
     static QString whatFailed(const ConversionError& error);
+    static QString roleName(FileRole role);
+    static QString levelEvidence(const EngineError& error);
+    static bool ownFile(std::uintmax_t user);
+    static QString idName(std::uintmax_t id, bool group);
     static QString fileAndReason(const ConversionError& error);
     static QString fileName(const QString& path);
 };

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -10,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "messages.h"
 
 namespace tavro::cli {
 namespace {
@@ -23,6 +26,18 @@ std::string strayDashName(const CLI::App& app, const CLI::App& command, int argc
         if (argument.size() < 2 || argument[0] != '-') continue;
         const std::string name{argument.substr(0, argument.find('='))};
         if (command.get_option_no_throw(name) == nullptr && app.get_option_no_throw(name) == nullptr)
+            return std::string(argument);
+    }
+    return {};
+}
+
+// The first argument before "--" written "--name=" with nothing after the
+// sign: an empty value, which the parser would take from the next argument.
+std::string emptyValue(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (argument.starts_with("--") && argument.size() > 3 && argument.find('=') == argument.size() - 1)
             return std::string(argument);
     }
     return {};
@@ -62,12 +77,14 @@ Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out
 
     try {
         app.parse(argc, argv);
+        if (const std::string empty = emptyValue(argc, argv); !empty.empty())
+            throw CLI::ValidationError(empty + " has no value after the \"=\"");
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) return {app.exit(error, out, err), {}};  // --help, --version
         const CLI::App* chosen = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        err << "tavro: " << error.what() << '\n';
+        err << "tavro: " << shown(error.what()) << '\n';
         if (const std::string stray = strayDashName(app, *chosen, argc, argv); !stray.empty()) {
-            err << "tavro: " << stray << " is not an option; names beginning with \"-\" go after \"--\": tavro "
+            err << "tavro: " << shown(stray) << " is not an option; names beginning with \"-\" go after \"--\": tavro "
                 << chosen->get_name() << " [OPTIONS] -- " << positionalNames(*chosen) << '\n';
         }
         err << '\n' << chosen->help();
@@ -87,10 +104,21 @@ Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out
     return {2, {}};  // unreachable: a subcommand is required
 }
 
+// What was said on standard output must have arrived: a report that could
+// not be written is a failure.
+int reported(int status) {
+    errno = 0;
+    if (std::cout.flush()) return status;
+    const int error = errno;
+    std::cerr << "tavro: cannot write to standard output" << (error != 0 ? std::string(": ") + std::strerror(error) : "")
+              << '\n';
+    return status == 0 ? 1 : status;
+}
+
 int runMain(int argc, const char* const* argv) {
     try {
         const auto invocation = parseCommandLine(argc, argv, std::cout, std::cerr);
-        return invocation.run ? invocation.run() : invocation.status;
+        return reported(invocation.run ? invocation.run() : invocation.status);
     } catch (const std::bad_alloc&) {
         std::cerr << "tavro: out of memory\n";
     } catch (const std::exception& failure) {

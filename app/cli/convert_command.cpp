@@ -17,6 +17,7 @@ struct ConvertOptions {
     bool dryRun = false;
     bool backup = false;
     bool pack = false;
+    bool force = false;
 };
 
 std::string numberList(const std::vector<int>& numbers) {
@@ -25,7 +26,8 @@ std::string numberList(const std::vector<int>& numbers) {
     return list;
 }
 
-std::string outcomeLine(const ConversionReport& report, const std::string& target) {
+std::string outcomeLine(const ConversionReport& report, const std::string& name) {
+    const std::string target = shown(name);
     switch (report.outcome) {
         case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
         case TargetOutcome::Created:
@@ -41,7 +43,7 @@ std::string outcomeLine(const ConversionReport& report, const std::string& targe
 void printReport(const ConversionReport& report, const std::string& target) {
     std::cout << outcomeLine(report, target) << '\n';
     if (report.backupPath) {
-        std::cout << "  Previous bytes kept in " << *report.backupPath
+        std::cout << "  Previous bytes kept in " << shown(*report.backupPath)
                   << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
     }
     const LevelSummary& level = report.level;
@@ -83,8 +85,14 @@ Command addConvertCommand(CLI::App& app) {
         "TARGET is patched all or nothing: its level regions are replaced, every other byte is kept,\n"
         "and a missing TARGET is created. A TARGET that is not a regular file, that you could not\n"
         "write, that has other names (hard links) or whose owner cannot be kept is refused.\n"
+        "An existing TARGET shorter than a save state (107,640 bytes) is refused, and so is a SOURCE\n"
+        "that is a PNG picture, too short, or does not hold a Tavro 1 level (a Tavro 2 state, say;\n"
+        "--force converts it anyway). Files are told apart as files, not by name: a run in which one\n"
+        "file would be two of SOURCE, TARGET and TARGET.bak is refused (SOURCE may be TARGET), and\n"
+        "a SOURCE changed by another program during the run leaves TARGET as it was.\n"
         "--backup writes the previous bytes beside TARGET first and renames them to TARGET.bak once\n"
         "TARGET is replaced, replacing an older backup (or a link) there; a failed run leaves it as it was.\n"
+        "--dry-run makes the same checks and says \"would be refused\" where the run would be.\n"
         "Exit status: 0 done, 1 failed (nothing changed, unless the message says otherwise), 2 usage.");
     convert->add_option("SOURCE", options->source, "Tavro 1 save state to read")->required();
     convert->add_option("TARGET", options->target, "Tavro 2 save state to patch or create")->required();
@@ -92,13 +100,15 @@ Command addConvertCommand(CLI::App& app) {
     convert->add_flag("--backup", options->backup, "Keep the target's previous bytes as TARGET.bak");
     convert->add_flag("--pack", options->pack,
                       "Number the target's chunks afresh so that chunks 64 and above arrive too");
+    convert->add_flag("--force", options->force, "Convert a SOURCE that does not look like a Tavro 1 level");
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
                                             RunOptions{.dryRun = options->dryRun, .backup = options->backup,
-                                                       .pack = options->pack});
+                                                       .pack = options->pack, .force = options->force});
                 if (!result) {
-                    std::cerr << "tavro: " << describe(result.error()) << '\n';
+                    std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(result.error())
+                              << '\n';
                     return 1;
                 }
                 printReport(*result, options->target);

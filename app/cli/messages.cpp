@@ -1,5 +1,11 @@
 #include "messages.h"
 
+#ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace tavro::cli {
 namespace {
 
@@ -16,6 +22,43 @@ std::string roleName(FileRole role) {
 
 std::string bytes(std::uintmax_t count) { return counted(count, "byte", "bytes"); }
 
+// "alice (1000)", or the number alone where the system has no name for it.
+std::string idName(std::uintmax_t id, [[maybe_unused]] bool group) {
+    std::string name;
+#ifndef _WIN32
+    if (group) {
+        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id))) name = found->gr_name;
+    } else if (const struct passwd* found = ::getpwuid(static_cast<uid_t>(id))) {
+        name = found->pw_name;
+    }
+#endif
+    return name.empty() ? std::to_string(id) : shown(name) + " (" + std::to_string(id) + ")";
+}
+
+// A user may give a file of theirs only a group they belong to: when the
+// file is theirs, the group is what cannot be kept.
+std::string ownerNotKept(const EngineError& error) {
+    bool ownFile = false;
+#ifndef _WIN32
+    ownFile = error.count == ::geteuid();
+#endif
+    if (ownFile) {
+        return "cannot keep its group " + idName(error.limit, true) +
+               ", which you do not belong to: " + error.reason;
+    }
+    return "cannot keep its owner, user " + idName(error.count, false) + " and group " + idName(error.limit, true) +
+           ": " + error.reason;
+}
+
+// What shows that a file holds no first-game level (level_check.h).
+std::string levelEvidence(const EngineError& error) {
+    if (error.count == 0) return "no foreground cell names a chunk with data";
+    return grouped(error.count) + " of its " +
+           counted(error.limit, "layout cell naming a chunk", "layout cells naming a chunk") +
+           (error.count == 1 ? " names one" : " name ones") +
+           " whose bytes would lie over the layout or the block table";
+}
+
 std::string why(const EngineError& error) {
     const bool undoing = error.operation == Operation::Undo;
     switch (error.cause) {
@@ -23,19 +66,18 @@ std::string why(const EngineError& error) {
         case Cause::NotChosen: return "no name given";
         case Cause::NotRegularFile: return "not a regular file";
         case Cause::TooShort:
-            return "too short to hold a level: " + bytes(error.count) + ", a save state has at least " +
+            return "is too short to hold a level: " + bytes(error.count) + ", a save state has at least " +
                    grouped(error.limit);
         case Cause::EndedEarly:
             return "it ended after " + grouped(error.count) + " of its " + bytes(error.limit) + " (is it being changed?)";
         case Cause::HardLinks:
             return "it has " + counted(error.count, "name", "names") +
                    " (hard links); replacing it would separate them: work on a copy instead";
-        case Cause::OwnerNotKept:
-            return "cannot keep its owner (user " + std::to_string(error.count) + ", group " +
-                   std::to_string(error.limit) + "): " + error.reason;
+        case Cause::OwnerNotKept: return ownerNotKept(error);
         case Cause::ChangedMeanwhile:
-            return undoing ? "it changed while undoing (another program wrote it); nothing was written"
-                           : "it changed while converting (another program wrote it); nothing was written";
+            return std::string(error.step == Step::Recheck ? "" : "it ") +
+                   (undoing ? "changed while undoing (another program wrote it); nothing was written"
+                            : "changed while converting (another program wrote it); nothing was written");
         case Cause::Gone: return undoing && error.step == Step::Changed ? "it no longer exists" : "it is gone";
         case Cause::OtherSize: return "it has another size than was written";
         case Cause::OtherBytes: return "it holds other bytes than were written";
@@ -45,13 +87,29 @@ std::string why(const EngineError& error) {
         case Cause::EmptyPicture: return "the picture is empty";
         case Cause::Encoder: return "the PNG encoder failed: " + error.reason;
         case Cause::IsTheSaveState: return "it is the save state being drawn";
+
+        case Cause::SameFile:
+            return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
+                   " (the same file); one file cannot take both roles; nothing was written";
+        case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
+        case Cause::IsAPicture: return "is a PNG picture, not a save state";
+        case Cause::NotFirstGameLevel:
+            return "does not hold a Tavro 1 level: " + levelEvidence(error) +
+                   ". Is it a Tavro 2 save state? (--force converts it anyway)";
+        case Cause::LooksSwapped:
+            return "does not hold a Tavro 1 level (" + levelEvidence(error) + ") and target file " +
+                   shown(error.otherPath) + " does: are the two swapped? (--force converts it anyway)";
+        case Cause::Socket: return "it is a socket, not a file";
+        case Cause::MountPoint:
+            return "the system will not put another file in its place (" + error.reason +
+                   "): it is a mount point, such as a bind-mounted file; work on a copy instead";
     }
     return error.reason;
 }
 
 // What was being done to which file, up to the reason.
 std::string what(const EngineError& error) {
-    const std::string file = roleName(error.file) + " " + error.path;
+    const std::string file = roleName(error.file) + " " + shown(error.path);
     switch (error.step) {
         case Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
         case Step::Open: return "cannot open " + file;
@@ -68,7 +126,8 @@ std::string what(const EngineError& error) {
         case Step::Remove: return "cannot remove " + file;
         case Step::Changed: return "cannot undo " + file;
         case Step::Draw: return "nothing to draw in " + file;
-        case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + error.path);
+        case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
+        case Step::Recheck: return "the " + file;
     }
     return "cannot use " + file;
 }
@@ -89,13 +148,37 @@ std::string counted(std::uintmax_t number, std::string_view singular, std::strin
     return grouped(number) + " " + std::string(number == 1 ? singular : plural);
 }
 
+std::string shown(std::string_view name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(name[i + 1]) <= 0x9F;  // U+0080 to U+009F
+        if (byte == '\n') {
+            text += "\\n";
+        } else if (byte == '\t') {
+            text += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            text += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+        } else if (c1) {
+            const auto next = static_cast<unsigned char>(name[++i]);
+            text += std::string("\\u00") + kHex[next >> 4] + kHex[next & 0xF];
+        } else {
+            text += static_cast<char>(byte);
+        }
+    }
+    return text;
+}
+
 std::string describe(const EngineError& error) {
-    std::string line = what(error) + (error.step == Step::Check ? " is " : ": ") + why(error);
+    const bool predicate = error.step == Step::Check || error.step == Step::Recheck;  // "X is ...", "X changed ..."
+    std::string line = what(error) + (predicate ? " " : ": ") + why(error);
     if (error.file == FileRole::Backup && error.undo) {
-        line += "; target file " + error.undo->targetPath + " now holds the converted level, and its previous bytes are in " +
-                error.keptIn;
+        line += "; target file " + shown(error.undo->targetPath) +
+                " now holds the converted level, and its previous bytes are in " + shown(error.keptIn);
     } else if (!error.keptIn.empty()) {
-        line += "; its previous bytes are in " + error.keptIn;
+        line += "; its previous bytes are in " + shown(error.keptIn);
     }
     return line;
 }

@@ -16,6 +16,11 @@ std::string grouped(std::uintmax_t number);
 // "1 layout cell", "3 layout cells", "1,000 bytes".
 std::string counted(std::uintmax_t number, std::string_view singular, std::string_view plural);
 
+// `name` as it may be shown on a terminal: control characters (a line feed,
+// an escape, U+0080 to U+009F) written as \n, \t, \xNN or \u00NN, so that a
+// message stays one line and sends nothing to the terminal raw.
+std::string shown(std::string_view name);
+
 // One line saying what failed, on which file, and why; no trailing newline.
 std::string describe(const EngineError& error);
 

@@ -1,16 +1,14 @@
 // tavro render --game 1|2 [--plane fg|bg] [--scale N] [--full] SAVESTATE OUT.png
 #include <cstdint>
 #include <expected>
-#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "commands.h"
-#include "level_render.h"
 #include "messages.h"
-#include "png_image.h"
+#include "picture_file.h"
 
 namespace tavro::cli {
 namespace {
@@ -25,49 +23,19 @@ struct RenderOptions {
 };
 
 std::expected<std::string, EngineError> renderLevel(const RenderOptions& options) {
-    const render::Game game = options.game == 1 ? render::Game::First : render::Game::Second;
-    const render::Plane plane = options.plane == "bg" ? render::Plane::Background : render::Plane::Foreground;
-    const auto level = render::LevelMemory::load(options.saveState);
-    if (!level) return std::unexpected(level.error());
-    std::error_code ignored;
-    if (std::filesystem::equivalent(options.saveState, options.output, ignored)) {
-        return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
-                                           .step = Step::Replace, .path = options.output,
-                                           .cause = Cause::IsTheSaveState});
-    }
-
-    render::CellBox box = render::wholePlane(game);
-    if (!options.full) {
-        const auto used = render::usedCells(*level, game, plane);
-        if (!used) {
-            return std::unexpected(EngineError{
-                .operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw, .path = options.saveState,
-                .cause = plane == render::Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
-        }
-        box = *used;
-    }
-
-    // Unscaled pictures keep the save state's palette; scaled ones mix colours.
-    int width = 0, height = 0;
-    std::expected<std::vector<std::uint8_t>, EngineError> png;
-    if (options.scale == 1) {
-        const auto picture = render::drawPlane(*level, game, plane, box);
-        width = picture.width;
-        height = picture.height;
-        png = render::encodePng(picture, render::readPalette(*level));
-    } else {
-        const auto picture = render::drawScaled(*level, game, plane, box, options.scale);
-        width = picture.width;
-        height = picture.height;
-        png = render::encodePng(picture);
-    }
-    if (!png) {
-        png.error().path = options.saveState;
-        return std::unexpected(png.error());
-    }
-    if (auto saved = render::savePng(options.output, *png); !saved) return std::unexpected(saved.error());
-    return "Wrote " + options.output + ": " + grouped(static_cast<std::uintmax_t>(width)) + " x " +
-           grouped(static_cast<std::uintmax_t>(height)) + " pixels.";
+    render::PictureRequest request{
+        .saveState = options.saveState,
+        .game = options.game == 1 ? render::Game::First : render::Game::Second,
+        .plane = options.plane == "bg" ? render::Plane::Background : render::Plane::Foreground,
+        .box = options.full ? std::optional(render::wholePlane(options.game == 1 ? render::Game::First
+                                                                                  : render::Game::Second))
+                            : std::nullopt,
+        .scale = options.scale,
+        .picture = options.output};
+    const auto saved = render::savePicture(request);
+    if (!saved) return std::unexpected(saved.error());
+    return "Wrote " + shown(options.output) + ": " + grouped(static_cast<std::uintmax_t>(saved->width)) + " x " +
+           grouped(static_cast<std::uintmax_t>(saved->height)) + " pixels.";
 }
 
 }  // namespace
@@ -77,7 +45,9 @@ Command addRenderCommand(CLI::App& app) {
     CLI::App* command = app.add_subcommand("render", "Draw the level of a save state as a PNG picture");
     command->footer(
         "The picture is cropped to the cells the layout uses, unless --full. Scaled pictures average\n"
-        "each N x N square of pixels (transparent pixels count as clear). Exit status: 0 done, 1 failed, 2 usage.");
+        "each N x N square of pixels (transparent pixels count as clear). OUT is written all or nothing;\n"
+        "a SAVESTATE that is a PNG picture, an OUT that is SAVESTATE itself, and an existing, non-empty\n"
+        "OUT that is not a PNG picture are refused. Exit status: 0 done, 1 failed, 2 usage.");
     command->add_option("--game", options->game, "Read SAVESTATE as a Tavro 1 or a Tavro 2 state")
         ->required()
         ->check(CLI::IsMember({1, 2}))
@@ -90,7 +60,9 @@ Command addRenderCommand(CLI::App& app) {
         ->option_text("N");
     command->add_flag("--full", options->full, "Draw the whole plane, not only the cells in use");
     command->add_option("SAVESTATE", options->saveState, "Save state to draw")->required();
-    command->add_option("OUT", options->output, "PNG file to write (replaced if it exists)")->required();
+    command->add_option("OUT", options->output,
+                        "PNG file to write (an existing PNG picture is replaced; any other file is refused)")
+        ->required();
 
     return {command, [options] {
                 const auto result = renderLevel(*options);

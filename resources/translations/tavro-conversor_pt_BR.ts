@@ -477,6 +477,86 @@ Motivo: %2</translation>
         <source>%1 cells arrived empty; they are marked in red.</source>
         <translation>%1 células chegaram vazias; elas estão marcadas em vermelho.</translation>
     </message>
+    <message>
+        <source>%1 would take two roles</source>
+        <translation>%1 teria dois papéis</translation>
+    </message>
+    <message>
+        <source>%1 is not a PNG picture</source>
+        <translation>%1 não é uma imagem PNG</translation>
+    </message>
+    <message>
+        <source>%1 is a PNG picture</source>
+        <translation>%1 é uma imagem PNG</translation>
+    </message>
+    <message>
+        <source>%1 does not hold a Tavro 1 level</source>
+        <translation>%1 não contém uma fase do Tavro 1</translation>
+    </message>
+    <message>
+        <source>%1 was refused</source>
+        <translation>%1 foi recusado</translation>
+    </message>
+    <message>
+        <source>%1 changed while converting</source>
+        <translation>%1 mudou durante a conversão</translation>
+    </message>
+    <message>
+        <source>its group (%1) could not be kept, as you do not belong to it: %2</source>
+        <translation>não foi possível manter o grupo (%1), do qual você não faz parte: %2</translation>
+    </message>
+    <message>
+        <source>it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written</source>
+        <translation>é também %1, %2 (o mesmo arquivo); um arquivo não pode ter os dois papéis, por isso nada foi gravado</translation>
+    </message>
+    <message>
+        <source>it exists and is not a PNG picture; nothing was written</source>
+        <translation>ele existe e não é uma imagem PNG; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>it is a PNG picture, not a save state</source>
+        <translation>é uma imagem PNG, não um save state</translation>
+    </message>
+    <message>
+        <source>it does not hold a Tavro 1 level: %1. Is it a Tavro 2 save state?</source>
+        <translation>não contém uma fase do Tavro 1: %1. Será um save state do Tavro 2?</translation>
+    </message>
+    <message>
+        <source>it does not hold a Tavro 1 level (%1), and the Tavro 2 save state does: are the two swapped?</source>
+        <translation>não contém uma fase do Tavro 1 (%1), e o save state do Tavro 2 contém: os dois estão trocados?</translation>
+    </message>
+    <message>
+        <source>it is a socket, not a file</source>
+        <translation>é um socket, não um arquivo</translation>
+    </message>
+    <message>
+        <source>the system will not put another file in its place (%1): it is a mount point, such as a bind-mounted file; work on a copy instead</source>
+        <translation>o sistema não põe outro arquivo no lugar dele (%1): é um ponto de montagem, como um arquivo montado com bind; trabalhe numa cópia</translation>
+    </message>
+    <message>
+        <source>no foreground cell names a chunk with data</source>
+        <translation>nenhuma célula do primeiro plano indica um chunk com dados</translation>
+    </message>
+    <message>
+        <source>%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the block table</source>
+        <translation>%1 das suas %2 células de layout que indicam um chunk indicam um cujos bytes ficariam sobre o layout ou a tabela de blocos</translation>
+    </message>
+    <message>
+        <source>This file does not hold a Tavro 1 level: is it a Tavro 2 save state?</source>
+        <translation>Este arquivo não contém uma fase do Tavro 1: será um save state do Tavro 2?</translation>
+    </message>
+    <message>
+        <source>Convert anyway?</source>
+        <translation>Converter assim mesmo?</translation>
+    </message>
+    <message>
+        <source>Before converting: %1.</source>
+        <translation>Antes de converter: %1.</translation>
+    </message>
+    <message>
+        <source>Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?</source>
+        <translation>Convertê-lo leva o que os seus bytes contiverem para o save state do Tavro 2. Converter assim mesmo?</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -2,6 +2,11 @@
 
 #include <vector>
 
+#ifndef _WIN32
+#include <grp.h>
+#include <unistd.h>
+#endif
+
 #include "cli_runner.h"
 #include "messages.h"
 #include "sample_pair.h"
@@ -21,19 +26,25 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     const auto help = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(help.status, 0);
     for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
-                                    "replacing an older backup", "a failed run leaves it as it was"})
+                                    "replacing an older backup", "a failed run leaves it as it was",
+                                    "--force", "would be refused", "told apart as files", "shorter than a save state"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
     const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
     for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage"},
                                            {{"convert", "--bogus", "a", "b"}, "Usage"}, {{"frobnicate"}, "Usage"},
                                            {{"convert", "s.state", "-t.state"}, "tavro: -t.state is not an option; " + dashHint},
                                            {{"convert", "", "t.state"}, "tavro: SOURCE is empty\n"},
-                                           {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"}}) {
+                                           {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"},
+                                           {{"render", "--game=", "1", "s.state", "p.png"}, "tavro: --game= has no value"}}) {
         const auto usage = runCli(folder, arguments);
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(contains(usage.err, words) && contains(usage.err, "Usage")) << usage.err;
         EXPECT_TRUE(usage.out.empty());
     }
+#ifndef _WIN32
+    for (const std::string& arguments : {std::string("--version"), std::string("--help"), "convert --dry-run " + shellQuoted(TAVRO_SAMPLE_SOURCE) + " t.state"})
+        EXPECT_EQ(WEXITSTATUS(std::system((shellQuoted(TAVRO_CLI) + " " + arguments + " >/dev/full 2>&1").c_str())), 1) << arguments;
+#endif
 }
 
 // Failures after the target was replaced say what it holds now and where its previous bytes are.
@@ -44,12 +55,30 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
     verify.undo = undo, verify.keptIn = "t.state.bak";
     backup.file = FileRole::Backup, backup.step = Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
     undoing.operation = Operation::Undo, undoing.step = Step::Changed, undoing.cause = Cause::ChangedSince;
+    const EngineError game{.step = Step::Check, .path = "s\n\x1b[2J\u0085", .cause = Cause::NotFirstGameLevel, .count = 1, .limit = 2},
+        roles{.file = FileRole::Backup, .step = Step::Check, .path = "t.bak", .cause = Cause::SameFile, .otherPath = "s"},
+        mounted{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::MountPoint, .reason = "Device or resource busy"};
     for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
                                                          "failed: Input/output error; its previous bytes are in t.state.bak"},
                                        {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
                                                 "holds the converted level, and its previous bytes are in tmp"},
-                                       {undoing, "cannot undo target file t.state: it was changed after the conversion"}})
+                                       {undoing, "cannot undo target file t.state: it was changed after the conversion"},
+                                       {game, "source file s\\n\\x1b[2J\\u0085 does not hold a Tavro 1 level: 1 of its 2 layout cells naming a "
+                                              "chunk names one whose bytes would lie over the layout or the block table. Is it a "
+                                              "Tavro 2 save state? (--force converts it anyway)"},
+                                       {roles, "backup t.bak is also the source file s (the same file); one file cannot take both "
+                                               "roles; nothing was written"},
+                                       {mounted, "cannot replace target file t: the system will not put another file in its place "
+                                                 "(Device or resource busy): it is a mount point, such as a bind-mounted file; work on a copy instead"}})
         EXPECT_EQ(cli::describe(error), words);
+#ifndef _WIN32
+    const EngineError group{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::OwnerNotKept,
+                            .reason = "Operation not permitted", .count = ::geteuid(), .limit = ::getegid()};
+    const struct group* named = ::getgrgid(::getegid());
+    EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") +
+                                        (named ? " (" : "") + std::to_string(::getegid()) + (named ? ")" : "") +
+                                        ", which you do not belong to: Operation not permitted");
+#endif
 }
 
 TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
@@ -76,6 +105,11 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
     const auto dryRun = runCli(folder, {"convert", "--dry-run", source, target});
     EXPECT_EQ(dryRun.status, 0);
     EXPECT_TRUE(contains(dryRun.out, "Would patch " + target + "; nothing written (dry run).")) << dryRun.out;
+    const auto swapped = runCli(folder, {"convert", "--dry-run", target, source});
+    EXPECT_EQ(std::pair(swapped.status, swapped.err), std::pair(1, "tavro: would be refused: source file " + target +
+                  " does not hold a Tavro 1 level (320 of its 1,020 layout cells naming a chunk name ones whose bytes would lie "
+                  "over the layout or the block table) and target file " + source + " does: are the two swapped? (--force converts it anyway)\n"));
+    EXPECT_TRUE(contains(runCli(folder, {"convert", "--dry-run", "--force", target, source}).out, "Would patch " + source));
     EXPECT_EQ(readBytes(target), targetBytes);
     for (const std::string older : {"", " (the older backup there was replaced)"}) {
         restoreTarget();

@@ -28,7 +28,7 @@ protected:
 
 // Plain, whole-plane and scaled pictures (to the largest factor) are the engine's drawings.
 TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
-    writeBytes(picture, Bytes(10, 1));  // an existing file is replaced
+    writeBytes(picture, {});  // an existing empty file is replaced
     const auto result = runCli(folder, {"render", "--game", "1", source, picture});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto box = render::usedCells(level, Game::First, Plane::Foreground).value();
@@ -76,8 +76,16 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     const auto unwritable = runCli(folder, {"render", "--game", "2", "--full", source, folder.file("no/level.png")});
     EXPECT_TRUE(contains(unwritable.err, "cannot create a temporary file beside picture")) << unwritable.err;
     const auto overSource = runCli(folder, {"render", "--game", "2", "--full", source, source});
+    EXPECT_EQ(overSource.err, "tavro: cannot replace picture " + source + ": it is the save state being drawn\n");
     EXPECT_EQ(readBytes(source), Bytes(200000, 0));
-    for (const auto* failed : {&missing, &tooShort, &empty, &unwritable, &overSource}) {
+    const auto swapped = runCli(folder, {"render", "--game", "1", "--full", picture, source});  // picture made above
+    EXPECT_EQ(swapped.err, "tavro: save state " + picture + " is a PNG picture, not a save state\n");
+    writeBytes(picture, Bytes(10, 1));
+    const auto notPicture = runCli(folder, {"render", "--game", "2", "--full", source, picture});
+    EXPECT_EQ(notPicture.err, "tavro: picture " + picture + " exists and is not a PNG picture; nothing was written\n");
+    EXPECT_EQ(readBytes(picture), Bytes(10, 1));
+    EXPECT_EQ(readBytes(source), Bytes(200000, 0));
+    for (const auto* failed : {&missing, &tooShort, &empty, &unwritable, &overSource, &swapped, &notPicture}) {
         EXPECT_EQ(failed->status, 1) << failed->err;
         EXPECT_EQ(std::count(failed->err.begin(), failed->err.end(), '\n'), 1) << failed->err;
     }

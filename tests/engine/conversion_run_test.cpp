@@ -9,6 +9,8 @@
 
 #include "chunk_conversion.h"
 #include "layout_expansion.h"
+#include "level_check.h"
+#include "random_level.h"
 #include "region_map.h"
 #include "sample_pair.h"
 
@@ -40,21 +42,23 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
     EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
 
-// Random bytes, so that a region read or written at a wrong offset shows.
+// Random bytes, so that a region read or written at a wrong offset shows: a
+// random level of exactly the least size a source may have, and noise.
 class ConversionRun : public testing::SamplePair {
 protected:
     void SetUp() override {
-        sourceBytes = randomBytes(format::kRecordedStateBytes, 11);
+        sourceBytes = randomLevelNaming(11).bytes;
+        sourceBytes.resize(kMinSaveStateSize);
         targetBytes = randomBytes(format::kRecordedStateBytes, 12);
         writePair();
     }
 };
 
-// A full-size target, a short one that grows, and the source itself (read whole
+// A full-size target, one of the least size, and the source itself (read whole
 // before it is patched): each gets the regions, keeps every other byte, is left
 // alone by a second run and is put back by undo, to its old length.
 TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
-    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(5000, 13)},
+    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(kMinSaveStateSize, 13)},
                                        std::pair{source, sourceBytes}}) {
         SCOPED_TRACE(before.size());
         writeBytes(path, before);
@@ -77,16 +81,18 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
     EXPECT_EQ(readBytes(source), sourceBytes);
 }
 
-// Refusals name the file, the step and the reason, and leave the target, the
-// backup's place and the folder as they were. The special files are at the
-// backup's place (more kinds in conversion_run_posix_test.cpp), and the last
-// case gives the target a second name (a special file as the target is refused
-// by the command-line tests).
+// Refusals, dry runs' too, name the file, the step and the reason, and leave
+// the target, the backup's place and the folder as they were. The special
+// files are at the backup's place (more kinds in conversion_run_posix_test.cpp),
+// one case gives the target a second name (a special file as the target is
+// refused by the command-line tests), and the last ones give one file two
+// roles or a source holding no first-game level.
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::string bak = target + ".bak", missing = folder.file("missing.state");
     const std::function<int()> none = [] { return 0; };
     using Said = std::tuple<FileRole, Step, std::string, Cause, int, std::uintmax_t, std::uintmax_t>;  // code, count, limit
     const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, 0, 0};
+    const LevelEvidence noise = firstGameEvidence(targetBytes);
     const struct Case { std::string from, to; std::function<int()> make; Said said; } cases[] = {
         {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
         {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
@@ -94,23 +100,42 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
          {FileRole::Source, Step::Check, source, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
         {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
-        {source, target, [&] { return fs::create_hard_link(target, bak), 0; },
-         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, 2, 0}}};
+        {source, target, [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
+         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, 2, 0}},
+        {source, target, [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
+         {FileRole::Target, Step::Check, target, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
+        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, 0, 0}},
+        {source, target, [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
+             std::error_code noLinks;
+             fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
+             return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
+         },
+         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, 0, 0}},
+        {source, target, [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
+         {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, 0, 0}},
+        {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noise.cellsNamingImpossible, noise.cellsNamingChunks}},
+        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noise.cellsNamingImpossible, noise.cellsNamingChunks}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::get<std::string>(c.said));
-        fs::remove_all(bak);
+        fs::remove_all(bak), fs::remove(target), fs::remove(folder.file("second.state"));
         writePair();
         ASSERT_EQ(c.make(), 0);
         const auto type = fs::symlink_status(bak).type();
         const auto names = folder.names();
-        const auto result = runConversion(c.from, c.to, {.backup = true});
-        ASSERT_FALSE(result);
-        const EngineError& e = result.error();
-        EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.count, e.limit), c.said);
+        const Bytes before = readBytes(target);
+        for (const bool dryRun : {true, false}) {
+            if (dryRun && std::get<Step>(c.said) == Step::Replace) continue;  // the file layer's own refusals
+            const auto result = runConversion(c.from, c.to, {.dryRun = dryRun, .backup = true});
+            ASSERT_FALSE(result) << dryRun;
+            const EngineError& e = result.error();
+            EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.count, e.limit), c.said) << dryRun;
+        }
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
-        EXPECT_EQ(readBytes(target), targetBytes);
+        EXPECT_EQ(readBytes(target), before);
         EXPECT_EQ(folder.names(), names);
     }
+    EXPECT_TRUE(runConversion(target, source, {.dryRun = true, .force = true}));
+    EXPECT_EQ(readBytes(source), sourceBytes);
 }
 
 // A dry run creates nothing; a run creates the file; undo removes it.
@@ -134,12 +159,12 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Changed, Cause::ChangedSince));
     EXPECT_EQ(readBytes(target), changed);
 
-    // Converting again (packed) over a short target's first conversion: undoing both gives it back.
-    writeBytes(target, Bytes(50000, 0x5A));
+    // Converting again (packed) over a target's first conversion: undoing both gives it back.
+    writeBytes(target, Bytes(kMinSaveStateSize, 0x5A));
     const auto first = runConversion(source, target), second = runConversion(source, target, {.pack = true});
     ASSERT_TRUE(first && first->undo && second && second->undo);
     ASSERT_EQ(undoConversion(undoBoth(*first->undo, *second->undo)), UndoOutcome::Restored);
-    EXPECT_EQ(readBytes(target), Bytes(50000, 0x5A));
+    EXPECT_EQ(readBytes(target), Bytes(kMinSaveStateSize, 0x5A));
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
 TEST_F(FileFaults, EachStepIsNamed) {
     struct Case { Call call; int occurrence, error; FileRole role; Step step; Cause cause; };
     for (const auto& c : std::vector<Case>{
-             {Call::Open, 1, ENOENT, FileRole::Source, Step::Open, Cause::System},
+             {Call::Open, 1, EACCES, FileRole::Source, Step::Open, Cause::System},
              {Call::Pread, 1, EIO, FileRole::Source, Step::Read, Cause::System},
              {Call::Pread, 1, 0, FileRole::Source, Step::Read, Cause::EndedEarly},  // a short read
              {Call::Open, 2, EACCES, FileRole::Target, Step::Open, Cause::System},
@@ -169,7 +169,9 @@ TEST_F(FileFaults, EachStepIsNamed) {
              {Call::Fsync, 1, EIO, FileRole::Target, Step::Flush, Cause::System},
              {Call::Close, 2, EIO, FileRole::Target, Step::Flush, Cause::System},  // the temporary file
              {Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, Cause::System},
-             {Call::Open, 5, EIO, FileRole::Target, Step::Verify, Cause::System},  // the read-back
+             {Call::Rename, 1, EBUSY, FileRole::Target, Step::Replace, Cause::MountPoint},  // a bind-mounted file
+             {Call::Open, 4, EIO, FileRole::Source, Step::Open, Cause::System},  // the source, just before the rename
+             {Call::Open, 6, EIO, FileRole::Target, Step::Verify, Cause::System},  // the read-back
              {Call::CopyRange, 1, -1, FileRole::Target, Step::Verify, Cause::OtherBytes}}) {
         SCOPED_TRACE(::testing::Message() << "call " << int(c.call) << " #" << c.occurrence);
         restoreTarget();
@@ -177,7 +179,7 @@ TEST_F(FileFaults, EachStepIsNamed) {
         const auto result = runConversion(source, target, {}, calls);
         ASSERT_FALSE(result);
         const EngineError& e = result.error();
-        const int code = c.cause == Cause::System || c.cause == Cause::OwnerNotKept ? c.error : 0;
+        const int code = c.cause == Cause::System || c.cause == Cause::OwnerNotKept || c.cause == Cause::MountPoint ? c.error : 0;
         EXPECT_EQ(std::tuple(e.file, e.step, e.path, e.cause, e.code), std::tuple(c.role, c.step, c.role == FileRole::Source ? source : target, c.cause, code));
         ASSERT_EQ(e.undo.has_value(), c.step == Step::Verify);  // the target holds the converted level: undoable
         if (c.step != Step::Verify || c.error < 0) continue;  // undo restores the first bytes only
@@ -186,26 +188,29 @@ TEST_F(FileFaults, EachStepIsNamed) {
     }
 }
 
-// Another program writes or creates the target while a run or an undo is
-// under way, just before its check: nothing may be written over it.
+// Another program writes or creates the target (or rewrites the source) while
+// a run or an undo is under way, just before its check: nothing may be written.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     const Bytes theirs = testing::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
-    for (const auto& [undo, exists] : {std::pair{false, true}, std::pair{false, false}, std::pair{true, true}}) {
-        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target"));
+    for (const auto& [undo, exists, ofSource] : {std::tuple{false, true, false}, std::tuple{false, false, false},
+                                                 std::tuple{true, true, false}, std::tuple{false, true, true}}) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target")
+                                          << (ofSource ? ", source rewritten" : ""));
         restoreTarget();
         if (!exists) std::filesystem::remove(target);
         const auto record = undo ? runConversion(source, target).value().undo : std::nullopt;
         FailingCalls calls;
         bool wrote = false;
         calls.before = [&](Call call, const char*) {
-            if (call == Call::Fsync && !std::exchange(wrote, true)) writeBytes(target, theirs);  // the temporary file's
-            return 0;
+            if (call == Call::Fsync && !std::exchange(wrote, true)) writeBytes(ofSource ? source : target, theirs);
+            return 0;  // the temporary file's fsync
         };
         const auto said = [](const auto& result) { return result ? std::pair(Step::Open, Cause::System) : std::pair(result.error().step, result.error().cause); };
         const auto step = record ? said(undoConversion(*record, calls)) : said(runConversion(source, target, {}, calls));
         EXPECT_TRUE(wrote);
-        EXPECT_EQ(step, std::pair(undo ? Step::Changed : Step::Replace, Cause::ChangedMeanwhile));
-        EXPECT_EQ(readBytes(target), theirs);
+        EXPECT_EQ(step, std::pair(undo ? Step::Changed : ofSource ? Step::Recheck : Step::Replace, Cause::ChangedMeanwhile));
+        EXPECT_EQ(readBytes(target), ofSource ? targetBytes : theirs);
+        writeBytes(source, sourceBytes);
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }

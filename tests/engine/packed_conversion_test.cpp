@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
 #include <random>
 #include <set>
 #include <tuple>
@@ -8,7 +12,9 @@
 
 #include "conversion.h"
 #include "level_render.h"
-#include "save_state.h"
+#include "level_check.h"
+#include "png_image.h"
+#include "random_level.h"
 
 namespace tavro {
 namespace {
@@ -16,6 +22,7 @@ namespace {
 using namespace render;
 
 using testing::SaveState;
+using testing::randomLevel;
 constexpr format::GameFormat kSource = format::kFirstGame;
 constexpr format::GameFormat kTarget = format::kSecondGame;
 constexpr unsigned kQuarterRows = 8, kQuarterRowBytes = 16;
@@ -34,17 +41,6 @@ void fillQuarter(SaveState& state, unsigned chunk, unsigned quarter, std::uint8_
         std::uint8_t* bytes = quarterRow(state, chunk, quarter, row);
         for (unsigned i = 0; i < kQuarterRowBytes; i += 2) bytes[i] = high, bytes[i + 1] = low;
     }
-}
-
-// Random bytes with block 0 and pattern 0 empty, as real levels have them,
-// and blocks naming only the patterns a conversion carries.
-SaveState randomLevel(unsigned seed) {
-    SaveState state = SaveState::random(seed);
-    for (std::size_t i = 0; i < format::kBlockTableBytes; i += 2) state.ram(kSource.blockTable + i) &= 0xFB;
-    std::fill_n(&state.ram(kSource.blockTable), format::kBlockBytes, 0);
-    std::fill_n(&state.video(0), format::kPatternBytes, 0);
-    std::fill_n(&state.cell(kSource, 0), kSource.layoutBytes(), 0);
-    return state;
 }
 
 SaveState convert(const SaveState& source, const SaveState& target, ChunkNumbering numbering) {
@@ -161,6 +157,37 @@ TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRes
     EXPECT_EQ(summary.lostChunks, (std::vector{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(summary.emptiedCells, expectedEmptied);
     expectSamePictures(source, convert(source, SaveState::random(77), ChunkNumbering::Packed), expectedEmptied);
+}
+
+// The game check (level_check.h): random levels naming chunks up to 82 hold a
+// first-game level; each of them converted (a swapped pair's source), zeros,
+// noise and a PNG picture do not. TAVRO_LEVEL_CHECK_SEEDS=N measures N of
+// each and prints the counts refused.
+TEST(LevelCheck, TellsFirstGameLevelsFromWhatIsNot) {
+    const char* asked = std::getenv("TAVRO_LEVEL_CHECK_SEEDS");
+    const unsigned seeds = asked ? static_cast<unsigned>(std::atoi(asked)) : 24;
+    std::map<std::string, int> refused;
+    const auto judge = [&refused](const std::string& kind, const Bytes& state) {
+        refused[kind] += !firstGameEvidence(state).holdsLevel();
+    };
+    const Bytes sampleTarget = testing::readBytes(TAVRO_SAMPLE_TARGET);
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
+        const SaveState level = testing::randomLevelNaming(seed);
+        const auto numbering = seed % 2 ? ChunkNumbering::Fixed : ChunkNumbering::Packed;
+        judge("level", level.bytes);
+        judge("converted", convert(level, seed % 3 ? SaveState::random(seed + 500) : SaveState{sampleTarget}, numbering).bytes);
+        judge("noise", testing::randomBytes(format::kRecordedStateBytes, seed + 900));
+        judge("png", render::encodePng(render::RgbaImage{256, 256, testing::randomBytes(256 * 256 * 4, seed)}).value());
+    }
+    judge("sample", testing::readBytes(TAVRO_SAMPLE_SOURCE));
+    judge("zeros", Bytes(format::kRecordedStateBytes, 0));
+    SaveState blank = testing::randomLevelNaming(1);  // cells naming chunks that hold nothing
+    std::fill_n(&blank.ram(0), format::kFirstGame.layout, 0);
+    judge("zeros", blank.bytes);
+    for (const auto& [kind, count] : refused) std::printf("%-10s %4d refused\n", kind.c_str(), count);
+    const int all = static_cast<int>(seeds);
+    EXPECT_EQ(refused, (std::map<std::string, int>{{"converted", all}, {"level", 0}, {"noise", all}, {"png", all},
+                                                   {"sample", 0}, {"zeros", 2}}));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/socket.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,10 +47,17 @@ TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);
     for (const auto& out : {fifo, device}) {
-        expectFailure({"render", "--game", "1", source, out}, "cannot replace picture " + out + ": not a regular file");
+        expectFailure({"render", "--game", "1", source, out}, "cannot open picture " + out + ": not a regular file");
         expectFailure({"convert", source, out}, "not a regular file");
     }
     EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_character_file(device));
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    const std::string socketPath = folder.file("socket");
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    expectFailure({"convert", socketPath, target}, "tavro: cannot open source file " + socketPath + ": it is a socket, not a file\n");
+    ::close(listening);
 }
 
 // Long names (the temporary name is cut to fit), odd ones, and a dangling

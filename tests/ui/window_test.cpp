@@ -440,6 +440,35 @@ private slots:
         QCOMPARE(readAll(both), convertedInMemory(before, before));
     }
 
+    // A Tavro 2 state chosen as the source (its name escaped in the window):
+    // the status says so, and Converter explains and asks; No leaves the
+    // target, Yes converts.
+    void sourceWithoutAFirstGameLevelIsConvertedOnlyWhenAsked() {
+        for (const bool yes : {false, true}) {
+            Fixture form;
+            const QString source = form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state"));
+            const QString target = form.copyOf(kSampleSource, QStringLiteral("one.state"));
+            const QByteArray before = readAll(target);
+            form.window->chooseSource(source);
+            QVERIFY2(form.window->statusText().contains(QLatin1String("does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
+            QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
+            form.window->chooseTarget(target);
+            ModalAnswerer answerer;
+            auto text = std::make_shared<QString>();
+            answerer.expect([text, yes](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
+                *text = box->text();
+                QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+            });
+            form.click("Command3");
+            QVERIFY(answerer.answered());
+            QVERIFY2(text->contains(QLatin1String("are the two swapped?")) && text->contains(QLatin1String("two\\x1b")), qPrintable(*text));
+            QCOMPARE(readAll(target) == before, !yes);
+            QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
+        }
+    }
+
     void failedRunIsShownAndLeavesTheTarget() {
         // The source (empty: the sample), the target, the file the message names, and what it says.
         for (const auto& [source, target, failing, what] :
@@ -506,7 +535,7 @@ private slots:
             QCOMPARE(QMessageBox(QMessageBox::Warning, {}, {}, QMessageBox::Cancel).buttons().constFirst()->text(),
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
             form.find("packButton")->show();  // the narrowest the status line gets
-            QStringList lines{WindowTexts::ready(), WindowTexts::samePath(), WindowTexts::converting(target),
+            QStringList lines{WindowTexts::ready(), WindowTexts::samePath(), WindowTexts::notFirstGameLevel(), WindowTexts::converting(target),
                               WindowTexts::converted(lossy), WindowTexts::converted(packed),
                               WindowTexts::undone(UndoOutcome::Removed, target), WindowTexts::undone(UndoOutcome::Restored, target),
                               WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc"))};
@@ -514,7 +543,7 @@ private slots:
                 for (const bool other : {false, true})
                     lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
-                for (int step = 0; step <= static_cast<int>(Step::Changed); ++step) {
+                for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
                     const ConversionError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
                                                  .reason = "Disk full"};
                     lines << WindowTexts::conversionFailed(error) << WindowTexts::undoFailed(error);
@@ -779,13 +808,18 @@ private slots:
         QVERIFY2(view->note().contains(QStringLiteral("level.png")), qPrintable(view->note()));
         QVERIFY(QFile::remove(answer));
 
-        answer = form.path(QStringLiteral("no-folder/level.png"));
-        ModalAnswerer answerer;
-        const auto text = closeNextMessageBox(answerer);
-        view->savePicture();
-        QVERIFY(answerer.answered());
-        QVERIFY2(text->contains(QStringLiteral("no-folder")), qPrintable(*text));
-        QVERIFY(QDir(form.dir.path()).isEmpty());
+        // The engine's checks: a file that is not a PNG picture is not replaced.
+        QVERIFY(writeAll(form.path(QStringLiteral("notes.txt")), "keep"));
+        for (const auto& [name, words] : {std::pair{"no-folder/level.png", "no-folder"}, {"notes.txt", "not a PNG picture"}}) {
+            answer = form.path(QLatin1String(name));
+            ModalAnswerer answerer;
+            const auto text = closeNextMessageBox(answerer);
+            view->savePicture();
+            QVERIFY(answerer.answered());
+            QVERIFY2(text->contains(QLatin1String(words)), qPrintable(*text));
+        }
+        QCOMPARE(readAll(form.path(QStringLiteral("notes.txt"))), QByteArray("keep"));
+        QCOMPARE(QDir(form.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList(QStringLiteral("notes.txt")));
     }
 };
 
