@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "conversion.h"
+#include "level_check.h"
 #include "level_render.h"
 #include "region_map.h"
 
@@ -46,6 +47,8 @@ int32_t clamped(std::uintmax_t value) { return value > 0x7fffffffu ? 0x7fffffff 
 int32_t causeCode(Cause cause) {
     switch (cause) {
         case Cause::TooShort: return TW_TOO_SHORT;
+        case Cause::NotFirstGameLevel: return TW_NOT_A_LEVEL;
+        case Cause::LooksSwapped: return TW_LOOKS_SWAPPED;
         case Cause::EmptyForeground: return TW_EMPTY_FOREGROUND;
         case Cause::EmptyBackground: return TW_EMPTY_BACKGROUND;
         default: return TW_OTHER;
@@ -87,15 +90,25 @@ TW_EXPORT(tw_target_head_bytes) size_t tw_target_head_bytes(void) { return tavro
 
 TW_EXPORT(tw_convert)
 tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
-                      int pack) {
-    if (sourceSize < tavro::kMinSaveStateSize) {
-        return refusal(EngineError{.cause = Cause::TooShort, .count = sourceSize, .limit = tavro::kMinSaveStateSize},
-                       TW_SOURCE);
+                      int flags) {
+    for (const auto [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
+        if (size < tavro::kMinSaveStateSize) {
+            return refusal(EngineError{.cause = Cause::TooShort, .count = size, .limit = tavro::kMinSaveStateSize},
+                           file);
+        }
     }
     const auto sourceBytes = bytes(source, sourceSize);
-    // >>> The check that the source holds a Tavro 1 level goes here: a refusal
-    // >>> returns a result with cause TW_NOT_A_LEVEL and file TW_SOURCE.
-    const auto numbering = pack != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
+    if ((flags & TW_FORCE) == 0) {
+        const tavro::LevelEvidence evidence = tavro::firstGameEvidence(sourceBytes);
+        if (!evidence.holdsLevel()) {
+            const bool swapped = tavro::firstGameEvidence(bytes(targetHead, targetHeadSize)).holdsLevel();
+            return refusal(EngineError{.cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
+                                       .count = static_cast<std::uintmax_t>(evidence.cellsNamingImpossible),
+                                       .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)},
+                           TW_SOURCE);
+        }
+    }
+    const auto numbering = (flags & TW_PACK) != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
     auto converted = tavro::convertLevel(tavro::readSourceRegions(sourceBytes), numbering);
     const auto head = bytes(targetHead, std::min(targetHeadSize, tavro::kMinSaveStateSize));
 

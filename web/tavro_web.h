@@ -23,6 +23,7 @@ enum {
     TW_EMPTY_FOREGROUND = 3,  // no foreground cell names a chunk: nothing to draw
     TW_EMPTY_BACKGROUND = 4,
     TW_OUT_OF_MEMORY = 5,     // an input buffer could not be had
+    TW_LOOKS_SWAPPED = 6,     // the source holds no Tavro 1 level and the target does
     TW_OTHER = 99,            // an engine cause the page has no words for
 };
 
@@ -67,12 +68,21 @@ void tw_free(uint8_t* buffer);
 // How many of the target's first bytes a conversion changes and needs.
 size_t tw_target_head_bytes(void);
 
+// What tw_convert is asked to do, or-ed together.
+enum {
+    TW_PACK = 1,   // number the chunks afresh
+    TW_FORCE = 2,  // convert a source that holds no Tavro 1 level all the same
+};
+
 // Converts the Tavro 1 state `source` into the Tavro 2 state whose first
-// bytes are `targetHead` (at most tw_target_head_bytes(); fewer are grown
-// with zeros). The data are the new first bytes; the target's bytes past them
-// stay as they are. `pack`: number the chunks afresh.
+// bytes are `targetHead` (tw_target_head_bytes() of them; a shorter target is
+// refused as too short to be a save state). The data are the new first
+// bytes; the target's bytes past them stay as they are. Without TW_FORCE a
+// source that holds no Tavro 1 level is refused (TW_NOT_A_LEVEL, or
+// TW_LOOKS_SWAPPED when the target holds one): count is how many of its
+// layout cells naming a chunk name one that cannot be stored, of limit.
 tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
-                      int pack);
+                      int flags);
 
 // The cells of `plane` (0 foreground, 1 background) in use in the level of a
 // state of `game` (1 or 2), taking in the frame when frameColumns > 0, scaled

@@ -17,10 +17,10 @@ const engine = await Engine.start(await compileEngine(readFileSync(join(SITE, "t
 const sample = (name) => new Uint8Array(readFileSync(join(SAMPLES, name)));
 const HEAD = 107640;
 
-function nativeConvert(source, target, pack) {
+function nativeConvert(source, target, pack, force = false) {
   writeFileSync(join(folder, "one.state"), source);
   writeFileSync(join(folder, "two.state"), target);
-  const run = spawnSync(TAVRO, ["convert", ...(pack ? ["--pack"] : []), join(folder, "one.state"),
+  const run = spawnSync(TAVRO, ["convert", ...(pack ? ["--pack"] : []), ...(force ? ["--force"] : []), join(folder, "one.state"),
     join(folder, "two.state")], { encoding: "utf8" });
   return { status: run.status, report: run.stdout, bytes: new Uint8Array(readFileSync(join(folder, "two.state"))) };
 }
@@ -65,14 +65,16 @@ const pairs = [
   ["tavro1-big.state", sample("tavro1-big.state"), sample("tavro2.state")],
   ...[1, 2, 3, 4, 5, 6, 7, 8].map((seed) => [`random ${seed}`,
     randomState(seed, HEAD + seed * 9000, seed % 2 ? 40 : 128),
-    randomBytes(seed + 100, [1000, HEAD, HEAD + 1, 180000, 250000][seed % 5])]),
+    randomBytes(seed + 100, [HEAD, HEAD + 1, 180000, 250000][seed % 4])]),
 ];
 
+// Random sources need not look like levels: both programs are told to convert anyway.
 for (const [name, source, target] of pairs) {
+  const force = name.startsWith("random");
   for (const pack of [false, true]) {
     test(`${name}${pack ? ", packed" : ""}: the bytes and the report of the native program`, async () => {
-      const answer = await engine.convert(source, target, pack);
-      const native = nativeConvert(source, target, pack);
+      const answer = await engine.convert(source, target, pack, force);
+      const native = nativeConvert(source, target, pack, force);
       assert.equal(native.status, 0);
       assert.equal(answer.cause, CAUSES.fine);
       assert.equal(answer.packed, pack);
@@ -88,7 +90,24 @@ test("a source too short is refused with its size and the least a state has", as
     assert.deepEqual(answer, { cause: CAUSES.tooShort, file: 0, count: length, limit: HEAD });
     assert.equal(nativeConvert(new Uint8Array(length), sample("tavro2.state"), false).status, 1);
   }
-  assert.equal((await engine.convert(new Uint8Array(HEAD), new Uint8Array(0), false)).cause, CAUSES.fine);
+  for (const length of [0, 1000, HEAD - 1]) {
+    const answer = await engine.convert(sample("tavro1.state"), new Uint8Array(length), false);
+    assert.deepEqual(answer, { cause: CAUSES.tooShort, file: 1, count: length, limit: HEAD });
+  }
+});
+
+test("a source with no Tavro 1 level is refused as the native program refuses it, unless forced", async () => {
+  const one = sample("tavro1.state"), two = sample("tavro2.state");
+  for (const [source, target, cause] of [[new Uint8Array(HEAD), two, CAUSES.notALevel], [two, two, CAUSES.notALevel],
+    [two, one, CAUSES.looksSwapped]]) {
+    const answer = await engine.convert(source, target, false);
+    assert.equal(answer.cause, cause);
+    assert.equal(answer.file, 0);
+    assert.equal(nativeConvert(source, target, false).status, 1);
+    const forced = await engine.convert(source, target, false, true);
+    assert.equal(forced.cause, CAUSES.fine);
+    assert.deepEqual(forced.bytes, nativeConvert(source, target, false, true).bytes);
+  }
 });
 
 test("pictures: the pixels of `tavro render`, both games, both planes, several scales", async () => {

@@ -108,6 +108,18 @@ test("refusals in words: a source too short, and a target given alone", async ()
     "Not converted: the Tavro 1 save state is too short to hold a level: 1,000 bytes, a save state has at least 107,640.");
   assert.equal(await page.isHidden("#report"), true);
   assert.match(await page.textContent("#picture-message"), /^No picture: short\.state is too short/);
+  assert.equal(await page.isHidden("#convert-anyway"), true);
+
+  // A Tavro 2 state given as the source: refused in words, converted only when asked again.
+  await page.setInputFiles("#source-input", sample("tavro2.state"));
+  await page.click("#convert");
+  await page.waitForSelector("#convert-anyway:not([hidden])");
+  assert.match(await page.textContent("#status"),
+    /^Not converted: the Tavro 1 save state does not hold a Tavro 1 level: [\d,]+ of the [\d,]+ layout cells .* Is it a Tavro 2 save state\?$/);
+  assert.equal(await page.isHidden("#report"), true);
+  await page.click("#convert-anyway");
+  await page.waitForSelector("#report:not([hidden])");
+  assert.equal(await page.isHidden("#convert-anyway"), true);
   await page.context().close();
 });
 

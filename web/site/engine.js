@@ -2,7 +2,7 @@
 // plain objects out. Every answer has a `cause` (CAUSES), 0 when fine.
 
 export const CAUSES = Object.freeze({
-  fine: 0, tooShort: 1, notALevel: 2, emptyForeground: 3, emptyBackground: 4, outOfMemory: 5, other: 99,
+  fine: 0, tooShort: 1, notALevel: 2, emptyForeground: 3, emptyBackground: 4, outOfMemory: 5, looksSwapped: 6, other: 99,
 });
 export const FILES = Object.freeze({ source: 0, target: 1 });
 export const GAMES = Object.freeze({ first: 1, second: 2 });
@@ -51,10 +51,10 @@ export class Engine {
 
   // The converted target (the whole file: the target's bytes past its first
   // ones are kept) and the report's facts.
-  async convert(source, target, pack) {
+  async convert(source, target, pack, force = false) {
     const head = target.subarray(0, this.targetHeadBytes);
     const answer = await this.#call([source, head], ([s, t]) => this.#api.tw_convert(s, source.length, t, head.length,
-      pack ? 1 : 0), (result) => {
+      (pack ? 1 : 0) | (force ? 2 : 0)), (result) => {
       const facts = {};
       for (const name of ["chunksWithData", "chunksNamed", "chunksUsed", "cellsExpanded", "cellsLost", "packedSlots"])
         facts[name] = this.#get(result, name);

@@ -59,6 +59,8 @@ async function choose(role, file) {
   page[role] = { name: file.name, bytes };
   $(`${role}-name`).textContent = t.chosen(file.name, bytes.length);
   forgetResult();
+  page.force = false;
+  offerForce(false);
   sayNext();
   if (role === "source") await showSource();
 }
@@ -91,6 +93,13 @@ function forgetResult() {
   showSide("before");
 }
 
+// A source that holds no Tavro 1 level is converted only when asked again
+// ("Convert anyway"); the answer holds until another file is chosen.
+function offerForce(shown) {
+  $("convert-anyway").hidden = !shown;
+  $("convert-anyway-hint").hidden = !shown;
+}
+
 async function convert() {
   if (!page.source || !page.target) {
     sayNext();
@@ -98,9 +107,10 @@ async function convert() {
   }
   performance.mark("tavro-convert");
   const pack = $("pack").checked;
-  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack);
+  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack, page.force);
   const written = page.written;
   forgetResult();
+  offerForce(answer.cause === CAUSES.notALevel || answer.cause === CAUSES.looksSwapped);
   if (answer.cause !== CAUSES.fine) {
     say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit)), true);
     return;
@@ -454,7 +464,12 @@ async function start() {
   applyTexts();
   connectFileChoice("source");
   connectFileChoice("target");
-  $("convert").addEventListener("click", convert);
+  $("convert").addEventListener("click", () => convert());
+  $("convert-anyway").addEventListener("click", async () => {
+    page.force = true;
+    await convert();
+    if (page.result) $("download").focus();
+  });
   $("pack-offer").addEventListener("click", async () => {
     $("pack").checked = true;
     await convert();
