@@ -88,13 +88,12 @@ std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take
-// the name TARGET.bak only once the target has been replaced. Readable by no
-// more people than the target itself.
+// the name TARGET.bak only once the target has been replaced. It gets the
+// target's owner, group, permission bits and ACL, whatever was at its name.
 std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
                                                               files::SystemCalls& calls) {
-    const std::uint32_t permissions = target.file->identity().permissions & 0777;
-    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, permissions}, {},
-                               files::Links::Replace, calls);
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, std::nullopt, target.open()},
+                               {}, files::Links::Replace, calls);
     if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
 }

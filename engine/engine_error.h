@@ -60,6 +60,13 @@ enum class Cause {
     EmptyPicture,      // a picture without pixels cannot be encoded
     Encoder,           // the PNG library failed: code is its error number, reason its words
     IsTheSaveState,    // the picture would be written over the save state it shows
+    // What file access refuses to drop, follow or overwrite.
+    AttributeNotKept,   // the extended attribute `detail` (an ACL, say) could not be carried (code, reason)
+    FlagsNotKept,       // inode flags count (chattr's bits) that the new file would not have
+    SharedFolderEntry,  // in a shared sticky folder, the file or link is user count's, not the user's
+    SharedFolderLink,   // in a shared sticky folder, a link on the way is user count's: not followed
+    OpenElsewhere,      // another program holds the file open
+    WroteNothing,       // the system accepted no byte of a write (count of limit bytes written)
 };
 
 // What it takes to put a target back as it was before a run: only its first
@@ -89,10 +96,14 @@ struct EngineError {
     // Where the target's previous bytes wait when a failure after the rename
     // left them somewhere other than the backup's name (or the backup itself).
     std::string keptIn{};
+    std::string detail{};  // AttributeNotKept: the attribute's name
 };
 
 // The same error under the name the conversion's callers know.
 using ConversionError = EngineError;
+
+// Inode flags (FlagsNotKept's count) as chattr spells them, e.g. "dA".
+std::string inodeFlagLetters(std::uintmax_t flags);
 
 // `failure` from file access, met while doing `operation` to `file` at `path`.
 EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure);

@@ -142,6 +142,21 @@ QString WindowTexts::why(const EngineError& error) {
     case Cause::EmptyPicture: return tr("the picture is empty");
     case Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
     case Cause::IsTheSaveState: return tr("it is the save state being shown");
+    // What file access refuses to drop, follow or overwrite.
+    case Cause::AttributeNotKept:
+        return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
+            .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
+    case Cause::FlagsNotKept:
+        return tr("a new file would lose its inode flags (%1, see lsattr); nothing was written")
+            .arg(QString::fromLatin1(inodeFlagLetters(error.count)));
+    case Cause::SharedFolderEntry:
+        return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")
+            .arg(QString::number(error.count));
+    case Cause::SharedFolderLink:
+        return tr("a link on the way belongs to user %1 in a shared folder, and is not followed; nothing was written")
+            .arg(QString::number(error.count));
+    case Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
+    case Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
     }
     return QString::fromLocal8Bit(error.reason);
 }

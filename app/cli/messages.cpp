@@ -45,6 +45,21 @@ std::string why(const EngineError& error) {
         case Cause::EmptyPicture: return "the picture is empty";
         case Cause::Encoder: return "the PNG encoder failed: " + error.reason;
         case Cause::IsTheSaveState: return "it is the save state being drawn";
+        // What file access refuses to drop, follow or overwrite.
+        case Cause::AttributeNotKept:
+            return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
+                   "); nothing was written";
+        case Cause::FlagsNotKept:
+            return "a new file would lose its inode flags (" + inodeFlagLetters(error.count) +
+                   ", see lsattr); nothing was written";
+        case Cause::SharedFolderEntry:
+            return "it belongs to user " + std::to_string(error.count) +
+                   " in a shared folder where only its owner may replace it; nothing was written";
+        case Cause::SharedFolderLink:
+            return "a link on the way belongs to user " + std::to_string(error.count) +
+                   " in a shared folder, and is not followed; nothing was written";
+        case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
+        case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
     }
     return error.reason;
 }
