@@ -20,6 +20,14 @@
 #include "sample_pair.h"
 #include "system_calls.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#endif
+
 namespace tavro {
 namespace {
 
@@ -229,6 +237,135 @@ TEST_F(FileFaults, EachStepIsNamed) {
         EXPECT_EQ(readBytes(target), targetBytes);
     }
 }
+
+// What is refused before anything is written, with the role and cause named:
+// in a shared sticky folder another user's target, older backup or link on
+// the way (the folder's owner's are used), and a target another program
+// holds open. Owners and the folder's kind are as `look` shows them.
+TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
+    constexpr std::uint32_t kUser = 1000, kFolderOwner = 4343, kOther = 4242;
+    std::optional<std::ifstream> holder;
+    struct Case { std::string what; std::map<std::string, std::uint32_t> owners; bool held; std::optional<std::pair<FileRole, Cause>> refused; };
+    const std::string real = folder.file("real.state");
+    for (const auto& c : std::vector<Case>{
+             {"another user's target", {{target, kOther}}, false, std::pair{FileRole::Target, Cause::SharedFolderEntry}},
+             {"another user's older backup", {{backup, kOther}}, false, std::pair{FileRole::Backup, Cause::SharedFolderEntry}},
+             {"the folder owner's target and backup", {{target, kFolderOwner}, {backup, kFolderOwner}}, false, std::nullopt},
+#ifndef _WIN32
+             {"another user's link", {{target, kOther}, {real, kUser}}, false, std::pair{FileRole::Target, Cause::SharedFolderLink}},
+             {"the folder owner's link", {{target, kFolderOwner}, {real, kUser}}, false, std::nullopt},
+#endif
+             {"a target held open", {}, true, std::pair{FileRole::Target, Cause::OpenElsewhere}}}) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(target);
+        std::filesystem::remove(real);
+        reset();
+        if (c.owners.contains(real)) {
+            std::filesystem::rename(target, real);
+            std::filesystem::create_symlink("real.state", target);
+        }
+        FailingCalls calls;
+        calls.user = kUser;
+        const std::string here = folder.path().string();
+        calls.look = [&](const std::string& path, EntryStatus& status) {
+            const bool isFolder = path.starts_with(here) && path.find_first_not_of("/\\.", here.size()) == std::string::npos;
+            status.sharedSticky = isFolder;
+            status.owner = isFolder ? kFolderOwner : c.owners.contains(path) ? c.owners.at(path) : kUser;
+        };
+        if (c.held) holder.emplace(utf8Path(target), std::ios::binary);
+        const auto result = runConversion(source, target, {.backup = true}, calls);
+        holder.reset();
+        using Refusal = std::optional<std::pair<FileRole, Cause>>;
+        const Refusal said = result ? Refusal{} : Refusal{std::pair{result.error().file, result.error().cause}};
+        EXPECT_EQ(said, c.refused);
+        EXPECT_EQ(readBytes(target), c.refused ? targetBytes : converted);
+        EXPECT_EQ(readBytes(backup), c.refused ? olderBackup : targetBytes);
+        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+        EXPECT_EQ(calls.handles, 0);
+    }
+}
+
+#ifndef _WIN32
+// An access ACL in the kernel's format: the owner rw, user `reader` r, the
+// owning group nothing, mask r, others nothing.
+Bytes aclGranting(std::uint32_t reader) {
+    Bytes acl{2, 0, 0, 0};
+    for (const auto& [tag, perm, id] : {std::tuple{0x01, 6, ~0u}, std::tuple{0x02, 4, reader}, std::tuple{0x04, 0, ~0u},
+                                        std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 0, ~0u}})
+        for (const std::uint32_t value : {std::uint32_t(tag) | std::uint32_t(perm) << 16, id})
+            for (int shift = 0; shift < 32; shift += 8) acl.push_back(static_cast<std::uint8_t>(value >> shift));
+    return acl;
+}
+
+std::map<std::string, Bytes> attributesOf(const std::string& path) {
+    std::map<std::string, Bytes> found;
+    std::string names(4096, '\0');
+    names.resize(static_cast<std::size_t>(std::max<ssize_t>(::listxattr(path.c_str(), names.data(), names.size()), 0)));
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const std::string name = names.c_str() + at;
+        Bytes value(4096);
+        value.resize(static_cast<std::size_t>(std::max<ssize_t>(::getxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0)));
+        found[name] = value;
+    }
+    return found;
+}
+
+// A target's ACL and extended attributes go to its replacement and its
+// backup, exactly: not the folder's default ACL, which only a new target
+// gets. What cannot be carried (an attribute the system will not set, inode
+// flags) is refused before anything is written, naming it.
+TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
+    const std::string created = folder.file("new.state");
+    struct Case { std::string what; Bytes folderDefault; bool withAttributes; int flags; Call failing; std::optional<Cause> refused; };
+    for (const auto& c : std::vector<Case>{
+             {"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
+             {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
+             {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
+             {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
+        SCOPED_TRACE(c.what);
+        reset();
+        std::filesystem::remove(created);
+        ::removexattr(folder.path().c_str(), "system.posix_acl_default");
+        if (!c.folderDefault.empty()) {
+            ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default", c.folderDefault.data(), c.folderDefault.size(), 0), 0);
+        }
+        const Bytes acl = aclGranting(65534), note{'h', 'i'};
+        if (c.withAttributes) {
+            ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+            ASSERT_EQ(::setxattr(target.c_str(), "user.note", note.data(), note.size(), 0), 0);
+        }
+        if (c.flags != 0) {
+            const int fd = ::open(target.c_str(), O_RDONLY);
+            int flags = c.flags;
+            ASSERT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+            ::close(fd);
+        }
+        const auto before = attributesOf(target);
+        FailingCalls calls(c.failing, c.failing == Call::SetAttribute ? 2 : 0, EPERM);  // the second set: user.note
+        const auto result = runConversion(source, target, {.backup = true}, calls);
+        const auto creation = runConversion(source, created);
+        ASSERT_TRUE(creation);
+        if (c.refused) {
+            ASSERT_FALSE(result);
+            EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(FileRole::Target, *c.refused));
+            EXPECT_EQ(result.error().detail, c.flags ? "" : "user.note");
+            EXPECT_EQ(inodeFlagLetters(result.error().count), c.flags ? "dA" : "");
+            EXPECT_EQ(readBytes(target), targetBytes);
+            EXPECT_EQ(readBytes(backup), olderBackup);
+        } else {
+            ASSERT_TRUE(result) << int(result.error().cause);
+            EXPECT_EQ(readBytes(target), converted);
+            for (const auto& path : {target, backup}) EXPECT_EQ(attributesOf(path), before) << path;
+            EXPECT_EQ(attributesOf(created).contains("system.posix_acl_access"), !c.folderDefault.empty());
+        }
+        const int fd = ::open(target.c_str(), O_RDONLY);
+        int none = 0;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &none);
+        ::close(fd);
+        EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+    }
+}
+#endif
 
 // Another program writes or creates the target while a run or an undo is
 // under way, just before its check: nothing may be written over it.
