@@ -216,7 +216,8 @@ std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::strin
     for (int depth = 0; depth < 40; ++depth) {
         auto status = calls.statName(path);
         if (!status || !*status || (*status)->type != EntryStatus::Type::Link) return path;
-        if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, step); !allowed)
+        const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
+        if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, refusing); !allowed)
             return std::unexpected(allowed.error());
         auto destination = calls.readLink(path);
         if (!destination) return failure(calls, step, destination.error());

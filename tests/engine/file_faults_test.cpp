@@ -164,7 +164,7 @@ protected:
             const auto kept = temporaryFiles(folder.path());
             EXPECT_EQ(kept.size(), 1u);
             for (const auto& path : kept) {
-                EXPECT_TRUE(result.error().keptIn == path.string() && readBytes(path) == targetBytes) << said;
+                EXPECT_TRUE(result.error().keptIn == utf8(path) && readBytes(utf8(path)) == targetBytes) << said;
                 std::filesystem::remove(path);
             }
         }
