@@ -391,6 +391,27 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     }
 }
 
+// A file another program renames to the target's name just after the run's
+// rename is theirs: the run says the target changed, never that it holds the
+// converted level.
+TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
+    const Bytes theirs = testing::randomBytes(targetBytes.size(), 9);
+    FailingCalls calls;
+    bool renamed = false, swapped = false;
+    calls.before = [&](Call call, const std::string* path) {
+        renamed = renamed || call == Call::Rename;
+        if (call == Call::StatName && renamed && *path == target && !std::exchange(swapped, true)) {
+            writeBytes(folder.file("theirs"), theirs);
+            std::filesystem::rename(utf8Path(folder.file("theirs")), utf8Path(target));
+        }
+        return 0;
+    };
+    const auto result = runConversion(source, target, {}, calls);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(std::tuple(result.error().cause, result.error().undo.has_value()), std::tuple(Cause::ChangedMeanwhile, false));
+    EXPECT_EQ(readBytes(target), theirs);
+}
+
 #ifndef _WIN32
 // Plants a symbolic link to a victim file at exactly the name the run is about
 // to create or link its temporary file under, as an attacker sharing the folder
