@@ -273,6 +273,11 @@ TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
             status.owner = isFolder ? kFolderOwner : c.owners.contains(path) ? c.owners.at(path) : kUser;
         };
         if (c.held) holder.emplace(utf8Path(target), std::ios::binary);
+        // The dry run's check says the same of the target, creating nothing.
+        const auto checked = files::checkReplace(target, files::Links::Follow, nullptr, calls);
+        EXPECT_EQ(checked ? Cause::System : fileError(Operation::Convert, FileRole::Target, target, checked.error()).cause,
+                  c.refused && c.refused->first == FileRole::Target ? c.refused->second : Cause::System);
+        EXPECT_EQ(folder.names().size(), c.owners.contains(real) ? 4u : 3u);
         const auto result = runConversion(source, target, {.backup = true}, calls);
         holder.reset();
         using Refusal = std::optional<std::pair<FileRole, Cause>>;
