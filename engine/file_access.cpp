@@ -289,8 +289,8 @@ struct Inspection {
 };
 
 // checkReplace(), keeping what it found for prepare(). With `ownerCarried`
-// the new file's owner and inode flags come from elsewhere than the file
-// replaced, which is then not asked to keep them.
+// the new file's owner comes from elsewhere than the file replaced, which is
+// then not asked to keep it.
 std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::string& path, Links links,
                                              const OpenFile* held, bool ownerCarried = false) {
     Inspection found;
@@ -313,8 +313,6 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     if (found.replacesFile()) {
         const EntryStatus& status = **existing;
         if (status.type != EntryStatus::Type::File) return problem(IoStep::Replace, IoProblem::NotRegularFile);
-        if (auto writable = calls.checkWritable(found.real); !writable)
-            return failure(calls, IoStep::Replace, writable.error());
         if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, status.links);
         if (auto owner = ownerCarried ? SystemResult<void>{} : calls.checkOwner(status.owner, status.group); !owner) {
             auto refused = failure(calls, IoStep::Replace, owner.error());
@@ -331,10 +329,13 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
             if (!sameFile(opened->identity(), status.identity)) return changed();
             found.opened.emplace(std::move(*opened));
         }
-        auto flags = ownerCarried ? SystemResult<std::uint32_t>{0} : calls.inodeFlags(found.file()->handle());
+        auto flags = calls.inodeFlags(found.file()->handle());
         if (!flags && flags.error().kind != SystemError::Kind::Unsupported)
             return failure(calls, IoStep::Replace, flags.error());
-        if (flags && *flags != 0) return problem(IoStep::Replace, IoProblem::FlagsNotKept, *flags);
+        if (flags && (*flags & kFixedInodeFlags) != 0)
+            return problem(IoStep::Replace, IoProblem::FlagsNotKept, *flags & kFixedInodeFlags);
+        if (auto writable = calls.checkWritable(found.real); !writable)
+            return failure(calls, IoStep::Replace, writable.error());
         auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
         if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
             return failure(calls, IoStep::Replace, elsewhere.error());
@@ -345,9 +346,10 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     return found;
 }
 
-// Gives `file` the owner, group, extended attributes and permission bits of
-// `from` (those with `permissions`, when given), and no attribute `from`
-// lacks. Owner first: changing it would clear set-id bits set before.
+// Gives `file` the owner, group, inode flags, extended attributes and
+// permission bits of `from` (those with `permissions`, when given), and no
+// attribute or flag `from` lacks. Owner first: changing it would clear set-id
+// bits set before; flags before any byte is written (some apply only then).
 std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, const OpenFile& from,
                                      std::optional<std::uint32_t> permissions) {
     auto status = calls.statHandle(from.handle());
@@ -358,6 +360,15 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
         refused.error().count = status->owner;
         refused.error().limit = status->group;
         return refused;
+    }
+    if (auto flags = calls.inodeFlags(from.handle()); flags || flags.error().kind != SystemError::Kind::Unsupported) {
+        if (!flags) return failure(calls, IoStep::Replace, flags.error());
+        if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
+            auto refused = failure(calls, IoStep::Replace, set.error());
+            refused.error().problem = IoProblem::FlagsNotKept;
+            refused.error().count = *flags;
+            return refused;
+        }
     }
     const auto notKept = [&](const std::string& name, const SystemError& error) {
         auto refused = failure(calls, IoStep::Replace, error);

@@ -27,7 +27,8 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed }
 // Why, when it was not the system refusing a call (System).
 // AttributeNotKept: the extended attribute `name` (an ACL among them) could
 // not be given to the new file; FlagsNotKept: inode flags `count` (chattr's
-// bits) that a new file would not have; SharedFolderEntry: in a shared sticky
+// bits) that the new file could not be given, or that keep the file from
+// being replaced (append-only, immutable); SharedFolderEntry: in a shared sticky
 // folder, the file or link at the name belongs to user `count`, neither the
 // user nor the folder's owner; SharedFolderLink: such a link on the way to the
 // file, owned by user `count`, is not followed; OpenElsewhere: another
@@ -117,9 +118,9 @@ std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string
 // What a replacement writes: `head`, then bytes [head.size(), size) of `rest`
 // at the same offsets (nothing more when `rest` is absent). `permissions`,
 // when given, are the new file's permission bits whatever was there before.
-// `carryFrom`, when given, is the file whose owner, group, permission bits
-// and extended attributes (ACLs among them) the new file gets, whatever was
-// at the destination before.
+// `carryFrom`, when given, is the file whose owner, group, permission bits,
+// inode flags and extended attributes (ACLs among them) the new file gets,
+// whatever was at the destination before.
 struct NewContent {
     std::span<const std::uint8_t> head;
     const OpenFile* rest = nullptr;
@@ -182,8 +183,8 @@ private:
 // anything: what is at the name (links followed as `links` says; in a shared
 // sticky folder only links owned by the user or the folder's owner, and only
 // such a file or link at the final name), that it is a regular file the user
-// may write, with no other names, whose owner and group the user may give
-// and whose inode flags a new file would have, that no other program holds it
+// may write, with no other names, whose owner and group the user may give,
+// neither append-only nor immutable, that no other program holds it
 // open (`held`, the caller's own open descriptor on it, is not counted; on
 // Linux a write lease tells, where the file system and the user's rights
 // allow one), and that the folder takes a new file (read-only file systems
@@ -197,10 +198,11 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
 // unnamed temporary files (O_TMPFILE) the temporary file has a name,
 // `.NAME.tavro-XXXXXX` (NAME shortened to fit the system's name limit), only
 // once it is complete; elsewhere it is created under that name, exclusively.
-// An existing file's owner, group, permission bits and extended attributes
-// (ACLs among them) are carried to the new file, exactly: an attribute the
-// new file would get from its folder and the old one lacked is removed, and
-// one that cannot be carried is a refusal naming it. A new file gets what
+// An existing file's owner, group, permission bits, inode flags (chattr's)
+// and extended attributes (ACLs among them) are carried to the new file,
+// exactly: an attribute or flag the new file would get from its folder and
+// the old one lacked is removed, and one that cannot be carried is a refusal
+// naming it. A new file gets what
 // creation gives (0666 less the umask, or the folder's default ACL). Bytes
 // copied from `content.rest` keep its holes where the file system allows. The
 // temporary file is read back and compared before it may take the name.

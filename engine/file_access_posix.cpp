@@ -19,6 +19,7 @@
 namespace tavro::files {
 
 const int kIsAFolder = EISDIR;
+const std::uint32_t kFixedInodeFlags = FS_APPEND_FL | FS_IMMUTABLE_FL;
 
 std::size_t folderLength(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -80,8 +81,8 @@ auto retried(Call call) {
     }
 }
 
-// Inode flags chattr sets that a new file does not inherit from its folder:
-// losing them would change how the file is kept (a, A, c, C, d, i, s, S, u, j, t, x).
+// Inode flags chattr sets that change how a file is kept (a, A, c, C, d, i,
+// s, S, u, j, t, x); a new file may inherit some from its folder.
 constexpr std::uint32_t kKeptFlags = FS_APPEND_FL | FS_NOATIME_FL | FS_COMPR_FL | FS_NOCOW_FL | FS_NODUMP_FL |
                                      FS_IMMUTABLE_FL | FS_SECRM_FL | FS_SYNC_FL | FS_UNRM_FL | FS_JOURNAL_DATA_FL |
                                      FS_NOTAIL_FL | FS_DAX_FL;
@@ -253,6 +254,17 @@ SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle file) {
         return lastError();
     }
     return static_cast<std::uint32_t>(flags) & kKeptFlags;
+}
+
+SystemResult<void> SystemCalls::setInodeFlags(NativeHandle file, std::uint32_t flags) {
+    int current = 0;
+    if (::ioctl(fd(file), FS_IOC_GETFLAGS, &current) != 0) {
+        if (flags == 0 && (errno == ENOTTY || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) return {};
+        return lastError();
+    }
+    int wanted = static_cast<int>((static_cast<std::uint32_t>(current) & ~kKeptFlags) | flags);
+    if (wanted == current) return {};
+    return checked(::ioctl(fd(file), FS_IOC_SETFLAGS, &wanted));
 }
 
 // A write lease is granted only while no other descriptor (this process's or

@@ -18,6 +18,7 @@
 namespace tavro::files {
 
 const int kIsAFolder = ERROR_DIRECTORY;
+const std::uint32_t kFixedInodeFlags = 0;
 
 std::size_t folderLength(const std::string& path) {
     const auto separator = path.find_last_of("/\\:");
@@ -341,6 +342,8 @@ SystemResult<void> SystemCalls::setAttribute(NativeHandle, const std::string&, s
 SystemResult<void> SystemCalls::removeAttribute(NativeHandle, const std::string&) { return unsupported(); }
 
 SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle) { return unsupported(); }
+
+SystemResult<void> SystemCalls::setInodeFlags(NativeHandle, std::uint32_t) { return unsupported(); }
 
 // Opening it to write and delete, sharing only reading (as the caller's own
 // handle does), fails while another program holds it open to write or keeps

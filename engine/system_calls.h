@@ -90,8 +90,10 @@ public:
     virtual SystemResult<void> setAttribute(NativeHandle file, const std::string& name,
                                             std::span<const std::uint8_t> value);
     virtual SystemResult<void> removeAttribute(NativeHandle file, const std::string& name);
-    // The inode flags (chattr) a new file would not get; 0 where there are none.
+    // The inode flags (chattr's) that make a file kept another way; 0 where
+    // there are none. setInodeFlags makes them exactly `flags`.
     virtual SystemResult<std::uint32_t> inodeFlags(NativeHandle file);
+    virtual SystemResult<void> setInodeFlags(NativeHandle file, std::uint32_t flags);
     // Whether another open descriptor or handle (this process's or another
     // program's) holds the file open; Unsupported where it cannot be told.
     virtual SystemResult<bool> openElsewhere(const std::string& path, NativeHandle file);
@@ -110,5 +112,7 @@ bool isWholePath(const std::string& path);
 
 // The error number a file opened for reading that is a folder gives.
 extern const int kIsAFolder;
+// Inode flags that keep a file from being replaced or carried (append-only, immutable).
+extern const std::uint32_t kFixedInodeFlags;
 
 }  // namespace tavro::files

@@ -39,7 +39,7 @@ using files::SystemResult;
 
 enum class Call { OpenRead, StatHandle, StatName, CheckWritable, ReadAt, Write, CopyRange, Seek, SetSize, Flush,
                   Close, CreateTemporary, NameTemporary, Rename, SetOwner, SetMode, ListAttributes, SetAttribute,
-                  InodeFlags, OpenElsewhere };
+                  InodeFlags, OpenElsewhere, SetInodeFlags };
 
 // Error numbers that stand for no error: the call seems to work but does not.
 constexpr int kShort = 0;      // ReadAt: half, then the file seems to end; Write: nothing written
@@ -112,6 +112,7 @@ public:
         return hit(Call::SetAttribute, &n) ? fail() : Base::setAttribute(f, n, v);
     }
     SystemResult<std::uint32_t> inodeFlags(NativeHandle f) override { return hit(Call::InodeFlags) ? fail() : Base::inodeFlags(f); }
+    SystemResult<void> setInodeFlags(NativeHandle f, std::uint32_t flags) override { return hit(Call::SetInodeFlags) ? fail() : Base::setInodeFlags(f, flags); }
     SystemResult<bool> openElsewhere(const std::string& p, NativeHandle f) override { return hit(Call::OpenElsewhere) ? fail() : Base::openElsewhere(p, f); }
     std::uint32_t userId() override { return user.value_or(Base::userId()); }
 
@@ -302,6 +303,22 @@ Bytes aclGranting(std::uint32_t reader) {
     return acl;
 }
 
+int flagsOf(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    int flags = 0;
+    ::ioctl(fd, FS_IOC_GETFLAGS, &flags);
+    ::close(fd);
+    return flags;
+}
+
+int setFlags(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    flags |= flagsOf(path) & ~(FS_NODUMP_FL | FS_NOATIME_FL | FS_IMMUTABLE_FL);
+    const int result = ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    return result;
+}
+
 std::map<std::string, Bytes> attributesOf(const std::string& path) {
     std::map<std::string, Bytes> found;
     std::string names(4096, '\0');
@@ -315,10 +332,11 @@ std::map<std::string, Bytes> attributesOf(const std::string& path) {
     return found;
 }
 
-// A target's ACL and extended attributes go to its replacement and its
-// backup, exactly: not the folder's default ACL, which only a new target
-// gets. What cannot be carried (an attribute the system will not set, inode
-// flags) is refused before anything is written, naming it.
+// A target's ACL, extended attributes and inode flags go to its replacement
+// and its backup, exactly: not the folder's default ACL, which only a new
+// target gets. What cannot be carried (an attribute or flags the system will
+// not set) or keeps the target from being replaced (immutable) is refused
+// before anything is written, naming it.
 TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
     const std::string created = folder.file("new.state");
     struct Case { std::string what; Bytes folderDefault; bool withAttributes; int flags; Call failing; std::optional<Cause> refused; };
@@ -326,7 +344,9 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
              {"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
              {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
              {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
-             {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
+             {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
+             {"flags the system will not set", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::SetInodeFlags, Cause::FlagsNotKept},
+             {"an immutable target", {}, false, FS_IMMUTABLE_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
         SCOPED_TRACE(c.what);
         reset();
         std::filesystem::remove(created);
@@ -339,14 +359,9 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
             ASSERT_EQ(::setxattr(target.c_str(), "user.note", note.data(), note.size(), 0), 0);
         }
-        if (c.flags != 0) {
-            const int fd = ::open(target.c_str(), O_RDONLY);
-            int flags = c.flags;
-            ASSERT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
-            ::close(fd);
-        }
+        ASSERT_EQ(setFlags(target, c.flags), 0);
         const auto before = attributesOf(target);
-        FailingCalls calls(c.failing, c.failing == Call::SetAttribute ? 2 : 0, EPERM);  // the second set: user.note
+        FailingCalls calls(c.failing, c.failing == Call::SetAttribute ? 2 : c.failing == Call::SetInodeFlags ? 1 : 0, EPERM);
         const auto result = runConversion(source, target, {.backup = true}, calls);
         const auto creation = runConversion(source, created);
         ASSERT_TRUE(creation);
@@ -354,19 +369,19 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             ASSERT_FALSE(result);
             EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(FileRole::Target, *c.refused));
             EXPECT_EQ(result.error().detail, c.flags ? "" : "user.note");
-            EXPECT_EQ(inodeFlagLetters(result.error().count), c.flags ? "dA" : "");
+            EXPECT_EQ(result.error().count, std::uintmax_t(c.flags));
             EXPECT_EQ(readBytes(target), targetBytes);
             EXPECT_EQ(readBytes(backup), olderBackup);
         } else {
             ASSERT_TRUE(result) << int(result.error().cause);
             EXPECT_EQ(readBytes(target), converted);
-            for (const auto& path : {target, backup}) EXPECT_EQ(attributesOf(path), before) << path;
+            for (const auto& path : {target, backup}) {
+                EXPECT_EQ(attributesOf(path), before) << path;
+                EXPECT_EQ(flagsOf(path) & (FS_NODUMP_FL | FS_NOATIME_FL), c.flags) << path;
+            }
             EXPECT_EQ(attributesOf(created).contains("system.posix_acl_access"), !c.folderDefault.empty());
         }
-        const int fd = ::open(target.c_str(), O_RDONLY);
-        int none = 0;
-        ::ioctl(fd, FS_IOC_SETFLAGS, &none);
-        ::close(fd);
+        for (const auto& path : {target, backup}) setFlags(path, 0);
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }
