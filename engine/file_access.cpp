@@ -472,10 +472,10 @@ std::expected<void, IoFailure> PreparedFile::commit() {
     }
     temporary_.clear();
     calls_->syncFolder(folderOf(destination_));
-    // Another file at the name now: theirs stays. A name that cannot be
-    // looked at is for the caller's read-back to judge.
-    auto now = calls_->statName(destination_);
-    if (now && (!*now || !sameFile((*now)->identity, written_))) return changed();
+    // Another file at the name after the rename is another program's, and
+    // stays. A name that cannot be looked at is for the caller's read-back.
+    auto after = calls_->statName(destination_);
+    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
     return {};
 }
 
@@ -537,9 +537,9 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     // Read back before it may take the name: a write that lied stops here,
     // and so does a copy of bytes another program changed meanwhile.
     if (content.rest != nullptr) {
-        auto now = calls.statHandle(content.rest->handle());
-        if (!now) return failure(calls, IoStep::Read, now.error());
-        if (now->identity != content.rest->identity()) return changed();
+        auto current = calls.statHandle(content.rest->handle());
+        if (!current) return failure(calls, IoStep::Read, current.error());
+        if (current->identity != content.rest->identity()) return changed();
     }
     auto written = calls.statHandle(file.get());
     if (!written) return failure(calls, IoStep::Write, written.error());

@@ -184,11 +184,17 @@ private:
 // sticky folder only links owned by the user or the folder's owner, and only
 // such a file or link at the final name), that it is a regular file the user
 // may write, with no other names, whose owner and group the user may give,
-// neither append-only nor immutable, that no other program holds it
-// open (`held`, the caller's own open descriptor on it, is not counted; on
-// Linux a write lease tells, where the file system and the user's rights
-// allow one), and that the folder takes a new file (read-only file systems
-// included). Where nothing is at the name, only the folder is checked.
+// neither append-only nor immutable, that no other program holds it open,
+// and that the folder takes a new file (read-only file systems included).
+// Where nothing is at the name, only the folder is checked. Other programs:
+// on Linux a write lease is asked for on `held` (the caller's own open file,
+// when it is that file) or on a descriptor opened for the check; any other
+// descriptor on the file, this process's included, counts as another
+// program's, and where no lease can be had (a file system without leases, a
+// file of another user) the check is skipped. On Windows the file is opened
+// to write and delete, sharing only reading. Not foreseen here: whether each
+// extended attribute and inode flag can be given to a new file; prepare()
+// finds out before the destination is touched.
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held = nullptr,
                                             SystemCalls& calls = systemCalls());
 
@@ -202,10 +208,11 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
 // and extended attributes (ACLs among them) are carried to the new file,
 // exactly: an attribute or flag the new file would get from its folder and
 // the old one lacked is removed, and one that cannot be carried is a refusal
-// naming it. A new file gets what
-// creation gives (0666 less the umask, or the folder's default ACL). Bytes
-// copied from `content.rest` keep its holes where the file system allows. The
-// temporary file is read back and compared before it may take the name.
+// naming it. A new file gets what creation gives (0666 less the umask, or
+// the folder's default ACL). Bytes copied from `content.rest` keep its holes
+// where the file system allows. The temporary file is read back and compared
+// before it may take the name (a Write failure, NotAsWritten, if it differs;
+// Changed if `content.rest` changed while it was copied).
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
                                                Expectation expected, Links links,
                                                SystemCalls& calls = systemCalls());
