@@ -453,7 +453,7 @@ std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::si
 PreparedFile::PreparedFile(PreparedFile&& other) noexcept
     : calls_(other.calls_), temporary_(std::exchange(other.temporary_, {})),
       destination_(std::move(other.destination_)), expected_(other.expected_),
-      replacesFile_(other.replacesFile_), written_(other.written_) {}
+      replacesFile_(other.replacesFile_), written_(other.written_), ownRules_(other.ownRules_) {}
 
 PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->remove(temporary_);
@@ -466,7 +466,7 @@ std::expected<void, IoFailure> PreparedFile::commit() {
     if (expected_.kind == Expectation::Kind::Absent && present) return changed();
     if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
         return changed();
-    if (auto renamed = calls_->rename(temporary_, destination_); !renamed) {
+    if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
         if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
         return failure(*calls_, IoStep::Replace, renamed.error());
     }
@@ -559,7 +559,7 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     }
     if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
     return PreparedFile{calls, temporary.release(), found->real, expected,
-                        found->existing.has_value(), written->identity};
+                        found->existing.has_value(), written->identity, content.carryFrom != nullptr};
 }
 
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,

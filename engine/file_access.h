@@ -148,10 +148,12 @@ enum class Links { Follow, Replace };
 // uncommitted.
 class PreparedFile {
 public:
+    // `ownRules`: the new file keeps what it was given (carried from a file
+    // other than the destination) rather than taking on the destination's.
     PreparedFile(SystemCalls& calls, std::string temporary, std::string destination, Expectation expected,
-                 bool replacesFile, FileIdentity written)
+                 bool replacesFile, FileIdentity written, bool ownRules = false)
         : calls_(&calls), temporary_(std::move(temporary)), destination_(std::move(destination)),
-          expected_(expected), replacesFile_(replacesFile), written_(written) {}
+          expected_(expected), replacesFile_(replacesFile), written_(written), ownRules_(ownRules) {}
     PreparedFile(const PreparedFile&) = delete;
     PreparedFile& operator=(const PreparedFile&) = delete;
     PreparedFile(PreparedFile&& other) noexcept;
@@ -177,6 +179,7 @@ private:
     Expectation expected_;
     bool replacesFile_;
     FileIdentity written_;  // the temporary file as read back
+    bool ownRules_;
 };
 
 // Every check prepare() makes before it writes anything, without creating

@@ -184,7 +184,7 @@ SystemResult<void> SystemCalls::nameTemporary(NativeHandle file, const std::stri
     return checked(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
 }
 
-SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to) {
+SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool) {
     return checked(::rename(from.c_str(), to.c_str()));
 }
 

@@ -277,9 +277,10 @@ SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string&, cons
 SystemResult<void> SystemCalls::nameTemporary(NativeHandle, const std::string&) { return unsupported(); }
 
 // A file at `to` is replaced with ReplaceFileW, which gives the new file the
-// old one's attributes and access rules, under the old one's name as it is
-// spelled (the case a user typed may differ); a link is replaced by the file.
-SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to) {
+// old one's attributes and access rules (unless `ownRules`), under the old
+// one's name as it is spelled (the case a user typed may differ); a link is
+// replaced by the file.
+SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool ownRules) {
     auto source = widen(from);
     if (!source) return std::unexpected(source.error());
     auto destination = widen(to);
@@ -289,16 +290,17 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
     const bool present = search != INVALID_HANDLE_VALUE;
     if (present) FindClose(search);
     const bool isLink = present && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (present && !isLink) {
-        const std::size_t separator = destination->find_last_of(L"\\/");
-        const std::wstring spelled = destination->substr(0, separator + 1) + found.cFileName;
+    const std::wstring spelled = present && !isLink
+                                     ? destination->substr(0, destination->find_last_of(L"\\/") + 1) + found.cFileName
+                                     : *destination;
+    if (present && !isLink && !ownRules) {
         if (ReplaceFileW(spelled.c_str(), source->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                          nullptr))
             return {};
         const DWORD error = GetLastError();
         return errorOf(error == ERROR_UNABLE_TO_REMOVE_REPLACED ? ERROR_SHARING_VIOLATION : error);
     }
-    if (!MoveFileExW(source->c_str(), destination->c_str(),
+    if (!MoveFileExW(source->c_str(), spelled.c_str(),
                      MOVEFILE_WRITE_THROUGH | (present ? MOVEFILE_REPLACE_EXISTING : 0)))
         return lastError();
     return {};

@@ -78,8 +78,10 @@ public:
     // Gives an unnamed file the name `path` (Exists when taken).
     virtual SystemResult<void> nameTemporary(NativeHandle file, const std::string& path);
     // Puts `from` at the name `to` in one step (an existing file at `to` keeps
-    // the case of its name where names ignore case).
-    virtual SystemResult<void> rename(const std::string& from, const std::string& to);
+    // the case of its name where names ignore case). With `ownRules` the new
+    // file keeps its own attributes and access rules where the system would
+    // give it those of the file it replaces (Windows' ReplaceFileW).
+    virtual SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules);
     virtual SystemResult<void> remove(const std::string& path);
     virtual SystemResult<void> syncFolder(const std::string& folder);
     virtual SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group);

@@ -104,7 +104,7 @@ public:
         return opened(hit(Call::CreateTemporary, name.empty() ? &folder : &name) ? fail() : Base::createTemporary(folder, name, mode));
     }
     SystemResult<void> nameTemporary(NativeHandle f, const std::string& p) override { return hit(Call::NameTemporary, &p) ? fail() : Base::nameTemporary(f, p); }
-    SystemResult<void> rename(const std::string& from, const std::string& to) override { return hit(Call::Rename) ? fail() : Base::rename(from, to); }
+    SystemResult<void> rename(const std::string& from, const std::string& to, bool own) override { return hit(Call::Rename) ? fail() : Base::rename(from, to, own); }
     SystemResult<void> setOwner(NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
     SystemResult<void> setMode(NativeHandle f, std::uint32_t mode) override { return hit(Call::SetMode) ? fail() : Base::setMode(f, mode); }
     SystemResult<std::vector<std::string>> listAttributes(NativeHandle f) override { return hit(Call::ListAttributes) ? fail() : Base::listAttributes(f); }
