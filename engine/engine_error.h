@@ -62,7 +62,7 @@ enum class Cause {
     IsTheSaveState,    // the picture would be written over the save state it shows
     // What file access refuses to drop, follow or overwrite.
     AttributeNotKept,   // the extended attribute `detail` (an ACL, say) could not be carried (code, reason)
-    FlagsNotKept,       // inode flags count (chattr's bits) that the new file would not have
+    FlagsNotKept,       // inode flags count (chattr's bits) a new file cannot be given, or that keep it as it is
     SharedFolderEntry,  // in a shared sticky folder, the file or link is user count's, not the user's
     SharedFolderLink,   // in a shared sticky folder, a link on the way is user count's: not followed
     OpenElsewhere,      // another program holds the file open

@@ -147,7 +147,7 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
             .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
     case Cause::FlagsNotKept:
-        return tr("a new file would lose its inode flags (%1, see lsattr); nothing was written")
+        return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written")
             .arg(QString::fromLatin1(inodeFlagLetters(error.count)));
     case Cause::SharedFolderEntry:
         return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")

@@ -50,8 +50,8 @@ std::string why(const EngineError& error) {
             return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
                    "); nothing was written";
         case Cause::FlagsNotKept:
-            return "a new file would lose its inode flags (" + inodeFlagLetters(error.count) +
-                   ", see lsattr); nothing was written";
+            return "its inode flags (" + inodeFlagLetters(error.count) +
+                   ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
         case Cause::SharedFolderEntry:
             return "it belongs to user " + std::to_string(error.count) +
                    " in a shared folder where only its owner may replace it; nothing was written";

@@ -426,8 +426,8 @@ Motivo: %2</translation>
         <translation>o atributo estendido %1 não pode ser levado ao novo arquivo (%2); nada foi gravado</translation>
     </message>
     <message>
-        <source>a new file would lose its inode flags (%1, see lsattr); nothing was written</source>
-        <translation>um novo arquivo perderia as flags de inode (%1, veja lsattr); nada foi gravado</translation>
+        <source>its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written</source>
+        <translation>as flags de inode (%1, veja lsattr) não podem ser dadas a um novo arquivo ou impedem que ele seja substituído; nada foi gravado</translation>
     </message>
     <message>
         <source>it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written</source>
