@@ -160,13 +160,12 @@ std::expected<void, EngineError> checkGame(const std::string& sourcePath, const 
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take
-// the name TARGET.bak only once the target has been replaced. Readable by no
-// more people than the target itself.
+// the name TARGET.bak only once the target has been replaced. It gets the
+// target's owner, group, permission bits and ACL, whatever was at its name.
 std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
                                                               files::SystemCalls& calls) {
-    const std::uint32_t permissions = target.file->identity().permissions & 0777;
-    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, permissions}, {},
-                               files::Links::Replace, calls);
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, std::nullopt, target.open()},
+                               {}, files::Links::Replace, calls);
     if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
 }
@@ -264,8 +263,15 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     }
     report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
     if (options.dryRun) {
-        // file-layer checks: what prepare() would refuse at the target (and at
-        // TARGET.bak with a backup) is to be refused here too.
+        // What the replacement itself would refuse, at the target and, with a
+        // backup, at TARGET.bak: the same checks, nothing created.
+        if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->open(), calls); !allowed)
+            return fail(kConvert, FileRole::Target, targetPath, allowed.error());
+        if (options.backup && target->file) {
+            const std::string backupPath = targetPath + ".bak";
+            if (auto allowed = files::checkReplace(backupPath, files::Links::Replace, nullptr, calls); !allowed)
+                return fail(kConvert, FileRole::Backup, backupPath, allowed.error());
+        }
         return report;
     }
     if (auto written = writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report,

@@ -1,6 +1,7 @@
 #include "engine_error.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace tavro {
 namespace {
@@ -27,11 +28,29 @@ Cause causeOf(files::IoProblem problem) {
         case files::IoProblem::HardLinks: return Cause::HardLinks;
         case files::IoProblem::OwnerNotKept: return Cause::OwnerNotKept;
         case files::IoProblem::Changed: return Cause::ChangedMeanwhile;
+        case files::IoProblem::AttributeNotKept: return Cause::AttributeNotKept;
+        case files::IoProblem::FlagsNotKept: return Cause::FlagsNotKept;
+        case files::IoProblem::SharedFolderEntry: return Cause::SharedFolderEntry;
+        case files::IoProblem::SharedFolderLink: return Cause::SharedFolderLink;
+        case files::IoProblem::OpenElsewhere: return Cause::OpenElsewhere;
+        case files::IoProblem::NotAsWritten: return Cause::OtherBytes;
+        case files::IoProblem::WroteNothing: return Cause::WroteNothing;
     }
     return Cause::System;
 }
 
 }  // namespace
+
+std::string inodeFlagLetters(std::uintmax_t flags) {
+    // Linux's FS_*_FL values, in lsattr's order.
+    static constexpr std::pair<std::uintmax_t, char> kLetters[] = {
+        {0x1, 's'}, {0x2, 'u'}, {0x8, 'S'}, {0x20, 'a'}, {0x40, 'd'}, {0x80, 'A'}, {0x4, 'c'}, {0x10, 'i'},
+        {0x4000, 'j'}, {0x8000, 't'}, {0x800000, 'C'}, {0x2000000, 'x'}};
+    std::string letters;
+    for (const auto& [bit, letter] : kLetters)
+        if (flags & bit) letters.push_back(letter);
+    return letters;
+}
 
 EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure) {
 #ifndef _WIN32
@@ -48,7 +67,8 @@ EngineError fileError(Operation operation, FileRole file, const std::string& pat
                        .reason = failure.reason,
                        .code = failure.code,
                        .count = failure.count,
-                       .limit = failure.limit};
+                       .limit = failure.limit,
+                       .detail = failure.name};
 }
 
 }  // namespace tavro

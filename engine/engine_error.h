@@ -71,6 +71,13 @@ enum class Cause {
     LooksSwapped,       // NotFirstGameLevel (count, limit alike), and the target (otherPath) holds one
     Socket,             // Step::Open: the file is a socket
     MountPoint,         // Step::Replace: the system would not rename over it (a mount point, a bind-mounted file)
+    // What file access refuses to drop, follow or overwrite.
+    AttributeNotKept,   // the extended attribute `detail` (an ACL, say) could not be carried (code, reason)
+    FlagsNotKept,       // inode flags count (chattr's bits) a new file cannot be given, or that keep it as it is
+    SharedFolderEntry,  // in a shared sticky folder, the file or link is user count's, not the user's
+    SharedFolderLink,   // in a shared sticky folder, a link on the way is user count's: not followed
+    OpenElsewhere,      // another program holds the file open
+    WroteNothing,       // the system accepted no byte of a write (count of limit bytes written)
 };
 
 // What it takes to put a target back as it was before a run: only its first
@@ -104,10 +111,14 @@ struct EngineError {
     // LooksSwapped: the target.
     FileRole otherFile = FileRole::Source;
     std::string otherPath{};
+    std::string detail{};  // AttributeNotKept: the attribute's name
 };
 
 // The same error under the name the conversion's callers know.
 using ConversionError = EngineError;
+
+// Inode flags (FlagsNotKept's count) as chattr spells them, e.g. "dA".
+std::string inodeFlagLetters(std::uintmax_t flags);
 
 // `failure` from file access, met while doing `operation` to `file` at `path`.
 EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure);

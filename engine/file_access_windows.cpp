@@ -1,8 +1,9 @@
-// Windows file access: the one place where the engine touches the file system
-// on Windows. Paths arrive as UTF-8 and go to the wide-character calls; every
-// file is opened in binary, through handles, never through the C library
-// (whose text mode would turn line feeds into pairs and stop at byte 0x1A).
+// The Windows primitives file access is built on (system_calls.h). Paths
+// arrive as UTF-8 and go to the wide-character calls; every file is opened in
+// binary, through handles, never through the C library (whose text mode would
+// turn line feeds into pairs and stop at byte 0x1A).
 #include "file_access.h"
+#include "system_calls.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -11,21 +12,21 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <random>
 #include <string_view>
 #include <utility>
 
 namespace tavro::files {
 
-// Windows offers no hook: the real calls are made directly.
-class SystemCalls {
-public:
-    virtual ~SystemCalls() = default;
-};
+const int kIsAFolder = ERROR_DIRECTORY;
+const std::uint32_t kFixedInodeFlags = 0;
 
-SystemCalls& systemCalls() {
-    static SystemCalls real;
-    return real;
+std::size_t folderLength(const std::string& path) {
+    const auto separator = path.find_last_of("/\\:");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+bool isWholePath(const std::string& path) {
+    return path.starts_with('\\') || path.starts_with('/') || (path.size() > 1 && path[1] == ':');
 }
 
 namespace {
@@ -70,65 +71,48 @@ std::string systemReason(DWORD error) {
     return reason;
 }
 
-std::unexpected<IoFailure> failure(IoStep step, DWORD error) {
-    return std::unexpected(IoFailure{step, systemReason(error), static_cast<int>(error)});
+bool notFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+std::unexpected<SystemError> errorOf(DWORD error) {
+    const SystemError::Kind kind = notFound(error) ? SystemError::Kind::NotFound
+                                   : error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                                       ? SystemError::Kind::Exists
+                                       : SystemError::Kind::Other;
+    return std::unexpected(SystemError{kind, static_cast<int>(error)});
 }
 
-std::unexpected<IoFailure> lastFailure(IoStep step) { return failure(step, GetLastError()); }
+std::unexpected<SystemError> lastError() { return errorOf(GetLastError()); }
 
-bool notFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+std::unexpected<SystemError> unsupported() {
+    return std::unexpected(SystemError{SystemError::Kind::Unsupported, ERROR_NOT_SUPPORTED});
+}
 
 // A UTF-8 path as the wide-character calls take it: made absolute with
 // backslashes (every call then sees the same file, forward slashes or not),
 // and a long one gets the prefix that lifts the MAX_PATH limit.
-std::expected<std::wstring, IoFailure> widen(const std::string& path, IoStep step) {
-    if (path.empty()) return failure(step, ERROR_PATH_NOT_FOUND);
+SystemResult<std::wstring> widen(const std::string& path) {
+    if (path.empty()) return errorOf(ERROR_PATH_NOT_FOUND);
     const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
                                          nullptr, 0);
-    if (size <= 0) return std::unexpected(IoFailure{step, "the name is not valid UTF-8", ERROR_NO_UNICODE_TRANSLATION});
+    if (size <= 0)
+        return std::unexpected(SystemError{SystemError::Kind::Other, ERROR_NO_UNICODE_TRANSLATION,
+                                           "the name is not valid UTF-8"});
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
     if (wide.starts_with(LR"(\\?\)")) return wide;
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return lastFailure(step);
+    if (needed == 0) return lastError();
     std::wstring full(needed, L'\0');
     const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed) return lastFailure(step);
+    if (written == 0 || written >= needed) return lastError();
     full.resize(written);
     if (full.size() < MAX_PATH - 12) return full;
     if (full.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + full.substr(2);
     return LR"(\\?\)" + full;
 }
 
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : handle_(other.release()) {}
-    Handle& operator=(Handle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-    ~Handle() { reset(); }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-    // Closes now, so that a failing close can be reported.
-    bool close() { return CloseHandle(release()) != 0; }
-
-private:
-    void reset() {
-        if (valid()) CloseHandle(release());
-    }
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
 HANDLE native(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+NativeHandle portable(HANDLE handle) { return reinterpret_cast<NativeHandle>(handle); }
 
 std::int64_t ticks(const FILETIME& time) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
@@ -136,25 +120,28 @@ std::int64_t ticks(const FILETIME& time) {
 
 // The attributes that make a file another file for our purposes.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-struct Information {
-    FileIdentity identity;
-    DWORD attributes = 0;
-    DWORD links = 0;
-};
+// Opens what is at the name itself (a link, not what it names) to look at it.
+HANDLE openEntry(const std::wstring& path, DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT) {
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                       flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
 
 // Identity from the open handle: volume, file index, size, last write and
 // change times (in 100 ns ticks), attributes.
-std::expected<Information, IoFailure> informationOf(HANDLE handle, IoStep step) {
+SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info)) return lastFailure(step);
+    if (!GetFileInformationByHandle(native(file), &info)) return lastError();
     FILE_BASIC_INFO basic{};
     std::int64_t changed = ticks(info.ftLastWriteTime);
-    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+    if (GetFileInformationByHandleEx(native(file), FileBasicInfo, &basic, sizeof basic))
         changed = basic.ChangeTime.QuadPart;
     const std::int64_t written = ticks(info.ftLastWriteTime);
-    Information result;
-    result.identity = FileIdentity{info.dwVolumeSerialNumber,
+    EntryStatus status;
+    status.identity = FileIdentity{info.dwVolumeSerialNumber,
                                    (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
                                    (static_cast<std::uintmax_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
                                    written / 10'000'000,
@@ -162,118 +149,53 @@ std::expected<Information, IoFailure> informationOf(HANDLE handle, IoStep step) 
                                    changed / 10'000'000,
                                    changed % 10'000'000 * 100,
                                    info.dwFileAttributes & kKeptAttributes};
-    result.attributes = info.dwFileAttributes;
-    result.links = info.nNumberOfLinks;
-    return result;
+    status.type = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryStatus::Type::Link
+                  : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryStatus::Type::Folder
+                  : GetFileType(native(file)) != FILE_TYPE_DISK          ? EntryStatus::Type::Other
+                                                                         : EntryStatus::Type::File;
+    status.links = info.nNumberOfLinks;
+    return status;
 }
 
-std::unexpected<IoFailure> notRegular(IoStep step) {
-    return std::unexpected(IoFailure{step, {}, 0, IoProblem::NotRegularFile});
-}
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Opens what is at the name itself (a link, not what it names) to look at it,
-// and, with `access` DELETE, to learn whether another program holds it open
-// in a way that keeps it from being replaced. Nothing there: an invalid handle.
-std::expected<Handle, IoFailure> openEntry(const std::wstring& path, DWORD access, IoStep step) {
-    Handle handle{CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | access, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-    if (!handle.valid() && !notFound(GetLastError())) return lastFailure(step);
-    return handle;
-}
-
-std::expected<OpenFile, IoFailure> openForReading(SystemCalls& calls, const std::string& path) {
-    auto wide = widen(path, IoStep::Open);
+SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
+    auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const DWORD attributes = GetFileAttributesW(wide->c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::unexpected(IoFailure{IoStep::Read, "Is a directory", ERROR_DIRECTORY});
-    Handle handle{CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
-    if (!handle.valid()) return lastFailure(IoStep::Open);
-    if (GetFileType(handle.get()) != FILE_TYPE_DISK) return notRegular(IoStep::Open);
-    auto info = informationOf(handle.get(), IoStep::Open);
-    if (!info) return std::unexpected(info.error());
-    return OpenFile{calls, reinterpret_cast<NativeHandle>(handle.release()), info->identity};
+        return std::unexpected(SystemError{SystemError::Kind::Other, ERROR_DIRECTORY, "Is a directory"});
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lastError();
+    return portable(file);
 }
 
-std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return std::unexpected(IoFailure{IoStep::Read, {}, 0, IoProblem::EndedEarly, got, size});
-}
-
-// Fills `buffer` from `offset`, unless the file ends first; returns the bytes read.
-std::expected<std::size_t, IoFailure> readAt(HANDLE handle, std::span<std::uint8_t> buffer, std::uintmax_t offset) {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        OVERLAPPED at{};
-        const std::uintmax_t position = offset + done;
-        at.Offset = static_cast<DWORD>(position);
-        at.OffsetHigh = static_cast<DWORD>(position >> 32);
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - done, kPiece));
-        if (!ReadFile(handle, buffer.data() + done, want, &got, &at)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) break;
-            return lastFailure(IoStep::Read);
-        }
-        if (got == 0) break;
-        done += got;
-    }
-    return done;
-}
-
-std::expected<void, IoFailure> writeFully(HANDLE handle, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD put = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kPiece));
-        if (!WriteFile(handle, bytes.data() + done, want, &put, nullptr)) return lastFailure(IoStep::Write);
-        done += put;
-    }
-    return {};
-}
-
-// Appends bytes [offset, end) of `from` to `to`, in pieces.
-std::expected<void, IoFailure> copyRange(HANDLE from, HANDLE to, std::uintmax_t offset, std::uintmax_t end) {
-    std::vector<std::uint8_t> buffer;
-    while (offset < end) {
-        buffer.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kPiece)));
-        auto got = readAt(from, buffer, offset);
-        if (!got) return std::unexpected(got.error());
-        if (*got < buffer.size()) return shrank(offset + *got, end);
-        if (auto written = writeFully(to, buffer); !written) return written;
-        offset += buffer.size();
-    }
-    return {};
-}
-
-struct PathParts {
-    std::string folder;  // with its trailing separator; empty for a bare name
-    std::string name;
-};
-
-PathParts splitPath(const std::string& path) {
-    const auto separator = path.find_last_of("/\\:");
-    if (separator == std::string::npos) return {{}, path};
-    return {path.substr(0, separator + 1), path.substr(separator + 1)};
-}
-
-// The file a path finally names, following symbolic links and junctions; the
-// path itself when it is not a link (or nothing is there).
-std::expected<std::string, IoFailure> followLinks(const std::string& path, IoStep step) {
-    auto wide = widen(path, step);
+SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
+    auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
-    const DWORD attributes = GetFileAttributesW(wide->c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    Handle handle{CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-    if (!handle.valid()) return lastFailure(step);
+    const HANDLE entry = openEntry(*wide);
+    if (entry == INVALID_HANDLE_VALUE) {
+        if (notFound(GetLastError())) return std::nullopt;
+        return lastError();
+    }
+    auto status = statHandle(portable(entry));
+    CloseHandle(entry);
+    if (!status) return std::unexpected(status.error());
+    return std::optional<EntryStatus>{*status};
+}
+
+SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
+    auto wide = widen(path);
+    if (!wide) return std::unexpected(wide.error());
+    const HANDLE entry = openEntry(*wide, 0);
+    if (entry == INVALID_HANDLE_VALUE) return lastError();
     std::wstring final(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
+        const DWORD length = GetFinalPathNameByHandleW(entry, final.data(), static_cast<DWORD>(final.size()),
                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return lastFailure(step);
-        if (length < final.size()) {
+        if (length == 0 || length < final.size()) {
+            const DWORD error = GetLastError();
+            CloseHandle(entry);
+            if (length == 0) return errorOf(error);
             final.resize(length);
             return narrow(final);
         }
@@ -281,272 +203,177 @@ std::expected<std::string, IoFailure> followLinks(const std::string& path, IoSte
     }
 }
 
-constexpr std::string_view kTemporaryMark = ".tavro-";
-constexpr std::size_t kRandomCharacters = 6;
-// Characters of NAME kept in ".NAME.tavro-XXXXXX", so that a name of up to
-// 255 UTF-16 units stays within the limit (a UTF-8 cut may take fewer).
-constexpr std::size_t kLongestKeptName = 255 - 1 - kTemporaryMark.size() - kRandomCharacters;
-
-// A UTF-8 prefix of `name` of at most `limit` UTF-16 units, cut between characters.
-std::string cutName(const std::string& name, std::size_t limit) {
-    std::size_t units = 0, i = 0;
-    while (i < name.size()) {
-        const auto lead = static_cast<unsigned char>(name[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const std::size_t width = length == 4 ? 2 : 1;
-        if (units + width > limit) break;
-        units += width;
-        i += length;
-    }
-    return name.substr(0, i);
-}
-
-std::string temporaryName(const PathParts& parts) {
-    static constexpr std::string_view kAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random;
-    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
-    std::string name = parts.folder + "." + cutName(parts.name, kLongestKeptName);
-    name.append(kTemporaryMark);
-    for (std::size_t i = 0; i < kRandomCharacters; ++i) name.push_back(kAlphabet[pick(random)]);
-    return name;
-}
-
-constexpr int kNameAttempts = 100;
-
-void removeFile(const std::string& path) {
-    if (auto wide = widen(path, IoStep::Remove)) DeleteFileW(wide->c_str());
-}
-
-// Removes the named temporary file on every early return.
-class TemporaryName {
-public:
-    TemporaryName() = default;
-    TemporaryName(const TemporaryName&) = delete;
-    TemporaryName& operator=(const TemporaryName&) = delete;
-    ~TemporaryName() {
-        if (!name_.empty()) removeFile(name_);
-    }
-    void set(std::string name) { name_ = std::move(name); }
-    std::string release() { return std::exchange(name_, {}); }
-
-private:
-    std::string name_;
-};
-
-std::unexpected<IoFailure> changed() {
-    return std::unexpected(IoFailure{IoStep::Changed, {}, 0, IoProblem::Changed});
-}
-
-// Refuses what must not be replaced: anything but a file on a disk, a
-// read-only file, a file with other names, and one another program holds
-// open without letting it be replaced.
-std::expected<void, IoFailure> checkReplaceable(HANDLE entry, const Information& info) {
-    if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) || GetFileType(entry) != FILE_TYPE_DISK)
-        return notRegular(IoStep::Replace);
-    if (info.attributes & FILE_ATTRIBUTE_READONLY)
-        return std::unexpected(IoFailure{IoStep::Replace, "it is read-only", ERROR_ACCESS_DENIED});
-    if (info.links > 1) return std::unexpected(IoFailure{IoStep::Replace, {}, 0, IoProblem::HardLinks, info.links});
-    return {};
-}
-
-}  // namespace
-
-OpenFile::OpenFile(OpenFile&& other) noexcept
-    : calls_(other.calls_),
-      handle_(std::exchange(other.handle_, reinterpret_cast<NativeHandle>(INVALID_HANDLE_VALUE))),
-      identity_(other.identity_) {}
-
-OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
-    if (this != &other) {
-        if (native(handle_) != INVALID_HANDLE_VALUE) CloseHandle(native(handle_));
-        calls_ = other.calls_;
-        handle_ = std::exchange(other.handle_, reinterpret_cast<NativeHandle>(INVALID_HANDLE_VALUE));
-        identity_ = other.identity_;
-    }
-    return *this;
-}
-
-OpenFile::~OpenFile() {
-    if (native(handle_) != INVALID_HANDLE_VALUE) CloseHandle(native(handle_));
-}
-
-std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size_t limit) const {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(limit, identity_.size)));
-    auto got = readAt(native(handle_), bytes, 0);
-    if (!got) return std::unexpected(got.error());
-    if (*got < bytes.size()) return shrank(*got, identity_.size);
-    return bytes;
-}
-
-std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::uintmax_t offset,
-                                                   std::uintmax_t end) const {
-    std::vector<std::uint8_t> mine, theirs;
-    while (offset < end) {
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kPiece));
-        mine.resize(piece);
-        theirs.resize(piece);
-        auto got = readAt(native(handle_), mine, offset);
-        if (!got) return std::unexpected(got.error());
-        if (*got < piece) return shrank(offset + *got, end);
-        got = readAt(native(other.handle_), theirs, offset);
-        if (!got) return std::unexpected(got.error());
-        if (*got < piece) return shrank(offset + *got, end);
-        if (mine != theirs) return false;
-        offset += piece;
-    }
-    return true;
-}
-
-std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path, SystemCalls& calls) {
-    auto file = openForReading(calls, path);
-    if (!file) {
-        if (notFound(static_cast<DWORD>(file.error().code))) return std::nullopt;
-        return std::unexpected(file.error());
-    }
-    return std::optional<OpenFile>{std::move(*file)};
-}
-
-std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit, SystemCalls& calls) {
-    auto file = openForReading(calls, path);
-    if (!file) return std::unexpected(file.error());
-    auto bytes = file->readHead(limit);
-    if (!bytes) return std::unexpected(bytes.error());
-    return FilePrefix{std::move(*bytes), file->identity().size};
-}
-
-PreparedFile::~PreparedFile() {
-    if (!temporary_.empty()) removeFile(temporary_);
-}
-
-std::expected<void, IoFailure> PreparedFile::commit() {
-    auto destination = widen(destination_, IoStep::Replace);
-    if (!destination) return std::unexpected(destination.error());
-    auto temporary = widen(temporary_, IoStep::Replace);
-    if (!temporary) return std::unexpected(temporary.error());
-    bool present = false;
-    bool isLink = false;
-    {
-        // Asking for DELETE finds a program that holds the file open without
-        // letting it go: then nothing is replaced.
-        auto entry = openEntry(*destination, DELETE, IoStep::Replace);
-        if (!entry) return std::unexpected(entry.error());
-        present = entry->valid();
-        if (present) {
-            auto info = informationOf(entry->get(), IoStep::Replace);
-            if (!info) return std::unexpected(info.error());
-            isLink = (info->attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (info->attributes & FILE_ATTRIBUTE_READONLY)
-                return std::unexpected(IoFailure{IoStep::Replace, "it is read-only", ERROR_ACCESS_DENIED});
-            if (expected_.kind == Expectation::Kind::Same && info->identity != expected_.identity) return changed();
-        }
-    }
-    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
-    if (expected_.kind == Expectation::Kind::Same && !present) return changed();
-    // ReplaceFileW keeps the replaced file's attributes and access rules; a
-    // link is replaced by the file itself.
-    const bool replaced =
-        present && !isLink
-            ? ReplaceFileW(destination->c_str(), temporary->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                           nullptr, nullptr) != 0
-            : MoveFileExW(temporary->c_str(), destination->c_str(),
-                          MOVEFILE_WRITE_THROUGH | (present ? MOVEFILE_REPLACE_EXISTING : 0)) != 0;
-    if (!replaced) {
-        const DWORD error = GetLastError();
-        if (!present && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) return changed();
-        return failure(IoStep::Replace, error == ERROR_UNABLE_TO_REMOVE_REPLACED ? ERROR_SHARING_VIOLATION : error);
-    }
-    temporary_.clear();
-    return {};
-}
-
-std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
-                                               Expectation expected, Links links, SystemCalls& calls) {
-    std::string real = path;
-    if (links == Links::Follow) {
-        auto followed = followLinks(path, IoStep::Create);
-        if (!followed) return std::unexpected(followed.error());
-        real = std::move(*followed);
-    }
-    const PathParts parts = splitPath(real);
-    auto wideReal = widen(real, IoStep::Create);
-    if (!wideReal) return std::unexpected(wideReal.error());
-
-    auto entry = openEntry(*wideReal, DELETE, IoStep::Replace);
-    if (!entry) return std::unexpected(entry.error());
-    const bool exists = entry->valid();
-    Information existing;
-    if (exists) {
-        auto info = informationOf(entry->get(), IoStep::Create);
-        if (!info) return std::unexpected(info.error());
-        existing = *info;
-    }
-    const bool replacesLink = exists && links == Links::Replace && (existing.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    const bool replacesFile = exists && !replacesLink;
-    if (replacesFile) {
-        if (auto allowed = checkReplaceable(entry->get(), existing); !allowed) return std::unexpected(allowed.error());
-    }
-    entry->close();
-    if (expected.kind == Expectation::Kind::AsFound) {
-        expected = exists ? Expectation{Expectation::Kind::Same, existing.identity}
-                          : Expectation{Expectation::Kind::Absent, {}};
-    }
-    // A new file's attributes: hidden or system as asked; never read-only,
-    // which would keep the next run from replacing it.
-    const DWORD attributes =
-        content.permissions ? (*content.permissions & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) : 0;
-
-    TemporaryName temporary;
-    std::string name;
-    Handle file;
-    for (int attempt = 0; attempt < kNameAttempts && !file.valid(); ++attempt) {
-        name = temporaryName(parts);
-        auto wide = widen(name, IoStep::Create);
-        if (!wide) return std::unexpected(wide.error());
-        file = Handle{CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (file.valid()) break;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return failure(IoStep::Create, error);
-    }
-    if (!file.valid()) return failure(IoStep::Create, ERROR_FILE_EXISTS);
-    temporary.set(name);
-
-    const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
-    if (auto written = writeFully(file.get(), content.head); !written) return std::unexpected(written.error());
-    if (size > content.head.size()) {
-        if (content.rest != nullptr) {
-            if (auto copied = copyRange(native(content.rest->handle()), file.get(), content.head.size(), size);
-                !copied)
-                return std::unexpected(copied.error());
-        } else {
-            LARGE_INTEGER end{};
-            end.QuadPart = static_cast<LONGLONG>(size);
-            if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()))
-                return lastFailure(IoStep::Write);
-        }
-    }
-    if (!FlushFileBuffers(file.get())) return lastFailure(IoStep::Flush);
-    if (!file.close()) return lastFailure(IoStep::Flush);
-    return PreparedFile{calls, temporary.release(), real, expected, replacesFile || replacesLink};
-}
-
-std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls&) {
-    auto real = followLinks(path, IoStep::Remove);
-    if (!real) return std::unexpected(real.error());
-    auto wide = widen(*real, IoStep::Remove);
+SystemResult<void> SystemCalls::checkWritable(const std::string& path) {
+    auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
-    // The check and the removal on one handle: nobody can swap the file between them.
-    auto entry = openEntry(*wide, DELETE, IoStep::Remove);
-    if (!entry) return std::unexpected(entry.error());
-    if (!entry->valid()) return changed();
-    auto info = informationOf(entry->get(), IoStep::Remove);
-    if (!info) return std::unexpected(info.error());
-    if (info->identity != expected) return changed();
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!SetFileInformationByHandle(entry->get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return lastFailure(IoStep::Remove);
-    if (!entry->close()) return lastFailure(IoStep::Remove);
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (attributes & FILE_ATTRIBUTE_READONLY))
+        return std::unexpected(SystemError{SystemError::Kind::Other, ERROR_ACCESS_DENIED, "it is read-only"});
     return {};
+}
+
+SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), kPiece));
+    if (!ReadFile(native(file), buffer.data(), want, &got, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+        return lastError();
+    }
+    return got;
+}
+
+SystemResult<std::size_t> SystemCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kPiece));
+    if (!WriteFile(native(file), bytes.data(), want, &put, nullptr)) return lastError();
+    return put;
+}
+
+SystemResult<void> SystemCalls::seek(NativeHandle file, std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(native(file), to, nullptr, FILE_BEGIN)) return lastError();
+    return {};
+}
+
+SystemResult<std::uint64_t> SystemCalls::nextData(NativeHandle, std::uint64_t, bool) { return unsupported(); }
+
+SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle, NativeHandle, std::uint64_t, std::size_t) {
+    return unsupported();
+}
+
+SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(native(file), FileEndOfFileInfo, &end, sizeof end)) return lastError();
+    return {};
+}
+
+SystemResult<void> SystemCalls::flush(NativeHandle file) {
+    if (!FlushFileBuffers(native(file))) return lastError();
+    return {};
+}
+
+SystemResult<void> SystemCalls::close(NativeHandle file) {
+    if (!CloseHandle(native(file))) return lastError();
+    return {};
+}
+
+// Windows has no unnamed files: each is created under its name, shared with nobody.
+SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string&, const std::string& name, std::uint32_t) {
+    if (name.empty()) return unsupported();
+    auto wide = widen(name);
+    if (!wide) return std::unexpected(wide.error());
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lastError();
+    return portable(file);
+}
+
+SystemResult<void> SystemCalls::nameTemporary(NativeHandle, const std::string&) { return unsupported(); }
+
+// A file at `to` is replaced with ReplaceFileW, which gives the new file the
+// old one's attributes and access rules (unless `ownRules`), under the old
+// one's name as it is spelled (the case a user typed may differ); a link is
+// replaced by the file.
+SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool ownRules) {
+    auto source = widen(from);
+    if (!source) return std::unexpected(source.error());
+    auto destination = widen(to);
+    if (!destination) return std::unexpected(destination.error());
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(destination->c_str(), &found);
+    const bool present = search != INVALID_HANDLE_VALUE;
+    if (present) FindClose(search);
+    const bool isLink = present && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::wstring spelled = present && !isLink
+                                     ? destination->substr(0, destination->find_last_of(L"\\/") + 1) + found.cFileName
+                                     : *destination;
+    if (present && !isLink && !ownRules) {
+        if (ReplaceFileW(spelled.c_str(), source->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                         nullptr))
+            return {};
+        const DWORD error = GetLastError();
+        return errorOf(error == ERROR_UNABLE_TO_REMOVE_REPLACED ? ERROR_SHARING_VIOLATION : error);
+    }
+    if (!MoveFileExW(source->c_str(), spelled.c_str(),
+                     MOVEFILE_WRITE_THROUGH | (present ? MOVEFILE_REPLACE_EXISTING : 0)))
+        return lastError();
+    return {};
+}
+
+SystemResult<void> SystemCalls::remove(const std::string& path) {
+    auto wide = widen(path);
+    if (!wide) return std::unexpected(wide.error());
+    if (!DeleteFileW(wide->c_str())) return lastError();
+    return {};
+}
+
+// A rename with MOVEFILE_WRITE_THROUGH is on disk when it returns.
+SystemResult<void> SystemCalls::syncFolder(const std::string&) { return {}; }
+
+// Owners stay as the system gives them; ReplaceFileW carries access rules.
+SystemResult<void> SystemCalls::setOwner(NativeHandle, std::uint32_t, std::uint32_t) { return {}; }
+
+// The hidden and system attributes of `mode`; never read-only, which would
+// keep the next run from replacing the file.
+SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(native(file), FileBasicInfo, &basic, sizeof basic)) return lastError();
+    constexpr DWORD kSet = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    DWORD attributes = (basic.FileAttributes & ~(kSet | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL)) | (mode & kSet);
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(native(file), FileBasicInfo, &basic, sizeof basic)) return lastError();
+    return {};
+}
+
+SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle) { return std::vector<std::string>{}; }
+
+SystemResult<std::vector<std::uint8_t>> SystemCalls::getAttribute(NativeHandle, const std::string&) {
+    return unsupported();
+}
+
+SystemResult<void> SystemCalls::setAttribute(NativeHandle, const std::string&, std::span<const std::uint8_t>) {
+    return unsupported();
+}
+
+SystemResult<void> SystemCalls::removeAttribute(NativeHandle, const std::string&) { return unsupported(); }
+
+SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle) { return unsupported(); }
+
+SystemResult<void> SystemCalls::setInodeFlags(NativeHandle, std::uint32_t) { return unsupported(); }
+
+// Opening it to write and delete, sharing only reading (as the caller's own
+// handle does), fails while another program holds it open to write or keeps
+// it from being deleted.
+SystemResult<bool> SystemCalls::openElsewhere(const std::string& path, NativeHandle) {
+    auto wide = widen(path);
+    if (!wide) return std::unexpected(wide.error());
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+    if (error == ERROR_ACCESS_DENIED) return unsupported();
+    return errorOf(error);
+}
+
+std::uint32_t SystemCalls::userId() { return 0; }
+
+SystemResult<void> SystemCalls::checkOwner(std::uint32_t, std::uint32_t) { return {}; }
+
+std::string SystemCalls::reason(int code) { return systemReason(static_cast<DWORD>(code)); }
+
+SystemCalls& systemCalls() {
+    static SystemCalls real;
+    return real;
 }
 
 }  // namespace tavro::files

@@ -37,6 +37,9 @@ std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& reque
         if (!head) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, head.error()));
         if (!head->empty() && !isPng(*head)) return refused(out, Step::Check, Cause::NotAPicture);
         expected = {files::Expectation::Kind::Same, existing};
+        // Closed again: a descriptor held open here would count as another
+        // program's when the replacement checks for other openers.
+        found->reset();
     }
 
     CellBox box = request.box.value_or(wholePlane(request.game));

@@ -189,6 +189,21 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("the system will not put another file in its place (%1): it is a mount point, such as a "
                   "bind-mounted file; work on a copy instead")
             .arg(QString::fromLocal8Bit(error.reason));
+    // What file access refuses to drop, follow or overwrite.
+    case Cause::AttributeNotKept:
+        return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
+            .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
+    case Cause::FlagsNotKept:
+        return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written")
+            .arg(QString::fromLatin1(inodeFlagLetters(error.count)));
+    case Cause::SharedFolderEntry:
+        return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")
+            .arg(QString::number(error.count));
+    case Cause::SharedFolderLink:
+        return tr("a link on the way belongs to user %1 in a shared folder, and is not followed; nothing was written")
+            .arg(QString::number(error.count));
+    case Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
+    case Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
     }
     return QString::fromLocal8Bit(error.reason);
 }

@@ -103,6 +103,21 @@ std::string why(const EngineError& error) {
         case Cause::MountPoint:
             return "the system will not put another file in its place (" + error.reason +
                    "): it is a mount point, such as a bind-mounted file; work on a copy instead";
+        // What file access refuses to drop, follow or overwrite.
+        case Cause::AttributeNotKept:
+            return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
+                   "); nothing was written";
+        case Cause::FlagsNotKept:
+            return "its inode flags (" + inodeFlagLetters(error.count) +
+                   ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
+        case Cause::SharedFolderEntry:
+            return "it belongs to user " + std::to_string(error.count) +
+                   " in a shared folder where only its owner may replace it; nothing was written";
+        case Cause::SharedFolderLink:
+            return "a link on the way belongs to user " + std::to_string(error.count) +
+                   " in a shared folder, and is not followed; nothing was written";
+        case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
+        case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
     }
     return error.reason;
 }

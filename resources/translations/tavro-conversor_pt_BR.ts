@@ -422,6 +422,30 @@ Motivo: %2</translation>
         <translation>é o save state que está sendo mostrado</translation>
     </message>
     <message>
+        <source>its extended attribute %1 cannot be carried to the new file (%2); nothing was written</source>
+        <translation>o atributo estendido %1 não pode ser levado ao novo arquivo (%2); nada foi gravado</translation>
+    </message>
+    <message>
+        <source>its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written</source>
+        <translation>as flags de inode (%1, veja lsattr) não podem ser dadas a um novo arquivo ou impedem que ele seja substituído; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written</source>
+        <translation>pertence ao usuário %1 numa pasta compartilhada onde só o dono pode substituí-lo; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>a link on the way belongs to user %1 in a shared folder, and is not followed; nothing was written</source>
+        <translation>um link no caminho pertence ao usuário %1 numa pasta compartilhada e não é seguido; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>another program has it open (close it there, then try again)</source>
+        <translation>outro programa o mantém aberto (feche-o lá e tente de novo)</translation>
+    </message>
+    <message>
+        <source>the system wrote nothing of it (is the disk full?)</source>
+        <translation>o sistema não gravou nada dele (o disco está cheio?)</translation>
+    </message>
+    <message>
         <source>The previous contents of the Tavro 2 save state are in %1.</source>
         <translation>O conteúdo anterior do save state do Tavro 2 está em %1.</translation>
     </message>

@@ -121,6 +121,36 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
     }
 }
 
+// In a shared sticky folder (as root, planting another user's files there):
+// a link of theirs is not followed for a picture or a target, nor is their
+// older backup replaced; a held-open target is refused. Nothing is written.
+TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
+    const std::string shared = folder.file("shared"), victim = folder.file("victim");
+    fs::create_directory(shared);
+    ::chmod(shared.c_str(), 01777);
+    // Someone's file that passes for a picture and for a save state: only the link rule keeps it.
+    Bytes victimBytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    victimBytes.insert(victimBytes.end(), targetBytes.begin(), targetBytes.end());
+    writeBytes(victim, victimBytes);
+    const std::string picture = shared + "/out.png", linked = shared + "/linked.state", kept = shared + "/kept.state";
+    fs::create_symlink(victim, picture);
+    fs::create_symlink(victim, linked);
+    writeBytes(kept, targetBytes);
+    writeBytes(kept + ".bak", {4, 5, 6});
+    for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
+    for (const auto& [arguments, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"render", "--game", "1", source, picture}, "a link on the way belongs to user 65534"},
+             {{"convert", source, linked}, "a link on the way belongs to user 65534"},
+             {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user 65534"}})
+        expectFailure(arguments, words);
+    EXPECT_EQ(readBytes(victim), victimBytes);
+    EXPECT_EQ(readBytes(kept), targetBytes);
+    EXPECT_EQ(readBytes(kept + ".bak"), (Bytes{4, 5, 6}));
+    std::ifstream holder(target, std::ios::binary);  // another program's descriptor, as far as the run can tell
+    expectFailure({"convert", source, target}, "another program has it open");
+}
+
 // A 2 GiB target, mostly a hole, is converted with little memory: the regions
 // are patched, every later byte (and the size) is kept, and so are the holes.
 TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {

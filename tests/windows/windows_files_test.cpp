@@ -42,12 +42,20 @@ TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
     CloseHandle(held);
     ASSERT_FALSE(refused);
     EXPECT_EQ(Said(refused.error().file, refused.error().step, refused.error().path, refused.error().cause, refused.error().reason),
-              Said(FileRole::Target, Step::Replace, target, Cause::System, "another program has it open (close it there, then try again)"));
+              Said(FileRole::Target, Step::Replace, target, Cause::OpenElsewhere, ""));
     EXPECT_EQ(readBytes(target), targetBytes);
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
 
     ASSERT_TRUE(runConversion(source, target));
     EXPECT_EQ(readBytes(target), converted);
+}
+
+// A target named in other letters' case keeps its own name.
+TEST_F(WindowsRun, TargetKeepsTheCaseOfItsName) {
+    writeBytes(folder.file("lower.state"), targetBytes);
+    ASSERT_TRUE(runConversion(source, folder.file("LOWER.STATE")));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"lower.state", "one.state", "two.state"}));
+    EXPECT_EQ(readBytes(folder.file("lower.state")), converted);
 }
 
 // Each way of naming a target, through tavro.exe: the report names it as
