@@ -111,10 +111,10 @@ std::string why(const EngineError& error) {
             return "its inode flags (" + inodeFlagLetters(error.count) +
                    ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
         case Cause::SharedFolderEntry:
-            return "it belongs to user " + std::to_string(error.count) +
+            return "it belongs to user " + idName(error.count, false) +
                    " in a shared folder where only its owner may replace it; nothing was written";
         case Cause::SharedFolderLink:
-            return "a link on the way belongs to user " + std::to_string(error.count) +
+            return "a link on the way belongs to user " + idName(error.count, false) +
                    " in a shared folder, and is not followed; nothing was written";
         case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
         case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";

@@ -140,9 +140,9 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     writeBytes(kept + ".bak", {4, 5, 6});
     for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
     for (const auto& [arguments, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"render", "--game", "1", source, picture}, "a link on the way belongs to user 65534"},
-             {{"convert", source, linked}, "a link on the way belongs to user 65534"},
-             {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user 65534"}})
+             {{"render", "--game", "1", source, picture}, "a link on the way belongs to user nobody (65534)"},
+             {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"},
+             {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"}})
         expectFailure(arguments, words);
     EXPECT_EQ(readBytes(victim), victimBytes);
     EXPECT_EQ(readBytes(kept), targetBytes);
