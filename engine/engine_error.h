@@ -111,7 +111,7 @@ struct EngineError {
     // LooksSwapped: the target.
     FileRole otherFile = FileRole::Source;
     std::string otherPath{};
-    std::string detail{};  // AttributeNotKept: the attribute's name
+    std::string detail{};  // AttributeNotKept: the attribute's name; Step::Create: the folder refusing a temporary file
 };
 
 // The same error under the name the conversion's callers know.

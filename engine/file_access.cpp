@@ -21,6 +21,17 @@ std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const System
     return std::unexpected(IoFailure{step, error.reason.empty() ? calls.reason(error.code) : error.reason, error.code});
 }
 
+// A temporary file refused by `folder` (the folder of the file a path finally
+// names, which may be another than the path's own).
+std::unexpected<IoFailure> folderFailure(SystemCalls& calls, const std::string& folder, const SystemError& error) {
+    auto refused = failure(calls, IoStep::Create, error);
+    std::string& name = refused.error().name = folder;
+    // Named without its last separator, unless it is a root ("/", "C:\").
+    while (name.size() > 1 && (name.back() == '/' || name.back() == '\\') && !(name.size() == 3 && name[1] == ':'))
+        name.pop_back();
+    return refused;
+}
+
 std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, std::uintmax_t count = 0, std::uintmax_t limit = 0) {
     return std::unexpected(IoFailure{step, {}, 0, problem, count, limit});
 }
@@ -342,7 +353,7 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
         if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
     }
     if (auto folder = calls.checkWritable(folderOf(found.real)); !folder)
-        return failure(calls, IoStep::Create, folder.error());
+        return folderFailure(calls, folderOf(found.real), folder.error());
     return found;
 }
 
@@ -505,14 +516,14 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     auto created = calls.createTemporary(folder, {}, creationMode);
     const bool unnamed = created.has_value();
     if (!unnamed && created.error().kind != SystemError::Kind::Unsupported)
-        return failure(calls, IoStep::Create, created.error());
+        return folderFailure(calls, folder, created.error());
     for (int attempt = 0; attempt < kNameAttempts && !created; ++attempt) {
         std::string name = temporaryName(found->real);
         created = calls.createTemporary(folder, name, creationMode);
         if (created) temporary.set(std::move(name));
-        else if (created.error().kind != SystemError::Kind::Exists) return failure(calls, IoStep::Create, created.error());
+        else if (created.error().kind != SystemError::Kind::Exists) return folderFailure(calls, folder, created.error());
     }
-    if (!created) return failure(calls, IoStep::Create, created.error());
+    if (!created) return folderFailure(calls, folder, created.error());
     Handle file{calls, *created};
 
     if (carrier != nullptr) {

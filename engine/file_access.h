@@ -47,7 +47,7 @@ struct IoFailure {
     // EndedEarly: bytes read, of size; HardLinks: names; OwnerNotKept: user, group.
     std::uintmax_t count = 0;
     std::uintmax_t limit = 0;
-    std::string name{};  // AttributeNotKept: the attribute's name
+    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder
 };
 
 // The system calls file access makes (defined by each implementation).

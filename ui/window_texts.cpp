@@ -101,7 +101,10 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
         case Cause::LooksSwapped: return tr("%1 does not hold a Tavro 1 level").arg(file);
         default: return tr("%1 was refused").arg(file);
         }
-    case Step::Create: return tr("could not create a temporary file beside %1").arg(file);
+    case Step::Create:
+        if (error.detail.empty()) return tr("could not create a temporary file beside %1").arg(file);
+        return tr("could not create a temporary file in the folder %1, where %2 is")
+            .arg(shown(QDir::toNativeSeparators(QString::fromStdString(error.detail))), file);
     case Step::Write: return tr("could not write %1").arg(file);
     case Step::Flush: return tr("could not flush %1 to disk").arg(file);
     case Step::Replace: return tr("could not replace %1 with its new contents").arg(file);

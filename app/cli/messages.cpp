@@ -130,7 +130,9 @@ std::string what(const EngineError& error) {
         case Step::Open: return "cannot open " + file;
         case Step::Read: return "cannot read " + file;
         case Step::Check: return file;  // "... is too short ..."
-        case Step::Create: return "cannot create a temporary file beside " + file;
+        case Step::Create:
+            if (error.detail.empty()) return "cannot create a temporary file beside " + file;
+            return "cannot create a temporary file in " + shown(error.detail) + ", the folder of " + file;
         case Step::Write: return "cannot write " + file;
         case Step::Flush: return "cannot flush " + file + " to disk";
         case Step::Replace: return "cannot replace " + file;

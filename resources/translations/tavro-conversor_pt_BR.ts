@@ -100,6 +100,10 @@
         <translation>não foi possível criar um arquivo temporário para %1</translation>
     </message>
     <message>
+        <source>could not create a temporary file in the folder %1, where %2 is</source>
+        <translation>não foi possível criar um arquivo temporário na pasta %1, onde está %2</translation>
+    </message>
+    <message>
         <source>could not write %1</source>
         <translation>não foi possível gravar %1</translation>
     </message>
