@@ -99,7 +99,7 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
     ::chmod(source.c_str(), 0644);
     struct Case { std::string target; mode_t mode; bool owned; std::string words; };  // owned: by the user running, else root's
     const std::string replace = "tavro: cannot replace target file " + open;
-    for (const Case& c : {Case{locked + "/two.state", 0666, true, "beside target file " + locked + "/two.state: Permission denied"},
+    for (const Case& c : {Case{locked + "/two.state", 0666, true, "a temporary file in " + locked + ", the folder of target file " + locked + "/two.state: Permission denied"},
                           Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
                           Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep its owner"}}) {
         writeBytes(c.target, targetBytes);
