@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "conversion.h"
+#include <tavro/conversion.h>
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <random>
 #include <vector>
 
-#include "chunk_conversion.h"
-#include "level_render.h"
-#include "region_map.h"
+#include <tavro/chunk_conversion.h>
+#include <tavro/level_render.h>
+#include <tavro/region_map.h>
 
 namespace {
 

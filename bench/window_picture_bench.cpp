@@ -27,12 +27,12 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "chunk_conversion.h"
+#include <tavro/chunk_conversion.h>
 #include "engine_adapters.h"
 #include "level_picture.h"
 #include "level_view.h"
 #include "main_window.h"
-#include "region_map.h"
+#include <tavro/region_map.h>
 #include "window_texts.h"
 #include "zoom_area.h"
 

@@ -27,13 +27,13 @@
 #include <cstring>
 #include <span>
 
-#include "chunk_conversion.h"
-#include "conversion.h"
-#include "layout_expansion.h"
+#include <tavro/chunk_conversion.h>
+#include <tavro/conversion.h>
+#include <tavro/layout_expansion.h>
 #include "level_description.h"
-#include "level_render.h"
-#include "packed_conversion.h"
-#include "region_map.h"
+#include <tavro/level_render.h>
+#include <tavro/packed_conversion.h>
+#include <tavro/region_map.h>
 
 namespace {
 

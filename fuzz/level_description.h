@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "save_state_format.h"
+#include <tavro/save_state_format.h>
 
 namespace tavro::fuzz {
 

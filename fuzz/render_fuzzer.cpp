@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "level_description.h"
-#include "level_render.h"
-#include "region_map.h"
+#include <tavro/level_render.h>
+#include <tavro/region_map.h>
 
 using namespace tavro::render;
 using tavro::format::GameFormat;

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
-#include "file_access.h"
-#include "save_state_format.h"
+#include <tavro/conversion.h>
+#include <tavro/file_access.h>
+#include <tavro/save_state_format.h>
 
 namespace {
 

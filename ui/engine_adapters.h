@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include "level_render.h"
+#include <tavro/level_render.h>
 
 namespace tavro::ui {
 

@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QtConcurrentRun>
 
+#include <tavro/picture_file.h>
+
 #include "cell_marks.h"
 #include "checkerboard.h"
 #include "engine_adapters.h"
@@ -49,7 +51,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
     LevelDrawing drawing;
     drawing.game = game;
     try {
-        auto level = render::LevelMemory::load(path);
+        auto level = render::loadLevel(path);
         if (!level) {
             drawing.error = std::move(level.error());
             return drawing;

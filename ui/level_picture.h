@@ -18,7 +18,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "level_render.h"
+#include <tavro/level_render.h>
 
 class QButtonGroup;
 class QTimer;

@@ -19,7 +19,7 @@
 
 #include "engine_adapters.h"
 #include "file_chooser.h"
-#include "picture_file.h"
+#include <tavro/picture_file.h>
 #include "window_texts.h"
 #include "zoom_area.h"
 

@@ -14,7 +14,7 @@
 #include <QImage>
 #include <QString>
 
-#include "level_render.h"
+#include <tavro/level_render.h>
 
 class QAction;
 class QLabel;

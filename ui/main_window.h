@@ -14,7 +14,7 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "conversion_run.h"
+#include <tavro/conversion_run.h>
 
 class QAction;
 class QCheckBox;

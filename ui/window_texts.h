@@ -10,8 +10,8 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "conversion_run.h"
-#include "engine_error.h"
+#include <tavro/conversion_run.h>
+#include <tavro/engine_error.h>
 #include "engine_adapters.h"
 
 namespace tavro::ui {

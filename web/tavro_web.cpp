@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "conversion.h"
-#include "level_check.h"
-#include "level_render.h"
-#include "region_map.h"
+#include <tavro/conversion.h>
+#include <tavro/level_check.h>
+#include <tavro/level_render.h>
+#include <tavro/region_map.h>
 
 #if defined(__wasm__)
 #define TW_EXPORT(name) __attribute__((export_name(#name)))

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "conversion_run.h"
+#include <tavro/conversion_run.h>
 #include "messages.h"
 
 namespace tavro::cli {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine_error.h"
+#include <tavro/engine_error.h>
 
 namespace tavro::cli {
 

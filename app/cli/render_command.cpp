@@ -8,7 +8,7 @@
 
 #include "commands.h"
 #include "messages.h"
-#include "picture_file.h"
+#include <tavro/picture_file.h>
 
 namespace tavro::cli {
 namespace {

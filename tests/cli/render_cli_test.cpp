@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "cli_runner.h"
-#include "level_render.h"
+#include <tavro/level_render.h>
 #include "png_decode.h"
 
 namespace tavro::testing {

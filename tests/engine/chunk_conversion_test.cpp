@@ -1,10 +1,10 @@
-#include "chunk_conversion.h"
+#include <tavro/chunk_conversion.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "entry_conversion.h"
+#include <tavro/entry_conversion.h>
 #include "test_files.h"
 
 namespace tavro {

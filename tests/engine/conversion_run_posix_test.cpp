@@ -10,7 +10,7 @@
 #include <functional>
 #include <tuple>
 
-#include "conversion_run.h"
+#include <tavro/conversion_run.h>
 #include "sample_pair.h"
 
 namespace tavro {

@@ -1,4 +1,4 @@
-#include "conversion_run.h"
+#include <tavro/conversion_run.h>
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <functional>
 #include <tuple>
 
-#include "chunk_conversion.h"
-#include "layout_expansion.h"
-#include "level_check.h"
+#include <tavro/chunk_conversion.h>
+#include <tavro/layout_expansion.h>
+#include <tavro/level_check.h>
 #include "random_level.h"
-#include "region_map.h"
+#include <tavro/region_map.h>
 #include "sample_pair.h"
 
 namespace tavro {

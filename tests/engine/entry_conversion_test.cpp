@@ -1,4 +1,4 @@
-#include "entry_conversion.h"
+#include <tavro/entry_conversion.h>
 
 #include <gtest/gtest.h>
 

@@ -15,8 +15,9 @@
 #include <tuple>
 #include <utility>
 
-#include "conversion_run.h"
-#include "file_access.h"
+#include <tavro/conversion_run.h>
+#include <tavro/file_error.h>
+#include <tavro/file_access.h>
 #include "sample_pair.h"
 #include "system_calls.h"
 

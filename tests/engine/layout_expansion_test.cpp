@@ -1,4 +1,4 @@
-#include "layout_expansion.h"
+#include <tavro/layout_expansion.h>
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include <array>
 #include <climits>
 
-#include "level_render.h"
+#include <tavro/level_render.h>
 #include "png_decode.h"
-#include "png_image.h"
-#include "region_map.h"
+#include <tavro/png_image.h>
+#include <tavro/region_map.h>
 #include "save_state.h"
 
 namespace tavro::render {

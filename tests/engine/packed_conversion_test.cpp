@@ -10,10 +10,10 @@
 #include <tuple>
 #include <vector>
 
-#include "conversion.h"
-#include "level_render.h"
-#include "level_check.h"
-#include "png_image.h"
+#include <tavro/conversion.h>
+#include <tavro/level_render.h>
+#include <tavro/level_check.h>
+#include <tavro/png_image.h>
 #include "random_level.h"
 
 namespace tavro {

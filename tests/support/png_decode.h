@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "level_render.h"
+#include <tavro/level_render.h>
 
 namespace tavro::testing {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion.h"
+#include <tavro/conversion.h>
 #include "test_files.h"
 
 namespace tavro::testing {

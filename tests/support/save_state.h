@@ -2,7 +2,7 @@
 // save_state_format.h gives; words big-endian, as both games store them.
 #pragma once
 
-#include "save_state_format.h"
+#include <tavro/save_state_format.h>
 #include "test_files.h"
 
 namespace tavro::testing {

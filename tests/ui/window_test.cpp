@@ -42,17 +42,18 @@
 #include <QWindow>
 
 #include "cell_marks.h"
-#include "conversion.h"
+#include <tavro/conversion.h>
 #include "elided_label.h"
 #include "file_chooser.h"
 #include "level_picture.h"
-#include "level_render.h"
+#include <tavro/level_render.h>
 #include "level_view.h"
 #include "main_window.h"
 #include "message_label.h"
 #include "png_decode.h"
-#include "png_image.h"
-#include "region_map.h"
+#include <tavro/picture_file.h>
+#include <tavro/png_image.h>
+#include <tavro/region_map.h>
 #include "translations.h"
 #include "window_texts.h"
 #include "zoom_area.h"
@@ -263,7 +264,7 @@ struct PictureFixture : Fixture {
     }
 };
 
-render::LevelMemory levelOf(const QString& path) { return render::LevelMemory::load(toEnginePath(path)).value(); }
+render::LevelMemory levelOf(const QString& path) { return render::loadLevel(toEnginePath(path)).value(); }
 
 QImage fromRgba(const render::RgbaImage& image) {
     return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy();

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "conversion_run.h"
+#include <tavro/conversion_run.h>
 #include "sample_pair.h"
 
 namespace tavro {

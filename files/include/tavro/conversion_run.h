@@ -1,0 +1,95 @@
+// A conversion run on files: read the source state, convert, and replace the
+// target state with a patched copy, all or nothing.
+//
+// Guarantees:
+// - the source is opened for reading only and never created;
+// - a source shorter than kMinSaveStateSize, a PNG picture, a socket, and a
+//   source that does not hold a first-game level (level_check.h; unless
+//   RunOptions::force) are refused, the last as LooksSwapped when the target
+//   holds one;
+// - an existing target shorter than kMinSaveStateSize is refused;
+// - files are told apart by identity (device and inode, links followed as the
+//   run follows them), not by name: a run refuses (Cause::SameFile) when the
+//   backup would replace the source, or the target is the file at TARGET.bak;
+//   the source may be the target;
+// - the source must still be the file that was read just before the target's
+//   rename (Step::Recheck, Cause::ChangedMeanwhile);
+// - a dry run makes the same checks as a run up to the writing;
+// - failures are EngineErrors (Operation::Convert or Undo);
+// - the target is rewritten through a temporary file in its folder, flushed and
+//   renamed over it, then read back and compared; on any failure before the
+//   rename it holds exactly its previous bytes, and an error that comes after
+//   it says so and carries the undo record;
+// - just before the rename the target must still be the file that was read,
+//   else nothing is written;
+// - a missing target is created; an existing one keeps its length, permission
+//   bits, owner and every byte outside the five regions; a symbolic link stays
+//   a link; only its first kMinSaveStateSize bytes are held in memory, the rest
+//   is copied in pieces;
+// - a special file, a file the user could not write, and a file with other
+//   names (hard links) are refused;
+// - the backup goes to a temporary file first and takes the name TARGET.bak
+//   only once the target is replaced; a link there is replaced, not followed;
+// - a target that already holds the converted bytes is not written at all.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+
+#include <tavro/conversion.h>
+#include <tavro/engine_error.h>
+#include <tavro/file_access.h>
+#include <tavro/level_check.h>
+
+namespace tavro {
+
+enum class TargetOutcome {
+    Created,    // the target did not exist
+    Patched,    // the target existed and its bytes changed
+    Unchanged,  // the target already held exactly these bytes; nothing written
+};
+
+struct ConversionReport {
+    TargetOutcome outcome = TargetOutcome::Unchanged;
+    bool dryRun = false;
+    bool verified = false;             // read back after writing (or found equal)
+    std::optional<std::string> backupPath;  // where the previous bytes were kept
+    bool olderBackupReplaced = false;       // something was at backupPath before
+    std::uintmax_t targetSize = 0;
+    LevelSummary level;
+    std::optional<UndoRecord> undo;    // present when the target changed on disk
+};
+
+struct RunOptions {
+    bool dryRun = false;  // do everything but write
+    bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
+    bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
+    bool force = false;   // convert a source that does not look like a first-game level (level_check.h)
+};
+
+// `calls` is where file access goes; tests pass failing ones.
+std::expected<ConversionReport, ConversionError> runConversion(
+    const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
+    files::SystemCalls& calls = files::systemCalls());
+
+// The game check (level_check.h) of the file at `path`, read as a run reads
+// its source (refusing a picture, a socket, a file too short).
+std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path,
+                                                         files::SystemCalls& calls = files::systemCalls());
+
+// The undo record of a run that converted again over exactly what the run
+// `earlier` describes had written: undoing it goes back to before both runs.
+// Any other `later` is returned as it is.
+UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later);
+
+enum class UndoOutcome { Restored, Removed };
+
+// Puts the target back as `record` says, all or nothing. Refuses with
+// Step::Changed (ChangedSince, or Gone) when the target no longer holds what
+// the run wrote.
+std::expected<UndoOutcome, ConversionError> undoConversion(
+    const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
+
+}  // namespace tavro

@@ -1,0 +1,222 @@
+// The engine's only access to files: this header and the algorithm behind it
+// (file_access.cpp) are the same on every system; each system supplies the
+// primitives it is built on (system_calls.h; file_access_posix.cpp,
+// file_access_windows.cpp).
+//
+// Failures carry the step that failed, the system's reason and its error
+// number, or what else was wrong as data. Every primitive goes through a
+// SystemCalls object, so that tests can make any single one fail;
+// systemCalls() makes the real calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <tavro/file_identity.h>
+
+namespace tavro::files {
+
+// Changed: the file about to be replaced is no longer the one that was read
+// (another program wrote, replaced or created it meanwhile).
+enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed };
+
+// Why, when it was not the system refusing a call (System).
+// AttributeNotKept: the extended attribute `name` (an ACL among them) could
+// not be given to the new file; FlagsNotKept: inode flags `count` (chattr's
+// bits) that the new file could not be given, or that keep the file from
+// being replaced (append-only, immutable); SharedFolderEntry: in a shared sticky
+// folder, the file or link at the name belongs to user `count`, neither the
+// user nor the folder's owner; SharedFolderLink: such a link on the way to the
+// file, owned by user `count`, is not followed; OpenElsewhere: another
+// program holds the file open; NotAsWritten: the new file, read back before
+// it took the name, holds other bytes; WroteNothing: the system accepted no
+// byte of a write.
+enum class IoProblem { System, NotRegularFile, EndedEarly, HardLinks, OwnerNotKept, Changed,
+                       AttributeNotKept, FlagsNotKept, SharedFolderEntry, SharedFolderLink, OpenElsewhere,
+                       NotAsWritten, WroteNothing };
+
+struct IoFailure {
+    IoStep step;
+    std::string reason;  // the system's words; empty when it gave none
+    int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
+    IoProblem problem = IoProblem::System;
+    // EndedEarly: bytes read, of size; HardLinks: names; OwnerNotKept: user, group.
+    std::uintmax_t count = 0;
+    std::uintmax_t limit = 0;
+    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder
+};
+
+// The system calls file access makes (defined by each implementation).
+class SystemCalls;
+
+// The real system calls.
+SystemCalls& systemCalls();
+
+struct FilePrefix {
+    std::vector<std::uint8_t> bytes;  // at most the requested number
+    std::uintmax_t fileSize = 0;      // the whole file's size when it was opened
+};
+
+// Reads up to `limit` bytes from the start of an existing regular file. A file
+// that ends before its size said (it is being changed) is a Read failure.
+std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit,
+                                                SystemCalls& calls = systemCalls());
+
+// The system's name for an open file: a descriptor, or a Windows HANDLE.
+using NativeHandle = std::intptr_t;
+
+// An existing regular file, open for reading, with its identity as read.
+class OpenFile {
+public:
+    OpenFile(SystemCalls& calls, NativeHandle handle, const FileIdentity& identity)
+        : calls_(&calls), handle_(handle), identity_(identity) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    OpenFile(OpenFile&& other) noexcept;
+    OpenFile& operator=(OpenFile&& other) noexcept;
+    ~OpenFile();
+
+    NativeHandle handle() const { return handle_; }
+    const FileIdentity& identity() const { return identity_; }
+
+    // Up to `limit` bytes from the start; a file that ends before its size is a Read failure.
+    std::expected<std::vector<std::uint8_t>, IoFailure> readHead(std::size_t limit) const;
+
+    // Whether bytes [offset, end) of this file and of `other` are equal; reads
+    // in pieces and skips ranges that are holes in both.
+    std::expected<bool, IoFailure> sameBytes(const OpenFile& other, std::uintmax_t offset,
+                                             std::uintmax_t end) const;
+
+private:
+    SystemCalls* calls_;
+    NativeHandle handle_;
+    FileIdentity identity_;
+};
+
+// Opens the regular file at `path` (following links) for reading; nullopt
+// when nothing (or only a dangling link) is there.
+std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path,
+                                                               SystemCalls& calls = systemCalls());
+
+// What a replacement writes: `head`, then bytes [head.size(), size) of `rest`
+// at the same offsets (nothing more when `rest` is absent). `permissions`,
+// when given, are the new file's permission bits whatever was there before.
+// `carryFrom`, when given, is the file whose owner, group, permission bits,
+// inode flags and extended attributes (ACLs among them) the new file gets,
+// whatever was at the destination before.
+struct NewContent {
+    std::span<const std::uint8_t> head;
+    const OpenFile* rest = nullptr;
+    std::uintmax_t size = 0;
+    std::optional<std::uint32_t> permissions;
+    const OpenFile* carryFrom = nullptr;
+};
+
+// What must be at the destination just before the rename: what was there
+// when the replacement was prepared, nothing, or the file as it was read.
+struct Expectation {
+    enum class Kind { AsFound, Absent, Same } kind = Kind::AsFound;
+    FileIdentity identity;  // for Same
+};
+
+// Follow: a symbolic link at the path is followed to the file it names.
+// Replace: a link at the path is itself replaced, never followed.
+// Either way a link in a shared sticky folder owned by neither the user nor
+// the folder's owner is refused, as the kernel refuses to follow it.
+enum class Links { Follow, Replace };
+
+// A temporary file beside a destination, written, flushed and read back,
+// that takes the destination's place on commit(). Until then the destination
+// is untouched; the temporary file is removed when this is destroyed
+// uncommitted.
+class PreparedFile {
+public:
+    // `ownRules`: the new file keeps what it was given (carried from a file
+    // other than the destination) rather than taking on the destination's.
+    PreparedFile(SystemCalls& calls, std::string temporary, std::string destination, Expectation expected,
+                 bool replacesFile, FileIdentity written, bool ownRules = false)
+        : calls_(&calls), temporary_(std::move(temporary)), destination_(std::move(destination)),
+          expected_(expected), replacesFile_(replacesFile), written_(written), ownRules_(ownRules) {}
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+    PreparedFile(PreparedFile&& other) noexcept;
+    PreparedFile& operator=(PreparedFile&&) = delete;
+    ~PreparedFile();
+
+    // Checks that the destination is still as expected (a Changed failure if
+    // not), renames, then checks that the destination is the file written
+    // (a Changed failure if another program put something there meanwhile).
+    // On failure before the rename the temporary file stays until this object
+    // goes, or for good after keepTemporary().
+    std::expected<void, IoFailure> commit();
+    const std::string& temporaryPath() const { return temporary_; }
+    void keepTemporary() { temporary_.clear(); }
+    // Whether something (a file or, with Links::Replace, a link) was at the
+    // destination when this was prepared.
+    bool replacesFile() const { return replacesFile_; }
+
+private:
+    SystemCalls* calls_;
+    std::string temporary_;    // empty once renamed or kept
+    std::string destination_;  // the final file, links followed
+    Expectation expected_;
+    bool replacesFile_;
+    FileIdentity written_;  // the temporary file as read back
+    bool ownRules_;
+};
+
+// Every check prepare() makes before it writes anything, without creating
+// anything: what is at the name (links followed as `links` says; in a shared
+// sticky folder only links owned by the user or the folder's owner, and only
+// such a file or link at the final name), that it is a regular file the user
+// may write, with no other names, whose owner and group the user may give,
+// neither append-only nor immutable, that no other program holds it open,
+// and that the folder takes a new file (read-only file systems included).
+// Where nothing is at the name, only the folder is checked. Other programs:
+// on Linux a write lease is asked for on `held` (the caller's own open file,
+// when it is that file) or on a descriptor opened for the check; any other
+// descriptor on the file, this process's included, counts as another
+// program's, and where no lease can be had (a file system without leases, a
+// file of another user) the check is skipped. On Windows the file is opened
+// to write and delete, sharing only reading. Not foreseen here: whether each
+// extended attribute and inode flag can be given to a new file; prepare()
+// finds out before the destination is touched.
+std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held = nullptr,
+                                            SystemCalls& calls = systemCalls());
+
+// Prepares the replacement of the file at `path`, after checkReplace(), with
+// `content.rest` as the held file. With Links::Follow a link stays a link
+// and the file it names receives the bytes. Where the file system offers
+// unnamed temporary files (O_TMPFILE) the temporary file has a name,
+// `.NAME.tavro-XXXXXX` (NAME shortened to fit the system's name limit), only
+// once it is complete; elsewhere it is created under that name, exclusively.
+// An existing file's owner, group, permission bits, inode flags (chattr's)
+// and extended attributes (ACLs among them) are carried to the new file,
+// exactly: an attribute or flag the new file would get from its folder and
+// the old one lacked is removed, and one that cannot be carried is a refusal
+// naming it. A new file gets what creation gives (0666 less the umask, or
+// the folder's default ACL). Bytes copied from `content.rest` keep its holes
+// where the file system allows. The temporary file is read back and compared
+// before it may take the name (a Write failure, NotAsWritten, if it differs;
+// Changed if `content.rest` changed while it was copied).
+std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
+                                               Expectation expected, Links links,
+                                               SystemCalls& calls = systemCalls());
+
+// Replaces the file at `path` with `bytes`, all or nothing: prepare() and
+// commit(), expecting the destination to stay as it was when the call began.
+std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                                       SystemCalls& calls = systemCalls());
+
+// Removes the file at `path` (following symbolic links to the file they
+// name), provided it is still the file `expected` describes.
+std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected,
+                                      SystemCalls& calls = systemCalls());
+
+}  // namespace tavro::files

@@ -1,0 +1,332 @@
+#include <tavro/conversion_run.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+
+#include <tavro/file_access.h>
+#include <tavro/file_error.h>
+#include <tavro/level_check.h>
+#include <tavro/region_map.h>
+
+namespace tavro {
+namespace {
+
+constexpr Operation kConvert = Operation::Convert;
+
+std::unexpected<EngineError> fail(Operation operation, FileRole role, Step step, const std::string& path, Cause cause) {
+    return std::unexpected(EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
+}
+
+std::unexpected<EngineError> fail(Operation operation, FileRole role, const std::string& path,
+                                  const files::IoFailure& failure) {
+    return std::unexpected(fileError(operation, role, path, failure));
+}
+
+// Reads the target back after its replacement: it must hold `head`, then
+// bytes [head.size(), size) of `rest` (the file it replaced), and nothing more.
+// Returns its identity; a failure is a Verify error of the target.
+std::expected<files::FileIdentity, EngineError> readBack(Operation operation, const std::string& path,
+                                                         const Bytes& head, const files::OpenFile* rest,
+                                                         std::uintmax_t size, files::SystemCalls& calls) {
+    const auto failed = [&](Cause cause, const files::IoFailure* failure = nullptr) {
+        EngineError error = failure ? fileError(operation, FileRole::Target, path, *failure)
+                                    : EngineError{.operation = operation, .file = FileRole::Target, .path = path,
+                                                  .cause = cause};
+        error.step = Step::Verify;
+        return std::unexpected(std::move(error));
+    };
+    auto found = files::openIfExists(path, calls);
+    if (!found) return failed(Cause::System, &found.error());
+    if (!*found) return failed(Cause::Gone);
+    const files::OpenFile& file = **found;
+    if (file.identity().size != size) return failed(Cause::OtherSize);
+    auto first = file.readHead(head.size());
+    if (!first) return failed(Cause::System, &first.error());
+    bool same = *first == head;
+    if (same && rest != nullptr && size > head.size()) {
+        auto tail = file.sameBytes(*rest, head.size(), size);
+        if (!tail) return failed(Cause::System, &tail.error());
+        same = *tail;
+    }
+    if (!same) return failed(Cause::OtherBytes);
+    return file.identity();
+}
+
+std::filesystem::path nativePath(const std::string& path) { return std::u8string(path.begin(), path.end()); }
+
+// The source as read: its identity at the open and its first bytes.
+struct ReadSource {
+    files::FileIdentity identity;
+    Bytes head;
+};
+
+// Refuses a source that is a socket, a PNG picture or too short to be a save state.
+std::expected<ReadSource, EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
+    auto opened = files::openIfExists(path, calls);
+    if (!opened) {
+        std::error_code ignored;
+        if (opened.error().problem == files::IoProblem::System &&
+            std::filesystem::is_socket(std::filesystem::status(nativePath(path), ignored)))
+            return fail(kConvert, FileRole::Source, Step::Open, path, Cause::Socket);
+        return fail(kConvert, FileRole::Source, path, opened.error());
+    }
+    if (!*opened) {  // the system's words for what is missing; a file that appeared meanwhile is a changed one
+        auto prefix = files::readPrefix(path, 0, calls);
+        if (!prefix) return fail(kConvert, FileRole::Source, path, prefix.error());
+        return fail(kConvert, FileRole::Source, Step::Recheck, path, Cause::ChangedMeanwhile);
+    }
+    const files::OpenFile& file = **opened;
+    auto head = file.readHead(kMinSaveStateSize);
+    if (!head) return fail(kConvert, FileRole::Source, path, head.error());
+    if (isPng(*head)) return fail(kConvert, FileRole::Source, Step::Check, path, Cause::IsAPicture);
+    if (file.identity().size < kMinSaveStateSize) {
+        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
+                                           .path = path, .cause = Cause::TooShort,
+                                           .count = file.identity().size, .limit = kMinSaveStateSize});
+    }
+    return ReadSource{file.identity(), std::move(*head)};
+}
+
+// The target as found: still open, so that its bytes past the first ones are
+// copied from the very file that was read (a source that is also the target
+// was read already).
+struct FoundTarget {
+    std::optional<files::OpenFile> file;  // nullopt: there is none yet
+    Bytes head;                           // its first kMinSaveStateSize bytes
+    std::uintmax_t size = 0;
+
+    const files::OpenFile* open() const { return file ? &*file : nullptr; }
+};
+
+std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
+    auto existing = files::openIfExists(targetPath, calls);
+    if (!existing) return fail(kConvert, FileRole::Target, targetPath, existing.error());
+    FoundTarget found{std::move(*existing), {}, 0};
+    if (found.file) {
+        auto head = found.file->readHead(kMinSaveStateSize);
+        if (!head) return fail(kConvert, FileRole::Target, targetPath, head.error());
+        found.head = std::move(*head);
+        found.size = found.file->identity().size;
+        if (found.size < kMinSaveStateSize) {
+            return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Target, .step = Step::Check,
+                                               .path = targetPath, .cause = Cause::TooShort, .count = found.size,
+                                               .limit = kMinSaveStateSize});
+        }
+    }
+    return found;
+}
+
+bool sameFile(const files::FileIdentity& a, const files::FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other, const std::string& otherPath) {
+    return std::unexpected(EngineError{.operation = kConvert, .file = role, .step = Step::Check, .path = path,
+                                       .cause = Cause::SameFile, .otherFile = other, .otherPath = otherPath});
+}
+
+// Refuses a run in which one file would take two roles (the source may be the
+// target). The backup replaces whatever is at its name, a link included, so
+// only a file at that very name is one it would destroy.
+std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
+                                            const std::string& targetPath, const FoundTarget& target, bool backup,
+                                            files::SystemCalls& calls) {
+    if (!backup || !target.file) return {};
+    const std::string backupPath = targetPath + ".bak";
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(nativePath(backupPath), ignored))) return {};
+    auto existing = files::openIfExists(backupPath, calls);
+    if (!existing || !*existing) return {};  // prepare() says what is wrong there, before anything is written
+    const files::FileIdentity& kept = (*existing)->identity();
+    if (sameFile(kept, source)) return twoRoles(FileRole::Backup, backupPath, FileRole::Source, sourcePath);
+    if (sameFile(kept, target.file->identity()))
+        return twoRoles(FileRole::Target, targetPath, FileRole::Backup, backupPath);
+    return {};
+}
+
+// Refuses a source that does not hold a first-game level (level_check.h),
+// naming the target when it holds one: the two look swapped.
+std::expected<void, EngineError> checkGame(const std::string& sourcePath, const Bytes& source,
+                                           const std::string& targetPath, const FoundTarget& target) {
+    const LevelEvidence evidence = firstGameEvidence(source);
+    if (evidence.holdsLevel()) return {};
+    const bool swapped = target.file && firstGameEvidence(target.head).holdsLevel();
+    return std::unexpected(EngineError{
+        .operation = kConvert, .file = FileRole::Source, .step = Step::Check, .path = sourcePath,
+        .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
+        .count = static_cast<std::uintmax_t>(evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
+        .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks), .otherFile = FileRole::Target,
+        .otherPath = swapped ? targetPath : std::string{}});
+}
+
+// The backup's bytes, complete and flushed under a temporary name; they take
+// the name TARGET.bak only once the target has been replaced. It gets the
+// target's owner, group, permission bits and ACL, whatever was at its name.
+std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
+                                                              files::SystemCalls& calls) {
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, std::nullopt, target.open()},
+                               {}, files::Links::Replace, calls);
+    if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
+    return std::move(*copy);
+}
+
+// Replaces the target with `output` (its first bytes; the rest comes from the
+// target as found), keeps the backup when asked, and reads the target back.
+// Fills in the report's backup and undo.
+// The source must still be the file that was read when the target takes its
+// new bytes.
+std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const files::FileIdentity& source,
+                                             const std::string& targetPath, const FoundTarget& target,
+                                             const Bytes& output, bool keepBackup, ConversionReport& report,
+                                             files::SystemCalls& calls) {
+    const files::Expectation asRead =
+        target.file ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
+                    : files::Expectation{files::Expectation::Kind::Absent, {}};
+    auto prepared = files::prepare(targetPath, files::NewContent{output, target.open(), report.targetSize, std::nullopt},
+                                   asRead, files::Links::Follow, calls);
+    if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
+
+    std::optional<files::PreparedFile> backup;
+    const std::string backupPath = targetPath + ".bak";
+    if (keepBackup && target.file) {
+        auto copy = prepareBackup(backupPath, target, calls);
+        if (!copy) return std::unexpected(std::move(copy.error()));
+        backup.emplace(std::move(*copy));
+    }
+
+    auto now = files::openIfExists(sourcePath, calls);
+    if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
+    if (!*now || (*now)->identity() != source)
+        return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::ChangedMeanwhile);
+    if (auto replaced = prepared->commit(); !replaced) {
+        return fail(kConvert, FileRole::Target, targetPath, replaced.error());
+    }
+    UndoRecord undo{targetPath, target.file ? std::optional<Bytes>(target.head) : std::nullopt, target.size, output,
+                    report.targetSize, std::nullopt};
+
+    if (backup) {
+        if (auto kept = backup->commit(); !kept) {
+            EngineError error = fileError(kConvert, FileRole::Backup, backupPath, kept.error());
+            error.undo = std::move(undo);
+            error.keptIn = backup->temporaryPath();
+            backup->keepTemporary();
+            return std::unexpected(std::move(error));
+        }
+        report.backupPath = backupPath;
+        report.olderBackupReplaced = backup->replacesFile();
+    }
+
+    auto checked = readBack(kConvert, targetPath, output, target.open(), report.targetSize, calls);
+    if (!checked) {
+        EngineError error = std::move(checked.error());
+        error.undo = std::move(undo);
+        if (backup) error.keptIn = backupPath;
+        return std::unexpected(std::move(error));
+    }
+    undo.writtenFile = *checked;
+    report.verified = true;
+    report.undo = std::move(undo);
+    return {};
+}
+
+}  // namespace
+
+std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath,
+                                                           const std::string& targetPath, RunOptions options,
+                                                           files::SystemCalls& calls) {
+    if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
+    if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
+
+    auto source = readSource(sourcePath, calls);
+    if (!source) return std::unexpected(std::move(source.error()));
+    auto target = findTarget(targetPath, calls);
+    if (!target) return std::unexpected(std::move(target.error()));
+    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.backup, calls); !roles)
+        return std::unexpected(std::move(roles.error()));
+    if (!options.force) {
+        if (auto game = checkGame(sourcePath, source->head, targetPath, *target); !game)
+            return std::unexpected(std::move(game.error()));
+    }
+    auto converted = convertLevel(readSourceRegions(source->head),
+                                  options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed);
+
+    const Bytes output = patchTarget(target->head, converted.regions);
+    ConversionReport report;
+    report.dryRun = options.dryRun;
+    report.level = std::move(converted.summary);
+    report.targetSize = std::max<std::uintmax_t>(target->size, output.size());
+
+    if (target->file && target->head == output) {
+        report.outcome = TargetOutcome::Unchanged;
+        report.verified = true;
+        return report;
+    }
+    report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
+    if (options.dryRun) {
+        // What the replacement itself would refuse, at the target and, with a
+        // backup, at TARGET.bak: the same checks, nothing created.
+        if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->open(), calls); !allowed)
+            return fail(kConvert, FileRole::Target, targetPath, allowed.error());
+        if (options.backup && target->file) {
+            const std::string backupPath = targetPath + ".bak";
+            if (auto allowed = files::checkReplace(backupPath, files::Links::Replace, nullptr, calls); !allowed)
+                return fail(kConvert, FileRole::Backup, backupPath, allowed.error());
+        }
+        return report;
+    }
+    if (auto written = writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report,
+                                   calls);
+        !written)
+        return std::unexpected(std::move(written.error()));
+    return report;
+}
+
+std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path, files::SystemCalls& calls) {
+    auto source = readSource(path, calls);
+    if (!source) return std::unexpected(std::move(source.error()));
+    return firstGameEvidence(source->head);
+}
+
+UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {
+    if (later.targetPath == earlier.targetPath && later.previous && *later.previous == earlier.written &&
+        later.previousSize == earlier.writtenSize) {
+        later.previous = earlier.previous;
+        later.previousSize = earlier.previousSize;
+    }
+    return later;
+}
+
+std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
+    const std::string& path = record.targetPath;
+    constexpr Operation undo = Operation::Undo;
+    // Another writer met on the way is a refusal, like a target changed before.
+    const auto failed = [&](const files::IoFailure& failure) {
+        auto error = fail(undo, FileRole::Target, path, failure);
+        if (failure.problem == files::IoProblem::Changed) error.error().step = Step::Changed;
+        return error;
+    };
+    auto current = files::openIfExists(path, calls);
+    if (!current) return failed(current.error());
+    if (!*current) return fail(undo, FileRole::Target, Step::Changed, path, Cause::Gone);
+    const files::OpenFile& file = **current;
+    auto head = file.readHead(record.written.size());
+    if (!head) return failed(head.error());
+    const bool asWritten = record.writtenFile ? file.identity() == *record.writtenFile
+                                              : file.identity().size == record.writtenSize;
+    if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Changed, path, Cause::ChangedSince);
+
+    if (!record.previous) {
+        if (auto removed = files::remove(path, file.identity(), calls); !removed) return failed(removed.error());
+        return UndoOutcome::Removed;
+    }
+    auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
+                                   {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
+    if (!prepared) return failed(prepared.error());
+    if (auto replaced = prepared->commit(); !replaced) return failed(replaced.error());
+    if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)
+        return std::unexpected(std::move(checked.error()));
+    return UndoOutcome::Restored;
+}
+
+}  // namespace tavro

@@ -1,0 +1,593 @@
+// File access itself, the same on every system: reading, checking, writing a
+// temporary file, reading it back and renaming it over the destination, over
+// the primitives each system supplies (system_calls.h).
+#include <tavro/file_access.h>
+#include "system_calls.h"
+
+#include <algorithm>
+#include <random>
+#include <string_view>
+#include <utility>
+
+namespace tavro::files {
+namespace {
+
+// Pieces in which bytes are copied and compared, so that memory stays
+// bounded whatever a file's size.
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+constexpr NativeHandle kNoHandle = -1;  // -1 is also Windows' INVALID_HANDLE_VALUE
+
+std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const SystemError& error) {
+    return std::unexpected(IoFailure{step, error.reason.empty() ? calls.reason(error.code) : error.reason, error.code});
+}
+
+// A temporary file refused by `folder` (the folder of the file a path finally
+// names, which may be another than the path's own).
+std::unexpected<IoFailure> folderFailure(SystemCalls& calls, const std::string& folder, const SystemError& error) {
+    auto refused = failure(calls, IoStep::Create, error);
+    std::string& name = refused.error().name = folder;
+    // Named without its last separator, unless it is a root ("/", "C:\").
+    while (name.size() > 1 && (name.back() == '/' || name.back() == '\\') && !(name.size() == 3 && name[1] == ':'))
+        name.pop_back();
+    return refused;
+}
+
+std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, std::uintmax_t count = 0, std::uintmax_t limit = 0) {
+    return std::unexpected(IoFailure{step, {}, 0, problem, count, limit});
+}
+
+std::unexpected<IoFailure> changed() { return problem(IoStep::Changed, IoProblem::Changed); }
+
+// A file that ends before the size it had when it was opened is being
+// changed by someone else: its bytes cannot be trusted.
+std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
+    return problem(IoStep::Read, IoProblem::EndedEarly, got, size);
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) { return a.device == b.device && a.inode == b.inode; }
+
+// Closes a handle on every early return.
+class Handle {
+public:
+    Handle(SystemCalls& calls, NativeHandle handle) : calls_(calls), handle_(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (handle_ != kNoHandle) calls_.close(handle_);
+    }
+    NativeHandle get() const { return handle_; }
+    NativeHandle release() { return std::exchange(handle_, kNoHandle); }
+    // Closes now, so that a failing close can be reported.
+    SystemResult<void> close() { return calls_.close(release()); }
+
+private:
+    SystemCalls& calls_;
+    NativeHandle handle_;
+};
+
+// Fills `buffer` from `offset`, unless the file ends first; returns the bytes read.
+std::expected<std::size_t, IoFailure> readFully(SystemCalls& calls, NativeHandle file, std::span<std::uint8_t> buffer,
+                                                std::uintmax_t offset) {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        auto got = calls.readAt(file, buffer.subspan(done), offset + done);
+        if (!got) return failure(calls, IoStep::Read, got.error());
+        if (*got == 0) break;
+        done += *got;
+    }
+    return done;
+}
+
+// A write the system accepts no byte of would be retried for ever: it fails.
+std::expected<void, IoFailure> writeFully(SystemCalls& calls, NativeHandle file, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kPiece)));
+        if (!put) return failure(calls, IoStep::Write, put.error());
+        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, done, bytes.size());
+        done += *put;
+    }
+    return {};
+}
+
+// Where the next data at or after `offset` begins, `end` when only a hole
+// follows; `offset` itself where the system cannot tell.
+std::expected<std::uintmax_t, IoFailure> nextData(SystemCalls& calls, NativeHandle file, std::uintmax_t offset,
+                                                  std::uintmax_t end) {
+    auto found = calls.nextData(file, offset, false);
+    if (found) return std::min<std::uintmax_t>(*found, end);
+    if (found.error().kind == SystemError::Kind::NotFound) return end;
+    if (found.error().kind == SystemError::Kind::Unsupported) return offset;
+    return failure(calls, IoStep::Read, found.error());
+}
+
+// Where the data at `offset` ends (the next hole), at most `end`.
+std::expected<std::uintmax_t, IoFailure> nextHole(SystemCalls& calls, NativeHandle file, std::uintmax_t offset,
+                                                  std::uintmax_t end) {
+    auto found = calls.nextData(file, offset, true);
+    if (found) return std::min<std::uintmax_t>(std::max<std::uintmax_t>(*found, offset + 1), end);
+    if (found.error().kind == SystemError::Kind::NotFound || found.error().kind == SystemError::Kind::Unsupported)
+        return end;  // a file that shrank: the copy finds out
+    return failure(calls, IoStep::Read, found.error());
+}
+
+// Copies bytes [offset, end) of `from` to the same offsets of `to`, in the
+// kernel where it can, else through a buffer. Ranges are copied one data
+// extent at a time, so holes stay holes (`to` already has its final size).
+std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, NativeHandle to, std::uintmax_t offset,
+                                         std::uintmax_t end) {
+    bool inKernel = true;
+    std::vector<std::uint8_t> buffer;
+    while (offset < end) {
+        auto data = nextData(calls, from, offset, end);
+        if (!data) return std::unexpected(data.error());
+        offset = *data;
+        if (offset >= end) break;
+        auto hole = nextHole(calls, from, offset, end);
+        if (!hole) return std::unexpected(hole.error());
+        while (offset < *hole) {
+            const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kPiece));
+            if (inKernel) {
+                auto copied = calls.copyRange(from, to, offset, piece);
+                if (copied && *copied > 0) {
+                    offset += *copied;
+                    continue;
+                }
+                if (copied) return shrank(offset, end);
+                if (copied.error().kind != SystemError::Kind::Unsupported)
+                    return failure(calls, IoStep::Write, copied.error());
+                inKernel = false;  // this pair of files cannot: copy through memory
+            }
+            buffer.resize(piece);
+            auto got = readFully(calls, from, buffer, offset);
+            if (!got) return std::unexpected(got.error());
+            if (*got < piece) return shrank(offset + *got, end);
+            if (auto moved = calls.seek(to, offset); !moved) return failure(calls, IoStep::Write, moved.error());
+            if (auto written = writeFully(calls, to, buffer); !written) return written;
+            offset += piece;
+        }
+    }
+    return {};
+}
+
+// Whether bytes [offset, end) of two open files are equal; ranges that are
+// holes in both are skipped.
+std::expected<bool, IoFailure> sameRange(SystemCalls& calls, NativeHandle a, NativeHandle b, std::uintmax_t offset,
+                                         std::uintmax_t end) {
+    std::vector<std::uint8_t> mine, theirs;
+    while (offset < end) {
+        auto myData = nextData(calls, a, offset, end);
+        if (!myData) return std::unexpected(myData.error());
+        auto theirData = nextData(calls, b, offset, end);
+        if (!theirData) return std::unexpected(theirData.error());
+        const std::uintmax_t bothHoles = std::min(*myData, *theirData);  // zeros in both up to here
+        if (bothHoles > offset) {
+            offset = bothHoles;
+            continue;
+        }
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kPiece));
+        mine.resize(piece);
+        theirs.resize(piece);
+        for (auto [file, buffer] : {std::pair{a, &mine}, std::pair{b, &theirs}}) {
+            auto got = readFully(calls, file, *buffer, offset);
+            if (!got) return std::unexpected(got.error());
+            if (*got < piece) return shrank(offset + *got, end);
+        }
+        if (mine != theirs) return false;
+        offset += piece;
+    }
+    return true;
+}
+
+// Opens an existing regular file for reading; nullopt when nothing is there.
+std::expected<std::optional<OpenFile>, IoFailure> openExisting(SystemCalls& calls, const std::string& path) {
+    auto opened = calls.openRead(path);
+    if (!opened) {
+        if (opened.error().kind == SystemError::Kind::NotFound) return std::nullopt;
+        return failure(calls, opened.error().code == kIsAFolder ? IoStep::Read : IoStep::Open, opened.error());
+    }
+    Handle file{calls, *opened};
+    auto status = calls.statHandle(file.get());
+    if (!status) return failure(calls, IoStep::Open, status.error());
+    if (status->type == EntryStatus::Type::Folder) return failure(calls, IoStep::Read, SystemError{.code = kIsAFolder});
+    if (status->type != EntryStatus::Type::File) return problem(IoStep::Open, IoProblem::NotRegularFile);
+    return std::optional<OpenFile>{OpenFile{calls, file.release(), status->identity}};
+}
+
+std::expected<OpenFile, IoFailure> openForReading(SystemCalls& calls, const std::string& path) {
+    auto file = openExisting(calls, path);
+    if (!file) return std::unexpected(file.error());
+    if (!*file) {
+        auto again = calls.openRead(path);  // gone: the system's own words for it
+        if (again) calls.close(*again);
+        return failure(calls, IoStep::Open, again ? SystemError{} : again.error());
+    }
+    return std::move(**file);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t length = folderLength(path);
+    return length == 0 ? std::string{"."} : path.substr(0, length);
+}
+
+// In a shared sticky folder only what the user or the folder's owner owns
+// is used, as the kernel rules for the links it follows itself.
+std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std::string& path,
+                                                  const EntryStatus& entry, IoProblem refusal, IoStep step) {
+    if (entry.owner == calls.userId()) return {};
+    auto folder = calls.statName(folderOf(path));
+    if (!folder) return failure(calls, step, folder.error());
+    if (!*folder || !(*folder)->sharedSticky || (*folder)->owner == entry.owner) return {};
+    return problem(step, refusal, entry.owner);
+}
+
+// The file a path finally names, following symbolic links (even a dangling
+// last one, so that a new file is created where the link points).
+std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::string path, IoStep step) {
+    for (int depth = 0; depth < 40; ++depth) {
+        auto status = calls.statName(path);
+        if (!status || !*status || (*status)->type != EntryStatus::Type::Link) return path;
+        const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
+        if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, refusing); !allowed)
+            return std::unexpected(allowed.error());
+        auto destination = calls.readLink(path);
+        if (!destination) return failure(calls, step, destination.error());
+        path = isWholePath(*destination) ? *destination : path.substr(0, folderLength(path)) + *destination;
+    }
+    return failure(calls, step, SystemError{.reason = "Too many levels of symbolic links"});
+}
+
+constexpr std::string_view kTemporaryMark = ".tavro-";
+constexpr std::size_t kRandomCharacters = 6;
+// "." + name + mark + random characters must fit in 255 bytes (255 UTF-16
+// units on Windows, never fewer than the bytes).
+constexpr std::size_t kLongestKeptName = 255 - 1 - kTemporaryMark.size() - kRandomCharacters;
+
+// A prefix of `name` of at most `limit` bytes, cut between UTF-8 characters.
+std::string cutName(const std::string& name, std::size_t limit) {
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
+        if (i + length > limit) break;
+        i += length;
+    }
+    return name.substr(0, i);
+}
+
+// `.NAME.tavro-XXXXXX` beside `path`, with six unpredictable characters; a
+// long NAME is cut so that the whole fits the systems' limits.
+std::string temporaryName(const std::string& path) {
+    static constexpr std::string_view kAlphabet = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+    const std::size_t folder = folderLength(path);
+    std::string name = path.substr(0, folder) + "." + cutName(path.substr(folder), kLongestKeptName);
+    name.append(kTemporaryMark);
+    for (std::size_t i = 0; i < kRandomCharacters; ++i) name.push_back(kAlphabet[pick(random)]);
+    return name;
+}
+
+constexpr int kNameAttempts = 100;
+
+// Removes the named temporary file on every early return.
+class TemporaryName {
+public:
+    explicit TemporaryName(SystemCalls& calls) : calls_(calls) {}
+    TemporaryName(const TemporaryName&) = delete;
+    TemporaryName& operator=(const TemporaryName&) = delete;
+    ~TemporaryName() {
+        if (!name_.empty()) calls_.remove(name_);
+    }
+    void set(std::string name) { name_ = std::move(name); }
+    const std::string& get() const { return name_; }
+    std::string release() { return std::exchange(name_, {}); }
+
+private:
+    SystemCalls& calls_;
+    std::string name_;
+};
+
+// What is at a name about to be replaced, and the file itself, open.
+struct Inspection {
+    std::string real;                      // the final name, links followed as asked
+    std::optional<EntryStatus> existing;   // what is at it
+    bool replacesLink = false;             // Links::Replace, and a link is there
+    std::optional<OpenFile> opened;        // the file there, opened for the checks
+    const OpenFile* held = nullptr;        // or the caller's, when it is that file
+    bool replacesFile() const { return existing && !replacesLink; }
+    const OpenFile* file() const { return held != nullptr ? held : opened ? &*opened : nullptr; }
+};
+
+// checkReplace(), keeping what it found for prepare(). With `ownerCarried`
+// the new file's owner comes from elsewhere than the file replaced, which is
+// then not asked to keep it.
+std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::string& path, Links links,
+                                             const OpenFile* held, bool ownerCarried = false) {
+    Inspection found;
+    found.real = path;
+    if (links == Links::Follow) {
+        auto followed = followLinks(calls, path, IoStep::Create);
+        if (!followed) return std::unexpected(followed.error());
+        found.real = std::move(*followed);
+    }
+    // The checks look at what is at the final name itself, never through it.
+    auto existing = calls.statName(found.real);
+    if (!existing) return failure(calls, IoStep::Create, existing.error());
+    found.existing = *existing;
+    found.replacesLink = existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
+    if (*existing) {
+        if (auto allowed = sharedFolderAllows(calls, found.real, **existing, IoProblem::SharedFolderEntry, IoStep::Replace);
+            !allowed)
+            return std::unexpected(allowed.error());
+    }
+    if (found.replacesFile()) {
+        const EntryStatus& status = **existing;
+        if (status.type != EntryStatus::Type::File) return problem(IoStep::Replace, IoProblem::NotRegularFile);
+        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, status.links);
+        if (auto owner = ownerCarried ? SystemResult<void>{} : calls.checkOwner(status.owner, status.group); !owner) {
+            auto refused = failure(calls, IoStep::Replace, owner.error());
+            refused.error().problem = IoProblem::OwnerNotKept;
+            refused.error().count = status.owner;
+            refused.error().limit = status.group;
+            return refused;
+        }
+        if (held != nullptr && sameFile(held->identity(), status.identity)) {
+            found.held = held;
+        } else {
+            auto opened = openForReading(calls, found.real);
+            if (!opened) return std::unexpected(opened.error());
+            if (!sameFile(opened->identity(), status.identity)) return changed();
+            found.opened.emplace(std::move(*opened));
+        }
+        auto flags = calls.inodeFlags(found.file()->handle());
+        if (!flags && flags.error().kind != SystemError::Kind::Unsupported)
+            return failure(calls, IoStep::Replace, flags.error());
+        if (flags && (*flags & kFixedInodeFlags) != 0)
+            return problem(IoStep::Replace, IoProblem::FlagsNotKept, *flags & kFixedInodeFlags);
+        if (auto writable = calls.checkWritable(found.real); !writable)
+            return failure(calls, IoStep::Replace, writable.error());
+        auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
+        if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
+            return failure(calls, IoStep::Replace, elsewhere.error());
+        if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+    }
+    if (auto folder = calls.checkWritable(folderOf(found.real)); !folder)
+        return folderFailure(calls, folderOf(found.real), folder.error());
+    return found;
+}
+
+// Gives `file` the owner, group, inode flags, extended attributes and
+// permission bits of `from` (those with `permissions`, when given), and no
+// attribute or flag `from` lacks. Owner first: changing it would clear set-id
+// bits set before; flags before any byte is written (some apply only then).
+std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, const OpenFile& from,
+                                     std::optional<std::uint32_t> permissions) {
+    auto status = calls.statHandle(from.handle());
+    if (!status) return failure(calls, IoStep::Replace, status.error());
+    if (auto owned = calls.setOwner(file, status->owner, status->group); !owned) {
+        auto refused = failure(calls, IoStep::Replace, owned.error());
+        refused.error().problem = IoProblem::OwnerNotKept;
+        refused.error().count = status->owner;
+        refused.error().limit = status->group;
+        return refused;
+    }
+    if (auto flags = calls.inodeFlags(from.handle()); flags || flags.error().kind != SystemError::Kind::Unsupported) {
+        if (!flags) return failure(calls, IoStep::Replace, flags.error());
+        if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
+            auto refused = failure(calls, IoStep::Replace, set.error());
+            refused.error().problem = IoProblem::FlagsNotKept;
+            refused.error().count = *flags;
+            return refused;
+        }
+    }
+    const auto notKept = [&](const std::string& name, const SystemError& error) {
+        auto refused = failure(calls, IoStep::Replace, error);
+        refused.error().problem = IoProblem::AttributeNotKept;
+        refused.error().name = name;
+        return refused;
+    };
+    auto names = calls.listAttributes(from.handle());
+    if (!names) return failure(calls, IoStep::Replace, names.error());
+    for (const auto& name : *names) {
+        auto value = calls.getAttribute(from.handle(), name);
+        if (!value) return notKept(name, value.error());
+        if (auto set = calls.setAttribute(file, name, *value); !set) return notKept(name, set.error());
+    }
+    auto inherited = calls.listAttributes(file);
+    if (!inherited) return failure(calls, IoStep::Replace, inherited.error());
+    for (const auto& name : *inherited) {
+        if (std::find(names->begin(), names->end(), name) != names->end()) continue;
+        if (auto removed = calls.removeAttribute(file, name); !removed) return notKept(name, removed.error());
+    }
+    if (auto mode = calls.setMode(file, permissions.value_or(status->identity.permissions)); !mode)
+        return failure(calls, IoStep::Create, mode.error());
+    return {};
+}
+
+// Whether the temporary file holds exactly what was to be written.
+std::expected<bool, IoFailure> holdsContent(SystemCalls& calls, NativeHandle file, const NewContent& content,
+                                            std::uintmax_t size, std::uintmax_t fileSize) {
+    if (fileSize != size) return false;
+    std::vector<std::uint8_t> head(content.head.size());
+    auto got = readFully(calls, file, head, 0);
+    if (!got) return std::unexpected(got.error());
+    if (*got < head.size() || !std::equal(head.begin(), head.end(), content.head.begin())) return false;
+    if (content.rest == nullptr || size <= head.size()) return true;
+    return sameRange(calls, file, content.rest->handle(), head.size(), size);
+}
+
+}  // namespace
+
+OpenFile::OpenFile(OpenFile&& other) noexcept
+    : calls_(other.calls_), handle_(std::exchange(other.handle_, kNoHandle)), identity_(other.identity_) {}
+
+OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
+    if (this != &other) {
+        if (handle_ != kNoHandle) calls_->close(handle_);
+        calls_ = other.calls_;
+        handle_ = std::exchange(other.handle_, kNoHandle);
+        identity_ = other.identity_;
+    }
+    return *this;
+}
+
+OpenFile::~OpenFile() {
+    if (handle_ != kNoHandle) calls_->close(handle_);
+}
+
+std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size_t limit) const {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(limit, identity_.size)));
+    auto got = readFully(*calls_, handle_, bytes, 0);
+    if (!got) return std::unexpected(got.error());
+    if (*got < bytes.size()) return shrank(*got, identity_.size);
+    return bytes;
+}
+
+std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::uintmax_t offset,
+                                                   std::uintmax_t end) const {
+    return sameRange(*calls_, handle_, other.handle_, offset, end);
+}
+
+std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path, SystemCalls& calls) {
+    return openExisting(calls, path);
+}
+
+std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit, SystemCalls& calls) {
+    auto file = openForReading(calls, path);
+    if (!file) return std::unexpected(file.error());
+    auto bytes = file->readHead(limit);
+    if (!bytes) return std::unexpected(bytes.error());
+    return FilePrefix{std::move(*bytes), file->identity().size};
+}
+
+PreparedFile::PreparedFile(PreparedFile&& other) noexcept
+    : calls_(other.calls_), temporary_(std::exchange(other.temporary_, {})),
+      destination_(std::move(other.destination_)), expected_(other.expected_),
+      replacesFile_(other.replacesFile_), written_(other.written_), ownRules_(other.ownRules_) {}
+
+PreparedFile::~PreparedFile() {
+    if (!temporary_.empty()) calls_->remove(temporary_);
+}
+
+std::expected<void, IoFailure> PreparedFile::commit() {
+    auto status = calls_->statName(destination_);
+    if (!status) return failure(*calls_, IoStep::Replace, status.error());
+    const bool present = status->has_value();
+    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
+    if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
+        return changed();
+    if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
+        if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
+        return failure(*calls_, IoStep::Replace, renamed.error());
+    }
+    temporary_.clear();
+    calls_->syncFolder(folderOf(destination_));
+    // Another file at the name after the rename is another program's, and
+    // stays. A name that cannot be looked at is for the caller's read-back.
+    auto after = calls_->statName(destination_);
+    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
+    return {};
+}
+
+std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held,
+                                            SystemCalls& calls) {
+    auto found = inspect(calls, path, links, held);
+    if (!found) return std::unexpected(found.error());
+    return {};
+}
+
+std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
+                                               Expectation expected, Links links, SystemCalls& calls) {
+    auto found = inspect(calls, path, links, content.rest, content.carryFrom != nullptr);
+    if (!found) return std::unexpected(found.error());
+    if (expected.kind == Expectation::Kind::AsFound) {
+        expected = found->existing ? Expectation{Expectation::Kind::Same, found->existing->identity}
+                                   : Expectation{Expectation::Kind::Absent, {}};
+    }
+    const OpenFile* carrier = content.carryFrom != nullptr ? content.carryFrom : found->file();
+    const bool fresh = carrier == nullptr && !content.permissions;  // gets what creation gives
+
+    // An unnamed file where the file system has them, else an exclusively
+    // created one under an unpredictable name.
+    const std::string folder = folderOf(found->real);
+    const std::uint32_t creationMode = fresh ? 0666 : 0600;
+    TemporaryName temporary{calls};
+    auto created = calls.createTemporary(folder, {}, creationMode);
+    const bool unnamed = created.has_value();
+    if (!unnamed && created.error().kind != SystemError::Kind::Unsupported)
+        return folderFailure(calls, folder, created.error());
+    for (int attempt = 0; attempt < kNameAttempts && !created; ++attempt) {
+        std::string name = temporaryName(found->real);
+        created = calls.createTemporary(folder, name, creationMode);
+        if (created) temporary.set(std::move(name));
+        else if (created.error().kind != SystemError::Kind::Exists) return folderFailure(calls, folder, created.error());
+    }
+    if (!created) return folderFailure(calls, folder, created.error());
+    Handle file{calls, *created};
+
+    if (carrier != nullptr) {
+        if (auto carried = carry(calls, file.get(), *carrier, content.permissions); !carried)
+            return std::unexpected(carried.error());
+    } else if (content.permissions) {
+        if (auto mode = calls.setMode(file.get(), *content.permissions); !mode)
+            return failure(calls, IoStep::Create, mode.error());
+    }
+
+    const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
+    if (auto written = writeFully(calls, file.get(), content.head); !written) return std::unexpected(written.error());
+    if (size > content.head.size()) {
+        if (auto sized = calls.setSize(file.get(), size); !sized) return failure(calls, IoStep::Write, sized.error());
+        if (content.rest != nullptr) {
+            if (auto copied = copyRange(calls, content.rest->handle(), file.get(), content.head.size(), size); !copied)
+                return std::unexpected(copied.error());
+        }
+    }
+    if (auto flushed = calls.flush(file.get()); !flushed) return failure(calls, IoStep::Flush, flushed.error());
+
+    // Read back before it may take the name: a write that lied stops here,
+    // and so does a copy of bytes another program changed meanwhile.
+    if (content.rest != nullptr) {
+        auto current = calls.statHandle(content.rest->handle());
+        if (!current) return failure(calls, IoStep::Read, current.error());
+        if (current->identity != content.rest->identity()) return changed();
+    }
+    auto written = calls.statHandle(file.get());
+    if (!written) return failure(calls, IoStep::Write, written.error());
+    auto holds = holdsContent(calls, file.get(), content, size, written->identity.size);
+    if (!holds) return std::unexpected(holds.error());
+    if (!*holds) return problem(IoStep::Write, IoProblem::NotAsWritten);
+
+    if (unnamed) {
+        for (int attempt = 0; attempt < kNameAttempts && temporary.get().empty(); ++attempt) {
+            std::string name = temporaryName(found->real);
+            auto named = calls.nameTemporary(file.get(), name);
+            if (named) temporary.set(std::move(name));
+            else if (named.error().kind != SystemError::Kind::Exists)
+                return failure(calls, IoStep::Replace, named.error());
+        }
+        if (temporary.get().empty()) return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Exists});
+    }
+    if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    return PreparedFile{calls, temporary.release(), found->real, expected,
+                        found->existing.has_value(), written->identity, content.carryFrom != nullptr};
+}
+
+std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                                       SystemCalls& calls) {
+    auto prepared = prepare(path, NewContent{bytes, nullptr, bytes.size(), std::nullopt}, {}, Links::Follow, calls);
+    if (!prepared) return std::unexpected(prepared.error());
+    return prepared->commit();
+}
+
+std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {
+    auto real = followLinks(calls, path, IoStep::Remove);
+    if (!real) return std::unexpected(real.error());
+    auto status = calls.statName(*real);
+    if (!status || !*status || (*status)->identity != expected) return changed();
+    if (auto removed = calls.remove(*real); !removed) return failure(calls, IoStep::Remove, removed.error());
+    calls.syncFolder(folderOf(*real));
+    return {};
+}
+
+}  // namespace tavro::files

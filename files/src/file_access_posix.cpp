@@ -1,0 +1,304 @@
+// The POSIX primitives file access is built on (system_calls.h): each one
+// system call, or the few that make one step.
+#include <tavro/file_access.h>
+#include "system_calls.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <system_error>
+
+namespace tavro::files {
+
+const int kIsAFolder = EISDIR;
+const std::uint32_t kFixedInodeFlags = FS_APPEND_FL | FS_IMMUTABLE_FL;
+
+std::size_t folderLength(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+bool isWholePath(const std::string& path) { return path.starts_with('/'); }
+
+namespace {
+
+int fd(NativeHandle handle) { return static_cast<int>(handle); }
+
+SystemError::Kind kindOf(int error) {
+    switch (error) {
+        case ENOENT: return SystemError::Kind::NotFound;
+        case EEXIST: return SystemError::Kind::Exists;
+        default: return SystemError::Kind::Other;
+    }
+}
+
+std::unexpected<SystemError> lastError() { return std::unexpected(SystemError{kindOf(errno), errno}); }
+
+std::unexpected<SystemError> unsupported(int error) {
+    return std::unexpected(SystemError{SystemError::Kind::Unsupported, error});
+}
+
+SystemResult<void> checked(int result) {
+    if (result != 0) return lastError();
+    return {};
+}
+
+EntryStatus statusOf(const struct stat& status) {
+    EntryStatus entry;
+    entry.type = S_ISREG(status.st_mode)   ? EntryStatus::Type::File
+                 : S_ISLNK(status.st_mode) ? EntryStatus::Type::Link
+                 : S_ISDIR(status.st_mode) ? EntryStatus::Type::Folder
+                                           : EntryStatus::Type::Other;
+    entry.identity = FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                                  static_cast<std::uint64_t>(status.st_ino),
+                                  static_cast<std::uintmax_t>(status.st_size),
+                                  status.st_mtim.tv_sec,
+                                  status.st_mtim.tv_nsec,
+                                  status.st_ctim.tv_sec,
+                                  status.st_ctim.tv_nsec,
+                                  static_cast<std::uint32_t>(status.st_mode & 07777)};
+    entry.links = status.st_nlink;
+    entry.owner = status.st_uid;
+    entry.group = status.st_gid;
+    entry.sharedSticky = S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX) && (status.st_mode & S_IWOTH);
+    return entry;
+}
+
+// Retries a call the arrival of a signal interrupted.
+template <typename Call>
+auto retried(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+    }
+}
+
+// Inode flags chattr sets that change how a file is kept (a, A, c, C, d, i,
+// s, S, u, j, t, x); a new file may inherit some from its folder.
+constexpr std::uint32_t kKeptFlags = FS_APPEND_FL | FS_NOATIME_FL | FS_COMPR_FL | FS_NOCOW_FL | FS_NODUMP_FL |
+                                     FS_IMMUTABLE_FL | FS_SECRM_FL | FS_SYNC_FL | FS_UNRM_FL | FS_JOURNAL_DATA_FL |
+                                     FS_NOTAIL_FL | FS_DAX_FL;
+
+}  // namespace
+
+SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
+    // O_NONBLOCK keeps a FIFO from blocking the open; regular files ignore it.
+    const int opened = retried([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
+    if (opened < 0) return lastError();
+    return opened;
+}
+
+SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
+    struct stat status {};
+    if (::fstat(fd(file), &status) != 0) return lastError();
+    return statusOf(status);
+}
+
+SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
+    if (errno == ENOENT) return std::nullopt;
+    return lastError();
+}
+
+SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
+    std::string destination(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), destination.data(), destination.size());
+    if (length < 0) return lastError();
+    destination.resize(static_cast<std::size_t>(length));
+    return destination;
+}
+
+SystemResult<void> SystemCalls::checkWritable(const std::string& path) {
+    return checked(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
+}
+
+SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) {
+    const ssize_t got =
+        retried([&] { return ::pread(fd(file), buffer.data(), buffer.size(), static_cast<off_t>(offset)); });
+    if (got < 0) return lastError();
+    return static_cast<std::size_t>(got);
+}
+
+SystemResult<std::size_t> SystemCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
+    const ssize_t put = retried([&] { return ::write(fd(file), bytes.data(), bytes.size()); });
+    if (put < 0) return lastError();
+    return static_cast<std::size_t>(put);
+}
+
+SystemResult<void> SystemCalls::seek(NativeHandle file, std::uint64_t offset) {
+    if (::lseek(fd(file), static_cast<off_t>(offset), SEEK_SET) < 0) return lastError();
+    return {};
+}
+
+SystemResult<std::uint64_t> SystemCalls::nextData(NativeHandle file, std::uint64_t offset, bool hole) {
+    const off_t found = ::lseek(fd(file), static_cast<off_t>(offset), hole ? SEEK_HOLE : SEEK_DATA);
+    if (found >= 0) return static_cast<std::uint64_t>(found);
+    if (errno == ENXIO) return std::unexpected(SystemError{SystemError::Kind::NotFound, errno});
+    if (errno == EINVAL || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
+}
+
+SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
+                                                 std::size_t size) {
+    off_t in = static_cast<off_t>(offset), out = static_cast<off_t>(offset);
+    const ssize_t copied = retried([&] { return ::copy_file_range(fd(from), &in, fd(to), &out, size, 0); });
+    if (copied >= 0) return static_cast<std::size_t>(copied);
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
+}
+
+SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
+    return checked(retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }));
+}
+
+SystemResult<void> SystemCalls::flush(NativeHandle file) { return checked(::fsync(fd(file))); }
+
+SystemResult<void> SystemCalls::close(NativeHandle file) { return checked(::close(fd(file))); }
+
+SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string& folder, const std::string& name,
+                                                        std::uint32_t mode) {
+    int opened = -1;
+    if (name.empty()) {
+        // Naming an unnamed file goes through /proc.
+        if (::access("/proc/self/fd", X_OK) != 0) return unsupported(errno);
+        opened = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode));
+        if (opened < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) return unsupported(errno);
+    } else {
+        opened = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
+    }
+    if (opened < 0) return lastError();
+    return opened;
+}
+
+SystemResult<void> SystemCalls::nameTemporary(NativeHandle file, const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd(file));
+    return checked(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
+}
+
+SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool) {
+    return checked(::rename(from.c_str(), to.c_str()));
+}
+
+SystemResult<void> SystemCalls::remove(const std::string& path) { return checked(::unlink(path.c_str())); }
+
+SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
+    const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0) return lastError();
+    const int synced = ::fsync(opened);
+    ::close(opened);
+    return checked(synced);
+}
+
+SystemResult<void> SystemCalls::setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) {
+    return checked(::fchown(fd(file), owner, group));
+}
+
+SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
+    return checked(::fchmod(fd(file), static_cast<mode_t>(mode)));
+}
+
+SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle file) {
+    for (;;) {
+        const ssize_t size = ::flistxattr(fd(file), nullptr, 0);
+        if (size < 0 && (errno == ENOTSUP || errno == ENOSYS)) return std::vector<std::string>{};
+        if (size < 0) return lastError();
+        std::string names(static_cast<std::size_t>(size), '\0');
+        const ssize_t got = ::flistxattr(fd(file), names.data(), names.size());
+        if (got < 0 && errno == ERANGE) continue;  // one was added meanwhile
+        if (got < 0) return lastError();
+        std::vector<std::string> list;
+        for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+            const std::size_t end = names.find('\0', at);
+            list.push_back(names.substr(at, end - at));
+            at = end + 1;
+        }
+        return list;
+    }
+}
+
+SystemResult<std::vector<std::uint8_t>> SystemCalls::getAttribute(NativeHandle file, const std::string& name) {
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd(file), name.c_str(), nullptr, 0);
+        if (size < 0) return lastError();
+        std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
+        const ssize_t got = ::fgetxattr(fd(file), name.c_str(), value.data(), value.size());
+        if (got < 0 && errno == ERANGE) continue;
+        if (got < 0) return lastError();
+        value.resize(static_cast<std::size_t>(got));
+        return value;
+    }
+}
+
+SystemResult<void> SystemCalls::setAttribute(NativeHandle file, const std::string& name,
+                                             std::span<const std::uint8_t> value) {
+    return checked(::fsetxattr(fd(file), name.c_str(), value.data(), value.size(), 0));
+}
+
+SystemResult<void> SystemCalls::removeAttribute(NativeHandle file, const std::string& name) {
+    return checked(::fremovexattr(fd(file), name.c_str()));
+}
+
+SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle file) {
+    int flags = 0;
+    if (::ioctl(fd(file), FS_IOC_GETFLAGS, &flags) != 0) {
+        if (errno == ENOTTY || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return unsupported(errno);
+        return lastError();
+    }
+    return static_cast<std::uint32_t>(flags) & kKeptFlags;
+}
+
+SystemResult<void> SystemCalls::setInodeFlags(NativeHandle file, std::uint32_t flags) {
+    int current = 0;
+    if (::ioctl(fd(file), FS_IOC_GETFLAGS, &current) != 0) {
+        if (flags == 0 && (errno == ENOTTY || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) return {};
+        return lastError();
+    }
+    int wanted = static_cast<int>((static_cast<std::uint32_t>(current) & ~kKeptFlags) | flags);
+    if (wanted == current) return {};
+    return checked(::ioctl(fd(file), FS_IOC_SETFLAGS, &wanted));
+}
+
+// A write lease is granted only while no other descriptor (this process's or
+// another's) is open on the file; it is given back at once. Its break would
+// be signalled, so the signal is one that is ignored unless handled.
+SystemResult<bool> SystemCalls::openElsewhere(const std::string&, NativeHandle file) {
+    ::fcntl(fd(file), F_SETSIG, SIGURG);
+    if (::fcntl(fd(file), F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(fd(file), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    if (errno == EAGAIN || errno == EBUSY) return true;
+    if (errno == EINVAL || errno == EACCES || errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
+}
+
+std::uint32_t SystemCalls::userId() { return ::geteuid(); }
+
+SystemResult<void> SystemCalls::checkOwner(std::uint32_t owner, std::uint32_t group) {
+    if (::geteuid() == 0) return {};
+    if (owner != ::geteuid()) return std::unexpected(SystemError{SystemError::Kind::Other, EPERM});
+    if (group == ::getegid()) return {};
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    if (std::find(groups.begin(), groups.begin() + std::max(count, 0), group) != groups.begin() + std::max(count, 0))
+        return {};
+    return std::unexpected(SystemError{SystemError::Kind::Other, EPERM});
+}
+
+std::string SystemCalls::reason(int code) { return std::generic_category().message(code); }
+
+SystemCalls& systemCalls() {
+    static SystemCalls real;
+    return real;
+}
+
+}  // namespace tavro::files

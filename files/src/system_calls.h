@@ -1,0 +1,120 @@
+// The primitives file access is built on, one virtual function each, so that
+// tests can make any single one fail; each system implements them
+// (file_access_posix.cpp, file_access_windows.cpp). The replacement algorithm
+// itself (file_access.cpp) is the same on every system. Only file access and
+// its fault tests include this header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <tavro/file_access.h>
+
+namespace tavro::files {
+
+// A primitive's failure: the system's error number (errno, or GetLastError),
+// what the algorithm needs to know of it, and words where the system's own
+// would mislead.
+struct SystemError {
+    enum class Kind { Other, NotFound, Exists, Unsupported, Busy } kind = Kind::Other;
+    int code = 0;
+    std::string reason{};  // empty: the system's words for `code`
+};
+
+template <typename T>
+using SystemResult = std::expected<T, SystemError>;
+
+// What is at a name, or behind an open handle.
+struct EntryStatus {
+    enum class Type { File, Link, Folder, Other } type = Type::File;
+    FileIdentity identity;
+    std::uint64_t links = 1;
+    std::uint32_t owner = 0, group = 0;  // user and group ids (0 where the system has none)
+    // A folder anyone may write to, where only a name's owner (or the
+    // folder's) may remove or replace it: /tmp and its like.
+    bool sharedSticky = false;
+};
+
+class SystemCalls {
+public:
+    virtual ~SystemCalls() = default;
+
+    // Opens an existing file (links followed) for reading; a FIFO does not block.
+    virtual SystemResult<NativeHandle> openRead(const std::string& path);
+    virtual SystemResult<EntryStatus> statHandle(NativeHandle file);
+    // What is at the name itself (a link is not followed); nullopt: nothing.
+    virtual SystemResult<std::optional<EntryStatus>> statName(const std::string& path);
+    // Where the link at `path` points (on Windows: the final file's whole path).
+    virtual SystemResult<std::string> readLink(const std::string& path);
+    // Whether the user (effective ids) may write the file or folder.
+    virtual SystemResult<void> checkWritable(const std::string& path);
+    // One read at `offset`: the bytes read, 0 at the end.
+    virtual SystemResult<std::size_t> readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset);
+    // One write at the file's position: the bytes written.
+    virtual SystemResult<std::size_t> write(NativeHandle file, std::span<const std::uint8_t> bytes);
+    virtual SystemResult<void> seek(NativeHandle file, std::uint64_t offset);
+    // Where the next data (hole: the next hole) at or after `offset` begins;
+    // NotFound: none before the end; Unsupported: the system cannot tell.
+    virtual SystemResult<std::uint64_t> nextData(NativeHandle file, std::uint64_t offset, bool hole);
+    // Copies up to `size` bytes at `offset` to the same offset, in the kernel;
+    // Unsupported: not between these two files.
+    virtual SystemResult<std::size_t> copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
+                                                std::size_t size);
+    virtual SystemResult<void> setSize(NativeHandle file, std::uint64_t size);
+    virtual SystemResult<void> flush(NativeHandle file);
+    virtual SystemResult<void> close(NativeHandle file);
+    // A new file for reading and writing in `folder`: unnamed when `name` is
+    // empty (Unsupported where the file system has no such files), else
+    // created exclusively under `name` (Exists when taken). `mode` is the new
+    // file's permission bits as creation gives them (the umask or the
+    // folder's default ACL apply; the attributes on Windows).
+    virtual SystemResult<NativeHandle> createTemporary(const std::string& folder, const std::string& name,
+                                                       std::uint32_t mode);
+    // Gives an unnamed file the name `path` (Exists when taken).
+    virtual SystemResult<void> nameTemporary(NativeHandle file, const std::string& path);
+    // Puts `from` at the name `to` in one step (an existing file at `to` keeps
+    // the case of its name where names ignore case). With `ownRules` the new
+    // file keeps its own attributes and access rules where the system would
+    // give it those of the file it replaces (Windows' ReplaceFileW).
+    virtual SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules);
+    virtual SystemResult<void> remove(const std::string& path);
+    virtual SystemResult<void> syncFolder(const std::string& folder);
+    virtual SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group);
+    virtual SystemResult<void> setMode(NativeHandle file, std::uint32_t mode);
+    // Extended attributes (POSIX ACLs among them) by name.
+    virtual SystemResult<std::vector<std::string>> listAttributes(NativeHandle file);
+    virtual SystemResult<std::vector<std::uint8_t>> getAttribute(NativeHandle file, const std::string& name);
+    virtual SystemResult<void> setAttribute(NativeHandle file, const std::string& name,
+                                            std::span<const std::uint8_t> value);
+    virtual SystemResult<void> removeAttribute(NativeHandle file, const std::string& name);
+    // The inode flags (chattr's) that make a file kept another way; 0 where
+    // there are none. setInodeFlags makes them exactly `flags`.
+    virtual SystemResult<std::uint32_t> inodeFlags(NativeHandle file);
+    virtual SystemResult<void> setInodeFlags(NativeHandle file, std::uint32_t flags);
+    // Whether another open descriptor or handle (this process's or another
+    // program's) holds the file open; Unsupported where it cannot be told.
+    virtual SystemResult<bool> openElsewhere(const std::string& path, NativeHandle file);
+    // The user the calls act as, and whether that user may give a file this
+    // owner and group (the error setOwner would give).
+    virtual std::uint32_t userId();
+    virtual SystemResult<void> checkOwner(std::uint32_t owner, std::uint32_t group);
+    // The system's words for an error number.
+    virtual std::string reason(int code);
+};
+
+// How each system spells paths: the length of `path`'s folder part, with its
+// last separator (0 for a bare name), and whether a link's text is a whole path.
+std::size_t folderLength(const std::string& path);
+bool isWholePath(const std::string& path);
+
+// The error number a file opened for reading that is a folder gives.
+extern const int kIsAFolder;
+// Inode flags that keep a file from being replaced or carried (append-only, immutable).
+extern const std::uint32_t kFixedInodeFlags;
+
+}  // namespace tavro::files

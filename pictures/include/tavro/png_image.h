@@ -1,0 +1,24 @@
+// PNG encoding of level pictures in memory (libspng, or the Windows Imaging
+// Component in png_image_windows.cpp); picture_file.h writes them to files.
+// Failures are EngineErrors of Operation::SavePicture.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <tavro/engine_error.h>
+#include <tavro/level_render.h>
+
+namespace tavro::render {
+
+// An 8-bit palette PNG: the 64 palette entries, the transparent ones marked
+// so. Smaller and much faster to write than RGBA for a whole plane.
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette);
+
+// An 8-bit RGBA PNG.
+std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image);
+
+}  // namespace tavro::render
