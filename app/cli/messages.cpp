@@ -59,7 +59,7 @@ std::string levelEvidence(const EngineError& error) {
            " whose bytes would lie over the layout or the block table";
 }
 
-std::string why(const EngineError& error) {
+std::string reasonText(const EngineError& error) {
     const bool undoing = error.operation == Operation::Undo;
     switch (error.cause) {
         case Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
@@ -123,7 +123,7 @@ std::string why(const EngineError& error) {
 }
 
 // What was being done to which file, up to the reason.
-std::string what(const EngineError& error) {
+std::string failedAction(const EngineError& error) {
     const std::string file = roleName(error.file) + " " + shown(error.path);
     switch (error.step) {
         case Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
@@ -190,7 +190,7 @@ std::string shown(std::string_view name) {
 
 std::string describe(const EngineError& error) {
     const bool predicate = error.step == Step::Check || error.step == Step::Recheck;  // "X is ...", "X changed ..."
-    std::string line = what(error) + (predicate ? " " : ": ") + why(error);
+    std::string line = failedAction(error) + (predicate ? " " : ": ") + reasonText(error);
     if (error.file == FileRole::Backup && error.undo) {
         line += "; target file " + shown(error.undo->targetPath) +
                 " now holds the converted level, and its previous bytes are in " + shown(error.keptIn);

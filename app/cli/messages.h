@@ -1,5 +1,6 @@
-// Every sentence `tavro` makes of the engine's results, in English, with one
-// number format: thousands grouped with commas ("107,640 bytes").
+// The words `tavro` makes of the engine's errors, and the number format of
+// all its output: English, thousands grouped with commas ("107,640 bytes").
+// The reports of a run are worded in the commands that print them.
 #pragma once
 
 #include <cstdint>

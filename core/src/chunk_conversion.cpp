@@ -55,7 +55,7 @@ std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam)
 
 void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> to) {
     assert(from.size() % 8 == 0 && to.size() >= from.size());
-    // Eight bytes at a time: convertT1ToT2's shifts and masks applied to a
+    // Eight bytes at a time: secondGameEntryHighByte's shifts and masks applied to a
     // whole 64-bit word give each byte what they give it alone (the bits that
     // cross into a neighbouring byte are masked off), and a mask then keeps
     // the converted bytes at even offsets only.

@@ -96,7 +96,7 @@ struct FoundTarget {
     Bytes head;                           // its first kMinSaveStateSize bytes
     std::uintmax_t size = 0;
 
-    const files::OpenFile* open() const { return file ? &*file : nullptr; }
+    const files::OpenFile* heldFile() const { return file ? &*file : nullptr; }
 };
 
 std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
@@ -165,7 +165,7 @@ std::expected<void, EngineError> checkGame(const std::string& sourcePath, const 
 // target's owner, group, permission bits and ACL, whatever was at its name.
 std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
                                                               files::SystemCalls& calls) {
-    auto copy = files::prepare(backupPath, files::NewContent{{}, target.open(), target.size, std::nullopt, target.open()},
+    auto copy = files::prepare(backupPath, files::NewContent{{}, target.heldFile(), target.size, std::nullopt, target.heldFile()},
                                {}, files::Links::Replace, calls);
     if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
@@ -183,7 +183,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     const files::Expectation asRead =
         target.file ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
                     : files::Expectation{files::Expectation::Kind::Absent, {}};
-    auto prepared = files::prepare(targetPath, files::NewContent{output, target.open(), report.targetSize, std::nullopt},
+    auto prepared = files::prepare(targetPath, files::NewContent{output, target.heldFile(), report.targetSize, std::nullopt},
                                    asRead, files::Links::Follow, calls);
     if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
 
@@ -217,7 +217,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
         report.olderBackupReplaced = backup->replacesFile();
     }
 
-    auto checked = readBack(kConvert, targetPath, output, target.open(), report.targetSize, calls);
+    auto checked = readBack(kConvert, targetPath, output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
         error.undo = std::move(undo);
@@ -266,7 +266,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (options.dryRun) {
         // What the replacement itself would refuse, at the target and, with a
         // backup, at TARGET.bak: the same checks, nothing created.
-        if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->open(), calls); !allowed)
+        if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->heldFile(), calls); !allowed)
             return fail(kConvert, FileRole::Target, targetPath, allowed.error());
         if (options.backup && target->file) {
             const std::string backupPath = targetPath + ".bak";

@@ -14,7 +14,7 @@ namespace {
 
 // Pieces in which bytes are copied and compared, so that memory stays
 // bounded whatever a file's size.
-constexpr std::size_t kPiece = std::size_t{1} << 20;
+constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 constexpr NativeHandle kNoHandle = -1;  // -1 is also Windows' INVALID_HANDLE_VALUE
 
 std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const SystemError& error) {
@@ -82,7 +82,7 @@ std::expected<std::size_t, IoFailure> readFully(SystemCalls& calls, NativeHandle
 std::expected<void, IoFailure> writeFully(SystemCalls& calls, NativeHandle file, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kPiece)));
+        auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kCopyPieceBytes)));
         if (!put) return failure(calls, IoStep::Write, put.error());
         if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, done, bytes.size());
         done += *put;
@@ -126,7 +126,7 @@ std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, 
         auto hole = nextHole(calls, from, offset, end);
         if (!hole) return std::unexpected(hole.error());
         while (offset < *hole) {
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kPiece));
+            const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kCopyPieceBytes));
             if (inKernel) {
                 auto copied = calls.copyRange(from, to, offset, piece);
                 if (copied && *copied > 0) {
@@ -165,7 +165,7 @@ std::expected<bool, IoFailure> sameRange(SystemCalls& calls, NativeHandle a, Nat
             offset = bothHoles;
             continue;
         }
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kPiece));
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(end - offset, kCopyPieceBytes));
         mine.resize(piece);
         theirs.resize(piece);
         for (auto [file, buffer] : {std::pair{a, &mine}, std::pair{b, &theirs}}) {

@@ -31,7 +31,7 @@ bool isWholePath(const std::string& path) {
 
 namespace {
 
-constexpr std::size_t kPiece = std::size_t{1} << 20;
+constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 
 std::string narrow(std::wstring_view wide) {
     if (wide.empty()) return {};
@@ -218,7 +218,7 @@ SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), kPiece));
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), kCopyPieceBytes));
     if (!ReadFile(native(file), buffer.data(), want, &got, &at)) {
         if (GetLastError() == ERROR_HANDLE_EOF) return 0;
         return lastError();
@@ -228,7 +228,7 @@ SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::
 
 SystemResult<std::size_t> SystemCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
     DWORD put = 0;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kPiece));
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kCopyPieceBytes));
     if (!WriteFile(native(file), bytes.data(), want, &put, nullptr)) return lastError();
     return put;
 }

@@ -34,7 +34,7 @@ TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {
                     continue;
                 }
                 auto expected = ram[sourceOffset(chunk, row + 8 * (quarter >= 2), byte + 16 * (quarter % 2))];
-                if (byte % 2 == 0) expected = convertT1ToT2(expected);  // high bytes only
+                if (byte % 2 == 0) expected = secondGameEntryHighByte(expected);  // high bytes only
                 ASSERT_EQ(got, expected) << "target chunk " << target << " row " << row << " byte " << byte;
             }
         }

@@ -7,7 +7,7 @@
 // bytes, chunk c at c * 128). Source chunk k becomes target chunks 4k
 // (top-left quarter), 4k + 1 (top-right), 4k + 2 (bottom-left) and 4k + 3
 // (bottom-right); only source chunks 1 to 63 fit. Every entry's high byte
-// goes through convertT1ToT2, low bytes are kept.
+// goes through secondGameEntryHighByte, low bytes are kept.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ inline constexpr unsigned kLastConvertedChunk = format::kSecondGame.chunkNumbers
 std::vector<std::uint8_t> convertChunks(std::span<const std::uint8_t> sourceRam);
 
 // Converts the chunk entries in `from` (big-endian words: high bytes at even
-// offsets go through convertT1ToT2, low bytes are kept) into `to`, which is at
+// offsets go through secondGameEntryHighByte, low bytes are kept) into `to`, which is at
 // least as long (or is `from` itself). Lengths are a multiple of 8.
 void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> to);
 

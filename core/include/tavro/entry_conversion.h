@@ -16,7 +16,7 @@ namespace tavro {
 // The second-game high byte for a first-game one. Shifting left by one puts
 // the collision field in collision field A; shifting right by one puts it in
 // collision field B and each flip bit in its new place.
-constexpr std::uint8_t convertT1ToT2(std::uint8_t value) {
+constexpr std::uint8_t secondGameEntryHighByte(std::uint8_t value) {
     const unsigned v = value;
     return static_cast<std::uint8_t>(((v << 1) & 0xC0u) | ((v >> 1) & 0x3Cu) | (v & 0x03u));
 }

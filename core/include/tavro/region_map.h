@@ -10,7 +10,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 #include <utility>
 
 #include <tavro/save_state_format.h>
@@ -83,7 +82,5 @@ static_assert(regionsAre(kTargetRegions,
 // nothing has exactly this length.
 inline constexpr std::size_t kMinSaveStateSize = kSourceRegions[RegionName::PatternArea].end();
 static_assert(kMinSaveStateSize == 107640);
-
-std::string_view regionLabel(RegionName name);
 
 }  // namespace tavro
