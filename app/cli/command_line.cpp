@@ -64,7 +64,7 @@ std::string emptyName(const CLI::App& command) {
 }  // namespace
 
 Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"tavro-conversor: carries a level from a Tavro 1 save state into a Tavro 2 save state.",
+    CLI::App app{"tavro: carries a level from a Tavro 1 save state into a Tavro 2 save state.",
                  "tavro"};
     app.allow_windows_style_options(false);  // "/data/one.state" is a path on every system
     app.set_version_flag("--version", TAVRO_VERSION);
@@ -87,13 +87,13 @@ Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out
             err << "tavro: " << shown(stray) << " is not an option; names beginning with \"-\" go after \"--\": tavro "
                 << chosen->get_name() << " [OPTIONS] -- " << positionalNames(*chosen) << '\n';
         }
-        err << '\n' << chosen->help();
+        err << '\n' << chosen->help(app.get_name());
         return {2, {}};
     }
     if (!app.get_subcommands().empty()) {
         const CLI::App& chosen = *app.get_subcommands().front();
         if (const std::string empty = emptyName(chosen); !empty.empty()) {
-            err << "tavro: " << empty << " is empty\n\n" << chosen.help();
+            err << "tavro: " << empty << " is empty\n\n" << chosen.help(app.get_name());
             return {2, {}};
         }
     }

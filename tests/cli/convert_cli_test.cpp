@@ -22,7 +22,7 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     const auto version = runCli(folder, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "1.00\n");
-    EXPECT_TRUE(contains(runCli(folder, {"--help"}).out, "convert"));
+    EXPECT_TRUE(runCli(folder, {"--help"}).out.starts_with("tavro: "));
     const auto help = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(help.status, 0);
     for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
@@ -30,8 +30,8 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
                                     "--force", "would be refused", "told apart as files", "shorter than a save state"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
     const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
-    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage"},
-                                           {{"convert", "--bogus", "a", "b"}, "Usage"}, {{"frobnicate"}, "Usage"},
+    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage: tavro convert "},
+                                           {{"convert", "--bogus", "a", "b"}, "Usage: tavro convert "}, {{"frobnicate"}, "Usage"},
                                            {{"convert", "s.state", "-t.state"}, "tavro: -t.state is not an option; " + dashHint},
                                            {{"convert", "", "t.state"}, "tavro: SOURCE is empty\n"},
                                            {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"},
