@@ -2,7 +2,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "commands.h"
 #include <tavro/conversion_run.h>
@@ -19,61 +18,6 @@ struct ConvertOptions {
     bool pack = false;
     bool force = false;
 };
-
-std::string numberList(const std::vector<int>& numbers) {
-    std::string list;
-    for (const int number : numbers) list += (list.empty() ? "" : ", ") + std::to_string(number);
-    return list;
-}
-
-std::string outcomeLine(const ConversionReport& report, const std::string& name) {
-    const std::string target = shown(name);
-    switch (report.outcome) {
-        case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
-        case TargetOutcome::Created:
-            return report.dryRun ? "Would create " + target + "; nothing written (dry run)."
-                                 : "Created " + target + " (verified).";
-        case TargetOutcome::Patched:
-            return report.dryRun ? "Would patch " + target + "; nothing written (dry run)."
-                                 : "Patched " + target + " (verified).";
-    }
-    return {};
-}
-
-void printReport(const ConversionReport& report, const std::string& target) {
-    std::cout << outcomeLine(report, target) << '\n';
-    if (report.backupPath) {
-        std::cout << "  Previous bytes kept in " << shown(*report.backupPath)
-                  << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
-    }
-    const LevelSummary& level = report.level;
-    const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
-    const auto lost = [&level] {
-        return counted(static_cast<std::uintmax_t>(level.cellsLost), "layout cell names", "layout cells name");
-    };
-    if (level.numbering == ChunkNumbering::Packed) {
-        std::cout << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
-                  << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
-                  << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
-        if (level.cellsLost == 0) {
-            std::cout << "  Every layout cell arrived whole.\n";
-        } else {
-            std::cout << "  Warning: " << lost() << " chunks whose quarters did not fit in "
-                      << n(kPackedChunkSlots) << " target chunks (" << numberList(level.lostChunks)
-                      << "); each arrives as four empty cells.\n";
-        }
-        return;
-    }
-    std::cout << "  Source chunks with data: " << n(level.chunksWithData) << " of 63\n"
-              << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
-    if (level.cellsLost > 0) {
-        std::cout << "  Warning: " << lost()
-                  << " chunks 64 and above, which the target cannot hold;"
-                     " each arrives as four empty cells.\n"
-                  << "  Chunks left out: " << numberList(level.lostChunks)
-                  << ". Convert with --pack to carry the whole level.\n";
-    }
-}
 
 }  // namespace
 
@@ -111,7 +55,7 @@ Command addConvertCommand(CLI::App& app) {
                               << '\n';
                     return 1;
                 }
-                printReport(*result, options->target);
+                std::cout << conversionReport(*result, options->target);
                 return 0;
             }};
 }

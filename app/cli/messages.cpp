@@ -1,5 +1,8 @@
 #include "messages.h"
 
+#include <sstream>
+#include <vector>
+
 #ifndef _WIN32
 #include <grp.h>
 #include <pwd.h>
@@ -186,6 +189,73 @@ std::string shown(std::string_view name) {
         }
     }
     return text;
+}
+
+namespace {
+
+std::string numberList(const std::vector<int>& numbers) {
+    std::string list;
+    for (const int number : numbers) list += (list.empty() ? "" : ", ") + std::to_string(number);
+    return list;
+}
+
+std::string outcomeLine(const ConversionReport& report, const std::string& name) {
+    const std::string target = shown(name);
+    switch (report.outcome) {
+        case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
+        case TargetOutcome::Created:
+            return report.dryRun ? "Would create " + target + "; nothing written (dry run)."
+                                 : "Created " + target + " (verified).";
+        case TargetOutcome::Patched:
+            return report.dryRun ? "Would patch " + target + "; nothing written (dry run)."
+                                 : "Patched " + target + " (verified).";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string conversionReport(const ConversionReport& report, const std::string& target) {
+    std::ostringstream out;
+    out << outcomeLine(report, target) << '\n';
+    if (report.backupPath) {
+        out << "  Previous bytes kept in " << shown(*report.backupPath)
+                  << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
+    }
+    const LevelSummary& level = report.level;
+    const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
+    const auto lost = [&level] {
+        return counted(static_cast<std::uintmax_t>(level.cellsLost), "layout cell names", "layout cells name");
+    };
+    if (level.numbering == ChunkNumbering::Packed) {
+        out << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
+                  << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
+                  << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+        if (level.cellsLost == 0) {
+            out << "  Every layout cell arrived whole.\n";
+        } else {
+            out << "  Warning: " << lost() << " chunks whose quarters did not fit in "
+                      << n(kPackedChunkSlots) << " target chunks (" << numberList(level.lostChunks)
+                      << "); each arrives as four empty cells.\n";
+        }
+        return out.str();
+    }
+    out << "  Source chunks with data: " << n(level.chunksWithData) << " of 63\n"
+              << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+    if (level.cellsLost > 0) {
+        out << "  Warning: " << lost()
+                  << " chunks 64 and above, which the target cannot hold;"
+                     " each arrives as four empty cells.\n"
+                  << "  Chunks left out: " << numberList(level.lostChunks)
+                  << ". Convert with --pack to carry the whole level.\n";
+    }
+    return out.str();
+}
+
+
+std::string pictureReport(const std::string& picture, int width, int height) {
+    return "Wrote " + shown(picture) + ": " + grouped(static_cast<std::uintmax_t>(width)) + " x " +
+           grouped(static_cast<std::uintmax_t>(height)) + " pixels.";
 }
 
 std::string describe(const EngineError& error) {

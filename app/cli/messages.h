@@ -1,12 +1,13 @@
-// The words `tavro` makes of the engine's errors, and the number format of
-// all its output: English, thousands grouped with commas ("107,640 bytes").
-// The reports of a run are worded in the commands that print them.
+// Every sentence `tavro` makes of the engine's results (its errors and a
+// conversion's report), in English, with one number format: thousands
+// grouped with commas ("107,640 bytes").
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include <tavro/conversion_run.h>
 #include <tavro/engine_error.h>
 
 namespace tavro::cli {
@@ -24,5 +25,12 @@ std::string shown(std::string_view name);
 
 // One line saying what failed, on which file, and why; no trailing newline.
 std::string describe(const EngineError& error);
+
+// What `tavro convert` reports of a run that went through: what happened to
+// `target`, the backup, and the level's chunks and cells, a line each.
+std::string conversionReport(const ConversionReport& report, const std::string& target);
+
+// What `tavro render` reports of a picture written.
+std::string pictureReport(const std::string& picture, int width, int height);
 
 }  // namespace tavro::cli

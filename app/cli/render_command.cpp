@@ -34,8 +34,7 @@ std::expected<std::string, EngineError> renderLevel(const RenderOptions& options
         .picture = options.output};
     const auto saved = render::savePicture(request);
     if (!saved) return std::unexpected(saved.error());
-    return "Wrote " + shown(options.output) + ": " + grouped(static_cast<std::uintmax_t>(saved->width)) + " x " +
-           grouped(static_cast<std::uintmax_t>(saved->height)) + " pixels.";
+    return pictureReport(options.output, saved->width, saved->height);
 }
 
 }  // namespace
