@@ -34,11 +34,14 @@ using render::Plane;
 
 namespace {
 
-// The panel fills the window's width beneath the form; the picture gets
-// what the margins leave.
+// At the window's opening size the panel is as wide as the form and the
+// picture gets what the margins leave; a larger window gives it more.
 constexpr int kPanelWidth = 442;
 constexpr int kMargin = 8;
 constexpr QSize kSurfaceSize{kPanelWidth - 2 * kMargin, 120};
+
+// Resizes closer together than this are drawn once, at the last size.
+constexpr int kResizeSettleMs = 60;
 
 // A drawing taking longer than this says so.
 constexpr int kSlowDrawMs = 150;
@@ -46,15 +49,30 @@ constexpr int kSlowDrawMs = 150;
 }  // namespace
 
 LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::optional<render::CellBox> frame) {
-    LevelDrawing drawing;
-    drawing.game = game;
     try {
         auto level = render::LevelMemory::load(path);
         if (!level) {
+            LevelDrawing drawing;
+            drawing.game = game;
             drawing.error = std::move(level.error());
             return drawing;
         }
-        drawing.level = std::make_shared<const render::LevelMemory>(std::move(*level));
+        return drawLevel(std::make_shared<const render::LevelMemory>(std::move(*level)), game, room, frame);
+    } catch (const std::exception& failure) {
+        LevelDrawing drawing;
+        drawing.game = game;
+        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                    .path = path, .reason = failure.what()};
+        return drawing;
+    }
+}
+
+LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, Game game, QSize room,
+                       std::optional<render::CellBox> frame) {
+    LevelDrawing drawing;
+    drawing.game = game;
+    try {
+        drawing.level = std::move(level);
         auto preview = render::drawPreview(*drawing.level, game, drawing.plane, room.width(), room.height(), frame);
         if (!preview) return drawing;  // nothing in use: no box
         drawing.box = preview->box;
@@ -64,7 +82,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
         drawing = {};
         drawing.game = game;
         drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                                    .path = path, .reason = failure.what()};
+                                    .reason = failure.what()};
     }
     return drawing;
 }
@@ -99,6 +117,9 @@ public:
 
     const QImage& picture() const { return picture_; }
     const QString& message() const { return message_; }
+
+    // The window opens with the picture at its smallest.
+    QSize sizeHint() const override { return minimumSize(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
@@ -178,7 +199,8 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     surface_ = new PictureSurface([this] { openView(); }, this);
     surface_->setObjectName(QStringLiteral("pictureSurface"));
     surface_->setAccessibleName(WindowTexts::pictureName());
-    surface_->setFixedSize(kSurfaceSize);
+    surface_->setMinimumSize(kSurfaceSize);
+    surface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
         auto* button = new QToolButton(this);
@@ -218,8 +240,7 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(kMargin, 4, kMargin, kMargin);
     layout->setSpacing(2);
     layout->addLayout(header);
-    layout->addWidget(surface_);
-    setFixedWidth(kPanelWidth);
+    layout->addWidget(surface_, 1);
 
     slowDraw_ = new QTimer(this);
     slowDraw_->setSingleShot(true);
@@ -232,6 +253,10 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     }
     connect(switch_, &QButtonGroup::idClicked, this, [this](int id) { setSide(static_cast<Side>(id)); });
     connect(slowDraw_, &QTimer::timeout, this, &LevelPicture::refresh);
+    resized_ = new QTimer(this);
+    resized_->setSingleShot(true);
+    resized_->setInterval(kResizeSettleMs);
+    connect(resized_, &QTimer::timeout, this, &LevelPicture::redraw);
 
     updateSwitch();
     refresh();
@@ -247,6 +272,16 @@ void LevelPicture::showSource(const QString& path) {
 }
 
 void LevelPicture::showConverted(const QString& path, const std::vector<int>& emptiedCells) {
+    drawAfter(path, emptiedCells, nullptr);
+}
+
+void LevelPicture::showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
+                               const std::vector<int>& emptiedCells) {
+    drawAfter(path, emptiedCells, std::move(level));
+}
+
+void LevelPicture::drawAfter(const QString& path, const std::vector<int>& emptiedCells,
+                             std::shared_ptr<const render::LevelMemory> level) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
     std::optional<render::CellBox> frame;
@@ -271,8 +306,10 @@ void LevelPicture::showConverted(const QString& path, const std::vector<int>& em
         // The picture takes in every marked cell.
         frame = frame ? render::enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
     }
-    draw(Side::After, path, Game::Second, frame);
+    const bool preview = level != nullptr;
+    draw(Side::After, path, Game::Second, frame, std::move(level));
     SideState& after = sides_[index(Side::After)];
+    after.preview = preview;
     after.marks = std::move(marks);
     after.hiddenMarks = hidden;
     setSide(Side::After);
@@ -301,15 +338,29 @@ const std::vector<render::CellBox>& LevelPicture::marks() const { return sides_[
 
 QSize LevelPicture::room() const { return surface_->contentsRect().size() * surface_->devicePixelRatio(); }
 
-void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame) {
+void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame,
+                        std::shared_ptr<const render::LevelMemory> level) {
     SideState& state = sides_[index(side)];
     state.path = path;
     state.pending = true;
     state.marks.clear();
     state.hiddenMarks = 0;
+    state.game = game;
+    state.frame = frame;
+    state.preview = false;
+    state.memory = level;
     state.drawing.reset();
     state.view.clear();
-    state.watcher->setFuture(QtConcurrent::run(drawLevel, toEnginePath(path), game, room(), frame));
+    drawnRoom_ = room();
+    using FromMemory = LevelDrawing (*)(std::shared_ptr<const render::LevelMemory>, Game, QSize,
+                                        std::optional<render::CellBox>);
+    using FromFile = LevelDrawing (*)(const std::string&, Game, QSize, std::optional<render::CellBox>);
+    if (level)
+        state.watcher->setFuture(QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game,
+                                                   drawnRoom_, frame));
+    else
+        state.watcher->setFuture(QtConcurrent::run(static_cast<FromFile>(drawLevel), toEnginePath(path), game,
+                                                   drawnRoom_, frame));
     slowDraw_->start();
     updateSwitch();
     refresh();
@@ -327,10 +378,37 @@ void LevelPicture::finished(Side side) {
     emit drawn(side);
 }
 
+void LevelPicture::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (room() != drawnRoom_) resized_->start();
+}
+
+void LevelPicture::redraw() {
+    if (room() == drawnRoom_) return;
+    for (const Side side : {Side::Before, Side::After}) {
+        SideState& state = sides_[index(side)];
+        if (state.path.isEmpty()) continue;
+        // The level drawn last is drawn again, from memory: the file is not read twice.
+        std::shared_ptr<const render::LevelMemory> level = state.memory;
+        if (!level && state.drawing) level = state.drawing->level;
+        std::vector<render::CellBox> marks = std::move(state.marks);
+        const int hidden = state.hiddenMarks;
+        const bool preview = state.preview;
+        draw(side, state.path, state.game, state.frame, std::move(level));
+        state.marks = std::move(marks);
+        state.hiddenMarks = hidden;
+        state.preview = preview;
+    }
+    drawnRoom_ = room();
+    refresh();
+}
+
 void LevelPicture::forget(Side side) {
     SideState& state = sides_[index(side)];
     state.marks.clear();
     state.hiddenMarks = 0;
+    state.preview = false;
+    state.memory.reset();
     state.path.clear();
     state.pending = false;
     state.drawing.reset();
@@ -340,13 +418,16 @@ void LevelPicture::forget(Side side) {
 
 void LevelPicture::updateSwitch() {
     // Before and After mean something only when there are both.
+    const bool preview = sides_[index(Side::After)].preview;
     before_->setVisible(hasAfter());
     after_->setVisible(hasAfter());
+    after_->setText(preview ? WindowTexts::previewButton() : WindowTexts::afterButton());
+    after_->setToolTip(preview ? WindowTexts::previewTip() : WindowTexts::afterTip());
 }
 
 void LevelPicture::refresh() {
     const SideState& state = sides_[index(side_)];
-    QString caption;
+    QString caption, captionTip;
     if (state.path.isEmpty()) {
         surface_->display({}, WindowTexts::pictureHint());
     } else if (state.pending) {
@@ -373,11 +454,14 @@ void LevelPicture::refresh() {
         surface_->display(drawing.picture, {}, std::move(marks),
                           WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
                                                           side_ == Side::After ? std::optional(emptied) : std::nullopt));
-        caption = WindowTexts::pictureCaption(state.path, width, height, drawing.factor);
+        caption = WindowTexts::pictureCaption(state.path, drawing.factor, side_ == Side::After && state.preview);
+        captionTip = WindowTexts::pictureCaptionTip(width, height, drawing.factor);
         if (emptied > 0)
-            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
+            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks,
+                                                   state.preview);
     }
     caption_->setMessage(caption);
+    caption_->setToolTip(captionTip);
 }
 
 LevelView* LevelPicture::openView() {
