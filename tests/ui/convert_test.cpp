@@ -137,6 +137,51 @@ private slots:
             QVERIFY(!form.window->canUndo());
         }
     }
+
+    // "Ready" only for a pair a run would accept; otherwise the status names
+    // the file in the way and why, and no preview is shown.
+    void statusSaysReadyOnlyWhenAConversionWouldBeAccepted() {
+        for (const auto& [source, target, status] :
+             {std::tuple{"missing.state", "target.state", "Not ready: could not open the Tavro 1 save state: "},
+              {"short.state", "target.state", "Not ready: the Tavro 1 save state is too short: it is too short to hold a level: 100 bytes"},
+              {"two.state", "target.state", "This file does not hold a Tavro 1 level"},
+              {"one.state", "short.state", "Not ready: the Tavro 2 save state is too short: "},
+              {"one.state", "target.state", "Ready: press Converter."},
+              {"one.state", "new.state", "Ready: press Converter."}}) {
+            PictureFixture form;
+            QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
+            form.copyOf(kSampleSource, QStringLiteral("one.state"));
+            form.copyOf(kSampleTarget, QStringLiteral("two.state"));
+            form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+            form.window->chooseSource(form.path(QLatin1String(source)));
+            form.window->chooseTarget(form.path(QLatin1String(target)));
+            QVERIFY2(form.window->statusText().startsWith(QLatin1String(status)), qPrintable(form.window->statusText()));
+            QCOMPARE(form.picture->showsPreview(), QByteArray(status).startsWith("Ready"));
+            QVERIFY2(!QFileInfo::exists(form.path(QStringLiteral("new.state"))), "choosing writes nothing");
+        }
+    }
+
+    // The backup is made only when asked, holds the target's previous bytes,
+    // and the status names it.
+    void backupIsKeptOnlyWhenTicked() {
+        for (const bool ticked : {false, true}) {
+            Fixture form;
+            const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+            const QByteArray before = readAll(target);
+            form.window->chooseSource(kSampleSource);
+            form.window->chooseTarget(target);
+            QVERIFY(!form.window->keepsBackup());
+            if (ticked) QTest::mouseClick(form.find<QCheckBox>("backupCheck"), Qt::LeftButton, {}, QPoint(4, 8));
+            QCOMPARE(form.window->keepsBackup(), ticked);
+            form.click("Command3");
+            QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
+            QCOMPARE(QFileInfo::exists(target + QStringLiteral(".bak")), ticked);
+            if (ticked) QCOMPARE(readAll(target + QStringLiteral(".bak")), before);
+            QCOMPARE(form.window->statusText().contains(QLatin1String("previous contents are in target.state.bak")), ticked);
+            form.window->undoLastConversion();
+            QCOMPARE(readAll(target), before);
+        }
+    }
 };
 
 TAVRO_WINDOW_TEST(ConvertTest)

@@ -215,6 +215,64 @@ private slots:
         QCOMPARE(readAll(form.path(QStringLiteral("notes.txt"))), QByteArray("keep"));
         QCOMPARE(QDir(form.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList(QStringLiteral("notes.txt")));
     }
+
+    // Both files chosen: After previews the converted level with the cells
+    // that would arrive empty marked, nothing written yet; packing redraws
+    // it; Converter writes exactly what was previewed.
+    void previewShowsWhatConverterWritesWithLostCellsMarked() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray original = readAll(target);
+        form.window->chooseSource(kSampleBig);
+        form.window->chooseTarget(target);
+        QVERIFY(form.drawn(Side::After));
+        QVERIFY(form.picture->showsPreview() && form.picture->side() == Side::After);
+        QCOMPARE(form.button("afterButton")->text(), QStringLiteral("After (preview)"));
+        const QString caption = form.find<QLabel>("pictureCaption")->text();
+        QVERIFY2(caption.startsWith(QLatin1String("Preview of target.state")) && caption.contains(QLatin1String("would arrive empty")),
+                 qPrintable(caption));
+        QVERIFY2(form.window->statusText().contains(QLatin1String("19 pieces of the level would arrive empty")), qPrintable(form.window->statusText()));
+        QCOMPARE(form.picture->marks().size(), std::size_t{19});
+        QCOMPARE(readAll(target), original);
+        const QImage preview = form.picture->picture();
+        const std::vector<render::CellBox> marks = form.picture->marks();
+
+        QTest::mouseClick(form.find<QCheckBox>("packCheck"), Qt::LeftButton, {}, QPoint(4, 8));
+        QVERIFY(form.drawn(Side::After));
+        QVERIFY(form.picture->showsPreview() && form.picture->marks().empty());
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Ready")) && !form.window->statusText().contains(QLatin1String("empty")));
+        QTest::mouseClick(form.find<QCheckBox>("packCheck"), Qt::LeftButton, {}, QPoint(4, 8));
+        QVERIFY(form.drawn(Side::After));
+        QCOMPARE(form.picture->marks(), marks);
+
+        form.click("Command3");
+        QVERIFY(form.drawn(Side::After));
+        QVERIFY(!form.picture->showsPreview());
+        QCOMPARE(form.button("afterButton")->text(), QStringLiteral("After"));
+        QCOMPARE(form.picture->picture(), preview);
+        QCOMPARE(form.picture->marks(), marks);
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original));
+    }
+
+    // A source changed after its preview was drawn is not converted on that
+    // press: the preview is drawn again and the next press converts it.
+    void filesChangedAfterThePreviewAreConvertedOnlyOnTheNextPress() {
+        PictureFixture form;
+        const QString source = form.copyOf(kSampleSource, QStringLiteral("source.state"));
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray original = readAll(target);
+        form.window->chooseSource(source);
+        form.window->chooseTarget(target);
+        QVERIFY(form.drawn(Side::After) && form.picture->marks().size() < 19);
+        QVERIFY(writeAll(source, readAll(kSampleBig)));
+        form.click("Command3");
+        QCOMPARE(readAll(target), original);
+        QCOMPARE(form.window->statusText(), WindowTexts::previewOutdated());
+        QVERIFY(form.drawn(Side::After) && form.picture->showsPreview() && form.picture->marks().size() == 19);
+        form.click("Command3");
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original));
+    }
 };
 
 TAVRO_WINDOW_TEST(PictureTest)

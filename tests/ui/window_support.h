@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QByteArray>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QDialog>
 #include <QDir>
