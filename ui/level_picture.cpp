@@ -200,6 +200,7 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     surface_->setObjectName(QStringLiteral("pictureSurface"));
     surface_->setAccessibleName(WindowTexts::pictureName());
     surface_->setMinimumSize(kSurfaceSize);
+    surface_->resize(kSurfaceSize);  // the room a picture drawn before the first layout gets
     surface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
@@ -400,6 +401,7 @@ void LevelPicture::redraw() {
         state.preview = preview;
     }
     drawnRoom_ = room();
+    updateSwitch();
     refresh();
 }
 

@@ -102,7 +102,7 @@ QString WindowTexts::readyToConvert(const LevelSummary& level) {
 }
 
 QString WindowTexts::notReady(const EngineError& error) {
-    return tr("Not ready: %1: %2.").arg(whatFailed(error), why(error));
+    return tr("Not ready: %1 — %2.").arg(roleName(error.file), why(error));
 }
 
 QString WindowTexts::previewOutdated() {

@@ -550,8 +550,8 @@ Motivo: %2</translation>
         </translation>
     </message>
     <message>
-        <source>Not ready: %1: %2.</source>
-        <translation>Ainda não: %1: %2.</translation>
+        <source>Not ready: %1 — %2.</source>
+        <translation>Ainda não: %1 — %2.</translation>
     </message>
     <message>
         <source>The files changed after the preview was drawn: look at the new preview, then press Converter again.</source>

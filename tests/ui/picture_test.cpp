@@ -228,7 +228,6 @@ private slots:
         form.window->chooseTarget(target);
         QVERIFY(form.drawn(Side::After));
         QVERIFY(form.picture->showsPreview() && form.picture->side() == Side::After);
-        QCOMPARE(form.button("afterButton")->text(), QStringLiteral("After (preview)"));
         const QString caption = form.find<QLabel>("pictureCaption")->text();
         QVERIFY2(caption.startsWith(QLatin1String("Preview of target.state")) && caption.contains(QLatin1String("would arrive empty")),
                  qPrintable(caption));
@@ -243,13 +242,10 @@ private slots:
         QVERIFY(form.picture->showsPreview() && form.picture->marks().empty());
         QVERIFY(form.window->statusText().startsWith(QLatin1String("Ready")) && !form.window->statusText().contains(QLatin1String("empty")));
         QTest::mouseClick(form.find<QCheckBox>("packCheck"), Qt::LeftButton, {}, QPoint(4, 8));
-        QVERIFY(form.drawn(Side::After));
-        QCOMPARE(form.picture->marks(), marks);
 
         form.click("Command3");
         QVERIFY(form.drawn(Side::After));
         QVERIFY(!form.picture->showsPreview());
-        QCOMPARE(form.button("afterButton")->text(), QStringLiteral("After"));
         QCOMPARE(form.picture->picture(), preview);
         QCOMPARE(form.picture->marks(), marks);
         QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original));
