@@ -309,7 +309,7 @@ QString WindowTexts::convertButtonTip() {
     return tr("Carry the Tavro 1 level into the Tavro 2 save state");
 }
 
-QString WindowTexts::packCheck() { return tr("&Pack chunks to carry the whole level"); }
+QString WindowTexts::packCheck() { return tr("&Pack to carry the whole level"); }
 
 QString WindowTexts::packCheckTip() {
     return tr("Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above "

@@ -258,8 +258,8 @@ Motivo: %2</translation>
         <translation>%1 × %2 px</translation>
     </message>
     <message>
-        <source>&amp;Pack chunks to carry the whole level</source>
-        <translation>&amp;Compactar chunks para a fase inteira</translation>
+        <source>&amp;Pack to carry the whole level</source>
+        <translation>&amp;Compactar para levar a fase inteira</translation>
     </message>
     <message>
         <source>Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds chunks 1 to 63 only.</source>
