@@ -659,8 +659,8 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     <message numerus="yes">
         <source>shown %n time(s) smaller</source>
         <translation>
-            <numerusform>mostrada %n vez menor</numerusform>
-            <numerusform>mostrada %n vezes menor</numerusform>
+            <numerusform>%n vez menor</numerusform>
+            <numerusform>%n vezes menor</numerusform>
         </translation>
     </message>
 </context>
