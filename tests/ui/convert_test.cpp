@@ -3,8 +3,6 @@
 // packed conversion and undo.
 #include "window_support.h"
 
-using namespace tavro::ui::test;
-
 class ConvertTest : public QObject {
     Q_OBJECT
 
@@ -150,9 +148,8 @@ private slots:
               {"one.state", "new.state", "Ready: press Converter."}}) {
             PictureFixture form;
             QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
-            form.copyOf(kSampleSource, QStringLiteral("one.state"));
-            form.copyOf(kSampleTarget, QStringLiteral("two.state"));
-            form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+            for (const auto& [sample, name] : {std::pair{kSampleSource, "one.state"}, {kSampleTarget, "two.state"}, {kSampleTarget, "target.state"}})
+                form.copyOf(sample, QLatin1String(name));
             form.window->chooseSource(form.path(QLatin1String(source)));
             form.window->chooseTarget(form.path(QLatin1String(target)));
             QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8(status)), qPrintable(form.window->statusText()));

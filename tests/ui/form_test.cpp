@@ -4,8 +4,6 @@
 // Portuguese, and what assistive technology finds.
 #include "window_support.h"
 
-using namespace tavro::ui::test;
-
 class FormTest : public QObject {
     Q_OBJECT
 

@@ -2,8 +2,6 @@
 // larger view, compared with what the engine draws, pixel for pixel.
 #include "window_support.h"
 
-using namespace tavro::ui::test;
-
 class PictureTest : public QObject {
     Q_OBJECT
 

@@ -6,8 +6,6 @@
 
 #include "window_support.h"
 
-using namespace tavro::ui::test;
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const std::unique_ptr<QTranslator> texts = windowTranslator(QLocale());

@@ -20,7 +20,6 @@
 #include <QByteArray>
 #include <QCheckBox>
 #include <QCompleter>
-#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -278,6 +277,8 @@ std::unique_ptr<QObject> makeConvertTest();
 std::unique_ptr<QObject> makePictureTest();
 
 }  // namespace tavro::ui::test
+
+using namespace tavro::ui::test;
 
 #define TAVRO_WINDOW_TEST(Class) \
     std::unique_ptr<QObject> tavro::ui::test::make##Class() { return std::make_unique<Class>(); }
