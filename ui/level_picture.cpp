@@ -453,10 +453,12 @@ void LevelPicture::refresh() {
                                 mark.columns * scale, mark.rows * scale));
         const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;
         const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
+        const bool preview = side_ == Side::After && state.preview;
         surface_->display(drawing.picture, {}, std::move(marks),
-                          WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
-                                                          side_ == Side::After ? std::optional(emptied) : std::nullopt));
-        caption = WindowTexts::pictureCaption(state.path, drawing.factor, side_ == Side::After && state.preview);
+                          (preview ? WindowTexts::previewDescription() + QLatin1Char(' ') : QString())
+                              + WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
+                                                                side_ == Side::After ? std::optional(emptied) : std::nullopt));
+        caption = WindowTexts::pictureCaption(state.path, drawing.factor, preview);
         captionTip = WindowTexts::pictureCaptionTip(width, height, drawing.factor);
         if (emptied > 0)
             caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks,

@@ -376,6 +376,11 @@ QString WindowTexts::pictureCaption(const QString& path, int factor, bool previe
     return preview ? tr("Preview of %1").arg(text) : text;
 }
 
+QString WindowTexts::previewDescription() {
+    return tr("A preview of the conversion, nothing written yet: the cells said to have arrived empty are those "
+              "that would.");
+}
+
 QString WindowTexts::pictureCaptionTip(int width, int height, int factor) {
     const QLocale locale;
     return tr("The level is %1 × %2 pixels, drawn at 1:%3.")

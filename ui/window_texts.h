@@ -93,6 +93,8 @@ public:
     // `preview`: the conversion is not written yet.
     static QString pictureCaption(const QString& path, int factor, bool preview = false);
     static QString pictureCaptionTip(int width, int height, int factor);
+    // Told before the description of a preview.
+    static QString previewDescription();
     // Appended to the caption of a converted level: how many cells arrived
     // (or would arrive) empty, `shown` of them marked on the picture, `hidden`
     // in the background.

@@ -663,5 +663,9 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
             <numerusform>%n vezes menor</numerusform>
         </translation>
     </message>
+    <message>
+        <source>A preview of the conversion, nothing written yet: the cells said to have arrived empty are those that would.</source>
+        <translation>Uma prévia da conversão, nada foi gravado ainda: as células ditas vazias são as que chegariam vazias.</translation>
+    </message>
 </context>
 </TS>

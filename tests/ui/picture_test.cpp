@@ -231,6 +231,7 @@ private slots:
                  qPrintable(caption));
         QVERIFY2(form.window->statusText().contains(QLatin1String("19 pieces of the level would arrive empty")), qPrintable(form.window->statusText()));
         QCOMPARE(form.picture->marks().size(), std::size_t{19});
+        QVERIFY(form.find("pictureSurface")->accessibleDescription().startsWith(QLatin1String("A preview of the conversion")));
         QCOMPARE(readAll(target), original);
         const QImage preview = form.picture->picture();
         const std::vector<render::CellBox> marks = form.picture->marks();
