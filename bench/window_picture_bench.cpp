@@ -48,7 +48,7 @@ const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
 
 // The room the window gives its picture.
 QSize windowRoom() {
-    const tavro::ui::Form1 window;
+    const tavro::ui::MainWindow window;
     return window.findChild<LevelPicture*>()->room();
 }
 
@@ -115,7 +115,7 @@ bool waitForExposure(QWidget* widget) {
 }
 
 void BM_PictureAppears(benchmark::State& state) {
-    tavro::ui::Form1 window;
+    tavro::ui::MainWindow window;
     window.show();
     if (!waitForExposure(&window)) return state.SkipWithError("no window");
     auto* picture = window.findChild<LevelPicture*>();
@@ -129,7 +129,7 @@ BENCHMARK(BM_PictureAppears)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The window with `path` chosen as its source and pictured.
 struct PicturedWindow {
-    tavro::ui::Form1 window;
+    tavro::ui::MainWindow window;
     LevelPicture* picture = window.findChild<LevelPicture*>();
 
     bool choose(const QString& path) {

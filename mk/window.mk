@@ -13,6 +13,7 @@ screenshot: build
 	bash scripts/screenshots.sh $(BUILD_DIR) $(BUILD_DIR)/screenshots
 	mkdir -p docs
 	cp $(BUILD_DIR)/screenshots/03-converted.png docs/screenshot.png
+	cp $(BUILD_DIR)/screenshots/16-maximized.png docs/window-maximized.png
 	convert $(BUILD_DIR)/screenshots/09-big-default.png $(BUILD_DIR)/screenshots/10-big-packed.png \
 	  -background white -splice 12x0 +append -chop 12x0 -strip docs/packed-window.png
 

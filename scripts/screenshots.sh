@@ -7,7 +7,9 @@
 # message box), a level naming chunks 64 and above: converted by default
 # (lost cells marked, the packed conversion offered), then packed, and the
 # same file chosen twice. Then the window again in Portuguese with its file
-# dialog open, and at scale 2 after a conversion that left cells empty.
+# dialog open, and at scale 2 after a conversion that left cells empty; last,
+# the window opened with both files named on its command line (the preview of
+# the conversion with its marks) and then filling the whole 1280×900 screen.
 #
 # Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
@@ -36,7 +38,7 @@ cleanup() {
 trap cleanup EXIT
 
 # -noreset: without it, about one start in thirty fails to connect.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.05; done
 [[ -s $work/display ]] || { echo "screenshots: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
@@ -72,11 +74,13 @@ wait_gone() {
 }
 
 # Starts the window with Qt's own file dialog and no desktop session leaking
-# in, in English at scale 1 unless the arguments (VAR=value) say otherwise.
+# in, in English at scale 1 unless the arguments (VAR=value) say otherwise,
+# with the files in app_args on its command line.
+app_args=()
 start_app() {
   (cd "$files" && exec env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
     -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_AUTO_SCREEN_SCALE_FACTOR -u QT_FONT_DPI -u LANGUAGE \
-    LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$@" "$app") &
+    LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" "$@" "$app" "${app_args[@]}") &
   app_pid=$!
   pids+=("$app_pid")
   window=$(wait_for 'SaveState Conversor')
@@ -155,6 +159,7 @@ shoot "$window" 06-before
 
 click "${command1[@]}"
 answer_dialog Open "$files/broken.state"
+shoot "$window" 06b-not-ready
 click "${command3[@]}"
 box=$(wait_for '^Conversion failed$')
 sleep 0.4
@@ -202,6 +207,21 @@ click "${command2[@]}"
 answer_dialog 'Save As' "$files/level2.state"
 click "${command3[@]}"
 shoot "$window" 14-scale-2
+stop_app
+
+# Opened with both files from its command line, as the desktop's "Open with"
+# does: the preview of the conversion, its lost cells marked; then the window
+# filling the screen, the form where it was and the picture taking the rest.
+cp "$samples/tavro2.state" "$files/level3.state"
+app_args=("$files/tavro1-big.state" "$files/level3.state")
+start_app LC_ALL=pt_BR.UTF-8 LANG=pt_BR.UTF-8
+shoot "$window" 15-portuguese-preview
+stop_app
+start_app
+scale=1
+shoot "$window" 15-preview
+xdotool windowsize --sync "$window" 100% 100%
+shoot "$window" 16-maximized
 stop_app
 
 echo "screenshots: $(ls "$out"/*.png | wc -l) in $out"

@@ -36,11 +36,14 @@ using render::Plane;
 
 namespace {
 
-// The panel fills the window's width beneath the form; the picture gets
-// what the margins leave.
+// At the window's opening size the panel is as wide as the form and the
+// picture gets what the margins leave; a larger window gives it more.
 constexpr int kPanelWidth = 442;
 constexpr int kMargin = 8;
 constexpr QSize kSurfaceSize{kPanelWidth - 2 * kMargin, 120};
+
+// Resizes closer together than this are drawn once, at the last size.
+constexpr int kResizeSettleMs = 60;
 
 // A drawing taking longer than this says so.
 constexpr int kSlowDrawMs = 150;
@@ -48,15 +51,30 @@ constexpr int kSlowDrawMs = 150;
 }  // namespace
 
 LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::optional<render::CellBox> frame) {
-    LevelDrawing drawing;
-    drawing.game = game;
     try {
         auto level = render::loadLevel(path);
         if (!level) {
+            LevelDrawing drawing;
+            drawing.game = game;
             drawing.error = std::move(level.error());
             return drawing;
         }
-        drawing.level = std::make_shared<const render::LevelMemory>(std::move(*level));
+        return drawLevel(std::make_shared<const render::LevelMemory>(std::move(*level)), game, room, frame);
+    } catch (const std::exception& failure) {
+        LevelDrawing drawing;
+        drawing.game = game;
+        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
+                                    .path = path, .reason = failure.what()};
+        return drawing;
+    }
+}
+
+LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, Game game, QSize room,
+                       std::optional<render::CellBox> frame) {
+    LevelDrawing drawing;
+    drawing.game = game;
+    try {
+        drawing.level = std::move(level);
         auto preview = render::drawPreview(*drawing.level, game, drawing.plane, room.width(), room.height(), frame);
         if (!preview) return drawing;  // nothing in use: no box
         drawing.box = preview->box;
@@ -66,7 +84,7 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
         drawing = {};
         drawing.game = game;
         drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                                    .path = path, .reason = failure.what()};
+                                    .reason = failure.what()};
     }
     return drawing;
 }
@@ -101,6 +119,9 @@ public:
 
     const QImage& picture() const { return picture_; }
     const QString& message() const { return message_; }
+
+    // The window opens with the picture at its smallest.
+    QSize sizeHint() const override { return minimumSize(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
@@ -180,7 +201,9 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     surface_ = new PictureSurface([this] { openView(); }, this);
     surface_->setObjectName(QStringLiteral("pictureSurface"));
     surface_->setAccessibleName(WindowTexts::pictureName());
-    surface_->setFixedSize(kSurfaceSize);
+    surface_->setMinimumSize(kSurfaceSize);
+    surface_->resize(kSurfaceSize);  // the room a picture drawn before the first layout gets
+    surface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
         auto* button = new QToolButton(this);
@@ -220,8 +243,7 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(kMargin, 4, kMargin, kMargin);
     layout->setSpacing(2);
     layout->addLayout(header);
-    layout->addWidget(surface_);
-    setFixedWidth(kPanelWidth);
+    layout->addWidget(surface_, 1);
 
     slowDraw_ = new QTimer(this);
     slowDraw_->setSingleShot(true);
@@ -234,6 +256,10 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     }
     connect(switch_, &QButtonGroup::idClicked, this, [this](int id) { setSide(static_cast<Side>(id)); });
     connect(slowDraw_, &QTimer::timeout, this, &LevelPicture::refresh);
+    resized_ = new QTimer(this);
+    resized_->setSingleShot(true);
+    resized_->setInterval(kResizeSettleMs);
+    connect(resized_, &QTimer::timeout, this, &LevelPicture::redraw);
 
     updateSwitch();
     refresh();
@@ -249,6 +275,16 @@ void LevelPicture::showSource(const QString& path) {
 }
 
 void LevelPicture::showConverted(const QString& path, const std::vector<int>& emptiedCells) {
+    drawAfter(path, emptiedCells, nullptr);
+}
+
+void LevelPicture::showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
+                               const std::vector<int>& emptiedCells) {
+    drawAfter(path, emptiedCells, std::move(level));
+}
+
+void LevelPicture::drawAfter(const QString& path, const std::vector<int>& emptiedCells,
+                             std::shared_ptr<const render::LevelMemory> level) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
     std::optional<render::CellBox> frame;
@@ -273,8 +309,10 @@ void LevelPicture::showConverted(const QString& path, const std::vector<int>& em
         // The picture takes in every marked cell.
         frame = frame ? render::enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
     }
-    draw(Side::After, path, Game::Second, frame);
+    const bool preview = level != nullptr;
+    draw(Side::After, path, Game::Second, frame, std::move(level));
     SideState& after = sides_[index(Side::After)];
+    after.preview = preview;
     after.marks = std::move(marks);
     after.hiddenMarks = hidden;
     setSide(Side::After);
@@ -303,15 +341,29 @@ const std::vector<render::CellBox>& LevelPicture::marks() const { return sides_[
 
 QSize LevelPicture::room() const { return surface_->contentsRect().size() * surface_->devicePixelRatio(); }
 
-void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame) {
+void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame,
+                        std::shared_ptr<const render::LevelMemory> level) {
     SideState& state = sides_[index(side)];
     state.path = path;
     state.pending = true;
     state.marks.clear();
     state.hiddenMarks = 0;
+    state.game = game;
+    state.frame = frame;
+    state.preview = false;
+    state.memory = level;
     state.drawing.reset();
     state.view.clear();
-    state.watcher->setFuture(QtConcurrent::run(drawLevel, toEnginePath(path), game, room(), frame));
+    drawnRoom_ = room();
+    using FromMemory = LevelDrawing (*)(std::shared_ptr<const render::LevelMemory>, Game, QSize,
+                                        std::optional<render::CellBox>);
+    using FromFile = LevelDrawing (*)(const std::string&, Game, QSize, std::optional<render::CellBox>);
+    if (level)
+        state.watcher->setFuture(QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game,
+                                                   drawnRoom_, frame));
+    else
+        state.watcher->setFuture(QtConcurrent::run(static_cast<FromFile>(drawLevel), toEnginePath(path), game,
+                                                   drawnRoom_, frame));
     slowDraw_->start();
     updateSwitch();
     refresh();
@@ -329,10 +381,38 @@ void LevelPicture::finished(Side side) {
     emit drawn(side);
 }
 
+void LevelPicture::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (room() != drawnRoom_) resized_->start();
+}
+
+void LevelPicture::redraw() {
+    if (room() == drawnRoom_) return;
+    for (const Side side : {Side::Before, Side::After}) {
+        SideState& state = sides_[index(side)];
+        if (state.path.isEmpty()) continue;
+        // The level drawn last is drawn again, from memory: the file is not read twice.
+        std::shared_ptr<const render::LevelMemory> level = state.memory;
+        if (!level && state.drawing) level = state.drawing->level;
+        std::vector<render::CellBox> marks = std::move(state.marks);
+        const int hidden = state.hiddenMarks;
+        const bool preview = state.preview;
+        draw(side, state.path, state.game, state.frame, std::move(level));
+        state.marks = std::move(marks);
+        state.hiddenMarks = hidden;
+        state.preview = preview;
+    }
+    drawnRoom_ = room();
+    updateSwitch();
+    refresh();
+}
+
 void LevelPicture::forget(Side side) {
     SideState& state = sides_[index(side)];
     state.marks.clear();
     state.hiddenMarks = 0;
+    state.preview = false;
+    state.memory.reset();
     state.path.clear();
     state.pending = false;
     state.drawing.reset();
@@ -342,13 +422,16 @@ void LevelPicture::forget(Side side) {
 
 void LevelPicture::updateSwitch() {
     // Before and After mean something only when there are both.
+    const bool preview = sides_[index(Side::After)].preview;
     before_->setVisible(hasAfter());
     after_->setVisible(hasAfter());
+    after_->setText(preview ? WindowTexts::previewButton() : WindowTexts::afterButton());
+    after_->setToolTip(preview ? WindowTexts::previewTip() : WindowTexts::afterTip());
 }
 
 void LevelPicture::refresh() {
     const SideState& state = sides_[index(side_)];
-    QString caption;
+    QString caption, captionTip;
     if (state.path.isEmpty()) {
         surface_->display({}, WindowTexts::pictureHint());
     } else if (state.pending) {
@@ -372,14 +455,19 @@ void LevelPicture::refresh() {
                                 mark.columns * scale, mark.rows * scale));
         const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;
         const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
+        const bool preview = side_ == Side::After && state.preview;
         surface_->display(drawing.picture, {}, std::move(marks),
-                          WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
-                                                          side_ == Side::After ? std::optional(emptied) : std::nullopt));
-        caption = WindowTexts::pictureCaption(state.path, width, height, drawing.factor);
+                          (preview ? WindowTexts::previewDescription() + QLatin1Char(' ') : QString())
+                              + WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
+                                                                side_ == Side::After ? std::optional(emptied) : std::nullopt));
+        caption = WindowTexts::pictureCaption(state.path, drawing.factor, preview);
+        captionTip = WindowTexts::pictureCaptionTip(width, height, drawing.factor);
         if (emptied > 0)
-            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks);
+            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks,
+                                                   state.preview);
     }
     caption_->setMessage(caption);
+    caption_->setToolTip(captionTip);
 }
 
 LevelView* LevelPicture::openView() {

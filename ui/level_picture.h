@@ -1,8 +1,11 @@
 // The window's picture of the level: the source's foreground, read as the
-// first game, once a source is chosen; after a conversion the target's, read as
-// the second game, with Before and After to switch between them. Pictures are
-// drawn on a worker thread, so choosing a file never waits for one. Clicking
-// a picture opens the larger view.
+// first game, once a source is chosen; once both files are chosen, a preview
+// of what the target will hold (the conversion done in memory), and after a
+// conversion the target's, read as the second game, with Before and After to
+// switch between them. The picture takes whatever room the window gives it,
+// drawn smaller by whole factors only. Pictures are drawn on a worker thread,
+// so choosing a file or resizing the window never waits for one. Clicking a
+// picture opens the larger view.
 #pragma once
 
 #include <array>
@@ -21,6 +24,7 @@
 #include <tavro/level_render.h>
 
 class QButtonGroup;
+class QResizeEvent;
 class QTimer;
 class QToolButton;
 
@@ -47,6 +51,9 @@ struct LevelDrawing {
 // is used at all). Touches no widget: safe on any thread.
 LevelDrawing drawLevel(const std::string& path, render::Game game, QSize room,
                        std::optional<render::CellBox> frame = std::nullopt);
+// The same, for a level already in memory.
+LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, render::Game game, QSize room,
+                       std::optional<render::CellBox> frame = std::nullopt);
 
 class LevelPicture : public QWidget {
     Q_OBJECT
@@ -66,6 +73,11 @@ public:
     // first-game layout indices (row * 128 + column, columns 64 and above in
     // the background), as the conversion's summary gives them.
     void showConverted(const QString& path, const std::vector<int>& emptiedCells = {});
+    // The same for a conversion not yet written: `level` is what the target
+    // at `path` would hold, labelled as a preview.
+    void showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
+                     const std::vector<int>& emptiedCells);
+    bool showsPreview() const { return sides_[index(Side::After)].preview; }
     // Forgets the After picture (the target no longer holds it) and shows Before.
     void forgetConverted();
 
@@ -89,6 +101,9 @@ public:
     // open; null when there is no picture to show.
     LevelView* openView();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 signals:
     // A drawing of `side` came back (a picture or the reason there is none).
     void drawn(tavro::ui::LevelPicture::Side side);
@@ -102,11 +117,21 @@ private:
         QPointer<LevelView> view;
         std::vector<render::CellBox> marks;  // foreground cells that arrived empty
         int hiddenMarks = 0;                 // background cells that did: not in the picture
+        render::Game game = render::Game::First;
+        std::optional<render::CellBox> frame;
+        bool preview = false;                // drawn from memory: nothing written yet
+        std::shared_ptr<const render::LevelMemory> memory;  // the level drawn from memory, if so
     };
     static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
 
     void draw(Side side, const QString& path, render::Game game,
-              std::optional<render::CellBox> frame = std::nullopt);
+              std::optional<render::CellBox> frame = std::nullopt,
+              std::shared_ptr<const render::LevelMemory> level = nullptr);
+    // Draws the After side with the marks of `emptiedCells`, framed as Before.
+    void drawAfter(const QString& path, const std::vector<int>& emptiedCells,
+                   std::shared_ptr<const render::LevelMemory> level);
+    // Draws again what each side shows, to fit the room it has now.
+    void redraw();
     void finished(Side side);
     void forget(Side side);
     void refresh();
@@ -121,6 +146,8 @@ private:
     MessageLabel* caption_ = nullptr;
     PictureSurface* surface_ = nullptr;
     QTimer* slowDraw_ = nullptr;  // shows "Drawing…" when a drawing takes a while
+    QTimer* resized_ = nullptr;   // one redraw for a run of resizes
+    QSize drawnRoom_;
 };
 
 }  // namespace tavro::ui

@@ -6,9 +6,9 @@
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QDockWidget>
 #include <QDropEvent>
 #include <QEvent>
 #include <QFileInfo>
@@ -22,8 +22,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
-#include <QProxyStyle>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QUrl>
@@ -79,16 +79,6 @@ bool sameFile(const QString& first, const QString& second) {
     return QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
 }
 
-// The window's own style: no separator between the form and the picture
-// beneath it, which would only offer to drag a size that cannot change.
-class NoDockSeparator : public QProxyStyle {
-public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-        if (metric == PM_DockWidgetSeparatorExtent) return 0;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
-};
-
 class WaitCursor {
 public:
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -99,39 +89,46 @@ public:
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : Form1(nullptr, parent) {}
+MainWindow::MainWindow(QWidget* parent) : MainWindow(nullptr, parent) {}
 
-Form1::Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent)
+MainWindow::MainWindow(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     : QMainWindow(parent),
       fileChooser_(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
     setWindowIcon(applicationIcon());
 
-    auto* area = new QWidget(this);
+    // The form at the top, at its own size and place; the picture beneath it
+    // takes every pixel the window has beyond the form's.
+    auto* client = new QWidget(this);
+    auto* area = new QWidget(client);
     area->setObjectName(QStringLiteral("clientArea"));
     area->setFixedSize(kClientArea);
     buildControls(area);
-    setCentralWidget(area);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(area, 0, Qt::AlignLeft | Qt::AlignTop);
+    column->addWidget(buildPicture(client), 1);
+    setCentralWidget(client);
 
     buildUndoAction();
     buildPackAction();
+    buildAboutAction();
     buildStatusBar();
-    buildPicture();
     setTabOrderAndFocus();
     connectControls();
     acceptDrops();
-    fixWindowFrame();
+    // The status line takes the window's width before the first layout, so
+    // that the first message is not measured in a narrow line, many lines
+    // tall, which the window would grow to hold.
+    status_->resize(kClientArea.width(), status_->height());
     showStatus(WindowTexts::ready());
 }
 
-Form1::~Form1() {
-    // Its own style is one of its children: the window lets go of it before
-    // the children go.
-    setStyle(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
-void Form1::buildControls(QWidget* area) {
+void MainWindow::buildControls(QWidget* area) {
     const auto button = [area](const char* name, const QString& caption, QRect place) {
         auto* control = new QPushButton(caption, area);
         control->setObjectName(QLatin1String(name));
@@ -178,7 +175,7 @@ void Form1::buildControls(QWidget* area) {
     shortcut(convertButton_, WindowTexts::convertButtonTip(), QKeySequence(Qt::CTRL | Qt::Key_Return));
 }
 
-void Form1::buildUndoAction() {
+void MainWindow::buildUndoAction() {
     undoAction_ = new QAction(WindowTexts::undoText(), this);
     undoAction_->setObjectName(QStringLiteral("undoAction"));
     undoAction_->setShortcut(QKeySequence::Undo);
@@ -187,13 +184,13 @@ void Form1::buildUndoAction() {
     keepUndo(std::nullopt);
 }
 
-void Form1::buildPackAction() {
+void MainWindow::buildPackAction() {
     packAction_ = new QAction(WindowTexts::packOffer(), this);
     packAction_->setObjectName(QStringLiteral("packAction"));
     packAction_->setToolTip(WindowTexts::packOfferTip());
 }
 
-void Form1::buildStatusBar() {
+void MainWindow::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
 
@@ -209,65 +206,78 @@ void Form1::buildStatusBar() {
     undoButton_ = new QToolButton(bar);
     undoButton_->setObjectName(QStringLiteral("undoButton"));
     undoButton_->setDefaultAction(undoAction_);
-    undoButton_->setAutoRaise(true);
+    undoButton_->setAutoRaise(false);  // drawn as a button, not as text
     // Shown only while it is on offer: after a default conversion that left cells empty.
     packButton_ = new QToolButton(bar);
     packButton_->setObjectName(QStringLiteral("packButton"));
     packButton_->setDefaultAction(packAction_);
-    packButton_->setAutoRaise(true);
+    packButton_->setAutoRaise(false);
     bar->addPermanentWidget(packButton_);
     bar->addPermanentWidget(undoButton_);
     offerPack(false);
 }
 
-void Form1::buildPicture() {
-    // The picture sits outside the form's area, between it and the status bar,
-    // in a dock that cannot move, close or float and shows no title.
-    auto* style = new NoDockSeparator;
-    style->setParent(this);
-    setStyle(style);  // for the window alone: its controls keep the application's
-    // The choice of the packed conversion comes first, right beneath the form.
-    auto* dock = new QDockWidget(this);
-    auto* panel = new QWidget(dock);
+QWidget* MainWindow::buildPicture(QWidget* parent) {
+    // The choices of the packed conversion and of a backup come first, right
+    // beneath the form.
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QStringLiteral("picturePanel"));
     packCheck_ = new QCheckBox(WindowTexts::packCheck(), panel);
     packCheck_->setObjectName(QStringLiteral("packCheck"));
     packCheck_->setToolTip(WindowTexts::packCheckTip());
+    backupCheck_ = new QCheckBox(WindowTexts::backupCheck(), panel);
+    backupCheck_->setObjectName(QStringLiteral("backupCheck"));
+    backupCheck_->setToolTip(WindowTexts::backupCheckTip());
     picture_ = new LevelPicture(panel);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* row = new QHBoxLayout;
-    row->setContentsMargins(8, 2, 8, 0);
+    row->setContentsMargins(8, 1, 8, 0);
     row->addWidget(packCheck_);
+    row->addSpacing(12);
+    row->addWidget(backupCheck_);
+    row->addStretch(1);
     layout->addLayout(row);
-    layout->addWidget(picture_);
-    dock->setObjectName(QStringLiteral("pictureDock"));
-    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    dock->setTitleBarWidget(new QWidget(dock));
-    dock->setWidget(panel);
-    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    layout->addWidget(picture_, 1);
+    return panel;
 }
 
-void Form1::setTabOrderAndFocus() {
+void MainWindow::buildAboutAction() {
+    auto* about = new QAction(this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setShortcut(QKeySequence::HelpContents);
+    about->setShortcutContext(Qt::WindowShortcut);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+    addAction(about);
+}
+
+void MainWindow::setTabOrderAndFocus() {
     // The labels take no focus; of the buttons, Command1 comes first and has
     // the focus when the window opens.
     setTabOrder(sourceButton_, targetButton_);
     setTabOrder(targetButton_, convertButton_);
     setTabOrder(convertButton_, packCheck_);
-    setTabOrder(packCheck_, packButton_);
+    setTabOrder(packCheck_, backupCheck_);
+    setTabOrder(backupCheck_, packButton_);
     setTabOrder(packButton_, undoButton_);
     sourceButton_->setFocus();
 }
 
-void Form1::connectControls() {
-    connect(sourceButton_, &QPushButton::clicked, this, &Form1::sourceClicked);
-    connect(targetButton_, &QPushButton::clicked, this, &Form1::targetClicked);
-    connect(convertButton_, &QPushButton::clicked, this, &Form1::convertClicked);
-    connect(undoAction_, &QAction::triggered, this, &Form1::undoLastConversion);
-    connect(packAction_, &QAction::triggered, this, &Form1::convertPacked);
+void MainWindow::connectControls() {
+    connect(sourceButton_, &QPushButton::clicked, this, &MainWindow::sourceClicked);
+    connect(targetButton_, &QPushButton::clicked, this, &MainWindow::targetClicked);
+    connect(convertButton_, &QPushButton::clicked, this, &MainWindow::convertClicked);
+    connect(undoAction_, &QAction::triggered, this, &MainWindow::undoLastConversion);
+    connect(packAction_, &QAction::triggered, this, &MainWindow::convertPacked);
+    // The preview follows the choice of numbering.
+    connect(packCheck_, &QCheckBox::toggled, this, [this] {
+        picture_->forgetConverted();
+        checkChoices();
+    });
 }
 
-void Form1::acceptDrops() {
+void MainWindow::acceptDrops() {
     for (QWidget* control : {static_cast<QWidget*>(sourceLabel_), static_cast<QWidget*>(sourceButton_),
                              static_cast<QWidget*>(targetLabel_), static_cast<QWidget*>(targetButton_)}) {
         control->setAcceptDrops(true);
@@ -275,30 +285,36 @@ void Form1::acceptDrops() {
     }
 }
 
-void Form1::fixWindowFrame() {
-    // A fixed size, and no maximise button: the layout is made for one size.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+void MainWindow::showEvent(QShowEvent* event) {
+    // It opens at the size that fits the form and the smallest picture (Qt
+    // gives a window its layout's size when first shown), and cannot be
+    // made smaller than that.
+    if (!opened_) {
+        opened_ = true;
+        setMinimumSize(size());
+    }
+    QMainWindow::showEvent(event);
 }
 
-QString Form1::statusText() const { return status_->text(); }
+QString MainWindow::statusText() const { return status_->text(); }
 
-bool Form1::packs() const { return packCheck_->isChecked(); }
+bool MainWindow::packs() const { return packCheck_->isChecked(); }
 
-void Form1::sourceClicked() {
+bool MainWindow::keepsBackup() const { return backupCheck_->isChecked(); }
+
+void MainWindow::sourceClicked() {
     if (const std::optional<QString> path = fileChooser_->showOpen()) choose(PathRole::Source, *path);
 }
 
-void Form1::targetClicked() {
+void MainWindow::targetClicked() {
     if (const std::optional<QString> path = fileChooser_->showSave()) choose(PathRole::Target, *path);
 }
 
-void Form1::chooseSource(const QString& path) { choose(PathRole::Source, path); }
+void MainWindow::chooseSource(const QString& path) { choose(PathRole::Source, path); }
 
-void Form1::chooseTarget(const QString& path) { choose(PathRole::Target, path); }
+void MainWindow::chooseTarget(const QString& path) { choose(PathRole::Target, path); }
 
-void Form1::choose(PathRole role, const QString& path) {
+void MainWindow::choose(PathRole role, const QString& path) {
     // A dropped file is offered by the next dialog just as a chosen one is.
     fileChooser_->setFileName(path);
     if (role == PathRole::Source) {
@@ -313,82 +329,147 @@ void Form1::choose(PathRole role, const QString& path) {
         picture_->forgetConverted();
     }
     offerPack(false);
+    checkChoices();
+}
 
-    const auto evidence = sourcePath_.isEmpty() ? std::nullopt
-                                                : std::optional(tavro::sourceEvidence(toEnginePath(sourcePath_)));
-    if (evidence && *evidence && !(*evidence)->holdsLevel())
-        showStatus(WindowTexts::notFirstGameLevel());
-    else if (!sourcePath_.isEmpty() && !targetPath_.isEmpty() && sameFile(sourcePath_, targetPath_))
-        showStatus(WindowTexts::samePath());
-    else
+bool MainWindow::checkChoices() {
+    preview_.reset();
+    if (!sourcePath_.isEmpty()) {
+        std::expected<LevelEvidence, EngineError> evidence;
+        if (!guarded(WindowTexts::conversionFailedTitle(),
+                     [&] { evidence = tavro::sourceEvidence(toEnginePath(sourcePath_)); }))
+            return false;
+        if (!evidence) {
+            showStatus(WindowTexts::notReady(evidence.error()));
+            return false;
+        }
+        if (!evidence->holdsLevel()) {
+            showStatus(WindowTexts::notFirstGameLevel());
+            return false;
+        }
+    }
+    if (sourcePath_.isEmpty() || targetPath_.isEmpty()) {
         showStatus(WindowTexts::nextChoice(sourcePath_.isEmpty(), targetPath_.isEmpty()));
+        return false;
+    }
+
+    // A dry run makes every check the run makes; only then is the preview drawn.
+    const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
+    const RunOptions options{.dryRun = true, .backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
+    std::expected<ConversionReport, ConversionError> dryRun;
+    std::expected<ConversionPreview, EngineError> preview;
+    if (!guarded(WindowTexts::conversionFailedTitle(), [&] {
+            dryRun = tavro::runConversion(source, target, options);
+            if (dryRun) preview = previewOf(*dryRun);
+        }))
+        return false;
+    if (!dryRun) {
+        const ConversionError& error = dryRun.error();
+        const bool notLevel = error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped;
+        showStatus(notLevel ? WindowTexts::notFirstGameLevel() : WindowTexts::notReady(error),
+                   WindowTexts::conversionFailureText(error));
+        return false;
+    }
+    if (!preview) {
+        showStatus(WindowTexts::notReady(preview.error()));
+        return false;
+    }
+    QString line = WindowTexts::readyToConvert(preview->summary);
+    if (sameFile(sourcePath_, targetPath_)) line = WindowTexts::samePath() + QLatin1Char(' ') + line;
+    showStatus(line, WindowTexts::levelDetails(preview->summary));
+    picture_->showPreview(targetPath_, preview->level, preview->summary.emptiedCells);
+    preview_ = std::move(*preview);
+    return true;
 }
 
-void Form1::convertClicked() { convert(false); }
+bool MainWindow::guarded(const QString& failureTitle, const std::function<void()>& work) {
+    try {
+        const WaitCursor busy;
+        work();
+        return true;
+    } catch (const std::exception& failure) {
+        const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
+        showStatus(text);
+        showFailure(failureTitle, text);
+        return false;
+    }
+}
 
-void Form1::convertPacked() {
+void MainWindow::convertClicked() { convert(false, std::nullopt); }
+
+void MainWindow::convertPacked() {
+    const bool packedBefore = packCheck_->isChecked();
     packCheck_->setChecked(true);
-    convert(true);
+    convert(true, packedBefore);
 }
 
-void Form1::convert(bool repeat) {
+void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
     offerPack(false);
     if (sourcePath_.isEmpty() || targetPath_.isEmpty()) {
         showStatus(WindowTexts::choosePaths(sourcePath_.isEmpty(), targetPath_.isEmpty()));
         return;
     }
+    // What is written is what the preview showed: files changed since are
+    // checked and previewed again, and converted only on the next press.
+    if (preview_) {
+        const Bytes shown = std::move(preview_->target);
+        if (!checkChoices()) return;
+        if (preview_->target != shown) {
+            showStatus(WindowTexts::previewOutdated());
+            return;
+        }
+    }
 
     showStatus(WindowTexts::converting(targetPath_));
     status_->repaint();  // the run holds the event loop until it ends
 
+    const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
+    RunOptions options{.backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
     std::expected<ConversionReport, ConversionError> result;
-    try {
-        const RunOptions options{.pack = packCheck_->isChecked()};
-        std::optional<WaitCursor> busy(std::in_place);
-        result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_), options);
-        // A source that does not look like a Tavro 1 level is converted only when the user says so.
-        if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped)) {
-            busy.reset();
-            if (!askConvertAnyway(result.error())) {
-                showStatus(WindowTexts::conversionFailed(result.error()), WindowTexts::conversionFailureText(result.error()));
-                return;
-            }
-            busy.emplace();
-            result = tavro::runConversion(toEnginePath(sourcePath_), toEnginePath(targetPath_),
-                                          RunOptions{.pack = options.pack, .force = true});
+    const QString failureTitle = WindowTexts::conversionFailedTitle();
+    if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
+    // A source that does not look like a Tavro 1 level is converted only when the user says so.
+    if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped)) {
+        if (!askConvertAnyway(result.error())) {
+            showStatus(WindowTexts::conversionFailed(result.error()), WindowTexts::conversionFailureText(result.error()));
+            return;
         }
-    } catch (const std::exception& failure) {
-        const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
-        showStatus(text);
-        showFailure(WindowTexts::conversionFailedTitle(), text);
-        return;
+        options.force = true;
+        if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
     }
 
     if (!result) {
         // A failure after the target was replaced still leaves a way back.
-        if (result.error().undo) keepUndo(std::move(result.error().undo));
+        if (result.error().undo) keepUndo(std::move(result.error().undo), packedBefore);
         const QString story = WindowTexts::conversionFailureText(result.error());
         showStatus(WindowTexts::conversionFailed(result.error()), story);
-        showFailure(WindowTexts::conversionFailedTitle(), story);
+        showFailure(failureTitle, story);
         return;
     }
+    preview_.reset();
     const LevelSummary& level = result->level;
-    showStatus(WindowTexts::converted(*result));
+    QString line = WindowTexts::converted(*result);
+    if (repeat) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
+    showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
     offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!result->undo) return;
-    // A repeat over what the last run wrote undoes to before that run.
-    if (repeat && undo_) result->undo = undoBoth(*undo_, std::move(*result->undo));
-    keepUndo(std::move(result->undo));
+    // A repeat over what the last run wrote undoes to before that run, and
+    // puts the box back as it was then.
+    if (repeat && undo_) {
+        result->undo = undoBoth(*undo_, std::move(*result->undo));
+        if (packedBeforeUndo_) packedBefore = packedBeforeUndo_;
+    }
+    keepUndo(std::move(result->undo), packedBefore);
 }
 
-void Form1::offerPack(bool offered) {
+void MainWindow::offerPack(bool offered) {
     packAction_->setEnabled(offered);
     packButton_->setVisible(offered);
 }
 
-void Form1::undoLastConversion() {
+void MainWindow::undoLastConversion() {
     if (!undo_) {
         showStatus(WindowTexts::nothingToUndo());
         return;
@@ -396,18 +477,15 @@ void Form1::undoLastConversion() {
     const QString target = fromEnginePath(undo_->targetPath);
 
     std::expected<UndoOutcome, ConversionError> result;
-    try {
-        const WaitCursor busy;
-        result = tavro::undoConversion(*undo_);
-    } catch (const std::exception& failure) {
-        const QString text = WindowTexts::unexpectedFailure(QString::fromLocal8Bit(failure.what()));
-        showStatus(text);
-        showFailure(WindowTexts::undoFailedTitle({}), text);
-        return;
-    }
+    if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::undoConversion(*undo_); })) return;
 
     if (result) {
+        if (packedBeforeUndo_) {
+            const QSignalBlocker quiet(packCheck_);
+            packCheck_->setChecked(*packedBeforeUndo_);
+        }
         keepUndo(std::nullopt);
+        preview_.reset();
         offerPack(false);
         picture_->forgetConverted();
         showStatus(WindowTexts::undone(*result, target));
@@ -421,19 +499,20 @@ void Form1::undoLastConversion() {
     showFailure(WindowTexts::undoFailedTitle(result.error()), story);
 }
 
-void Form1::keepUndo(std::optional<UndoRecord> record) {
+void MainWindow::keepUndo(std::optional<UndoRecord> record, std::optional<bool> packedBefore) {
     undo_ = std::move(record);
+    packedBeforeUndo_ = undo_ ? packedBefore : std::nullopt;
     undoAction_->setEnabled(undo_.has_value());
     undoAction_->setToolTip(undo_ ? WindowTexts::undoToolTip(fromEnginePath(undo_->targetPath))
                                   : WindowTexts::nothingToUndo());
 }
 
-void Form1::showStatus(const QString& line, const QString& details) {
+void MainWindow::showStatus(const QString& line, const QString& details) {
     status_->setMessage(line);
     status_->setToolTip(details == line ? QString() : details);
 }
 
-bool Form1::askConvertAnyway(const ConversionError& error) {
+bool MainWindow::askConvertAnyway(const ConversionError& error) {
     QMessageBox box(QMessageBox::Question, WindowTexts::convertAnywayTitle(), WindowTexts::convertAnyway(error),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
@@ -441,19 +520,28 @@ bool Form1::askConvertAnyway(const ConversionError& error) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void Form1::showFailure(const QString& title, const QString& text) {
+void MainWindow::showAbout() {
+    QMessageBox box(QMessageBox::NoIcon, WindowTexts::aboutTitle(),
+                    WindowTexts::aboutText(QCoreApplication::applicationVersion()), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.setTextFormat(Qt::RichText);
+    box.setIconPixmap(windowIcon().pixmap(64));
+    box.exec();
+}
+
+void MainWindow::showFailure(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("failureBox"));
     box.exec();
 }
 
-std::optional<Form1::PathRole> Form1::dropRoleOf(const QObject* watched) const {
+std::optional<MainWindow::PathRole> MainWindow::dropRoleOf(const QObject* watched) const {
     if (watched == sourceLabel_ || watched == sourceButton_) return PathRole::Source;
     if (watched == targetLabel_ || watched == targetButton_) return PathRole::Target;
     return std::nullopt;
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return QMainWindow::eventFilter(watched, event);

@@ -1,13 +1,17 @@
-// The program's one window, Form1. Command1 chooses the Tavro 1 save state
-// (the source), Command2 the Tavro 2 save state (the target), both through the
-// one shared file dialog AR; Command3 converts. (The controls keep those object
-// names; the members say what they hold.) Beneath the controls a check box
-// chooses the packed conversion, and a picture shows the source's level and,
-// after a conversion, the target's, with the cells that arrived empty marked;
-// a status bar at the bottom says what happened, offers the packed conversion
-// when a default one left cells empty, and offers to undo the last conversion.
+// The program's one window. Command1 chooses the Tavro 1 save state (the
+// source), Command2 the Tavro 2 save state (the target), both through the one
+// shared file dialog AR; Command3 converts. The form keeps its size and place
+// at the top whatever the window's size. Beneath it two check boxes choose
+// the packed conversion and a backup, and a picture takes the rest of the
+// room: the source's level, then, once both files are chosen and the
+// conversion would be accepted, a preview of what the target will hold, and
+// after a conversion the target's, with the cells that arrive empty marked.
+// A status bar at the bottom says whether a conversion would be accepted and
+// what happened, offers the packed conversion when a default one left cells
+// empty, and offers to undo the last conversion. F1 opens the About box.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,6 +19,8 @@
 #include <QString>
 
 #include <tavro/conversion_run.h>
+
+#include "conversion_preview.h"
 
 class QAction;
 class QCheckBox;
@@ -30,14 +36,16 @@ class FileChooser;
 class LevelPicture;
 class MessageLabel;
 
-class Form1 : public QMainWindow {
+// The window and its controls keep the object names Form1, Command1 and so on,
+// which scripts and assistive tools outside know; the members say what they hold.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit MainWindow(QWidget* parent = nullptr);
     // `chooser` answers in place of the window's own file dialog.
-    explicit Form1(std::unique_ptr<FileChooser> chooser, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(std::unique_ptr<FileChooser> chooser, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     const QString& chosenSource() const { return sourcePath_; }
     const QString& chosenTarget() const { return targetPath_; }
@@ -45,12 +53,14 @@ public:
     QString statusText() const;
     bool canUndo() const { return undo_.has_value(); }
     bool packs() const;
+    bool keepsBackup() const;
 
 public slots:
     void sourceClicked();
     void targetClicked();
     void convertClicked();
     void undoLastConversion();
+    void showAbout();
     // Ticks the packed conversion and converts again; undo then goes back to
     // before the conversion this one repeats.
     void convertPacked();
@@ -65,30 +75,38 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     enum class PathRole { Source, Target };
 
     void buildControls(QWidget* area);
     void buildStatusBar();
-    void buildPicture();
+    QWidget* buildPicture(QWidget* parent);
     void buildUndoAction();
     void buildPackAction();
+    void buildAboutAction();
     void setTabOrderAndFocus();
     void connectControls();
     void acceptDrops();
-    void fixWindowFrame();
 
     void choose(PathRole role, const QString& path);
+    // Says whether a conversion of the chosen files would be accepted, and if
+    // so shows its preview; true when it would.
+    bool checkChoices();
+    // Runs `work` with the wait cursor; an exception ends in the status bar
+    // and a box titled `failureTitle`. False when one was thrown.
+    bool guarded(const QString& failureTitle, const std::function<void()>& work);
     std::optional<PathRole> dropRoleOf(const QObject* watched) const;
     // `details`, when given, is the status bar's tooltip.
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
     // Asks before converting a source that holds no Tavro 1 level; true: convert it.
     bool askConvertAnyway(const ConversionError& error);
-    void keepUndo(std::optional<UndoRecord> record);
-    // `repeat`: this run converts again what the last one converted.
-    void convert(bool repeat);
+    void keepUndo(std::optional<UndoRecord> record, std::optional<bool> packedBefore = std::nullopt);
+    // `repeat`: this run converts again what the last one converted;
+    // `packedBefore`: whether the box was ticked before it ticked it.
+    void convert(bool repeat, std::optional<bool> packedBefore);
     void offerPack(bool offered);
 
     QString sourcePath_;
@@ -106,11 +124,17 @@ private:
     LevelPicture* picture_ = nullptr;
     MessageLabel* status_ = nullptr;
     QCheckBox* packCheck_ = nullptr;
+    QCheckBox* backupCheck_ = nullptr;
     QAction* packAction_ = nullptr;
     QToolButton* packButton_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;
     std::optional<UndoRecord> undo_;
+    // Whether the box was ticked before the conversion undo_ undoes ticked it.
+    std::optional<bool> packedBeforeUndo_;
+    // What the last preview showed the target would hold.
+    std::optional<ConversionPreview> preview_;
+    bool opened_ = false;
 };
 
 }  // namespace tavro::ui

@@ -6,9 +6,11 @@
 namespace tavro::ui {
 
 std::unique_ptr<QTranslator> windowTranslator(const QLocale& locale) {
-    if (locale.language() != QLocale::Portuguese) return nullptr;
+    // Every other language reads the English texts, with their plural forms.
+    const QString file = locale.language() == QLocale::Portuguese ? QStringLiteral(":/i18n/tavro-conversor_pt_BR.qm")
+                                                                  : QStringLiteral(":/i18n/tavro-conversor_en.qm");
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QStringLiteral(":/i18n/tavro-conversor_pt_BR.qm"))) return nullptr;
+    if (!translator->load(file)) return nullptr;
     return translator;
 }
 

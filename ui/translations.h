@@ -1,6 +1,7 @@
 // The window's texts in the user's language. They are written in English; a
 // Brazilian Portuguese translation is built in and serves every Portuguese
-// locale. Qt's own texts come from the translations installed with Qt.
+// locale, and an English one, holding only the plural forms of counts, every
+// other. Qt's own texts come from the translations installed with Qt.
 #pragma once
 
 #include <memory>
@@ -10,8 +11,8 @@
 
 namespace tavro::ui {
 
-// The translation of the window's texts for `locale`, or null when the texts
-// stay in English.
+// The translation of the window's texts for `locale`; null only when it
+// cannot be loaded.
 std::unique_ptr<QTranslator> windowTranslator(const QLocale& locale);
 
 // Qt's own texts (the file dialog, the buttons of message boxes) for

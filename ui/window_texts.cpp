@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLocale>
+#include <QStringList>
 
 #ifndef _WIN32
 #include <grp.h>
@@ -65,24 +66,56 @@ QString WindowTexts::converted(const ConversionReport& report) {
     // One short line: the target's path is in the window already.
     QString line;
     switch (report.outcome) {
-    case TargetOutcome::Created: line = report.verified ? tr("Created and verified.") : tr("Created."); break;
-    case TargetOutcome::Patched: line = report.verified ? tr("Patched and verified.") : tr("Patched."); break;
-    case TargetOutcome::Unchanged: line = tr("Already up to date."); break;
+    case TargetOutcome::Created:
+        line = tr("Created: the new file holds the level only, not a whole save state to load.");
+        break;
+    case TargetOutcome::Patched: line = report.verified ? tr("Done, and checked.") : tr("Done."); break;
+    case TargetOutcome::Unchanged: line = tr("Already up to date: nothing was written."); break;
     }
+    if (report.backupPath)
+        line += QLatin1Char(' ')
+                + tr("The previous contents are in %1.").arg(fileName(fromEnginePath(*report.backupPath)));
     const int lost = report.level.cellsLost;
-    if (report.level.numbering == ChunkNumbering::Packed) {
-        line += QLatin1Char(' ') + tr("Packed: %1 of %2 chunks.").arg(report.level.chunksUsed).arg(kPackedChunkSlots);
-        if (lost == 1)
-            line += QLatin1Char(' ') + tr("⚠ 1 layout cell did not fit and arrived empty.");
-        else if (lost > 1)
-            line += QLatin1Char(' ') + tr("⚠ %1 layout cells did not fit and arrived empty.").arg(lost);
-        return line;
-    }
-    if (lost == 1)
-        line += QLatin1Char(' ') + tr("⚠ 1 layout cell (chunk 64+) left empty.");
-    else if (lost > 1)
-        line += QLatin1Char(' ') + tr("⚠ %1 layout cells (chunks 64+) left empty.").arg(lost);
+    if (lost > 0) line += QLatin1Char(' ') + tr("⚠ %n piece(s) of the level arrived empty.", nullptr, lost);
     return line;
+}
+
+QString WindowTexts::levelDetails(const LevelSummary& level) {
+    QStringList lines;
+    if (level.numbering == ChunkNumbering::Packed)
+        lines << tr("Packed: %1 of %2 Tavro 2 chunks in use.").arg(level.chunksUsed).arg(kPackedChunkSlots);
+    if (level.cellsLost > 0 && level.numbering == ChunkNumbering::Packed)
+        lines << tr("%n layout cell(s) did not fit in the chunks and arrive empty.", nullptr, level.cellsLost);
+    else if (level.cellsLost > 0)
+        lines << tr("%n layout cell(s) name Tavro 1 chunks 64 and above, which only packing carries: "
+                    "Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3.",
+                    nullptr, level.cellsLost);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString WindowTexts::readyToConvert(const LevelSummary& level) {
+    QString line = tr("Ready: press Converter. The After picture is a preview of the result.");
+    if (level.cellsLost > 0)
+        line += QLatin1Char(' ')
+                + tr("⚠ %n piece(s) of the level would arrive empty (marked in red).", nullptr, level.cellsLost);
+    return line;
+}
+
+QString WindowTexts::notReady(const EngineError& error) {
+    return tr("Not ready: %1 — %2.").arg(roleName(error.file), why(error));
+}
+
+QString WindowTexts::previewOutdated() {
+    return tr("The files changed after the preview was drawn: look at the new preview, then press Converter again.");
+}
+
+QString WindowTexts::packingStaysOn() {
+    return tr("Packing stays on for the next conversions; untick the box to stop it.");
+}
+
+QString WindowTexts::targetState(const ConversionError& error) {
+    return error.undo ? tr("The Tavro 2 save state was replaced all the same; Undo puts it back.")
+                      : tr("The Tavro 2 save state was left unchanged.");
 }
 
 QString WindowTexts::whatFailed(const ConversionError& error) {
@@ -272,7 +305,7 @@ QString WindowTexts::fileAndReason(const ConversionError& error) {
 
 QString WindowTexts::conversionFailureText(const ConversionError& error) {
     return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
-           + fileAndReason(error);
+           + fileAndReason(error) + QStringLiteral("\n\n") + targetState(error);
 }
 
 QString WindowTexts::undoFailureText(const ConversionError& error) {
@@ -294,12 +327,19 @@ QString WindowTexts::convertButtonTip() {
     return tr("Carry the Tavro 1 level into the Tavro 2 save state");
 }
 
-QString WindowTexts::packCheck() { return tr("&Pack chunks to carry the whole level"); }
+QString WindowTexts::packCheck() { return tr("&Pack to carry the whole level"); }
 
 QString WindowTexts::packCheckTip() {
     return tr("Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above "
               "arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds "
               "chunks 1 to 63 only.");
+}
+
+QString WindowTexts::backupCheck() { return tr("Keep a &backup"); }
+
+QString WindowTexts::backupCheckTip() {
+    return tr("Before replacing the Tavro 2 save state, keep its previous contents beside it, under its "
+              "name with .bak added");
 }
 
 QString WindowTexts::packOffer() { return tr("Convert packed"); }
@@ -323,9 +363,15 @@ QString WindowTexts::beforeButton() { return tr("Before"); }
 
 QString WindowTexts::afterButton() { return tr("After"); }
 
-QString WindowTexts::beforeTip() { return tr("The level in the Tavro 1 save state"); }
+QString WindowTexts::previewButton() { return tr("After (preview)"); }
 
-QString WindowTexts::afterTip() { return tr("The level in the Tavro 2 save state after the conversion"); }
+QString WindowTexts::beforeTip() { return tr("The Tavro 1 level: what the source holds now"); }
+
+QString WindowTexts::afterTip() { return tr("The Tavro 2 result: the level the target holds since the conversion"); }
+
+QString WindowTexts::previewTip() {
+    return tr("The Tavro 2 result: what the target will hold once you press Converter (nothing is written yet)");
+}
 
 QString WindowTexts::pictureHint() { return tr("Choose a Tavro 1 save state to see its level here."); }
 
@@ -342,17 +388,29 @@ QString WindowTexts::pictureUnreadable(const EngineError& error) {
     }
 }
 
-QString WindowTexts::pictureCaption(const QString& path, int width, int height, int factor) {
-    const QLocale locale;
-    return tr("%1 · %2 × %3 px · 1:%4")
-        .arg(fileName(path), locale.toString(width), locale.toString(height), locale.toString(factor));
+QString WindowTexts::pictureCaption(const QString& path, int factor, bool preview) {
+    const QString size = factor == 1 ? tr("full size") : tr("shown %n time(s) smaller", nullptr, factor);
+    const QString text = fileName(path) + QStringLiteral(" · ") + size;
+    return preview ? tr("Preview of %1").arg(text) : text;
 }
 
-QString WindowTexts::emptiedCaption(int shown, int hidden) {
+QString WindowTexts::previewDescription() {
+    return tr("A preview of the conversion, nothing written yet: the cells said to have arrived empty are those "
+              "that would.");
+}
+
+QString WindowTexts::pictureCaptionTip(int width, int height, int factor) {
+    const QLocale locale;
+    return tr("The level is %1 × %2 pixels, drawn at 1:%3.")
+        .arg(locale.toString(width), locale.toString(height), locale.toString(factor));
+}
+
+QString WindowTexts::emptiedCaption(int shown, int hidden, bool preview) {
     const int all = shown + hidden;
     QString text = QStringLiteral(" · ")
-                   + (all == 1 ? tr("⚠ 1 cell arrived empty") : tr("⚠ %1 cells arrived empty").arg(all));
-    if (hidden > 0) text += QLatin1Char(' ') + tr("(%1 in the background)").arg(hidden);
+                   + (preview ? tr("⚠ %n piece(s) would arrive empty", nullptr, all)
+                              : tr("⚠ %n piece(s) arrived empty", nullptr, all));
+    if (hidden > 0) text += QLatin1Char(' ') + tr("(%n in the background)", nullptr, hidden);
     return text;
 }
 
@@ -379,6 +437,31 @@ QString WindowTexts::pictureDescription(const QString& path, int width, int heig
     if (*emptied == 1) return text + QLatin1Char(' ') + tr("1 cell arrived empty; it is marked in red.");
     return text + QLatin1Char(' ') + tr("%1 cells arrived empty; they are marked in red.").arg(*emptied);
 }
+
+QString WindowTexts::aboutTitle() { return tr("About tavro-conversor"); }
+
+QString WindowTexts::aboutText(const QString& version) {
+    return tr("<p><b>tavro-conversor %1</b></p><p>Carries the level of a Tavro 1 save state into a Tavro 2 "
+              "save state.</p><p>Free software under the MIT licence: you may use, copy, change and share it; "
+              "it comes with no warranty.</p><p>F1 shows this box.</p>")
+        .arg(version.toHtmlEscaped());
+}
+
+QString WindowTexts::commandLineDescription() {
+    return tr("Carries the level of a Tavro 1 save state into a Tavro 2 save state.\n"
+              "Opens the window; SOURCE and TARGET, when given, are chosen in it as if picked in its "
+              "dialogs (the desktop's \"Open with\" passes them).");
+}
+
+QString WindowTexts::tooManyFiles() {
+    return tr("tavro-conversor: at most two files: the Tavro 1 save state, then the Tavro 2 save state.");
+}
+
+QString WindowTexts::versionOption() { return tr("Displays version information."); }
+
+QString WindowTexts::sourceArgument() { return tr("The Tavro 1 save state to read."); }
+
+QString WindowTexts::targetArgument() { return tr("The Tavro 2 save state to patch (created if missing)."); }
 
 QString WindowTexts::viewTitle(const QString& path, bool converted) {
     return converted ? tr("Level in %1 after the conversion").arg(fileName(path))

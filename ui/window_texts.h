@@ -29,6 +29,16 @@ public:
     static QString notFirstGameLevel();  // the source chosen holds no Tavro 1 level
     static QString converting(const QString& target);
     static QString converted(const ConversionReport& report);
+    // The technical facts of a conversion (chunks, layout cells): a tooltip.
+    static QString levelDetails(const LevelSummary& level);
+    // Only when a conversion would be accepted.
+    static QString readyToConvert(const LevelSummary& level);
+    // Which file stands in the way, and why.
+    static QString notReady(const EngineError& error);
+    static QString previewOutdated();
+    static QString packingStaysOn();
+    // Whether a failed conversion left the target as it was.
+    static QString targetState(const ConversionError& error);
     static QString conversionFailed(const ConversionError& error);
     static QString undone(UndoOutcome outcome, const QString& target);
     static QString undoFailed(const ConversionError& error);
@@ -58,6 +68,8 @@ public:
     // in the status bar after a conversion that left cells empty.
     static QString packCheck();
     static QString packCheckTip();
+    static QString backupCheck();
+    static QString backupCheckTip();
     static QString packOffer();
     static QString packOfferTip();
 
@@ -71,15 +83,22 @@ public:
     static QString afterButton();
     static QString beforeTip();
     static QString afterTip();
+    static QString previewButton();
+    static QString previewTip();
     static QString pictureHint();  // before a source is chosen
     static QString pictureDrawing();
     static QString pictureEmpty();
     // Names the file, not its folder: the window shows the path already.
     static QString pictureUnreadable(const EngineError& error);
-    static QString pictureCaption(const QString& path, int width, int height, int factor);
+    // `preview`: the conversion is not written yet.
+    static QString pictureCaption(const QString& path, int factor, bool preview = false);
+    static QString pictureCaptionTip(int width, int height, int factor);
+    // Told before the description of a preview.
+    static QString previewDescription();
     // Appended to the caption of a converted level: how many cells arrived
-    // empty, `shown` of them marked on the picture, `hidden` in the background.
-    static QString emptiedCaption(int shown, int hidden);
+    // (or would arrive) empty, `shown` of them marked on the picture, `hidden`
+    // in the background.
+    static QString emptiedCaption(int shown, int hidden, bool preview = false);
     static QString pictureTip();
 
     // What assistive technology tells of the controls that show no text of
@@ -92,6 +111,17 @@ public:
     // `factor`; `emptied`, for a converted level, counts the cells that arrived empty.
     static QString pictureDescription(const QString& path, int width, int height, int factor,
                                       std::optional<int> emptied);
+
+    // The About box (F1).
+    static QString aboutTitle();
+    static QString aboutText(const QString& version);
+
+    // The program's --help.
+    static QString commandLineDescription();
+    static QString versionOption();
+    static QString sourceArgument();
+    static QString targetArgument();
+    static QString tooManyFiles();
 
     // The larger view of a picture.
     static QString viewTitle(const QString& path, bool converted);

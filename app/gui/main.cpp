@@ -8,6 +8,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include "main_window.h"
 #include "quit_when_shown.h"
 #include "translations.h"
+#include "window_texts.h"
 
 namespace {
 
@@ -28,17 +30,19 @@ void installTranslations(QCoreApplication& app) {
 
 struct Options {
     bool quitWhenShown = false;
+    QString source;  // chosen when the window opens; empty: none
+    QString target;
 };
 
 // Reads the command line; answers --help and --version and refuses what it
 // does not know, ending the program in those cases.
 Options parseCommandLine(const QCoreApplication& app) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate(
-        "main", "Carries the level of a Tavro 1 save state into a Tavro 2 save state."));
+    using tavro::ui::WindowTexts;
+    parser.setApplicationDescription(WindowTexts::commandLineDescription());
     parser.addHelpOption();
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
-                                     QCoreApplication::translate("main", "Displays version information."));
+                                     WindowTexts::versionOption());
     parser.addOption(version);
     // Hidden: the start-up benchmark (bench/startup.sh) measures the time from
     // start until the window is first painted; this option ends the program
@@ -46,13 +50,24 @@ Options parseCommandLine(const QCoreApplication& app) {
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitWhenShown);
+    parser.addPositionalArgument(QStringLiteral("SOURCE"), WindowTexts::sourceArgument(), QStringLiteral("[SOURCE"));
+    parser.addPositionalArgument(QStringLiteral("TARGET"), WindowTexts::targetArgument(), QStringLiteral("[TARGET]]"));
 
     parser.process(app);
     if (parser.isSet(version)) {
         std::printf("%s\n", TAVRO_VERSION);
         std::exit(0);
     }
-    return {parser.isSet(quitWhenShown)};
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 2) {
+        std::fprintf(stderr, "%s\n", qPrintable(WindowTexts::tooManyFiles()));
+        std::exit(2);
+    }
+    // The paths are kept absolute: the file dialogs start from their folders.
+    const auto absolute = [&files](qsizetype at) {
+        return at < files.size() ? QFileInfo(files.at(at)).absoluteFilePath() : QString();
+    };
+    return {parser.isSet(quitWhenShown), absolute(0), absolute(1)};
 }
 
 // --help and --version are answered without a window system, so they work
@@ -88,7 +103,9 @@ int run(int argc, char** argv) {
     installTranslations(app);
     const Options options = parseCommandLine(app);
 
-    tavro::ui::Form1 window;
+    tavro::ui::MainWindow window;
+    if (!options.source.isEmpty()) window.chooseSource(options.source);
+    if (!options.target.isEmpty()) window.chooseTarget(options.target);
     QuitWhenShown quitter;
     if (options.quitWhenShown) window.installEventFilter(&quitter);
     window.show();

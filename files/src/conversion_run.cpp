@@ -256,6 +256,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     report.dryRun = options.dryRun;
     report.level = std::move(converted.summary);
     report.targetSize = std::max<std::uintmax_t>(target->size, output.size());
+    report.written = output;
 
     if (target->file && target->head == output) {
         report.outcome = TargetOutcome::Unchanged;

@@ -40,34 +40,6 @@
         <translation>Convertendo para %1…</translation>
     </message>
     <message>
-        <source>Created and verified.</source>
-        <translation>Criado e verificado.</translation>
-    </message>
-    <message>
-        <source>Created.</source>
-        <translation>Criado.</translation>
-    </message>
-    <message>
-        <source>Patched and verified.</source>
-        <translation>Atualizado e verificado.</translation>
-    </message>
-    <message>
-        <source>Patched.</source>
-        <translation>Atualizado.</translation>
-    </message>
-    <message>
-        <source>Already up to date.</source>
-        <translation>Já estava atualizado.</translation>
-    </message>
-    <message>
-        <source>⚠ 1 layout cell (chunk 64+) left empty.</source>
-        <translation>⚠ 1 célula do layout (chunk 64+) ficou vazia.</translation>
-    </message>
-    <message>
-        <source>⚠ %1 layout cells (chunks 64+) left empty.</source>
-        <translation>⚠ %1 células do layout (chunks 64+) ficaram vazias.</translation>
-    </message>
-    <message>
         <source>the Tavro 1 save state</source>
         <translation>o save state do Tavro 1</translation>
     </message>
@@ -218,14 +190,6 @@ Motivo: %2</translation>
         <translation>Depois</translation>
     </message>
     <message>
-        <source>The level in the Tavro 1 save state</source>
-        <translation>A fase do save state do Tavro 1</translation>
-    </message>
-    <message>
-        <source>The level in the Tavro 2 save state after the conversion</source>
-        <translation>A fase do save state do Tavro 2 depois da conversão</translation>
-    </message>
-    <message>
         <source>Choose a Tavro 1 save state to see its level here.</source>
         <translation>Escolha um save state do Tavro 1 para ver a fase dele aqui.</translation>
     </message>
@@ -236,10 +200,6 @@ Motivo: %2</translation>
     <message>
         <source>Nothing to draw: the level&apos;s foreground layout is empty.</source>
         <translation>Nada para desenhar: o layout do primeiro plano da fase está vazio.</translation>
-    </message>
-    <message>
-        <source>%1 · %2 × %3 px · 1:%4</source>
-        <translation>%1 · %2 × %3 px · 1:%4</translation>
     </message>
     <message>
         <source>Click for a larger view that zooms and saves the picture</source>
@@ -302,20 +262,8 @@ Motivo: %2</translation>
         <translation>%1 × %2 px</translation>
     </message>
     <message>
-        <source>Packed: %1 of %2 chunks.</source>
-        <translation>Compactado: %1 de %2 chunks.</translation>
-    </message>
-    <message>
-        <source>⚠ 1 layout cell did not fit and arrived empty.</source>
-        <translation>⚠ 1 célula do layout não coube e chegou vazia.</translation>
-    </message>
-    <message>
-        <source>⚠ %1 layout cells did not fit and arrived empty.</source>
-        <translation>⚠ %1 células do layout não couberam e chegaram vazias.</translation>
-    </message>
-    <message>
-        <source>&amp;Pack chunks to carry the whole level</source>
-        <translation>&amp;Compactar os chunks para levar a fase inteira</translation>
+        <source>&amp;Pack to carry the whole level</source>
+        <translation>&amp;Compactar para levar a fase inteira</translation>
     </message>
     <message>
         <source>Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds chunks 1 to 63 only.</source>
@@ -328,18 +276,6 @@ Motivo: %2</translation>
     <message>
         <source>Convert again with packed chunks, which carries chunks 64 and above too. Undo then puts the target back as it was before both conversions.</source>
         <translation>Converte de novo com os chunks compactados, o que leva também os chunks 64 em diante. Desfazer então devolve o destino ao que era antes das duas conversões.</translation>
-    </message>
-    <message>
-        <source>⚠ 1 cell arrived empty</source>
-        <translation>⚠ 1 célula chegou vazia</translation>
-    </message>
-    <message>
-        <source>⚠ %1 cells arrived empty</source>
-        <translation>⚠ %1 células chegaram vazias</translation>
-    </message>
-    <message>
-        <source>(%1 in the background)</source>
-        <translation>(%1 no fundo)</translation>
     </message>
     <message>
         <source>the save state</source>
@@ -585,16 +521,179 @@ Motivo: %2</translation>
         <source>Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?</source>
         <translation>Convertê-lo leva o que os seus bytes contiverem para o save state do Tavro 2. Converter assim mesmo?</translation>
     </message>
-</context>
-<context>
-    <name>main</name>
     <message>
-        <source>Carries the level of a Tavro 1 save state into a Tavro 2 save state.</source>
-        <translation>Leva a fase de um save state do Tavro 1 para um save state do Tavro 2.</translation>
+        <source>Created: the new file holds the level only, not a whole save state to load.</source>
+        <translation>Criado: o arquivo novo contém só a fase, não um save state inteiro para carregar.</translation>
+    </message>
+    <message>
+        <source>Done, and checked.</source>
+        <translation>Feito e conferido.</translation>
+    </message>
+    <message>
+        <source>Done.</source>
+        <translation>Feito.</translation>
+    </message>
+    <message>
+        <source>Already up to date: nothing was written.</source>
+        <translation>Já estava atualizado: nada foi gravado.</translation>
+    </message>
+    <message>
+        <source>The previous contents are in %1.</source>
+        <translation>O conteúdo anterior está em %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>⚠ %n piece(s) of the level arrived empty.</source>
+        <translation>
+            <numerusform>⚠ %n pedaço da fase chegou vazio.</numerusform>
+            <numerusform>⚠ %n pedaços da fase chegaram vazios.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Packed: %1 of %2 Tavro 2 chunks in use.</source>
+        <translation>Compactado: %1 de %2 chunks do Tavro 2 em uso.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n layout cell(s) did not fit in the chunks and arrive empty.</source>
+        <translation>
+            <numerusform>%n célula do layout não coube nos chunks e chega vazia.</numerusform>
+            <numerusform>%n células do layout não couberam nos chunks e chegam vazias.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n layout cell(s) name Tavro 1 chunks 64 and above, which only packing carries: Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3.</source>
+        <translation>
+            <numerusform>%n célula do layout indica um chunk 64 ou acima do Tavro 1, que só a compactação leva: o chunk k do Tavro 1 vira os chunks 4k a 4k+3 do Tavro 2.</numerusform>
+            <numerusform>%n células do layout indicam chunks 64 ou acima do Tavro 1, que só a compactação leva: o chunk k do Tavro 1 vira os chunks 4k a 4k+3 do Tavro 2.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Ready: press Converter. The After picture is a preview of the result.</source>
+        <translation>Pronto: clique em Converter. A imagem Depois é uma prévia do resultado.</translation>
+    </message>
+    <message numerus="yes">
+        <source>⚠ %n piece(s) of the level would arrive empty (marked in red).</source>
+        <translation>
+            <numerusform>⚠ %n pedaço da fase chegaria vazio (marcado em vermelho).</numerusform>
+            <numerusform>⚠ %n pedaços da fase chegariam vazios (marcados em vermelho).</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Not ready: %1 — %2.</source>
+        <translation>Ainda não: %1 — %2.</translation>
+    </message>
+    <message>
+        <source>The files changed after the preview was drawn: look at the new preview, then press Converter again.</source>
+        <translation>Os arquivos mudaram depois da prévia: veja a prévia nova e clique em Converter outra vez.</translation>
+    </message>
+    <message>
+        <source>Packing stays on for the next conversions; untick the box to stop it.</source>
+        <translation>A compactação fica ligada nas próximas conversões; desmarque a caixa para desligá-la.</translation>
+    </message>
+    <message>
+        <source>The Tavro 2 save state was replaced all the same; Undo puts it back.</source>
+        <translation>O save state do Tavro 2 foi substituído mesmo assim; Desfazer o devolve.</translation>
+    </message>
+    <message>
+        <source>The Tavro 2 save state was left unchanged.</source>
+        <translation>O save state do Tavro 2 ficou como estava.</translation>
+    </message>
+    <message>
+        <source>Keep a &amp;backup</source>
+        <translation>Guardar &amp;cópia</translation>
+    </message>
+    <message>
+        <source>Before replacing the Tavro 2 save state, keep its previous contents beside it, under its name with .bak added</source>
+        <translation>Antes de substituir o save state do Tavro 2, guarda o conteúdo anterior ao lado dele, com .bak acrescentado ao nome</translation>
+    </message>
+    <message>
+        <source>After (preview)</source>
+        <translation>Depois (prévia)</translation>
+    </message>
+    <message>
+        <source>The Tavro 1 level: what the source holds now</source>
+        <translation>A fase do Tavro 1: o que a origem contém agora</translation>
+    </message>
+    <message>
+        <source>The Tavro 2 result: the level the target holds since the conversion</source>
+        <translation>O resultado no Tavro 2: a fase que o destino contém desde a conversão</translation>
+    </message>
+    <message>
+        <source>The Tavro 2 result: what the target will hold once you press Converter (nothing is written yet)</source>
+        <translation>O resultado no Tavro 2: o que o destino vai conter quando você clicar em Converter (nada foi gravado ainda)</translation>
+    </message>
+    <message>
+        <source>full size</source>
+        <translation>tamanho real</translation>
+    </message>
+    <message>
+        <source>Preview of %1</source>
+        <translation>Prévia de %1</translation>
+    </message>
+    <message>
+        <source>The level is %1 × %2 pixels, drawn at 1:%3.</source>
+        <translation>A fase tem %1 × %2 pixels, desenhada em 1:%3.</translation>
+    </message>
+    <message numerus="yes">
+        <source>⚠ %n piece(s) would arrive empty</source>
+        <translation>
+            <numerusform>⚠ %n pedaço chegaria vazio</numerusform>
+            <numerusform>⚠ %n pedaços chegariam vazios</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>⚠ %n piece(s) arrived empty</source>
+        <translation>
+            <numerusform>⚠ %n pedaço chegou vazio</numerusform>
+            <numerusform>⚠ %n pedaços chegaram vazios</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n in the background)</source>
+        <translation>
+            <numerusform>(%n no fundo)</numerusform>
+            <numerusform>(%n no fundo)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>About tavro-conversor</source>
+        <translation>Sobre o tavro-conversor</translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;&lt;b&gt;tavro-conversor %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Carries the level of a Tavro 1 save state into a Tavro 2 save state.&lt;/p&gt;&lt;p&gt;Free software under the MIT licence: you may use, copy, change and share it; it comes with no warranty.&lt;/p&gt;&lt;p&gt;F1 shows this box.&lt;/p&gt;</source>
+        <translation>&lt;p&gt;&lt;b&gt;tavro-conversor %1&lt;/b&gt;&lt;/p&gt;&lt;p&gt;Leva a fase de um save state do Tavro 1 para um save state do Tavro 2.&lt;/p&gt;&lt;p&gt;Software livre sob a licença MIT: você pode usar, copiar, modificar e distribuir; vem sem garantia.&lt;/p&gt;&lt;p&gt;F1 mostra esta caixa.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Carries the level of a Tavro 1 save state into a Tavro 2 save state.
+Opens the window; SOURCE and TARGET, when given, are chosen in it as if picked in its dialogs (the desktop&apos;s &quot;Open with&quot; passes them).</source>
+        <translation>Leva a fase de um save state do Tavro 1 para um save state do Tavro 2.
+Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se escolhidos nas caixas de diálogo (o &quot;Abrir com&quot; da área de trabalho os passa).</translation>
+    </message>
+    <message>
+        <source>tavro-conversor: at most two files: the Tavro 1 save state, then the Tavro 2 save state.</source>
+        <translation>tavro-conversor: no máximo dois arquivos: o save state do Tavro 1 e depois o do Tavro 2.</translation>
     </message>
     <message>
         <source>Displays version information.</source>
-        <translation>Mostra informações da versão.</translation>
+        <translation>Mostra a versão.</translation>
+    </message>
+    <message>
+        <source>The Tavro 1 save state to read.</source>
+        <translation>O save state do Tavro 1 a ler.</translation>
+    </message>
+    <message>
+        <source>The Tavro 2 save state to patch (created if missing).</source>
+        <translation>O save state do Tavro 2 a modificar (criado se não existir).</translation>
+    </message>
+    <message numerus="yes">
+        <source>shown %n time(s) smaller</source>
+        <translation>
+            <numerusform>%n vez menor</numerusform>
+            <numerusform>%n vezes menor</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A preview of the conversion, nothing written yet: the cells said to have arrived empty are those that would.</source>
+        <translation>Uma prévia da conversão, nada foi gravado ainda: as células ditas vazias são as que chegariam vazias.</translation>
     </message>
 </context>
 </TS>

@@ -59,6 +59,9 @@ struct ConversionReport {
     bool olderBackupReplaced = false;       // something was at backupPath before
     std::uintmax_t targetSize = 0;
     LevelSummary level;
+    // The target's first kMinSaveStateSize bytes as the run leaves them (a new
+    // target's whole content), on a dry run too: what a preview draws.
+    Bytes written;
     std::optional<UndoRecord> undo;    // present when the target changed on disk
 };
 

@@ -1,0 +1,186 @@
+// Converting through the window, with the file dialog stood in for by a
+// script: what the status says before and after, failures, the backup, the
+// packed conversion and undo.
+#include "window_support.h"
+
+class ConvertTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void convertWithAPathMissingTouchesNothing() {
+        for (const auto& [source, target, hint] : {std::tuple{false, false, "Tavro 1 and the Tavro 2"},
+                                                   std::tuple{true, false, "Tavro 2 save state first"},
+                                                   std::tuple{false, true, "Tavro 1 save state first"}}) {
+            Fixture form;
+            if (source) form.window->chooseSource(form.path(QStringLiteral("source.state")));
+            if (target) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
+            ModalAnswerer guard;
+            guard.expect([](QWidget* modal) { modal->close(); }, 3000);
+            QVERIFY(form.showActive());
+            QTest::keyClick(form.window->windowHandle(), Qt::Key_Return, Qt::ControlModifier);  // Converter's shortcut
+            QTRY_VERIFY2(form.window->statusText().contains(QLatin1String(hint)), qPrintable(form.window->statusText()));
+            guard.stop();
+            QVERIFY2(!guard.answered(), "no window opens");
+            QVERIFY(QDir(form.dir.path()).isEmpty());
+        }
+    }
+
+    void runPatchesTheTargetAndUndoPutsItBack() {
+        Fixture form;
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray before = readAll(target);
+        form.window->chooseSource(kSampleSource);
+        form.window->chooseTarget(target);
+
+        form.click("Command3");
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
+        const QString report = form.window->statusText();
+        QVERIFY2(report.startsWith(QLatin1String("Done, and checked.")), qPrintable(report));
+        auto* undoButton = form.find<QToolButton>("undoButton");
+        QVERIFY(form.window->canUndo() && undoButton->isEnabled());
+
+        // Converting again changes nothing, and the first run can still be undone.
+        form.click("Command3");
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Already up to date:")));
+        QVERIFY(form.showActive());
+        QTest::keyClick(form.window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(readAll(target), before);
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Undone")));
+        QVERIFY(!form.window->canUndo() && !undoButton->isEnabled());
+
+        // A target the run created is removed by undo.
+        const QString created = form.path(QStringLiteral("new.state"));
+        form.window->chooseTarget(created);
+        form.click("Command3");
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Created: the new file holds the level only")));
+        QTest::mouseClick(undoButton, Qt::LeftButton);
+        QVERIFY(!QFileInfo::exists(created));
+
+        // Undo refuses a target that something else changed since, and is not offered again.
+        form.window->chooseTarget(target);
+        form.click("Command3");
+        const QByteArray changed = readAll(target).replace(0, 4, "EDIT");
+        QVERIFY(writeAll(target, changed));
+        ModalAnswerer answerer;
+        const auto text = closeNextMessageBox(answerer);
+        form.window->findChild<QAction*>(QStringLiteral("undoAction"))->trigger();
+        QVERIFY(answerer.answered());
+        QVERIFY2(text->contains(QLatin1String("has changed since the conversion")), qPrintable(*text));
+        QCOMPARE(readAll(target), changed);
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Undo refused")));
+        QVERIFY(!form.window->canUndo());
+    }
+
+    void sameFileTwiceIsFlaggedAndPatchedInPlace() {
+        Fixture form;
+        const QString both = form.copyOf(kSampleSource, QStringLiteral("same.state"));
+        const QByteArray before = readAll(both);
+        form.window->chooseSource(both);
+        form.window->chooseTarget(form.dir.path() + QStringLiteral("/./same.state"));
+        QVERIFY(form.window->statusText().contains(QLatin1String("same file")));
+        form.click("Command3");
+        QCOMPARE(readAll(both), convertedInMemory(before, before));
+    }
+
+    // A Tavro 2 state chosen as the source (its name escaped in the window):
+    // the status says so, and Converter explains and asks; No leaves the
+    // target, Yes converts.
+    void sourceWithoutAFirstGameLevelIsConvertedOnlyWhenAsked() {
+        for (const bool yes : {false, true}) {
+            Fixture form;
+            const QString source = form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state"));
+            const QString target = form.copyOf(kSampleSource, QStringLiteral("one.state"));
+            const QByteArray before = readAll(target);
+            form.window->chooseSource(source);
+            QVERIFY2(form.window->statusText().contains(QLatin1String("does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
+            QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
+            form.window->chooseTarget(target);
+            ModalAnswerer answerer;
+            auto text = std::make_shared<QString>();
+            answerer.expect([text, yes](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
+                *text = box->text();
+                QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+            });
+            form.click("Command3");
+            QVERIFY(answerer.answered());
+            QVERIFY2(text->contains(QLatin1String("are the two swapped?")) && text->contains(QLatin1String("two\\x1b")), qPrintable(*text));
+            QCOMPARE(readAll(target) == before, !yes);
+            QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
+        }
+    }
+
+    void failedRunIsShownAndLeavesTheTarget() {
+        // The source (empty: the sample), the target, the file the message names, and what it says.
+        for (const auto& [source, target, failing, what] :
+             {std::tuple{"missing.state", "target.state", "missing.state", "could not open the Tavro 1 save state"},
+              std::tuple{"short.state", "target.state", "short.state", "the Tavro 1 save state is too short"},
+              std::tuple{"", "no-folder/target.state", "no-folder/target.state", "Tavro 2 save state"}}) {
+            Fixture form;
+            QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
+            const QByteArray before = readAll(form.copyOf(kSampleTarget, QStringLiteral("target.state")));
+            form.window->chooseSource(*source ? form.path(QLatin1String(source)) : kSampleSource);
+            form.window->chooseTarget(form.path(QLatin1String(target)));
+            ModalAnswerer answerer;
+            const auto text = closeNextMessageBox(answerer);
+            form.click("Command3");
+
+            QVERIFY2(answerer.answered(), "a warning appears and is closed");
+            QVERIFY2(text->contains(QLatin1String(what)), qPrintable(*text));
+            QVERIFY2(text->endsWith(QLatin1String("The Tavro 2 save state was left unchanged.")), qPrintable(*text));
+            QVERIFY2(text->contains(QDir::toNativeSeparators(form.path(QLatin1String(failing)))), qPrintable(*text));
+            QCOMPARE(readAll(form.path(QStringLiteral("target.state"))), before);
+            QVERIFY(form.window->statusText().startsWith(QLatin1String("Conversion failed")));
+            QVERIFY(!form.window->canUndo());
+        }
+    }
+
+    // "Ready" only for a pair a run would accept; otherwise the status names
+    // the file in the way and why, and no preview is shown.
+    void statusSaysReadyOnlyWhenAConversionWouldBeAccepted() {
+        for (const auto& [source, target, status] :
+             {std::tuple{"missing.state", "target.state", "Not ready: the Tavro 1 save state — No such file"},
+              {"short.state", "target.state", "Not ready: the Tavro 1 save state — it is too short to hold a level: 100 bytes"},
+              {"two.state", "target.state", "This file does not hold a Tavro 1 level"},
+              {"one.state", "short.state", "Not ready: the Tavro 2 save state — it is too short"},
+              {"one.state", "target.state", "Ready: press Converter."},
+              {"one.state", "new.state", "Ready: press Converter."}}) {
+            PictureFixture form;
+            QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
+            for (const auto& [sample, name] : {std::pair{kSampleSource, "one.state"}, {kSampleTarget, "two.state"}, {kSampleTarget, "target.state"}})
+                form.copyOf(sample, QLatin1String(name));
+            form.window->chooseSource(form.path(QLatin1String(source)));
+            form.window->chooseTarget(form.path(QLatin1String(target)));
+            QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8(status)), qPrintable(form.window->statusText()));
+            QCOMPARE(form.picture->showsPreview(), QByteArray(status).startsWith("Ready"));
+            QVERIFY2(!QFileInfo::exists(form.path(QStringLiteral("new.state"))), "choosing writes nothing");
+        }
+    }
+
+    // The backup is made only when asked, holds the target's previous bytes,
+    // and the status names it.
+    void backupIsKeptOnlyWhenTicked() {
+        for (const bool ticked : {false, true}) {
+            Fixture form;
+            const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+            const QByteArray before = readAll(target);
+            form.window->chooseSource(kSampleSource);
+            form.window->chooseTarget(target);
+            QVERIFY(!form.window->keepsBackup());
+            if (ticked) QTest::mouseClick(form.find<QCheckBox>("backupCheck"), Qt::LeftButton, {}, QPoint(4, 8));
+            QCOMPARE(form.window->keepsBackup(), ticked);
+            form.click("Command3");
+            QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
+            QCOMPARE(QFileInfo::exists(target + QStringLiteral(".bak")), ticked);
+            if (ticked) QCOMPARE(readAll(target + QStringLiteral(".bak")), before);
+            QCOMPARE(form.window->statusText().contains(QLatin1String("previous contents are in target.state.bak")), ticked);
+            form.window->undoLastConversion();
+            QCOMPARE(readAll(target), before);
+        }
+    }
+};
+
+TAVRO_WINDOW_TEST(ConvertTest)
+
+#include "convert_test.moc"
