@@ -299,12 +299,12 @@ void LevelPicture::drawAfter(const QString& path, const std::vector<int>& emptie
     std::vector<render::CellBox> marks;
     int hidden = 0;
     for (const int cell : emptiedCells) {
-        const int row = cell / 128, column = cell % 128;
-        if (column >= 64) {
+        const LayoutCell place = firstGameLayoutCell(cell);
+        if (place.background) {
             ++hidden;
             continue;
         }
-        const render::CellBox mark = render::inSecondGameCells({column, row, 1, 1});
+        const render::CellBox mark = render::inSecondGameCells({place.column, place.row, 1, 1});
         marks.push_back(mark);
         // The picture takes in every marked cell.
         frame = frame ? render::enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;

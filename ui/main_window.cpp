@@ -356,7 +356,7 @@ bool MainWindow::checkChoices() {
     // A dry run makes every check the run makes; only then is the preview drawn.
     const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
     const RunOptions options{.dryRun = true, .backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
-    std::expected<ConversionReport, ConversionError> dryRun;
+    std::expected<ConversionReport, EngineError> dryRun;
     std::expected<ConversionPreview, EngineError> preview;
     if (!guarded(WindowTexts::conversionFailedTitle(), [&] {
             dryRun = tavro::runConversion(source, target, options);
@@ -364,7 +364,7 @@ bool MainWindow::checkChoices() {
         }))
         return false;
     if (!dryRun) {
-        const ConversionError& error = dryRun.error();
+        const EngineError& error = dryRun.error();
         const bool notLevel = error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped;
         showStatus(notLevel ? WindowTexts::notFirstGameLevel() : WindowTexts::notReady(error),
                    WindowTexts::conversionFailureText(error));
@@ -425,7 +425,7 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
 
     const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
     RunOptions options{.backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
-    std::expected<ConversionReport, ConversionError> result;
+    std::expected<ConversionReport, EngineError> result;
     const QString failureTitle = WindowTexts::conversionFailedTitle();
     if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
     // A source that does not look like a Tavro 1 level is converted only when the user says so.
@@ -476,7 +476,7 @@ void MainWindow::undoLastConversion() {
     }
     const QString target = fromEnginePath(undo_->targetPath);
 
-    std::expected<UndoOutcome, ConversionError> result;
+    std::expected<UndoOutcome, EngineError> result;
     if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::undoConversion(*undo_); })) return;
 
     if (result) {
@@ -512,7 +512,7 @@ void MainWindow::showStatus(const QString& line, const QString& details) {
     status_->setToolTip(details == line ? QString() : details);
 }
 
-bool MainWindow::askConvertAnyway(const ConversionError& error) {
+bool MainWindow::askConvertAnyway(const EngineError& error) {
     QMessageBox box(QMessageBox::Question, WindowTexts::convertAnywayTitle(), WindowTexts::convertAnyway(error),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);

@@ -102,7 +102,7 @@ private:
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
     // Asks before converting a source that holds no Tavro 1 level; true: convert it.
-    bool askConvertAnyway(const ConversionError& error);
+    bool askConvertAnyway(const EngineError& error);
     void keepUndo(std::optional<UndoRecord> record, std::optional<bool> packedBefore = std::nullopt);
     // `repeat`: this run converts again what the last one converted;
     // `packedBefore`: whether the box was ticked before it ticked it.

@@ -113,12 +113,12 @@ QString WindowTexts::packingStaysOn() {
     return tr("Packing stays on for the next conversions; untick the box to stop it.");
 }
 
-QString WindowTexts::targetState(const ConversionError& error) {
+QString WindowTexts::targetState(const EngineError& error) {
     return error.undo ? tr("The Tavro 2 save state was replaced all the same; Undo puts it back.")
                       : tr("The Tavro 2 save state was left unchanged.");
 }
 
-QString WindowTexts::whatFailed(const ConversionError& error) {
+QString WindowTexts::whatFailed(const EngineError& error) {
     const QString file = roleName(error.file);
     switch (error.step) {
     case Step::Choose: return tr("%1 has not been chosen").arg(file);
@@ -151,7 +151,7 @@ QString WindowTexts::whatFailed(const ConversionError& error) {
     return tr("could not use %1").arg(file);
 }
 
-QString WindowTexts::conversionFailed(const ConversionError& error) {
+QString WindowTexts::conversionFailed(const EngineError& error) {
     return tr("Conversion failed: %1.").arg(whatFailed(error));
 }
 
@@ -161,14 +161,14 @@ QString WindowTexts::undone(UndoOutcome outcome, const QString& target) {
     return tr("Undone: %1 holds its previous contents again.").arg(fileName(target));
 }
 
-QString WindowTexts::undoFailed(const ConversionError& error) {
+QString WindowTexts::undoFailed(const EngineError& error) {
     if (error.step == Step::Changed) return tr("Undo refused: %1.").arg(whatFailed(error));
     return tr("Undo failed: %1.").arg(whatFailed(error));
 }
 
 QString WindowTexts::conversionFailedTitle() { return tr("Conversion failed"); }
 
-QString WindowTexts::undoFailedTitle(const ConversionError& error) {
+QString WindowTexts::undoFailedTitle(const EngineError& error) {
     return error.step == Step::Changed ? tr("Undo refused") : tr("Undo failed");
 }
 
@@ -289,12 +289,12 @@ QString WindowTexts::notFirstGameLevel() {
 
 QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
 
-QString WindowTexts::convertAnyway(const ConversionError& error) {
+QString WindowTexts::convertAnyway(const EngineError& error) {
     return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) + QStringLiteral("\n\n")
            + tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?");
 }
 
-QString WindowTexts::fileAndReason(const ConversionError& error) {
+QString WindowTexts::fileAndReason(const EngineError& error) {
     QString text = tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(shown(fromEnginePath(error.path))), why(error));
     if (!error.keptIn.empty())
         text += QLatin1Char('\n')
@@ -303,12 +303,12 @@ QString WindowTexts::fileAndReason(const ConversionError& error) {
     return text;
 }
 
-QString WindowTexts::conversionFailureText(const ConversionError& error) {
+QString WindowTexts::conversionFailureText(const EngineError& error) {
     return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
            + fileAndReason(error) + QStringLiteral("\n\n") + targetState(error);
 }
 
-QString WindowTexts::undoFailureText(const ConversionError& error) {
+QString WindowTexts::undoFailureText(const EngineError& error) {
     const QString headline = error.step == Step::Changed
                                  ? tr("The undo was refused: %1; it was left as it is.").arg(whatFailed(error))
                                  : tr("The undo failed: %1.").arg(whatFailed(error));

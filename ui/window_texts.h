@@ -38,22 +38,22 @@ public:
     static QString previewOutdated();
     static QString packingStaysOn();
     // Whether a failed conversion left the target as it was.
-    static QString targetState(const ConversionError& error);
-    static QString conversionFailed(const ConversionError& error);
+    static QString targetState(const EngineError& error);
+    static QString conversionFailed(const EngineError& error);
     static QString undone(UndoOutcome outcome, const QString& target);
-    static QString undoFailed(const ConversionError& error);
+    static QString undoFailed(const EngineError& error);
 
     // Message boxes: a title and the whole story (what failed, the file, the
     // system's reason).
     static QString conversionFailedTitle();
-    static QString undoFailedTitle(const ConversionError& error);
-    static QString conversionFailureText(const ConversionError& error);
-    static QString undoFailureText(const ConversionError& error);
+    static QString undoFailedTitle(const EngineError& error);
+    static QString conversionFailureText(const EngineError& error);
+    static QString undoFailureText(const EngineError& error);
     static QString unexpectedFailure(const QString& what);
     // The question before converting a source that does not hold a Tavro 1
     // level (or a pair that looks swapped), explaining why.
     static QString convertAnywayTitle();
-    static QString convertAnyway(const ConversionError& error);
+    static QString convertAnyway(const EngineError& error);
 
     // A file's name as it may be shown: control characters written as \n,
     // \t, \xNN or \uNNNN, so that a line stays one line.
@@ -145,12 +145,12 @@ public:
     static QString why(const EngineError& error);
 
 private:
-    static QString whatFailed(const ConversionError& error);
+    static QString whatFailed(const EngineError& error);
     static QString roleName(FileRole role);
     static QString levelEvidence(const EngineError& error);
     static bool ownFile(std::uintmax_t user);
     static QString idName(std::uintmax_t id, bool group);
-    static QString fileAndReason(const ConversionError& error);
+    static QString fileAndReason(const EngineError& error);
     static QString fileName(const QString& path);
 };
 

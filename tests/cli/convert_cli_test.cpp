@@ -11,7 +11,7 @@
 #include "messages.h"
 #include "sample_pair.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 namespace {
 
 using Arguments = std::vector<std::string>;
@@ -121,4 +121,4 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
 }
 
 }  // namespace
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -6,7 +6,7 @@
 #include <tavro/level_render.h>
 #include "png_decode.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 namespace {
 
 using render::Game;
@@ -93,4 +93,4 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
 }
 
 }  // namespace
-}  // namespace tavro::testing
+}  // namespace tavro::test

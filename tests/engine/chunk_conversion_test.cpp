@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kRam = 65536;
 
-std::vector<std::uint8_t> randomRam(unsigned seed) { return testing::randomBytes(kRam, seed); }
+std::vector<std::uint8_t> randomRam(unsigned seed) { return test::randomBytes(kRam, seed); }
 
 // The byte `offset` of source chunk `chunk` (1..63), as the first game stores it.
 std::size_t sourceOffset(unsigned chunk, unsigned row, unsigned byte) {

@@ -17,8 +17,8 @@ namespace tavro {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace testing;
-using PosixRun = testing::SamplePair;
+using namespace tavro::test;
+using PosixRun = test::SamplePair;
 
 // Through a chain of two links, with a set-group-ID bit in the mode; as root
 // the owner is given away first, so that keeping it shows. A link at

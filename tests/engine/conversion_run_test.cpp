@@ -18,7 +18,7 @@ namespace tavro {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace testing;
+using namespace tavro::test;
 
 Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t length) { return {&bytes.at(offset), &bytes.at(offset) + length}; }
 
@@ -44,7 +44,7 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
 
 // Random bytes, so that a region read or written at a wrong offset shows: a
 // random level of exactly the least size a source may have, and noise.
-class ConversionRun : public testing::SamplePair {
+class ConversionRun : public test::SamplePair {
 protected:
     void SetUp() override {
         sourceBytes = randomLevelNaming(11).bytes;

@@ -32,7 +32,7 @@
 namespace tavro {
 namespace {
 
-using namespace testing;
+using namespace tavro::test;
 using files::EntryStatus;
 using files::NativeHandle;
 using files::SystemError;
@@ -141,7 +141,7 @@ private:
     NativeHandle shortRead_ = -1;
 };
 
-class FileFaults : public testing::SamplePair {
+class FileFaults : public test::SamplePair {
 protected:
     const std::string backup = target + ".bak";
     const Bytes olderBackup{1, 2, 3};
@@ -398,7 +398,7 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
 // Another program writes or creates the target (or rewrites the source) while
 // a run or an undo is under way, just before its check: nothing may be written.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
-    const Bytes theirs = testing::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
+    const Bytes theirs = test::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
     for (const auto& [undo, exists, ofSource] : {std::tuple{false, true, false}, std::tuple{false, false, false},
                                                  std::tuple{true, true, false}, std::tuple{false, true, true}}) {
         SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target")
@@ -426,7 +426,7 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
 // rename is theirs: the run says the target changed, never that it holds the
 // converted level.
 TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
-    const Bytes theirs = testing::randomBytes(targetBytes.size(), 9);
+    const Bytes theirs = test::randomBytes(targetBytes.size(), 9);
     FailingCalls calls;
     bool renamed = false, swapped = false;
     calls.before = [&](Call call, const std::string* path) {

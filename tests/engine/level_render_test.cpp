@@ -12,8 +12,8 @@
 namespace tavro::render {
 namespace {
 
-using tavro::testing::Bytes;
-using tavro::testing::SaveState;
+using tavro::test::Bytes;
+using tavro::test::SaveState;
 
 // Row y of pattern `index` holds colours (x + y + first) % 16, never two rows alike.
 void drawPattern(SaveState& s, unsigned index, unsigned first) {
@@ -112,7 +112,7 @@ TEST(LevelRender, PaletteSpreadsThreeBitsAndKeepsColourZeroClear) {
     colours[0] = {1, 2, 3, 255};  // the first entry is written like any other
     const IndexedImage image{4, 1, {19, 32, 1, 0}};
     EXPECT_EQ(toRgba(image, colours).pixels, (Bytes{182, 72, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 1, 2, 3, 255}));
-    EXPECT_EQ(tavro::testing::decodePng(encodePng(image, colours).value()).value().pixels, toRgba(image, colours).pixels);
+    EXPECT_EQ(tavro::test::decodePng(encodePng(image, colours).value()).value().pixels, toRgba(image, colours).pixels);
     EXPECT_EQ(encodePng(IndexedImage{}, Palette{}).error().cause, Cause::EmptyPicture);
 }
 
@@ -169,7 +169,7 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
 // Boxes anywhere in int's range, far edges past INT_MAX included, are cut to the plane.
 TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
     EXPECT_FALSE(LevelMemory::fromSaveState(Bytes(kMinSaveStateSize - 1, 0)).has_value());
-    const Bytes shortest = tavro::testing::randomBytes(kMinSaveStateSize, 5);
+    const Bytes shortest = tavro::test::randomBytes(kMinSaveStateSize, 5);
     const auto level = LevelMemory::fromSaveState(shortest).value();  // video RAM past the end of the file reads as zero
     EXPECT_EQ(std::pair(level.videoRam()[kVideoRamBytes / 2 - 1], level.videoRam()[kVideoRamBytes / 2]), std::pair(shortest.back(), std::uint8_t{0}));
     constexpr int kAll = 1000;  // cells of the plane left out: none left

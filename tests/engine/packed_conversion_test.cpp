@@ -21,8 +21,8 @@ namespace {
 
 using namespace render;
 
-using testing::SaveState;
-using testing::randomLevel;
+using test::SaveState;
+using test::randomLevel;
 constexpr format::GameFormat kSource = format::kFirstGame;
 constexpr format::GameFormat kTarget = format::kSecondGame;
 constexpr unsigned kQuarterRows = 8, kQuarterRowBytes = 16;
@@ -170,18 +170,18 @@ TEST(LevelCheck, TellsFirstGameLevelsFromWhatIsNot) {
     const auto judge = [&refused](const std::string& kind, const Bytes& state) {
         refused[kind] += !firstGameEvidence(state).holdsLevel();
     };
-    const Bytes sampleTarget = testing::readBytes(TAVRO_SAMPLE_TARGET);
+    const Bytes sampleTarget = test::readBytes(TAVRO_SAMPLE_TARGET);
     for (unsigned seed = 1; seed <= seeds; ++seed) {
-        const SaveState level = testing::randomLevelNaming(seed);
+        const SaveState level = test::randomLevelNaming(seed);
         const auto numbering = seed % 2 ? ChunkNumbering::Fixed : ChunkNumbering::Packed;
         judge("level", level.bytes);
         judge("converted", convert(level, seed % 3 ? SaveState::random(seed + 500) : SaveState{sampleTarget}, numbering).bytes);
-        judge("noise", testing::randomBytes(format::kRecordedStateBytes, seed + 900));
-        judge("png", render::encodePng(render::RgbaImage{256, 256, testing::randomBytes(256 * 256 * 4, seed)}).value());
+        judge("noise", test::randomBytes(format::kRecordedStateBytes, seed + 900));
+        judge("png", render::encodePng(render::RgbaImage{256, 256, test::randomBytes(256 * 256 * 4, seed)}).value());
     }
-    judge("sample", testing::readBytes(TAVRO_SAMPLE_SOURCE));
+    judge("sample", test::readBytes(TAVRO_SAMPLE_SOURCE));
     judge("zeros", Bytes(format::kRecordedStateBytes, 0));
-    SaveState blank = testing::randomLevelNaming(1);  // cells naming chunks that hold nothing
+    SaveState blank = test::randomLevelNaming(1);  // cells naming chunks that hold nothing
     std::fill_n(&blank.ram(0), format::kFirstGame.layout, 0);
     judge("zeros", blank.bytes);
     for (const auto& [kind, count] : refused) std::printf("%-10s %4d refused\n", kind.c_str(), count);

@@ -16,7 +16,7 @@
 #include "cli_runner.h"
 #include "sample_pair.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -182,4 +182,4 @@ TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
 }
 
 }  // namespace
-}  // namespace tavro::testing
+}  // namespace tavro::test

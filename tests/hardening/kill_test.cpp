@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace tavro::testing {
+namespace tavro::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -75,4 +75,4 @@ TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
 }
 
 }  // namespace
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -12,7 +12,7 @@
 
 #include "test_files.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 
 struct CliResult {
     int status = -1;
@@ -77,4 +77,4 @@ inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>
     return result;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

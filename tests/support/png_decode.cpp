@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace tavro::testing {
+namespace tavro::test {
 
 std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
     const std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> context{spng_ctx_new(0), &spng_ctx_free};
@@ -21,4 +21,4 @@ std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
     return image;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -7,9 +7,9 @@
 
 #include <tavro/level_render.h>
 
-namespace tavro::testing {
+namespace tavro::test {
 
 // Any PNG as 8-bit RGBA; nullopt when it is not one.
 std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png);
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

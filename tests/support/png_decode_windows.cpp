@@ -9,7 +9,7 @@
 #include <memory>
 #include <utility>
 
-namespace tavro::testing {
+namespace tavro::test {
 namespace {
 
 struct Releaser {
@@ -61,4 +61,4 @@ std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
     return image;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -6,7 +6,7 @@
 
 #include "save_state.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 
 // Random bytes with block 0 and pattern 0 empty, as real levels have them,
 // blocks naming only the patterns a conversion carries, and an empty layout.
@@ -30,4 +30,4 @@ inline SaveState randomLevelNaming(unsigned seed, unsigned lastChunk = 82) {
     return state;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -11,7 +11,7 @@
 #include <tavro/conversion.h>
 #include "test_files.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 
 class SamplePair : public ::testing::Test {
 protected:
@@ -41,4 +41,4 @@ protected:
     }
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -5,7 +5,7 @@
 #include <tavro/save_state_format.h>
 #include "test_files.h"
 
-namespace tavro::testing {
+namespace tavro::test {
 
 struct SaveState {
     Bytes bytes = Bytes(format::kRecordedStateBytes, 0);
@@ -19,4 +19,4 @@ struct SaveState {
     std::uint8_t& cell(const format::GameFormat& game, std::size_t index) { return ram(game.layout + index); }
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tavro::testing {
+namespace tavro::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -74,4 +74,4 @@ inline Bytes randomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test

@@ -201,7 +201,7 @@ private slots:
                     lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
                 for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
-                    const ConversionError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
+                    const EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
                                                  .reason = "Disk full"};
                     lines << WindowTexts::conversionFailed(error) << WindowTexts::undoFailed(error);
                 }

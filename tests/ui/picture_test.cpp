@@ -191,7 +191,7 @@ private slots:
         QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
         QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
         const QByteArray saved = readAll(answer);
-        const auto decoded = testing::decodePng(
+        const auto decoded = tavro::test::decodePng(
             std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
         const render::RgbaImage expected = render::toRgba(drawn, palette);

@@ -18,8 +18,8 @@
 namespace tavro {
 namespace {
 
-using namespace testing;
-using WindowsRun = testing::SamplePair;
+using namespace tavro::test;
+using WindowsRun = test::SamplePair;
 
 // Refused with the cause named; the target keeps its bytes and its
 // attributes, and no temporary file is left. Once let go, it converts.

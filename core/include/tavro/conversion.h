@@ -65,6 +65,21 @@ struct LevelSummary {
     std::vector<int> emptiedCells;
 };
 
+// Where a first-game layout index (as in LevelSummary::emptiedCells) lies:
+// its plane, and its row and column within that plane.
+struct LayoutCell {
+    bool background = false;
+    int row = 0;
+    int column = 0;
+};
+constexpr LayoutCell firstGameLayoutCell(int index) {
+    const int rowCells = 2 * format::kFirstGame.planeColumns;
+    const int column = index % rowCells;
+    return {column >= format::kFirstGame.planeColumns, index / rowCells, column % format::kFirstGame.planeColumns};
+}
+static_assert(firstGameLayoutCell(64 + 128).background && firstGameLayoutCell(64 + 128).row == 1 &&
+              firstGameLayoutCell(64 + 128).column == 0 && !firstGameLayoutCell(63).background);
+
 LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 
 // Both at once: the target regions and what the user should know of them,

@@ -114,9 +114,6 @@ struct EngineError {
     std::string detail{};  // AttributeNotKept: the attribute's name; Step::Create: the folder refusing a temporary file
 };
 
-// The same error under the name the conversion's callers know.
-using ConversionError = EngineError;
-
 // Inode flags (FlagsNotKept's count) as chattr spells them, e.g. "dA".
 std::string inodeFlagLetters(std::uintmax_t flags);
 

@@ -1,7 +1,8 @@
 // The stretches of a save-state file that a conversion reads and writes.
 //
-// Where the regions lie in RAM comes from save_state_format.h. A region is
-// named by a 1-based file position (position = file offset + 1) and a length.
+// Where the regions lie in RAM comes from save_state_format.h. A region is a
+// file offset and a length; position() is the same place counted from 1, the
+// way the regions' positions are written down (position = file offset + 1).
 // The source table lists the regions in the order a run reads them from a
 // first-game state, the target table in the order it writes them into a
 // second-game state.
@@ -20,19 +21,20 @@ enum class RegionName { PatternArea, PaletteArea, BlockTable, ChunkArea, LayoutA
 
 struct SaveStateRegion {
     RegionName name;
-    std::int32_t position;  // 1-based
+    std::size_t fileOffset;
     std::size_t length;
 
-    constexpr std::size_t offset() const { return static_cast<std::size_t>(position) - 1; }
-    constexpr std::size_t end() const { return offset() + length; }
+    constexpr std::size_t offset() const { return fileOffset; }
+    constexpr std::size_t end() const { return fileOffset + length; }
+    constexpr std::int32_t position() const { return static_cast<std::int32_t>(fileOffset + 1); }
 };
 
-// Regions by RAM address; the 1-based position is worked out from it.
+// Regions by RAM address.
 constexpr SaveStateRegion mainRamRegion(RegionName name, std::size_t address, std::size_t length) {
-    return {name, static_cast<std::int32_t>(format::kMainRamOffset + address + 1), length};
+    return {name, format::kMainRamOffset + address, length};
 }
 constexpr SaveStateRegion videoRamRegion(RegionName name, std::size_t address, std::size_t length) {
-    return {name, static_cast<std::int32_t>(format::kVideoRamOffset + address + 1), length};
+    return {name, format::kVideoRamOffset + address, length};
 }
 
 struct RegionMap {
@@ -70,7 +72,7 @@ inline constexpr RegionMap kTargetRegions{{{
 // The positions and lengths that callers and stored files have always used.
 constexpr bool regionsAre(const RegionMap& map, const std::array<std::pair<std::int32_t, std::size_t>, 5>& expected) {
     for (std::size_t i = 0; i < expected.size(); ++i)
-        if (map.regions[i].position != expected[i].first || map.regions[i].length != expected[i].second) return false;
+        if (map.regions[i].position() != expected[i].first || map.regions[i].length != expected[i].second) return false;
     return true;
 }
 static_assert(regionsAre(kSourceRegions,
@@ -78,9 +80,7 @@ static_assert(regionsAre(kSourceRegions,
 static_assert(regionsAre(kTargetRegions,
                          {{{9337, 32768}, {42105, 4096}, {46201, 6144}, {73625, 225}, {74873, 32768}}}));
 
-// The end of PatternArea: no save state is shorter, and a target created from
-// nothing has exactly this length.
-inline constexpr std::size_t kMinSaveStateSize = kSourceRegions[RegionName::PatternArea].end();
-static_assert(kMinSaveStateSize == 107640);
+// No save state is shorter than the end of PatternArea.
+static_assert(kMinSaveStateSize == kSourceRegions[RegionName::PatternArea].end());
 
 }  // namespace tavro

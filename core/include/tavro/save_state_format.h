@@ -61,6 +61,11 @@ static_assert((kPatternIndexMask + 1) * kPatternBytes == kVideoRamBytes);
 // Patterns 0 to 1023: the half of video RAM a level's art lives in.
 inline constexpr std::size_t kLevelPatternBytes = kVideoRamBytes / 2;
 
+// The end of the level's pattern art: no save state is shorter, and a target
+// created from nothing has exactly this length.
+inline constexpr std::size_t kMinSaveStateSize = kVideoRamOffset + kLevelPatternBytes;
+static_assert(kMinSaveStateSize == 107640);
+
 inline constexpr std::size_t kPaletteAddress = 0xFB00;
 inline constexpr int kPaletteLines = 4;
 inline constexpr int kLineColours = 16;
@@ -138,3 +143,7 @@ static_assert(fitsInRam(kFirstGame) && fitsInRam(kSecondGame));
 static_assert(kPaletteAddress + kPaletteEntries * 2 <= kMainRamBytes);
 
 }  // namespace tavro::format
+
+namespace tavro {
+using format::kMinSaveStateSize;
+}  // namespace tavro

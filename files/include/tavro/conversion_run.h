@@ -73,7 +73,7 @@ struct RunOptions {
 };
 
 // `calls` is where file access goes; tests pass failing ones.
-std::expected<ConversionReport, ConversionError> runConversion(
+std::expected<ConversionReport, EngineError> runConversion(
     const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
     files::SystemCalls& calls = files::systemCalls());
 
@@ -92,7 +92,7 @@ enum class UndoOutcome { Restored, Removed };
 // Puts the target back as `record` says, all or nothing. Refuses with
 // Step::Changed (ChangedSince, or Gone) when the target no longer holds what
 // the run wrote.
-std::expected<UndoOutcome, ConversionError> undoConversion(
+std::expected<UndoOutcome, EngineError> undoConversion(
     const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
 
 }  // namespace tavro

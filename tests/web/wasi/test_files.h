@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-namespace tavro::testing {
+namespace tavro::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -18,4 +18,4 @@ inline Bytes randomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::test
