@@ -91,7 +91,7 @@ TW_EXPORT(tw_target_head_bytes) size_t tw_target_head_bytes(void) { return tavro
 TW_EXPORT(tw_convert)
 tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
                       int flags) {
-    for (const auto [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
+    for (const auto& [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
         if (size < tavro::kMinSaveStateSize) {
             return refusal(EngineError{.cause = Cause::TooShort, .count = size, .limit = tavro::kMinSaveStateSize},
                            file);
