@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QToolButton>
 #include <QUrl>
 
@@ -385,6 +386,10 @@ bool MainWindow::checkChoices() {
 bool MainWindow::guarded(const QString& failureTitle, const std::function<void()>& work) {
     try {
         const WaitCursor busy;
+        // Pictures are drawn on worker threads that read the save states: a
+        // file one of them has open would count as another program's when
+        // the run checks that nobody else holds the target open.
+        QThreadPool::globalInstance()->waitForDone();
         work();
         return true;
     } catch (const std::exception& failure) {
