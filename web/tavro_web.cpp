@@ -99,14 +99,8 @@ tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* t
     }
     const auto sourceBytes = bytes(source, sourceSize);
     if ((flags & TW_FORCE) == 0) {
-        const tavro::LevelEvidence evidence = tavro::firstGameEvidence(sourceBytes);
-        if (!evidence.holdsLevel()) {
-            const bool swapped = tavro::firstGameEvidence(bytes(targetHead, targetHeadSize)).holdsLevel();
-            return refusal(EngineError{.cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
-                                       .count = static_cast<std::uintmax_t>(evidence.cellsNamingImpossible),
-                                       .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)},
-                           TW_SOURCE);
-        }
+        if (auto refused = tavro::notFirstGameLevel(sourceBytes, bytes(targetHead, targetHeadSize)))
+            return refusal(*refused, TW_SOURCE);
     }
     const auto numbering = (flags & TW_PACK) != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
     auto converted = tavro::convertLevel(tavro::readSourceRegions(sourceBytes), numbering);

@@ -11,6 +11,17 @@ bool isPng(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= std::size(kSignature) && std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
 }
 
+std::optional<EngineError> notFirstGameLevel(std::span<const std::uint8_t> source,
+                                             std::span<const std::uint8_t> target) {
+    const LevelEvidence evidence = firstGameEvidence(source);
+    if (evidence.holdsLevel()) return std::nullopt;
+    const bool swapped = !target.empty() && firstGameEvidence(target).holdsLevel();
+    return EngineError{.file = FileRole::Source, .step = Step::Check,
+                       .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
+                       .count = static_cast<std::uintmax_t>(evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
+                       .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)};
+}
+
 LevelEvidence firstGameEvidence(std::span<const std::uint8_t> state) {
     const auto& g = format::kFirstGame;
     const auto ram = [&state](std::size_t address) -> std::uint8_t {

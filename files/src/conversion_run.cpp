@@ -149,15 +149,14 @@ std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const
 // naming the target when it holds one: the two look swapped.
 std::expected<void, EngineError> checkGame(const std::string& sourcePath, const Bytes& source,
                                            const std::string& targetPath, const FoundTarget& target) {
-    const LevelEvidence evidence = firstGameEvidence(source);
-    if (evidence.holdsLevel()) return {};
-    const bool swapped = target.file && firstGameEvidence(target.head).holdsLevel();
-    return std::unexpected(EngineError{
-        .operation = kConvert, .file = FileRole::Source, .step = Step::Check, .path = sourcePath,
-        .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
-        .count = static_cast<std::uintmax_t>(evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
-        .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks), .otherFile = FileRole::Target,
-        .otherPath = swapped ? targetPath : std::string{}});
+    auto refusal = notFirstGameLevel(source, target.file ? std::span<const std::uint8_t>(target.head)
+                                                         : std::span<const std::uint8_t>{});
+    if (!refusal) return {};
+    refusal->operation = kConvert;
+    refusal->path = sourcePath;
+    refusal->otherFile = FileRole::Target;
+    if (refusal->cause == Cause::LooksSwapped) refusal->otherPath = targetPath;
+    return std::unexpected(std::move(*refusal));
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take

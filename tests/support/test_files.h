@@ -7,13 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
-namespace tavro::test {
+#include "random_bytes.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace tavro::test {
 
 // Paths are UTF-8 everywhere, as the engine takes them (Windows included).
 inline std::filesystem::path utf8Path(const std::string& path) { return std::u8string(path.begin(), path.end()); }
@@ -65,13 +64,6 @@ inline Bytes readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(utf8Path(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline Bytes randomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    return bytes;
 }
 
 }  // namespace tavro::test

@@ -17,8 +17,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include <tavro/engine_error.h>
 #include <tavro/save_state_format.h>
 
 namespace tavro {
@@ -49,5 +51,14 @@ bool isPng(std::span<const std::uint8_t> bytes);
 
 // Reads the layout and chunks of `state` (a save state's bytes; missing bytes read as 0).
 LevelEvidence firstGameEvidence(std::span<const std::uint8_t> state);
+
+// Why a source that holds no first-game level is refused (Step::Check, of
+// FileRole::Source): Cause::LooksSwapped when `target` (empty: there is none)
+// holds one, else Cause::NotFirstGameLevel; count is the cells naming chunks
+// that cannot be stored (0 when the foreground has no data to carry), limit
+// the cells naming any. nullopt when the source holds a level. The caller
+// adds the operation and the paths.
+std::optional<EngineError> notFirstGameLevel(std::span<const std::uint8_t> source,
+                                             std::span<const std::uint8_t> target);
 
 }  // namespace tavro
