@@ -445,7 +445,7 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
 
     if (!result) {
         // A failure after the target was replaced still leaves a way back.
-        if (result.error().undo) keepUndo(std::move(result.error().undo), packedBefore);
+        if (result.error().undo) keepUndo(*result.error().undo, packedBefore);
         const QString story = WindowTexts::conversionFailureText(result.error());
         showStatus(WindowTexts::conversionFailed(result.error()), story);
         showFailure(failureTitle, story);
@@ -498,7 +498,7 @@ void MainWindow::undoLastConversion() {
     }
     // A target changed by someone else would be refused again; other failures
     // may pass, so the undo stays on offer for them.
-    if (result.error().step == Step::Changed) keepUndo(std::nullopt);
+    if (undoRefused(result.error())) keepUndo(std::nullopt);
     const QString story = WindowTexts::undoFailureText(result.error());
     showStatus(WindowTexts::undoFailed(result.error()), story);
     showFailure(WindowTexts::undoFailedTitle(result.error()), story);

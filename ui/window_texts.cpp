@@ -143,10 +143,11 @@ QString WindowTexts::whatFailed(const EngineError& error) {
     case Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
     case Step::Verify: return tr("%1 was written but could not be checked afterwards").arg(file);
     case Step::Remove: return tr("could not remove %1").arg(file);
-    case Step::Changed: return tr("%1 has changed since the conversion").arg(file);
     case Step::Draw: return tr("there is nothing to draw in %1").arg(file);
     case Step::Encode: return tr("could not encode %1 as PNG").arg(file);
-    case Step::Recheck: return tr("%1 changed while converting").arg(file);
+    case Step::Recheck:
+        if (error.operation == Operation::Undo) return tr("%1 has changed since the conversion").arg(file);
+        return tr("%1 changed while converting").arg(file);
     }
     return tr("could not use %1").arg(file);
 }
@@ -162,14 +163,14 @@ QString WindowTexts::undone(UndoOutcome outcome, const QString& target) {
 }
 
 QString WindowTexts::undoFailed(const EngineError& error) {
-    if (error.step == Step::Changed) return tr("Undo refused: %1.").arg(whatFailed(error));
+    if (undoRefused(error)) return tr("Undo refused: %1.").arg(whatFailed(error));
     return tr("Undo failed: %1.").arg(whatFailed(error));
 }
 
 QString WindowTexts::conversionFailedTitle() { return tr("Conversion failed"); }
 
 QString WindowTexts::undoFailedTitle(const EngineError& error) {
-    return error.step == Step::Changed ? tr("Undo refused") : tr("Undo failed");
+    return undoRefused(error) ? tr("Undo refused") : tr("Undo failed");
 }
 
 QString WindowTexts::unexpectedFailure(const QString& what) {
@@ -179,6 +180,8 @@ QString WindowTexts::unexpectedFailure(const QString& what) {
 QString WindowTexts::why(const EngineError& error) {
     const QLocale locale;
     const auto number = [&locale](std::uintmax_t value) { return locale.toString(static_cast<qulonglong>(value)); };
+    const ByteCounts sizes = factsAs<ByteCounts>(error);
+    const Owner owner = factsAs<Owner>(error);
     switch (error.cause) {
     case Cause::System:
         return error.reason.empty() ? tr("the system gave no reason") : QString::fromLocal8Bit(error.reason);
@@ -186,24 +189,25 @@ QString WindowTexts::why(const EngineError& error) {
     case Cause::NotRegularFile: return tr("it is not a regular file");
     case Cause::TooShort:
         return tr("it is too short to hold a level: %1 bytes, a save state has at least %2")
-            .arg(number(error.count), number(error.limit));
+            .arg(number(sizes.bytes), number(sizes.of));
     case Cause::EndedEarly:
         return tr("it ended after %1 of its %2 bytes (is another program changing it?)")
-            .arg(number(error.count), number(error.limit));
+            .arg(number(sizes.bytes), number(sizes.of));
     case Cause::HardLinks:
         return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
-            .arg(number(error.count));
+            .arg(number(factsAs<NameCount>(error).names));
     case Cause::OwnerNotKept:
-        if (ownFile(error.count))
+        if (ownFile(owner.user))
             return tr("its group (%1) could not be kept, as you do not belong to it: %2")
-                .arg(idName(error.limit, true), QString::fromLocal8Bit(error.reason));
+                .arg(idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
         return tr("its owner (user %1, group %2) could not be kept: %3")
-            .arg(idName(error.count, false), idName(error.limit, true), QString::fromLocal8Bit(error.reason));
-    case Cause::ChangedMeanwhile: return tr("another program changed it meanwhile; nothing was written");
+            .arg(idName(owner.user, false), idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
+    case Cause::Changed:
+        if (error.operation == Operation::Undo) return tr("it was changed after the conversion");
+        return tr("another program changed it meanwhile; nothing was written");
     case Cause::Gone: return tr("it no longer exists");
     case Cause::OtherSize: return tr("it has another size than was written");
     case Cause::OtherBytes: return tr("it holds other bytes than were written");
-    case Cause::ChangedSince: return tr("it was changed after the conversion");
     case Cause::EmptyForeground: return tr("its foreground layout is empty");
     case Cause::EmptyBackground: return tr("its background layout is empty");
     case Cause::EmptyPicture: return tr("the picture is empty");
@@ -231,13 +235,13 @@ QString WindowTexts::why(const EngineError& error) {
             .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
     case Cause::FlagsNotKept:
         return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written")
-            .arg(QString::fromLatin1(inodeFlagLetters(error.count)));
+            .arg(QString::fromLatin1(inodeFlagLetters(factsAs<InodeFlags>(error).flags)));
     case Cause::SharedFolderEntry:
         return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")
-            .arg(QString::number(error.count));
+            .arg(QString::number(owner.user));
     case Cause::SharedFolderLink:
         return tr("a link on the way belongs to user %1 in a shared folder, and is not followed; nothing was written")
-            .arg(QString::number(error.count));
+            .arg(QString::number(owner.user));
     case Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
     case Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
     }
@@ -256,11 +260,13 @@ QString WindowTexts::roleName(FileRole role) {
 }
 
 QString WindowTexts::levelEvidence(const EngineError& error) {
-    if (error.count == 0) return tr("no foreground cell names a chunk with data");
+    const CellCounts cells = factsAs<CellCounts>(error);
+    if (cells.impossible == 0) return tr("no foreground cell names a chunk with data");
     const QLocale locale;
     return tr("%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the "
               "block table")
-        .arg(locale.toString(static_cast<qulonglong>(error.count)), locale.toString(static_cast<qulonglong>(error.limit)));
+        .arg(locale.toString(static_cast<qulonglong>(cells.impossible)),
+             locale.toString(static_cast<qulonglong>(cells.naming)));
 }
 
 bool WindowTexts::ownFile([[maybe_unused]] std::uintmax_t user) {
@@ -309,7 +315,7 @@ QString WindowTexts::conversionFailureText(const EngineError& error) {
 }
 
 QString WindowTexts::undoFailureText(const EngineError& error) {
-    const QString headline = error.step == Step::Changed
+    const QString headline = undoRefused(error)
                                  ? tr("The undo was refused: %1; it was left as it is.").arg(whatFailed(error))
                                  : tr("The undo failed: %1.").arg(whatFailed(error));
     return headline + QStringLiteral("\n\n") + fileAndReason(error);

@@ -59,8 +59,15 @@ tw_result* refusal(const EngineError& error, int32_t file) {
     auto* result = new tw_result;
     result->cause = causeCode(error.cause);
     result->file = file;
-    result->count = clamped(error.count);
-    result->limit = clamped(error.limit);
+    // The page's only causes with numbers: a size and the least size, or the
+    // cells naming chunks a level cannot hold and those naming any.
+    if (const auto* sizes = std::get_if<tavro::ByteCounts>(&error.facts)) {
+        result->count = clamped(sizes->bytes);
+        result->limit = clamped(sizes->of);
+    } else if (const auto* cells = std::get_if<tavro::CellCounts>(&error.facts)) {
+        result->count = clamped(cells->impossible);
+        result->limit = clamped(cells->naming);
+    }
     return result;
 }
 
@@ -93,8 +100,8 @@ tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* t
                       int flags) {
     for (const auto& [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
         if (size < tavro::kMinSaveStateSize) {
-            return refusal(EngineError{.cause = Cause::TooShort, .count = size, .limit = tavro::kMinSaveStateSize},
-                           file);
+            return refusal(
+                EngineError{.cause = Cause::TooShort, .facts = tavro::ByteCounts{size, tavro::kMinSaveStateSize}}, file);
         }
     }
     const auto sourceBytes = bytes(source, sourceSize);

@@ -41,50 +41,50 @@ std::string idName(std::uintmax_t id, [[maybe_unused]] bool group) {
 // A user may give a file of theirs only a group they belong to: when the
 // file is theirs, the group is what cannot be kept.
 std::string ownerNotKept(const EngineError& error) {
+    const Owner owner = factsAs<Owner>(error);
+    const std::uint64_t group = owner.group.value_or(0);
     bool ownFile = false;
 #ifndef _WIN32
-    ownFile = error.count == ::geteuid();
+    ownFile = owner.user == ::geteuid();
 #endif
-    if (ownFile) {
-        return "cannot keep its group " + idName(error.limit, true) +
-               ", which you do not belong to: " + error.reason;
-    }
-    return "cannot keep its owner, user " + idName(error.count, false) + " and group " + idName(error.limit, true) +
-           ": " + error.reason;
+    if (ownFile) return "cannot keep its group " + idName(group, true) + ", which you do not belong to: " + error.reason;
+    return "cannot keep its owner, user " + idName(owner.user, false) + " and group " + idName(group, true) + ": " +
+           error.reason;
 }
 
 // What shows that a file holds no first-game level (level_check.h).
 std::string levelEvidence(const EngineError& error) {
-    if (error.count == 0) return "no foreground cell names a chunk with data";
-    return grouped(error.count) + " of its " +
-           counted(error.limit, "layout cell naming a chunk", "layout cells naming a chunk") +
-           (error.count == 1 ? " names one" : " name ones") +
+    const CellCounts cells = factsAs<CellCounts>(error);
+    if (cells.impossible == 0) return "no foreground cell names a chunk with data";
+    return grouped(cells.impossible) + " of its " +
+           counted(cells.naming, "layout cell naming a chunk", "layout cells naming a chunk") +
+           (cells.impossible == 1 ? " names one" : " name ones") +
            " whose bytes would lie over the layout or the block table";
 }
 
 std::string reasonText(const EngineError& error) {
     const bool undoing = error.operation == Operation::Undo;
+    const ByteCounts sizes = factsAs<ByteCounts>(error);
     switch (error.cause) {
         case Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
         case Cause::NotChosen: return "no name given";
         case Cause::NotRegularFile: return "not a regular file";
         case Cause::TooShort:
-            return "is too short to hold a level: " + bytes(error.count) + ", a save state has at least " +
-                   grouped(error.limit);
+            return "is too short to hold a level: " + bytes(sizes.bytes) + ", a save state has at least " +
+                   grouped(sizes.of);
         case Cause::EndedEarly:
-            return "it ended after " + grouped(error.count) + " of its " + bytes(error.limit) + " (is it being changed?)";
+            return "it ended after " + grouped(sizes.bytes) + " of its " + bytes(sizes.of) + " (is it being changed?)";
         case Cause::HardLinks:
-            return "it has " + counted(error.count, "name", "names") +
+            return "it has " + counted(factsAs<NameCount>(error).names, "name", "names") +
                    " (hard links); replacing it would separate them: work on a copy instead";
         case Cause::OwnerNotKept: return ownerNotKept(error);
-        case Cause::ChangedMeanwhile:
+        case Cause::Changed:
+            if (undoing) return "it was changed after the conversion";
             return std::string(error.step == Step::Recheck ? "" : "it ") +
-                   (undoing ? "changed while undoing (another program wrote it); nothing was written"
-                            : "changed while converting (another program wrote it); nothing was written");
-        case Cause::Gone: return undoing && error.step == Step::Changed ? "it no longer exists" : "it is gone";
+                   "changed while converting (another program wrote it); nothing was written";
+        case Cause::Gone: return undoing && error.step == Step::Recheck ? "it no longer exists" : "it is gone";
         case Cause::OtherSize: return "it has another size than was written";
         case Cause::OtherBytes: return "it holds other bytes than were written";
-        case Cause::ChangedSince: return "it was changed after the conversion";
         case Cause::EmptyForeground: return "every foreground cell is empty (--full draws the whole plane)";
         case Cause::EmptyBackground: return "every background cell is empty (--full draws the whole plane)";
         case Cause::EmptyPicture: return "the picture is empty";
@@ -111,13 +111,13 @@ std::string reasonText(const EngineError& error) {
             return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
                    "); nothing was written";
         case Cause::FlagsNotKept:
-            return "its inode flags (" + inodeFlagLetters(error.count) +
+            return "its inode flags (" + inodeFlagLetters(factsAs<InodeFlags>(error).flags) +
                    ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
         case Cause::SharedFolderEntry:
-            return "it belongs to user " + idName(error.count, false) +
+            return "it belongs to user " + idName(factsAs<Owner>(error).user, false) +
                    " in a shared folder where only its owner may replace it; nothing was written";
         case Cause::SharedFolderLink:
-            return "a link on the way belongs to user " + idName(error.count, false) +
+            return "a link on the way belongs to user " + idName(factsAs<Owner>(error).user, false) +
                    " in a shared folder, and is not followed; nothing was written";
         case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
         case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
@@ -144,10 +144,9 @@ std::string failedAction(const EngineError& error) {
                                                               : " now holds the converted level") +
                    ", but reading it back failed";
         case Step::Remove: return "cannot remove " + file;
-        case Step::Changed: return "cannot undo " + file;
         case Step::Draw: return "nothing to draw in " + file;
         case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
-        case Step::Recheck: return "the " + file;
+        case Step::Recheck: return error.operation == Operation::Undo ? "cannot undo " + file : "the " + file;
     }
     return "cannot use " + file;
 }
@@ -259,7 +258,9 @@ std::string pictureReport(const std::string& picture, int width, int height) {
 }
 
 std::string describe(const EngineError& error) {
-    const bool predicate = error.step == Step::Check || error.step == Step::Recheck;  // "X is ...", "X changed ..."
+    // "X is ...", "X changed ..."; "cannot undo X: ..."
+    const bool predicate =
+        error.step == Step::Check || (error.step == Step::Recheck && error.operation != Operation::Undo);
     std::string line = failedAction(error) + (predicate ? " " : ": ") + reasonText(error);
     if (error.file == FileRole::Backup && error.undo) {
         line += "; target file " + shown(error.undo->targetPath) +

@@ -18,8 +18,10 @@ std::optional<EngineError> notFirstGameLevel(std::span<const std::uint8_t> sourc
     const bool swapped = !target.empty() && firstGameEvidence(target).holdsLevel();
     return EngineError{.file = FileRole::Source, .step = Step::Check,
                        .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
-                       .count = static_cast<std::uintmax_t>(evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
-                       .limit = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)};
+                       .facts = CellCounts{
+                           .impossible = static_cast<std::uintmax_t>(
+                               evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
+                           .naming = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)}};
 }
 
 LevelEvidence firstGameEvidence(std::span<const std::uint8_t> state) {

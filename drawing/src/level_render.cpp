@@ -241,8 +241,8 @@ private:
 std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
     if (state.size() < kMinSaveStateSize) {
         return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
-                                           .step = Step::Check, .cause = Cause::TooShort, .count = state.size(),
-                                           .limit = kMinSaveStateSize});
+                                           .step = Step::Check, .cause = Cause::TooShort,
+                                           .facts = ByteCounts{state.size(), kMinSaveStateSize}});
     }
     LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);

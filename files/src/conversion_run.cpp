@@ -74,7 +74,7 @@ std::expected<ReadSource, EngineError> readSource(const std::string& path, files
     if (!*opened) {  // the system's words for what is missing; a file that appeared meanwhile is a changed one
         auto prefix = files::readPrefix(path, 0, calls);
         if (!prefix) return fail(kConvert, FileRole::Source, path, prefix.error());
-        return fail(kConvert, FileRole::Source, Step::Recheck, path, Cause::ChangedMeanwhile);
+        return fail(kConvert, FileRole::Source, Step::Recheck, path, Cause::Changed);
     }
     const files::OpenFile& file = **opened;
     auto head = file.readHead(kMinSaveStateSize);
@@ -83,7 +83,7 @@ std::expected<ReadSource, EngineError> readSource(const std::string& path, files
     if (file.identity().size < kMinSaveStateSize) {
         return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
                                            .path = path, .cause = Cause::TooShort,
-                                           .count = file.identity().size, .limit = kMinSaveStateSize});
+                                           .facts = ByteCounts{file.identity().size, kMinSaveStateSize}});
     }
     return ReadSource{file.identity(), std::move(*head)};
 }
@@ -110,8 +110,8 @@ std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath
         found.size = found.file->identity().size;
         if (found.size < kMinSaveStateSize) {
             return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Target, .step = Step::Check,
-                                               .path = targetPath, .cause = Cause::TooShort, .count = found.size,
-                                               .limit = kMinSaveStateSize});
+                                               .path = targetPath, .cause = Cause::TooShort,
+                                               .facts = ByteCounts{found.size, kMinSaveStateSize}});
         }
     }
     return found;
@@ -197,7 +197,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     auto now = files::openIfExists(sourcePath, calls);
     if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
     if (!*now || (*now)->identity() != source)
-        return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::ChangedMeanwhile);
+        return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
     if (auto replaced = prepared->commit(); !replaced) {
         return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
@@ -207,7 +207,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
             EngineError error = fileError(kConvert, FileRole::Backup, backupPath, kept.error());
-            error.undo = std::move(undo);
+            error.undo = std::make_shared<const UndoRecord>(std::move(undo));
             error.keptIn = backup->temporaryPath();
             backup->keepTemporary();
             return std::unexpected(std::move(error));
@@ -219,7 +219,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     auto checked = readBack(kConvert, targetPath, output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
-        error.undo = std::move(undo);
+        error.undo = std::make_shared<const UndoRecord>(std::move(undo));
         if (backup) error.keptIn = backupPath;
         return std::unexpected(std::move(error));
     }
@@ -303,18 +303,18 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
     // Another writer met on the way is a refusal, like a target changed before.
     const auto failed = [&](const files::IoFailure& failure) {
         auto error = fail(undo, FileRole::Target, path, failure);
-        if (failure.problem == files::IoProblem::Changed) error.error().step = Step::Changed;
+        if (failure.problem == files::IoProblem::Changed) error.error().step = Step::Recheck;
         return error;
     };
     auto current = files::openIfExists(path, calls);
     if (!current) return failed(current.error());
-    if (!*current) return fail(undo, FileRole::Target, Step::Changed, path, Cause::Gone);
+    if (!*current) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Gone);
     const files::OpenFile& file = **current;
     auto head = file.readHead(record.written.size());
     if (!head) return failed(head.error());
     const bool asWritten = record.writtenFile ? file.identity() == *record.writtenFile
                                               : file.identity().size == record.writtenSize;
-    if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Changed, path, Cause::ChangedSince);
+    if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Changed);
 
     if (!record.previous) {
         if (auto removed = files::remove(path, file.identity(), calls); !removed) return failed(removed.error());
@@ -327,6 +327,10 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
     if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)
         return std::unexpected(std::move(checked.error()));
     return UndoOutcome::Restored;
+}
+
+bool undoRefused(const EngineError& error) {
+    return error.operation == Operation::Undo && error.step == Step::Recheck;
 }
 
 }  // namespace tavro

@@ -32,16 +32,16 @@ std::unexpected<IoFailure> folderFailure(SystemCalls& calls, const std::string& 
     return refused;
 }
 
-std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, std::uintmax_t count = 0, std::uintmax_t limit = 0) {
-    return std::unexpected(IoFailure{step, {}, 0, problem, count, limit});
+std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, ErrorFacts facts = {}) {
+    return std::unexpected(IoFailure{step, {}, 0, problem, facts});
 }
 
-std::unexpected<IoFailure> changed() { return problem(IoStep::Changed, IoProblem::Changed); }
+std::unexpected<IoFailure> changed() { return problem(IoStep::Replace, IoProblem::Changed); }
 
 // A file that ends before the size it had when it was opened is being
 // changed by someone else: its bytes cannot be trusted.
 std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return problem(IoStep::Read, IoProblem::EndedEarly, got, size);
+    return problem(IoStep::Read, IoProblem::EndedEarly, ByteCounts{got, size});
 }
 
 bool sameFile(const FileIdentity& a, const FileIdentity& b) { return a.device == b.device && a.inode == b.inode; }
@@ -84,7 +84,7 @@ std::expected<void, IoFailure> writeFully(SystemCalls& calls, NativeHandle file,
     while (done < bytes.size()) {
         auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kCopyPieceBytes)));
         if (!put) return failure(calls, IoStep::Write, put.error());
-        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, done, bytes.size());
+        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, ByteCounts{done, bytes.size()});
         done += *put;
     }
     return {};
@@ -218,7 +218,7 @@ std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std:
     auto folder = calls.statName(folderOf(path));
     if (!folder) return failure(calls, step, folder.error());
     if (!*folder || !(*folder)->sharedSticky || (*folder)->owner == entry.owner) return {};
-    return problem(step, refusal, entry.owner);
+    return problem(step, refusal, Owner{entry.owner, std::nullopt});
 }
 
 // The file a path finally names, following symbolic links (even a dangling
@@ -324,12 +324,11 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     if (found.replacesFile()) {
         const EntryStatus& status = **existing;
         if (status.type != EntryStatus::Type::File) return problem(IoStep::Replace, IoProblem::NotRegularFile);
-        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, status.links);
+        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, NameCount{status.links});
         if (auto owner = ownerCarried ? SystemResult<void>{} : calls.checkOwner(status.owner, status.group); !owner) {
             auto refused = failure(calls, IoStep::Replace, owner.error());
             refused.error().problem = IoProblem::OwnerNotKept;
-            refused.error().count = status.owner;
-            refused.error().limit = status.group;
+            refused.error().facts = Owner{status.owner, status.group};
             return refused;
         }
         if (held != nullptr && sameFile(held->identity(), status.identity)) {
@@ -344,7 +343,7 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
         if (!flags && flags.error().kind != SystemError::Kind::Unsupported)
             return failure(calls, IoStep::Replace, flags.error());
         if (flags && (*flags & kFixedInodeFlags) != 0)
-            return problem(IoStep::Replace, IoProblem::FlagsNotKept, *flags & kFixedInodeFlags);
+            return problem(IoStep::Replace, IoProblem::FlagsNotKept, InodeFlags{*flags & kFixedInodeFlags});
         if (auto writable = calls.checkWritable(found.real); !writable)
             return failure(calls, IoStep::Replace, writable.error());
         auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
@@ -368,8 +367,7 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
     if (auto owned = calls.setOwner(file, status->owner, status->group); !owned) {
         auto refused = failure(calls, IoStep::Replace, owned.error());
         refused.error().problem = IoProblem::OwnerNotKept;
-        refused.error().count = status->owner;
-        refused.error().limit = status->group;
+        refused.error().facts = Owner{status->owner, status->group};
         return refused;
     }
     if (auto flags = calls.inodeFlags(from.handle()); flags || flags.error().kind != SystemError::Kind::Unsupported) {
@@ -377,7 +375,7 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
         if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
             auto refused = failure(calls, IoStep::Replace, set.error());
             refused.error().problem = IoProblem::FlagsNotKept;
-            refused.error().count = *flags;
+            refused.error().facts = InodeFlags{*flags};
             return refused;
         }
     }

@@ -14,7 +14,6 @@ Step stepOf(files::IoStep step) {
         case files::IoStep::Flush: return Step::Flush;
         case files::IoStep::Replace: return Step::Replace;
         case files::IoStep::Remove: return Step::Remove;
-        case files::IoStep::Changed: return Step::Replace;
     }
     return Step::Open;
 }
@@ -26,7 +25,7 @@ Cause causeOf(files::IoProblem problem) {
         case files::IoProblem::EndedEarly: return Cause::EndedEarly;
         case files::IoProblem::HardLinks: return Cause::HardLinks;
         case files::IoProblem::OwnerNotKept: return Cause::OwnerNotKept;
-        case files::IoProblem::Changed: return Cause::ChangedMeanwhile;
+        case files::IoProblem::Changed: return Cause::Changed;
         case files::IoProblem::AttributeNotKept: return Cause::AttributeNotKept;
         case files::IoProblem::FlagsNotKept: return Cause::FlagsNotKept;
         case files::IoProblem::SharedFolderEntry: return Cause::SharedFolderEntry;
@@ -54,8 +53,7 @@ EngineError fileError(Operation operation, FileRole file, const std::string& pat
                        .cause = causeOf(failure.problem),
                        .reason = failure.reason,
                        .code = failure.code,
-                       .count = failure.count,
-                       .limit = failure.limit,
+                       .facts = failure.facts,
                        .detail = failure.name};
 }
 

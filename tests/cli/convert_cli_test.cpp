@@ -49,13 +49,13 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
 
 // Failures after the target was replaced say what it holds now and where its previous bytes are.
 TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
-    const UndoRecord undo{"t.state", std::nullopt, 0, {}, 0, std::nullopt};
+    const auto undo = std::make_shared<const UndoRecord>(UndoRecord{"t.state", std::nullopt, 0, {}, 0, std::nullopt});
     const EngineError eio{.file = FileRole::Target, .step = Step::Verify, .path = "t.state", .reason = "Input/output error", .code = EIO};
     EngineError verify = eio, backup = eio, undoing = eio;
     verify.undo = undo, verify.keptIn = "t.state.bak";
     backup.file = FileRole::Backup, backup.step = Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
-    undoing.operation = Operation::Undo, undoing.step = Step::Changed, undoing.cause = Cause::ChangedSince;
-    const EngineError game{.step = Step::Check, .path = "s\n\x1b[2J\u0085", .cause = Cause::NotFirstGameLevel, .count = 1, .limit = 2},
+    undoing.operation = Operation::Undo, undoing.step = Step::Recheck, undoing.cause = Cause::Changed;
+    const EngineError game{.step = Step::Check, .path = "s\n\x1b[2J\u0085", .cause = Cause::NotFirstGameLevel, .facts = CellCounts{1, 2}},
         roles{.file = FileRole::Backup, .step = Step::Check, .path = "t.bak", .cause = Cause::SameFile, .otherPath = "s"},
         mounted{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::MountPoint, .reason = "Device or resource busy"};
     for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
@@ -73,7 +73,7 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
         EXPECT_EQ(cli::describe(error), words);
 #ifndef _WIN32
     const EngineError group{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::OwnerNotKept,
-                            .reason = "Operation not permitted", .count = ::geteuid(), .limit = ::getegid()};
+                            .reason = "Operation not permitted", .facts = Owner{::geteuid(), ::getegid()}};
     const struct group* named = ::getgrgid(::getegid());
     EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") +
                                         (named ? " (" : "") + std::to_string(::getegid()) + (named ? ")" : "") +

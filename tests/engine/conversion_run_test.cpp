@@ -90,31 +90,32 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::string bak = target + ".bak", missing = folder.file("missing.state");
     const std::function<int()> none = [] { return 0; };
-    using Said = std::tuple<FileRole, Step, std::string, Cause, int, std::uintmax_t, std::uintmax_t>;  // code, count, limit
-    const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, 0, 0};
+    using Said = std::tuple<FileRole, Step, std::string, Cause, int, ErrorFacts>;  // code, facts
+    const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, {}};
     const LevelEvidence noise = firstGameEvidence(targetBytes);
+    const CellCounts noiseCells{std::uintmax_t(noise.cellsNamingImpossible), std::uintmax_t(noise.cellsNamingChunks)};
     const struct Case { std::string from, to; std::function<int()> make; Said said; } cases[] = {
-        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
-        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, 0, 0}},
-        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, 0, 0}},
+        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, {}}},
+        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, {}}},
+        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, {}}},
         {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
-         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
+         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
         {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
         {source, target, [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
-         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, 2, 0}},
+         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, NameCount{2}}},
         {source, target, [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
-         {FileRole::Target, Step::Check, target, Cause::TooShort, 0, kMinSaveStateSize - 1, kMinSaveStateSize}},
-        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, 0, 0}},
+         {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
+        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
         {source, target, [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
              std::error_code noLinks;
              fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
              return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
          },
-         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, 0, 0}},
+         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
         {source, target, [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
-         {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, 0, 0}},
-        {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noise.cellsNamingImpossible, noise.cellsNamingChunks}},
-        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noise.cellsNamingImpossible, noise.cellsNamingChunks}}};
+         {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
+        {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noiseCells}},
+        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noiseCells}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::get<std::string>(c.said));
         fs::remove_all(bak), fs::remove(target), fs::remove(folder.file("second.state"));
@@ -127,7 +128,7 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
             const auto result = runConversion(c.from, c.to, {.dryRun = dryRun, .backup = true});
             ASSERT_FALSE(result) << dryRun;
             const EngineError& e = result.error();
-            EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.count, e.limit), c.said) << dryRun;
+            EXPECT_EQ(Said(e.file, e.step, e.path, e.cause, e.code, e.facts), c.said) << dryRun;
         }
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
         EXPECT_EQ(readBytes(target), before);
@@ -155,7 +156,7 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     writeBytes(target, changed);
     const auto refused = undoConversion(*again->undo);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Changed, Cause::ChangedSince));
+    EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Recheck, Cause::Changed));
     EXPECT_EQ(readBytes(target), changed);
 
     // Converting again (packed) over a target's first conversion: undoing both gives it back.

@@ -194,16 +194,18 @@ private slots:
                               WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
                               WindowTexts::readyToConvert(lossy.level), WindowTexts::previewOutdated(),
                               WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort,
-                                                     .count = 1000, .limit = 107640}),
+                                                     .facts = ByteCounts{1000, 107640}}),
                               WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
             for (const bool source : {false, true})
                 for (const bool other : {false, true})
                     lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
                 for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
-                    const EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
-                                                 .reason = "Disk full"};
-                    lines << WindowTexts::conversionFailed(error) << WindowTexts::undoFailed(error);
+                    EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
+                                      .reason = "Disk full"};
+                    lines << WindowTexts::conversionFailed(error);
+                    error.operation = Operation::Undo;
+                    lines << WindowTexts::undoFailed(error);
                 }
             const QString caption = WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 17)
                                     + WindowTexts::emptiedCaption(480, 3);
@@ -227,7 +229,7 @@ private slots:
                 QLocale::setDefault(brazil);
                 const QString unreadable = WindowTexts::pictureUnreadable({.operation = Operation::Draw,
                     .file = FileRole::SaveState, .step = Step::Check, .path = "/x/short.state", .cause = Cause::TooShort,
-                    .count = 1000, .limit = 107640});
+                    .facts = ByteCounts{1000, 107640}});
                 QLocale::setDefault(before);
                 QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter uma fase: "
                                                     "1.000 bytes, um save state tem pelo menos 107.640."));

@@ -5,13 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
-
-#include <tavro/file_identity.h>
+#include <variant>
 
 namespace tavro {
+
+// What puts a target back after a run (undo_record.h, in the file layer).
+struct UndoRecord;
 
 enum class Operation {
     Convert,      // runConversion
@@ -34,61 +36,80 @@ enum class Step {
     Replace,  // renaming the temporary file over the file
     Verify,   // reading the file back
     Remove,   // undoing the creation of a target
-    Changed,  // undo: the target no longer holds what the run wrote
     Draw,     // finding what to draw
     Encode,   // making the PNG bytes
-    Recheck,  // looking at the source again just before the target's rename
+    Recheck,  // looking at a file again before acting on what was read: the source just before
+              // the target's rename, the target before an undo puts it back
 };
 
+// The numbers behind a cause, typed by what they count.
+// TooShort: the file's size, and the least a save state has; EndedEarly: the
+// bytes read, and the size the file had; WroteNothing: the bytes written, of all.
+struct ByteCounts {
+    std::uintmax_t bytes = 0;
+    std::uintmax_t of = 0;
+    bool operator==(const ByteCounts&) const = default;
+};
+struct NameCount {  // HardLinks: the file's names
+    std::uintmax_t names = 0;
+    bool operator==(const NameCount&) const = default;
+};
+// OwnerNotKept: the user and group the new file could not be given;
+// SharedFolderEntry, SharedFolderLink: the user who owns the file or link.
+struct Owner {
+    std::uint64_t user = 0;
+    std::optional<std::uint64_t> group;
+    bool operator==(const Owner&) const = default;
+};
+// NotFirstGameLevel, LooksSwapped (level_check.h).
+struct CellCounts {
+    std::uintmax_t impossible = 0;  // cells naming chunks that cannot be stored; 0 also when no
+                                    // foreground cell names a chunk with data
+    std::uintmax_t naming = 0;      // cells naming any chunk
+    bool operator==(const CellCounts&) const = default;
+};
+struct InodeFlags {  // FlagsNotKept: chattr's bits
+    std::uintmax_t flags = 0;
+    bool operator==(const InodeFlags&) const = default;
+};
+using ErrorFacts = std::variant<std::monostate, ByteCounts, NameCount, Owner, CellCounts, InodeFlags>;
+
 // Why. Where the system (or the PNG library) said why, `code` and `reason`
-// hold its error number and its own words; the numbers go in `count` and
-// `limit`, unformatted.
+// hold its error number and its own words; the numbers are in `facts`.
 enum class Cause {
-    System,            // code: errno (0 when there was none); reason: the system's words
-    NotChosen,         // the path is empty
-    NotRegularFile,    // a folder, a device, a pipe...
-    TooShort,          // count bytes, where a save state has at least limit
-    EndedEarly,        // the file ended after count of its limit bytes (it is being changed)
-    HardLinks,         // the file has count names; replacing it would separate them
-    OwnerNotKept,      // the new file could not be given user count, group limit (code, reason)
-    ChangedMeanwhile,  // another program changed the file during the operation; nothing was written
-    Gone,              // the file no longer exists
-    OtherSize,         // read back: another size than was written
-    OtherBytes,        // read back: other bytes than were written
-    ChangedSince,      // undo: the target was changed after the conversion
-    EmptyForeground,   // no foreground cell names a chunk: nothing to draw
-    EmptyBackground,   // no background cell names a chunk
-    EmptyPicture,      // a picture without pixels cannot be encoded
-    Encoder,           // the PNG library failed: code is its error number, reason its words
-    IsTheSaveState,    // the picture would be written over the save state it shows
+    System,           // code: errno (0 when there was none); reason: the system's words
+    NotChosen,        // the path is empty
+    NotRegularFile,   // a folder, a device, a pipe...
+    TooShort,         // ByteCounts
+    EndedEarly,       // ByteCounts: the file ended early (it is being changed)
+    HardLinks,        // NameCount: replacing the file would separate its names
+    OwnerNotKept,     // Owner: the new file could not be given the user and group (code, reason)
+    Changed,          // another program changed the file since it was read (Step::Recheck or
+                      // Step::Replace): a run writes nothing; an undo would lose what it wrote
+    Gone,             // the file no longer exists
+    OtherSize,        // read back: another size than was written
+    OtherBytes,       // read back: other bytes than were written
+    EmptyForeground,  // no foreground cell names a chunk: nothing to draw
+    EmptyBackground,  // no background cell names a chunk
+    EmptyPicture,     // a picture without pixels cannot be encoded
+    Encoder,          // the PNG library failed: code is its error number, reason its words
+    IsTheSaveState,   // the picture would be written over the save state it shows
 
     // Which file holds what (Step::Check unless said otherwise):
     SameFile,           // the file is also the run's otherFile at otherPath: one file in two roles
     NotAPicture,        // an existing, non-empty file that is not a PNG picture would be replaced by one
     IsAPicture,         // a PNG picture where a save state belongs
-    NotFirstGameLevel,  // level_check.h: count cells name chunks that cannot be stored, of limit naming
-                        // any (count 0: no foreground cell names a chunk with data)
-    LooksSwapped,       // NotFirstGameLevel (count, limit alike), and the target (otherPath) holds one
+    NotFirstGameLevel,  // CellCounts (level_check.h)
+    LooksSwapped,       // CellCounts, as NotFirstGameLevel; and the target (otherPath) holds a level
     Socket,             // Step::Open: the file is a socket
     MountPoint,         // Step::Replace: the system would not rename over it (a mount point, a bind-mounted file)
     // What file access refuses to drop, follow or overwrite.
     AttributeNotKept,   // the extended attribute `detail` (an ACL, say) could not be carried (code, reason)
-    FlagsNotKept,       // inode flags count (chattr's bits) a new file cannot be given, or that keep it as it is
-    SharedFolderEntry,  // in a shared sticky folder, the file or link is user count's, not the user's
-    SharedFolderLink,   // in a shared sticky folder, a link on the way is user count's: not followed
+    FlagsNotKept,       // InodeFlags: a new file cannot be given them, or they keep the file as it is
+    SharedFolderEntry,  // Owner: in a shared sticky folder, the file or link is that user's, not the user's
+    SharedFolderLink,   // Owner: in a shared sticky folder, a link on the way is that user's: not followed
     OpenElsewhere,      // another program holds the file open
-    WroteNothing,       // the system accepted no byte of a write (count of limit bytes written)
-};
-
-// What it takes to put a target back as it was before a run: only its first
-// bytes (the ones a run changes) and its size, whatever the target's size.
-struct UndoRecord {
-    std::string targetPath;
-    std::optional<std::vector<std::uint8_t>> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
-    std::uintmax_t previousSize = 0;
-    std::vector<std::uint8_t> written;                  // the first bytes the run wrote
-    std::uintmax_t writtenSize = 0;
-    std::optional<files::FileIdentity> writtenFile;  // the file as read back, when that worked
+    WroteNothing,       // ByteCounts: the system accepted no byte of a write
 };
 
 struct EngineError {
@@ -99,11 +120,10 @@ struct EngineError {
     Cause cause = Cause::System;
     std::string reason{};  // the system's or the PNG library's words, e.g. "No such file or directory"
     int code = 0;
-    std::uintmax_t count = 0;
-    std::uintmax_t limit = 0;
+    ErrorFacts facts{};
     // Set when the target was replaced all the same (the failure came after
     // the rename): the target holds the converted level, and this puts it back.
-    std::optional<UndoRecord> undo{};
+    std::shared_ptr<const UndoRecord> undo{};
     // Where the target's previous bytes wait when a failure after the rename
     // left them somewhere other than the backup's name (or the backup itself).
     std::string keptIn{};
@@ -114,7 +134,14 @@ struct EngineError {
     std::string detail{};  // AttributeNotKept: the attribute's name; Step::Create: the folder refusing a temporary file
 };
 
-// Inode flags (FlagsNotKept's count) as chattr spells them, e.g. "dA".
+// The facts of the kind `Facts`, or empty ones when the error has another kind.
+template <class Facts>
+Facts factsAs(const EngineError& error) {
+    const Facts* facts = std::get_if<Facts>(&error.facts);
+    return facts ? *facts : Facts{};
+}
+
+// Inode flags as chattr spells them, e.g. "dA".
 std::string inodeFlagLetters(std::uintmax_t flags);
 
 }  // namespace tavro

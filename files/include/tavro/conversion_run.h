@@ -13,7 +13,7 @@
 //   backup would replace the source, or the target is the file at TARGET.bak;
 //   the source may be the target;
 // - the source must still be the file that was read just before the target's
-//   rename (Step::Recheck, Cause::ChangedMeanwhile);
+//   rename (Step::Recheck, Cause::Changed);
 // - a dry run makes the same checks as a run up to the writing;
 // - failures are EngineErrors (Operation::Convert or Undo);
 // - the target is rewritten through a temporary file in its folder, flushed and
@@ -42,6 +42,7 @@
 #include <tavro/engine_error.h>
 #include <tavro/file_access.h>
 #include <tavro/level_check.h>
+#include <tavro/undo_record.h>
 
 namespace tavro {
 
@@ -90,9 +91,13 @@ UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later);
 enum class UndoOutcome { Restored, Removed };
 
 // Puts the target back as `record` says, all or nothing. Refuses with
-// Step::Changed (ChangedSince, or Gone) when the target no longer holds what
-// the run wrote.
+// Step::Recheck (Changed, or Gone) when the target no longer holds what the
+// run wrote.
 std::expected<UndoOutcome, EngineError> undoConversion(
     const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
+
+// Whether an undo's error is such a refusal: the target was left as it is,
+// and the record is of no more use.
+bool undoRefused(const EngineError& error);
 
 }  // namespace tavro

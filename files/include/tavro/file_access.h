@@ -18,25 +18,26 @@
 #include <utility>
 #include <vector>
 
+#include <tavro/engine_error.h>
 #include <tavro/file_identity.h>
 
 namespace tavro::files {
 
-// Changed: the file about to be replaced is no longer the one that was read
-// (another program wrote, replaced or created it meanwhile).
-enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove, Changed };
+enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
 
-// Why, when it was not the system refusing a call (System).
-// AttributeNotKept: the extended attribute `name` (an ACL among them) could
-// not be given to the new file; FlagsNotKept: inode flags `count` (chattr's
-// bits) that the new file could not be given, or that keep the file from
-// being replaced (append-only, immutable); SharedFolderEntry: in a shared sticky
-// folder, the file or link at the name belongs to user `count`, neither the
-// user nor the folder's owner; SharedFolderLink: such a link on the way to the
-// file, owned by user `count`, is not followed; OpenElsewhere: another
-// program holds the file open; NotAsWritten: the new file, read back before
-// it took the name, holds other bytes; WroteNothing: the system accepted no
-// byte of a write.
+// Why, when it was not the system refusing a call (System). Changed: the
+// file about to be replaced is no longer the one that was read (another
+// program wrote, replaced or created it meanwhile); AttributeNotKept: the
+// extended attribute `name` (an ACL among them) could not be given to the new
+// file; FlagsNotKept: inode flags (chattr's bits) that the new file could not
+// be given, or that keep the file from being replaced (append-only,
+// immutable); SharedFolderEntry: in a shared sticky folder, the file or link
+// at the name belongs to a user who is neither the user nor the folder's
+// owner; SharedFolderLink: such a link on the way to the file is not
+// followed; OpenElsewhere: another program holds the file open; NotAsWritten:
+// the new file, read back before it took the name, holds other bytes;
+// WroteNothing: the system accepted no byte of a write. The numbers are in
+// `facts`, typed as the engine's error types them (engine_error.h).
 enum class IoProblem { System, NotRegularFile, EndedEarly, HardLinks, OwnerNotKept, Changed,
                        AttributeNotKept, FlagsNotKept, SharedFolderEntry, SharedFolderLink, OpenElsewhere,
                        NotAsWritten, WroteNothing };
@@ -46,9 +47,7 @@ struct IoFailure {
     std::string reason;  // the system's words; empty when it gave none
     int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
     IoProblem problem = IoProblem::System;
-    // EndedEarly: bytes read, of size; HardLinks: names; OwnerNotKept: user, group.
-    std::uintmax_t count = 0;
-    std::uintmax_t limit = 0;
+    ErrorFacts facts{};
     std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder
 };
 

@@ -1,0 +1,25 @@
+// What it takes to put a target back as it was before a run: only its first
+// bytes (the ones a run changes) and its size, whatever the target's size.
+// A run's report carries one when the target changed on disk, and so does
+// the error of a run that failed after replacing the target.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <tavro/file_identity.h>
+
+namespace tavro {
+
+struct UndoRecord {
+    std::string targetPath;
+    std::optional<std::vector<std::uint8_t>> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
+    std::uintmax_t previousSize = 0;
+    std::vector<std::uint8_t> written;                  // the first bytes the run wrote
+    std::uintmax_t writtenSize = 0;
+    std::optional<files::FileIdentity> writtenFile;     // the file as read back, when that worked
+};
+
+}  // namespace tavro
