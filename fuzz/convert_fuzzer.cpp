@@ -157,9 +157,16 @@ void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) 
 std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::LevelSummary& summary) {
     const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
     const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(layout[cell]); };
-    const auto listedEmpty = [&](std::size_t cell) {
-        return std::binary_search(summary.emptiedCells.begin(), summary.emptiedCells.end(), static_cast<int>(cell));
-    };
+    // The listed cells as layout bytes: rows of foreground then background cells.
+    std::vector<bool> listed(kCells);
+    const auto planeColumns = static_cast<std::size_t>(kSource.planeColumns);
+    for (const tavro::LayoutCell& cell : summary.emptiedCells) {
+        const std::size_t column = static_cast<std::size_t>(cell.column), row = static_cast<std::size_t>(cell.row);
+        if (column >= planeColumns || row * kSource.layoutRowBytes() >= kCells) std::abort();
+        listed.at(row * kSource.layoutRowBytes() + (cell.plane == tavro::Plane::Background ? planeColumns : 0) + column) =
+            true;
+    }
+    const auto listedEmpty = [&](std::size_t cell) { return static_cast<bool>(listed[cell]); };
     std::vector<bool> arrivesEmpty(kCells);
     int expanded = 0, lost = 0, withData = 0;
     for (std::size_t i = 0; i < kCells; ++i) {

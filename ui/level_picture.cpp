@@ -274,16 +274,16 @@ void LevelPicture::showSource(const QString& path) {
     setSide(Side::Before);
 }
 
-void LevelPicture::showConverted(const QString& path, const std::vector<int>& emptiedCells) {
+void LevelPicture::showConverted(const QString& path, const std::vector<LayoutCell>& emptiedCells) {
     drawAfter(path, emptiedCells, nullptr);
 }
 
 void LevelPicture::showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
-                               const std::vector<int>& emptiedCells) {
+                               const std::vector<LayoutCell>& emptiedCells) {
     drawAfter(path, emptiedCells, std::move(level));
 }
 
-void LevelPicture::drawAfter(const QString& path, const std::vector<int>& emptiedCells,
+void LevelPicture::drawAfter(const QString& path, const std::vector<LayoutCell>& emptiedCells,
                              std::shared_ptr<const render::LevelMemory> level) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
@@ -298,9 +298,8 @@ void LevelPicture::drawAfter(const QString& path, const std::vector<int>& emptie
     if (before.drawing && before.drawing->box) frame = render::inSecondGameCells(*before.drawing->box);
     std::vector<render::CellBox> marks;
     int hidden = 0;
-    for (const int cell : emptiedCells) {
-        const LayoutCell place = firstGameLayoutCell(cell);
-        if (place.background) {
+    for (const LayoutCell& place : emptiedCells) {
+        if (place.plane == Plane::Background) {
             ++hidden;
             continue;
         }

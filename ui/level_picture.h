@@ -69,14 +69,13 @@ public:
     // picture and shows Before.
     void showSource(const QString& path);
     // Draws the converted target (read as the second game) for After and
-    // shows it, marking the cells that arrived empty: `emptiedCells` are
-    // first-game layout indices (row * 128 + column, columns 64 and above in
-    // the background), as the conversion's summary gives them.
-    void showConverted(const QString& path, const std::vector<int>& emptiedCells = {});
+    // shows it, marking the cells that arrived empty, as the conversion's
+    // summary gives them.
+    void showConverted(const QString& path, const std::vector<LayoutCell>& emptiedCells = {});
     // The same for a conversion not yet written: `level` is what the target
     // at `path` would hold, labelled as a preview.
     void showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
-                     const std::vector<int>& emptiedCells);
+                     const std::vector<LayoutCell>& emptiedCells);
     bool showsPreview() const { return sides_[index(Side::After)].preview; }
     // Forgets the After picture (the target no longer holds it) and shows Before.
     void forgetConverted();
@@ -128,7 +127,7 @@ private:
               std::optional<render::CellBox> frame = std::nullopt,
               std::shared_ptr<const render::LevelMemory> level = nullptr);
     // Draws the After side with the marks of `emptiedCells`, framed as Before.
-    void drawAfter(const QString& path, const std::vector<int>& emptiedCells,
+    void drawAfter(const QString& path, const std::vector<LayoutCell>& emptiedCells,
                    std::shared_ptr<const render::LevelMemory> level);
     // Draws again what each side shows, to fit the room it has now.
     void redraw();

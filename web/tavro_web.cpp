@@ -117,7 +117,9 @@ tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* t
     result->data = tavro::patchTarget(tavro::Bytes(head.begin(), head.end()), converted.regions);
     result->summary = std::move(converted.summary);
     result->lostChunks.assign(result->summary.lostChunks.begin(), result->summary.lostChunks.end());
-    result->emptiedCells.assign(result->summary.emptiedCells.begin(), result->summary.emptiedCells.end());
+    for (const tavro::LayoutCell& cell : result->summary.emptiedCells)
+        result->emptiedCells.insert(result->emptiedCells.end(),
+                                    {cell.plane == tavro::Plane::Background ? 1 : 0, cell.row, cell.column});
     return result;
 }
 

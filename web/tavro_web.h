@@ -57,7 +57,7 @@ enum {
 // The lists a conversion result holds (int32 each).
 enum {
     TW_LOST_CHUNKS = 0,   // the chunk numbers the lost cells name, increasing
-    TW_EMPTIED_CELLS = 1, // source layout indices (row * 128 + column; columns 64 and up: background)
+    TW_EMPTIED_CELLS = 1, // three numbers a cell: plane (0 foreground, 1 background), row, column
 };
 
 typedef struct tw_result tw_result;

@@ -72,7 +72,7 @@ LevelSummary summarize(const SourceRegions& source, const Conversion& conversion
             ++summary.cellsExpanded;
         } else {
             ++summary.cellsLost;
-            summary.emptiedCells.push_back(static_cast<int>(index));
+            summary.emptiedCells.push_back(firstGameLayoutCell(index));
         }
     }
     for (unsigned chunk = 1; chunk < kChunkNumbers; ++chunk) {

@@ -49,17 +49,21 @@ SaveState convert(const SaveState& source, const SaveState& target, ChunkNumberi
 
 // The target, drawn as the second game, shows the source drawn as the first
 // in both planes, whole, except the cells `emptied` which show nothing.
-void expectSamePictures(const SaveState& source, const SaveState& target, const std::vector<int>& emptied) {
+// Source layout byte i: rows of 128 cells, the first 64 foreground.
+LayoutCell cellAt(std::size_t i) {
+    return {i % 128 < 64 ? Plane::Foreground : Plane::Background, int(i / 128), int(i % 64)};
+}
+
+void expectSamePictures(const SaveState& source, const SaveState& target, const std::vector<LayoutCell>& emptied) {
     const auto before = LevelMemory::fromSaveState(source.bytes).value();
     const auto after = LevelMemory::fromSaveState(target.bytes).value();
     for (const Plane plane : {Plane::Foreground, Plane::Background}) {
         IndexedImage expected = drawPlane(before, Game::First, plane);
         const IndexedImage actual = drawPlane(after, Game::Second, plane);
-        for (const int cell : emptied) {
-            const int column = cell % 128 - (plane == Plane::Background ? 64 : 0);
-            if (column < 0 || column >= 64) continue;
-            for (int y = cell / 128 * 256; y < (cell / 128 + 1) * 256; ++y)
-                std::fill_n(&expected.pixels.at(static_cast<std::size_t>(y * kPlaneWidth + column * 256)), 256, 0);
+        for (const LayoutCell& cell : emptied) {
+            if (cell.plane != plane) continue;
+            for (int y = cell.row * 256; y < (cell.row + 1) * 256; ++y)
+                std::fill_n(&expected.pixels.at(static_cast<std::size_t>(y * kPlaneWidth + cell.column * 256)), 256, 0);
         }
         EXPECT_GT(std::count_if(expected.pixels.begin(), expected.pixels.end(), [](auto p) { return p != 0; }), 50000)
             << "a comparison of two empty pictures";
@@ -85,7 +89,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
                 if (pick == 0) fillQuarter(source, chunk, quarter, 0, 0);
                 if (pick == 1) copyQuarter(source, chunk, quarter, fromChunk, fromQuarter);
             }
-        std::vector<int> emptied;
+        std::vector<LayoutCell> emptied;
         std::set<int> named, lost;
         int inUse = 0;
         for (std::size_t i = 0; i < kSource.layoutBytes(); ++i) {
@@ -95,7 +99,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
             const int name = cell & 0x7F;  // bit 7 is a flag
             if (name == 0) continue;
             named.insert(name), ++inUse;
-            if (fixed && name >= 64) emptied.push_back(static_cast<int>(i)), lost.insert(name);
+            if (fixed && name >= 64) emptied.push_back(cellAt(i)), lost.insert(name);
         }
         const SaveState target = SaveState::random(seed + 1000);
         SaveState packed = convert(source, target, numbering);
@@ -145,13 +149,15 @@ TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRes
     // Chunks 8 to 70 are named twice (252 quarters), the others once.
     std::vector<unsigned> names;
     for (unsigned chunk = 1; chunk <= 72; ++chunk) names.insert(names.end(), chunk >= 8 && chunk <= 70 ? 2 : 1, chunk);
-    std::vector<int> expectedEmptied;
+    std::vector<std::size_t> emptiedBytes;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const int cell = static_cast<int>(i * 7 % kSource.layoutBytes());
-        source.cell(kSource, static_cast<std::size_t>(cell)) = static_cast<std::uint8_t>(names[i] | (i % 3 == 0 ? 0x80 : 0));
-        if (names[i] < 8) expectedEmptied.push_back(cell);
+        const std::size_t cell = i * 7 % kSource.layoutBytes();
+        source.cell(kSource, cell) = static_cast<std::uint8_t>(names[i] | (i % 3 == 0 ? 0x80 : 0));
+        if (names[i] < 8) emptiedBytes.push_back(cell);
     }
-    std::sort(expectedEmptied.begin(), expectedEmptied.end());
+    std::sort(emptiedBytes.begin(), emptiedBytes.end());
+    std::vector<LayoutCell> expectedEmptied;
+    for (const std::size_t cell : emptiedBytes) expectedEmptied.push_back(cellAt(cell));
     const LevelSummary summary = summarizeLevel(readSourceRegions(source.bytes), ChunkNumbering::Packed);
     EXPECT_EQ(std::tuple(summary.chunksUsed, summary.cellsLost, summary.cellsExpanded), std::tuple(255, 7, int(names.size()) - 7));
     EXPECT_EQ(summary.lostChunks, (std::vector{1, 2, 3, 4, 5, 6, 7}));

@@ -6,6 +6,7 @@ export const CAUSES = Object.freeze({
 });
 export const FILES = Object.freeze({ source: 0, target: 1 });
 export const GAMES = Object.freeze({ first: 1, second: 2 });
+export const PLANES = Object.freeze({ foreground: 0, background: 1 });
 
 const FIELD = {
   cause: 0, file: 1, count: 2, limit: 3,

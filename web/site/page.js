@@ -1,6 +1,6 @@
 // The page: two save states in, the converted one out, with the level's
 // pictures. The engine does the work (engine.js); the words come from texts.js.
-import { CAUSES, Engine, FILES, GAMES, compileEngine } from "./engine.js";
+import { CAUSES, Engine, FILES, GAMES, PLANES, compileEngine } from "./engine.js";
 import { textsFor } from "./texts.js";
 
 const t = textsFor(navigator.languages);
@@ -234,9 +234,10 @@ async function showConverted() {
   let frame = before && before.cause === CAUSES.fine ? twice(before.box) : null;
   const marks = [];
   let hidden = 0;
-  for (const cell of page.result.emptiedCells) {
-    const row = Math.floor(cell / 128), column = cell % 128;
-    if (column >= 64) {
+  const cells = page.result.emptiedCells;  // plane, row, column
+  for (let i = 0; i < cells.length; i += 3) {
+    const [plane, row, column] = cells.slice(i, i + 3);
+    if (plane === PLANES.background) {
       ++hidden;
       continue;
     }

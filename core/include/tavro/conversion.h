@@ -60,25 +60,8 @@ struct LevelSummary {
     int cellsExpanded = 0;   // layout cells naming a chunk that arrives whole
     int cellsLost = 0;       // layout cells naming a chunk that cannot come: four empty cells each
     std::vector<int> lostChunks;    // the distinct chunk numbers the lost cells name, increasing
-    // The lost cells, increasing, as source layout indices: row * 128 +
-    // column, where columns 0-63 are foreground and 64-127 background.
-    std::vector<int> emptiedCells;
+    std::vector<LayoutCell> emptiedCells;  // the lost cells, in the layout's order (row by row)
 };
-
-// Where a first-game layout index (as in LevelSummary::emptiedCells) lies:
-// its plane, and its row and column within that plane.
-struct LayoutCell {
-    bool background = false;
-    int row = 0;
-    int column = 0;
-};
-constexpr LayoutCell firstGameLayoutCell(int index) {
-    const int rowCells = 2 * format::kFirstGame.planeColumns;
-    const int column = index % rowCells;
-    return {column >= format::kFirstGame.planeColumns, index / rowCells, column % format::kFirstGame.planeColumns};
-}
-static_assert(firstGameLayoutCell(64 + 128).background && firstGameLayoutCell(64 + 128).row == 1 &&
-              firstGameLayoutCell(64 + 128).column == 0 && !firstGameLayoutCell(63).background);
 
 LevelSummary summarizeLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 

@@ -34,6 +34,26 @@ constexpr std::size_t expandedCellOffset(std::size_t index) {
     return (index / kSourceLayoutRowBytes) * 2 * kTargetLayoutRowBytes + (index % kSourceLayoutRowBytes) * 2;
 }
 
+// The two planes of a layout row: its foreground cells, then its background cells.
+enum class Plane { Foreground, Background };
+
+// A first-game layout cell: its plane, and its row and column within it.
+struct LayoutCell {
+    Plane plane = Plane::Foreground;
+    int row = 0;
+    int column = 0;
+    bool operator==(const LayoutCell&) const = default;
+};
+
+// Where first-game layout byte `index` (of the 1,024) lies.
+constexpr LayoutCell firstGameLayoutCell(std::size_t index) {
+    const std::size_t column = index % kSourceLayoutRowBytes, planeColumns = format::kFirstGame.planeColumns;
+    return {column < planeColumns ? Plane::Foreground : Plane::Background,
+            static_cast<int>(index / kSourceLayoutRowBytes), static_cast<int>(column % planeColumns)};
+}
+static_assert(firstGameLayoutCell(64 + 128) == LayoutCell{Plane::Background, 1, 0} &&
+              firstGameLayoutCell(63) == LayoutCell{Plane::Foreground, 0, 63});
+
 // `sourceLayout` must be 1,024 bytes; the result is 4,096 bytes.
 std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayout);
 

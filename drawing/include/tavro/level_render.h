@@ -23,12 +23,13 @@
 #include <vector>
 
 #include <tavro/engine_error.h>
+#include <tavro/layout_expansion.h>
 #include <tavro/save_state_format.h>
 
 namespace tavro::render {
 
 enum class Game { First, Second };
-enum class Plane { Foreground, Background };
+using Plane = tavro::Plane;
 
 inline constexpr int kPlaneWidth = format::kPlaneWidth;
 inline constexpr int kPlaneHeight = format::kPlaneHeight;
