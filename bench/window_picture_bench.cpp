@@ -173,8 +173,10 @@ void BM_RepaintLargerView(benchmark::State& state) {
     }
     view->close();
 }
-BENCHMARK(BM_RepaintLargerView)->DenseRange(tavro::ui::ZoomArea::kMinZoomStep, tavro::ui::ZoomArea::kMaxZoomStep, 3)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RepaintLargerView)
+    ->DenseRange(tavro::ui::ZoomArea::kMinZoomStep, tavro::ui::ZoomArea::kMaxZoomStep, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The offscreen platform says, each time a window opens, what it cannot do.
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {

@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     argv.push_back(nullptr);
 
     std::ostringstream out, err;
-    const auto invocation =
-        tavro::cli::parseCommandLine(static_cast<int>(arguments.size()), argv.data(), out, err);
+    const auto invocation = tavro::cli::parseCommandLine(static_cast<int>(arguments.size()), argv.data(), out, err);
     if (invocation.run && invocation.status != 0) std::abort();
     if (!invocation.run && invocation.status != 0 && invocation.status != 2) std::abort();
     if (invocation.status == 2 && err.str().empty()) std::abort();  // a usage error always says why

@@ -163,22 +163,21 @@ std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::LevelSummary
     for (const tavro::LayoutCell& cell : summary.emptiedCells) {
         const std::size_t column = static_cast<std::size_t>(cell.column), row = static_cast<std::size_t>(cell.row);
         if (column >= planeColumns || row * kSource.layoutRowBytes() >= kCells) std::abort();
-        listed.at(row * kSource.layoutRowBytes() + (cell.plane == tavro::Plane::Background ? planeColumns : 0) + column) =
-            true;
+        listed.at(row * kSource.layoutRowBytes() + (cell.plane == tavro::Plane::Background ? planeColumns : 0) +
+                  column) = true;
     }
     const auto listedEmpty = [&](std::size_t cell) { return static_cast<bool>(listed[cell]); };
     std::vector<bool> arrivesEmpty(kCells);
     int expanded = 0, lost = 0, withData = 0;
     for (std::size_t i = 0; i < kCells; ++i) {
-        arrivesEmpty[i] =
-            chunkOf(i) == 0 || (pair.packed ? listedEmpty(i) : chunkOf(i) > tavro::kLastConvertedChunk);
+        arrivesEmpty[i] = chunkOf(i) == 0 || (pair.packed ? listedEmpty(i) : chunkOf(i) > tavro::kLastConvertedChunk);
         expanded += !arrivesEmpty[i];
         lost += chunkOf(i) != 0 && arrivesEmpty[i];
         if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty[i])) std::abort();
     }
     for (unsigned chunk = 1; chunk <= tavro::kLastConvertedChunk; ++chunk)
-        withData += !allZero(std::span(pair.padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk),
-                                                            kSource.chunkBytes()));
+        withData += !allZero(
+            std::span(pair.padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
     if (pair.packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();

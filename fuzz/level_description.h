@@ -79,8 +79,10 @@ inline void applySteps(FuzzedDataProvider& input, const GameFormat& places, Byte
         }
         case Step::Block: {
             // Any block an entry can name, past the table's end as well.
-            const std::size_t address = places.blockTable + (u16() % (format::kEntryBlockMask + 1)) * format::kBlockBytes;
-            for (unsigned quarter = 0; quarter < format::kBlockBytes / 2; ++quarter) ramWord(address + quarter * 2, u16());
+            const std::size_t address =
+                places.blockTable + (u16() % (format::kEntryBlockMask + 1)) * format::kBlockBytes;
+            for (unsigned quarter = 0; quarter < format::kBlockBytes / 2; ++quarter)
+                ramWord(address + quarter * 2, u16());
             break;
         }
         case Step::Pattern: {

@@ -29,7 +29,11 @@ void describeLevel(DescriptionWriter& w, bool secondGame, unsigned column) {
         w.step(Step::Pattern).u16(pattern).bytes(art);
     }
     for (unsigned block = 1; block <= 5; ++block)  // pattern flips and palette lines
-        w.step(Step::Block).u16(block).u16(block).u16(block + 1 | 1u << 11 | 1u << 13).u16(1 | 1u << 12 | 2u << 13)
+        w.step(Step::Block)
+            .u16(block)
+            .u16(block)
+            .u16(block + 1 | 1u << 11 | 1u << 13)
+            .u16(1 | 1u << 12 | 2u << 13)
             .u16(6 | 3u << 11 | 3u << 13 | 1u << 15);
     const unsigned hflip = secondGame ? 1u << 10 : 1u << 11;
     const unsigned vflip = secondGame ? 1u << 11 : 1u << 12;
@@ -52,8 +56,8 @@ void write(const std::filesystem::path& file, const DescriptionWriter& w) {
 }
 
 // Render input: game, plane, length, box kind, box, factor, then the level.
-void renderSeed(const std::filesystem::path& file, bool secondGame, bool background, unsigned length,
-                unsigned boxKind, const std::int32_t (&box)[4], int factor) {
+void renderSeed(const std::filesystem::path& file, bool secondGame, bool background, unsigned length, unsigned boxKind,
+                const std::int32_t (&box)[4], int factor) {
     DescriptionWriter w;
     w.u8(secondGame).u8(background).u8(length).u8(boxKind);
     for (const auto value : box) w.i32(value);

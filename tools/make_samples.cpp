@@ -63,16 +63,16 @@ void writePalette(SaveState& state) {
         {0, colour(0, 0, 0), colour(0, 0, 4), colour(1, 2, 7), colour(3, 4, 7), colour(7, 5, 3), colour(7, 6, 5),
          colour(7, 7, 7), colour(6, 0, 0), 0, 0, 0, 0, 0, 0, 0},
         // terrain: black, white, browns, greens, greys, yellow, orange, red, blue
-        {0, colour(0, 0, 0), colour(7, 7, 7), colour(3, 1, 0), colour(5, 3, 1), colour(6, 4, 2),
-         colour(0, 3, 0), colour(1, 5, 1), colour(3, 7, 2), colour(2, 2, 2), colour(4, 4, 4),
-         colour(6, 6, 6), colour(7, 7, 0), colour(7, 4, 0), colour(6, 1, 1), colour(1, 2, 6)},
+        {0, colour(0, 0, 0), colour(7, 7, 7), colour(3, 1, 0), colour(5, 3, 1), colour(6, 4, 2), colour(0, 3, 0),
+         colour(1, 5, 1), colour(3, 7, 2), colour(2, 2, 2), colour(4, 4, 4), colour(6, 6, 6), colour(7, 7, 0),
+         colour(7, 4, 0), colour(6, 1, 1), colour(1, 2, 6)},
         // sky from dark to light, white clouds, then water
-        {0, colour(0, 1, 4), colour(1, 2, 5), colour(1, 3, 6), colour(2, 4, 6), colour(3, 5, 7),
-         colour(4, 6, 7), colour(5, 6, 7), colour(6, 7, 7), colour(7, 7, 7), colour(0, 1, 3), colour(0, 2, 5),
-         colour(1, 4, 6), colour(5, 7, 7), 0, 0},
+        {0, colour(0, 1, 4), colour(1, 2, 5), colour(1, 3, 6), colour(2, 4, 6), colour(3, 5, 7), colour(4, 6, 7),
+         colour(5, 6, 7), colour(6, 7, 7), colour(7, 7, 7), colour(0, 1, 3), colour(0, 2, 5), colour(1, 4, 6),
+         colour(5, 7, 7), 0, 0},
         // rings and flowers
-        {0, colour(7, 6, 0), colour(7, 4, 0), colour(5, 2, 0), colour(7, 7, 5), colour(7, 2, 5),
-         colour(7, 0, 3), 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {0, colour(7, 6, 0), colour(7, 4, 0), colour(5, 2, 0), colour(7, 7, 5), colour(7, 2, 5), colour(7, 0, 3), 0, 0,
+         0, 0, 0, 0, 0, 0, 0},
     };
     for (unsigned line = 0; line < format::kPaletteLines; ++line)
         for (unsigned index = 0; index < format::kLineColours; ++index)
@@ -81,8 +81,7 @@ void writePalette(SaveState& state) {
 
 // ---- patterns: 8x8 pixels of 4-bit colours in video RAM ----
 
-template <typename PixelColour>
-void drawPattern(SaveState& state, unsigned index, PixelColour pixel) {
+template <typename PixelColour> void drawPattern(SaveState& state, unsigned index, PixelColour pixel) {
     for (unsigned y = 0; y < format::kPatternPixels; ++y) {
         for (unsigned x = 0; x < format::kPatternPixels; x += 2) {
             const unsigned left = pixel(x, y) & 15u;
@@ -94,7 +93,17 @@ void drawPattern(SaveState& state, unsigned index, PixelColour pixel) {
 }
 
 enum Pattern : unsigned {
-    kGrassTop = 1, kDirt, kChecker, kBrick, kSlope, kSky, kCloud, kWave, kRing, kStone, kFlower,
+    kGrassTop = 1,
+    kDirt,
+    kChecker,
+    kBrick,
+    kSlope,
+    kSky,
+    kCloud,
+    kWave,
+    kRing,
+    kStone,
+    kFlower,
 };
 
 void drawPatterns(SaveState& state) {
@@ -113,9 +122,8 @@ void drawPatterns(SaveState& state) {
         const int dx = static_cast<int>(x) - 4, dy = static_cast<int>(y) - 5;
         return dx * dx + 2 * dy * dy < 14 ? 9u : 0u;
     });
-    drawPattern(state, kWave, [](unsigned x, unsigned y) {
-        return y == (x % 4 < 2 ? 1u : 2u) ? 13u : (y < 4 ? 12u : 11u);
-    });
+    drawPattern(state, kWave,
+                [](unsigned x, unsigned y) { return y == (x % 4 < 2 ? 1u : 2u) ? 13u : (y < 4 ? 12u : 11u); });
     drawPattern(state, kRing, [](unsigned x, unsigned y) {
         const int dx = 2 * static_cast<int>(x) - 7, dy = 2 * static_cast<int>(y) - 7;
         const int d = dx * dx + dy * dy;
@@ -138,8 +146,17 @@ unsigned line(unsigned palette) { return palette << format::kPatternLineShift; }
 const unsigned kTerrain = line(1), kSkyLine = line(2), kItems = line(3);
 
 enum Block : unsigned {
-    kGrassBlock = 1, kDirtBlock, kSlopeBlock, kBrickBlock, kStoneBlock, kSkyBlock, kCloudBlock,
-    kWaterBlock, kRingBlock, kFlowerBlock, kHighBrickBlock = 300,  // needs block bits 9-8
+    kGrassBlock = 1,
+    kDirtBlock,
+    kSlopeBlock,
+    kBrickBlock,
+    kStoneBlock,
+    kSkyBlock,
+    kCloudBlock,
+    kWaterBlock,
+    kRingBlock,
+    kFlowerBlock,
+    kHighBrickBlock = 300,  // needs block bits 9-8
 };
 
 void writeBlock(SaveState& state, unsigned block, std::initializer_list<unsigned> words) {
@@ -156,10 +173,12 @@ void writeBlocks(SaveState& state) {
     writeBlock(state, kDirtBlock, {kDirt | t, kChecker | t, kChecker | t | kHFlip, kDirt | t | kVFlip});
     writeBlock(state, kSlopeBlock, {0, kSlope | t, kSlope | t, kDirt | t});
     writeBlock(state, kBrickBlock, {kBrick | t, kBrick | t | kHFlip, kBrick | t | kVFlip, kBrick | t});
-    writeBlock(state, kStoneBlock, {kStone | t, kStone | t | kHFlip, kStone | t | kVFlip, kStone | t | kHFlip | kVFlip});
+    writeBlock(state, kStoneBlock,
+               {kStone | t, kStone | t | kHFlip, kStone | t | kVFlip, kStone | t | kHFlip | kVFlip});
     writeBlock(state, kSkyBlock, {kSky | kSkyLine, kSky | kSkyLine, kSky | kSkyLine, kSky | kSkyLine});
     writeBlock(state, kCloudBlock, {kCloud | kSkyLine, kCloud | kSkyLine | kHFlip, 0, 0});
-    writeBlock(state, kWaterBlock, {kWave | kSkyLine, kWave | kSkyLine | kHFlip, kWave | kSkyLine | kVFlip, kWave | kSkyLine});
+    writeBlock(state, kWaterBlock,
+               {kWave | kSkyLine, kWave | kSkyLine | kHFlip, kWave | kSkyLine | kVFlip, kWave | kSkyLine});
     writeBlock(state, kRingBlock, {kRing | kItems, kRing | kItems, 0, 0});
     writeBlock(state, kFlowerBlock, {0, 0, kFlower | t | 1u << 15, kFlower | t | kHFlip});
     writeBlock(state, kHighBrickBlock, {kBrick | t | 1u << 15, kStone | t, kStone | t, kBrick | t | kHFlip});
@@ -192,7 +211,8 @@ enum Chunk : unsigned { kGround = 1, kHill, kPlatform, kSkyChunk, kWater, kTower
 
 void writeChunks(SaveState& state) {
     ChunkPainter ground(state, kGround);
-    for (unsigned column = 2; column < kSide; column += 5) ground.set(2, column, kRingBlock);  // high up in the first rows
+    for (unsigned column = 2; column < kSide; column += 5)
+        ground.set(2, column, kRingBlock);  // high up in the first rows
     ground.fillRows(10, 10, kGrassBlock | kTop);
     ground.fillRows(11, 15, kDirtBlock | kSolid);
     for (unsigned column = 1; column < kSide; column += 4) ground.set(9, column, kFlowerBlock);
@@ -219,7 +239,8 @@ void writeChunks(SaveState& state) {
 
     ChunkPainter water(state, kWater);
     water.fillRows(11, 15, kWaterBlock);
-    for (unsigned column = 0; column < kSide; column += 2) water.set(11, column, kWaterBlock | kEntryHFlip | kEntryVFlip);
+    for (unsigned column = 0; column < kSide; column += 2)
+        water.set(11, column, kWaterBlock | kEntryHFlip | kEntryVFlip);
 
     ChunkPainter tower(state, kTower);
     for (unsigned row = 2; row < 11; ++row)
@@ -243,9 +264,9 @@ void writeLayout(SaveState& state) {
         state.cell(row, column, background, value);
     };
     constexpr unsigned kWidth = 24;
-    const unsigned groundRow[kWidth] = {kGround, kGround, kHill, kGround, kRings, kWater, kWater, kGround,
-                                        kTower, kGround, kHill, kHill, kRings, kGround, kWater, kGround,
-                                        kGround, kTower, kRings, kGround, kHill, kGround, kLastChunk, kGround};
+    const unsigned groundRow[kWidth] = {kGround, kGround, kHill,  kGround, kRings, kWater,  kWater,     kGround,
+                                        kTower,  kGround, kHill,  kHill,   kRings, kGround, kWater,     kGround,
+                                        kGround, kTower,  kRings, kGround, kHill,  kGround, kLastChunk, kGround};
     for (unsigned column = 0; column < kWidth; ++column) {
         cell(3, column, false, groundRow[column] | (column % 5 == 0 ? 0x80u : 0u));  // bit 7: a flag
         for (unsigned row = 0; row < 4; ++row) cell(row, column, true, kSkyChunk | (row == 1 ? 0x80u : 0u));
@@ -257,7 +278,6 @@ void writeLayout(SaveState& state) {
     cell(1, 15, false, 0xC1);  // chunk 65 with the flag
     cell(0, 20, false, 127);
 }
-
 
 // ---- the big level: 82 chunks, numbered so that those past 63 are scattered ----
 
@@ -283,7 +303,8 @@ void paintPiece(QuarterPainter quarter, Piece piece, unsigned variant) {
             quarter.set(1 + variant % 3, column, kCloudBlock | (variant % 2 ? kEntryHFlip : 0u));
         break;
     case Piece::Rings:
-        for (unsigned column = variant % 2 + 1; column < kSide / 2; column += 3) quarter.set(2 + variant % 4, column, kRingBlock);
+        for (unsigned column = variant % 2 + 1; column < kSide / 2; column += 3)
+            quarter.set(2 + variant % 4, column, kRingBlock);
         break;
     case Piece::Platform:
         for (unsigned column = variant % 3; column < kSide / 2 - variant % 2; ++column) {
@@ -367,8 +388,8 @@ bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& by
     const tavro::files::IoFailure& failure = written.error();
     const char* why = failure.problem == tavro::files::IoProblem::NotRegularFile ? "not a regular file"
                       : failure.problem == tavro::files::IoProblem::HardLinks    ? "it has other names (hard links)"
-                      : failure.reason.empty()                                    ? "refused"
-                                                                                  : failure.reason.c_str();
+                      : failure.reason.empty()                                   ? "refused"
+                                                                                 : failure.reason.c_str();
     std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.string().c_str(), why);
     return false;
 }

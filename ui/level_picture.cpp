@@ -63,8 +63,11 @@ LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::opti
     } catch (const std::exception& failure) {
         LevelDrawing drawing;
         drawing.game = game;
-        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                                    .path = path, .reason = failure.what()};
+        drawing.error = EngineError{.operation = Operation::Draw,
+                                    .file = FileRole::SaveState,
+                                    .step = Step::Draw,
+                                    .path = path,
+                                    .reason = failure.what()};
         return drawing;
     }
 }
@@ -83,8 +86,8 @@ LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, Game ga
     } catch (const std::exception& failure) {
         drawing = {};
         drawing.game = game;
-        drawing.error = EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                                    .reason = failure.what()};
+        drawing.error = EngineError{
+            .operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw, .reason = failure.what()};
     }
     return drawing;
 }
@@ -157,7 +160,8 @@ protected:
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override {
-        const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        const bool click =
+            pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
         pressed_ = false;
         if (click && !picture_.isNull()) open_();
         event->accept();
@@ -354,15 +358,15 @@ void LevelPicture::draw(Side side, const QString& path, Game game, std::optional
     state.drawing.reset();
     state.view.clear();
     drawnRoom_ = room();
-    using FromMemory = LevelDrawing (*)(std::shared_ptr<const render::LevelMemory>, Game, QSize,
-                                        std::optional<render::CellBox>);
+    using FromMemory =
+        LevelDrawing (*)(std::shared_ptr<const render::LevelMemory>, Game, QSize, std::optional<render::CellBox>);
     using FromFile = LevelDrawing (*)(const std::string&, Game, QSize, std::optional<render::CellBox>);
     if (level)
-        state.watcher->setFuture(QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game,
-                                                   drawnRoom_, frame));
+        state.watcher->setFuture(
+            QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game, drawnRoom_, frame));
     else
-        state.watcher->setFuture(QtConcurrent::run(static_cast<FromFile>(drawLevel), toEnginePath(path), game,
-                                                   drawnRoom_, frame));
+        state.watcher->setFuture(
+            QtConcurrent::run(static_cast<FromFile>(drawLevel), toEnginePath(path), game, drawnRoom_, frame));
     slowDraw_->start();
     updateSwitch();
     refresh();
@@ -437,10 +441,12 @@ void LevelPicture::refresh() {
         // A quick drawing shows no message that would only flicker.
         surface_->display({}, slowDraw_->isActive() ? QString() : WindowTexts::pictureDrawing());
     } else if (!state.drawing || !state.drawing->level) {
-        const EngineError unknown{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Read,
+        const EngineError unknown{.operation = Operation::Draw,
+                                  .file = FileRole::SaveState,
+                                  .step = Step::Read,
                                   .path = toEnginePath(state.path)};
-        surface_->display({}, WindowTexts::pictureUnreadable(state.drawing && state.drawing->error
-                                                                  ? *state.drawing->error : unknown));
+        surface_->display({}, WindowTexts::pictureUnreadable(
+                                  state.drawing && state.drawing->error ? *state.drawing->error : unknown));
     } else if (!state.drawing->box || state.drawing->picture.isNull()) {
         surface_->display({}, WindowTexts::pictureEmpty());
     } else {
@@ -455,15 +461,16 @@ void LevelPicture::refresh() {
         const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;
         const int emptied = static_cast<int>(state.marks.size()) + state.hiddenMarks;
         const bool preview = side_ == Side::After && state.preview;
-        surface_->display(drawing.picture, {}, std::move(marks),
-                          (preview ? WindowTexts::previewDescription() + QLatin1Char(' ') : QString())
-                              + WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
-                                                                side_ == Side::After ? std::optional(emptied) : std::nullopt));
+        surface_->display(
+            drawing.picture, {}, std::move(marks),
+            (preview ? WindowTexts::previewDescription() + QLatin1Char(' ') : QString()) +
+                WindowTexts::pictureDescription(state.path, width, height, drawing.factor,
+                                                side_ == Side::After ? std::optional(emptied) : std::nullopt));
         caption = WindowTexts::pictureCaption(state.path, drawing.factor, preview);
         captionTip = WindowTexts::pictureCaptionTip(width, height, drawing.factor);
         if (emptied > 0)
-            caption += WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks,
-                                                   state.preview);
+            caption +=
+                WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks, state.preview);
     }
     caption_->setMessage(caption);
     caption_->setToolTip(captionTip);
@@ -474,8 +481,8 @@ LevelView* LevelPicture::openView() {
     if (state.pending || !state.drawing || !state.drawing->level || !state.drawing->box) return nullptr;
     if (!state.view) {
         const LevelDrawing& drawing = *state.drawing;
-        LevelView::Source source{drawing.level, drawing.game, drawing.plane, *drawing.box, state.path,
-                                 side_ == Side::After, state.marks};
+        LevelView::Source source{drawing.level, drawing.game,         drawing.plane, *drawing.box,
+                                 state.path,    side_ == Side::After, state.marks};
         state.view = new LevelView(std::move(source), window());
         state.view->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the window ends the program even while a view is open.

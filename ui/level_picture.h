@@ -123,8 +123,7 @@ private:
     };
     static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
 
-    void draw(Side side, const QString& path, render::Game game,
-              std::optional<render::CellBox> frame = std::nullopt,
+    void draw(Side side, const QString& path, render::Game game, std::optional<render::CellBox> frame = std::nullopt,
               std::shared_ptr<const render::LevelMemory> level = nullptr);
     // Draws the After side with the marks of `emptiedCells`, framed as Before.
     void drawAfter(const QString& path, const std::vector<LayoutCell>& emptiedCells,

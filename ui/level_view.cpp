@@ -65,8 +65,8 @@ LevelView::LevelView(Source source, QWidget* parent)
     // The pixels stay where drawPlane put them; QImage only looks at them.
     // Their width is a whole number of cells, so every row is 32-bit aligned.
     if (!indexed_.pixels.empty()) {
-        picture_ = QImage(indexed_.pixels.data(), indexed_.width, indexed_.height, indexed_.width,
-                          QImage::Format_Indexed8);
+        picture_ =
+            QImage(indexed_.pixels.data(), indexed_.width, indexed_.height, indexed_.width, QImage::Format_Indexed8);
         picture_.setColorTable(colourTable(palette_));
     }
 
@@ -96,8 +96,8 @@ void LevelView::buildControls() {
         made->setShortcuts(keys);
         made->setShortcutContext(Qt::WindowShortcut);
         if (!keys.isEmpty())
-            made->setToolTip(text + QStringLiteral(" (") + keys.constFirst().toString(QKeySequence::NativeText)
-                             + QLatin1Char(')'));
+            made->setToolTip(text + QStringLiteral(" (") + keys.constFirst().toString(QKeySequence::NativeText) +
+                             QLatin1Char(')'));
         addAction(made);
         return made;
     };
@@ -137,8 +137,8 @@ void LevelView::buildControls() {
     area_ = new ZoomArea(this);
     area_->setObjectName(QStringLiteral("zoomArea"));
     area_->setAccessibleName(WindowTexts::pictureName());
-    area_->setAccessibleDescription(windowTitle() + QStringLiteral(": ")
-                                    + WindowTexts::pictureSize(picture_.width(), picture_.height()));
+    area_->setAccessibleDescription(windowTitle() + QStringLiteral(": ") +
+                                    WindowTexts::pictureSize(picture_.width(), picture_.height()));
 
     note_ = new QLabel(WindowTexts::zoomTip(), this);
     note_->setObjectName(QStringLiteral("viewNote"));
@@ -188,14 +188,19 @@ QString LevelView::suggestedPath() const {
 
 std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
     if (picture_.isNull()) {
-        return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
-                                           .step = Step::Encode, .path = toEnginePath(path),
+        return std::unexpected(EngineError{.operation = Operation::SavePicture,
+                                           .file = FileRole::Picture,
+                                           .step = Step::Encode,
+                                           .path = toEnginePath(path),
                                            .cause = Cause::EmptyPicture});
     }
     // The save state is read again and drawn by the engine, with the same
     // checks as the command line's render.
-    auto saved = render::savePicture({.saveState = toEnginePath(source_.path), .game = source_.game,
-                                      .plane = source_.plane, .box = source_.box, .scale = 1,
+    auto saved = render::savePicture({.saveState = toEnginePath(source_.path),
+                                      .game = source_.game,
+                                      .plane = source_.plane,
+                                      .box = source_.box,
+                                      .scale = 1,
                                       .picture = toEnginePath(path)});
     if (!saved) return std::unexpected(std::move(saved.error()));
     return {};

@@ -23,7 +23,6 @@ namespace tavro::ui {
 
 class ZoomArea;
 
-
 class LevelView : public QDialog {
     Q_OBJECT
 

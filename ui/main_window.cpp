@@ -93,8 +93,7 @@ public:
 MainWindow::MainWindow(QWidget* parent) : MainWindow(nullptr, parent) {}
 
 MainWindow::MainWindow(std::unique_ptr<FileChooser> chooser, QWidget* parent)
-    : QMainWindow(parent),
-      fileChooser_(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
+    : QMainWindow(parent), fileChooser_(chooser ? std::move(chooser) : std::make_unique<DialogFileChooser>(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
     setWindowIcon(applicationIcon());
@@ -436,7 +435,8 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
     // A source that does not look like a Tavro 1 level is converted only when the user says so.
     if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped)) {
         if (!askConvertAnyway(result.error())) {
-            showStatus(WindowTexts::conversionFailed(result.error()), WindowTexts::conversionFailureText(result.error()));
+            showStatus(WindowTexts::conversionFailed(result.error()),
+                       WindowTexts::conversionFailureText(result.error()));
             return;
         }
         options.force = true;

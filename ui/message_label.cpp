@@ -47,9 +47,7 @@ int MessageLabel::textHeight(int width) const {
     return layOut(layout, width);
 }
 
-int MessageLabel::textWidth() const {
-    return contentsRect().width() - 2 * margin() - 2 * std::max(indent(), 0);
-}
+int MessageLabel::textWidth() const { return contentsRect().width() - 2 * margin() - 2 * std::max(indent(), 0); }
 
 void MessageLabel::fitHeight() {
     const int frame = height() - contentsRect().height() + 2 * margin();

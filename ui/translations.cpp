@@ -18,9 +18,9 @@ std::unique_ptr<QTranslator> qtTranslator(const QLocale& locale) {
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     auto translator = std::make_unique<QTranslator>();
     if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) return translator;
-    if (locale.language() == QLocale::Portuguese
-        && translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
-                            QStringLiteral("_"), folder))
+    if (locale.language() == QLocale::Portuguese &&
+        translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         folder))
         return translator;
     return nullptr;
 }

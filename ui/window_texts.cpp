@@ -36,9 +36,7 @@ QString WindowTexts::shown(const QString& name) {
     return text;
 }
 
-QString WindowTexts::ready() {
-    return tr("Choose both save states, then press Converter.");
-}
+QString WindowTexts::ready() { return tr("Choose both save states, then press Converter."); }
 
 QString WindowTexts::choosePaths(bool sourceMissing, bool targetMissing) {
     if (sourceMissing && targetMissing) return tr("Choose the Tavro 1 and the Tavro 2 save states first.");
@@ -54,13 +52,9 @@ QString WindowTexts::nextChoice(bool sourceMissing, bool targetMissing) {
     return tr("Ready: press Converter.");
 }
 
-QString WindowTexts::samePath() {
-    return tr("Source and target are the same file: it will be patched in place.");
-}
+QString WindowTexts::samePath() { return tr("Source and target are the same file: it will be patched in place."); }
 
-QString WindowTexts::converting(const QString& target) {
-    return tr("Converting into %1…").arg(fileName(target));
-}
+QString WindowTexts::converting(const QString& target) { return tr("Converting into %1…").arg(fileName(target)); }
 
 QString WindowTexts::converted(const ConversionReport& report) {
     // One short line: the target's path is in the window already.
@@ -73,8 +67,8 @@ QString WindowTexts::converted(const ConversionReport& report) {
     case TargetOutcome::Unchanged: line = tr("Already up to date: nothing was written."); break;
     }
     if (report.backupPath)
-        line += QLatin1Char(' ')
-                + tr("The previous contents are in %1.").arg(fileName(fromEnginePath(*report.backupPath)));
+        line +=
+            QLatin1Char(' ') + tr("The previous contents are in %1.").arg(fileName(fromEnginePath(*report.backupPath)));
     const int lost = report.level.cellsLost;
     if (lost > 0) line += QLatin1Char(' ') + tr("⚠ %n piece(s) of the level arrived empty.", nullptr, lost);
     return line;
@@ -96,8 +90,8 @@ QString WindowTexts::levelDetails(const LevelSummary& level) {
 QString WindowTexts::readyToConvert(const LevelSummary& level) {
     QString line = tr("Ready: press Converter. The After picture is a preview of the result.");
     if (level.cellsLost > 0)
-        line += QLatin1Char(' ')
-                + tr("⚠ %n piece(s) of the level would arrive empty (marked in red).", nullptr, level.cellsLost);
+        line += QLatin1Char(' ') +
+                tr("⚠ %n piece(s) of the level would arrive empty (marked in red).", nullptr, level.cellsLost);
     return line;
 }
 
@@ -201,7 +195,8 @@ QString WindowTexts::why(const EngineError& error) {
             return tr("its group (%1) could not be kept, as you do not belong to it: %2")
                 .arg(idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
         return tr("its owner (user %1, group %2) could not be kept: %3")
-            .arg(idName(owner.user, false), idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
+            .arg(idName(owner.user, false), idName(owner.group.value_or(0), true),
+                 QString::fromLocal8Bit(error.reason));
     case Cause::Changed:
         if (error.operation == Operation::Undo) return tr("it was changed after the conversion");
         return tr("another program changed it meanwhile; nothing was written");
@@ -234,7 +229,8 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
             .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
     case Cause::FlagsNotKept:
-        return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written")
+        return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; "
+                  "nothing was written")
             .arg(QString::fromLatin1(inodeFlagLetters(factsAs<InodeFlags>(error).flags)));
     case Cause::SharedFolderEntry:
         return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")
@@ -281,7 +277,8 @@ QString WindowTexts::idName(std::uintmax_t id, [[maybe_unused]] bool group) {
     QString name;
 #ifndef _WIN32
     if (group) {
-        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id))) name = QString::fromLocal8Bit(found->gr_name);
+        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id)))
+            name = QString::fromLocal8Bit(found->gr_name);
     } else if (const struct passwd* found = ::getpwuid(static_cast<uid_t>(id))) {
         name = QString::fromLocal8Bit(found->pw_name);
     }
@@ -296,22 +293,23 @@ QString WindowTexts::notFirstGameLevel() {
 QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
 
 QString WindowTexts::convertAnyway(const EngineError& error) {
-    return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) + QStringLiteral("\n\n")
-           + tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?");
+    return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) +
+           QStringLiteral("\n\n") +
+           tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?");
 }
 
 QString WindowTexts::fileAndReason(const EngineError& error) {
-    QString text = tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(shown(fromEnginePath(error.path))), why(error));
+    QString text =
+        tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(shown(fromEnginePath(error.path))), why(error));
     if (!error.keptIn.empty())
-        text += QLatin1Char('\n')
-                + tr("The previous contents of the Tavro 2 save state are in %1.")
-                      .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.keptIn))));
+        text += QLatin1Char('\n') + tr("The previous contents of the Tavro 2 save state are in %1.")
+                                        .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.keptIn))));
     return text;
 }
 
 QString WindowTexts::conversionFailureText(const EngineError& error) {
-    return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
-           + fileAndReason(error) + QStringLiteral("\n\n") + targetState(error);
+    return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) +
+           QStringLiteral("\n\n") + targetState(error);
 }
 
 QString WindowTexts::undoFailureText(const EngineError& error) {
@@ -321,17 +319,11 @@ QString WindowTexts::undoFailureText(const EngineError& error) {
     return headline + QStringLiteral("\n\n") + fileAndReason(error);
 }
 
-QString WindowTexts::sourceButtonTip() {
-    return tr("Choose the Tavro 1 save state to read (or drop it here)");
-}
+QString WindowTexts::sourceButtonTip() { return tr("Choose the Tavro 1 save state to read (or drop it here)"); }
 
-QString WindowTexts::targetButtonTip() {
-    return tr("Choose the Tavro 2 save state to patch (or drop it here)");
-}
+QString WindowTexts::targetButtonTip() { return tr("Choose the Tavro 2 save state to patch (or drop it here)"); }
 
-QString WindowTexts::convertButtonTip() {
-    return tr("Carry the Tavro 1 level into the Tavro 2 save state");
-}
+QString WindowTexts::convertButtonTip() { return tr("Carry the Tavro 1 level into the Tavro 2 save state"); }
 
 QString WindowTexts::packCheck() { return tr("&Pack to carry the whole level"); }
 
@@ -359,8 +351,7 @@ QString WindowTexts::undoText() { return tr("Undo"); }
 
 QString WindowTexts::undoToolTip(const QString& target) {
     return tr("Put %1 back as it was before the conversion (%2)")
-        .arg(QDir::toNativeSeparators(target),
-             QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));
+        .arg(QDir::toNativeSeparators(target), QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText));
 }
 
 QString WindowTexts::nothingToUndo() { return tr("Nothing to undo"); }
@@ -413,9 +404,8 @@ QString WindowTexts::pictureCaptionTip(int width, int height, int factor) {
 
 QString WindowTexts::emptiedCaption(int shown, int hidden, bool preview) {
     const int all = shown + hidden;
-    QString text = QStringLiteral(" · ")
-                   + (preview ? tr("⚠ %n piece(s) would arrive empty", nullptr, all)
-                              : tr("⚠ %n piece(s) arrived empty", nullptr, all));
+    QString text = QStringLiteral(" · ") + (preview ? tr("⚠ %n piece(s) would arrive empty", nullptr, all)
+                                                    : tr("⚠ %n piece(s) arrived empty", nullptr, all));
     if (hidden > 0) text += QLatin1Char(' ') + tr("(%n in the background)", nullptr, hidden);
     return text;
 }
@@ -480,9 +470,7 @@ QString WindowTexts::zoomOut() { return tr("Zoom out"); }
 
 QString WindowTexts::actualSize() { return tr("Actual size"); }
 
-QString WindowTexts::zoomLevel(double zoom) {
-    return tr("%1 %").arg(QLocale().toString(zoom * 100.0, 'g', 4));
-}
+QString WindowTexts::zoomLevel(double zoom) { return tr("%1 %").arg(QLocale().toString(zoom * 100.0, 'g', 4)); }
 
 QString WindowTexts::zoomTip() { return tr("The wheel and Ctrl + and Ctrl − zoom; drag the picture to move it."); }
 
@@ -499,8 +487,8 @@ QString WindowTexts::pictureSaved(const QString& path) { return tr("Saved %1.").
 QString WindowTexts::pictureNotSavedTitle() { return tr("Picture not saved"); }
 
 QString WindowTexts::pictureNotSaved(const EngineError& error) {
-    return tr("The picture could not be saved: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n")
-           + fileAndReason(error);
+    return tr("The picture could not be saved: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") +
+           fileAndReason(error);
 }
 
 QString WindowTexts::pictureSize(int width, int height) {

@@ -63,8 +63,8 @@ int ZoomArea::fittingStep() const {
     if (picture_.isNull()) return 0;
     const QSize room = viewport()->size();
     int step = 0;
-    while (step > kMinZoomStep && (std::ldexp(picture_.width(), step) > room.width() ||
-                                   std::ldexp(picture_.height(), step) > room.height()))
+    while (step > kMinZoomStep &&
+           (std::ldexp(picture_.width(), step) > room.width() || std::ldexp(picture_.height(), step) > room.height()))
         --step;
     return step;
 }
@@ -83,16 +83,14 @@ QPointF ZoomArea::origin() const {
     // A picture smaller than the view sits in its middle; a larger one is
     // moved by the scroll bars.
     const QSize room = viewport()->size();
-    const double x = scaledWidth() < room.width() ? (room.width() - scaledWidth()) / 2
-                                                  : -horizontalScrollBar()->value();
-    const double y = scaledHeight() < room.height() ? (room.height() - scaledHeight()) / 2
-                                                    : -verticalScrollBar()->value();
+    const double x =
+        scaledWidth() < room.width() ? (room.width() - scaledWidth()) / 2 : -horizontalScrollBar()->value();
+    const double y =
+        scaledHeight() < room.height() ? (room.height() - scaledHeight()) / 2 : -verticalScrollBar()->value();
     return {std::floor(x), std::floor(y)};
 }
 
-QPointF ZoomArea::centre() const {
-    return (QRectF(viewport()->rect()).center() - origin()) / zoom();
-}
+QPointF ZoomArea::centre() const { return (QRectF(viewport()->rect()).center() - origin()) / zoom(); }
 
 void ZoomArea::centreOn(QPointF point) {
     const QPointF corner = point * zoom() - QRectF(viewport()->rect()).center();
@@ -158,11 +156,10 @@ void ZoomArea::paintEvent(QPaintEvent* event) {
 
     // The picture's pixels in sight, whole pixels only, drawn where they go.
     const QRectF wanted((shown.topLeft() - whole.topLeft()) / scale, shown.size() / scale);
-    const QRect source = QRect(QPoint(static_cast<int>(std::floor(wanted.left())),
-                                      static_cast<int>(std::floor(wanted.top()))),
-                               QPoint(static_cast<int>(std::ceil(wanted.right())) - 1,
-                                      static_cast<int>(std::ceil(wanted.bottom())) - 1))
-                             .intersected(picture_.rect());
+    const QRect source =
+        QRect(QPoint(static_cast<int>(std::floor(wanted.left())), static_cast<int>(std::floor(wanted.top()))),
+              QPoint(static_cast<int>(std::ceil(wanted.right())) - 1, static_cast<int>(std::ceil(wanted.bottom())) - 1))
+            .intersected(picture_.rect());
     if (source.isEmpty()) return;
     const QRectF target(whole.topLeft() + QPointF(source.topLeft()) * scale, QSizeF(source.size()) * scale);
     // Pixels stay sharp when magnified; shrunk, they are blended.

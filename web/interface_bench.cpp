@@ -23,8 +23,7 @@ std::vector<uint8_t> readFile(const char* path) {
     return bytes;
 }
 
-template <typename Call>
-void time(const char* name, int runs, Call call) {
+template <typename Call> void time(const char* name, int runs, Call call) {
     std::vector<double> micros;
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -48,7 +47,9 @@ int main(int argc, char** argv) {
     time("convert", runs, [&] { return tw_convert(source.data(), source.size(), target.data(), head, 0); });
     time("convert packed", runs, [&] { return tw_convert(source.data(), source.size(), target.data(), head, 1); });
     time("preview 640x360", runs, [&] { return tw_preview(source.data(), source.size(), 1, 0, 640, 360, 0, 0, 0, 0); });
-    time("render 1:8 (cells in use)", runs, [&] { return tw_render(source.data(), source.size(), 1, 0, 8, 0, 0, 0, 0); });
-    time("render 1:1 one cell row", runs, [&] { return tw_render(source.data(), source.size(), 1, 0, 1, 0, 7, 64, 1); });
+    time("render 1:8 (cells in use)", runs,
+         [&] { return tw_render(source.data(), source.size(), 1, 0, 8, 0, 0, 0, 0); });
+    time("render 1:1 one cell row", runs,
+         [&] { return tw_render(source.data(), source.size(), 1, 0, 1, 0, 7, 64, 1); });
     return 0;
 }

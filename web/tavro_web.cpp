@@ -46,12 +46,12 @@ int32_t clamped(std::uintmax_t value) { return value > 0x7fffffffu ? 0x7fffffff 
 
 int32_t causeCode(Cause cause) {
     switch (cause) {
-        case Cause::TooShort: return TW_TOO_SHORT;
-        case Cause::NotFirstGameLevel: return TW_NOT_A_LEVEL;
-        case Cause::LooksSwapped: return TW_LOOKS_SWAPPED;
-        case Cause::EmptyForeground: return TW_EMPTY_FOREGROUND;
-        case Cause::EmptyBackground: return TW_EMPTY_BACKGROUND;
-        default: return TW_OTHER;
+    case Cause::TooShort: return TW_TOO_SHORT;
+    case Cause::NotFirstGameLevel: return TW_NOT_A_LEVEL;
+    case Cause::LooksSwapped: return TW_LOOKS_SWAPPED;
+    case Cause::EmptyForeground: return TW_EMPTY_FOREGROUND;
+    case Cause::EmptyBackground: return TW_EMPTY_BACKGROUND;
+    default: return TW_OTHER;
     }
 }
 
@@ -95,13 +95,13 @@ TW_EXPORT(tw_free) void tw_free(uint8_t* buffer) { std::free(buffer); }
 
 TW_EXPORT(tw_target_head_bytes) size_t tw_target_head_bytes(void) { return tavro::kMinSaveStateSize; }
 
-TW_EXPORT(tw_convert)
-tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
-                      int flags) {
+TW_EXPORT(tw_convert) tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead,
+                                            size_t targetHeadSize, int flags) {
     for (const auto& [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
         if (size < tavro::kMinSaveStateSize) {
             return refusal(
-                EngineError{.cause = Cause::TooShort, .facts = tavro::ByteCounts{size, tavro::kMinSaveStateSize}}, file);
+                EngineError{.cause = Cause::TooShort, .facts = tavro::ByteCounts{size, tavro::kMinSaveStateSize}},
+                file);
         }
     }
     const auto sourceBytes = bytes(source, sourceSize);
@@ -123,22 +123,21 @@ tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* t
     return result;
 }
 
-TW_EXPORT(tw_preview)
-tw_result* tw_preview(const uint8_t* state, size_t size, int game, int plane, int maxWidth, int maxHeight,
-                      int frameColumn, int frameRow, int frameColumns, int frameRows) {
+TW_EXPORT(tw_preview) tw_result* tw_preview(const uint8_t* state, size_t size, int game, int plane, int maxWidth,
+                                            int maxHeight, int frameColumn, int frameRow, int frameColumns,
+                                            int frameRows) {
     const auto level = render::LevelMemory::fromSaveState(bytes(state, size));
     if (!level) return refusal(level.error(), TW_SOURCE);
     std::optional<render::CellBox> frame;
     if (frameColumns > 0 && frameRows > 0) frame = render::CellBox{frameColumn, frameRow, frameColumns, frameRows};
-    auto preview = render::drawPreview(*level, gameOf(game), planeOf(plane), std::max(maxWidth, 1),
-                                       std::max(maxHeight, 1), frame);
+    auto preview =
+        render::drawPreview(*level, gameOf(game), planeOf(plane), std::max(maxWidth, 1), std::max(maxHeight, 1), frame);
     if (!preview) return refusal(preview.error(), TW_SOURCE);
     return picture(new tw_result, preview->box, preview->factor, std::move(preview->picture));
 }
 
-TW_EXPORT(tw_render)
-tw_result* tw_render(const uint8_t* state, size_t size, int game, int plane, int factor, int boxColumn, int boxRow,
-                     int boxColumns, int boxRows) {
+TW_EXPORT(tw_render) tw_result* tw_render(const uint8_t* state, size_t size, int game, int plane, int factor,
+                                          int boxColumn, int boxRow, int boxColumns, int boxRows) {
     const auto level = render::LevelMemory::fromSaveState(bytes(state, size));
     if (!level) return refusal(level.error(), TW_SOURCE);
     render::CellBox box{boxColumn, boxRow, boxColumns, boxRows};
@@ -158,25 +157,25 @@ TW_EXPORT(tw_get) int32_t tw_get(const tw_result* result, int what) {
     if (result == nullptr) return 0;
     const tavro::LevelSummary& level = result->summary;
     switch (what) {
-        case TW_CAUSE: return result->cause;
-        case TW_FILE: return result->file;
-        case TW_COUNT: return result->count;
-        case TW_LIMIT: return result->limit;
-        case TW_PACKED: return level.numbering == tavro::ChunkNumbering::Packed ? 1 : 0;
-        case TW_CHUNKS_WITH_DATA: return level.chunksWithData;
-        case TW_CHUNKS_NAMED: return level.chunksNamed;
-        case TW_CHUNKS_USED: return level.chunksUsed;
-        case TW_CELLS_EXPANDED: return level.cellsExpanded;
-        case TW_CELLS_LOST: return level.cellsLost;
-        case TW_PACKED_SLOTS: return tavro::kPackedChunkSlots;
-        case TW_WIDTH: return result->width;
-        case TW_HEIGHT: return result->height;
-        case TW_FACTOR: return result->factor;
-        case TW_BOX_COLUMN: return result->box.column;
-        case TW_BOX_ROW: return result->box.row;
-        case TW_BOX_COLUMNS: return result->box.columns;
-        case TW_BOX_ROWS: return result->box.rows;
-        default: return 0;
+    case TW_CAUSE: return result->cause;
+    case TW_FILE: return result->file;
+    case TW_COUNT: return result->count;
+    case TW_LIMIT: return result->limit;
+    case TW_PACKED: return level.numbering == tavro::ChunkNumbering::Packed ? 1 : 0;
+    case TW_CHUNKS_WITH_DATA: return level.chunksWithData;
+    case TW_CHUNKS_NAMED: return level.chunksNamed;
+    case TW_CHUNKS_USED: return level.chunksUsed;
+    case TW_CELLS_EXPANDED: return level.cellsExpanded;
+    case TW_CELLS_LOST: return level.cellsLost;
+    case TW_PACKED_SLOTS: return tavro::kPackedChunkSlots;
+    case TW_WIDTH: return result->width;
+    case TW_HEIGHT: return result->height;
+    case TW_FACTOR: return result->factor;
+    case TW_BOX_COLUMN: return result->box.column;
+    case TW_BOX_ROW: return result->box.row;
+    case TW_BOX_COLUMNS: return result->box.columns;
+    case TW_BOX_ROWS: return result->box.rows;
+    default: return 0;
     }
 }
 

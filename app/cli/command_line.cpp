@@ -64,8 +64,7 @@ std::string emptyName(const CLI::App& command) {
 }  // namespace
 
 Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"tavro: carries a level from a Tavro 1 save state into a Tavro 2 save state.",
-                 "tavro"};
+    CLI::App app{"tavro: carries a level from a Tavro 1 save state into a Tavro 2 save state.", "tavro"};
     app.allow_windows_style_options(false);  // "/data/one.state" is a path on every system
     app.set_version_flag("--version", TAVRO_VERSION);
     app.require_subcommand(1);
@@ -110,8 +109,8 @@ int reported(int status) {
     errno = 0;
     if (std::cout.flush()) return status;
     const int error = errno;
-    std::cerr << "tavro: cannot write to standard output" << (error != 0 ? std::string(": ") + std::strerror(error) : "")
-              << '\n';
+    std::cerr << "tavro: cannot write to standard output"
+              << (error != 0 ? std::string(": ") + std::strerror(error) : "") << '\n';
     return status == 0 ? 1 : status;
 }
 
@@ -119,13 +118,9 @@ int runMain(int argc, const char* const* argv) {
     try {
         const auto invocation = parseCommandLine(argc, argv, std::cout, std::cerr);
         return reported(invocation.run ? invocation.run() : invocation.status);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "tavro: out of memory\n";
-    } catch (const std::exception& failure) {
+    } catch (const std::bad_alloc&) { std::cerr << "tavro: out of memory\n"; } catch (const std::exception& failure) {
         std::cerr << "tavro: unexpected failure: " << failure.what() << '\n';
-    } catch (...) {
-        std::cerr << "tavro: unexpected failure\n";
-    }
+    } catch (...) { std::cerr << "tavro: unexpected failure\n"; }
     return 1;
 }
 

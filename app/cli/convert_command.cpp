@@ -48,8 +48,10 @@ Command addConvertCommand(CLI::App& app) {
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
-                                            RunOptions{.dryRun = options->dryRun, .backup = options->backup,
-                                                       .pack = options->pack, .force = options->force});
+                                            RunOptions{.dryRun = options->dryRun,
+                                                       .backup = options->backup,
+                                                       .pack = options->pack,
+                                                       .force = options->force});
                 if (!result) {
                     std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(result.error())
                               << '\n';

@@ -14,11 +14,11 @@ namespace {
 
 std::string roleName(FileRole role) {
     switch (role) {
-        case FileRole::Source: return "source file";
-        case FileRole::Target: return "target file";
-        case FileRole::Backup: return "backup";
-        case FileRole::SaveState: return "save state";
-        case FileRole::Picture: return "picture";
+    case FileRole::Source: return "source file";
+    case FileRole::Target: return "target file";
+    case FileRole::Backup: return "backup";
+    case FileRole::SaveState: return "save state";
+    case FileRole::Picture: return "picture";
     }
     return "file";
 }
@@ -47,7 +47,8 @@ std::string ownerNotKept(const EngineError& error) {
 #ifndef _WIN32
     ownFile = owner.user == ::geteuid();
 #endif
-    if (ownFile) return "cannot keep its group " + idName(group, true) + ", which you do not belong to: " + error.reason;
+    if (ownFile)
+        return "cannot keep its group " + idName(group, true) + ", which you do not belong to: " + error.reason;
     return "cannot keep its owner, user " + idName(owner.user, false) + " and group " + idName(group, true) + ": " +
            error.reason;
 }
@@ -66,61 +67,61 @@ std::string reasonText(const EngineError& error) {
     const bool undoing = error.operation == Operation::Undo;
     const ByteCounts sizes = factsAs<ByteCounts>(error);
     switch (error.cause) {
-        case Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
-        case Cause::NotChosen: return "no name given";
-        case Cause::NotRegularFile: return "not a regular file";
-        case Cause::TooShort:
-            return "is too short to hold a level: " + bytes(sizes.bytes) + ", a save state has at least " +
-                   grouped(sizes.of);
-        case Cause::EndedEarly:
-            return "it ended after " + grouped(sizes.bytes) + " of its " + bytes(sizes.of) + " (is it being changed?)";
-        case Cause::HardLinks:
-            return "it has " + counted(factsAs<NameCount>(error).names, "name", "names") +
-                   " (hard links); replacing it would separate them: work on a copy instead";
-        case Cause::OwnerNotKept: return ownerNotKept(error);
-        case Cause::Changed:
-            if (undoing) return "it was changed after the conversion";
-            return std::string(error.step == Step::Recheck ? "" : "it ") +
-                   "changed while converting (another program wrote it); nothing was written";
-        case Cause::Gone: return undoing && error.step == Step::Recheck ? "it no longer exists" : "it is gone";
-        case Cause::OtherSize: return "it has another size than was written";
-        case Cause::OtherBytes: return "it holds other bytes than were written";
-        case Cause::EmptyForeground: return "every foreground cell is empty (--full draws the whole plane)";
-        case Cause::EmptyBackground: return "every background cell is empty (--full draws the whole plane)";
-        case Cause::EmptyPicture: return "the picture is empty";
-        case Cause::Encoder: return "the PNG encoder failed: " + error.reason;
-        case Cause::IsTheSaveState: return "it is the save state being drawn";
+    case Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
+    case Cause::NotChosen: return "no name given";
+    case Cause::NotRegularFile: return "not a regular file";
+    case Cause::TooShort:
+        return "is too short to hold a level: " + bytes(sizes.bytes) + ", a save state has at least " +
+               grouped(sizes.of);
+    case Cause::EndedEarly:
+        return "it ended after " + grouped(sizes.bytes) + " of its " + bytes(sizes.of) + " (is it being changed?)";
+    case Cause::HardLinks:
+        return "it has " + counted(factsAs<NameCount>(error).names, "name", "names") +
+               " (hard links); replacing it would separate them: work on a copy instead";
+    case Cause::OwnerNotKept: return ownerNotKept(error);
+    case Cause::Changed:
+        if (undoing) return "it was changed after the conversion";
+        return std::string(error.step == Step::Recheck ? "" : "it ") +
+               "changed while converting (another program wrote it); nothing was written";
+    case Cause::Gone: return undoing && error.step == Step::Recheck ? "it no longer exists" : "it is gone";
+    case Cause::OtherSize: return "it has another size than was written";
+    case Cause::OtherBytes: return "it holds other bytes than were written";
+    case Cause::EmptyForeground: return "every foreground cell is empty (--full draws the whole plane)";
+    case Cause::EmptyBackground: return "every background cell is empty (--full draws the whole plane)";
+    case Cause::EmptyPicture: return "the picture is empty";
+    case Cause::Encoder: return "the PNG encoder failed: " + error.reason;
+    case Cause::IsTheSaveState: return "it is the save state being drawn";
 
-        case Cause::SameFile:
-            return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
-                   " (the same file); one file cannot take both roles; nothing was written";
-        case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
-        case Cause::IsAPicture: return "is a PNG picture, not a save state";
-        case Cause::NotFirstGameLevel:
-            return "does not hold a Tavro 1 level: " + levelEvidence(error) +
-                   ". Is it a Tavro 2 save state? (--force converts it anyway)";
-        case Cause::LooksSwapped:
-            return "does not hold a Tavro 1 level (" + levelEvidence(error) + ") and target file " +
-                   shown(error.otherPath) + " does: are the two swapped? (--force converts it anyway)";
-        case Cause::Socket: return "it is a socket, not a file";
-        case Cause::MountPoint:
-            return "the system will not put another file in its place (" + error.reason +
-                   "): it is a mount point, such as a bind-mounted file; work on a copy instead";
+    case Cause::SameFile:
+        return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
+               " (the same file); one file cannot take both roles; nothing was written";
+    case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
+    case Cause::IsAPicture: return "is a PNG picture, not a save state";
+    case Cause::NotFirstGameLevel:
+        return "does not hold a Tavro 1 level: " + levelEvidence(error) +
+               ". Is it a Tavro 2 save state? (--force converts it anyway)";
+    case Cause::LooksSwapped:
+        return "does not hold a Tavro 1 level (" + levelEvidence(error) + ") and target file " +
+               shown(error.otherPath) + " does: are the two swapped? (--force converts it anyway)";
+    case Cause::Socket: return "it is a socket, not a file";
+    case Cause::MountPoint:
+        return "the system will not put another file in its place (" + error.reason +
+               "): it is a mount point, such as a bind-mounted file; work on a copy instead";
         // What file access refuses to drop, follow or overwrite.
-        case Cause::AttributeNotKept:
-            return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
-                   "); nothing was written";
-        case Cause::FlagsNotKept:
-            return "its inode flags (" + inodeFlagLetters(factsAs<InodeFlags>(error).flags) +
-                   ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
-        case Cause::SharedFolderEntry:
-            return "it belongs to user " + idName(factsAs<Owner>(error).user, false) +
-                   " in a shared folder where only its owner may replace it; nothing was written";
-        case Cause::SharedFolderLink:
-            return "a link on the way belongs to user " + idName(factsAs<Owner>(error).user, false) +
-                   " in a shared folder, and is not followed; nothing was written";
-        case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
-        case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
+    case Cause::AttributeNotKept:
+        return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
+               "); nothing was written";
+    case Cause::FlagsNotKept:
+        return "its inode flags (" + inodeFlagLetters(factsAs<InodeFlags>(error).flags) +
+               ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
+    case Cause::SharedFolderEntry:
+        return "it belongs to user " + idName(factsAs<Owner>(error).user, false) +
+               " in a shared folder where only its owner may replace it; nothing was written";
+    case Cause::SharedFolderLink:
+        return "a link on the way belongs to user " + idName(factsAs<Owner>(error).user, false) +
+               " in a shared folder, and is not followed; nothing was written";
+    case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
+    case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
     }
     return error.reason;
 }
@@ -129,24 +130,25 @@ std::string reasonText(const EngineError& error) {
 std::string failedAction(const EngineError& error) {
     const std::string file = roleName(error.file) + " " + shown(error.path);
     switch (error.step) {
-        case Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
-        case Step::Open: return "cannot open " + file;
-        case Step::Read: return "cannot read " + file;
-        case Step::Check: return file;  // "... is too short ..."
-        case Step::Create:
-            if (error.detail.empty()) return "cannot create a temporary file beside " + file;
-            return "cannot create a temporary file in " + shown(error.detail) + ", the folder of " + file;
-        case Step::Write: return "cannot write " + file;
-        case Step::Flush: return "cannot flush " + file + " to disk";
-        case Step::Replace: return "cannot replace " + file;
-        case Step::Verify:
-            return file + (error.operation == Operation::Undo ? " holds its previous bytes again"
-                                                              : " now holds the converted level") +
-                   ", but reading it back failed";
-        case Step::Remove: return "cannot remove " + file;
-        case Step::Draw: return "nothing to draw in " + file;
-        case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
-        case Step::Recheck: return error.operation == Operation::Undo ? "cannot undo " + file : "the " + file;
+    case Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
+    case Step::Open: return "cannot open " + file;
+    case Step::Read: return "cannot read " + file;
+    case Step::Check: return file;  // "... is too short ..."
+    case Step::Create:
+        if (error.detail.empty()) return "cannot create a temporary file beside " + file;
+        return "cannot create a temporary file in " + shown(error.detail) + ", the folder of " + file;
+    case Step::Write: return "cannot write " + file;
+    case Step::Flush: return "cannot flush " + file + " to disk";
+    case Step::Replace: return "cannot replace " + file;
+    case Step::Verify:
+        return file +
+               (error.operation == Operation::Undo ? " holds its previous bytes again"
+                                                   : " now holds the converted level") +
+               ", but reading it back failed";
+    case Step::Remove: return "cannot remove " + file;
+    case Step::Draw: return "nothing to draw in " + file;
+    case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
+    case Step::Recheck: return error.operation == Operation::Undo ? "cannot undo " + file : "the " + file;
     }
     return "cannot use " + file;
 }
@@ -201,13 +203,13 @@ std::string numberList(const std::vector<int>& numbers) {
 std::string outcomeLine(const ConversionReport& report, const std::string& name) {
     const std::string target = shown(name);
     switch (report.outcome) {
-        case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
-        case TargetOutcome::Created:
-            return report.dryRun ? "Would create " + target + "; nothing written (dry run)."
-                                 : "Created " + target + " (verified).";
-        case TargetOutcome::Patched:
-            return report.dryRun ? "Would patch " + target + "; nothing written (dry run)."
-                                 : "Patched " + target + " (verified).";
+    case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
+    case TargetOutcome::Created:
+        return report.dryRun ? "Would create " + target + "; nothing written (dry run)."
+                             : "Created " + target + " (verified).";
+    case TargetOutcome::Patched:
+        return report.dryRun ? "Would patch " + target + "; nothing written (dry run)."
+                             : "Patched " + target + " (verified).";
     }
     return {};
 }
@@ -219,7 +221,7 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
     out << outcomeLine(report, target) << '\n';
     if (report.backupPath) {
         out << "  Previous bytes kept in " << shown(*report.backupPath)
-                  << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
+            << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
     }
     const LevelSummary& level = report.level;
     const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
@@ -228,29 +230,27 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
     };
     if (level.numbering == ChunkNumbering::Packed) {
         out << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
-                  << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
-                  << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+            << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
+            << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
         if (level.cellsLost == 0) {
             out << "  Every layout cell arrived whole.\n";
         } else {
-            out << "  Warning: " << lost() << " chunks whose quarters did not fit in "
-                      << n(kPackedChunkSlots) << " target chunks (" << numberList(level.lostChunks)
-                      << "); each arrives as four empty cells.\n";
+            out << "  Warning: " << lost() << " chunks whose quarters did not fit in " << n(kPackedChunkSlots)
+                << " target chunks (" << numberList(level.lostChunks) << "); each arrives as four empty cells.\n";
         }
         return out.str();
     }
     out << "  Source chunks with data: " << n(level.chunksWithData) << " of 63\n"
-              << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+        << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
     if (level.cellsLost > 0) {
         out << "  Warning: " << lost()
-                  << " chunks 64 and above, which the target cannot hold;"
-                     " each arrives as four empty cells.\n"
-                  << "  Chunks left out: " << numberList(level.lostChunks)
-                  << ". Convert with --pack to carry the whole level.\n";
+            << " chunks 64 and above, which the target cannot hold;"
+               " each arrives as four empty cells.\n"
+            << "  Chunks left out: " << numberList(level.lostChunks)
+            << ". Convert with --pack to carry the whole level.\n";
     }
     return out.str();
 }
-
 
 std::string pictureReport(const std::string& picture, int width, int height) {
     return "Wrote " + shown(picture) + ": " + grouped(static_cast<std::uintmax_t>(width)) + " x " +

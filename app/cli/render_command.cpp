@@ -27,9 +27,9 @@ std::expected<std::string, EngineError> renderLevel(const RenderOptions& options
         .saveState = options.saveState,
         .game = options.game == 1 ? render::Game::First : render::Game::Second,
         .plane = options.plane == "bg" ? render::Plane::Background : render::Plane::Foreground,
-        .box = options.full ? std::optional(render::wholePlane(options.game == 1 ? render::Game::First
-                                                                                  : render::Game::Second))
-                            : std::nullopt,
+        .box = options.full
+                   ? std::optional(render::wholePlane(options.game == 1 ? render::Game::First : render::Game::Second))
+                   : std::nullopt,
         .scale = options.scale,
         .picture = options.output};
     const auto saved = render::savePicture(request);
@@ -42,11 +42,10 @@ std::expected<std::string, EngineError> renderLevel(const RenderOptions& options
 Command addRenderCommand(CLI::App& app) {
     auto options = std::make_shared<RenderOptions>();
     CLI::App* command = app.add_subcommand("render", "Draw the level of a save state as a PNG picture");
-    command->footer(
-        "The picture is cropped to the cells the layout uses, unless --full. Scaled pictures average\n"
-        "each N x N square of pixels (transparent pixels count as clear). OUT is written all or nothing;\n"
-        "a SAVESTATE that is a PNG picture, an OUT that is SAVESTATE itself, and an existing, non-empty\n"
-        "OUT that is not a PNG picture are refused. Exit status: 0 done, 1 failed, 2 usage.");
+    command->footer("The picture is cropped to the cells the layout uses, unless --full. Scaled pictures average\n"
+                    "each N x N square of pixels (transparent pixels count as clear). OUT is written all or nothing;\n"
+                    "a SAVESTATE that is a PNG picture, an OUT that is SAVESTATE itself, and an existing, non-empty\n"
+                    "OUT that is not a PNG picture are refused. Exit status: 0 done, 1 failed, 2 usage.");
     command->add_option("--game", options->game, "Read SAVESTATE as a Tavro 1 or a Tavro 2 state")
         ->required()
         ->check(CLI::IsMember({1, 2}))
@@ -59,8 +58,9 @@ Command addRenderCommand(CLI::App& app) {
         ->option_text("N");
     command->add_flag("--full", options->full, "Draw the whole plane, not only the cells in use");
     command->add_option("SAVESTATE", options->saveState, "Save state to draw")->required();
-    command->add_option("OUT", options->output,
-                        "PNG file to write (an existing PNG picture is replaced; any other file is refused)")
+    command
+        ->add_option("OUT", options->output,
+                     "PNG file to write (an existing PNG picture is replaced; any other file is refused)")
         ->required();
 
     return {command, [options] {

@@ -23,8 +23,7 @@ namespace {
 
 void installTranslations(QCoreApplication& app) {
     const QLocale locale;
-    if (std::unique_ptr<QTranslator> ours = tavro::ui::windowTranslator(locale))
-        app.installTranslator(ours.release());
+    if (std::unique_ptr<QTranslator> ours = tavro::ui::windowTranslator(locale)) app.installTranslator(ours.release());
     if (std::unique_ptr<QTranslator> qt = tavro::ui::qtTranslator(locale)) app.installTranslator(qt.release());
 }
 
@@ -75,9 +74,9 @@ Options parseCommandLine(const QCoreApplication& app) {
 bool onlyAsksForText(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument == QLatin1String("-h") || argument == QLatin1String("--help")
-            || argument == QLatin1String("-?") || argument == QLatin1String("--help-all")
-            || argument == QLatin1String("-v") || argument == QLatin1String("--version"))
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help") || argument == QLatin1String("-?") ||
+            argument == QLatin1String("--help-all") || argument == QLatin1String("-v") ||
+            argument == QLatin1String("--version"))
             return true;
     }
     return false;
@@ -120,8 +119,6 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "tavro-conversor: unexpected failure: %s\n", failure.what());
-    } catch (...) {
-        std::fprintf(stderr, "tavro-conversor: unexpected failure\n");
-    }
+    } catch (...) { std::fprintf(stderr, "tavro-conversor: unexpected failure\n"); }
     return 1;
 }

@@ -67,8 +67,8 @@ void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> 
     for (std::size_t k = 0; k < size; k += 8) {
         std::uint64_t word;
         std::memcpy(&word, in + k, 8);
-        const std::uint64_t high = ((word << 1) & 0xC0C0C0C0C0C0C0C0ull) |
-                                   ((word >> 1) & 0x3C3C3C3C3C3C3C3Cull) | (word & 0x0303030303030303ull);
+        const std::uint64_t high = ((word << 1) & 0xC0C0C0C0C0C0C0C0ull) | ((word >> 1) & 0x3C3C3C3C3C3C3C3Cull) |
+                                   (word & 0x0303030303030303ull);
         word = (high & kEvenBytes) | (word & ~kEvenBytes);
         std::memcpy(out + k, &word, 8);
     }

@@ -15,15 +15,13 @@ Bytes readRegion(std::span<const std::uint8_t> state, const SaveStateRegion& reg
     Bytes buffer(region.length, 0);
     if (region.offset() < state.size()) {
         const auto available = std::min(region.length, state.size() - region.offset());
-        std::copy_n(state.begin() + static_cast<std::ptrdiff_t>(region.offset()), available,
-                    buffer.begin());
+        std::copy_n(state.begin() + static_cast<std::ptrdiff_t>(region.offset()), available, buffer.begin());
     }
     return buffer;
 }
 
 void writeRegion(Bytes& state, const SaveStateRegion& region, const Bytes& buffer) {
-    std::copy_n(buffer.begin(), region.length,
-                state.begin() + static_cast<std::ptrdiff_t>(region.offset()));
+    std::copy_n(buffer.begin(), region.length, state.begin() + static_cast<std::ptrdiff_t>(region.offset()));
 }
 
 // The target regions, and which source chunks arrive whole.

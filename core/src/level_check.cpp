@@ -8,7 +8,8 @@ namespace tavro {
 
 bool isPng(std::span<const std::uint8_t> bytes) {
     static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return bytes.size() >= std::size(kSignature) && std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
+    return bytes.size() >= std::size(kSignature) &&
+           std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
 }
 
 std::optional<EngineError> notFirstGameLevel(std::span<const std::uint8_t> source,
@@ -16,12 +17,12 @@ std::optional<EngineError> notFirstGameLevel(std::span<const std::uint8_t> sourc
     const LevelEvidence evidence = firstGameEvidence(source);
     if (evidence.holdsLevel()) return std::nullopt;
     const bool swapped = !target.empty() && firstGameEvidence(target).holdsLevel();
-    return EngineError{.file = FileRole::Source, .step = Step::Check,
+    return EngineError{.file = FileRole::Source,
+                       .step = Step::Check,
                        .cause = swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel,
-                       .facts = CellCounts{
-                           .impossible = static_cast<std::uintmax_t>(
-                               evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
-                           .naming = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)}};
+                       .facts = CellCounts{.impossible = static_cast<std::uintmax_t>(
+                                               evidence.foregroundHasData ? evidence.cellsNamingImpossible : 0),
+                                           .naming = static_cast<std::uintmax_t>(evidence.cellsNamingChunks)}};
 }
 
 LevelEvidence firstGameEvidence(std::span<const std::uint8_t> state) {

@@ -28,7 +28,9 @@ public:
         std::size_t slot = hash(bytes) & (kSlots - 1);
         while (slots_[slot] != kNoQuarter) {
             const int known = slots_[slot];
-            if (std::memcmp(bytes, quarters_ + static_cast<std::size_t>(first_[static_cast<std::size_t>(known)]) * kQuarterBytes,
+            if (std::memcmp(bytes,
+                            quarters_ +
+                                static_cast<std::size_t>(first_[static_cast<std::size_t>(known)]) * kQuarterBytes,
                             kQuarterBytes) == 0)
                 return known;
             slot = (slot + 1) & (kSlots - 1);
@@ -95,7 +97,9 @@ struct NamedQuarters {
     std::array<int, kQuarters> id;  // kNoQuarter for an all-zero quarter
     std::vector<unsigned> named;    // the chunks some cell names, in increasing order
 
-    const std::uint8_t* quarter(int index) const { return bytes.get() + static_cast<std::size_t>(index) * kQuarterBytes; }
+    const std::uint8_t* quarter(int index) const {
+        return bytes.get() + static_cast<std::size_t>(index) * kQuarterBytes;
+    }
 };
 
 NamedQuarters cutNamedQuarters(std::span<const std::uint8_t> sourceRam, const CellCounts& cells) {

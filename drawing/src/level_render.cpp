@@ -240,8 +240,10 @@ private:
 
 std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
     if (state.size() < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
-                                           .step = Step::Check, .cause = Cause::TooShort,
+        return std::unexpected(EngineError{.operation = Operation::Draw,
+                                           .file = FileRole::SaveState,
+                                           .step = Step::Check,
+                                           .cause = Cause::TooShort,
                                            .facts = ByteCounts{state.size(), kMinSaveStateSize}});
     }
     LevelMemory level;
@@ -371,15 +373,18 @@ std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game g
                                                 int maxHeight, std::optional<CellBox> frame) {
     const auto used = usedCells(level, game, plane);
     if (!used) {
-        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                                           .cause = plane == Plane::Foreground ? Cause::EmptyForeground
-                                                                               : Cause::EmptyBackground});
+        return std::unexpected(
+            EngineError{.operation = Operation::Draw,
+                        .file = FileRole::SaveState,
+                        .step = Step::Draw,
+                        .cause = plane == Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
     }
     Preview preview;
     preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
     const std::int64_t cell = cellPixels(game);
     const auto pixels = [cell](int cells) { return static_cast<int>(std::min<std::int64_t>(cells * cell, INT_MAX)); };
-    preview.factor = std::max(fitFactor(pixels(preview.box.columns), maxWidth), fitFactor(pixels(preview.box.rows), maxHeight));
+    preview.factor =
+        std::max(fitFactor(pixels(preview.box.columns), maxWidth), fitFactor(pixels(preview.box.rows), maxHeight));
     preview.picture = drawScaled(level, game, plane, preview.box, preview.factor);
     return preview;
 }

@@ -15,7 +15,8 @@ namespace {
 constexpr Operation kConvert = Operation::Convert;
 
 std::unexpected<EngineError> fail(Operation operation, FileRole role, Step step, const std::string& path, Cause cause) {
-    return std::unexpected(EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
+    return std::unexpected(
+        EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
 }
 
 std::unexpected<EngineError> fail(Operation operation, FileRole role, const std::string& path,
@@ -30,9 +31,9 @@ std::expected<files::FileIdentity, EngineError> readBack(Operation operation, co
                                                          const Bytes& head, const files::OpenFile* rest,
                                                          std::uintmax_t size, files::SystemCalls& calls) {
     const auto failed = [&](Cause cause, const files::IoFailure* failure = nullptr) {
-        EngineError error = failure ? fileError(operation, FileRole::Target, path, *failure)
-                                    : EngineError{.operation = operation, .file = FileRole::Target, .path = path,
-                                                  .cause = cause};
+        EngineError error =
+            failure ? fileError(operation, FileRole::Target, path, *failure)
+                    : EngineError{.operation = operation, .file = FileRole::Target, .path = path, .cause = cause};
         error.step = Step::Verify;
         return std::unexpected(std::move(error));
     };
@@ -81,8 +82,11 @@ std::expected<ReadSource, EngineError> readSource(const std::string& path, files
     if (!head) return fail(kConvert, FileRole::Source, path, head.error());
     if (isPng(*head)) return fail(kConvert, FileRole::Source, Step::Check, path, Cause::IsAPicture);
     if (file.identity().size < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Source, .step = Step::Check,
-                                           .path = path, .cause = Cause::TooShort,
+        return std::unexpected(EngineError{.operation = kConvert,
+                                           .file = FileRole::Source,
+                                           .step = Step::Check,
+                                           .path = path,
+                                           .cause = Cause::TooShort,
                                            .facts = ByteCounts{file.identity().size, kMinSaveStateSize}});
     }
     return ReadSource{file.identity(), std::move(*head)};
@@ -109,8 +113,11 @@ std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath
         found.head = std::move(*head);
         found.size = found.file->identity().size;
         if (found.size < kMinSaveStateSize) {
-            return std::unexpected(EngineError{.operation = kConvert, .file = FileRole::Target, .step = Step::Check,
-                                               .path = targetPath, .cause = Cause::TooShort,
+            return std::unexpected(EngineError{.operation = kConvert,
+                                               .file = FileRole::Target,
+                                               .step = Step::Check,
+                                               .path = targetPath,
+                                               .cause = Cause::TooShort,
                                                .facts = ByteCounts{found.size, kMinSaveStateSize}});
         }
     }
@@ -121,9 +128,15 @@ bool sameFile(const files::FileIdentity& a, const files::FileIdentity& b) {
     return a.device == b.device && a.inode == b.inode;
 }
 
-std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other, const std::string& otherPath) {
-    return std::unexpected(EngineError{.operation = kConvert, .file = role, .step = Step::Check, .path = path,
-                                       .cause = Cause::SameFile, .otherFile = other, .otherPath = otherPath});
+std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other,
+                                      const std::string& otherPath) {
+    return std::unexpected(EngineError{.operation = kConvert,
+                                       .file = role,
+                                       .step = Step::Check,
+                                       .path = path,
+                                       .cause = Cause::SameFile,
+                                       .otherFile = other,
+                                       .otherPath = otherPath});
 }
 
 // Refuses a run in which one file would take two roles (the source may be the
@@ -164,7 +177,8 @@ std::expected<void, EngineError> checkGame(const std::string& sourcePath, const 
 // target's owner, group, permission bits and ACL, whatever was at its name.
 std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
                                                               files::SystemCalls& calls) {
-    auto copy = files::prepare(backupPath, files::NewContent{{}, target.heldFile(), target.size, std::nullopt, target.heldFile()},
+    auto copy = files::prepare(backupPath,
+                               files::NewContent{{}, target.heldFile(), target.size, std::nullopt, target.heldFile()},
                                {}, files::Links::Replace, calls);
     if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
@@ -179,11 +193,12 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
                                              const std::string& targetPath, const FoundTarget& target,
                                              const Bytes& output, bool keepBackup, ConversionReport& report,
                                              files::SystemCalls& calls) {
-    const files::Expectation asRead =
-        target.file ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
-                    : files::Expectation{files::Expectation::Kind::Absent, {}};
-    auto prepared = files::prepare(targetPath, files::NewContent{output, target.heldFile(), report.targetSize, std::nullopt},
-                                   asRead, files::Links::Follow, calls);
+    const files::Expectation asRead = target.file
+                                          ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
+                                          : files::Expectation{files::Expectation::Kind::Absent, {}};
+    auto prepared =
+        files::prepare(targetPath, files::NewContent{output, target.heldFile(), report.targetSize, std::nullopt},
+                       asRead, files::Links::Follow, calls);
     if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
 
     std::optional<files::PreparedFile> backup;
@@ -201,7 +216,8 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     if (auto replaced = prepared->commit(); !replaced) {
         return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
-    UndoRecord undo{targetPath, target.file ? std::optional<Bytes>(target.head) : std::nullopt, target.size, output,
+    UndoRecord undo{targetPath,        target.file ? std::optional<Bytes>(target.head) : std::nullopt,
+                    target.size,       output,
                     report.targetSize, std::nullopt};
 
     if (backup) {
@@ -231,9 +247,8 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
 
 }  // namespace
 
-std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath,
-                                                           const std::string& targetPath, RunOptions options,
-                                                           files::SystemCalls& calls) {
+std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath, const std::string& targetPath,
+                                                           RunOptions options, files::SystemCalls& calls) {
     if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
     if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
 
@@ -247,8 +262,8 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         if (auto game = checkGame(sourcePath, source->head, targetPath, *target); !game)
             return std::unexpected(std::move(game.error()));
     }
-    auto converted = convertLevel(readSourceRegions(source->head),
-                                  options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed);
+    auto converted =
+        convertLevel(readSourceRegions(source->head), options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed);
 
     const Bytes output = patchTarget(target->head, converted.regions);
     ConversionReport report;
@@ -275,8 +290,8 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         }
         return report;
     }
-    if (auto written = writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report,
-                                   calls);
+    if (auto written =
+            writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report, calls);
         !written)
         return std::unexpected(std::move(written.error()));
     return report;
@@ -312,8 +327,8 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
     const files::OpenFile& file = **current;
     auto head = file.readHead(record.written.size());
     if (!head) return failed(head.error());
-    const bool asWritten = record.writtenFile ? file.identity() == *record.writtenFile
-                                              : file.identity().size == record.writtenSize;
+    const bool asWritten =
+        record.writtenFile ? file.identity() == *record.writtenFile : file.identity().size == record.writtenSize;
     if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Changed);
 
     if (!record.previous) {
@@ -329,8 +344,6 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
     return UndoOutcome::Restored;
 }
 
-bool undoRefused(const EngineError& error) {
-    return error.operation == Operation::Undo && error.step == Step::Recheck;
-}
+bool undoRefused(const EngineError& error) { return error.operation == Operation::Undo && error.step == Step::Recheck; }
 
 }  // namespace tavro

@@ -126,7 +126,8 @@ std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, 
         auto hole = nextHole(calls, from, offset, end);
         if (!hole) return std::unexpected(hole.error());
         while (offset < *hole) {
-            const std::size_t piece = static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kCopyPieceBytes));
+            const std::size_t piece =
+                static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kCopyPieceBytes));
             if (inKernel) {
                 auto copied = calls.copyRange(from, to, offset, piece);
                 if (copied && *copied > 0) {
@@ -212,8 +213,8 @@ std::string folderOf(const std::string& path) {
 
 // In a shared sticky folder only what the user or the folder's owner owns
 // is used, as the kernel rules for the links it follows itself.
-std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std::string& path,
-                                                  const EntryStatus& entry, IoProblem refusal, IoStep step) {
+std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std::string& path, const EntryStatus& entry,
+                                                  IoProblem refusal, IoStep step) {
     if (entry.owner == calls.userId()) return {};
     auto folder = calls.statName(folderOf(path));
     if (!folder) return failure(calls, step, folder.error());
@@ -315,9 +316,11 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     auto existing = calls.statName(found.real);
     if (!existing) return failure(calls, IoStep::Create, existing.error());
     found.existing = *existing;
-    found.replacesLink = existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
+    found.replacesLink =
+        existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
     if (*existing) {
-        if (auto allowed = sharedFolderAllows(calls, found.real, **existing, IoProblem::SharedFolderEntry, IoStep::Replace);
+        if (auto allowed =
+                sharedFolderAllows(calls, found.real, **existing, IoProblem::SharedFolderEntry, IoStep::Replace);
             !allowed)
             return std::unexpected(allowed.error());
     }
@@ -461,8 +464,8 @@ std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::si
 
 PreparedFile::PreparedFile(PreparedFile&& other) noexcept
     : calls_(other.calls_), temporary_(std::exchange(other.temporary_, {})),
-      destination_(std::move(other.destination_)), expected_(other.expected_),
-      replacesFile_(other.replacesFile_), written_(other.written_), ownRules_(other.ownRules_) {}
+      destination_(std::move(other.destination_)), expected_(other.expected_), replacesFile_(other.replacesFile_),
+      written_(other.written_), ownRules_(other.ownRules_) {}
 
 PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->remove(temporary_);
@@ -495,8 +498,8 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
     return {};
 }
 
-std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
-                                               Expectation expected, Links links, SystemCalls& calls) {
+std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
+                                               Links links, SystemCalls& calls) {
     auto found = inspect(calls, path, links, content.rest, content.carryFrom != nullptr);
     if (!found) return std::unexpected(found.error());
     if (expected.kind == Expectation::Kind::AsFound) {
@@ -519,7 +522,8 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
         std::string name = temporaryName(found->real);
         created = calls.createTemporary(folder, name, creationMode);
         if (created) temporary.set(std::move(name));
-        else if (created.error().kind != SystemError::Kind::Exists) return folderFailure(calls, folder, created.error());
+        else if (created.error().kind != SystemError::Kind::Exists)
+            return folderFailure(calls, folder, created.error());
     }
     if (!created) return folderFailure(calls, folder, created.error());
     Handle file{calls, *created};
@@ -567,8 +571,13 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
         if (temporary.get().empty()) return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Exists});
     }
     if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
-    return PreparedFile{calls, temporary.release(), found->real, expected,
-                        found->existing.has_value(), written->identity, content.carryFrom != nullptr};
+    return PreparedFile{calls,
+                        temporary.release(),
+                        found->real,
+                        expected,
+                        found->existing.has_value(),
+                        written->identity,
+                        content.carryFrom != nullptr};
 }
 
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,

@@ -34,9 +34,9 @@ int fd(NativeHandle handle) { return static_cast<int>(handle); }
 
 SystemError::Kind kindOf(int error) {
     switch (error) {
-        case ENOENT: return SystemError::Kind::NotFound;
-        case EEXIST: return SystemError::Kind::Exists;
-        default: return SystemError::Kind::Other;
+    case ENOENT: return SystemError::Kind::NotFound;
+    case EEXIST: return SystemError::Kind::Exists;
+    default: return SystemError::Kind::Other;
     }
 }
 
@@ -73,8 +73,7 @@ EntryStatus statusOf(const struct stat& status) {
 }
 
 // Retries a call the arrival of a signal interrupted.
-template <typename Call>
-auto retried(Call call) {
+template <typename Call> auto retried(Call call) {
     for (;;) {
         const auto result = call();
         if (result >= 0 || errno != EINTR) return result;
@@ -97,13 +96,13 @@ SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
 }
 
 SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
-    struct stat status {};
+    struct stat status{};
     if (::fstat(fd(file), &status) != 0) return lastError();
     return statusOf(status);
 }
 
 SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
-    struct stat status {};
+    struct stat status{};
     if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
     if (errno == ENOENT) return std::nullopt;
     return lastError();

@@ -35,8 +35,8 @@ constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 
 std::string narrow(std::wstring_view wide) {
     if (wide.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
     return text;
@@ -46,18 +46,18 @@ std::string narrow(std::wstring_view wide) {
 // they mean the same.
 std::string systemReason(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: return "No such file or directory";
-        case ERROR_ACCESS_DENIED: return "Permission denied";
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION: return "another program has it open (close it there, then try again)";
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return "No space left on device";
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return "File exists";
-        case ERROR_INVALID_NAME: return "the name is not valid here";
-        case ERROR_FILENAME_EXCED_RANGE: return "File name too long";
-        default: break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return "No such file or directory";
+    case ERROR_ACCESS_DENIED: return "Permission denied";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return "another program has it open (close it there, then try again)";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return "No space left on device";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return "File exists";
+    case ERROR_INVALID_NAME: return "the name is not valid here";
+    case ERROR_FILENAME_EXCED_RANGE: return "File name too long";
+    default: break;
     }
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -65,8 +65,8 @@ std::string systemReason(DWORD error) {
         MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string reason = length > 0 ? narrow({buffer, length}) : "system error " + std::to_string(error);
     LocalFree(buffer);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' ||
-                               reason.back() == ' '))
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' || reason.back() == ' '))
         reason.pop_back();
     return reason;
 }
@@ -92,11 +92,11 @@ std::unexpected<SystemError> unsupported() {
 // and a long one gets the prefix that lifts the MAX_PATH limit.
 SystemResult<std::wstring> widen(const std::string& path) {
     if (path.empty()) return errorOf(ERROR_PATH_NOT_FOUND);
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                                         nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), nullptr, 0);
     if (size <= 0)
-        return std::unexpected(SystemError{SystemError::Kind::Other, ERROR_NO_UNICODE_TRANSLATION,
-                                           "the name is not valid UTF-8"});
+        return std::unexpected(
+            SystemError{SystemError::Kind::Other, ERROR_NO_UNICODE_TRANSLATION, "the name is not valid UTF-8"});
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
     if (wide.starts_with(LR"(\\?\)")) return wide;
@@ -294,8 +294,7 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
                                      ? destination->substr(0, destination->find_last_of(L"\\/") + 1) + found.cFileName
                                      : *destination;
     if (present && !isLink && !ownRules) {
-        if (ReplaceFileW(spelled.c_str(), source->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                         nullptr))
+        if (ReplaceFileW(spelled.c_str(), source->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return {};
         const DWORD error = GetLastError();
         return errorOf(error == ERROR_UNABLE_TO_REMOVE_REPLACED ? ERROR_SHARING_VIOLATION : error);
@@ -325,7 +324,8 @@ SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
     FILE_BASIC_INFO basic{};
     if (!GetFileInformationByHandleEx(native(file), FileBasicInfo, &basic, sizeof basic)) return lastError();
     constexpr DWORD kSet = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    DWORD attributes = (basic.FileAttributes & ~(kSet | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL)) | (mode & kSet);
+    DWORD attributes =
+        (basic.FileAttributes & ~(kSet | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL)) | (mode & kSet);
     basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(native(file), FileBasicInfo, &basic, sizeof basic)) return lastError();
     return {};

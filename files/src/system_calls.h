@@ -26,8 +26,7 @@ struct SystemError {
     std::string reason{};  // empty: the system's words for `code`
 };
 
-template <typename T>
-using SystemResult = std::expected<T, SystemError>;
+template <typename T> using SystemResult = std::expected<T, SystemError>;
 
 // What is at a name, or behind an open handle.
 struct EntryStatus {

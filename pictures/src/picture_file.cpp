@@ -15,8 +15,8 @@ namespace {
 constexpr std::size_t kSaveStateEnd = format::kVideoRamOffset + format::kVideoRamBytes;
 
 std::unexpected<EngineError> refused(const std::string& path, Step step, Cause cause) {
-    return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture, .step = step,
-                                       .path = path, .cause = cause});
+    return std::unexpected(EngineError{
+        .operation = Operation::SavePicture, .file = FileRole::Picture, .step = step, .path = path, .cause = cause});
 }
 
 }  // namespace
@@ -25,8 +25,11 @@ std::expected<LevelMemory, EngineError> loadLevel(const std::string& path, files
     auto prefix = files::readPrefix(path, kSaveStateEnd, calls);
     if (!prefix) return std::unexpected(fileError(Operation::Draw, FileRole::SaveState, path, prefix.error()));
     if (isPng(prefix->bytes)) {
-        return std::unexpected(EngineError{.operation = Operation::Draw, .file = FileRole::SaveState,
-                                           .step = Step::Check, .path = path, .cause = Cause::IsAPicture});
+        return std::unexpected(EngineError{.operation = Operation::Draw,
+                                           .file = FileRole::SaveState,
+                                           .step = Step::Check,
+                                           .path = path,
+                                           .cause = Cause::IsAPicture});
     }
     auto level = LevelMemory::fromSaveState(prefix->bytes);
     if (!level) level.error().path = path;
@@ -62,10 +65,12 @@ std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& reque
     if (!request.box) {
         const auto used = usedCells(*level, request.game, request.plane);
         if (!used) {
-            return std::unexpected(EngineError{
-                .operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw,
-                .path = request.saveState,
-                .cause = request.plane == Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
+            return std::unexpected(EngineError{.operation = Operation::Draw,
+                                               .file = FileRole::SaveState,
+                                               .step = Step::Draw,
+                                               .path = request.saveState,
+                                               .cause = request.plane == Plane::Foreground ? Cause::EmptyForeground
+                                                                                           : Cause::EmptyBackground});
         }
         box = *used;
     }

@@ -17,9 +17,12 @@ struct BufferDeleter {
 };
 
 std::unexpected<EngineError> encodingFailure(Cause cause, int error = 0) {
-    return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
-                                       .step = Step::Encode, .cause = cause,
-                                       .reason = error != 0 ? spng_strerror(error) : std::string{}, .code = error});
+    return std::unexpected(EngineError{.operation = Operation::SavePicture,
+                                       .file = FileRole::Picture,
+                                       .step = Step::Encode,
+                                       .cause = cause,
+                                       .reason = error != 0 ? spng_strerror(error) : std::string{},
+                                       .code = error});
 }
 
 std::unexpected<EngineError> pngFailure(int error) { return encodingFailure(Cause::Encoder, error); }
@@ -33,8 +36,7 @@ std::expected<Context, EngineError> newEncoder(int width, int height, std::uint8
     Context context{spng_ctx_new(SPNG_CTX_ENCODER)};
     if (!context) return pngFailure(SPNG_EMEM);
     if (int e = spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1)) return pngFailure(e);
-    if (int e = spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, kCompressionLevel))
-        return pngFailure(e);
+    if (int e = spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, kCompressionLevel)) return pngFailure(e);
     spng_ihdr header{};
     header.width = static_cast<std::uint32_t>(width);
     header.height = static_cast<std::uint32_t>(height);
@@ -61,8 +63,7 @@ std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedIma
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_INDEXED);
     if (!context) return std::unexpected(context.error());
     // Indexed rows compress best unfiltered.
-    if (int e = spng_set_option(context->get(), SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING))
-        return pngFailure(e);
+    if (int e = spng_set_option(context->get(), SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING)) return pngFailure(e);
 
     spng_plte colours{};
     spng_trns transparency{};

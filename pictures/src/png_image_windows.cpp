@@ -19,16 +19,18 @@ namespace {
 struct Releaser {
     void operator()(IUnknown* object) const { object->Release(); }
 };
-template <class T>
-using Com = std::unique_ptr<T, Releaser>;
+template <class T> using Com = std::unique_ptr<T, Releaser>;
 
 std::unexpected<EngineError> encodingFailure(Cause cause, HRESULT result = S_OK) {
     char reason[48] = "";
     if (FAILED(result))
         std::snprintf(reason, sizeof reason, "Windows Imaging Component error 0x%08lX",
                       static_cast<unsigned long>(result));
-    return std::unexpected(EngineError{.operation = Operation::SavePicture, .file = FileRole::Picture,
-                                       .step = Step::Encode, .cause = cause, .reason = reason,
+    return std::unexpected(EngineError{.operation = Operation::SavePicture,
+                                       .file = FileRole::Picture,
+                                       .step = Step::Encode,
+                                       .cause = cause,
+                                       .reason = reason,
                                        .code = static_cast<int>(result)});
 }
 
@@ -50,8 +52,8 @@ private:
 
 std::expected<Com<IWICImagingFactory>, EngineError> newFactory() {
     IWICImagingFactory* factory = nullptr;
-    const HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_PPV_ARGS(&factory));
+    const HRESULT result =
+        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
     if (FAILED(result)) return wicFailure(result);
     return Com<IWICImagingFactory>{factory};
 }
@@ -72,8 +74,7 @@ std::expected<std::vector<std::uint8_t>, EngineError> streamBytes(IStream& strea
 // Encodes `pixels` (rows of `stride` bytes) as one PNG frame in `format`,
 // with `palette` for an indexed format.
 std::expected<std::vector<std::uint8_t>, EngineError> encode(int width, int height, WICPixelFormatGUID format,
-                                                             std::span<const std::uint8_t> pixels,
-                                                             std::size_t stride,
+                                                             std::span<const std::uint8_t> pixels, std::size_t stride,
                                                              const std::vector<WICColor>& palette) {
     if (width <= 0 || height <= 0) return encodingFailure(Cause::EmptyPicture);
     const ComScope com;
@@ -87,8 +88,7 @@ std::expected<std::vector<std::uint8_t>, EngineError> encode(int width, int heig
     if (HRESULT r = (*factory)->CreateEncoder(GUID_ContainerFormatPng, nullptr, &rawEncoder); FAILED(r))
         return wicFailure(r);
     const Com<IWICBitmapEncoder> encoder{rawEncoder};
-    if (HRESULT r = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache); FAILED(r))
-        return wicFailure(r);
+    if (HRESULT r = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache); FAILED(r)) return wicFailure(r);
     IWICBitmapFrameEncode* rawFrame = nullptr;
     IPropertyBag2* rawOptions = nullptr;
     if (HRESULT r = encoder->CreateNewFrame(&rawFrame, &rawOptions); FAILED(r)) return wicFailure(r);

@@ -25,13 +25,14 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     EXPECT_TRUE(runCli(folder, {"--help"}).out.starts_with("tavro: "));
     const auto help = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(help.status, 0);
-    for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links",
-                                    "replacing an older backup", "a failed run leaves it as it was",
-                                    "--force", "would be refused", "told apart as files", "shorter than a save state"})
+    for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links", "replacing an older backup",
+                                    "a failed run leaves it as it was", "--force", "would be refused", "told apart as files", "shorter than a save state"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
     const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
-    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"}, {{"convert", "only-one"}, "Usage: tavro convert "},
-                                           {{"convert", "--bogus", "a", "b"}, "Usage: tavro convert "}, {{"frobnicate"}, "Usage"},
+    for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"},
+                                           {{"convert", "only-one"}, "Usage: tavro convert "},
+                                           {{"convert", "--bogus", "a", "b"}, "Usage: tavro convert "},
+                                           {{"frobnicate"}, "Usage"},
                                            {{"convert", "s.state", "-t.state"}, "tavro: -t.state is not an option; " + dashHint},
                                            {{"convert", "", "t.state"}, "tavro: SOURCE is empty\n"},
                                            {{"render", "--game", "1", "s.state", ""}, "tavro: OUT is empty\n"},
@@ -72,12 +73,15 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
                                                  "(Device or resource busy): it is a mount point, such as a bind-mounted file; work on a copy instead"}})
         EXPECT_EQ(cli::describe(error), words);
 #ifndef _WIN32
-    const EngineError group{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::OwnerNotKept,
-                            .reason = "Operation not permitted", .facts = Owner{::geteuid(), ::getegid()}};
+    const EngineError group{.file = FileRole::Target,
+                            .step = Step::Replace,
+                            .path = "t",
+                            .cause = Cause::OwnerNotKept,
+                            .reason = "Operation not permitted",
+                            .facts = Owner{::geteuid(), ::getegid()}};
     const struct group* named = ::getgrgid(::getegid());
-    EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") +
-                                        (named ? " (" : "") + std::to_string(::getegid()) + (named ? ")" : "") +
-                                        ", which you do not belong to: Operation not permitted");
+    EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") + (named ? " (" : "") +
+                                        std::to_string(::getegid()) + (named ? ")" : "") + ", which you do not belong to: Operation not permitted");
 #endif
 }
 
@@ -85,10 +89,11 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
     const auto result = runCli(folder, {"convert", source, target});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(result.err.empty());
-    EXPECT_EQ(result.out, "Patched " + target + " (verified).\n  Source chunks with data: 8 of 63\n"
-                          "  Layout cells expanded:   124\n  Warning: 3 layout cells name chunks 64 and above, which "
-                          "the target cannot hold; each arrives as four empty cells.\n  Chunks left out: 65, 70, 127. "
-                          "Convert with --pack to carry the whole level.\n");
+    EXPECT_EQ(result.out, "Patched " + target +
+                              " (verified).\n  Source chunks with data: 8 of 63\n"
+                              "  Layout cells expanded:   124\n  Warning: 3 layout cells name chunks 64 and above, which "
+                              "the target cannot hold; each arrives as four empty cells.\n  Chunks left out: 65, 70, 127. "
+                              "Convert with --pack to carry the whole level.\n");
     EXPECT_EQ(readBytes(target), converted);
     EXPECT_TRUE(contains(runCli(folder, {"convert", source, target}).out, "already holds the converted level"));
 }
@@ -96,8 +101,7 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
 TEST_F(ConvertCommand, PackCarriesTheChunksTheDefaultLeavesOut) {
     const auto packed = runCli(folder, {"convert", "--pack", source, target});
     ASSERT_EQ(packed.status, 0) << packed.err;
-    EXPECT_TRUE(contains(packed.out, " of 255\n  Layout cells expanded:   127\n  Every layout cell arrived whole."))
-        << packed.out;
+    EXPECT_TRUE(contains(packed.out, " of 255\n  Layout cells expanded:   127\n  Every layout cell arrived whole.")) << packed.out;
     EXPECT_EQ(readBytes(target), patchTarget(targetBytes, convertRegions(readSourceRegions(sourceBytes), ChunkNumbering::Packed)));
 }
 
@@ -106,9 +110,11 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
     EXPECT_EQ(dryRun.status, 0);
     EXPECT_TRUE(contains(dryRun.out, "Would patch " + target + "; nothing written (dry run).")) << dryRun.out;
     const auto swapped = runCli(folder, {"convert", "--dry-run", target, source});
-    EXPECT_EQ(std::pair(swapped.status, swapped.err), std::pair(1, "tavro: would be refused: source file " + target +
-                  " does not hold a Tavro 1 level (320 of its 1,020 layout cells naming a chunk name ones whose bytes would lie "
-                  "over the layout or the block table) and target file " + source + " does: are the two swapped? (--force converts it anyway)\n"));
+    EXPECT_EQ(std::pair(swapped.status, swapped.err),
+              std::pair(1, "tavro: would be refused: source file " + target +
+                               " does not hold a Tavro 1 level (320 of its 1,020 layout cells naming a chunk name ones whose bytes would lie "
+                               "over the layout or the block table) and target file " +
+                               source + " does: are the two swapped? (--force converts it anyway)\n"));
     EXPECT_TRUE(contains(runCli(folder, {"convert", "--dry-run", "--force", target, source}).out, "Would patch " + source));
     EXPECT_EQ(readBytes(target), targetBytes);
     for (const std::string older : {"", " (the older backup there was replaced)"}) {

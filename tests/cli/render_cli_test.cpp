@@ -51,8 +51,10 @@ TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
 // Usage errors exit with 2; other failures with 1 and one line.
 TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     using Arguments = std::vector<std::string>;
-    for (const auto& arguments : {Arguments{"render", source, picture}, {"render", "--game", "0", source, picture},
-                                  {"render", "--game", "1", "--plane", "up", source, picture}, {"render", "--game", "1", source},
+    for (const auto& arguments : {Arguments{"render", source, picture},
+                                  {"render", "--game", "0", source, picture},
+                                  {"render", "--game", "1", "--plane", "up", source, picture},
+                                  {"render", "--game", "1", source},
                                   {"render", "--game", "1", "--scale", "0", source, picture},
                                   {"render", "--game", "1", "--scale", "257", source, picture}}) {
         const auto usage = runCli(folder, arguments);
@@ -74,8 +76,7 @@ TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     EXPECT_EQ(runCli(folder, {"render", "--game", "2", "--full", source, picture}).status, 0);
 
     const auto unwritable = runCli(folder, {"render", "--game", "2", "--full", source, folder.file("no/level.png")});
-    EXPECT_TRUE(contains(unwritable.err, "cannot create a temporary file in ") &&
-                contains(unwritable.err, "no, the folder of picture ")) << unwritable.err;
+    EXPECT_TRUE(contains(unwritable.err, "cannot create a temporary file in ") && contains(unwritable.err, "no, the folder of picture ")) << unwritable.err;
     const auto overSource = runCli(folder, {"render", "--game", "2", "--full", source, source});
     EXPECT_EQ(overSource.err, "tavro: cannot replace picture " + source + ": it is the save state being drawn\n");
     EXPECT_EQ(readBytes(source), Bytes(200000, 0));

@@ -15,9 +15,7 @@ constexpr std::size_t kRam = 65536;
 std::vector<std::uint8_t> randomRam(unsigned seed) { return test::randomBytes(kRam, seed); }
 
 // The byte `offset` of source chunk `chunk` (1..63), as the first game stores it.
-std::size_t sourceOffset(unsigned chunk, unsigned row, unsigned byte) {
-    return (chunk - 1) * 512 + row * 32 + byte;
-}
+std::size_t sourceOffset(unsigned chunk, unsigned row, unsigned byte) { return (chunk - 1) * 512 + row * 32 + byte; }
 
 // Random RAM fixes every output byte, so nothing past chunk 63 can leak in.
 TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {

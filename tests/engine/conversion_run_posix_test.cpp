@@ -42,7 +42,7 @@ TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
     EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
     for (const auto& path : {real, *report->backupPath}) {
-        struct stat status {};
+        struct stat status{};
         ASSERT_EQ(::lstat(path.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, 02640u) << path;
         EXPECT_TRUE(!root || (status.st_uid == 1234u && status.st_gid == 5678u)) << path << " " << status.st_uid << ":" << status.st_gid;
@@ -53,16 +53,14 @@ TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
 // Special files at the backup's place or at the target's are refused and left as they are.
 TEST_F(PosixRun, RefusesSpecialFiles) {
     const std::string bak = target + ".bak";
-    const std::function<int()> makers[] = {[&] { return ::mkfifo(bak.c_str(), 0644); },
-                                           [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }};
+    const std::function<int()> makers[] = {[&] { return ::mkfifo(bak.c_str(), 0644); }, [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }};
     for (const auto& make : makers) {
         fs::remove_all(bak);
         ASSERT_EQ(make(), 0);
         const auto type = fs::symlink_status(bak).type();
         const auto result = runConversion(source, target, {.backup = true});
         ASSERT_FALSE(result);
-        EXPECT_EQ(std::tuple(result.error().file, result.error().step, result.error().cause),
-                  std::tuple(FileRole::Backup, Step::Replace, Cause::NotRegularFile));
+        EXPECT_EQ(std::tuple(result.error().file, result.error().step, result.error().cause), std::tuple(FileRole::Backup, Step::Replace, Cause::NotRegularFile));
         EXPECT_EQ(fs::symlink_status(bak).type(), type);
         EXPECT_EQ(readBytes(target), targetBytes);
     }

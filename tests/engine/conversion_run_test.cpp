@@ -29,11 +29,11 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
     before.resize(std::max(before.size(), kMinSaveStateSize), 0);
     ASSERT_EQ(result.size(), before.size());
     const std::size_t ram = kMainRamOffset, palette = ram + kLevelPaletteAddress;
-    const std::pair<std::size_t, Bytes> regions[] = {
-        {ram + kSecondGame.chunkTable, convertChunks(slice(source, ram, 65536))},
-        {ram + kSecondGame.layout, expandLayout(slice(source, ram + kFirstGame.layout, 1024))},
-        {ram + kSecondGame.blockTable, slice(source, ram + kFirstGame.blockTable, 6144)},
-        {palette, slice(source, palette, 225)}, {kVideoRamOffset, slice(source, kVideoRamOffset, 32768)}};
+    const std::pair<std::size_t, Bytes> regions[] = {{ram + kSecondGame.chunkTable, convertChunks(slice(source, ram, 65536))},
+                                                     {ram + kSecondGame.layout, expandLayout(slice(source, ram + kFirstGame.layout, 1024))},
+                                                     {ram + kSecondGame.blockTable, slice(source, ram + kFirstGame.blockTable, 6144)},
+                                                     {palette, slice(source, palette, 225)},
+                                                     {kVideoRamOffset, slice(source, kVideoRamOffset, 32768)}};
     Bytes rest = result;
     for (const auto& [offset, expected] : regions) {
         EXPECT_EQ(slice(result, offset, expected.size()), expected) << offset;
@@ -58,8 +58,7 @@ protected:
 // before it is patched): each gets the regions, keeps every other byte, is left
 // alone by a second run and is put back by undo, to its old length.
 TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
-    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(kMinSaveStateSize, 13)},
-                                       std::pair{source, sourceBytes}}) {
+    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(kMinSaveStateSize, 13)}, std::pair{source, sourceBytes}}) {
         SCOPED_TRACE(before.size());
         writeBytes(path, before);
         const auto dryRun = runConversion(source, path, {.dryRun = true});
@@ -94,28 +93,41 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, {}};
     const LevelEvidence noise = firstGameEvidence(targetBytes);
     const CellCounts noiseCells{std::uintmax_t(noise.cellsNamingImpossible), std::uintmax_t(noise.cellsNamingChunks)};
-    const struct Case { std::string from, to; std::function<int()> make; Said said; } cases[] = {
-        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, {}}},
-        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, {}}},
-        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, {}}},
-        {source, target, [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
-         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-        {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
-        {source, target, [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
-         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, NameCount{2}}},
-        {source, target, [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
-         {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
-        {source, target, [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
-             std::error_code noLinks;
-             fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
-             return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
-         },
-         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
-        {source, target, [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
-         {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
-        {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noiseCells}},
-        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noiseCells}}};
+    const struct Case {
+        std::string from, to;
+        std::function<int()> make;
+        Said said;
+    } cases[] = {{"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, {}}},
+                 {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, {}}},
+                 {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, {}}},
+                 {source,
+                  target,
+                  [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
+                  {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
+                 {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
+                 {source,
+                  target,
+                  [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
+                  {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, NameCount{2}}},
+                 {source,
+                  target,
+                  [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
+                  {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
+                 {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
+                 {source,
+                  target,
+                  [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
+                      std::error_code noLinks;
+                      fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
+                      return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
+                  },
+                  {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
+                 {source,
+                  target,
+                  [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
+                  {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
+                 {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noiseCells}},
+                 {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noiseCells}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::get<std::string>(c.said));
         fs::remove_all(bak), fs::remove(target), fs::remove(folder.file("second.state"));

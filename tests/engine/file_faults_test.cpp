@@ -38,9 +38,29 @@ using files::NativeHandle;
 using files::SystemError;
 using files::SystemResult;
 
-enum class Call { OpenRead, StatHandle, StatName, CheckWritable, ReadAt, Write, CopyRange, Seek, SetSize, Flush,
-                  Close, CreateTemporary, NameTemporary, Rename, SetOwner, SetMode, ListAttributes, SetAttribute,
-                  InodeFlags, OpenElsewhere, SetInodeFlags };
+enum class Call {
+    OpenRead,
+    StatHandle,
+    StatName,
+    CheckWritable,
+    ReadAt,
+    Write,
+    CopyRange,
+    Seek,
+    SetSize,
+    Flush,
+    Close,
+    CreateTemporary,
+    NameTemporary,
+    Rename,
+    SetOwner,
+    SetMode,
+    ListAttributes,
+    SetAttribute,
+    InodeFlags,
+    OpenElsewhere,
+    SetInodeFlags
+};
 
 // Error numbers that stand for no error: the call seems to work but does not.
 constexpr int kShort = 0;      // ReadAt: half, then the file seems to end; Write: nothing written
@@ -181,9 +201,9 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     FailingCalls counting;
     ASSERT_TRUE(runConversion(source, target, {.backup = true}, counting));
     // Reads in pieces, and a kernel that cannot copy between the files: the same bytes.
-    for (const auto& arrange : std::vector<std::function<void(FailingCalls&)>>{
-             [](FailingCalls& calls) { calls.readPiece = 5000; },
-             [](FailingCalls& calls) { calls.before = [](Call call, auto) { return call == Call::CopyRange ? kCannot : 0; }; }}) {
+    for (const auto& arrange :
+         std::vector<std::function<void(FailingCalls&)>>{[](FailingCalls& calls) { calls.readPiece = 5000; },
+                                                         [](FailingCalls& calls) { calls.before = [](Call call, auto) { return call == Call::CopyRange ? kCannot : 0; }; }}) {
         reset();
         FailingCalls calls;
         arrange(calls);
@@ -205,29 +225,34 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
 
 // Which call fails: which file, step and words the error names.
 TEST_F(FileFaults, EachStepIsNamed) {
-    struct Case { Call call; int occurrence, error; FileRole role; Step step; Cause cause; };
-    for (const auto& c : std::vector<Case>{
-             {Call::OpenRead, 1, EACCES, FileRole::Source, Step::Open, Cause::System},
-             {Call::ReadAt, 1, EIO, FileRole::Source, Step::Read, Cause::System},
-             {Call::ReadAt, 1, kShort, FileRole::Source, Step::Read, Cause::EndedEarly},
-             {Call::OpenRead, 2, EACCES, FileRole::Target, Step::Open, Cause::System},
-             {Call::CheckWritable, 1, EACCES, FileRole::Target, Step::Replace, Cause::System},
-             {Call::CheckWritable, 2, EROFS, FileRole::Target, Step::Create, Cause::System},  // its folder
-             {Call::CreateTemporary, 1, ENOSPC, FileRole::Target, Step::Create, Cause::System},
-             {Call::SetOwner, 1, EPERM, FileRole::Target, Step::Replace, Cause::OwnerNotKept},
-             {Call::Write, 1, ENOSPC, FileRole::Target, Step::Write, Cause::System},
-             {Call::Write, 1, kShort, FileRole::Target, Step::Write, Cause::WroteNothing},
-             {Call::Write, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},  // read back before the rename
-             {Call::CopyRange, 1, EIO, FileRole::Target, Step::Write, Cause::System},  // the bytes after the regions
-             {Call::CopyRange, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},
-             {Call::Flush, 1, EIO, FileRole::Target, Step::Flush, Cause::System},
-             {Call::Close, 2, EIO, FileRole::Target, Step::Flush, Cause::System},  // the temporary file
-             {Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, Cause::System},
+    struct Case {
+        Call call;
+        int occurrence, error;
+        FileRole role;
+        Step step;
+        Cause cause;
+    };
+    for (const auto& c : std::vector<Case>{{Call::OpenRead, 1, EACCES, FileRole::Source, Step::Open, Cause::System},
+                                           {Call::ReadAt, 1, EIO, FileRole::Source, Step::Read, Cause::System},
+                                           {Call::ReadAt, 1, kShort, FileRole::Source, Step::Read, Cause::EndedEarly},
+                                           {Call::OpenRead, 2, EACCES, FileRole::Target, Step::Open, Cause::System},
+                                           {Call::CheckWritable, 1, EACCES, FileRole::Target, Step::Replace, Cause::System},
+                                           {Call::CheckWritable, 2, EROFS, FileRole::Target, Step::Create, Cause::System},  // its folder
+                                           {Call::CreateTemporary, 1, ENOSPC, FileRole::Target, Step::Create, Cause::System},
+                                           {Call::SetOwner, 1, EPERM, FileRole::Target, Step::Replace, Cause::OwnerNotKept},
+                                           {Call::Write, 1, ENOSPC, FileRole::Target, Step::Write, Cause::System},
+                                           {Call::Write, 1, kShort, FileRole::Target, Step::Write, Cause::WroteNothing},
+                                           {Call::Write, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},  // read back before the rename
+                                           {Call::CopyRange, 1, EIO, FileRole::Target, Step::Write, Cause::System},  // the bytes after the regions
+                                           {Call::CopyRange, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},
+                                           {Call::Flush, 1, EIO, FileRole::Target, Step::Flush, Cause::System},
+                                           {Call::Close, 2, EIO, FileRole::Target, Step::Flush, Cause::System},  // the temporary file
+                                           {Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, Cause::System},
 #ifndef _WIN32
-             {Call::Rename, 1, EBUSY, FileRole::Target, Step::Replace, Cause::MountPoint},  // a bind-mounted file
+                                           {Call::Rename, 1, EBUSY, FileRole::Target, Step::Replace, Cause::MountPoint},  // a bind-mounted file
 #endif
-             {Call::OpenRead, 3, EIO, FileRole::Source, Step::Open, Cause::System},  // the source, just before the rename
-             {Call::OpenRead, 4, EIO, FileRole::Target, Step::Verify, Cause::System}}) {  // the read-back
+                                           {Call::OpenRead, 3, EIO, FileRole::Source, Step::Open, Cause::System},  // the source, just before the rename
+                                           {Call::OpenRead, 4, EIO, FileRole::Target, Step::Verify, Cause::System}}) {  // the read-back
         SCOPED_TRACE(::testing::Message() << "call " << int(c.call) << " #" << c.occurrence);
         restoreTarget();
         FailingCalls calls(c.call, c.occurrence, c.error);
@@ -251,17 +276,21 @@ TEST_F(FileFaults, EachStepIsNamed) {
 TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
     constexpr std::uint32_t kUser = 1000, kFolderOwner = 4343, kOther = 4242;
     std::optional<std::ifstream> holder;
-    struct Case { std::string what; std::map<std::string, std::uint32_t> owners; bool held; std::optional<std::pair<FileRole, Cause>> refused; };
+    struct Case {
+        std::string what;
+        std::map<std::string, std::uint32_t> owners;
+        bool held;
+        std::optional<std::pair<FileRole, Cause>> refused;
+    };
     const std::string real = folder.file("real.state");
-    for (const auto& c : std::vector<Case>{
-             {"another user's target", {{target, kOther}}, false, std::pair{FileRole::Target, Cause::SharedFolderEntry}},
-             {"another user's older backup", {{backup, kOther}}, false, std::pair{FileRole::Backup, Cause::SharedFolderEntry}},
-             {"the folder owner's target and backup", {{target, kFolderOwner}, {backup, kFolderOwner}}, false, std::nullopt},
+    for (const auto& c : std::vector<Case>{{"another user's target", {{target, kOther}}, false, std::pair{FileRole::Target, Cause::SharedFolderEntry}},
+                                           {"another user's older backup", {{backup, kOther}}, false, std::pair{FileRole::Backup, Cause::SharedFolderEntry}},
+                                           {"the folder owner's target and backup", {{target, kFolderOwner}, {backup, kFolderOwner}}, false, std::nullopt},
 #ifndef _WIN32
-             {"another user's link", {{target, kOther}, {real, kUser}}, false, std::pair{FileRole::Target, Cause::SharedFolderLink}},
-             {"the folder owner's link", {{target, kFolderOwner}, {real, kUser}}, false, std::nullopt},
+                                           {"another user's link", {{target, kOther}, {real, kUser}}, false, std::pair{FileRole::Target, Cause::SharedFolderLink}},
+                                           {"the folder owner's link", {{target, kFolderOwner}, {real, kUser}}, false, std::nullopt},
 #endif
-             {"a target held open", {}, true, std::pair{FileRole::Target, Cause::OpenElsewhere}}}) {
+                                           {"a target held open", {}, true, std::pair{FileRole::Target, Cause::OpenElsewhere}}}) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(target);
         std::filesystem::remove(real);
@@ -301,8 +330,7 @@ TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
 // owning group nothing, mask r, others nothing.
 Bytes aclGranting(std::uint32_t reader) {
     Bytes acl{2, 0, 0, 0};
-    for (const auto& [tag, perm, id] : {std::tuple{0x01, 6, ~0u}, std::tuple{0x02, 4, reader}, std::tuple{0x04, 0, ~0u},
-                                        std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 0, ~0u}})
+    for (const auto& [tag, perm, id] : {std::tuple{0x01, 6, ~0u}, std::tuple{0x02, 4, reader}, std::tuple{0x04, 0, ~0u}, std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 0, ~0u}})
         for (const std::uint32_t value : {std::uint32_t(tag) | std::uint32_t(perm) << 16, id})
             for (int shift = 0; shift < 32; shift += 8) acl.push_back(static_cast<std::uint8_t>(value >> shift));
     return acl;
@@ -344,21 +372,25 @@ std::map<std::string, Bytes> attributesOf(const std::string& path) {
 // before anything is written, naming it.
 TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
     const std::string created = folder.file("new.state");
-    struct Case { std::string what; Bytes folderDefault; bool withAttributes; int flags; Call failing; std::optional<Cause> refused; };
-    for (const auto& c : std::vector<Case>{
-             {"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
-             {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
-             {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
-             {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
-             {"flags the system will not set", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::SetInodeFlags, Cause::FlagsNotKept},
-             {"an immutable target", {}, false, FS_IMMUTABLE_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
+    struct Case {
+        std::string what;
+        Bytes folderDefault;
+        bool withAttributes;
+        int flags;
+        Call failing;
+        std::optional<Cause> refused;
+    };
+    for (const auto& c : std::vector<Case>{{"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
+                                           {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
+                                           {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
+                                           {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
+                                           {"flags the system will not set", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::SetInodeFlags, Cause::FlagsNotKept},
+                                           {"an immutable target", {}, false, FS_IMMUTABLE_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
         SCOPED_TRACE(c.what);
         reset();
         std::filesystem::remove(created);
         ::removexattr(folder.path().c_str(), "system.posix_acl_default");
-        if (!c.folderDefault.empty()) {
-            ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default", c.folderDefault.data(), c.folderDefault.size(), 0), 0);
-        }
+        if (!c.folderDefault.empty()) { ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default", c.folderDefault.data(), c.folderDefault.size(), 0), 0); }
         const Bytes acl = aclGranting(65534), note{'h', 'i'};
         if (c.withAttributes) {
             ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
@@ -399,10 +431,9 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
 // a run or an undo is under way, just before its check: nothing may be written.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     const Bytes theirs = test::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
-    for (const auto& [undo, exists, ofSource] : {std::tuple{false, true, false}, std::tuple{false, false, false},
-                                                 std::tuple{true, true, false}, std::tuple{false, true, true}}) {
-        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target")
-                                          << (ofSource ? ", source rewritten" : ""));
+    for (const auto& [undo, exists, ofSource] :
+         {std::tuple{false, true, false}, std::tuple{false, false, false}, std::tuple{true, true, false}, std::tuple{false, true, true}}) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target") << (ofSource ? ", source rewritten" : ""));
         restoreTarget();
         if (!exists) std::filesystem::remove(target);
         const auto record = undo ? runConversion(source, target).value().undo : std::nullopt;
@@ -457,8 +488,7 @@ TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
         FailingCalls calls;
         calls.before = [&](Call call, const std::string* path) {
             if (call == Call::CreateTemporary && !unnamed && folder.path() == *path) return kCannot;  // O_TMPFILE
-            if (path != nullptr && path->find(".tavro-") != std::string::npos && planted++ == 0)
-                std::filesystem::create_symlink(victim, *path);
+            if (path != nullptr && path->find(".tavro-") != std::string::npos && planted++ == 0) std::filesystem::create_symlink(victim, *path);
             return 0;
         };
         const auto result = runConversion(source, target, {}, calls);

@@ -36,24 +36,27 @@ SaveState oneBlock(const format::GameFormat& f, unsigned entryFlips) {
     return s;
 }
 
-std::uint8_t pixel(const IndexedImage& image, int x, int y) {
-    return image.pixels.at(static_cast<std::size_t>(y * image.width + x));
-}
+std::uint8_t pixel(const IndexedImage& image, int x, int y) { return image.pixels.at(static_cast<std::size_t>(y * image.width + x)); }
 
 TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
     for (const auto& [game, f] : kGames) {
         const auto image = drawPlane(levelOf(oneBlock(f, 0)), game, Plane::Foreground);
         ASSERT_EQ(std::pair(image.width, image.height), std::pair(kPlaneWidth, kPlaneHeight));
-        const struct { int x, y, index; } pixels[] = {
-            // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
-            {0, 1, (0 + 1 + 3) % 16}, {1, 1, (1 + 3 + 3) % 16},
+        const struct {
+            int x, y, index;
+        } pixels[] = {            // Top-left: pattern 1 as stored, line 0; the high nibble is the left pixel.
+                      {0, 1, (0 + 1 + 3) % 16},
+                      {1, 1, (1 + 3 + 3) % 16},
             // Top-right: pattern 2 mirrored left to right, line 1. Bottom-left:
             // pattern 3 upside down, line 2. Bottom-right: pattern 4 turned
             // over both ways, line 3; priority ignored.
-            {15, 2, 16 + (0 + 2 + 6) % 16}, {0, 15, 32 + (0 + 0 + 9) % 16}, {15, 15, 48 + (0 + 0 + 12) % 16},
+                      {15, 2, 16 + (0 + 2 + 6) % 16},
+                      {0, 15, 32 + (0 + 0 + 9) % 16},
+                      {15, 15, 48 + (0 + 0 + 12) % 16},
             // Colour 0 is transparent whatever the line: pattern 4 has colour 0
             // at (1, 1). The next entry names block 0, which is empty.
-            {14, 14, 0}, {16, 0, 0}};
+                      {14, 14, 0},
+                      {16, 0, 0}};
         for (const auto& [x, y, index] : pixels) EXPECT_EQ(pixel(image, x, y), index) << x << "," << y;
         // Flipped entries mirror the whole block.
         const unsigned h = 1u << f.entryHFlipBit, v = 1u << f.entryVFlipBit;
@@ -61,8 +64,7 @@ TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
             const auto flipped = drawPlane(levelOf(oneBlock(f, flips)), game, Plane::Foreground, {0, 0, 1, 1});
             for (int y = 0; y < 16; ++y)
                 for (int x = 0; x < 16; ++x)
-                    ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & h) ? 15 - x : x, (flips & v) ? 15 - y : y))
-                        << x << "," << y << " flips " << flips;
+                    ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & h) ? 15 - x : x, (flips & v) ? 15 - y : y)) << x << "," << y << " flips " << flips;
         }
     }
 }
@@ -75,8 +77,7 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         s.ramWord(chunk2 + f.chunkRowBytes() + 2, 5);  // chunk 2, entry row 1, column 1
         s.ramWord(chunk2 + 4, 768);                       // past the block table: nothing
         s.ramWord(f.blockTable + 768 * 8, 1);           // ...even though RAM there holds a word
-        const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& {
-            return s.cell(f, row * f.layoutRowBytes() + column); };
+        const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& { return s.cell(f, row * f.layoutRowBytes() + column); };
         cellByte(2, f.layoutRowBytes() / 2) = 1;  // the first background cell of row 2
         if (game == Game::First) {
             cellByte(1, 3) = 0x82;  // bit 7 is dropped: chunk 2
@@ -125,10 +126,8 @@ RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int 
             std::uint64_t sums[3] = {}, opaque = 0, all = 0;
             for (int y = oy * factor; y < std::min(image.height, (oy + 1) * factor); ++y)
                 for (int x = ox * factor; x < std::min(image.width, (ox + 1) * factor); ++x, ++all)
-                    if (const Rgba c = palette.at(pixel(image, x, y)); c.a != 0)
-                        ++opaque, sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
-            for (const std::uint64_t sum : sums)
-                out.pixels.push_back(static_cast<std::uint8_t>(opaque == 0 ? 0 : (sum + opaque / 2) / opaque));
+                    if (const Rgba c = palette.at(pixel(image, x, y)); c.a != 0) ++opaque, sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
+            for (const std::uint64_t sum : sums) out.pixels.push_back(static_cast<std::uint8_t>(opaque == 0 ? 0 : (sum + opaque / 2) / opaque));
             out.pixels.push_back(static_cast<std::uint8_t>((opaque * 255 + all / 2) / all));
         }
     return out;
@@ -141,19 +140,22 @@ TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
     for (std::size_t i = 0; i < chunksEnd; i += 2) bright.ram(i) &= 0xFD;  // chunk entries: blocks below 512
     for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.video(i) |= static_cast<std::uint8_t>(i % 61 == 0 ? 0 : 0x11);
     for (unsigned i = 0; i < kPaletteEntries; ++i) bright.ramWord(format::kPaletteAddress + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
-    const struct { const SaveState& state; Game game; CellBox box; std::vector<int> factors; } cases[] = {
-        {random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
-        {random, Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
+    const struct {
+        const SaveState& state;
+        Game game;
+        CellBox box;
+        std::vector<int> factors;
+    } cases[] = {{random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
+                 {random, Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
         // Rows 16,384 pixels wide: a box row holds more than a 16-bit lane could sum.
-        {bright, Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
+                 {bright, Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
     for (const auto& [state, game, box, factors] : cases) {
         const LevelMemory level = levelOf(state);
         const auto whole = drawPlane(level, game, Plane::Background, box);
         for (const int factor : factors) {
             const auto expected = plainDownscale(whole, readPalette(level), factor);
             const auto drawn = drawScaled(level, game, Plane::Background, box, factor);
-            EXPECT_TRUE(std::tie(drawn.width, drawn.height, drawn.pixels) == std::tie(expected.width, expected.height, expected.pixels))
-                << "factor " << factor;
+            EXPECT_TRUE(std::tie(drawn.width, drawn.height, drawn.pixels) == std::tie(expected.width, expected.height, expected.pixels)) << "factor " << factor;
             EXPECT_EQ(scaleDown(whole, readPalette(level), factor).pixels, expected.pixels) << "factor " << factor;
         }
     }
@@ -173,11 +175,17 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
     const auto level = LevelMemory::fromSaveState(shortest).value();  // video RAM past the end of the file reads as zero
     EXPECT_EQ(std::pair(level.videoRam()[kVideoRamBytes / 2 - 1], level.videoRam()[kVideoRamBytes / 2]), std::pair(shortest.back(), std::uint8_t{0}));
     constexpr int kAll = 1000;  // cells of the plane left out: none left
-    const struct { CellBox box; int columnsCut, rowsCut; } boxes[] = {
-        {{-5, 3, 500, 500}, 0, 3}, {{0, 0, INT_MAX, INT_MAX}, 0, 0}, {{2, 1, INT_MAX, INT_MAX - 1}, 2, 1},
-        {{-100, 200 - INT_MAX, INT_MAX, INT_MAX}, 0, 0}, {{INT_MAX - 1, 0, INT_MAX, 2}, kAll, 0},
-        {{-3, INT_MAX, 5, INT_MAX}, 0, kAll}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
-        {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
+    const struct {
+        CellBox box;
+        int columnsCut, rowsCut;
+    } boxes[] = {{{-5, 3, 500, 500}, 0, 3},
+                 {{0, 0, INT_MAX, INT_MAX}, 0, 0},
+                 {{2, 1, INT_MAX, INT_MAX - 1}, 2, 1},
+                 {{-100, 200 - INT_MAX, INT_MAX, INT_MAX}, 0, 0},
+                 {{INT_MAX - 1, 0, INT_MAX, 2}, kAll, 0},
+                 {{-3, INT_MAX, 5, INT_MAX}, 0, kAll},
+                 {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, kAll, kAll},
+                 {{-INT_MAX, 1, INT_MAX, INT_MIN}, kAll, kAll}};
     const SaveState s = SaveState::random(1);
     for (const auto& [game, f] : kGames) {
         for (const auto& [box, columnsCut, rowsCut] : boxes) {
@@ -185,8 +193,7 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
             const int cell = f.cellPixels();
             const int width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
             const auto image = drawPlane(levelOf(s), game, Plane::Foreground, box);
-            EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()),
-                      std::pair(width * height, static_cast<std::size_t>(width * height)));
+            EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()), std::pair(width * height, static_cast<std::size_t>(width * height)));
             const auto scaled = drawScaled(levelOf(s), game, Plane::Background, box, 512);
             EXPECT_EQ(scaled.pixels.size(), static_cast<std::size_t>((width + 511) / 512 * ((height + 511) / 512) * 4));
         }

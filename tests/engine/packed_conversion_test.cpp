@@ -32,8 +32,7 @@ std::uint8_t* quarterRow(SaveState& state, unsigned chunk, unsigned quarter, uns
     return &state.ram(kSource.chunkAddress(chunk) + (quarter / 2) * 256 + row * 32 + (quarter % 2) * 16);
 }
 void copyQuarter(SaveState& state, unsigned chunk, unsigned quarter, unsigned fromChunk, unsigned fromQuarter) {
-    for (unsigned row = 0; row < kQuarterRows; ++row)
-        std::copy_n(quarterRow(state, fromChunk, fromQuarter, row), kQuarterRowBytes, quarterRow(state, chunk, quarter, row));
+    for (unsigned row = 0; row < kQuarterRows; ++row) std::copy_n(quarterRow(state, fromChunk, fromQuarter, row), kQuarterRowBytes, quarterRow(state, chunk, quarter, row));
 }
 // Every entry of the quarter `high` `low`.
 void fillQuarter(SaveState& state, unsigned chunk, unsigned quarter, std::uint8_t high, std::uint8_t low) {
@@ -50,9 +49,7 @@ SaveState convert(const SaveState& source, const SaveState& target, ChunkNumberi
 // The target, drawn as the second game, shows the source drawn as the first
 // in both planes, whole, except the cells `emptied` which show nothing.
 // Source layout byte i: rows of 128 cells, the first 64 foreground.
-LayoutCell cellAt(std::size_t i) {
-    return {i % 128 < 64 ? Plane::Foreground : Plane::Background, int(i / 128), int(i % 64)};
-}
+LayoutCell cellAt(std::size_t i) { return {i % 128 < 64 ? Plane::Foreground : Plane::Background, int(i / 128), int(i % 64)}; }
 
 void expectSamePictures(const SaveState& source, const SaveState& target, const std::vector<LayoutCell>& emptied) {
     const auto before = LevelMemory::fromSaveState(source.bytes).value();
@@ -65,8 +62,7 @@ void expectSamePictures(const SaveState& source, const SaveState& target, const 
             for (int y = cell.row * 256; y < (cell.row + 1) * 256; ++y)
                 std::fill_n(&expected.pixels.at(static_cast<std::size_t>(y * kPlaneWidth + cell.column * 256)), 256, 0);
         }
-        EXPECT_GT(std::count_if(expected.pixels.begin(), expected.pixels.end(), [](auto p) { return p != 0; }), 50000)
-            << "a comparison of two empty pictures";
+        EXPECT_GT(std::count_if(expected.pixels.begin(), expected.pixels.end(), [](auto p) { return p != 0; }), 50000) << "a comparison of two empty pictures";
         ASSERT_TRUE(expected.pixels == actual.pixels) << "plane " << int(plane);
     }
 }
@@ -107,8 +103,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
         const LevelSummary summary = summarizeLevel(readSourceRegions(source.bytes), numbering);
         EXPECT_EQ(summary.emptiedCells, emptied);
         EXPECT_EQ(summary.lostChunks, std::vector<int>(lost.begin(), lost.end()));
-        EXPECT_EQ(std::tuple(summary.cellsLost, summary.cellsExpanded, summary.chunksNamed),
-                  std::tuple(int(emptied.size()), inUse - int(emptied.size()), int(named.size())));
+        EXPECT_EQ(std::tuple(summary.cellsLost, summary.cellsExpanded, summary.chunksNamed), std::tuple(int(emptied.size()), inUse - int(emptied.size()), int(named.size())));
         EXPECT_EQ(summary.chunksUsed, fixed ? 4 * int(named.size() - lost.size()) : std::clamp(summary.chunksUsed, 83, 255));
         // Packed: the chunks past the ones in use are zero.
         const std::uint8_t* chunks = &packed.ram(kTarget.chunkTable);
@@ -120,8 +115,8 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
 TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlanks) {
     SaveState source = randomLevel(7);
     // Chunk 5: A, empty, A again, B; chunk 70: B again, C, a quarter that converts to all zero, empty.
-    for (const auto& [chunk, quarter, high, low] : {std::tuple{5, 0, 0x61, 0x23}, {5, 1, 0, 0}, {5, 2, 0x61, 0x23}, {5, 3, 0x18, 0x05},
-                                                    {70, 0, 0x18, 0x05}, {70, 1, 0x40, 0x07}, {70, 2, 0x80, 0}, {70, 3, 0, 0}})
+    for (const auto& [chunk, quarter, high, low] :
+         {std::tuple{5, 0, 0x61, 0x23}, {5, 1, 0, 0}, {5, 2, 0x61, 0x23}, {5, 3, 0x18, 0x05}, {70, 0, 0x18, 0x05}, {70, 1, 0x40, 0x07}, {70, 2, 0x80, 0}, {70, 3, 0, 0}})
         fillQuarter(source, unsigned(chunk), unsigned(quarter), std::uint8_t(high), std::uint8_t(low));
     source.cell(kSource, 2 * 128 + 64 + 3) = 0x85;  // background, row 2, column 3: chunk 5
     source.cell(kSource, 0) = 70;
@@ -133,8 +128,7 @@ TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlank
     const std::pair<int, int> entries[] = {{0, 0}, {0xF1, 0x23}, {0x0C, 0x05}, {0xA0, 0x07}, {0, 0}};
     for (std::size_t chunk = 0; chunk <= 4; ++chunk)
         for (std::size_t i = 0; i < 128; i += 2)
-            ASSERT_EQ((std::pair<int, int>{packed.ram(chunk * 128 + i), packed.ram(chunk * 128 + i + 1)}), entries[chunk])
-                << "chunk " << chunk;
+            ASSERT_EQ((std::pair<int, int>{packed.ram(chunk * 128 + i), packed.ram(chunk * 128 + i + 1)}), entries[chunk]) << "chunk " << chunk;
     EXPECT_EQ(std::count(&packed.cell(kTarget, 0), &packed.cell(kTarget, 0) + 4096, 0), 4096 - 5);
     EXPECT_EQ(summarizeLevel(readSourceRegions(source.bytes), ChunkNumbering::Packed).chunksUsed, 3);
 }
@@ -173,9 +167,7 @@ TEST(LevelCheck, TellsFirstGameLevelsFromWhatIsNot) {
     const char* asked = std::getenv("TAVRO_LEVEL_CHECK_SEEDS");
     const unsigned seeds = asked ? static_cast<unsigned>(std::atoi(asked)) : 24;
     std::map<std::string, int> refused;
-    const auto judge = [&refused](const std::string& kind, const Bytes& state) {
-        refused[kind] += !firstGameEvidence(state).holdsLevel();
-    };
+    const auto judge = [&refused](const std::string& kind, const Bytes& state) { refused[kind] += !firstGameEvidence(state).holdsLevel(); };
     const Bytes sampleTarget = test::readBytes(TAVRO_SAMPLE_TARGET);
     for (unsigned seed = 1; seed <= seeds; ++seed) {
         const SaveState level = test::randomLevelNaming(seed);
@@ -192,8 +184,7 @@ TEST(LevelCheck, TellsFirstGameLevelsFromWhatIsNot) {
     judge("zeros", blank.bytes);
     for (const auto& [kind, count] : refused) std::printf("%-10s %4d refused\n", kind.c_str(), count);
     const int all = static_cast<int>(seeds);
-    EXPECT_EQ(refused, (std::map<std::string, int>{{"converted", all}, {"level", 0}, {"noise", all}, {"png", all},
-                                                   {"sample", 0}, {"zeros", 2}}));
+    EXPECT_EQ(refused, (std::map<std::string, int>{{"converted", all}, {"level", 0}, {"noise", all}, {"png", all}, {"sample", 0}, {"zeros", 2}}));
 }
 
 }  // namespace

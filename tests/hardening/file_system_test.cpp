@@ -64,21 +64,18 @@ TEST_F(FileSystemFaults, FoldersAndSpecialFilesInPlaceOfFiles) {
 // link, which gets its file, all convert; names past the limits are refused.
 TEST_F(FileSystemFaults, NamesConvertUpToTheSystemLimits) {
     fs::create_symlink("made.state", folder.file("link.state"));
-    for (const std::string& name : {std::string(249, 'n'), std::string(255, 'n'), std::string("with spaces.state"),
-                                   std::string("conversão ☃.state"), std::string("bytes \xff\xfe\x80.state"),
-                                   std::string("-dash.state"), std::string("link.state")}) {
+    for (const std::string& name : {std::string(249, 'n'), std::string(255, 'n'), std::string("with spaces.state"), std::string("conversão ☃.state"),
+                                    std::string("bytes \xff\xfe\x80.state"), std::string("-dash.state"), std::string("link.state")}) {
         const std::string path = folder.file(name);
         if (name != "link.state") writeBytes(path, targetBytes);
         const auto result = runCli(folder, {"convert", source, path});
         EXPECT_EQ(result.status, 0) << name << ": " << result.err;
-        EXPECT_EQ(readBytes(path), name != "link.state" ? converted : patchTarget({}, convertRegions(readSourceRegions(sourceBytes))))
-            << name;
+        EXPECT_EQ(readBytes(path), name != "link.state" ? converted : patchTarget({}, convertRegions(readSourceRegions(sourceBytes)))) << name;
     }
     EXPECT_TRUE(fs::is_symlink(folder.file("link.state")));
     std::string deep = folder.path().string();
     while (deep.size() < 5000) deep += "/" + std::string(200, 'd');
-    for (const auto& [from, to] : {std::pair{source, folder.file(std::string(256, 'n'))}, std::pair{source, deep},
-                                   std::pair{deep, target}})
+    for (const auto& [from, to] : {std::pair{source, folder.file(std::string(256, 'n'))}, std::pair{source, deep}, std::pair{deep, target}})
         expectFailure({"convert", from, to}, "File name too long");
 }
 
@@ -97,20 +94,23 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
     fs::create_directory(open);
     ::chmod(folder.path().c_str(), 0755);
     ::chmod(source.c_str(), 0644);
-    struct Case { std::string target; mode_t mode; bool owned; std::string words; };  // owned: by the user running, else root's
+    struct Case {
+        std::string target;
+        mode_t mode;
+        bool owned;
+        std::string words;
+    };  // owned: by the user running, else root's
     const std::string replace = "tavro: cannot replace target file " + open;
     for (const Case& c : {Case{locked + "/two.state", 0666, true, "a temporary file in " + locked + ", the folder of target file " + locked + "/two.state: Permission denied"},
                           Case{open + "/read-only.state", 0444, true, replace + "/read-only.state: Permission denied"},
                           Case{open + "/theirs.state", 0664, false, replace + "/theirs.state: cannot keep its owner"}}) {
         writeBytes(c.target, targetBytes);
-        if (!prefix.empty()) {
-            ASSERT_EQ(::chown(c.target.c_str(), c.owned ? 65534 : 0, 65534), 0);
-        }
+        if (!prefix.empty()) { ASSERT_EQ(::chown(c.target.c_str(), c.owned ? 65534 : 0, 65534), 0); }
         ::chmod(c.target.c_str(), c.mode);
         ::chmod(locked.c_str(), 0555);
         ::chmod(open.c_str(), 0777);
-        const std::string command = prefix + shellQuoted(TAVRO_CLI) + " convert " + shellQuoted(source) + " " +
-                                    shellQuoted(c.target) + " 2>" + shellQuoted(folder.file("err"));
+        const std::string command =
+            prefix + shellQuoted(TAVRO_CLI) + " convert " + shellQuoted(source) + " " + shellQuoted(c.target) + " 2>" + shellQuoted(folder.file("err"));
         EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << c.target;
         const Bytes err = readBytes(folder.file("err"));
         const std::string said(err.begin(), err.end());
@@ -139,10 +139,10 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     writeBytes(kept, targetBytes);
     writeBytes(kept + ".bak", {4, 5, 6});
     for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
-    for (const auto& [arguments, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"render", "--game", "1", source, picture}, "a link on the way belongs to user nobody (65534)"},
-             {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"},
-             {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"}})
+    for (const auto& [arguments, words] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{{{"render", "--game", "1", source, picture}, "a link on the way belongs to user nobody (65534)"},
+                                                                       {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"},
+                                                                       {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"}})
         expectFailure(arguments, words);
     EXPECT_EQ(readBytes(victim), victimBytes);
     EXPECT_EQ(readBytes(kept), targetBytes);
@@ -155,8 +155,7 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
 // are patched, every later byte (and the size) is kept, and so are the holes.
 TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
     constexpr std::uintmax_t kSize = std::uintmax_t{2} << 30;
-    const std::vector<std::pair<std::uintmax_t, std::string>> marks{{200000, "early"}, {kSize / 2, "middle"},
-                                                                    {kSize - 4, "end!"}};
+    const std::vector<std::pair<std::uintmax_t, std::string>> marks{{200000, "early"}, {kSize / 2, "middle"}, {kSize - 4, "end!"}};
     {
         std::fstream file(target, std::ios::in | std::ios::out | std::ios::binary);
         for (const auto& [offset, text] : marks) file.seekp(static_cast<std::streamoff>(offset)) << text;
@@ -166,7 +165,7 @@ TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident set size in KiB";
-    struct stat status {};
+    struct stat status{};
     ASSERT_EQ(::stat(target.c_str(), &status), 0);
     EXPECT_EQ(static_cast<std::uintmax_t>(status.st_size), kSize);
     EXPECT_LT(status.st_blocks, 64 * 2048) << "the holes were filled in";

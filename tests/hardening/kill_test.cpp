@@ -37,8 +37,7 @@ pid_t startConvert(const std::string& source, const std::string& target) {
 
 int waitFor(pid_t pid) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 
@@ -70,8 +69,7 @@ TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
         leftovers += static_cast<int>(temporary.size());
         for (const auto& path : temporary) fs::remove(path);
     }
-    std::printf("%d killed runs: %d left the old target, %d the converted one; %d left a temporary file\n", kRuns,
-                old, kRuns - old, leftovers);
+    std::printf("%d killed runs: %d left the old target, %d the converted one; %d left a temporary file\n", kRuns, old, kRuns - old, leftovers);
 }
 
 }  // namespace

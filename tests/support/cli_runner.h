@@ -42,9 +42,7 @@ inline const std::string kCliPath = std::filesystem::absolute(TAVRO_CLI).make_pr
 // Through cmd.exe, as wide characters so that any name arrives whole; the
 // console's line ends (CRLF) are read back as plain line feeds.
 inline CliResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    const auto wide = [](const std::string& text) {
-        return L'"' + std::filesystem::path(std::u8string(text.begin(), text.end())).wstring() + L'"';
-    };
+    const auto wide = [](const std::string& text) { return L'"' + std::filesystem::path(std::u8string(text.begin(), text.end())).wstring() + L'"'; };
     const std::string out = folder.file(".out"), err = folder.file(".err");
     std::wstring command = L"\"" + wide(kCliPath);
     for (const auto& argument : arguments) command.append(L" ").append(wide(argument));

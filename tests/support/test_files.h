@@ -46,8 +46,7 @@ public:
     // Names in the folder, for checking that nothing was left behind.
     std::vector<std::string> names() const {
         std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
-            found.push_back(utf8(entry.path().filename()));
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) found.push_back(utf8(entry.path().filename()));
         std::sort(found.begin(), found.end());
         return found;
     }

@@ -8,9 +8,8 @@ class ConvertTest : public QObject {
 
 private slots:
     void convertWithAPathMissingTouchesNothing() {
-        for (const auto& [source, target, hint] : {std::tuple{false, false, "Tavro 1 and the Tavro 2"},
-                                                   std::tuple{true, false, "Tavro 2 save state first"},
-                                                   std::tuple{false, true, "Tavro 1 save state first"}}) {
+        for (const auto& [source, target, hint] :
+             {std::tuple{false, false, "Tavro 1 and the Tavro 2"}, std::tuple{true, false, "Tavro 2 save state first"}, std::tuple{false, true, "Tavro 1 save state first"}}) {
             Fixture form;
             if (source) form.window->chooseSource(form.path(QStringLiteral("source.state")));
             if (target) form.window->chooseTarget(form.path(QStringLiteral("target.state")));
@@ -113,10 +112,9 @@ private slots:
 
     void failedRunIsShownAndLeavesTheTarget() {
         // The source (empty: the sample), the target, the file the message names, and what it says.
-        for (const auto& [source, target, failing, what] :
-             {std::tuple{"missing.state", "target.state", "missing.state", "could not open the Tavro 1 save state"},
-              std::tuple{"short.state", "target.state", "short.state", "the Tavro 1 save state is too short"},
-              std::tuple{"", "no-folder/target.state", "no-folder/target.state", "Tavro 2 save state"}}) {
+        for (const auto& [source, target, failing, what] : {std::tuple{"missing.state", "target.state", "missing.state", "could not open the Tavro 1 save state"},
+                                                            std::tuple{"short.state", "target.state", "short.state", "the Tavro 1 save state is too short"},
+                                                            std::tuple{"", "no-folder/target.state", "no-folder/target.state", "Tavro 2 save state"}}) {
             Fixture form;
             QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
             const QByteArray before = readAll(form.copyOf(kSampleTarget, QStringLiteral("target.state")));
@@ -139,13 +137,12 @@ private slots:
     // "Ready" only for a pair a run would accept; otherwise the status names
     // the file in the way and why, and no preview is shown.
     void statusSaysReadyOnlyWhenAConversionWouldBeAccepted() {
-        for (const auto& [source, target, status] :
-             {std::tuple{"missing.state", "target.state", "Not ready: the Tavro 1 save state — No such file"},
-              {"short.state", "target.state", "Not ready: the Tavro 1 save state — it is too short to hold a level: 100 bytes"},
-              {"two.state", "target.state", "This file does not hold a Tavro 1 level"},
-              {"one.state", "short.state", "Not ready: the Tavro 2 save state — it is too short"},
-              {"one.state", "target.state", "Ready: press Converter."},
-              {"one.state", "new.state", "Ready: press Converter."}}) {
+        for (const auto& [source, target, status] : {std::tuple{"missing.state", "target.state", "Not ready: the Tavro 1 save state — No such file"},
+                                                     {"short.state", "target.state", "Not ready: the Tavro 1 save state — it is too short to hold a level: 100 bytes"},
+                                                     {"two.state", "target.state", "This file does not hold a Tavro 1 level"},
+                                                     {"one.state", "short.state", "Not ready: the Tavro 2 save state — it is too short"},
+                                                     {"one.state", "target.state", "Ready: press Converter."},
+                                                     {"one.state", "new.state", "Ready: press Converter."}}) {
             PictureFixture form;
             QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
             for (const auto& [sample, name] : {std::pair{kSampleSource, "one.state"}, {kSampleTarget, "two.state"}, {kSampleTarget, "target.state"}})

@@ -19,11 +19,13 @@ private slots:
         QCOMPARE(window.minimumSize(), window.size());
         QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint && window.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(window.windowIcon().availableSizes().contains(QSize(64, 64)));
-        for (const auto& [name, caption, place] :
-             {std::tuple{"Label1", "", QRect(8, 8, 425, 17)}, {"Command1", "Tavro 1 Save State", {153, 32, 137, 17}},
-              {"Label2", "", {8, 56, 425, 17}}, {"Command2", "Tavro 2 / 2 B Savestate", {153, 80, 137, 17}},
-              {"Command3", "Converter", {176, 112, 97, 17}}, {"Label3", "Programação:", {96, 144, 113, 17}},
-              {"Label4", "Orrin", {224, 144, 113, 17}}}) {
+        for (const auto& [name, caption, place] : {std::tuple{"Label1", "", QRect(8, 8, 425, 17)},
+                                                   {"Command1", "Tavro 1 Save State", {153, 32, 137, 17}},
+                                                   {"Label2", "", {8, 56, 425, 17}},
+                                                   {"Command2", "Tavro 2 / 2 B Savestate", {153, 80, 137, 17}},
+                                                   {"Command3", "Converter", {176, 112, 97, 17}},
+                                                   {"Label3", "Programação:", {96, 144, 113, 17}},
+                                                   {"Label4", "Orrin", {224, 144, 113, 17}}}) {
             auto* control = form.find(name);
             QVERIFY2(control && control->parentWidget() == area, name);
             QCOMPARE(control->geometry(), place);
@@ -182,33 +184,35 @@ private slots:
             PictureFixture form;
             QVERIFY(form.showActive());
             QCOMPARE(WindowTexts::ready().startsWith(QLatin1String("Escolha")), portuguese);
-            for (const auto& [count, english, brazilian] : {std::tuple{1, " · ⚠ 1 piece arrived empty", " · ⚠ 1 pedaço chegou vazio"},
-                                                            {2, " · ⚠ 2 pieces arrived empty", " · ⚠ 2 pedaços chegaram vazios"}})
+            for (const auto& [count, english, brazilian] :
+                 {std::tuple{1, " · ⚠ 1 piece arrived empty", " · ⚠ 1 pedaço chegou vazio"}, {2, " · ⚠ 2 pieces arrived empty", " · ⚠ 2 pedaços chegaram vazios"}})
                 QCOMPARE(WindowTexts::emptiedCaption(count, 0), QString::fromUtf8(portuguese ? brazilian : english));
             QCOMPARE(QMessageBox(QMessageBox::Warning, {}, {}, QMessageBox::Cancel).buttons().constFirst()->text(),
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
             form.find("packButton")->show();  // the narrowest the status line gets
-            QStringList lines{WindowTexts::ready(), WindowTexts::samePath(), WindowTexts::notFirstGameLevel(), WindowTexts::converting(target),
-                              WindowTexts::converted(lossy), WindowTexts::converted(packed),
-                              WindowTexts::undone(UndoOutcome::Removed, target), WindowTexts::undone(UndoOutcome::Restored, target),
+            QStringList lines{WindowTexts::ready(),
+                              WindowTexts::samePath(),
+                              WindowTexts::notFirstGameLevel(),
+                              WindowTexts::converting(target),
+                              WindowTexts::converted(lossy),
+                              WindowTexts::converted(packed),
+                              WindowTexts::undone(UndoOutcome::Removed, target),
+                              WindowTexts::undone(UndoOutcome::Restored, target),
                               WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
-                              WindowTexts::readyToConvert(lossy.level), WindowTexts::previewOutdated(),
-                              WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort,
-                                                     .facts = ByteCounts{1000, 107640}}),
+                              WindowTexts::readyToConvert(lossy.level),
+                              WindowTexts::previewOutdated(),
+                              WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
                               WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
             for (const bool source : {false, true})
-                for (const bool other : {false, true})
-                    lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
+                for (const bool other : {false, true}) lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
                 for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
-                    EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state",
-                                      .reason = "Disk full"};
+                    EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state", .reason = "Disk full"};
                     lines << WindowTexts::conversionFailed(error);
                     error.operation = Operation::Undo;
                     lines << WindowTexts::undoFailed(error);
                 }
-            const QString caption = WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 17)
-                                    + WindowTexts::emptiedCaption(480, 3);
+            const QString caption = WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 17) + WindowTexts::emptiedCaption(480, 3);
             for (const auto& [name, texts] : {std::pair{"statusMessage", lines}, {"pictureCaption", {caption}}}) {
                 auto* label = form.find<MessageLabel>(name);
                 for (const QString& text : texts) {
@@ -216,11 +220,9 @@ private slots:
                     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();  // the window takes its new size
                     const int indent = std::max(label->indent(), 0);  // the text's room: the contents less the indents
                     const QRect room = label->contentsRect().marginsRemoved(QMargins(indent, 0, indent, 0));
-                    const QRect needed = label->fontMetrics().boundingRect(QRect(QPoint(), QSize(room.width(), 1000)),
-                                                                           Qt::TextWordWrap, text);
+                    const QRect needed = label->fontMetrics().boundingRect(QRect(QPoint(), QSize(room.width(), 1000)), Qt::TextWordWrap, text);
                     QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(), qPrintable(text));
-                    QVERIFY2(form.window->rect().contains(QRect(label->mapTo(form.window.get(), room.topLeft()),
-                                                                room.size())), qPrintable(text));
+                    QVERIFY2(form.window->rect().contains(QRect(label->mapTo(form.window.get(), room.topLeft()), room.size())), qPrintable(text));
                     QVERIFY2(form.window->width() == 442, qPrintable(text));
                 }
             }
@@ -228,8 +230,11 @@ private slots:
                 const QLocale before;
                 QLocale::setDefault(brazil);
                 const QString unreadable = WindowTexts::pictureUnreadable({.operation = Operation::Draw,
-                    .file = FileRole::SaveState, .step = Step::Check, .path = "/x/short.state", .cause = Cause::TooShort,
-                    .facts = ByteCounts{1000, 107640}});
+                                                                           .file = FileRole::SaveState,
+                                                                           .step = Step::Check,
+                                                                           .path = "/x/short.state",
+                                                                           .cause = Cause::TooShort,
+                                                                           .facts = ByteCounts{1000, 107640}});
                 QLocale::setDefault(before);
                 QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter uma fase: "
                                                     "1.000 bytes, um save state tem pelo menos 107.640."));
@@ -255,20 +260,18 @@ private slots:
         const int cell = render::cellPixels(kFirst);
         const QString size = QStringLiteral("%1 by %2 pixels").arg(QLocale().toString(level.columns * cell), QLocale().toString(level.rows * cell));
         const QString emptied = QStringLiteral("%1 cells arrived empty").arg(form.picture->marks().size());
-        for (const auto& [name, role, named, described] :
-             {std::tuple{"Label1", QAccessible::StaticText, "Tavro 1 save state", QDir::toNativeSeparators(kSampleSource)},
-              {"Label2", QAccessible::StaticText, "Tavro 2 save state", QDir::toNativeSeparators(form.window->chosenTarget())},
-              {"Command1", QAccessible::Button, "Tavro 1 Save State", QStringLiteral("(Ctrl+O)")},
-              {"Command2", QAccessible::Button, "Tavro 2 / 2 B Savestate", QStringLiteral("(Ctrl+Shift+S)")},
-              {"Command3", QAccessible::Button, "Converter", QStringLiteral("(Ctrl+Return)")},
-              {"statusMessage", QAccessible::StaticText, "Done, and checked.", QString()},
-              {"pictureSurface", QAccessible::Graphic, "Level picture", QStringLiteral("target.state: ") + size},
-              {"pictureSurface", QAccessible::Graphic, "Level picture", emptied}}) {
+        for (const auto& [name, role, named, described] : {std::tuple{"Label1", QAccessible::StaticText, "Tavro 1 save state", QDir::toNativeSeparators(kSampleSource)},
+                                                           {"Label2", QAccessible::StaticText, "Tavro 2 save state", QDir::toNativeSeparators(form.window->chosenTarget())},
+                                                           {"Command1", QAccessible::Button, "Tavro 1 Save State", QStringLiteral("(Ctrl+O)")},
+                                                           {"Command2", QAccessible::Button, "Tavro 2 / 2 B Savestate", QStringLiteral("(Ctrl+Shift+S)")},
+                                                           {"Command3", QAccessible::Button, "Converter", QStringLiteral("(Ctrl+Return)")},
+                                                           {"statusMessage", QAccessible::StaticText, "Done, and checked.", QString()},
+                                                           {"pictureSurface", QAccessible::Graphic, "Level picture", QStringLiteral("target.state: ") + size},
+                                                           {"pictureSurface", QAccessible::Graphic, "Level picture", emptied}}) {
             const QAccessibleInterface* node = reached.value(form.find(name));
             QVERIFY2(node && node->role() == role, name);
             QVERIFY2(node->text(QAccessible::Name).contains(QString::fromUtf8(named)), name);
-            QVERIFY2(node->text(QAccessible::Description).contains(described),
-                     qPrintable(node->text(QAccessible::Description)));
+            QVERIFY2(node->text(QAccessible::Description).contains(described), qPrintable(node->text(QAccessible::Description)));
         }
         for (auto node = reached.cbegin(); node != reached.cend(); ++node)  // and every control Tab reaches
             if (auto* widget = qobject_cast<QWidget*>(node.key()); widget && widget->isVisible() && (widget->focusPolicy() & Qt::TabFocus))

@@ -29,8 +29,7 @@ private slots:
         const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
         const int factor = render::fitFactor(doubled.columns * 128, after.width());
         QCOMPARE(after.size(), before.size());
-        QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second,
-                                                    kForeground, doubled, factor)));
+        QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second, kForeground, doubled, factor)));
         QTest::mouseClick(form.button("afterButton"), Qt::LeftButton);
         QCOMPARE(form.picture->picture(), after);
 
@@ -43,8 +42,8 @@ private slots:
             QTest::keyClick(form.window->windowHandle(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(order.mid(0, 5), QStringList({QStringLiteral("packCheck"), QStringLiteral("backupCheck"), QStringLiteral("packButton"),
-                                               QStringLiteral("undoButton"), QStringLiteral("pictureSurface")}));
+        QCOMPARE(order.mid(0, 5), QStringList({QStringLiteral("packCheck"), QStringLiteral("backupCheck"), QStringLiteral("packButton"), QStringLiteral("undoButton"),
+                                               QStringLiteral("pictureSurface")}));
         QVERIFY2(order[5] == QLatin1String("beforeButton") || order[5] == QLatin1String("afterButton"), qPrintable(order[5]));
         QCOMPARE(order[6], QStringLiteral("Command1"));
         form.find("pictureSurface")->setFocus();
@@ -72,8 +71,7 @@ private slots:
         std::vector<render::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
         const auto layout = static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout);
         for (int cell = 0; cell < 1024; ++cell)
-            if (cell % 128 < 64 && (source[layout + cell] & 0x7F) >= 64)
-                lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
+            if (cell % 128 < 64 && (source[layout + cell] & 0x7F) >= 64) lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
         const auto markPixels = [&form] {
             const QImage shot = form.find("pictureSurface")->grab().toImage();
             int count = 0;
@@ -112,12 +110,10 @@ private slots:
 
     void aFileThatCannotBeDrawnShowsWhy() {
         QByteArray empty = readAll(kSampleSource);
-        empty.replace(static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout), 1024,
-                      QByteArray(1024, '\0'));
-        for (const auto& [name, bytes, reason] :
-             {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
-              std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
-              std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
+        empty.replace(static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout), 1024, QByteArray(1024, '\0'));
+        for (const auto& [name, bytes, reason] : {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
+                                                  std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
+                                                  std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
             PictureFixture form;
             if (!bytes.isEmpty()) QVERIFY(writeAll(form.path(QLatin1String(name)), bytes));
             form.window->chooseSource(form.path(QLatin1String(name)));
@@ -141,14 +137,12 @@ private slots:
         QVERIFY(view->windowTitle().contains(QFileInfo(kSampleSource).fileName()));
 
         const render::LevelMemory level = levelOf(kSampleSource);
-        const render::IndexedImage drawn =
-            render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
+        const render::IndexedImage drawn = render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
         const QImage& shown = view->picture();
         QCOMPARE(shown.format(), QImage::Format_Indexed8);
         QCOMPARE(shown.size(), QSize(drawn.width, drawn.height));
         for (int row = 0; row < drawn.height; ++row)
-            QVERIFY(std::memcmp(shown.constScanLine(row), &drawn.pixels[static_cast<std::size_t>(row * drawn.width)],
-                                static_cast<std::size_t>(drawn.width)) == 0);
+            QVERIFY(std::memcmp(shown.constScanLine(row), &drawn.pixels[static_cast<std::size_t>(row * drawn.width)], static_cast<std::size_t>(drawn.width)) == 0);
         const render::Palette palette = render::readPalette(level);
         QCOMPARE(shown.colorCount(), 64);
         QCOMPARE(shown.color(17), qRgba(palette[17].r, palette[17].g, palette[17].b, palette[17].a));
@@ -157,8 +151,7 @@ private slots:
         ZoomArea* area = view->area();
         const int start = area->zoomStep();
         QVERIFY2(start < 0, "the wide sample level starts shrunk to fit");
-        const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Plus, start + 1}, {Qt::Key_Equal, start + 2},
-                                                {Qt::Key_Minus, start + 1}, {Qt::Key_0, 0}};
+        const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Plus, start + 1}, {Qt::Key_Equal, start + 2}, {Qt::Key_Minus, start + 1}, {Qt::Key_0, 0}};
         for (const auto& [key, step] : keys) {
             QTest::keyClick(view->windowHandle(), key, Qt::ControlModifier);
             QCOMPARE(area->zoomStep(), step);
@@ -170,12 +163,9 @@ private slots:
         area->setZoomStep(0);
         QWidget* viewport = area->viewport();
         const QPointF pointer(viewport->width() / 3.0, viewport->height() / 3.0);
-        const auto underPointer = [&] {
-            return area->centre() + (pointer - QRectF(viewport->rect()).center()) / area->zoom();
-        };
+        const auto underPointer = [&] { return area->centre() + (pointer - QRectF(viewport->rect()).center()) / area->zoom(); };
         const QPointF before = underPointer();
-        QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(viewport, &wheel);
         QCOMPARE(area->zoomStep(), 1);
         QVERIFY2((underPointer() - before).manhattanLength() <= 1.0, "the point under the pointer stays put");
@@ -191,8 +181,7 @@ private slots:
         QTest::mouseClick(view->findChild<QAbstractButton*>(QStringLiteral("savePictureButton")), Qt::LeftButton);
         QCOMPARE(QFileInfo(offered).fileName(), QFileInfo(kSampleSource).completeBaseName() + ".png");
         const QByteArray saved = readAll(answer);
-        const auto decoded = tavro::test::decodePng(
-            std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
+        const auto decoded = tavro::test::decodePng(std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
         const render::RgbaImage expected = render::toRgba(drawn, palette);
         QCOMPARE(decoded->width, expected.width);
@@ -227,8 +216,7 @@ private slots:
         QVERIFY(form.drawn(Side::After));
         QVERIFY(form.picture->showsPreview() && form.picture->side() == Side::After);
         const QString caption = form.find<QLabel>("pictureCaption")->text();
-        QVERIFY2(caption.startsWith(QLatin1String("Preview of target.state")) && caption.contains(QLatin1String("would arrive empty")),
-                 qPrintable(caption));
+        QVERIFY2(caption.startsWith(QLatin1String("Preview of target.state")) && caption.contains(QLatin1String("would arrive empty")), qPrintable(caption));
         QVERIFY2(form.window->statusText().contains(QLatin1String("19 pieces of the level would arrive empty")), qPrintable(form.window->statusText()));
         QCOMPARE(form.picture->marks().size(), std::size_t{19});
         QVERIFY(form.find("pictureSurface")->accessibleDescription().startsWith(QLatin1String("A preview of the conversion")));

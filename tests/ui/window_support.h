@@ -103,8 +103,7 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 }
 
 // The target's bytes after a conversion, as the engine makes it in memory.
-inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target,
-                                    ChunkNumbering numbering = ChunkNumbering::Fixed) {
+inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target, ChunkNumbering numbering = ChunkNumbering::Fixed) {
     const auto bytes = [](const QByteArray& data) {
         const auto* begin = reinterpret_cast<const std::uint8_t*>(data.constData());
         return Bytes(begin, begin + data.size());
@@ -120,16 +119,11 @@ struct Fixture {
     ScriptedChooser* chooser = script.get();
     std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(std::move(script));
 
-    template <class Control = QWidget>
-    Control* find(const char* name) const {
-        return window->findChild<Control*>(QLatin1String(name));
-    }
+    template <class Control = QWidget> Control* find(const char* name) const { return window->findChild<Control*>(QLatin1String(name)); }
     void click(const char* name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
     QString path(const QString& name) const { return dir.filePath(name); }
     // A copy of `sample` in the folder, under `name`.
-    QString copyOf(const QString& sample, const QString& name) const {
-        return QFile::copy(sample, path(name)) ? path(name) : QString();
-    }
+    QString copyOf(const QString& sample, const QString& name) const { return QFile::copy(sample, path(name)) ? path(name) : QString(); }
     bool showActive() const {
         window->show();
         return QTest::qWaitForWindowActive(window.get());
@@ -170,8 +164,7 @@ private:
         QTimer::singleShot(20, this, [this, generation = generation_] {
             if (generation != generation_ || answered_ || timedOut_) return;
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed())
-                return poll();
+            if (!modal || !modal->isVisible() || !modal->windowHandle() || !modal->windowHandle()->isExposed()) return poll();
             // Nothing else activates a dialog here: there is no window manager.
             if (!modal->isActiveWindow()) return modal->activateWindow(), poll();
             answered_ = true;
@@ -183,7 +176,6 @@ private:
     bool answered_ = false, timedOut_ = false;
     int generation_ = 0;
 };
-
 
 // Sends a drag of `urls` over `widget` and drops it there when the drag is
 // accepted. Returns whether it was.
@@ -229,8 +221,7 @@ inline void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         auto* field = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
         if (!field) return modal->close(), void();
-        *offer = {dialog->acceptMode(), dialog->fileMode(), field->text(), dialog->directory().absolutePath(),
-                  !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
+        *offer = {dialog->acceptMode(), dialog->fileMode(), field->text(), dialog->directory().absolutePath(), !dialog->testOption(QFileDialog::DontConfirmOverwrite)};
 
         QWindow* window = dialog->windowHandle();
         if (path.isEmpty()) return QTest::keyClick(window, Qt::Key_Escape);
@@ -238,13 +229,11 @@ inline void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer
         QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
         for (const QChar character : path) QTest::keyClick(window, character.toLatin1());
         QAbstractItemView* list = field->completer() ? field->completer()->popup() : nullptr;
-        if (inField && list && QTest::qWaitFor([list] { return list->isVisible(); }, 5000))
-            return QTest::keyClick(field, Qt::Key_Return);
+        if (inField && list && QTest::qWaitFor([list] { return list->isVisible(); }, 5000)) return QTest::keyClick(field, Qt::Key_Return);
         if (list) list->hide();
         QTest::keyClick(window, Qt::Key_Return);
     });
 }
-
 
 constexpr auto kFirst = render::Game::First;
 constexpr auto kForeground = render::Plane::Foreground;
@@ -267,9 +256,7 @@ struct PictureFixture : Fixture {
 
 inline render::LevelMemory levelOf(const QString& path) { return render::loadLevel(toEnginePath(path)).value(); }
 
-inline QImage fromRgba(const render::RgbaImage& image) {
-    return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy();
-}
+inline QImage fromRgba(const render::RgbaImage& image) { return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy(); }
 
 // Each test class's file ends with TAVRO_WINDOW_TEST(Class), which makes its
 // maker; window_main.cpp runs them all in one application.
@@ -281,6 +268,5 @@ std::unique_ptr<QObject> makePictureTest();
 
 using namespace tavro::ui::test;
 
-#define TAVRO_WINDOW_TEST(Class) \
+#define TAVRO_WINDOW_TEST(Class)                                                                                                                                              \
     std::unique_ptr<QObject> tavro::ui::test::make##Class() { return std::make_unique<Class>(); }
-

@@ -35,8 +35,7 @@ TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
     ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 
     // As an emulator might: reading and writing shared, deleting not.
-    const HANDLE held = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     refused = runConversion(source, target);
     CloseHandle(held);
@@ -68,9 +67,8 @@ TEST_F(WindowsRun, TargetsNamedAnyWayConvertThroughTheCommandLine) {
     std::string slashed = "/" + rooted;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     const std::string longName = std::string(220, 'x') + ".state";
-    const std::vector<std::string> paths = {slashed, "\\" + rooted,
-                                            utf8(folder.path().generic_u8string()) + "/two.state",
-                                            folder.file("säve.state"), folder.file("レベル.state"), folder.file(longName)};
+    const std::vector<std::string> paths = {
+        slashed, "\\" + rooted, utf8(folder.path().generic_u8string()) + "/two.state", folder.file("säve.state"), folder.file("レベル.state"), folder.file(longName)};
     // The test's own reads and writes of a long path need the prefix that lifts MAX_PATH.
     const auto local = [](const std::string& path) { return path.size() < MAX_PATH - 12 ? path : R"(\\?\)" + path; };
     for (const auto& path : paths) {

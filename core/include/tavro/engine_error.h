@@ -135,8 +135,7 @@ struct EngineError {
 };
 
 // The facts of the kind `Facts`, or empty ones when the error has another kind.
-template <class Facts>
-Facts factsAs(const EngineError& error) {
+template <class Facts> Facts factsAs(const EngineError& error) {
     const Facts* facts = std::get_if<Facts>(&error.facts);
     return facts ? *facts : Facts{};
 }

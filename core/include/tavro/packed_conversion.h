@@ -40,9 +40,9 @@ inline constexpr int kPackedChunkSlots = static_cast<int>(format::kSecondGame.ch
 inline constexpr int kChunkNumbers = static_cast<int>(format::kFirstGame.chunkNumbers());  // what a cell can name
 
 struct PackedLevel {
-    std::vector<std::uint8_t> chunkArea;   // 32,768: the target chunk table
+    std::vector<std::uint8_t> chunkArea;  // 32,768: the target chunk table
     std::vector<std::uint8_t> layoutArea;  // 4,096: the target layout
-    int chunksUsed = 0;                    // of kPackedChunkSlots
+    int chunksUsed = 0;  // of kPackedChunkSlots
     // By source chunk number: whether the cells naming it arrive whole.
     // Chunk 0 and chunks no cell names count as carried.
     std::array<bool, kChunkNumbers> carried{};

@@ -74,9 +74,9 @@ struct RunOptions {
 };
 
 // `calls` is where file access goes; tests pass failing ones.
-std::expected<ConversionReport, EngineError> runConversion(
-    const std::string& sourcePath, const std::string& targetPath, RunOptions options = {},
-    files::SystemCalls& calls = files::systemCalls());
+std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath, const std::string& targetPath,
+                                                           RunOptions options = {},
+                                                           files::SystemCalls& calls = files::systemCalls());
 
 // The game check (level_check.h) of the file at `path`, read as a run reads
 // its source (refusing a picture, a socket, a file too short).
@@ -93,8 +93,8 @@ enum class UndoOutcome { Restored, Removed };
 // Puts the target back as `record` says, all or nothing. Refuses with
 // Step::Recheck (Changed, or Gone) when the target no longer holds what the
 // run wrote.
-std::expected<UndoOutcome, EngineError> undoConversion(
-    const UndoRecord& record, files::SystemCalls& calls = files::systemCalls());
+std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
+                                                       files::SystemCalls& calls = files::systemCalls());
 
 // Whether an undo's error is such a refusal: the target was left as it is,
 // and the record is of no more use.

@@ -38,9 +38,21 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
 // the new file, read back before it took the name, holds other bytes;
 // WroteNothing: the system accepted no byte of a write. The numbers are in
 // `facts`, typed as the engine's error types them (engine_error.h).
-enum class IoProblem { System, NotRegularFile, EndedEarly, HardLinks, OwnerNotKept, Changed,
-                       AttributeNotKept, FlagsNotKept, SharedFolderEntry, SharedFolderLink, OpenElsewhere,
-                       NotAsWritten, WroteNothing };
+enum class IoProblem {
+    System,
+    NotRegularFile,
+    EndedEarly,
+    HardLinks,
+    OwnerNotKept,
+    Changed,
+    AttributeNotKept,
+    FlagsNotKept,
+    SharedFolderEntry,
+    SharedFolderLink,
+    OpenElsewhere,
+    NotAsWritten,
+    WroteNothing
+};
 
 struct IoFailure {
     IoStep step;
@@ -89,8 +101,7 @@ public:
 
     // Whether bytes [offset, end) of this file and of `other` are equal; reads
     // in pieces and skips ranges that are holes in both.
-    std::expected<bool, IoFailure> sameBytes(const OpenFile& other, std::uintmax_t offset,
-                                             std::uintmax_t end) const;
+    std::expected<bool, IoFailure> sameBytes(const OpenFile& other, std::uintmax_t offset, std::uintmax_t end) const;
 
 private:
     SystemCalls* calls_;
@@ -140,8 +151,8 @@ public:
     // other than the destination) rather than taking on the destination's.
     PreparedFile(SystemCalls& calls, std::string temporary, std::string destination, Expectation expected,
                  bool replacesFile, FileIdentity written, bool ownRules = false)
-        : calls_(&calls), temporary_(std::move(temporary)), destination_(std::move(destination)),
-          expected_(expected), replacesFile_(replacesFile), written_(written), ownRules_(ownRules) {}
+        : calls_(&calls), temporary_(std::move(temporary)), destination_(std::move(destination)), expected_(expected),
+          replacesFile_(replacesFile), written_(written), ownRules_(ownRules) {}
     PreparedFile(const PreparedFile&) = delete;
     PreparedFile& operator=(const PreparedFile&) = delete;
     PreparedFile(PreparedFile&& other) noexcept;
@@ -204,9 +215,8 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
 // where the file system allows. The temporary file is read back and compared
 // before it may take the name (a Write failure, NotAsWritten, if it differs;
 // Changed if `content.rest` changed while it was copied).
-std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content,
-                                               Expectation expected, Links links,
-                                               SystemCalls& calls = systemCalls());
+std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
+                                               Links links, SystemCalls& calls = systemCalls());
 
 // Replaces the file at `path` with `bytes`, all or nothing: prepare() and
 // commit(), expecting the destination to stay as it was when the call began.

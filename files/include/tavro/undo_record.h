@@ -15,7 +15,8 @@ namespace tavro {
 
 struct UndoRecord {
     std::string targetPath;
-    std::optional<std::vector<std::uint8_t>> previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
+    std::optional<std::vector<std::uint8_t>>
+        previous;  // the first kMinSaveStateSize bytes before; nullopt: the run created it
     std::uintmax_t previousSize = 0;
     std::vector<std::uint8_t> written;                  // the first bytes the run wrote
     std::uintmax_t writtenSize = 0;
