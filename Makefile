@@ -15,7 +15,7 @@ BENCH = OFF
 TAVRO := $(BUILD_DIR)/app/cli/tavro
 SAMPLES := $(BUILD_DIR)/samples
 
-.PHONY: all deps configure build test demo bench sanitize-test fuzz clean
+.PHONY: all deps configure build test demo bench sanitize-test fuzz format-check clean
 
 all: build
 
@@ -61,6 +61,11 @@ fuzz: deps
 	  -DTAVRO_FUZZ=ON -DTAVRO_BUILD_GUI=OFF -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
 	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+# Whether every C++ file is laid out as .clang-format says (formats nothing).
+format-check: PURPOSES = format
+format-check: deps
+	bash scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-fuzz

@@ -5,6 +5,7 @@
 #               AppStream validators)
 #   bench       the benchmarks (Google Benchmark, hyperfine, a private X server)
 #   fuzz        the fuzzers (clang 19 and its sanitizer runtimes)
+#   format      the C++ layout check (clang-format 19)
 #   package     the Debian package and its checks (manual pages, lintian,
 #               debootstrap for the install test)
 #   screenshot  the window on a private X server and the pictures in docs/
@@ -24,6 +25,7 @@ for purpose in "${@:-build}"; do
     test) packages+=(libgtest-dev libgmock-dev valgrind desktop-file-utils appstream) ;;
     bench) packages+=(libbenchmark-dev hyperfine time xvfb xauth) ;;
     fuzz) packages+=(clang-19 libclang-rt-19-dev) ;;
+    format) packages+=(clang-format-19) ;;
     package) packages+=(dpkg-dev fakeroot file help2man lintian man-db debootstrap
                         desktop-file-utils appstream) ;;
     screenshot) packages+=(xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox) ;;
