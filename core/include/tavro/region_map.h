@@ -69,7 +69,7 @@ inline constexpr RegionMap kTargetRegions{{{
     videoRamRegion(RegionName::PatternArea, 0, format::kLevelPatternBytes),
 }}};
 
-// The positions and lengths that callers and stored files have always used.
+// The 1-based positions and the lengths that callers and stored files rely on.
 constexpr bool regionsAre(const RegionMap& map, const std::array<std::pair<std::int32_t, std::size_t>, 5>& expected) {
     for (std::size_t i = 0; i < expected.size(); ++i)
         if (map.regions[i].position() != expected[i].first || map.regions[i].length != expected[i].second) return false;
