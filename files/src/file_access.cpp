@@ -498,6 +498,85 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
     return {};
 }
 
+namespace {
+
+// A temporary file in `folder`, open for writing: an unnamed one where the
+// file system has them (`name` empty), else one created exclusively under an
+// unpredictable name beside `real`.
+struct CreatedTemporary {
+    NativeHandle handle;
+    std::string name;
+};
+
+std::expected<CreatedTemporary, IoFailure> createTemporary(SystemCalls& calls, const std::string& folder,
+                                                           const std::string& real, std::uint32_t mode) {
+    auto created = calls.createTemporary(folder, {}, mode);
+    if (created) return CreatedTemporary{*created, {}};
+    if (created.error().kind != SystemError::Kind::Unsupported) return folderFailure(calls, folder, created.error());
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = temporaryName(real);
+        created = calls.createTemporary(folder, name, mode);
+        if (created) return CreatedTemporary{*created, std::move(name)};
+        if (created.error().kind != SystemError::Kind::Exists) break;
+    }
+    return folderFailure(calls, folder, created.error());
+}
+
+// Gives the new file what `carrier` carries (or the permissions asked for),
+// writes the content and flushes it. Returns the size written.
+std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle file, const OpenFile* carrier,
+                                              const NewContent& content) {
+    if (carrier != nullptr) {
+        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
+            return std::unexpected(carried.error());
+    } else if (content.permissions) {
+        if (auto mode = calls.setMode(file, *content.permissions); !mode)
+            return failure(calls, IoStep::Create, mode.error());
+    }
+    const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
+    if (auto written = writeFully(calls, file, content.head); !written) return std::unexpected(written.error());
+    if (size > content.head.size()) {
+        if (auto sized = calls.setSize(file, size); !sized) return failure(calls, IoStep::Write, sized.error());
+        if (content.rest != nullptr) {
+            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size); !copied)
+                return std::unexpected(copied.error());
+        }
+    }
+    if (auto flushed = calls.flush(file); !flushed) return failure(calls, IoStep::Flush, flushed.error());
+    return size;
+}
+
+// Reads the new file back before it may take the name: a write that lied
+// stops here, and so does a copy of bytes another program changed meanwhile.
+// Returns the new file's identity.
+std::expected<FileIdentity, IoFailure> checkWritten(SystemCalls& calls, NativeHandle file, const NewContent& content,
+                                                    std::uintmax_t size) {
+    if (content.rest != nullptr) {
+        auto current = calls.statHandle(content.rest->handle());
+        if (!current) return failure(calls, IoStep::Read, current.error());
+        if (current->identity != content.rest->identity()) return changed();
+    }
+    auto written = calls.statHandle(file);
+    if (!written) return failure(calls, IoStep::Write, written.error());
+    auto holds = holdsContent(calls, file, content, size, written->identity.size);
+    if (!holds) return std::unexpected(holds.error());
+    if (!*holds) return problem(IoStep::Write, IoProblem::NotAsWritten);
+    return written->identity;
+}
+
+// Gives an unnamed temporary file a name beside `real`; returns the name.
+std::expected<std::string, IoFailure> nameTemporary(SystemCalls& calls, NativeHandle file, const std::string& real) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = temporaryName(real);
+        auto named = calls.nameTemporary(file, name);
+        if (named) return name;
+        if (named.error().kind != SystemError::Kind::Exists) return failure(calls, IoStep::Replace, named.error());
+    }
+    return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Exists});
+}
+
+}  // namespace
+
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
                                                Links links, SystemCalls& calls) {
     auto found = inspect(calls, path, links, content.rest, content.carryFrom != nullptr);
@@ -509,75 +588,24 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     const OpenFile* carrier = content.carryFrom != nullptr ? content.carryFrom : found->file();
     const bool fresh = carrier == nullptr && !content.permissions;  // gets what creation gives
 
-    // An unnamed file where the file system has them, else an exclusively
-    // created one under an unpredictable name.
-    const std::string folder = folderOf(found->real);
-    const std::uint32_t creationMode = fresh ? 0666 : 0600;
-    TemporaryName temporary{calls};
-    auto created = calls.createTemporary(folder, {}, creationMode);
-    const bool unnamed = created.has_value();
-    if (!unnamed && created.error().kind != SystemError::Kind::Unsupported)
-        return folderFailure(calls, folder, created.error());
-    for (int attempt = 0; attempt < kNameAttempts && !created; ++attempt) {
-        std::string name = temporaryName(found->real);
-        created = calls.createTemporary(folder, name, creationMode);
-        if (created) temporary.set(std::move(name));
-        else if (created.error().kind != SystemError::Kind::Exists)
-            return folderFailure(calls, folder, created.error());
-    }
-    if (!created) return folderFailure(calls, folder, created.error());
-    Handle file{calls, *created};
+    auto created = createTemporary(calls, folderOf(found->real), found->real, fresh ? 0666 : 0600);
+    if (!created) return std::unexpected(created.error());
+    TemporaryName temporary{calls};  // removed after the file is closed
+    temporary.set(std::move(created->name));
+    Handle file{calls, created->handle};
 
-    if (carrier != nullptr) {
-        if (auto carried = carry(calls, file.get(), *carrier, content.permissions); !carried)
-            return std::unexpected(carried.error());
-    } else if (content.permissions) {
-        if (auto mode = calls.setMode(file.get(), *content.permissions); !mode)
-            return failure(calls, IoStep::Create, mode.error());
-    }
-
-    const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
-    if (auto written = writeFully(calls, file.get(), content.head); !written) return std::unexpected(written.error());
-    if (size > content.head.size()) {
-        if (auto sized = calls.setSize(file.get(), size); !sized) return failure(calls, IoStep::Write, sized.error());
-        if (content.rest != nullptr) {
-            if (auto copied = copyRange(calls, content.rest->handle(), file.get(), content.head.size(), size); !copied)
-                return std::unexpected(copied.error());
-        }
-    }
-    if (auto flushed = calls.flush(file.get()); !flushed) return failure(calls, IoStep::Flush, flushed.error());
-
-    // Read back before it may take the name: a write that lied stops here,
-    // and so does a copy of bytes another program changed meanwhile.
-    if (content.rest != nullptr) {
-        auto current = calls.statHandle(content.rest->handle());
-        if (!current) return failure(calls, IoStep::Read, current.error());
-        if (current->identity != content.rest->identity()) return changed();
-    }
-    auto written = calls.statHandle(file.get());
-    if (!written) return failure(calls, IoStep::Write, written.error());
-    auto holds = holdsContent(calls, file.get(), content, size, written->identity.size);
-    if (!holds) return std::unexpected(holds.error());
-    if (!*holds) return problem(IoStep::Write, IoProblem::NotAsWritten);
-
-    if (unnamed) {
-        for (int attempt = 0; attempt < kNameAttempts && temporary.get().empty(); ++attempt) {
-            std::string name = temporaryName(found->real);
-            auto named = calls.nameTemporary(file.get(), name);
-            if (named) temporary.set(std::move(name));
-            else if (named.error().kind != SystemError::Kind::Exists)
-                return failure(calls, IoStep::Replace, named.error());
-        }
-        if (temporary.get().empty()) return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Exists});
+    auto size = fill(calls, file.get(), carrier, content);
+    if (!size) return std::unexpected(size.error());
+    auto written = checkWritten(calls, file.get(), content, *size);
+    if (!written) return std::unexpected(written.error());
+    if (temporary.get().empty()) {
+        auto named = nameTemporary(calls, file.get(), found->real);
+        if (!named) return std::unexpected(named.error());
+        temporary.set(std::move(*named));
     }
     if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
-    return PreparedFile{calls,
-                        temporary.release(),
-                        found->real,
-                        expected,
-                        found->existing.has_value(),
-                        written->identity,
-                        content.carryFrom != nullptr};
+    return PreparedFile{calls,    temporary.release(),         found->real, expected, found->existing.has_value(),
+                        *written, content.carryFrom != nullptr};
 }
 
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
