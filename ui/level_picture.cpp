@@ -209,6 +209,33 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     surface_->resize(kSurfaceSize);  // the room a picture drawn before the first layout gets
     surface_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, 4, kMargin, kMargin);
+    layout->setSpacing(2);
+    layout->addLayout(buildHeader());
+    layout->addWidget(surface_, 1);
+
+    slowDraw_ = new QTimer(this);
+    slowDraw_->setSingleShot(true);
+    slowDraw_->setInterval(kSlowDrawMs);
+
+    for (const Side side : {Side::Before, Side::After}) {
+        auto* watcher = new QFutureWatcher<LevelDrawing>(this);
+        sides_[index(side)].watcher = watcher;
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, side] { finished(side); });
+    }
+    connect(switch_, &QButtonGroup::idClicked, this, [this](int id) { setSide(static_cast<Side>(id)); });
+    connect(slowDraw_, &QTimer::timeout, this, &LevelPicture::refresh);
+    resized_ = new QTimer(this);
+    resized_->setSingleShot(true);
+    resized_->setInterval(kResizeSettleMs);
+    connect(resized_, &QTimer::timeout, this, &LevelPicture::redraw);
+
+    updateSwitch();
+    refresh();
+}
+
+QHBoxLayout* LevelPicture::buildHeader() {
     const auto toggle = [this](const char* name, const QString& text, const QString& tip) {
         auto* button = new QToolButton(this);
         button->setObjectName(QLatin1String(name));
@@ -242,31 +269,7 @@ LevelPicture::LevelPicture(QWidget* parent) : QWidget(parent) {
     header->addWidget(after_);
     header->addSpacing(8);
     header->addWidget(caption_, 1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kMargin, 4, kMargin, kMargin);
-    layout->setSpacing(2);
-    layout->addLayout(header);
-    layout->addWidget(surface_, 1);
-
-    slowDraw_ = new QTimer(this);
-    slowDraw_->setSingleShot(true);
-    slowDraw_->setInterval(kSlowDrawMs);
-
-    for (const Side side : {Side::Before, Side::After}) {
-        auto* watcher = new QFutureWatcher<LevelDrawing>(this);
-        sides_[index(side)].watcher = watcher;
-        connect(watcher, &QFutureWatcherBase::finished, this, [this, side] { finished(side); });
-    }
-    connect(switch_, &QButtonGroup::idClicked, this, [this](int id) { setSide(static_cast<Side>(id)); });
-    connect(slowDraw_, &QTimer::timeout, this, &LevelPicture::refresh);
-    resized_ = new QTimer(this);
-    resized_->setSingleShot(true);
-    resized_->setInterval(kResizeSettleMs);
-    connect(resized_, &QTimer::timeout, this, &LevelPicture::redraw);
-
-    updateSwitch();
-    refresh();
+    return header;
 }
 
 // A drawing still under way finishes on its own and is dropped; nobody waits for it.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <QFutureWatcher>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QPointer>
 #include <QSize>
@@ -108,6 +109,7 @@ signals:
     void drawn(tavro::ui::LevelPicture::Side side);
 
 private:
+    QHBoxLayout* buildHeader();  // the Before and After switch, and the caption
     struct SideState {
         QString path;
         bool pending = false;

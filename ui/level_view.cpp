@@ -89,7 +89,7 @@ LevelView::~LevelView() {
     area_->setPicture({});
 }
 
-void LevelView::buildControls() {
+void LevelView::buildActions() {
     const auto action = [this](const char* name, const QString& text, const QList<QKeySequence>& keys) {
         auto* made = new QAction(text, this);
         made->setObjectName(QLatin1String(name));
@@ -109,7 +109,9 @@ void LevelView::buildControls() {
     save_ = action("savePicture", WindowTexts::savePicture(), QKeySequence::keyBindings(QKeySequence::Save));
     save_->setToolTip(WindowTexts::savePictureTip());
     save_->setEnabled(!picture_.isNull());
+}
 
+QHBoxLayout* LevelView::buildToolbar() {
     const auto button = [this](QAction* shown) {
         auto* made = new QToolButton(this);
         made->setDefaultAction(shown);
@@ -133,6 +135,12 @@ void LevelView::buildControls() {
     controls->addWidget(size);
     controls->addStretch(1);
     controls->addWidget(button(save_));
+    return controls;
+}
+
+void LevelView::buildControls() {
+    buildActions();
+    QHBoxLayout* controls = buildToolbar();
 
     area_ = new ZoomArea(this);
     area_->setObjectName(QStringLiteral("zoomArea"));

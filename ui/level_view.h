@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QString>
 
@@ -66,6 +67,8 @@ protected:
 
 private:
     void buildControls();
+    void buildActions();          // zoom in, zoom out, actual size, save, with their keys
+    QHBoxLayout* buildToolbar();  // the actions' buttons, the zoom level and the picture's size
     void showZoom(int step);
     QString suggestedPath() const;
 

@@ -413,16 +413,7 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
         showStatus(WindowTexts::choosePaths(sourcePath_.isEmpty(), targetPath_.isEmpty()));
         return;
     }
-    // What is written is what the preview showed: files changed since are
-    // checked and previewed again, and converted only on the next press.
-    if (preview_) {
-        const Bytes shown = std::move(preview_->target);
-        if (!checkChoices()) return;
-        if (preview_->target != shown) {
-            showStatus(WindowTexts::previewOutdated());
-            return;
-        }
-    }
+    if (!previewStillHolds()) return;
 
     showStatus(WindowTexts::converting(targetPath_));
     status_->repaint();  // the run holds the event loop until it ends
@@ -451,22 +442,37 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
         showFailure(failureTitle, story);
         return;
     }
+    showConverted(std::move(*result), repeat, packedBefore);
+}
+
+bool MainWindow::previewStillHolds() {
+    // What is written is what the preview showed: files changed since are
+    // checked and previewed again, and converted only on the next press.
+    if (!preview_) return true;
+    const Bytes shown = std::move(preview_->target);
+    if (!checkChoices()) return false;
+    if (preview_->target == shown) return true;
+    showStatus(WindowTexts::previewOutdated());
+    return false;
+}
+
+void MainWindow::showConverted(ConversionReport report, bool repeat, std::optional<bool> packedBefore) {
     preview_.reset();
-    const LevelSummary& level = result->level;
-    QString line = WindowTexts::converted(*result);
+    const LevelSummary& level = report.level;
+    QString line = WindowTexts::converted(report);
     if (repeat) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
     showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
     offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
-    if (!result->undo) return;
+    if (!report.undo) return;
     // A repeat over what the last run wrote undoes to before that run, and
     // puts the box back as it was then.
     if (repeat && undo_) {
-        result->undo = undoBoth(*undo_, std::move(*result->undo));
+        report.undo = undoBoth(*undo_, std::move(*report.undo));
         if (packedBeforeUndo_) packedBefore = packedBeforeUndo_;
     }
-    keepUndo(std::move(result->undo), packedBefore);
+    keepUndo(std::move(report.undo), packedBefore);
 }
 
 void MainWindow::offerPack(bool offered) {

@@ -107,6 +107,10 @@ private:
     // `repeat`: this run converts again what the last one converted;
     // `packedBefore`: whether the box was ticked before it ticked it.
     void convert(bool repeat, std::optional<bool> packedBefore);
+    // Whether the files still give what the preview showed; when not, checks
+    // them again and says so.
+    bool previewStillHolds();
+    void showConverted(ConversionReport report, bool repeat, std::optional<bool> packedBefore);
     void offerPack(bool offered);
 
     QString sourcePath_;
