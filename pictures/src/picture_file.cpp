@@ -36,53 +36,60 @@ std::expected<LevelMemory, EngineError> loadLevel(const std::string& path, files
     return level;
 }
 
+namespace {
+
+// The picture's place as found: nothing, an empty file, or a PNG picture
+// other than the save state. Returns what the replacement expects there.
+std::expected<files::Expectation, EngineError> checkPicturePlace(const PictureRequest& request,
+                                                                 files::SystemCalls& calls) {
+    const std::string& out = request.picture;
+    auto found = files::openIfExists(out, calls);
+    if (!found) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, found.error()));
+    if (!*found) return files::Expectation{files::Expectation::Kind::Absent, {}};
+    const files::FileIdentity& existing = (*found)->identity();
+    auto state = files::openIfExists(request.saveState, calls);
+    if (state && *state && (*state)->identity().device == existing.device &&
+        (*state)->identity().inode == existing.inode)
+        return refused(out, Step::Replace, Cause::IsTheSaveState);
+    auto head = (*found)->readHead(8);
+    if (!head) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, head.error()));
+    if (!head->empty() && !isPng(*head)) return refused(out, Step::Check, Cause::NotAPicture);
+    // Returned with the file closed: a descriptor held open here would count
+    // as another program's when the replacement checks for other openers.
+    return files::Expectation{files::Expectation::Kind::Same, existing};
+}
+
+// The cells to draw: the request's box, or the cells in use in its plane.
+std::expected<CellBox, EngineError> cellsToDraw(const LevelMemory& level, const PictureRequest& request) {
+    if (request.box) return *request.box;
+    if (auto used = usedCells(level, request.game, request.plane)) return *used;
+    return std::unexpected(
+        EngineError{.operation = Operation::Draw,
+                    .file = FileRole::SaveState,
+                    .step = Step::Draw,
+                    .path = request.saveState,
+                    .cause = request.plane == Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
+}
+
+}  // namespace
+
 std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& request, files::SystemCalls& calls) {
     const std::string& out = request.picture;
     const auto level = loadLevel(request.saveState, calls);
     if (!level) return std::unexpected(level.error());
-
-    // The picture's place as found: nothing, an empty file, or a PNG picture
-    // other than the save state.
-    auto found = files::openIfExists(out, calls);
-    if (!found) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, found.error()));
-    files::Expectation expected{files::Expectation::Kind::Absent, {}};
-    if (*found) {
-        const files::FileIdentity& existing = (*found)->identity();
-        auto state = files::openIfExists(request.saveState, calls);
-        if (state && *state && (*state)->identity().device == existing.device &&
-            (*state)->identity().inode == existing.inode)
-            return refused(out, Step::Replace, Cause::IsTheSaveState);
-        auto head = (*found)->readHead(8);
-        if (!head) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, head.error()));
-        if (!head->empty() && !isPng(*head)) return refused(out, Step::Check, Cause::NotAPicture);
-        expected = {files::Expectation::Kind::Same, existing};
-        // Closed again: a descriptor held open here would count as another
-        // program's when the replacement checks for other openers.
-        found->reset();
-    }
-
-    CellBox box = request.box.value_or(wholePlane(request.game));
-    if (!request.box) {
-        const auto used = usedCells(*level, request.game, request.plane);
-        if (!used) {
-            return std::unexpected(EngineError{.operation = Operation::Draw,
-                                               .file = FileRole::SaveState,
-                                               .step = Step::Draw,
-                                               .path = request.saveState,
-                                               .cause = request.plane == Plane::Foreground ? Cause::EmptyForeground
-                                                                                           : Cause::EmptyBackground});
-        }
-        box = *used;
-    }
+    const auto expected = checkPicturePlace(request, calls);
+    if (!expected) return std::unexpected(expected.error());
+    const auto box = cellsToDraw(*level, request);
+    if (!box) return std::unexpected(box.error());
 
     SavedPicture size;
     std::expected<std::vector<std::uint8_t>, EngineError> png;
     if (request.scale <= 1) {
-        const auto picture = drawPlane(*level, request.game, request.plane, box);
+        const auto picture = drawPlane(*level, request.game, request.plane, *box);
         size = {picture.width, picture.height};
         png = encodePng(picture, readPalette(*level));
     } else {
-        const auto picture = drawScaled(*level, request.game, request.plane, box, request.scale);
+        const auto picture = drawScaled(*level, request.game, request.plane, *box, request.scale);
         size = {picture.width, picture.height};
         png = encodePng(picture);
     }
@@ -90,7 +97,7 @@ std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& reque
         png.error().path = request.saveState;
         return std::unexpected(png.error());
     }
-    auto prepared = files::prepare(out, files::NewContent{*png, nullptr, png->size(), std::nullopt}, expected,
+    auto prepared = files::prepare(out, files::NewContent{*png, nullptr, png->size(), std::nullopt}, *expected,
                                    files::Links::Follow, calls);
     if (!prepared) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, prepared.error()));
     if (auto replaced = prepared->commit(); !replaced)
