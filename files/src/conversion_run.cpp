@@ -124,10 +124,6 @@ std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath
     return found;
 }
 
-bool sameFile(const files::FileIdentity& a, const files::FileIdentity& b) {
-    return a.device == b.device && a.inode == b.inode;
-}
-
 std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other,
                                       const std::string& otherPath) {
     return std::unexpected(EngineError{.operation = kConvert,
@@ -152,8 +148,8 @@ std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const
     auto existing = files::openIfExists(backupPath, calls);
     if (!existing || !*existing) return {};  // prepare() says what is wrong there, before anything is written
     const files::FileIdentity& kept = (*existing)->identity();
-    if (sameFile(kept, source)) return twoRoles(FileRole::Backup, backupPath, FileRole::Source, sourcePath);
-    if (sameFile(kept, target.file->identity()))
+    if (files::sameFile(kept, source)) return twoRoles(FileRole::Backup, backupPath, FileRole::Source, sourcePath);
+    if (files::sameFile(kept, target.file->identity()))
         return twoRoles(FileRole::Target, targetPath, FileRole::Backup, backupPath);
     return {};
 }

@@ -44,8 +44,6 @@ std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
     return problem(IoStep::Read, IoProblem::EndedEarly, ByteCounts{got, size});
 }
 
-bool sameFile(const FileIdentity& a, const FileIdentity& b) { return a.device == b.device && a.inode == b.inode; }
-
 // Closes a handle on every early return.
 class Handle {
 public:

@@ -48,8 +48,7 @@ std::expected<files::Expectation, EngineError> checkPicturePlace(const PictureRe
     if (!*found) return files::Expectation{files::Expectation::Kind::Absent, {}};
     const files::FileIdentity& existing = (*found)->identity();
     auto state = files::openIfExists(request.saveState, calls);
-    if (state && *state && (*state)->identity().device == existing.device &&
-        (*state)->identity().inode == existing.inode)
+    if (state && *state && files::sameFile((*state)->identity(), existing))
         return refused(out, Step::Replace, Cause::IsTheSaveState);
     auto head = (*found)->readHead(8);
     if (!head) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, head.error()));

@@ -19,4 +19,9 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// Whether two identities name the same file, whatever its state.
+constexpr bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
 }  // namespace tavro::files
