@@ -5,8 +5,10 @@
 //                 collision bits, a layout with foreground and background
 //                 cells, some cells with bit 7 set and a few naming chunks
 //                 64 and above (which the second game cannot hold);
-//   tavro2.state  a second-game state whose bytes are non-zero filler, so that
-//                 every byte a conversion must keep is visible;
+//   tavro2.state  a second-game state holding a level of its own (the small
+//                 level's chunks in another layout, as a packed conversion
+//                 gives them) amid non-zero filler, so that every byte a
+//                 conversion must keep is visible;
 //   tavro1-big.state  a first-game state whose level names every chunk from 1
 //                 to 82 (where the chunk table meets the layout in RAM): the
 //                 default conversion leaves holes where cells name chunks 64
@@ -377,6 +379,17 @@ bool bigLevelAsClaimed(const std::vector<std::uint8_t>& bytes) {
     return packed.chunksNamed == 82 && fixed.cellsLost > 0 && packed.cellsLost == 0;
 }
 
+// The target's own level: the small level's chunks in a layout of their own.
+void writeTargetLayout(SaveState& state) {
+    constexpr unsigned kWidth = 16;
+    for (unsigned column = 0; column < kWidth; ++column) {
+        state.cell(3, column, false, column % 3 == 0 ? kHill : column % 4 == 1 ? kTower : kGround);
+        for (unsigned row = 0; row < 3; ++row) state.cell(row, column, true, kSkyChunk);
+        state.cell(3, column, true, kWater);
+    }
+    for (unsigned column = 1; column < kWidth; column += 5) state.cell(2, column, false, kPlatform);
+}
+
 void fill(std::vector<std::uint8_t>& bytes, unsigned seed) {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(1 + (i * 31 + seed) % 251);  // never zero
@@ -412,8 +425,16 @@ int main(int argc, char** argv) {
     writeChunks(source);
     writeLayout(source);
 
-    std::vector<std::uint8_t> target(format::kRecordedStateBytes);
-    fill(target, 7);
+    std::vector<std::uint8_t> filler(format::kRecordedStateBytes);
+    fill(filler, 7);
+    SaveState earlier;
+    writePalette(earlier);
+    drawPatterns(earlier);
+    writeBlocks(earlier);
+    writeChunks(earlier);
+    writeTargetLayout(earlier);
+    const std::vector<std::uint8_t> target = tavro::patchTarget(
+        filler, tavro::convertRegions(tavro::readSourceRegions(earlier.bytes()), tavro::ChunkNumbering::Packed));
 
     SaveState big;
     writePalette(big);

@@ -335,15 +335,15 @@ void MainWindow::choose(PathRole role, const QString& path) {
 bool MainWindow::checkChoices() {
     preview_.reset();
     if (!sourcePath_.isEmpty()) {
-        std::expected<LevelEvidence, EngineError> evidence;
+        std::expected<GameVerdict, EngineError> verdict;
         if (!guarded(WindowTexts::conversionFailedTitle(),
-                     [&] { evidence = tavro::sourceEvidence(toEnginePath(sourcePath_)); }))
+                     [&] { verdict = tavro::sourceVerdict(toEnginePath(sourcePath_)); }))
             return false;
-        if (!evidence) {
-            showStatus(WindowTexts::notReady(evidence.error()));
+        if (!verdict) {
+            showStatus(WindowTexts::notReady(verdict.error()));
             return false;
         }
-        if (!evidence->holdsLevel()) {
+        if (!verdict->isFirstGame()) {
             showStatus(WindowTexts::notFirstGameLevel());
             return false;
         }
@@ -423,8 +423,10 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
     std::expected<ConversionReport, EngineError> result;
     const QString failureTitle = WindowTexts::conversionFailedTitle();
     if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
-    // A source that does not look like a Tavro 1 level is converted only when the user says so.
-    if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped)) {
+    // A source that does not look like a Tavro 1 state, or a target that does not look like a Tavro 2
+    // one, is converted only when the user says so.
+    if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped ||
+                    result.error().cause == Cause::NotSecondGameState)) {
         if (!askConvertAnyway(result.error())) {
             showStatus(WindowTexts::conversionFailed(result.error()),
                        WindowTexts::conversionFailureText(result.error()));

@@ -126,6 +126,7 @@ QString WindowTexts::whatFailed(const EngineError& error) {
         case Cause::IsAPicture: return tr("%1 is a PNG picture").arg(file);
         case Cause::NotFirstGameLevel:
         case Cause::LooksSwapped: return tr("%1 does not hold a Tavro 1 level").arg(file);
+        case Cause::NotSecondGameState: return tr("the file chosen as %1 is not one").arg(file);
         default: return tr("%1 was refused").arg(file);
         }
     case Step::Create:
@@ -215,10 +216,16 @@ QString WindowTexts::why(const EngineError& error) {
     case Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
     case Cause::IsAPicture: return tr("it is a PNG picture, not a save state");
     case Cause::NotFirstGameLevel:
+        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::Noise)
+            return tr("it does not hold a Tavro 1 level: %1").arg(looksText(looks));
         return tr("it does not hold a Tavro 1 level: %1. Is it a Tavro 2 save state?").arg(levelEvidence(error));
+    case Cause::NotSecondGameState:
+        return tr("it is not a Tavro 2 save state: %1; nothing was written")
+            .arg(looksText(factsAs<CellCounts>(error).looks));
     case Cause::LooksSwapped:
         return tr("it does not hold a Tavro 1 level (%1), and the Tavro 2 save state does: are the two swapped?")
-            .arg(levelEvidence(error));
+            .arg(factsAs<CellCounts>(error).looks == FileLooks::Noise ? levelEvidence(error)
+                                                                      : looksText(factsAs<CellCounts>(error).looks));
     case Cause::Socket: return tr("it is a socket, not a file");
     case Cause::MountPoint:
         return tr("the system will not put another file in its place (%1): it is a mount point, such as a "
@@ -257,12 +264,24 @@ QString WindowTexts::roleName(FileRole role) {
 
 QString WindowTexts::levelEvidence(const EngineError& error) {
     const CellCounts cells = factsAs<CellCounts>(error);
-    if (cells.impossible == 0) return tr("no foreground cell names a chunk with data");
+    if (cells.impossible == 0) return tr("its layout names no chunk holding a level's data");
     const QLocale locale;
     return tr("%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the "
               "block table")
         .arg(locale.toString(static_cast<qulonglong>(cells.impossible)),
              locale.toString(static_cast<qulonglong>(cells.naming)));
+}
+
+QString WindowTexts::looksText(FileLooks looks) {
+    switch (looks) {
+    case FileLooks::FirstGameState: return tr("it reads as a Tavro 1 save state");
+    case FileLooks::SecondGameState: return tr("it reads as a Tavro 2 save state");
+    case FileLooks::Picture: return tr("it is a PNG picture");
+    case FileLooks::Text: return tr("it looks like text");
+    case FileLooks::Zeros: return tr("it holds almost only zeros: no save state at all");
+    case FileLooks::Noise: return tr("it holds no level of either game");
+    }
+    return {};
 }
 
 bool WindowTexts::ownFile([[maybe_unused]] std::uintmax_t user) {
@@ -295,7 +314,10 @@ QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
 QString WindowTexts::convertAnyway(const EngineError& error) {
     return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) +
            QStringLiteral("\n\n") +
-           tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?");
+           (error.file == FileRole::Target
+                ? tr("Converting writes the Tavro 1 level over the bytes where a Tavro 2 state keeps its level. "
+                     "Convert anyway?")
+                : tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?"));
 }
 
 QString WindowTexts::fileAndReason(const EngineError& error) {

@@ -148,6 +148,7 @@ private:
     static QString whatFailed(const EngineError& error);
     static QString roleName(FileRole role);
     static QString levelEvidence(const EngineError& error);
+    static QString looksText(FileLooks looks);
     static bool ownFile(std::uintmax_t user);
     static QString idName(std::uintmax_t id, bool group);
     static QString fileAndReason(const EngineError& error);

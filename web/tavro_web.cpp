@@ -24,6 +24,7 @@ struct tw_result {
     int32_t file = TW_SOURCE;
     int32_t count = 0;
     int32_t limit = 0;
+    int32_t looks = TW_LOOKS_NOISE;
     tavro::LevelSummary summary;
     int32_t width = 0, height = 0, factor = 0;
     tavro::render::CellBox box;
@@ -42,6 +43,18 @@ std::span<const std::uint8_t> bytes(const uint8_t* data, size_t size) {
     return data == nullptr ? std::span<const std::uint8_t>{} : std::span<const std::uint8_t>(data, size);
 }
 
+int32_t looksCode(tavro::FileLooks looks) {
+    switch (looks) {
+    case tavro::FileLooks::FirstGameState: return TW_LOOKS_TAVRO1;
+    case tavro::FileLooks::SecondGameState: return TW_LOOKS_TAVRO2;
+    case tavro::FileLooks::Picture: return TW_LOOKS_PICTURE;
+    case tavro::FileLooks::Text: return TW_LOOKS_TEXT;
+    case tavro::FileLooks::Zeros: return TW_LOOKS_ZEROS;
+    case tavro::FileLooks::Noise: return TW_LOOKS_NOISE;
+    }
+    return TW_LOOKS_NOISE;
+}
+
 int32_t clamped(std::uintmax_t value) { return value > 0x7fffffffu ? 0x7fffffff : static_cast<int32_t>(value); }
 
 int32_t causeCode(Cause cause) {
@@ -49,6 +62,7 @@ int32_t causeCode(Cause cause) {
     case Cause::TooShort: return TW_TOO_SHORT;
     case Cause::NotFirstGameLevel: return TW_NOT_A_LEVEL;
     case Cause::LooksSwapped: return TW_LOOKS_SWAPPED;
+    case Cause::NotSecondGameState: return TW_NOT_A_TARGET;
     case Cause::EmptyForeground: return TW_EMPTY_FOREGROUND;
     case Cause::EmptyBackground: return TW_EMPTY_BACKGROUND;
     default: return TW_OTHER;
@@ -67,6 +81,7 @@ tw_result* refusal(const EngineError& error, int32_t file) {
     } else if (const auto* cells = std::get_if<tavro::CellCounts>(&error.facts)) {
         result->count = clamped(cells->impossible);
         result->limit = clamped(cells->naming);
+        result->looks = looksCode(cells->looks);
     }
     return result;
 }
@@ -106,8 +121,8 @@ TW_EXPORT(tw_convert) tw_result* tw_convert(const uint8_t* source, size_t source
     }
     const auto sourceBytes = bytes(source, sourceSize);
     if ((flags & TW_FORCE) == 0) {
-        if (auto refused = tavro::notFirstGameLevel(sourceBytes, bytes(targetHead, targetHeadSize)))
-            return refusal(*refused, TW_SOURCE);
+        if (auto refused = tavro::wrongGame(sourceBytes, bytes(targetHead, targetHeadSize)))
+            return refusal(*refused, refused->file == tavro::FileRole::Target ? TW_TARGET : TW_SOURCE);
     }
     const auto numbering = (flags & TW_PACK) != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
     auto converted = tavro::convertLevel(tavro::readSourceRegions(sourceBytes), numbering);
@@ -161,6 +176,7 @@ TW_EXPORT(tw_get) int32_t tw_get(const tw_result* result, int what) {
     case TW_FILE: return result->file;
     case TW_COUNT: return result->count;
     case TW_LIMIT: return result->limit;
+    case TW_LOOKS: return result->looks;
     case TW_PACKED: return level.numbering == tavro::ChunkNumbering::Packed ? 1 : 0;
     case TW_CHUNKS_WITH_DATA: return level.chunksWithData;
     case TW_CHUNKS_NAMED: return level.chunksNamed;

@@ -24,11 +24,22 @@ enum {
     TW_EMPTY_BACKGROUND = 4,
     TW_OUT_OF_MEMORY = 5,     // an input buffer could not be had
     TW_LOOKS_SWAPPED = 6,     // the source holds no Tavro 1 level and the target does
+    TW_NOT_A_TARGET = 7,      // the target is not a Tavro 2 save state (looks says what it looks like)
     TW_OTHER = 99,            // an engine cause the page has no words for
 };
 
 // Which file a cause is about.
 enum { TW_SOURCE = 0, TW_TARGET = 1 };
+
+// What a file refused by the game check looks like (TW_LOOKS).
+enum {
+    TW_LOOKS_TAVRO1 = 0,   // a Tavro 1 save state
+    TW_LOOKS_TAVRO2 = 1,   // a Tavro 2 save state
+    TW_LOOKS_PICTURE = 2,  // a PNG picture
+    TW_LOOKS_TEXT = 3,
+    TW_LOOKS_ZEROS = 4,    // almost only zeros: no save state at all
+    TW_LOOKS_NOISE = 5,    // no level of either game
+};
 
 // What tw_get reads from a result.
 enum {
@@ -36,6 +47,7 @@ enum {
     TW_FILE = 1,
     TW_COUNT = 2,
     TW_LIMIT = 3,
+    TW_LOOKS = 4,  // TW_NOT_A_LEVEL, TW_LOOKS_SWAPPED, TW_NOT_A_TARGET: what the file refused looks like
     // a conversion
     TW_PACKED = 10,            // 1 when the chunks were numbered afresh
     TW_CHUNKS_WITH_DATA = 11,  // source chunks 1 to 63 holding any non-zero byte
@@ -71,16 +83,18 @@ size_t tw_target_head_bytes(void);
 // What tw_convert is asked to do, or-ed together.
 enum {
     TW_PACK = 1,   // number the chunks afresh
-    TW_FORCE = 2,  // convert a source that holds no Tavro 1 level all the same
+    TW_FORCE = 2,  // convert a source that holds no Tavro 1 level, or into a target that is no Tavro 2 state
 };
 
 // Converts the Tavro 1 state `source` into the Tavro 2 state whose first
 // bytes are `targetHead` (tw_target_head_bytes() of them; a shorter target is
 // refused as too short to be a save state). The data are the new first
 // bytes; the target's bytes past them stay as they are. Without TW_FORCE a
-// source that holds no Tavro 1 level is refused (TW_NOT_A_LEVEL, or
-// TW_LOOKS_SWAPPED when the target holds one): count is how many of its
-// layout cells naming a chunk name one that cannot be stored, of limit.
+// source that does not read as a Tavro 1 state is refused (TW_NOT_A_LEVEL, or
+// TW_LOOKS_SWAPPED when the target reads as one): count is how many of its
+// layout cells naming a chunk name one that cannot be stored, of limit; then
+// a target that does not read as a Tavro 2 state (TW_NOT_A_TARGET, file
+// TW_TARGET). TW_LOOKS says what the file refused looks like.
 tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead, size_t targetHeadSize,
                       int flags);
 

@@ -56,11 +56,24 @@ std::string ownerNotKept(const EngineError& error) {
 // What shows that a file holds no first-game level (level_check.h).
 std::string levelEvidence(const EngineError& error) {
     const CellCounts cells = factsAs<CellCounts>(error);
-    if (cells.impossible == 0) return "no foreground cell names a chunk with data";
+    if (cells.impossible == 0) return "its layout names no chunk holding a level's data";
     return grouped(cells.impossible) + " of its " +
            counted(cells.naming, "layout cell naming a chunk", "layout cells naming a chunk") +
            (cells.impossible == 1 ? " names one" : " name ones") +
            " whose bytes would lie over the layout or the block table";
+}
+
+// What a file refused by the game check looks like instead (level_check.h).
+std::string looksText(FileLooks looks) {
+    switch (looks) {
+    case FileLooks::FirstGameState: return "it reads as a Tavro 1 save state";
+    case FileLooks::SecondGameState: return "it reads as a Tavro 2 save state";
+    case FileLooks::Picture: return "it is a PNG picture";
+    case FileLooks::Text: return "it looks like text";
+    case FileLooks::Zeros: return "it holds almost only zeros: no save state at all";
+    case FileLooks::Noise: return "it holds no level of either game";
+    }
+    return "";
 }
 
 std::string reasonText(const EngineError& error) {
@@ -98,11 +111,19 @@ std::string reasonText(const EngineError& error) {
     case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
     case Cause::IsAPicture: return "is a PNG picture, not a save state";
     case Cause::NotFirstGameLevel:
+        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::Noise)
+            return "does not hold a Tavro 1 level: " + looksText(looks) + " (--force converts it anyway)";
         return "does not hold a Tavro 1 level: " + levelEvidence(error) +
                ". Is it a Tavro 2 save state? (--force converts it anyway)";
+    case Cause::NotSecondGameState:
+        return "is not a Tavro 2 save state: " + looksText(factsAs<CellCounts>(error).looks) +
+               "; nothing was written (--force converts into it anyway)";
     case Cause::LooksSwapped:
-        return "does not hold a Tavro 1 level (" + levelEvidence(error) + ") and target file " +
-               shown(error.otherPath) + " does: are the two swapped? (--force converts it anyway)";
+        return "does not hold a Tavro 1 level (" +
+               (factsAs<CellCounts>(error).looks == FileLooks::Noise ? levelEvidence(error)
+                                                                     : looksText(factsAs<CellCounts>(error).looks)) +
+               ") and target file " + shown(error.otherPath) +
+               " does: are the two swapped? (--force converts it anyway)";
     case Cause::Socket: return "it is a socket, not a file";
     case Cause::MountPoint:
         return "the system will not put another file in its place (" + error.reason +
@@ -255,6 +276,16 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
 std::string pictureReport(const std::string& picture, int width, int height) {
     return "Wrote " + shown(picture) + ": " + grouped(static_cast<std::uintmax_t>(width)) + " x " +
            grouped(static_cast<std::uintmax_t>(height)) + " pixels.";
+}
+
+std::string gameTold(const std::string& saveState, int game) {
+    return "Read " + shown(saveState) + " as a Tavro " + std::to_string(game) +
+           " save state (told from its level; --game says otherwise).";
+}
+
+std::string gameNotTold(const std::string& saveState) {
+    return "cannot tell which game save state " + shown(saveState) +
+           " holds: it holds no level of either game (--game 1 or --game 2 draws it all the same)";
 }
 
 std::string describe(const EngineError& error) {

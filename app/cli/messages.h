@@ -33,4 +33,9 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
 // What `tavro render` reports of a picture written.
 std::string pictureReport(const std::string& picture, int width, int height);
 
+// `tavro render` without --game: the game told from the save state's level
+// (1 or 2), or that neither game reads it.
+std::string gameTold(const std::string& saveState, int game);
+std::string gameNotTold(const std::string& saveState);
+
 }  // namespace tavro::cli

@@ -1,20 +1,23 @@
-// tavro render --game 1|2 [--plane fg|bg] [--scale N] [--full] SAVESTATE OUT.png
+// tavro render [--game 1|2] [--plane fg|bg] [--scale N] [--full] SAVESTATE OUT.png
+#include <algorithm>
 #include <cstdint>
 #include <expected>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "messages.h"
+#include <tavro/level_check.h>
 #include <tavro/picture_file.h>
 
 namespace tavro::cli {
 namespace {
 
 struct RenderOptions {
-    int game = 1;
+    int game = 0;  // 0: told from the file
     std::string plane = "fg";
     int scale = 1;
     bool full = false;
@@ -37,6 +40,17 @@ std::expected<std::string, EngineError> renderLevel(const RenderOptions& options
     return pictureReport(options.output, saved->width, saved->height);
 }
 
+// The game whose level the save state holds (level_check.h): 1, 2, or 0 when
+// neither game reads it.
+std::expected<int, EngineError> tellGame(const std::string& path) {
+    const auto level = render::loadLevel(path);
+    if (!level) return std::unexpected(level.error());
+    std::vector<std::uint8_t> state(format::kMainRamOffset + format::kMainRamBytes, 0);
+    std::ranges::copy(level->ram(), state.begin() + format::kMainRamOffset);
+    const GameVerdict verdict = judgeGame(state);
+    return verdict.isFirstGame() ? 1 : verdict.isSecondGame() ? 2 : 0;
+}
+
 }  // namespace
 
 Command addRenderCommand(CLI::App& app) {
@@ -45,11 +59,14 @@ Command addRenderCommand(CLI::App& app) {
     command->footer("The picture is cropped to the cells the layout uses, unless --full. Scaled pictures average\n"
                     "each N x N square of pixels (transparent pixels count as clear). OUT is written all or nothing;\n"
                     "a SAVESTATE that is a PNG picture, an OUT that is SAVESTATE itself, and an existing, non-empty\n"
-                    "OUT that is not a PNG picture are refused. Exit status: 0 done, 1 failed, 2 usage.");
-    command->add_option("--game", options->game, "Read SAVESTATE as a Tavro 1 or a Tavro 2 state")
-        ->required()
+                    "OUT that is not a PNG picture are refused. Without --game the game is told from SAVESTATE's\n"
+                    "level (the check `tavro convert` makes) and named; a state that neither game reads is refused.\n"
+                    "Exit status: 0 done, 1 failed, 2 usage.");
+    command
+        ->add_option("--game", options->game,
+                     "Read SAVESTATE as a Tavro 1 or a Tavro 2 state (default: told from SAVESTATE)")
         ->check(CLI::IsMember({1, 2}))
-        ->option_text("1|2 REQUIRED");
+        ->option_text("1|2");
     command->add_option("--plane", options->plane, "Foreground (the default) or background")
         ->check(CLI::IsMember({"fg", "bg"}))
         ->option_text("fg|bg");
@@ -64,12 +81,23 @@ Command addRenderCommand(CLI::App& app) {
         ->required();
 
     return {command, [options] {
+                std::string told;
+                if (options->game == 0) {
+                    const auto game = tellGame(options->saveState);
+                    if (!game || *game == 0) {
+                        std::cerr << "tavro: " << (game ? gameNotTold(options->saveState) : describe(game.error()))
+                                  << '\n';
+                        return 1;
+                    }
+                    options->game = *game;
+                    told = gameTold(options->saveState, *game) + '\n';
+                }
                 const auto result = renderLevel(*options);
                 if (!result) {
                     std::cerr << "tavro: " << describe(result.error()) << '\n';
                     return 1;
                 }
-                std::cout << *result << '\n';
+                std::cout << told << *result << '\n';
                 return 0;
             }};
 }

@@ -154,15 +154,18 @@ std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const
     return {};
 }
 
-// Refuses a source that does not hold a first-game level (level_check.h),
-// naming the target when it holds one: the two look swapped.
-std::expected<void, EngineError> checkGame(const std::string& sourcePath, const Bytes& source,
+// Refuses a source that does not read as a first-game state and an existing
+// target that does not read as a second-game one (level_check.h), naming the
+// target when the two look swapped. A target that is the source itself is
+// judged as the source.
+std::expected<void, EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
                                            const std::string& targetPath, const FoundTarget& target) {
-    auto refusal = notFirstGameLevel(source, target.file ? std::span<const std::uint8_t>(target.head)
-                                                         : std::span<const std::uint8_t>{});
+    const bool judged = target.file && !files::sameFile(target.file->identity(), source.identity);
+    auto refusal =
+        wrongGame(source.head, judged ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt);
     if (!refusal) return {};
     refusal->operation = kConvert;
-    refusal->path = sourcePath;
+    refusal->path = refusal->file == FileRole::Target ? targetPath : sourcePath;
     refusal->otherFile = FileRole::Target;
     if (refusal->cause == Cause::LooksSwapped) refusal->otherPath = targetPath;
     return std::unexpected(std::move(*refusal));
@@ -255,7 +258,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.backup, calls); !roles)
         return std::unexpected(std::move(roles.error()));
     if (!options.force) {
-        if (auto game = checkGame(sourcePath, source->head, targetPath, *target); !game)
+        if (auto game = checkGame(sourcePath, *source, targetPath, *target); !game)
             return std::unexpected(std::move(game.error()));
     }
     auto converted =
@@ -293,10 +296,10 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     return report;
 }
 
-std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path, files::SystemCalls& calls) {
+std::expected<GameVerdict, EngineError> sourceVerdict(const std::string& path, files::SystemCalls& calls) {
     auto source = readSource(path, calls);
     if (!source) return std::unexpected(std::move(source.error()));
-    return firstGameEvidence(source->head);
+    return judgeGame(source->head);
 }
 
 UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {

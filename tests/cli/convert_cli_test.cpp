@@ -111,12 +111,17 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
     EXPECT_TRUE(contains(dryRun.out, "Would patch " + target + "; nothing written (dry run).")) << dryRun.out;
     const auto swapped = runCli(folder, {"convert", "--dry-run", target, source});
     EXPECT_EQ(std::pair(swapped.status, swapped.err),
-              std::pair(1, "tavro: would be refused: source file " + target +
-                               " does not hold a Tavro 1 level (320 of its 1,020 layout cells naming a chunk name ones whose bytes would lie "
-                               "over the layout or the block table) and target file " +
-                               source + " does: are the two swapped? (--force converts it anyway)\n"));
+              std::pair(1, "tavro: would be refused: source file " + target + " does not hold a Tavro 1 level (it reads as a Tavro 2 save state) and target file " + source +
+                               " does: are the two swapped? (--force converts it anyway)\n"));
     EXPECT_TRUE(contains(runCli(folder, {"convert", "--dry-run", "--force", target, source}).out, "Would patch " + source));
     EXPECT_EQ(readBytes(target), targetBytes);
+    const std::string diary = folder.file("diary.txt");  // the wrong target: refused, even by a dry run, unless --force
+    writeBytes(diary, Bytes(200000, 'a'));
+    for (const auto& arguments : {std::vector<std::string>{"convert", source, diary}, {"convert", "--dry-run", source, diary}})
+        EXPECT_EQ(runCli(folder, arguments).err, std::string("tavro: ") + (arguments.size() == 4 ? "would be refused: " : "") + "target file " + diary +
+                                                     " is not a Tavro 2 save state: it looks like text; nothing was written (--force converts into it anyway)\n");
+    EXPECT_EQ(readBytes(diary), Bytes(200000, 'a'));
+    EXPECT_EQ(runCli(folder, {"convert", "--force", source, diary}).status, 0);
     for (const std::string older : {"", " (the older backup there was replaced)"}) {
         restoreTarget();
         const auto backup = runCli(folder, {"convert", "--backup", source, target});

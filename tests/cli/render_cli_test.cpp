@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "cli_runner.h"
 #include <tavro/level_render.h>
@@ -48,11 +49,27 @@ TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
     }
 }
 
+// Without --game the game is told from the file and named; a file neither game reads is refused.
+TEST_F(RenderCommand, TellsTheGameFromTheFile) {
+    for (const auto& [state, game, named] : {std::tuple{TAVRO_SAMPLE_SOURCE, Game::First, "1"}, {TAVRO_SAMPLE_TARGET, Game::Second, "2"}}) {
+        writeBytes(source, readBytes(state));
+        const auto result = runCli(folder, {"render", source, picture});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Read " + source + " as a Tavro " + named + " save state (told from its level; --game says otherwise).");
+        const auto drawn = render::LevelMemory::fromSaveState(readBytes(state)).value();
+        const auto box = render::usedCells(drawn, game, Plane::Foreground).value();
+        EXPECT_EQ(decoded(picture).pixels, render::toRgba(render::drawPlane(drawn, game, Plane::Foreground, box), render::readPalette(drawn)).pixels);
+    }
+    writeBytes(source, Bytes(200000, 0));
+    const auto untold = runCli(folder, {"render", source, folder.file("zeros.png")});
+    EXPECT_EQ(std::pair(untold.status, untold.err),
+              std::pair(1, "tavro: cannot tell which game save state " + source + " holds: it holds no level of either game (--game 1 or --game 2 draws it all the same)\n"));
+}
+
 // Usage errors exit with 2; other failures with 1 and one line.
 TEST_F(RenderCommand, FailuresGiveOneLineAndNoPicture) {
     using Arguments = std::vector<std::string>;
-    for (const auto& arguments : {Arguments{"render", source, picture},
-                                  {"render", "--game", "0", source, picture},
+    for (const auto& arguments : {Arguments{"render", "--game", "0", source, picture},
                                   {"render", "--game", "1", "--plane", "up", source, picture},
                                   {"render", "--game", "1", source},
                                   {"render", "--game", "1", "--scale", "0", source, picture},

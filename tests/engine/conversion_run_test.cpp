@@ -10,7 +10,8 @@
 #include <tavro/chunk_conversion.h>
 #include <tavro/layout_expansion.h>
 #include <tavro/level_check.h>
-#include "random_level.h"
+#include "plausible_states.h"
+#include <tavro/png_image.h>
 #include <tavro/region_map.h>
 #include "sample_pair.h"
 
@@ -42,14 +43,15 @@ void expectConverted(const Bytes& result, const Bytes& source, Bytes before) {
     EXPECT_EQ(rest, before) << "a byte outside the regions changed";
 }
 
-// Random bytes, so that a region read or written at a wrong offset shows: a
-// random level of exactly the least size a source may have, and noise.
+// Random bytes around the levels, so that a region read or written at a wrong
+// offset shows: a plausible first-game state of exactly the least size a
+// source may have, and a plausible second-game one (tools/plausible_states.h).
 class ConversionRun : public test::SamplePair {
 protected:
     void SetUp() override {
-        sourceBytes = randomLevelNaming(11).bytes;
+        sourceBytes = plausible::plausibleState(format::kFirstGame, 11);
         sourceBytes.resize(kMinSaveStateSize);
-        targetBytes = randomBytes(format::kRecordedStateBytes, 12);
+        targetBytes = plausible::plausibleState(format::kSecondGame, 12);
         writePair();
     }
 };
@@ -58,7 +60,9 @@ protected:
 // before it is patched): each gets the regions, keeps every other byte, is left
 // alone by a second run and is put back by undo, to its old length.
 TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
-    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, randomBytes(kMinSaveStateSize, 13)}, std::pair{source, sourceBytes}}) {
+    Bytes shortest = plausible::plausibleState(format::kSecondGame, 13, true);
+    shortest.resize(kMinSaveStateSize);
+    for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, shortest}, std::pair{source, sourceBytes}}) {
         SCOPED_TRACE(before.size());
         writeBytes(path, before);
         const auto dryRun = runConversion(source, path, {.dryRun = true});
@@ -70,7 +74,7 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
         expectConverted(once, sourceBytes, before);
         EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
         if (path == target) {  // the source itself would be converted once more
-            const auto again = runConversion(source, path);
+            const auto again = runConversion(source, path);  // a target converted before is a Tavro 2 state
             EXPECT_TRUE(again && again->outcome == TargetOutcome::Unchanged && !again->undo);
             EXPECT_EQ(readBytes(path), once);
         }
@@ -91,43 +95,60 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::function<int()> none = [] { return 0; };
     using Said = std::tuple<FileRole, Step, std::string, Cause, int, ErrorFacts>;  // code, facts
     const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, {}};
-    const LevelEvidence noise = firstGameEvidence(targetBytes);
-    const CellCounts noiseCells{std::uintmax_t(noise.cellsNamingImpossible), std::uintmax_t(noise.cellsNamingChunks)};
+    const auto cellsOf = [](const Bytes& state, FileLooks looks) {
+        const GameReading read = readAsGame(state, format::kFirstGame);
+        return CellCounts{std::uintmax_t(read.foregroundHasData ? read.cellsNamingImpossible : 0), std::uintmax_t(read.cellsNamingChunks), looks};
+    };
+    const CellCounts secondGame = cellsOf(targetBytes, FileLooks::SecondGameState);
+    // What a player might pick as the target, and a swapped pair whose Tavro 2 block table holds ordinary art.
+    const Bytes text = plausible::plausibleText(3), noise = randomBytes(format::kRecordedStateBytes, 4), hard = plausible::plausibleState(format::kSecondGame, 5, true);
+    const Bytes png = render::encodePng(render::RgbaImage{256, 256, randomBytes(256 * 256 * 4, 6)}).value();
+    const auto targetHolding = [this](const Bytes& bytes) { return std::function<int()>([this, bytes] { return writeBytes(target, bytes), 0; }); };
     const struct Case {
         std::string from, to;
         std::function<int()> make;
         Said said;
-    } cases[] = {{"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, {}}},
-                 {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, {}}},
-                 {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, {}}},
-                 {source,
-                  target,
-                  [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
-                  {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-                 {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
-                 {source,
-                  target,
-                  [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
-                  {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, NameCount{2}}},
-                 {source,
-                  target,
-                  [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
-                  {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-                 {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
-                 {source,
-                  target,
-                  [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
-                      std::error_code noLinks;
-                      fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
-                      return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
-                  },
-                  {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
-                 {source,
-                  target,
-                  [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
-                  {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
-                 {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, noiseCells}},
-                 {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, noiseCells}}};
+    } cases[] = {
+        {"", target, none, {FileRole::Source, Step::Choose, "", Cause::NotChosen, 0, {}}},
+        {source, "", none, {FileRole::Target, Step::Choose, "", Cause::NotChosen, 0, {}}},
+        {missing, target, none, {FileRole::Source, Step::Open, missing, Cause::System, ENOENT, {}}},
+        {source,
+         target,
+         [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
+         {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
+        {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
+        {source,
+         target,
+         [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
+         {FileRole::Target, Step::Replace, target, Cause::HardLinks, 0, NameCount{2}}},
+        {source,
+         target,
+         [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
+         {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
+        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
+        {source,
+         target,
+         [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
+             std::error_code noLinks;
+             fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
+             return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
+         },
+         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
+        {source,
+         target,
+         [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
+         {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
+        {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, secondGame}},
+        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, secondGame}},
+        {target, source, targetHolding(hard), {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, cellsOf(hard, FileLooks::SecondGameState)}},
+        {source, target, targetHolding(sourceBytes), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, cellsOf(sourceBytes, FileLooks::FirstGameState)}},
+        {source, target, targetHolding(text), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, cellsOf(text, FileLooks::Text)}},
+        {source, target, targetHolding(noise), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, cellsOf(noise, FileLooks::Noise)}},
+        {source, target, targetHolding(png), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, CellCounts{0, 0, FileLooks::Picture}}},
+        {source,
+         target,
+         targetHolding(Bytes(kMinSaveStateSize, 0)),
+         {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, CellCounts{0, 0, FileLooks::Zeros}}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::get<std::string>(c.said));
         fs::remove_all(bak), fs::remove(target), fs::remove(folder.file("second.state"));
@@ -146,8 +167,12 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         EXPECT_EQ(readBytes(target), before);
         EXPECT_EQ(folder.names(), names);
     }
+    writePair();
     EXPECT_TRUE(runConversion(target, source, {.dryRun = true, .force = true}));
     EXPECT_EQ(readBytes(source), sourceBytes);
+    writeBytes(target, text);
+    EXPECT_TRUE(runConversion(source, target, {.force = true}));  // --force converts into any target
+    EXPECT_NE(readBytes(target), text);
 }
 
 // A dry run creates nothing; a run creates the file; undo removes it.
@@ -172,11 +197,13 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     EXPECT_EQ(readBytes(target), changed);
 
     // Converting again (packed) over a target's first conversion: undoing both gives it back.
-    writeBytes(target, Bytes(kMinSaveStateSize, 0x5A));
+    Bytes shortest = plausible::plausibleState(format::kSecondGame, 14);
+    shortest.resize(kMinSaveStateSize);
+    writeBytes(target, shortest);
     const auto first = runConversion(source, target), second = runConversion(source, target, {.pack = true});
     ASSERT_TRUE(first && first->undo && second && second->undo);
     ASSERT_EQ(undoConversion(undoBoth(*first->undo, *second->undo)), UndoOutcome::Restored);
-    EXPECT_EQ(readBytes(target), Bytes(kMinSaveStateSize, 0x5A));
+    EXPECT_EQ(readBytes(target), shortest);
 }
 
 }  // namespace

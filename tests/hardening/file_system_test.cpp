@@ -126,16 +126,17 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
 // older backup replaced; a held-open target is refused. Nothing is written.
 TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
-    const std::string shared = folder.file("shared"), victim = folder.file("victim");
+    const std::string shared = folder.file("shared"), victim = folder.file("victim"), victimState = folder.file("victim.state");
     fs::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
-    // Someone's file that passes for a picture and for a save state: only the link rule keeps it.
+    // Someone's files that pass for a picture and for a Tavro 2 save state: only the link rule keeps them.
     Bytes victimBytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     victimBytes.insert(victimBytes.end(), targetBytes.begin(), targetBytes.end());
     writeBytes(victim, victimBytes);
+    writeBytes(victimState, targetBytes);
     const std::string picture = shared + "/out.png", linked = shared + "/linked.state", kept = shared + "/kept.state";
     fs::create_symlink(victim, picture);
-    fs::create_symlink(victim, linked);
+    fs::create_symlink(victimState, linked);
     writeBytes(kept, targetBytes);
     writeBytes(kept + ".bak", {4, 5, 6});
     for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
@@ -145,6 +146,7 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
                                                                        {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"}})
         expectFailure(arguments, words);
     EXPECT_EQ(readBytes(victim), victimBytes);
+    EXPECT_EQ(readBytes(victimState), targetBytes);
     EXPECT_EQ(readBytes(kept), targetBytes);
     EXPECT_EQ(readBytes(kept + ".bak"), (Bytes{4, 5, 6}));
     std::ifstream holder(target, std::ios::binary);  // another program's descriptor, as far as the run can tell

@@ -81,32 +81,40 @@ private slots:
         QCOMPARE(readAll(both), convertedInMemory(before, before));
     }
 
-    // A Tavro 2 state chosen as the source (its name escaped in the window):
-    // the status says so, and Converter explains and asks; No leaves the
-    // target, Yes converts.
-    void sourceWithoutAFirstGameLevelIsConvertedOnlyWhenAsked() {
-        for (const bool yes : {false, true}) {
-            Fixture form;
-            const QString source = form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state"));
-            const QString target = form.copyOf(kSampleSource, QStringLiteral("one.state"));
-            const QByteArray before = readAll(target);
-            form.window->chooseSource(source);
-            QVERIFY2(form.window->statusText().contains(QLatin1String("does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
-            QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
-            form.window->chooseTarget(target);
-            ModalAnswerer answerer;
-            auto text = std::make_shared<QString>();
-            answerer.expect([text, yes](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
-                *text = box->text();
-                QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
-            });
-            form.click("Command3");
-            QVERIFY(answerer.answered());
-            QVERIFY2(text->contains(QLatin1String("are the two swapped?")) && text->contains(QLatin1String("two\\x1b")), qPrintable(*text));
-            QCOMPARE(readAll(target) == before, !yes);
-            QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
+    // A Tavro 2 state chosen as the source (its name escaped in the window),
+    // or text chosen as the target: the status says so, and Converter
+    // explains, naming the doubtful file, and asks; No leaves the target, Yes
+    // converts.
+    void doubtfulFilesAreConvertedOnlyWhenAsked() {
+        for (const bool swapped : {true, false}) {
+            for (const bool yes : {false, true}) {
+                Fixture form;
+                const QString source = swapped ? form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state")) : kSampleSource;
+                const QString target = swapped ? form.copyOf(kSampleSource, QStringLiteral("one.state")) : form.path(QStringLiteral("diary\x1b.txt"));
+                if (!swapped) QVERIFY(writeAll(target, QByteArray(200000, 'a')));
+                const QByteArray before = readAll(target);
+                form.window->chooseSource(source);
+                if (swapped) {
+                    QVERIFY2(form.window->statusText().contains(QLatin1String("does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
+                    QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
+                }
+                form.window->chooseTarget(target);
+                if (!swapped) QVERIFY2(form.window->statusText().contains(QLatin1String("it looks like text")), qPrintable(form.window->statusText()));
+                ModalAnswerer answerer;
+                auto text = std::make_shared<QString>();
+                answerer.expect([text, yes](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
+                    *text = box->text();
+                    QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+                });
+                form.click("Command3");
+                QVERIFY(answerer.answered());
+                const QString doubt = swapped ? QStringLiteral("are the two swapped?") : QStringLiteral("the file chosen as the Tavro 2 save state is not one");
+                QVERIFY2(text->contains(doubt) && text->contains(swapped ? QLatin1String("two\\x1b") : QLatin1String("diary\\x1b")), qPrintable(*text));
+                QCOMPARE(readAll(target) == before, !yes);
+                QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
+            }
         }
     }
 

@@ -2,14 +2,16 @@
 // plain objects out. Every answer has a `cause` (CAUSES), 0 when fine.
 
 export const CAUSES = Object.freeze({
-  fine: 0, tooShort: 1, notALevel: 2, emptyForeground: 3, emptyBackground: 4, outOfMemory: 5, looksSwapped: 6, other: 99,
+  fine: 0, tooShort: 1, notALevel: 2, emptyForeground: 3, emptyBackground: 4, outOfMemory: 5, looksSwapped: 6, notATarget: 7, other: 99,
 });
 export const FILES = Object.freeze({ source: 0, target: 1 });
+// What a file refused by the game check looks like.
+export const LOOKS = Object.freeze({ tavro1: 0, tavro2: 1, picture: 2, text: 3, zeros: 4, noise: 5 });
 export const GAMES = Object.freeze({ first: 1, second: 2 });
 export const PLANES = Object.freeze({ foreground: 0, background: 1 });
 
 const FIELD = {
-  cause: 0, file: 1, count: 2, limit: 3,
+  cause: 0, file: 1, count: 2, limit: 3, looks: 4,
   packed: 10, chunksWithData: 11, chunksNamed: 12, chunksUsed: 13, cellsExpanded: 14, cellsLost: 15, packedSlots: 16,
   width: 20, height: 21, factor: 22, column: 23, row: 24, columns: 25, rows: 26,
 };
@@ -100,7 +102,7 @@ export class Engine {
       const cause = this.#get(result, "cause");
       if (cause !== CAUSES.fine) {
         return { cause, file: this.#get(result, "file"), count: this.#get(result, "count"),
-          limit: this.#get(result, "limit") };
+          limit: this.#get(result, "limit"), looks: this.#get(result, "looks") };
       }
       return { cause, ...read(result) };
     } catch (failure) {

@@ -93,11 +93,15 @@ function forgetResult() {
   showSide("before");
 }
 
-// A source that holds no Tavro 1 level is converted only when asked again
-// ("Convert anyway"); the answer holds until another file is chosen.
-function offerForce(shown) {
+// A source that holds no Tavro 1 level, or a target that is no Tavro 2 save
+// state, is converted only when asked again ("Convert anyway", its hint
+// naming the file in doubt); the answer holds until another file is chosen.
+function offerForce(shown, file = FILES.source) {
   $("convert-anyway").hidden = !shown;
   $("convert-anyway-hint").hidden = !shown;
+  const hint = $("convert-anyway-hint");
+  hint.dataset.text = file === FILES.target ? "convertAnywayTargetHint" : "convertAnywayHint";
+  hint.textContent = t[hint.dataset.text];
 }
 
 async function convert() {
@@ -110,9 +114,9 @@ async function convert() {
   const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack, page.force);
   const written = page.written;
   forgetResult();
-  offerForce(answer.cause === CAUSES.notALevel || answer.cause === CAUSES.looksSwapped);
+  offerForce([CAUSES.notALevel, CAUSES.looksSwapped, CAUSES.notATarget].includes(answer.cause), answer.file);
   if (answer.cause !== CAUSES.fine) {
-    say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit)), true);
+    say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit, answer.looks)), true);
     return;
   }
   page.result = { ...answer, targetName: page.target.name };

@@ -1,6 +1,24 @@
 // Every sentence the page shows, in English and in Brazilian Portuguese.
 // The engine answers in cause codes and numbers; they become words here.
-import { CAUSES, FILES } from "./engine.js";
+import { CAUSES, FILES, LOOKS } from "./engine.js";
+
+// What a file refused by the game check looks like (LOOKS).
+const EN_LOOKS = {
+  [LOOKS.tavro1]: "it reads as a Tavro 1 save state",
+  [LOOKS.tavro2]: "it reads as a Tavro 2 save state",
+  [LOOKS.picture]: "it is a PNG picture",
+  [LOOKS.text]: "it looks like text",
+  [LOOKS.zeros]: "it holds almost only zeros: no save state at all",
+  [LOOKS.noise]: "it holds no level of either game",
+};
+const PT_LOOKS = {
+  [LOOKS.tavro1]: "parece um save state do Tavro 1",
+  [LOOKS.tavro2]: "parece um save state do Tavro 2",
+  [LOOKS.picture]: "é uma imagem PNG",
+  [LOOKS.text]: "parece ser texto",
+  [LOOKS.zeros]: "contém quase só zeros: não é save state nenhum",
+  [LOOKS.noise]: "não contém nível de nenhum dos dois jogos",
+};
 
 const english = (n) => ({
   lang: "en",
@@ -32,6 +50,7 @@ const english = (n) => ({
   packOffer: "Convert packed",
   convertAnyway: "Convert anyway",
   convertAnywayHint: "Only if you are sure the Tavro 1 file holds a level: its bytes are then carried into the Tavro 2 save state as they are.",
+  convertAnywayTargetHint: "Only if you are sure the Tavro 2 file is a save state: the level is then written over the bytes where a Tavro 2 state keeps its level.",
   packOfferHint: "Converts again with packed chunks, which carries chunks 64 and above too.",
   download: (name) => `Download ${name}`,
   downloadNote: "The download replaces nothing: put it in place of your Tavro 2 save state yourself (keep a copy of the old one).",
@@ -46,10 +65,11 @@ const english = (n) => ({
   undoRefused: (name) => `Undo refused: ${name} was changed after the conversion; it was left as it is.`,
   refused: (file, why) => `Not converted: ${file} ${why}${why.endsWith("?") ? "" : "."}`,
   fileName: (file) => (file === FILES.target ? "the Tavro 2 save state" : "the Tavro 1 save state"),
-  cause: (c, count, limit) => ({
+  cause: (c, count, limit, looks) => ({
     [CAUSES.tooShort]: `is too short to hold a level: ${n(count)} bytes, a save state has at least ${n(limit)}`,
-    [CAUSES.notALevel]: `does not hold a Tavro 1 level: ${count ? `${n(count)} of the ${n(limit)} layout cells naming a chunk name one that a Tavro 1 level cannot hold` : "no foreground cell names a chunk with data"}. Is it a Tavro 2 save state?`,
+    [CAUSES.notALevel]: looks !== undefined && looks !== LOOKS.noise ? `does not hold a Tavro 1 level: ${EN_LOOKS[looks]}` : `does not hold a Tavro 1 level: ${count ? `${n(count)} of the ${n(limit)} layout cells naming a chunk name one that a Tavro 1 level cannot hold` : "its layout names no chunk holding a level's data"}. Is it a Tavro 2 save state?`,
     [CAUSES.looksSwapped]: "does not hold a Tavro 1 level, and the Tavro 2 save state does: are the two swapped?",
+    [CAUSES.notATarget]: `is not a Tavro 2 save state: ${EN_LOOKS[looks] ?? EN_LOOKS[LOOKS.noise]}; nothing was written`,
     [CAUSES.emptyForeground]: "has an empty foreground layout",
     [CAUSES.emptyBackground]: "has an empty background layout",
     [CAUSES.outOfMemory]: "needs more memory than this page could have",
@@ -104,6 +124,7 @@ const portuguese = (n) => ({
   packOffer: "Converter compactando",
   convertAnyway: "Converter assim mesmo",
   convertAnywayHint: "Só se tiver certeza de que o arquivo do Tavro 1 contém uma fase: os bytes dele serão levados como estão para o save state do Tavro 2.",
+  convertAnywayTargetHint: "Só se tiver certeza de que o arquivo do Tavro 2 é um save state: o nível será gravado sobre os bytes onde um save state do Tavro 2 guarda o nível dele.",
   packOfferHint: "Converte de novo com os chunks compactados, o que leva também os chunks 64 em diante.",
   download: (name) => `Baixar ${name}`,
   downloadNote: "O download não substitui nada: coloque-o no lugar do seu save state do Tavro 2 (guarde uma cópia do antigo).",
@@ -118,10 +139,11 @@ const portuguese = (n) => ({
   undoRefused: (name) => `Desfazer recusado: ${name} foi alterado depois da conversão; ficou como está.`,
   refused: (file, why) => `Não convertido: ${file} ${why}${why.endsWith("?") ? "" : "."}`,
   fileName: (file) => (file === FILES.target ? "o save state do Tavro 2" : "o save state do Tavro 1"),
-  cause: (c, count, limit) => ({
+  cause: (c, count, limit, looks) => ({
     [CAUSES.tooShort]: `é curto demais para conter um nível: ${n(count)} bytes, um save state tem pelo menos ${n(limit)}`,
-    [CAUSES.notALevel]: `não contém um nível do Tavro 1: ${count ? `${n(count)} das ${n(limit)} células do layout que nomeiam um chunk nomeiam um que um nível do Tavro 1 não pode conter` : "nenhuma célula do primeiro plano nomeia um chunk com dados"}. É um save state do Tavro 2?`,
+    [CAUSES.notALevel]: looks !== undefined && looks !== LOOKS.noise ? `não contém um nível do Tavro 1: ${PT_LOOKS[looks]}` : `não contém um nível do Tavro 1: ${count ? `${n(count)} das ${n(limit)} células do layout que nomeiam um chunk nomeiam um que um nível do Tavro 1 não pode conter` : "o layout dele não nomeia nenhum chunk com dados de um nível"}. É um save state do Tavro 2?`,
     [CAUSES.looksSwapped]: "não contém um nível do Tavro 1, e o save state do Tavro 2 contém: os dois estão trocados?",
+    [CAUSES.notATarget]: `não é um save state do Tavro 2: ${PT_LOOKS[looks] ?? PT_LOOKS[LOOKS.noise]}; nada foi gravado`,
     [CAUSES.emptyForeground]: "tem o layout do primeiro plano vazio",
     [CAUSES.emptyBackground]: "tem o layout do fundo vazio",
     [CAUSES.outOfMemory]: "precisa de mais memória do que esta página conseguiu",

@@ -61,11 +61,21 @@ struct Owner {
     std::optional<std::uint64_t> group;
     bool operator==(const Owner&) const = default;
 };
-// NotFirstGameLevel, LooksSwapped (level_check.h).
+// What a file looks like to the game check (level_check.h).
+enum class FileLooks {
+    FirstGameState,   // it reads most strongly as a first-game level
+    SecondGameState,  // as a second-game level
+    Picture,          // a PNG picture
+    Text,             // almost only printable characters
+    Zeros,            // no level, and almost every byte zero: no save state at all
+    Noise,            // no level of either game
+};
+// NotFirstGameLevel, NotSecondGameState, LooksSwapped (level_check.h).
 struct CellCounts {
-    std::uintmax_t impossible = 0;  // cells naming chunks that cannot be stored; 0 also when no
-                                    // foreground cell names a chunk with data
+    std::uintmax_t impossible = 0;  // cells naming first-game chunks that cannot be stored; 0 also
+                                    // when no foreground cell names a chunk with data
     std::uintmax_t naming = 0;      // cells naming any chunk
+    FileLooks looks = FileLooks::Noise;  // what the file refused looks like instead
     bool operator==(const CellCounts&) const = default;
 };
 struct InodeFlags {  // FlagsNotKept: chattr's bits
@@ -101,6 +111,7 @@ enum class Cause {
     IsAPicture,         // a PNG picture where a save state belongs
     NotFirstGameLevel,  // CellCounts (level_check.h)
     LooksSwapped,       // CellCounts, as NotFirstGameLevel; and the target (otherPath) holds a level
+    NotSecondGameState,  // CellCounts: an existing target that does not read as a second-game state
     Socket,             // Step::Open: the file is a socket
     MountPoint,         // Step::Replace: the system would not rename over it (a mount point, a bind-mounted file)
     // What file access refuses to drop, follow or overwrite.

@@ -4,10 +4,15 @@
 // Guarantees:
 // - the source is opened for reading only and never created;
 // - a source shorter than kMinSaveStateSize, a PNG picture, a socket, and a
-//   source that does not hold a first-game level (level_check.h; unless
-//   RunOptions::force) are refused, the last as LooksSwapped when the target
-//   holds one;
-// - an existing target shorter than kMinSaveStateSize is refused;
+//   source that does not read as a first-game state (level_check.h: a
+//   first-game level, read more strongly as one than as a second-game level;
+//   unless RunOptions::force) are refused, the last as LooksSwapped when the
+//   target reads as a first-game state;
+// - an existing target shorter than kMinSaveStateSize is refused, and so is
+//   one that does not read as a second-game state (Cause::NotSecondGameState,
+//   saying what it looks like; unless RunOptions::force); a target this tool
+//   converted before is one; a missing target is not judged, and a target
+//   that is the source itself is judged as the source;
 // - files are told apart by identity (device and inode, links followed as the
 //   run follows them), not by name: a run refuses (Cause::SameFile) when the
 //   backup would replace the source, or the target is the file at TARGET.bak;
@@ -70,7 +75,8 @@ struct RunOptions {
     bool dryRun = false;  // do everything but write
     bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
     bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
-    bool force = false;   // convert a source that does not look like a first-game level (level_check.h)
+    bool force = false;   // convert a source that does not read as a first-game state, or into a target that
+                          // does not read as a second-game one (level_check.h)
 };
 
 // `calls` is where file access goes; tests pass failing ones.
@@ -80,8 +86,8 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
 
 // The game check (level_check.h) of the file at `path`, read as a run reads
 // its source (refusing a picture, a socket, a file too short).
-std::expected<LevelEvidence, EngineError> sourceEvidence(const std::string& path,
-                                                         files::SystemCalls& calls = files::systemCalls());
+std::expected<GameVerdict, EngineError> sourceVerdict(const std::string& path,
+                                                      files::SystemCalls& calls = files::systemCalls());
 
 // The undo record of a run that converted again over exactly what the run
 // `earlier` describes had written: undoing it goes back to before both runs.

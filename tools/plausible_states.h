@@ -1,0 +1,229 @@
+// Plausible save states of either game, from the format alone
+// (save_state_format.h): the level is well formed, everything else is noise.
+//
+// A level: palette words that are colours; blocks of four pattern words
+// naming patterns 1 to 1023 of any palette line, some flipped, a few with
+// priority; chunks whose entries (two in five empty) name those blocks, with
+// the collision and flip bits of the game and the first game's unused bits
+// clear; a layout whose cells (a third empty) name the chunks that hold data,
+// in a stretch of columns of both planes (first-game cells with their bit 7
+// flag now and then). Everything else, pattern art included, is random bytes.
+//
+// `hard` fills each game's tables with ordinary data where they overlap the
+// other game's: all 768 blocks hold art in palette lines 0 and 1 with little
+// priority (the second game's block table lies over the first game's layout),
+// every chunk the game can store holds entries (the first game's chunks 65 to
+// 82 lie over the second game's layout and block table), and the layout
+// spans every column. The same seed gives the same bytes. Used by the tests
+// and by tools/game_check_table.cpp.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <tavro/conversion.h>
+#include <tavro/level_check.h>
+#include <tavro/png_image.h>
+#include <tavro/save_state_format.h>
+
+namespace tavro::plausible {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class StateWriter {
+public:
+    StateWriter(unsigned seed) : random_(seed), bytes_(format::kRecordedStateBytes) {
+        for (auto& byte : bytes_) byte = static_cast<std::uint8_t>(random_());
+    }
+    unsigned below(unsigned n) { return static_cast<unsigned>(random_() % n); }
+    bool chance(unsigned inN) { return below(inN) == 0; }
+    std::uint8_t& ram(std::size_t address) { return bytes_.at(format::kMainRamOffset + address); }
+    void word(std::size_t address, unsigned value) {
+        ram(address) = static_cast<std::uint8_t>(value >> 8);
+        ram(address + 1) = static_cast<std::uint8_t>(value);
+    }
+    Bytes take() { return std::move(bytes_); }
+
+private:
+    std::mt19937 random_;
+    Bytes bytes_;
+};
+
+inline unsigned colourWord(StateWriter& w) { return w.below(8) << 9 | w.below(8) << 5 | w.below(8) << 1; }
+
+inline unsigned patternWord(StateWriter& w, bool ordinary) {
+    const unsigned line = ordinary ? w.below(2) : w.below(4);
+    const bool priority = w.chance(ordinary ? 32 : 6);
+    return (priority ? 1u << 15 : 0u) | line << format::kPatternLineShift | w.below(4) << format::kPatternHFlipBit |
+           (1 + w.below(format::kLevelPatternBytes / format::kPatternBytes - 1));
+}
+
+// A chunk entry of `game` naming one of blocks 1 to `blocks` - 1.
+inline unsigned chunkEntry(StateWriter& w, const format::GameFormat& game, unsigned blocks) {
+    const unsigned block = 1 + w.below(blocks - 1);
+    const unsigned flips = w.below(2) << game.entryHFlipBit | w.below(2) << game.entryVFlipBit;
+    const bool first = unusedEntryBits(game) != 0;
+    const unsigned collision = first ? w.below(4) << 13 : w.below(4) << 14 | w.below(4) << 12;
+    return block | flips | collision;
+}
+
+inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool hard = false) {
+    StateWriter w(seed * 2 + (hard ? 1 : 0));
+    for (int i = 0; i < format::kPaletteEntries; ++i)
+        w.word(format::kPaletteAddress + 2 * static_cast<std::size_t>(i), i % format::kLineColours ? colourWord(w) : 0);
+
+    const unsigned blocks =
+        hard ? format::kBlockCount : 32 + w.below(format::kBlockCount - 31);  // blocks 1 to blocks - 1
+    for (std::size_t i = 0; i < format::kBlockBytes; i += 2) w.word(game.blockTable + i, 0);
+    for (unsigned block = 1; block < blocks; ++block)
+        for (std::size_t i = 0; i < format::kBlockBytes; i += 2)
+            w.word(game.blockTable + block * format::kBlockBytes + i, w.chance(8) ? 0 : patternWord(w, hard));
+
+    const bool first = unusedEntryBits(game) != 0;
+    const auto storable = [first](unsigned c) { return first ? chunkCanBeStored(c) : c >= 1; };
+    std::vector<unsigned> chunks;
+    for (unsigned c = 1; c < game.chunkNumbers(); ++c)
+        if (storable(c) && (hard || w.chance(3))) chunks.push_back(c);
+    if (chunks.empty()) chunks.push_back(1);
+    if (!first)
+        for (std::size_t i = 0; i < game.chunkBytes(); ++i) w.ram(game.chunkAddress(0) + i) = 0;  // the empty chunk
+    for (const unsigned c : chunks)
+        for (std::size_t i = 0; i < game.chunkBytes(); i += 2)
+            w.word(game.chunkAddress(c) + i, w.below(5) < 2 ? 0 : chunkEntry(w, game, blocks));
+
+    const unsigned columns = static_cast<unsigned>(game.planeColumns);
+    const unsigned width = hard ? columns : columns / 8 + w.below(columns - columns / 8 + 1);
+    for (int row = 0; row < game.layoutRows; ++row) {
+        for (unsigned column = 0; column < 2 * columns; ++column) {
+            const std::size_t cell = game.layout + static_cast<std::size_t>(row) * game.layoutRowBytes() + column;
+            unsigned value = column % columns < width && !w.chance(3) ? chunks[w.below(unsigned(chunks.size()))] : 0;
+            if (first && w.chance(4)) value |= 0x80;  // the flag a conversion drops
+            w.ram(cell) = static_cast<std::uint8_t>(value);
+        }
+    }
+    return w.take();
+}
+
+// Lines of words and punctuation, as a diary or a log file has them.
+inline Bytes plausibleText(unsigned seed, std::size_t size = 200000) {
+    std::mt19937 random(seed);
+    Bytes text;
+    while (text.size() < size) {
+        const auto letters = static_cast<unsigned>(1 + random() % 9);
+        for (unsigned i = 0; i < letters; ++i) text.push_back(static_cast<std::uint8_t>('a' + random() % 26));
+        const auto after = static_cast<unsigned>(random() % 16);
+        text.push_back(after == 0 ? '\n' : after == 1 ? ',' : after == 2 ? '.' : ' ');
+    }
+    text.resize(size);
+    return text;
+}
+
+inline Bytes noise(unsigned seed, std::size_t size = format::kRecordedStateBytes) {
+    std::mt19937 random(seed);
+    Bytes bytes(size);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+// One row of the identification table: how many of `tried` files (or pairs)
+// the game check judged as it should.
+struct IdentificationRow {
+    std::string what;
+    int tried = 0;
+    int right = 0;
+    double leastMargin = 0;  // of the readings judged right, where the game was told (nats)
+};
+
+namespace detail {
+inline bool refusedAs(const std::optional<EngineError>& error, FileRole file, Cause cause, FileLooks looks) {
+    return error && error->file == file && error->cause == cause && factsAs<CellCounts>(*error).looks == looks;
+}
+}  // namespace detail
+
+// The game check on `seeds` of each kind of file, and on the samples
+// (`samples`: name, bytes and whether it is a first-game state, empty when
+// the samples are not at hand).
+inline std::vector<IdentificationRow>
+identificationTable(unsigned seeds, const std::vector<std::pair<std::string, Bytes>>& samples = {},
+                    const std::vector<bool>& sampleIsFirst = {}) {
+    using detail::refusedAs;
+    std::vector<IdentificationRow> rows;
+    const auto row = [&rows](const std::string& what) -> IdentificationRow& {
+        for (auto& r : rows)
+            if (r.what == what) return r;
+        return rows.emplace_back(IdentificationRow{what});
+    };
+    const auto count = [&](const std::string& what, bool right, double margin = 0) {
+        IdentificationRow& r = row(what);
+        const bool firstRight = r.right == 0;
+        ++r.tried;
+        if (!right) return;
+        ++r.right;
+        r.leastMargin = firstRight ? margin : std::min(r.leastMargin, margin);
+    };
+    const std::optional<std::span<const std::uint8_t>> none;
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
+        for (const bool hard : {false, true}) {
+            const std::string kind = hard ? " (tables over the other game's)" : "";
+            const Bytes one = plausibleState(format::kFirstGame, seed, hard);
+            const Bytes two = plausibleState(format::kSecondGame, seed + 100000, hard);
+            const Bytes otherOne = plausibleState(format::kFirstGame, seed + 200000, !hard);
+            const GameVerdict readOne = judgeGame(one), readTwo = judgeGame(two);
+            count("Tavro 1 states accepted as source" + kind, !wrongGame(one, none), readOne.margin);
+            count("Tavro 2 states accepted as target" + kind, !wrongGame(otherOne, std::span(two)), readTwo.margin);
+            for (const auto numbering : {ChunkNumbering::Fixed, ChunkNumbering::Packed}) {
+                const Bytes converted = patchTarget(two, convertRegions(readSourceRegions(one), numbering));
+                count(std::string("Converted targets accepted again (") +
+                          (numbering == ChunkNumbering::Packed ? "packed" : "fixed") + ")" + kind,
+                      !wrongGame(otherOne, std::span(converted)), judgeGame(converted).margin);
+            }
+            count("Swapped pairs refused as swapped" + kind,
+                  refusedAs(wrongGame(two, std::span(one)), FileRole::Source, Cause::LooksSwapped,
+                            FileLooks::SecondGameState));
+            count("Tavro 2 states refused as source" + kind,
+                  refusedAs(wrongGame(two, none), FileRole::Source, Cause::NotFirstGameLevel,
+                            FileLooks::SecondGameState));
+            count("Tavro 1 states refused as target" + kind,
+                  refusedAs(wrongGame(otherOne, std::span(one)), FileRole::Target, Cause::NotSecondGameState,
+                            FileLooks::FirstGameState));
+        }
+        const Bytes source = plausibleState(format::kFirstGame, seed);
+        const auto other = [&](const std::string& what, const Bytes& bytes, FileLooks looks) {
+            count(what + " refused as source",
+                  refusedAs(wrongGame(bytes, none), FileRole::Source, Cause::NotFirstGameLevel, looks));
+            count(what + " refused as target",
+                  refusedAs(wrongGame(source, std::span(bytes)), FileRole::Target, Cause::NotSecondGameState, looks));
+        };
+        other("Text", plausibleText(seed), FileLooks::Text);
+        other("Random bytes", noise(seed), FileLooks::Noise);
+        const auto picture = render::encodePng(render::RgbaImage{256, 256, noise(seed, 256 * 256 * 4)});
+        if (picture) other("PNG pictures", *picture, FileLooks::Picture);
+        if (seed == 1) other("Zero-filled", Bytes(format::kRecordedStateBytes, 0), FileLooks::Zeros);
+        Bytes blank = source;  // a layout naming chunks that hold nothing
+        const auto& g = format::kFirstGame;
+        std::fill_n(blank.begin() + format::kMainRamOffset, g.layout, 0);
+        std::fill(blank.begin() + std::ptrdiff_t(format::kMainRamOffset + g.layout + g.layoutBytes()),
+                  blank.begin() + std::ptrdiff_t(format::kMainRamOffset + g.blockTable), 0);
+        count("Tavro 1 layouts naming empty chunks refused as source",
+              refusedAs(wrongGame(blank, none), FileRole::Source, Cause::NotFirstGameLevel, FileLooks::Noise));
+    }
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto& [name, bytes] = samples[i];
+        const GameVerdict read = judgeGame(bytes);
+        if (sampleIsFirst.at(i)) {
+            count("Sample " + name + " accepted as source", !wrongGame(bytes, none), read.margin);
+        } else {
+            const Bytes one = plausibleState(format::kFirstGame, 1);
+            count("Sample " + name + " accepted as target", !wrongGame(one, std::span(bytes)), read.margin);
+        }
+    }
+    return rows;
+}
+
+}  // namespace tavro::plausible
