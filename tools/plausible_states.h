@@ -110,13 +110,18 @@ inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool 
     return w.take();
 }
 
-// Lines of words and punctuation, as a diary or a log file has them.
+// Lines of words and punctuation, as a diary or a log file has them: words
+// from a vocabulary of 2 to 49 words (a few words repeated, or many).
 inline Bytes plausibleText(unsigned seed, std::size_t size = 200000) {
     std::mt19937 random(seed);
+    std::vector<std::string> words(2 + seed % 48);
+    for (auto& word : words)
+        for (auto letters = 1 + random() % 9; letters > 0; --letters)
+            word.push_back(static_cast<char>('a' + random() % 26));
     Bytes text;
     while (text.size() < size) {
-        const auto letters = static_cast<unsigned>(1 + random() % 9);
-        for (unsigned i = 0; i < letters; ++i) text.push_back(static_cast<std::uint8_t>('a' + random() % 26));
+        const std::string& word = words[random() % words.size()];
+        text.insert(text.end(), word.begin(), word.end());
         const auto after = static_cast<unsigned>(random() % 16);
         text.push_back(after == 0 ? '\n' : after == 1 ? ',' : after == 2 ? '.' : ' ');
     }
@@ -193,6 +198,14 @@ identificationTable(unsigned seeds, const std::vector<std::pair<std::string, Byt
                   refusedAs(wrongGame(otherOne, std::span(one)), FileRole::Target, Cause::NotSecondGameState,
                             FileLooks::FirstGameState));
         }
+        // A second-game level whose entries set neither bit the first game
+        // leaves unused: its entries fit both games.
+        Bytes sparing = plausibleState(format::kSecondGame, seed + 300000, seed % 2 == 0);
+        for (std::size_t i = 0; i < format::kSecondGame.chunkNumbers() * format::kSecondGame.chunkBytes(); i += 2)
+            sparing[format::kMainRamOffset + format::kSecondGame.chunkTable + i] &= 0x7B;
+        count("Tavro 2 states whose entries fit Tavro 1's too accepted as target",
+              !wrongGame(plausibleState(format::kFirstGame, seed), std::span(sparing)), judgeGame(sparing).margin);
+
         const Bytes source = plausibleState(format::kFirstGame, seed);
         const auto other = [&](const std::string& what, const Bytes& bytes, FileLooks looks) {
             count(what + " refused as source",

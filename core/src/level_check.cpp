@@ -24,9 +24,16 @@ private:
 };
 
 // The evidence of `fit` items fitting and `misfit` not, where random bytes
-// fit with likelihood `random` and a level's fit but for strays.
+// fit with likelihood `random` and a level's fit but for strays: what each
+// item gives on average, counted for at most kItemsWeighed items, so that no
+// one feature outweighs the others by its numbers alone (a second-game state
+// has thousands of entries that fit the first game too, and a first-game
+// block table of noise).
 double evidence(int fit, int misfit, double random) {
-    return fit * std::log((1 - kStray) / random) + misfit * std::log(kStray / (1 - random));
+    const int items = fit + misfit;
+    if (items == 0) return 0;
+    const double each = (fit * std::log((1 - kStray) / random) + misfit * std::log(kStray / (1 - random))) / items;
+    return each * std::min(items, kItemsWeighed);
 }
 
 // How likely random bytes are to fit: a storable first-game cell (86 of the
@@ -61,7 +68,9 @@ FileLooks otherLooks(std::span<const std::uint8_t> state) {
 
 }  // namespace
 
-bool GameReading::holdsLevel() const { return foregroundHasData && evidence >= kLevelEvidence; }
+bool GameReading::holdsLevel(double paletteEvidence) const {
+    return foregroundHasData && evidence > 0 && evidence + paletteEvidence >= kLevelEvidence;
+}
 
 bool isPng(std::span<const std::uint8_t> bytes) {
     static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -141,6 +150,12 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state) {
         verdict.looks = FileLooks::Picture;
         return verdict;
     }
+    // Text is told first: a few letters repeated can pass for chunk entries,
+    // while a save state holding a level is never almost all printable.
+    if (otherLooks(state) == FileLooks::Text) {
+        verdict.looks = FileLooks::Text;
+        return verdict;
+    }
     verdict.first = readAsGame(state, format::kFirstGame);
     verdict.second = readAsGame(state, format::kSecondGame);
     const Ram ram(state);
@@ -153,7 +168,8 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state) {
     verdict.paletteEvidence =
         evidence(verdict.paletteWords - verdict.paletteWordsMisfit, verdict.paletteWordsMisfit, kRandomColour);
 
-    const bool first = verdict.first.holdsLevel(), second = verdict.second.holdsLevel();
+    const bool first = verdict.first.holdsLevel(verdict.paletteEvidence),
+               second = verdict.second.holdsLevel(verdict.paletteEvidence);
     if (first && (!second || verdict.first.evidence >= verdict.second.evidence)) {
         verdict.looks = FileLooks::FirstGameState;
         verdict.margin = verdict.first.evidence - (second ? verdict.second.evidence : 0.0);

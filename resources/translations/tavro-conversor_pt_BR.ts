@@ -498,10 +498,6 @@ Motivo: %2</translation>
         <translation>o sistema não põe outro arquivo no lugar dele (%1): é um ponto de montagem, como um arquivo montado com bind; trabalhe numa cópia</translation>
     </message>
     <message>
-        <source>no foreground cell names a chunk with data</source>
-        <translation>nenhuma célula do primeiro plano indica um chunk com dados</translation>
-    </message>
-    <message>
         <source>%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the block table</source>
         <translation>%1 das suas %2 células de layout que indicam um chunk indicam um cujos bytes ficariam sobre o layout ou a tabela de blocos</translation>
     </message>
@@ -694,6 +690,50 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     <message>
         <source>A preview of the conversion, nothing written yet: the cells said to have arrived empty are those that would.</source>
         <translation>Uma prévia da conversão, nada foi gravado ainda: as células ditas vazias são as que chegariam vazias.</translation>
+    </message>
+    <message>
+        <source>the file chosen as %1 is not one</source>
+        <translation>o arquivo escolhido como %1 não é um</translation>
+    </message>
+    <message>
+        <source>it does not hold a Tavro 1 level: %1</source>
+        <translation>não contém uma fase do Tavro 1: %1</translation>
+    </message>
+    <message>
+        <source>it is not a Tavro 2 save state: %1; nothing was written</source>
+        <translation>não é um save state do Tavro 2: %1; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>its layout names no chunk holding a level&apos;s data</source>
+        <translation>o layout dele não indica nenhum chunk com dados de uma fase</translation>
+    </message>
+    <message>
+        <source>it reads as a Tavro 1 save state</source>
+        <translation>ele se lê como um save state do Tavro 1</translation>
+    </message>
+    <message>
+        <source>it reads as a Tavro 2 save state</source>
+        <translation>ele se lê como um save state do Tavro 2</translation>
+    </message>
+    <message>
+        <source>it is a PNG picture</source>
+        <translation>é uma imagem PNG</translation>
+    </message>
+    <message>
+        <source>it looks like text</source>
+        <translation>parece ser texto</translation>
+    </message>
+    <message>
+        <source>it holds almost only zeros: no save state at all</source>
+        <translation>contém quase só zeros: não é save state nenhum</translation>
+    </message>
+    <message>
+        <source>it holds no level of either game</source>
+        <translation>não contém fase de nenhum dos dois jogos</translation>
+    </message>
+    <message>
+        <source>Converting writes the Tavro 1 level over the bytes where a Tavro 2 state keeps its level. Convert anyway?</source>
+        <translation>A conversão grava a fase do Tavro 1 sobre os bytes onde um save state do Tavro 2 guarda a fase dele. Converter assim mesmo?</translation>
     </message>
 </context>
 </TS>

@@ -8,7 +8,7 @@ import { execFileSync, spawnSync } from "node:child_process";
 import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { CAUSES, Engine, compileEngine } from "../../web/site/engine.js";
+import { CAUSES, Engine, LOOKS, compileEngine } from "../../web/site/engine.js";
 import { decodePng } from "./png.mjs";
 
 const { TAVRO, SAMPLES, SITE } = process.env;
@@ -96,13 +96,13 @@ test("a source too short is refused with its size and the least a state has", as
   }
 });
 
-test("a source with no Tavro 1 level is refused as the native program refuses it, unless forced", async () => {
-  const one = sample("tavro1.state"), two = sample("tavro2.state");
-  for (const [source, target, cause] of [[new Uint8Array(HEAD), two, CAUSES.notALevel], [two, two, CAUSES.notALevel],
-    [two, one, CAUSES.looksSwapped]]) {
+test("a source with no Tavro 1 level, or a target that is no Tavro 2 state, is refused as the native program refuses it, unless forced", async () => {
+  const one = sample("tavro1.state"), two = sample("tavro2.state"), text = new TextEncoder().encode("dear diary, ".repeat(20000));
+  for (const [source, target, cause, file, looks] of [[new Uint8Array(HEAD), two, CAUSES.notALevel, 0, LOOKS.zeros],
+    [two, two, CAUSES.notALevel, 0, LOOKS.tavro2], [two, one, CAUSES.looksSwapped, 0, LOOKS.tavro2],
+    [one, one, CAUSES.notATarget, 1, LOOKS.tavro1], [one, text, CAUSES.notATarget, 1, LOOKS.text]]) {
     const answer = await engine.convert(source, target, false);
-    assert.equal(answer.cause, cause);
-    assert.equal(answer.file, 0);
+    assert.deepEqual([answer.cause, answer.file, answer.looks], [cause, file, looks]);
     assert.equal(nativeConvert(source, target, false).status, 1);
     const forced = await engine.convert(source, target, false, true);
     assert.equal(forced.cause, CAUSES.fine);

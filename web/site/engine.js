@@ -101,8 +101,11 @@ export class Engine {
       result = run(buffers);
       const cause = this.#get(result, "cause");
       if (cause !== CAUSES.fine) {
-        return { cause, file: this.#get(result, "file"), count: this.#get(result, "count"),
-          limit: this.#get(result, "limit"), looks: this.#get(result, "looks") };
+        const refusal = { cause, file: this.#get(result, "file"), count: this.#get(result, "count"),
+          limit: this.#get(result, "limit") };
+        // What a file refused by the game check looks like.
+        if ([CAUSES.notALevel, CAUSES.looksSwapped, CAUSES.notATarget].includes(cause)) refusal.looks = this.#get(result, "looks");
+        return refusal;
       }
       return { cause, ...read(result) };
     } catch (failure) {

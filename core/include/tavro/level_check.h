@@ -1,8 +1,9 @@
 // Which game a save state holds, judged from the format alone
 // (save_state_format.h): its bytes are read as a first-game level and as a
 // second-game level, each reading is scored, and the stronger one wins. No
-// header, size or checksum is asked for; a file that neither game reads is
-// told apart as a PNG picture, text, zeros or noise.
+// header, size or checksum is asked for. A PNG picture and text (almost only
+// printable characters, which no state holding a level is) are told first;
+// a file that neither game reads is told apart as zeros or noise.
 //
 // A reading follows the game's level from its layout down: the layout cells at
 // the game's layout address, the chunks they name at the game's chunk
@@ -34,11 +35,14 @@
 // - Palette words: blue, green and red in bits 11-9, 7-5 and 3-1, the others
 //   clear. Both games keep the palette at one address, so it tells a save
 //   state from other bytes, not one game from the other.
-// Each item checked adds the evidence it gives: how much likelier a level of
-// that game makes what is seen than random bytes do, allowing a few strays
-// (kStray), so that no real level is refused for a stray cell or entry. A
-// reading holds a level when a foreground cell names a chunk holding data and
-// the evidence is well above nothing.
+// Each kind of item checked (cells, entries, pattern words, palette words)
+// adds the evidence it gives: how much likelier a level of that game makes
+// what is seen than random bytes do, allowing a few strays (kStray), so that
+// no real level is refused for a stray cell or entry; each kind weighs at
+// most kItemsWeighed items' worth, so that a table of noise where a level
+// keeps its blocks is not outweighed by many entries that happen to fit. A
+// reading holds a level when a foreground cell names a chunk holding data,
+// its evidence is positive, and with the palette's it is well above nothing.
 #pragma once
 
 #include <cstddef>
@@ -83,8 +87,9 @@ struct GameReading {
     int patternWordsMisfit = 0;      // of those, naming a pattern past the level's art
     double evidence = 0;             // of the level (natural logarithm of the likelihood ratio)
 
-    // A level to carry, read more likely as one than as random bytes.
-    bool holdsLevel() const;
+    // A level to carry, read more likely as one than as random bytes, with
+    // the palette's evidence (GameVerdict) added.
+    bool holdsLevel(double paletteEvidence) const;
 };
 
 // What a file looks like, strongest reading first.
@@ -105,8 +110,10 @@ struct GameVerdict {
 // Whether `bytes` begin as every PNG file does (a picture, not a save state).
 bool isPng(std::span<const std::uint8_t> bytes);
 
-// The likelihood a level gives an item that fits, and one that does not.
+// The likelihood a level gives an item that does not fit (a stray), and the
+// most items of one kind that a reading weighs.
 inline constexpr double kStray = 1.0 / 64;
+inline constexpr int kItemsWeighed = 256;
 
 // Reads `state` (a save state's bytes; missing bytes read as 0) as `game`.
 GameReading readAsGame(std::span<const std::uint8_t> state, const format::GameFormat& game);
