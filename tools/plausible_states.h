@@ -68,7 +68,7 @@ inline unsigned patternWord(StateWriter& w, bool ordinary) {
 inline unsigned chunkEntry(StateWriter& w, const format::GameFormat& game, unsigned blocks) {
     const unsigned block = 1 + w.below(blocks - 1);
     const unsigned flips = w.below(2) << game.entryHFlipBit | w.below(2) << game.entryVFlipBit;
-    const bool first = unusedEntryBits(game) != 0;
+    const bool first = game.firstStoredChunk == format::kFirstGame.firstStoredChunk;
     const unsigned collision = first ? w.below(4) << 13 : w.below(4) << 14 | w.below(4) << 12;
     return block | flips | collision;
 }
@@ -85,7 +85,7 @@ inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool 
         for (std::size_t i = 0; i < format::kBlockBytes; i += 2)
             w.word(game.blockTable + block * format::kBlockBytes + i, w.chance(8) ? 0 : patternWord(w, hard));
 
-    const bool first = unusedEntryBits(game) != 0;
+    const bool first = game.firstStoredChunk == format::kFirstGame.firstStoredChunk;
     const auto storable = [first](unsigned c) { return first ? chunkCanBeStored(c) : c >= 1; };
     std::vector<unsigned> chunks;
     for (unsigned c = 1; c < game.chunkNumbers(); ++c)
@@ -108,6 +108,21 @@ inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool 
         }
     }
     return w.take();
+}
+
+// The hardest second-game state to tell: its tables over the first game's
+// (`hard`), entries that set neither bit the first game leaves unused (so
+// they fit both games), and zeros where the first game keeps its block table.
+// Only the layout cells its block table gives the first game's reading, and
+// the evidence of each reading against the other, tell it.
+inline Bytes fittingBothGames(unsigned seed) {
+    Bytes state = plausibleState(format::kSecondGame, seed, true);
+    const auto& g = format::kSecondGame;
+    for (std::size_t i = 0; i < g.chunkNumbers() * g.chunkBytes(); i += 2)
+        state[format::kMainRamOffset + g.chunkTable + i] &= 0x7B;
+    std::fill_n(state.begin() + std::ptrdiff_t(format::kMainRamOffset + format::kFirstGame.blockTable),
+                format::kBlockTableBytes, 0);
+    return state;
 }
 
 // Lines of words and punctuation, as a diary or a log file has them: words
@@ -198,13 +213,12 @@ identificationTable(unsigned seeds, const std::vector<std::pair<std::string, Byt
                   refusedAs(wrongGame(otherOne, std::span(one)), FileRole::Target, Cause::NotSecondGameState,
                             FileLooks::FirstGameState));
         }
-        // A second-game level whose entries set neither bit the first game
-        // leaves unused: its entries fit both games.
-        Bytes sparing = plausibleState(format::kSecondGame, seed + 300000, seed % 2 == 0);
-        for (std::size_t i = 0; i < format::kSecondGame.chunkNumbers() * format::kSecondGame.chunkBytes(); i += 2)
-            sparing[format::kMainRamOffset + format::kSecondGame.chunkTable + i] &= 0x7B;
+        const Bytes fitting = fittingBothGames(seed + 300000), first = plausibleState(format::kFirstGame, seed);
         count("Tavro 2 states whose entries fit Tavro 1's too accepted as target",
-              !wrongGame(plausibleState(format::kFirstGame, seed), std::span(sparing)), judgeGame(sparing).margin);
+              !wrongGame(first, std::span(fitting)), judgeGame(fitting).margin);
+        count("Swapped pairs refused as swapped (Tavro 2 entries fitting Tavro 1's too)",
+              refusedAs(wrongGame(fitting, std::span(first)), FileRole::Source, Cause::LooksSwapped,
+                        FileLooks::SecondGameState));
 
         const Bytes source = plausibleState(format::kFirstGame, seed);
         const auto other = [&](const std::string& what, const Bytes& bytes, FileLooks looks) {

@@ -100,8 +100,9 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
         return CellCounts{std::uintmax_t(read.foregroundHasData ? read.cellsNamingImpossible : 0), std::uintmax_t(read.cellsNamingChunks), looks};
     };
     const CellCounts secondGame = cellsOf(targetBytes, FileLooks::SecondGameState);
-    // What a player might pick as the target, and a swapped pair whose Tavro 2 block table holds ordinary art.
-    const Bytes text = plausible::plausibleText(3), noise = randomBytes(format::kRecordedStateBytes, 4), hard = plausible::plausibleState(format::kSecondGame, 5, true);
+    // What a player might pick as the target, and a swapped pair whose Tavro 2 block table holds ordinary art (over the
+    // Tavro 1 layout) and whose entries fit Tavro 1's too.
+    const Bytes text = plausible::plausibleText(3), noise = randomBytes(format::kRecordedStateBytes, 4), hard = plausible::fittingBothGames(5);
     const Bytes png = render::encodePng(render::RgbaImage{256, 256, randomBytes(256 * 256 * 4, 6)}).value();
     const auto targetHolding = [this](const Bytes& bytes) { return std::function<int()>([this, bytes] { return writeBytes(target, bytes), 0; }); };
     const struct Case {
