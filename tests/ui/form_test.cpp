@@ -202,6 +202,11 @@ private slots:
                               WindowTexts::readyToConvert(lossy.level),
                               WindowTexts::previewOutdated(),
                               WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
+                              WindowTexts::notReady({.file = FileRole::Target,
+                                                     .step = Step::Check,
+                                                     .path = "/saves/tavro2.state",
+                                                     .cause = Cause::NotSecondGameState,
+                                                     .facts = CellCounts{0, 0, FileLooks::Zeros}}),
                               WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
