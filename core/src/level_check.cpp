@@ -68,8 +68,10 @@ FileLooks otherLooks(std::span<const std::uint8_t> state) {
 
 }  // namespace
 
+// A palette that does not fit takes nothing away: the level's own evidence
+// already tells noise, and a real level is not refused for its palette.
 bool GameReading::holdsLevel(double paletteEvidence) const {
-    return foregroundHasData && evidence > 0 && evidence + paletteEvidence >= kLevelEvidence;
+    return foregroundHasData && evidence > 0 && evidence + std::max(paletteEvidence, 0.0) >= kLevelEvidence;
 }
 
 bool isPng(std::span<const std::uint8_t> bytes) {

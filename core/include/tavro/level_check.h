@@ -42,7 +42,8 @@
 // most kItemsWeighed items' worth, so that a table of noise where a level
 // keeps its blocks is not outweighed by many entries that happen to fit. A
 // reading holds a level when a foreground cell names a chunk holding data,
-// its evidence is positive, and with the palette's it is well above nothing.
+// its evidence is positive, and with the palette's (when that is positive) it
+// is well above nothing.
 #pragma once
 
 #include <cstddef>
