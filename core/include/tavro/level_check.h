@@ -15,8 +15,13 @@
 //   the block table, so no level names them. Every second-game cell names a
 //   chunk that can be stored. The second game's block table lies over the
 //   first game's layout address: its pattern words read as cells name such
-//   chunks in about a sixth of the cells (the low byte is any index), so a
-//   second-game state read as a first-game one fails here.
+//   chunks in about a sixth of the cells (the low byte is any index), which
+//   counts heavily against reading a second-game state as a first-game one.
+// - Chunks. 256x256 pixels, 512 bytes at (c - 1) * 512, against 128x128, 128
+//   bytes at c * 128: a layout read with the other game's chunks names other
+//   bytes (first-game chunk c holds second-game chunks 4(c - 1) to
+//   4(c - 1) + 3), and the second game's layout (0x8000) lies over the first
+//   game's chunks 65 to 72; only chunks holding data count for a foreground.
 // - Chunk entries. The block number (bits 9-0) is below 768 in both games. The
 //   first game leaves bits 15 and 10 unused (bits 7 and 2 of the high byte);
 //   the second game has two collision fields there (bits 15-12) and its
