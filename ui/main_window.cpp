@@ -427,13 +427,18 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
     // one, is converted only when the user says so.
     if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped ||
                     result.error().cause == Cause::NotSecondGameState)) {
-        if (!askConvertAnyway(result.error())) {
-            showStatus(WindowTexts::conversionFailed(result.error()),
-                       WindowTexts::conversionFailureText(result.error()));
-            return;
+        // A Yes for the source alone still has the target judged, and asked about in turn.
+        for (bool asking = true; asking;) {
+            if (!askConvertAnyway(result.error())) {
+                showStatus(WindowTexts::conversionFailed(result.error()),
+                           WindowTexts::conversionFailureText(result.error()));
+                return;
+            }
+            const bool sourceOnly = result.error().cause == Cause::NotFirstGameLevel;
+            (sourceOnly ? options.forceSource : options.force) = true;
+            if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
+            asking = sourceOnly && !result && result.error().cause == Cause::NotSecondGameState;
         }
-        options.force = true;
-        if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
     }
 
     if (!result) {

@@ -121,7 +121,8 @@ TW_EXPORT(tw_convert) tw_result* tw_convert(const uint8_t* source, size_t source
     }
     const auto sourceBytes = bytes(source, sourceSize);
     if ((flags & TW_FORCE) == 0) {
-        if (auto refused = tavro::wrongGame(sourceBytes, bytes(targetHead, targetHeadSize)))
+        if (auto refused =
+                tavro::wrongGame(sourceBytes, bytes(targetHead, targetHeadSize), (flags & TW_FORCE_SOURCE) != 0))
             return refusal(*refused, refused->file == tavro::FileRole::Target ? TW_TARGET : TW_SOURCE);
     }
     const auto numbering = (flags & TW_PACK) != 0 ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;

@@ -84,6 +84,7 @@ size_t tw_target_head_bytes(void);
 enum {
     TW_PACK = 1,   // number the chunks afresh
     TW_FORCE = 2,  // convert a source that holds no Tavro 1 level, or into a target that is no Tavro 2 state
+    TW_FORCE_SOURCE = 4,  // take the source as it is; the target is still judged
 };
 
 // Converts the Tavro 1 state `source` into the Tavro 2 state whose first

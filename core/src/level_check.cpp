@@ -185,7 +185,7 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state) {
 }
 
 std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
-                                     std::optional<std::span<const std::uint8_t>> target) {
+                                     std::optional<std::span<const std::uint8_t>> target, bool sourceTaken) {
     const auto refusal = [](FileRole role, Cause cause, const GameVerdict& verdict) {
         const GameReading& first = verdict.first;
         return EngineError{.file = role,
@@ -196,14 +196,15 @@ std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
                                                .naming = static_cast<std::uintmax_t>(first.cellsNamingChunks),
                                                .looks = verdict.looks}};
     };
-    const GameVerdict read = judgeGame(source);
-    const std::optional<GameVerdict> found =
-        target ? std::optional<GameVerdict>(judgeGame(*target)) : std::optional<GameVerdict>();
-    if (!read.isFirstGame()) {
-        const bool swapped = found && found->isFirstGame();
-        return refusal(FileRole::Source, swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel, read);
+    const GameVerdict found = target ? judgeGame(*target) : GameVerdict{};
+    if (!sourceTaken) {
+        const GameVerdict read = judgeGame(source);
+        if (!read.isFirstGame()) {
+            const bool swapped = target && found.isFirstGame();
+            return refusal(FileRole::Source, swapped ? Cause::LooksSwapped : Cause::NotFirstGameLevel, read);
+        }
     }
-    if (found && !found->isSecondGame()) return refusal(FileRole::Target, Cause::NotSecondGameState, *found);
+    if (target && !found.isSecondGame()) return refusal(FileRole::Target, Cause::NotSecondGameState, found);
     return std::nullopt;
 }
 

@@ -157,12 +157,12 @@ std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const
 // Refuses a source that does not read as a first-game state and an existing
 // target that does not read as a second-game one (level_check.h), naming the
 // target when the two look swapped. A target that is the source itself is
-// judged as the source.
+// judged as the source; with `sourceTaken` only the target is judged.
 std::expected<void, EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
-                                           const std::string& targetPath, const FoundTarget& target) {
+                                           const std::string& targetPath, const FoundTarget& target, bool sourceTaken) {
     const bool judged = target.file && !files::sameFile(target.file->identity(), source.identity);
-    auto refusal =
-        wrongGame(source.head, judged ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt);
+    auto refusal = wrongGame(
+        source.head, judged ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt, sourceTaken);
     if (!refusal) return {};
     refusal->operation = kConvert;
     refusal->path = refusal->file == FileRole::Target ? targetPath : sourcePath;
@@ -258,7 +258,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.backup, calls); !roles)
         return std::unexpected(std::move(roles.error()));
     if (!options.force) {
-        if (auto game = checkGame(sourcePath, *source, targetPath, *target); !game)
+        if (auto game = checkGame(sourcePath, *source, targetPath, *target, options.forceSource); !game)
             return std::unexpected(std::move(game.error()));
     }
     auto converted =

@@ -81,37 +81,49 @@ private slots:
         QCOMPARE(readAll(both), convertedInMemory(before, before));
     }
 
-    // A Tavro 2 state chosen as the source (its name escaped in the window),
-    // or text chosen as the target: the status says so, and Converter
-    // explains, naming the doubtful file, and asks; No leaves the target, Yes
-    // converts.
+    // A Tavro 2 state chosen as the source (its name escaped in the window)
+    // with a Tavro 1 target, text chosen as the target, and both a Tavro 2
+    // source and a text target: the status says so, and Converter explains,
+    // naming the doubtful file, and asks (a Yes for the source alone asks
+    // about the target next); No leaves the target, Yes converts.
     void doubtfulFilesAreConvertedOnlyWhenAsked() {
-        for (const bool swapped : {true, false}) {
+        enum Doubt { Swapped, Target, Both };
+        for (const Doubt doubt : {Swapped, Target, Both}) {
             for (const bool yes : {false, true}) {
                 Fixture form;
-                const QString source = swapped ? form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state")) : kSampleSource;
-                const QString target = swapped ? form.copyOf(kSampleSource, QStringLiteral("one.state")) : form.path(QStringLiteral("diary\x1b.txt"));
-                if (!swapped) QVERIFY(writeAll(target, QByteArray(200000, 'a')));
+                const QString source = doubt == Target ? kSampleSource : form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state"));
+                const QString target = doubt == Swapped ? form.copyOf(kSampleSource, QStringLiteral("one.state")) : form.path(QStringLiteral("diary\x1b.txt"));
+                if (doubt != Swapped) QVERIFY(writeAll(target, QByteArray(200000, 'a')));
                 const QByteArray before = readAll(target);
                 form.window->chooseSource(source);
-                if (swapped) {
+                if (doubt != Target) {
                     QVERIFY2(form.window->statusText().contains(QLatin1String("does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
                     QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
                 }
                 form.window->chooseTarget(target);
-                if (!swapped) QVERIFY2(form.window->statusText().contains(QLatin1String("it looks like text")), qPrintable(form.window->statusText()));
-                ModalAnswerer answerer;
-                auto text = std::make_shared<QString>();
-                answerer.expect([text, yes](QWidget* modal) {
-                    auto* box = qobject_cast<QMessageBox*>(modal);
-                    if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
-                    *text = box->text();
-                    QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
-                });
+                if (doubt == Target) QVERIFY2(form.window->statusText().contains(QLatin1String("it looks like text")), qPrintable(form.window->statusText()));
+                ModalAnswerer answerer, next;
+                auto texts = std::make_shared<QStringList>();
+                const auto answer = [texts](bool given) -> ModalAnswerer::Answer {
+                    return [texts, given](QWidget* modal) {
+                        auto* box = qobject_cast<QMessageBox*>(modal);
+                        if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
+                        *texts << box->text();
+                        QTest::mouseClick(box->button(given ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+                    };
+                };
+                // Both: Yes to the source, and the answer to the target's question next.
+                answerer.expect(doubt == Both ? ModalAnswerer::Answer([&next, answer, yes](QWidget* modal) { answer(true)(modal), next.expect(answer(yes)); }) : answer(yes));
                 form.click("Command3");
-                QVERIFY(answerer.answered());
-                const QString doubt = swapped ? QStringLiteral("are the two swapped?") : QStringLiteral("the file chosen as the Tavro 2 save state is not one");
-                QVERIFY2(text->contains(doubt) && text->contains(swapped ? QLatin1String("two\\x1b") : QLatin1String("diary\\x1b")), qPrintable(*text));
+                QVERIFY(answerer.answered() && (doubt != Both || next.answered()));
+                const QString source1 = QStringLiteral("two\\x1b"), target1 = QStringLiteral("diary\\x1b");
+                const QStringList said = doubt == Swapped  ? QStringList{QStringLiteral("are the two swapped?"), source1}
+                                         : doubt == Target ? QStringList{QStringLiteral("the file chosen as the Tavro 2 save state is not one"), target1}
+                                                           : QStringList{QStringLiteral("does not hold a Tavro 1 level"), source1,
+                                                                         QStringLiteral("the file chosen as the Tavro 2 save state is not one"), target1};
+                QCOMPARE(texts->size(), said.size() / 2);
+                for (qsizetype i = 0; i < said.size(); i += 2)
+                    QVERIFY2(texts->at(i / 2).contains(said[i]) && texts->at(i / 2).contains(said[i + 1]), qPrintable(texts->at(i / 2)));
                 QCOMPARE(readAll(target) == before, !yes);
                 QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
             }

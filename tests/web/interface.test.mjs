@@ -98,12 +98,16 @@ test("a source too short is refused with its size and the least a state has", as
 
 test("a source with no Tavro 1 level, or a target that is no Tavro 2 state, is refused as the native program refuses it, unless forced", async () => {
   const one = sample("tavro1.state"), two = sample("tavro2.state"), text = new TextEncoder().encode("dear diary, ".repeat(20000));
-  for (const [source, target, cause, file, looks] of [[new Uint8Array(HEAD), two, CAUSES.notALevel, 0, LOOKS.zeros],
-    [two, two, CAUSES.notALevel, 0, LOOKS.tavro2], [two, one, CAUSES.looksSwapped, 0, LOOKS.tavro2],
-    [one, one, CAUSES.notATarget, 1, LOOKS.tavro1], [one, text, CAUSES.notATarget, 1, LOOKS.text]]) {
+  // The cause, the file, what it looks like, and the cause once the source is taken as it is (the target still judged).
+  const { fine, notALevel, looksSwapped, notATarget } = CAUSES;
+  for (const [source, target, cause, file, looks, taken] of [[new Uint8Array(HEAD), two, notALevel, 0, LOOKS.zeros, fine],
+    [two, two, notALevel, 0, LOOKS.tavro2, fine], [two, one, looksSwapped, 0, LOOKS.tavro2, notATarget],
+    [one, one, notATarget, 1, LOOKS.tavro1, notATarget], [one, text, notATarget, 1, LOOKS.text, notATarget],
+    [two, text, notALevel, 0, LOOKS.tavro2, notATarget]]) {
     const answer = await engine.convert(source, target, false);
     assert.deepEqual([answer.cause, answer.file, answer.looks], [cause, file, looks]);
     assert.equal(nativeConvert(source, target, false).status, 1);
+    assert.equal((await engine.convert(source, target, false, false, true)).cause, taken);
     const forced = await engine.convert(source, target, false, true);
     assert.equal(forced.cause, CAUSES.fine);
     assert.deepEqual(forced.bytes, nativeConvert(source, target, false, true).bytes);

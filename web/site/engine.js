@@ -53,11 +53,12 @@ export class Engine {
   get targetHeadBytes() { return this.#api.tw_target_head_bytes(); }
 
   // The converted target (the whole file: the target's bytes past its first
-  // ones are kept) and the report's facts.
-  async convert(source, target, pack, force = false) {
+  // ones are kept) and the report's facts. `force` converts whatever the two
+  // files look like; `forceSource` takes the source as it is, still judging the target.
+  async convert(source, target, pack, force = false, forceSource = false) {
     const head = target.subarray(0, this.targetHeadBytes);
     const answer = await this.#call([source, head], ([s, t]) => this.#api.tw_convert(s, source.length, t, head.length,
-      (pack ? 1 : 0) | (force ? 2 : 0)), (result) => {
+      (pack ? 1 : 0) | (force ? 2 : 0) | (forceSource ? 4 : 0)), (result) => {
       const facts = {};
       for (const name of ["chunksWithData", "chunksNamed", "chunksUsed", "cellsExpanded", "cellsLost", "packedSlots"])
         facts[name] = this.#get(result, name);

@@ -111,7 +111,9 @@ async function convert() {
   }
   performance.mark("tavro-convert");
   const pack = $("pack").checked;
-  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack, page.force);
+  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack, page.force === "all",
+    page.force === "source");
+  page.refused = answer.cause;
   const written = page.written;
   forgetResult();
   offerForce([CAUSES.notALevel, CAUSES.looksSwapped, CAUSES.notATarget].includes(answer.cause), answer.file);
@@ -471,7 +473,8 @@ async function start() {
   connectFileChoice("target");
   $("convert").addEventListener("click", () => convert());
   $("convert-anyway").addEventListener("click", async () => {
-    page.force = true;
+    // A source taken as it is still has the target judged, and offered in turn.
+    page.force = page.refused === CAUSES.notALevel ? "source" : "all";
     await convert();
     if (page.result) $("download").focus();
   });

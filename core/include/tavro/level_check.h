@@ -134,8 +134,10 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state);
 // source is not a first-game state and the target is one; else
 // NotFirstGameLevel or NotSecondGameState. Facts: CellCounts of the file
 // refused's first-game reading and what it looks like. nullopt when both fit.
-// The caller adds the operation and the paths (LooksSwapped: otherPath).
+// With `sourceTaken` the source is taken as it is (the user said so) and only
+// the target is judged. The caller adds the operation and the paths
+// (LooksSwapped: otherPath).
 std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
-                                     std::optional<std::span<const std::uint8_t>> target);
+                                     std::optional<std::span<const std::uint8_t>> target, bool sourceTaken = false);
 
 }  // namespace tavro

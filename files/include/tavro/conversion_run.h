@@ -10,7 +10,8 @@
 //   target reads as a first-game state;
 // - an existing target shorter than kMinSaveStateSize is refused, and so is
 //   one that does not read as a second-game state (Cause::NotSecondGameState,
-//   saying what it looks like; unless RunOptions::force); a target this tool
+//   saying what it looks like; unless RunOptions::force, while
+//   RunOptions::forceSource lets only the source through); a target this tool
 //   converted before is one; a missing target is not judged, and a target
 //   that is the source itself is judged as the source;
 // - files are told apart by identity (device and inode, links followed as the
@@ -77,6 +78,7 @@ struct RunOptions {
     bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
     bool force = false;   // convert a source that does not read as a first-game state, or into a target that
                           // does not read as a second-game one (level_check.h)
+    bool forceSource = false;  // convert a source that does not read as a first-game state; the target is judged
 };
 
 // `calls` is where file access goes; tests pass failing ones.
