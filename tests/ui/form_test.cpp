@@ -172,6 +172,8 @@ private slots:
         lossy.outcome = TargetOutcome::Created, lossy.verified = true, lossy.level.cellsLost = 483;
         ConversionReport packed = lossy;
         packed.level.numbering = ChunkNumbering::Packed, packed.level.chunksUsed = 255;
+        ConversionReport repeated = packed;  // Convert packed after a conversion with a backup
+        repeated.outcome = TargetOutcome::Patched, repeated.level.cellsLost = 0, repeated.backupPath = "/saves/tavro2.state.bak.2";
         const QString target = QStringLiteral("tavro2.state");  // a file name as the texts show it
         QVERIFY2(windowTranslator(QLocale(QLocale::English, QLocale::UnitedStates)), "English counts have plural forms");
         QVERIFY2(qtTranslator(QLocale(QLocale::Portuguese, QLocale::Portugal)), "every Portuguese locale gets Qt's");
@@ -191,13 +193,14 @@ private slots:
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
             form.find("packButton")->show();  // the narrowest the status line gets
             QStringList lines{WindowTexts::ready(),
-                              WindowTexts::samePath(),
                               WindowTexts::notFirstGameLevel(),
                               WindowTexts::converting(target),
                               WindowTexts::converted(lossy),
                               WindowTexts::converted(packed),
-                              WindowTexts::undone(UndoOutcome::Removed, target),
-                              WindowTexts::undone(UndoOutcome::Restored, target),
+                              WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target),
+                              WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target),
+                              WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
+                                  WindowTexts::packingStaysOn(),
                               WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
                               WindowTexts::readyToConvert(lossy.level),
                               WindowTexts::previewOutdated(),
