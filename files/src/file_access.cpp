@@ -620,8 +620,8 @@ std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCa
         if (!status) return failure(calls, IoStep::Create, status.error());
         if (!*status) return name;
     }
-    return std::unexpected(IoFailure{IoStep::Create, "every name from " + path + " to " + path + "." +
-                                                         std::to_string(kMaxNumberedNames) + " is taken"});
+    return std::unexpected(IoFailure{IoStep::Replace, "it and every numbered name up to ." +
+                                                          std::to_string(kMaxNumberedNames) + " are taken"});
 }
 
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {

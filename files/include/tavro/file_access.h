@@ -228,8 +228,8 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
 
 // The first of `path`, `path`.2, `path`.3, ... at which nothing is (no file,
 // folder, special file or link, dangling or not), looked at without following
-// links: a name a new file takes without replacing anything. A Create failure
-// when all of the first kMaxNumberedNames are taken.
+// links: a name a new file takes without replacing anything. A Replace
+// failure when all of the first kMaxNumberedNames are taken.
 inline constexpr int kMaxNumberedNames = 1000;
 std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls = systemCalls());
 
