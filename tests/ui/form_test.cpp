@@ -192,20 +192,23 @@ private slots:
             QCOMPARE(QMessageBox(QMessageBox::Warning, {}, {}, QMessageBox::Cancel).buttons().constFirst()->text(),
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
             form.find("packButton")->show();  // the narrowest the status line gets
-            QStringList lines{WindowTexts::ready(),
-                              WindowTexts::notFirstGameLevel(),
-                              WindowTexts::converting(target),
-                              WindowTexts::converted(lossy),
-                              WindowTexts::converted(packed),
-                              WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target),
-                              WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target),
-                              WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
-                                  WindowTexts::packingStaysOn(),
-                              WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
-                              WindowTexts::readyToConvert(lossy.level),
-                              WindowTexts::previewOutdated(),
-                              WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
-                              WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
+            QStringList lines{
+                WindowTexts::ready(),
+                WindowTexts::notFirstGameLevel(),
+                WindowTexts::converting(target),
+                WindowTexts::converted(lossy),
+                WindowTexts::converted(packed),
+                WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target),
+                WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target),
+                WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
+                    WindowTexts::packingStaysOn(),
+                WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
+                WindowTexts::readyToConvert(lossy.level),
+                WindowTexts::previewOutdated(),
+                WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
+                WindowTexts::notReady(
+                    {.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
+                WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
