@@ -1,13 +1,11 @@
 // What a run keeps and refuses that only POSIX systems have: modes, owners,
-// the umask, symbolic links, FIFOs and devices.
+// the umask, symbolic links (one at TARGET.bak, which stays) and FIFOs.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <tuple>
 
 #include <tavro/conversion_run.h>
@@ -49,23 +47,6 @@ TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     }
     EXPECT_TRUE(fs::is_symlink(target + ".bak"));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"middle.state", "one.state", "real.state", "two.state", "two.state.bak", "two.state.bak.2", "victim"}));
-}
-
-// Special files at TARGET.bak are left as they are: the backup takes the next name.
-TEST_F(PosixRun, SpecialFilesAtTheBackupsNameStay) {
-    const std::string bak = target + ".bak";
-    const std::function<int()> makers[] = {[&] { return ::mkfifo(bak.c_str(), 0644); }, [&] { return ::mknod(bak.c_str(), S_IFCHR | 0644, ::makedev(1, 3)); }};
-    for (const auto& make : makers) {
-        fs::remove_all(bak);
-        ASSERT_EQ(make(), 0);
-        const auto type = fs::symlink_status(bak).type();
-        restoreTarget();
-        fs::remove(bak + ".2");
-        const auto result = runConversion(source, target, {.backup = true});
-        ASSERT_TRUE(result && result->backupPath == bak + ".2");
-        EXPECT_EQ(fs::symlink_status(bak).type(), type);
-        EXPECT_EQ(std::pair(readBytes(target), readBytes(bak + ".2")), std::pair(converted, targetBytes));
-    }
 }
 
 // A new file gets 0666 less the umask, which stays as it was; undo refuses to
