@@ -202,14 +202,14 @@ std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
                                            .path = toEnginePath(path),
                                            .cause = Cause::EmptyPicture});
     }
-    // The save state is read again and drawn by the engine, with the same
-    // checks as the command line's render.
-    auto saved = render::savePicture({.saveState = toEnginePath(source_.path),
-                                      .game = source_.game,
-                                      .plane = source_.plane,
-                                      .box = source_.box,
-                                      .scale = 1,
-                                      .picture = toEnginePath(path)});
+    // The level shown (a preview's is not on disk yet) is drawn by the
+    // engine, with the same checks as the command line's render.
+    auto saved = render::savePicture(*source_.level, {.saveState = toEnginePath(source_.path),
+                                                      .game = source_.game,
+                                                      .plane = source_.plane,
+                                                      .box = source_.box,
+                                                      .scale = 1,
+                                                      .picture = toEnginePath(path)});
     if (!saved) return std::unexpected(std::move(saved.error()));
     return {};
 }

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -71,13 +70,6 @@ std::optional<QString> draggedFile(const QMimeData* mime) {
     const QString path = urls.constFirst().toLocalFile();
     if (path.isEmpty()) return std::nullopt;
     return path;
-}
-
-bool sameFile(const QString& first, const QString& second) {
-    const QFileInfo a(first);
-    const QFileInfo b(second);
-    if (a.exists() && b.exists()) return a.canonicalFilePath() == b.canonicalFilePath();
-    return QDir::cleanPath(a.absoluteFilePath()) == QDir::cleanPath(b.absoluteFilePath());
 }
 
 class WaitCursor {
@@ -374,9 +366,7 @@ bool MainWindow::checkChoices() {
         showStatus(WindowTexts::notReady(preview.error()));
         return false;
     }
-    QString line = WindowTexts::readyToConvert(preview->summary);
-    if (sameFile(sourcePath_, targetPath_)) line = WindowTexts::samePath() + QLatin1Char(' ') + line;
-    showStatus(line, WindowTexts::levelDetails(preview->summary));
+    showStatus(WindowTexts::readyToConvert(preview->summary), WindowTexts::levelDetails(preview->summary));
     picture_->showPreview(targetPath_, preview->level, preview->summary.emptiedCells);
     preview_ = std::move(*preview);
     return true;
@@ -467,6 +457,9 @@ void MainWindow::showConverted(ConversionReport report, bool repeat, std::option
     preview_.reset();
     const LevelSummary& level = report.level;
     QString line = WindowTexts::converted(report);
+    // The bytes from before both runs stay in the first run's backup.
+    if (repeat && undo_ && !undo_->backups.empty() && report.backupPath)
+        line += QLatin1Char(' ') + WindowTexts::originalKeptIn(fromEnginePath(undo_->backups.front().path));
     if (repeat) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
     showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
@@ -494,7 +487,7 @@ void MainWindow::undoLastConversion() {
     }
     const QString target = fromEnginePath(undo_->targetPath);
 
-    std::expected<UndoOutcome, EngineError> result;
+    std::expected<UndoReport, EngineError> result;
     if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::undoConversion(*undo_); })) return;
 
     if (result) {

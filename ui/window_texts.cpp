@@ -52,8 +52,6 @@ QString WindowTexts::nextChoice(bool sourceMissing, bool targetMissing) {
     return tr("Ready: press Converter.");
 }
 
-QString WindowTexts::samePath() { return tr("Source and target are the same file: it will be patched in place."); }
-
 QString WindowTexts::converting(const QString& target) { return tr("Converting into %1…").arg(fileName(target)); }
 
 QString WindowTexts::converted(const ConversionReport& report) {
@@ -151,10 +149,31 @@ QString WindowTexts::conversionFailed(const EngineError& error) {
     return tr("Conversion failed: %1.").arg(whatFailed(error));
 }
 
-QString WindowTexts::undone(UndoOutcome outcome, const QString& target) {
-    if (outcome == UndoOutcome::Removed)
-        return tr("Undone: %1, which the conversion had created, was removed.").arg(fileName(target));
-    return tr("Undone: %1 holds its previous contents again.").arg(fileName(target));
+QString WindowTexts::undone(const UndoReport& report, const QString& target) {
+    QString line = report.outcome == UndoOutcome::Removed
+                       ? tr("Undone: %1, which the conversion had created, was removed.").arg(fileName(target))
+                       : tr("Undone: %1 holds its previous contents again.").arg(fileName(target));
+    const auto names = [](const std::vector<std::string>& paths) {
+        QStringList shownNames;
+        for (const std::string& path : paths) shownNames << fileName(fromEnginePath(path));
+        return shownNames.join(QStringLiteral(", "));
+    };
+    if (report.backupsRemoved.size() == 1)
+        line += QLatin1Char(' ') + tr("Its backup %1 was removed.").arg(names(report.backupsRemoved));
+    else if (!report.backupsRemoved.empty())
+        line += QLatin1Char(' ') + tr("Its backups %1 were removed.").arg(names(report.backupsRemoved));
+    if (report.backupsKept.size() == 1)
+        line +=
+            QLatin1Char(' ') +
+            tr("Its backup %1 was kept (changed since, or it could not be removed).").arg(names(report.backupsKept));
+    else if (!report.backupsKept.empty())
+        line += QLatin1Char(' ') + tr("Its backups %1 were kept (changed since, or they could not be removed).")
+                                       .arg(names(report.backupsKept));
+    return line;
+}
+
+QString WindowTexts::originalKeptIn(const QString& backup) {
+    return tr("The contents before both conversions are in %1.").arg(fileName(backup));
 }
 
 QString WindowTexts::undoFailed(const EngineError& error) {
@@ -211,6 +230,10 @@ QString WindowTexts::why(const EngineError& error) {
     case Cause::IsTheSaveState: return tr("it is the save state being shown");
 
     case Cause::SameFile:
+        if ((error.file == FileRole::Target && error.otherFile == FileRole::Source) ||
+            (error.file == FileRole::Source && error.otherFile == FileRole::Target))
+            return tr("it is also %1, %2: one file cannot be both the source and the target")
+                .arg(roleName(error.otherFile), fileName(fromEnginePath(error.otherPath)));
         return tr("it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written")
             .arg(roleName(error.otherFile), QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
     case Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
@@ -358,8 +381,8 @@ QString WindowTexts::packCheckTip() {
 QString WindowTexts::backupCheck() { return tr("Keep a &backup"); }
 
 QString WindowTexts::backupCheckTip() {
-    return tr("Before replacing the Tavro 2 save state, keep its previous contents beside it, under its "
-              "name with .bak added");
+    return tr("Before replacing the Tavro 2 save state, keep its previous contents beside it in a new file, "
+              "its name with .bak added (.bak.2, .bak.3… when that is taken): no backup replaces another");
 }
 
 QString WindowTexts::packOffer() { return tr("Convert packed"); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QString>
@@ -25,7 +26,6 @@ public:
     static QString ready();  // at start
     static QString choosePaths(bool sourceMissing, bool targetMissing);
     static QString nextChoice(bool sourceMissing, bool targetMissing);
-    static QString samePath();
     static QString notFirstGameLevel();  // the source chosen holds no Tavro 1 level
     static QString converting(const QString& target);
     static QString converted(const ConversionReport& report);
@@ -40,7 +40,10 @@ public:
     // Whether a failed conversion left the target as it was.
     static QString targetState(const EngineError& error);
     static QString conversionFailed(const EngineError& error);
-    static QString undone(UndoOutcome outcome, const QString& target);
+    // What undo put back, and which of the conversion's backups it removed or kept.
+    static QString undone(const UndoReport& report, const QString& target);
+    // After a conversion that repeated the last one: where the bytes from before both are.
+    static QString originalKeptIn(const QString& backup);
     static QString undoFailed(const EngineError& error);
 
     // Message boxes: a title and the whole story (what failed, the file, the

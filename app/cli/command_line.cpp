@@ -114,6 +114,16 @@ int reported(int status) {
     return status == 0 ? 1 : status;
 }
 
+int writeReport(const std::string& report, const std::string& done) {
+    errno = 0;
+    if (std::cout << report << std::flush) return 0;
+    const int error = errno;
+    std::cerr << "tavro: " << reportNotWritten(done, error != 0 ? std::strerror(error) : "") << '\n';
+    // What could not be written is dropped: the end of the program has nothing more to say of it.
+    std::cout.clear();
+    return 1;
+}
+
 int runMain(int argc, const char* const* argv) {
     try {
         const auto invocation = parseCommandLine(argc, argv, std::cout, std::cerr);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -13,6 +14,11 @@ struct Command {
     CLI::App* subcommand;
     std::function<int()> run;
 };
+
+// Writes a command's `report` on standard output. When it cannot arrive,
+// standard error still says what was done (`done`, as whatWasDone words it)
+// and why the report was lost, and the status is 1.
+int writeReport(const std::string& report, const std::string& done);
 
 Command addConvertCommand(CLI::App& app);
 Command addRenderCommand(CLI::App& app);

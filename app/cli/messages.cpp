@@ -106,6 +106,11 @@ std::string reasonText(const EngineError& error) {
     case Cause::IsTheSaveState: return "it is the save state being drawn";
 
     case Cause::SameFile:
+        if ((error.file == FileRole::Target && error.otherFile == FileRole::Source) ||
+            (error.file == FileRole::Source && error.otherFile == FileRole::Target))
+            return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
+                   ": one file cannot be both the source and the target; nothing was written"
+                   " (--force patches it in place)";
         return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
                " (the same file); one file cannot take both roles; nothing was written";
     case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
@@ -240,9 +245,14 @@ std::string outcomeLine(const ConversionReport& report, const std::string& name)
 std::string conversionReport(const ConversionReport& report, const std::string& target) {
     std::ostringstream out;
     out << outcomeLine(report, target) << '\n';
+    if (report.outcome == TargetOutcome::Created) {
+        out << (report.dryRun ? "  It would hold" : "  It holds")
+            << " only the level, not a whole save state an emulator can load: to play the level, convert into"
+               " a Tavro 2 save state the emulator saved.\n";
+    }
     if (report.backupPath) {
-        out << "  Previous bytes kept in " << shown(*report.backupPath)
-            << (report.olderBackupReplaced ? " (the older backup there was replaced).\n" : ".\n");
+        out << (report.dryRun ? "  Previous bytes would be kept in " : "  Previous bytes kept in ")
+            << shown(*report.backupPath) << (report.olderBackupsKept ? " (older backups stay as they are).\n" : ".\n");
     }
     const LevelSummary& level = report.level;
     const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
@@ -271,6 +281,23 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
             << ". Convert with --pack to carry the whole level.\n";
     }
     return out.str();
+}
+
+std::string whatWasDone(const ConversionReport& report, const std::string& target) {
+    const std::string name = shown(target);
+    if (report.dryRun) return "nothing was written (dry run)";
+    switch (report.outcome) {
+    case TargetOutcome::Unchanged: return name + " already held the converted level; nothing was written";
+    case TargetOutcome::Created: return "created " + name + " (it holds only the level)";
+    case TargetOutcome::Patched:
+        return "patched " + name +
+               (report.backupPath ? ", its previous bytes kept in " + shown(*report.backupPath) : "");
+    }
+    return {};
+}
+
+std::string reportNotWritten(const std::string& done, const std::string& reason) {
+    return done + "; the report could not be written" + (reason.empty() ? "" : ": " + reason);
 }
 
 std::string pictureReport(const std::string& picture, int width, int height) {

@@ -30,6 +30,13 @@ std::string describe(const EngineError& error);
 // `target`, the backup, and the level's chunks and cells, a line each.
 std::string conversionReport(const ConversionReport& report, const std::string& target);
 
+// What a run did to `target`, in a few words ("patched t.state, its previous
+// bytes kept in t.state.bak"), for when the report cannot be written.
+std::string whatWasDone(const ConversionReport& report, const std::string& target);
+
+// Says that `done` happened though a command's report could not be written (`reason`: the system's words).
+std::string reportNotWritten(const std::string& done, const std::string& reason);
+
 // What `tavro render` reports of a picture written.
 std::string pictureReport(const std::string& picture, int width, int height);
 

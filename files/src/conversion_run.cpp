@@ -135,34 +135,35 @@ std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, Fi
                                        .otherPath = otherPath});
 }
 
-// Refuses a run in which one file would take two roles (the source may be the
-// target). The backup replaces whatever is at its name, a link included, so
-// only a file at that very name is one it would destroy.
+// Refuses one file as both the source and the target: the same name, or the
+// same file under two names. `inPlace` (RunOptions::force) patches it in
+// place, its bytes read whole before anything is written. A backup takes only
+// a free name, so it is never one of the two.
 std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
-                                            const std::string& targetPath, const FoundTarget& target, bool backup,
-                                            files::SystemCalls& calls) {
-    if (!backup || !target.file) return {};
-    const std::string backupPath = targetPath + ".bak";
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(nativePath(backupPath), ignored))) return {};
-    auto existing = files::openIfExists(backupPath, calls);
-    if (!existing || !*existing) return {};  // prepare() says what is wrong there, before anything is written
-    const files::FileIdentity& kept = (*existing)->identity();
-    if (files::sameFile(kept, source)) return twoRoles(FileRole::Backup, backupPath, FileRole::Source, sourcePath);
-    if (files::sameFile(kept, target.file->identity()))
-        return twoRoles(FileRole::Target, targetPath, FileRole::Backup, backupPath);
+                                            const std::string& targetPath, const FoundTarget& target, bool inPlace) {
+    if (inPlace) return {};
+    if (sourcePath == targetPath || (target.file && files::sameFile(source, target.file->identity())))
+        return twoRoles(FileRole::Target, targetPath, FileRole::Source, sourcePath);
     return {};
+}
+
+// The backup's name: the first free one of TARGET.bak, TARGET.bak.2, ...
+std::expected<std::string, EngineError> backupName(const std::string& targetPath, files::SystemCalls& calls) {
+    const std::string first = targetPath + ".bak";
+    auto name = files::freeName(first, calls);
+    if (!name) return fail(kConvert, FileRole::Backup, first, name.error());
+    return std::move(*name);
 }
 
 // Refuses a source that does not read as a first-game state and an existing
 // target that does not read as a second-game one (level_check.h), naming the
-// target when the two look swapped. A target that is the source itself is
-// judged as the source; with `sourceTaken` only the target is judged.
+// target when the two look swapped. With `sourceTaken` only the target is
+// judged. (A source that is the target is refused before, by checkRoles.)
 std::expected<void, EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
                                            const std::string& targetPath, const FoundTarget& target, bool sourceTaken) {
-    const bool judged = target.file && !files::sameFile(target.file->identity(), source.identity);
-    auto refusal = wrongGame(
-        source.head, judged ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt, sourceTaken);
+    auto refusal = wrongGame(source.head,
+                             target.file ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt,
+                             sourceTaken);
     if (!refusal) return {};
     refusal->operation = kConvert;
     refusal->path = refusal->file == FileRole::Target ? targetPath : sourcePath;
@@ -172,26 +173,27 @@ std::expected<void, EngineError> checkGame(const std::string& sourcePath, const 
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take
-// the name TARGET.bak only once the target has been replaced. It gets the
-// target's owner, group, permission bits and ACL, whatever was at its name.
+// the backup's name only once the target has been replaced, and only while
+// nothing is there. It gets the target's owner, group, permission bits and ACL.
 std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
                                                               files::SystemCalls& calls) {
     auto copy = files::prepare(backupPath,
                                files::NewContent{{}, target.heldFile(), target.size, std::nullopt, target.heldFile()},
-                               {}, files::Links::Replace, calls);
+                               {files::Expectation::Kind::Absent, {}}, files::Links::Replace, calls);
     if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
 }
 
 // Replaces the target with `output` (its first bytes; the rest comes from the
-// target as found), keeps the backup when asked, and reads the target back.
+// target as found), keeps the backup at `backupPath` when one is given, and
+// reads the target back.
 // Fills in the report's backup and undo.
 // The source must still be the file that was read when the target takes its
 // new bytes.
 std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const files::FileIdentity& source,
                                              const std::string& targetPath, const FoundTarget& target,
-                                             const Bytes& output, bool keepBackup, ConversionReport& report,
-                                             files::SystemCalls& calls) {
+                                             const Bytes& output, const std::optional<std::string>& backupPath,
+                                             ConversionReport& report, files::SystemCalls& calls) {
     const files::Expectation asRead = target.file
                                           ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
                                           : files::Expectation{files::Expectation::Kind::Absent, {}};
@@ -201,9 +203,8 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
 
     std::optional<files::PreparedFile> backup;
-    const std::string backupPath = targetPath + ".bak";
-    if (keepBackup && target.file) {
-        auto copy = prepareBackup(backupPath, target, calls);
+    if (backupPath) {
+        auto copy = prepareBackup(*backupPath, target, calls);
         if (!copy) return std::unexpected(std::move(copy.error()));
         backup.emplace(std::move(*copy));
     }
@@ -221,21 +222,20 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
 
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
-            EngineError error = fileError(kConvert, FileRole::Backup, backupPath, kept.error());
+            EngineError error = fileError(kConvert, FileRole::Backup, *backupPath, kept.error());
             error.undo = std::make_shared<const UndoRecord>(std::move(undo));
             error.keptIn = backup->temporaryPath();
             backup->keepTemporary();
             return std::unexpected(std::move(error));
         }
-        report.backupPath = backupPath;
-        report.olderBackupReplaced = backup->replacesFile();
+        undo.backups.push_back({*backupPath, backup->written()});
     }
 
     auto checked = readBack(kConvert, targetPath, output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
         error.undo = std::make_shared<const UndoRecord>(std::move(undo));
-        if (backup) error.keptIn = backupPath;
+        if (backup) error.keptIn = *backupPath;
         return std::unexpected(std::move(error));
     }
     undo.writtenFile = *checked;
@@ -255,7 +255,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (!source) return std::unexpected(std::move(source.error()));
     auto target = findTarget(targetPath, calls);
     if (!target) return std::unexpected(std::move(target.error()));
-    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.backup, calls); !roles)
+    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force); !roles)
         return std::unexpected(std::move(roles.error()));
     if (!options.force) {
         if (auto game = checkGame(sourcePath, *source, targetPath, *target, options.forceSource); !game)
@@ -277,20 +277,25 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         return report;
     }
     report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
+    if (options.backup && target->file) {
+        auto name = backupName(targetPath, calls);
+        if (!name) return std::unexpected(std::move(name.error()));
+        report.backupPath = std::move(*name);
+        report.olderBackupsKept = *report.backupPath != targetPath + ".bak";
+    }
     if (options.dryRun) {
         // What the replacement itself would refuse, at the target and, with a
-        // backup, at TARGET.bak: the same checks, nothing created.
+        // backup, at its name: the same checks, nothing created.
         if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->heldFile(), calls); !allowed)
             return fail(kConvert, FileRole::Target, targetPath, allowed.error());
-        if (options.backup && target->file) {
-            const std::string backupPath = targetPath + ".bak";
-            if (auto allowed = files::checkReplace(backupPath, files::Links::Replace, nullptr, calls); !allowed)
-                return fail(kConvert, FileRole::Backup, backupPath, allowed.error());
+        if (report.backupPath) {
+            if (auto allowed = files::checkReplace(*report.backupPath, files::Links::Replace, nullptr, calls); !allowed)
+                return fail(kConvert, FileRole::Backup, *report.backupPath, allowed.error());
         }
         return report;
     }
     if (auto written =
-            writeTarget(sourcePath, source->identity, targetPath, *target, output, options.backup, report, calls);
+            writeTarget(sourcePath, source->identity, targetPath, *target, output, report.backupPath, report, calls);
         !written)
         return std::unexpected(std::move(written.error()));
     return report;
@@ -307,11 +312,34 @@ UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {
         later.previousSize == earlier.writtenSize) {
         later.previous = earlier.previous;
         later.previousSize = earlier.previousSize;
+        later.backups.insert(later.backups.begin(), earlier.backups.begin(), earlier.backups.end());
     }
     return later;
 }
 
-std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
+namespace {
+
+// Removes each backup that is still the file the run wrote there (its change
+// time moved on with the rename); says which went and which stay.
+void removeBackups(const std::vector<MadeBackup>& backups, UndoReport& report, files::SystemCalls& calls) {
+    for (const MadeBackup& backup : backups) {
+        auto found = files::openIfExists(backup.path, calls);
+        bool removed = false;
+        if (found && *found) {
+            const files::FileIdentity now = (**found).identity();
+            const bool asWritten = files::sameFile(now, backup.file) && now.size == backup.file.size &&
+                                   now.modifiedSeconds == backup.file.modifiedSeconds &&
+                                   now.modifiedNanoseconds == backup.file.modifiedNanoseconds;
+            found->reset();  // closed: an open descriptor would keep some systems from removing it
+            removed = asWritten && files::remove(backup.path, now, calls).has_value();
+        }
+        (removed ? report.backupsRemoved : report.backupsKept).push_back(backup.path);
+    }
+}
+
+}  // namespace
+
+std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
     const std::string& path = record.targetPath;
     constexpr Operation undo = Operation::Undo;
     // Another writer met on the way is a refusal, like a target changed before.
@@ -330,9 +358,15 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
         record.writtenFile ? file.identity() == *record.writtenFile : file.identity().size == record.writtenSize;
     if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Changed);
 
+    UndoReport report;
     if (!record.previous) {
+        // The same checks as a replacement's: no other program holds it open.
+        if (auto allowed = files::checkReplace(path, files::Links::Follow, &file, calls); !allowed)
+            return failed(allowed.error());
         if (auto removed = files::remove(path, file.identity(), calls); !removed) return failed(removed.error());
-        return UndoOutcome::Removed;
+        report.outcome = UndoOutcome::Removed;
+        removeBackups(record.backups, report, calls);
+        return report;
     }
     auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
                                    {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
@@ -340,7 +374,8 @@ std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
     if (auto replaced = prepared->commit(); !replaced) return failed(replaced.error());
     if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)
         return std::unexpected(std::move(checked.error()));
-    return UndoOutcome::Restored;
+    removeBackups(record.backups, report, calls);
+    return report;
 }
 
 bool undoRefused(const EngineError& error) { return error.operation == Operation::Undo && error.step == Step::Recheck; }

@@ -613,6 +613,17 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
     return prepared->commit();
 }
 
+std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls) {
+    for (int number = 1; number <= kMaxNumberedNames; ++number) {
+        std::string name = number == 1 ? path : path + "." + std::to_string(number);
+        auto status = calls.statName(name);
+        if (!status) return failure(calls, IoStep::Create, status.error());
+        if (!*status) return name;
+    }
+    return std::unexpected(IoFailure{IoStep::Replace, "it and every numbered name up to ." +
+                                                          std::to_string(kMaxNumberedNames) + " are taken"});
+}
+
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {
     auto real = followLinks(calls, path, IoStep::Remove);
     if (!real) return std::unexpected(real.error());

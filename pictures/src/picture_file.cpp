@@ -73,22 +73,27 @@ std::expected<CellBox, EngineError> cellsToDraw(const LevelMemory& level, const 
 }  // namespace
 
 std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& request, files::SystemCalls& calls) {
-    const std::string& out = request.picture;
     const auto level = loadLevel(request.saveState, calls);
     if (!level) return std::unexpected(level.error());
+    return savePicture(*level, request, calls);
+}
+
+std::expected<SavedPicture, EngineError> savePicture(const LevelMemory& level, const PictureRequest& request,
+                                                     files::SystemCalls& calls) {
+    const std::string& out = request.picture;
     const auto expected = checkPicturePlace(request, calls);
     if (!expected) return std::unexpected(expected.error());
-    const auto box = cellsToDraw(*level, request);
+    const auto box = cellsToDraw(level, request);
     if (!box) return std::unexpected(box.error());
 
     SavedPicture size;
     std::expected<std::vector<std::uint8_t>, EngineError> png;
     if (request.scale <= 1) {
-        const auto picture = drawPlane(*level, request.game, request.plane, *box);
+        const auto picture = drawPlane(level, request.game, request.plane, *box);
         size = {picture.width, picture.height};
-        png = encodePng(picture, readPalette(*level));
+        png = encodePng(picture, readPalette(level));
     } else {
-        const auto picture = drawScaled(*level, request.game, request.plane, *box, request.scale);
+        const auto picture = drawScaled(level, request.game, request.plane, *box, request.scale);
         size = {picture.width, picture.height};
         png = encodePng(picture);
     }

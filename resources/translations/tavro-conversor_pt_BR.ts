@@ -32,10 +32,6 @@
         <translation>Pronto: clique em Converter.</translation>
     </message>
     <message>
-        <source>Source and target are the same file: it will be patched in place.</source>
-        <translation>Origem e destino são o mesmo arquivo: ele será modificado no próprio lugar.</translation>
-    </message>
-    <message>
         <source>Converting into %1…</source>
         <translation>Convertendo para %1…</translation>
     </message>
@@ -114,6 +110,26 @@
     <message>
         <source>Undone: %1 holds its previous contents again.</source>
         <translation>Desfeito: %1 voltou ao conteúdo anterior.</translation>
+    </message>
+    <message>
+        <source>Its backup %1 was removed.</source>
+        <translation>O backup %1 foi removido.</translation>
+    </message>
+    <message>
+        <source>Its backups %1 were removed.</source>
+        <translation>Os backups %1 foram removidos.</translation>
+    </message>
+    <message>
+        <source>Its backup %1 was kept (changed since, or it could not be removed).</source>
+        <translation>O backup %1 foi mantido (mudou desde então, ou não pôde ser removido).</translation>
+    </message>
+    <message>
+        <source>Its backups %1 were kept (changed since, or they could not be removed).</source>
+        <translation>Os backups %1 foram mantidos (mudaram desde então, ou não puderam ser removidos).</translation>
+    </message>
+    <message>
+        <source>The contents before both conversions are in %1.</source>
+        <translation>O conteúdo de antes das duas conversões está em %1.</translation>
     </message>
     <message>
         <source>Undo refused: %1.</source>
@@ -470,6 +486,10 @@ Motivo: %2</translation>
         <translation>não foi possível manter o grupo (%1), do qual você não faz parte: %2</translation>
     </message>
     <message>
+        <source>it is also %1, %2: one file cannot be both the source and the target</source>
+        <translation>é também %1, %2: um arquivo não pode ser ao mesmo tempo a origem e o destino</translation>
+    </message>
+    <message>
         <source>it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written</source>
         <translation>é também %1, %2 (o mesmo arquivo); um arquivo não pode ter os dois papéis, por isso nada foi gravado</translation>
     </message>
@@ -598,8 +618,8 @@ Motivo: %2</translation>
         <translation>Guardar &amp;cópia</translation>
     </message>
     <message>
-        <source>Before replacing the Tavro 2 save state, keep its previous contents beside it, under its name with .bak added</source>
-        <translation>Antes de substituir o save state do Tavro 2, guarda o conteúdo anterior ao lado dele, com .bak acrescentado ao nome</translation>
+        <source>Before replacing the Tavro 2 save state, keep its previous contents beside it in a new file, its name with .bak added (.bak.2, .bak.3… when that is taken): no backup replaces another</source>
+        <translation>Antes de substituir o save state do Tavro 2, guarda o conteúdo anterior ao lado dele num arquivo novo, com .bak acrescentado ao nome (.bak.2, .bak.3… quando esse já existe): nenhum backup substitui outro</translation>
     </message>
     <message>
         <source>After (preview)</source>

@@ -25,8 +25,8 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
     EXPECT_TRUE(runCli(folder, {"--help"}).out.starts_with("tavro: "));
     const auto help = runCli(folder, {"convert", "--help"});
     EXPECT_EQ(help.status, 0);
-    for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links", "replacing an older backup",
-                                    "a failed run leaves it as it was", "--force", "would be refused", "told apart as files", "shorter than a save state"})
+    for (const std::string words : {"--dry-run", "nothing changed, unless the message says otherwise", "hard links", "TARGET.bak.2", "never replaces any file",
+                                    "which patches it in place", "holds only the level", "would be refused", "told apart as files", "shorter than a save state"})
         EXPECT_TRUE(contains(help.out, words)) << help.out;
     const std::string dashHint = "names beginning with \"-\" go after \"--\": tavro convert [OPTIONS] -- SOURCE TARGET\n";
     for (const auto& [arguments, words] : {std::pair<Arguments, std::string>{{}, "Usage"},
@@ -57,7 +57,7 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
     backup.file = FileRole::Backup, backup.step = Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
     undoing.operation = Operation::Undo, undoing.step = Step::Recheck, undoing.cause = Cause::Changed;
     const EngineError game{.step = Step::Check, .path = "s\n\x1b[2J\u0085", .cause = Cause::NotFirstGameLevel, .facts = CellCounts{1, 2}},
-        roles{.file = FileRole::Backup, .step = Step::Check, .path = "t.bak", .cause = Cause::SameFile, .otherPath = "s"},
+        roles{.file = FileRole::Target, .step = Step::Check, .path = "t", .cause = Cause::SameFile, .otherPath = "s"},
         mounted{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::MountPoint, .reason = "Device or resource busy"};
     for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
                                                          "failed: Input/output error; its previous bytes are in t.state.bak"},
@@ -67,8 +67,8 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
                                        {game, "source file s\\n\\x1b[2J\\u0085 does not hold a Tavro 1 level: 1 of its 2 layout cells naming a "
                                               "chunk names one whose bytes would lie over the layout or the block table. Is it a "
                                               "Tavro 2 save state? (--force converts it anyway)"},
-                                       {roles, "backup t.bak is also the source file s (the same file); one file cannot take both "
-                                               "roles; nothing was written"},
+                                       {roles, "target file t is also the source file s: one file cannot be both the source and the "
+                                               "target; nothing was written (--force patches it in place)"},
                                        {mounted, "cannot replace target file t: the system will not put another file in its place "
                                                  "(Device or resource busy): it is a mount point, such as a bind-mounted file; work on a copy instead"}})
         EXPECT_EQ(cli::describe(error), words);
@@ -122,14 +122,39 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
                                                      " is not a Tavro 2 save state: it looks like text; nothing was written (--force converts into it anyway)\n");
     EXPECT_EQ(readBytes(diary), Bytes(200000, 'a'));
     EXPECT_EQ(runCli(folder, {"convert", "--force", source, diary}).status, 0);
-    for (const std::string older : {"", " (the older backup there was replaced)"}) {
-        restoreTarget();
-        const auto backup = runCli(folder, {"convert", "--backup", source, target});
+    // Each --backup takes a new name and keeps the bytes before its run: the second, packed, keeps the first's.
+    for (const auto& [option, kept, older, before] :
+         {std::tuple{"--dry-run", ".bak", "", Bytes{}}, {"--backup", ".bak", "", targetBytes}, {"--pack", ".bak.2", " (older backups stay as they are)", converted}}) {
+        const auto backup = runCli(folder, {"convert", "--backup", option, source, target});
         ASSERT_EQ(backup.status, 0) << backup.err;
-        EXPECT_TRUE(contains(backup.out, "Previous bytes kept in " + target + ".bak" + older + ".\n")) << backup.out;
-        EXPECT_EQ(readBytes(target + ".bak"), targetBytes);
+        EXPECT_TRUE(contains(backup.out, "kept in " + target + kept + older + ".\n")) << backup.out;
+        EXPECT_EQ(readBytes(target + kept), before);
     }
+    EXPECT_EQ(readBytes(target + ".bak"), targetBytes);
+    // A created target holds only the level, and says so; a dry run would create it.
+    const std::string created = folder.file("new.state"), only = "only the level, not a whole save state an emulator can load";
+    const auto wouldCreate = runCli(folder, {"convert", "--dry-run", source, created}), create = runCli(folder, {"convert", source, created});
+    EXPECT_TRUE(contains(wouldCreate.out, "Would create " + created + "; nothing written (dry run).\n  It would hold " + only)) << wouldCreate.out;
+    EXPECT_TRUE(contains(create.out, "Created " + created + " (verified).\n  It holds " + only)) << create.out;
+    // One file in both roles is refused, by name or under another, writing nothing.
+    for (const std::string& alias : {source, folder.file("./one.state")})
+        EXPECT_TRUE(contains(runCli(folder, {"convert", source, alias}).err, "target file " + alias + " is also the source file " + source + ": one file cannot"));
+    EXPECT_EQ(readBytes(source), sourceBytes);
 }
+
+#ifndef _WIN32
+// A report that cannot be written still says, on standard error, what happened to the target.
+TEST_F(ConvertCommand, AReportThatCannotBeWrittenStillSaysWhatHappened) {
+    const std::string err = folder.file("err.txt");
+    EXPECT_EQ(WEXITSTATUS(std::system(
+                  (shellQuoted(TAVRO_CLI) + " convert --backup " + shellQuoted(source) + " " + shellQuoted(target) + " >/dev/full 2>" + shellQuoted(err)).c_str())),
+              1);
+    const Bytes said = readBytes(err);
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              "tavro: patched " + target + ", its previous bytes kept in " + target + ".bak; the report could not be written: No space left on device\n");
+    EXPECT_EQ(readBytes(target), converted);
+}
+#endif
 
 }  // namespace
 }  // namespace tavro::test

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <optional>
 #include <tuple>
 
 #include <tavro/chunk_conversion.h>
@@ -56,19 +58,19 @@ protected:
     }
 };
 
-// A full-size target, one of the least size, and the source itself (read whole
-// before it is patched): each gets the regions, keeps every other byte, is left
-// alone by a second run and is put back by undo, to its old length.
+// A full-size target, one of the least size, and the source itself (with
+// --force; read whole before it is patched): each gets the regions, keeps every
+// other byte, is left alone by a second run and is put back by undo, to its old length.
 TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
     Bytes shortest = plausible::plausibleState(format::kSecondGame, 13, true);
     shortest.resize(kMinSaveStateSize);
     for (const auto& [path, before] : {std::pair{target, targetBytes}, std::pair{target, shortest}, std::pair{source, sourceBytes}}) {
         SCOPED_TRACE(before.size());
         writeBytes(path, before);
-        const auto dryRun = runConversion(source, path, {.dryRun = true});
+        const auto dryRun = runConversion(source, path, {.dryRun = true, .force = path == source});
         ASSERT_TRUE(dryRun && dryRun->dryRun && dryRun->outcome == TargetOutcome::Patched);
         EXPECT_EQ(readBytes(path), before) << "a dry run wrote";
-        const auto report = runConversion(source, path);
+        const auto report = runConversion(source, path, {.force = path == source});
         ASSERT_TRUE(report && report->undo && report->verified && report->outcome == TargetOutcome::Patched);
         const Bytes once = readBytes(path);
         expectConverted(once, sourceBytes, before);
@@ -78,23 +80,21 @@ TEST_F(ConversionRun, WritesTheRegionsKeepsEveryOtherByteAndUndoes) {
             EXPECT_TRUE(again && again->outcome == TargetOutcome::Unchanged && !again->undo);
             EXPECT_EQ(readBytes(path), once);
         }
-        ASSERT_EQ(undoConversion(*report->undo), UndoOutcome::Restored);
+        ASSERT_EQ(undoConversion(*report->undo)->outcome, UndoOutcome::Restored);
         EXPECT_EQ(readBytes(path), before);
     }
     EXPECT_EQ(readBytes(source), sourceBytes);
 }
 
 // Refusals, dry runs' too, name the file, the step and the reason, and leave
-// the target, the backup's place and the folder as they were. The special
-// files are at the backup's place (more kinds in conversion_run_posix_test.cpp),
-// one case gives the target a second name (a special file as the target is
-// refused by the command-line tests), and the last ones give one file two
-// roles or a source holding no first-game level.
+// the target, the backup's place and the folder as they were. One case gives
+// the target a second name (a special file as the target is refused by the
+// command-line tests), and the last ones give one file both roles (by name,
+// and under another name) or a source holding no first-game level.
 TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
-    const std::string bak = target + ".bak", missing = folder.file("missing.state");
+    const std::string bak = target + ".bak", missing = folder.file("missing.state"), alias = utf8(folder.path() / "." / "one.state");
     const std::function<int()> none = [] { return 0; };
     using Said = std::tuple<FileRole, Step, std::string, Cause, int, ErrorFacts>;  // code, facts
-    const Said special{FileRole::Backup, Step::Replace, bak, Cause::NotRegularFile, 0, {}};
     const auto cellsOf = [](const Bytes& state, FileLooks looks) {
         const GameReading read = readAsGame(state, format::kFirstGame);
         return CellCounts{std::uintmax_t(read.foregroundHasData ? read.cellsNamingImpossible : 0), std::uintmax_t(read.cellsNamingChunks), looks};
@@ -117,7 +117,6 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
          target,
          [&] { return writeBytes(source, randomBytes(kMinSaveStateSize - 1, 14)), 0; },
          {FileRole::Source, Step::Check, source, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-        {source, target, [&] { return fs::create_directory(bak) ? 0 : 1; }, special},
         {source,
          target,
          [&] { return fs::create_hard_link(target, folder.file("second.state")), 0; },
@@ -126,21 +125,13 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
          target,
          [&] { return writeBytes(target, randomBytes(kMinSaveStateSize - 1, 15)), 0; },
          {FileRole::Target, Step::Check, target, Cause::TooShort, 0, ByteCounts{kMinSaveStateSize - 1, kMinSaveStateSize}}},
-        {bak, target, [&] { return fs::copy_file(source, bak), 0; }, {FileRole::Backup, Step::Check, bak, Cause::SameFile, 0, {}}},
-        {source,
-         target,
-         [&] {  // a link to its own TARGET.bak (a second name where links cannot be made)
-             std::error_code noLinks;
-             fs::rename(target, bak), fs::create_symlink("two.state.bak", target, noLinks);
-             return noLinks ? (fs::create_hard_link(bak, target), 0) : 0;
-         },
-         {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
+        {source, alias, none, {FileRole::Target, Step::Check, alias, Cause::SameFile, 0, {}}},
         {source,
          target,
          [&] { return writeBytes(source, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
          {FileRole::Source, Step::Check, source, Cause::IsAPicture, 0, {}}},
         {target, source, none, {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, secondGame}},
-        {target, target, none, {FileRole::Source, Step::Check, target, Cause::NotFirstGameLevel, 0, secondGame}},
+        {target, target, none, {FileRole::Target, Step::Check, target, Cause::SameFile, 0, {}}},
         {target, source, targetHolding(hard), {FileRole::Source, Step::Check, target, Cause::LooksSwapped, 0, cellsOf(hard, FileLooks::SecondGameState)}},
         {source, target, targetHolding(sourceBytes), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, cellsOf(sourceBytes, FileLooks::FirstGameState)}},
         {source, target, targetHolding(text), {FileRole::Target, Step::Check, target, Cause::NotSecondGameState, 0, CellCounts{0, 0, FileLooks::Text}}},
@@ -176,7 +167,8 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     EXPECT_NE(readBytes(target), text);
 }
 
-// A dry run creates nothing; a run creates the file; undo removes it.
+// A dry run creates nothing; a run creates the file; undo removes it, once no
+// other program holds it open.
 TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) {
     const std::string created = folder.file("new.state");
     const auto dryRun = runConversion(source, created, {.dryRun = true});
@@ -184,7 +176,13 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     const auto creation = runConversion(source, created);
     ASSERT_TRUE(creation && creation->undo && creation->outcome == TargetOutcome::Created);
     expectConverted(readBytes(created), sourceBytes, {});
-    ASSERT_EQ(undoConversion(*creation->undo), UndoOutcome::Removed);
+    std::optional<std::ifstream> holder(std::in_place, utf8Path(created), std::ios::binary);
+    const auto held = undoConversion(*creation->undo);
+    ASSERT_FALSE(held);
+    EXPECT_EQ(std::pair(held.error().file, held.error().cause), std::pair(FileRole::Target, Cause::OpenElsewhere));
+    EXPECT_TRUE(fs::exists(created));
+    holder.reset();
+    ASSERT_EQ(undoConversion(*creation->undo)->outcome, UndoOutcome::Removed);
     EXPECT_FALSE(fs::exists(created));
 
     const auto again = runConversion(source, target);
@@ -197,14 +195,26 @@ TEST_F(ConversionRun, UndoRemovesWhatTheRunCreatedAndLeavesAChangedTargetAlone) 
     EXPECT_EQ(std::pair(refused.error().step, refused.error().cause), std::pair(Step::Recheck, Cause::Changed));
     EXPECT_EQ(readBytes(target), changed);
 
-    // Converting again (packed) over a target's first conversion: undoing both gives it back.
-    Bytes shortest = plausible::plausibleState(format::kSecondGame, 14);
-    shortest.resize(kMinSaveStateSize);
-    writeBytes(target, shortest);
-    const auto first = runConversion(source, target), second = runConversion(source, target, {.pack = true});
+    // Converting again (packed) over a target's first conversion, each with a
+    // backup, a folder taking TARGET.bak.2: each backup takes the next free name
+    // and keeps the bytes before its run; undoing both gives the target back and
+    // removes the backup still as written, keeping the one changed since.
+    Bytes original = plausible::plausibleState(format::kSecondGame, 14);
+    original.resize(kMinSaveStateSize);
+    writeBytes(target, original);
+    fs::create_directory(target + ".bak.2");
+    const auto first = runConversion(source, target, {.backup = true});
+    const Bytes once = readBytes(target);
+    const auto second = runConversion(source, target, {.backup = true, .pack = true});
     ASSERT_TRUE(first && first->undo && second && second->undo);
-    ASSERT_EQ(undoConversion(undoBoth(*first->undo, *second->undo)), UndoOutcome::Restored);
-    EXPECT_EQ(readBytes(target), shortest);
+    EXPECT_EQ(std::tuple(*first->backupPath, *second->backupPath, second->olderBackupsKept), std::tuple(target + ".bak", target + ".bak.3", true));
+    EXPECT_EQ(std::pair(readBytes(target + ".bak"), readBytes(target + ".bak.3")), std::pair(original, once));
+    writeBytes(target + ".bak.3", Bytes{1});
+    const auto undone = undoConversion(undoBoth(*first->undo, *second->undo));
+    ASSERT_TRUE(undone && undone->outcome == UndoOutcome::Restored);
+    EXPECT_EQ(std::pair(undone->backupsRemoved, undone->backupsKept), std::pair(std::vector{target + ".bak"}, std::vector{target + ".bak.3"}));
+    EXPECT_EQ(readBytes(target), original);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state", "two.state.bak.2", "two.state.bak.3"}));
 }
 
 }  // namespace

@@ -70,15 +70,22 @@ private slots:
         QVERIFY(!form.window->canUndo());
     }
 
-    void sameFileTwiceIsFlaggedAndPatchedInPlace() {
+    // The source chosen again as the target (under another name) is refused
+    // as soon as both are chosen, and Converter writes nothing.
+    void sameFileTwiceIsRefusedBeforeConverter() {
         Fixture form;
         const QString both = form.copyOf(kSampleSource, QStringLiteral("same.state"));
         const QByteArray before = readAll(both);
         form.window->chooseSource(both);
         form.window->chooseTarget(form.dir.path() + QStringLiteral("/./same.state"));
-        QVERIFY(form.window->statusText().contains(QLatin1String("same file")));
+        QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8("Not ready: the Tavro 2 save state — it is also the Tavro 1 save state, same.state: "
+                                                                        "one file cannot be both the source and the target")),
+                 qPrintable(form.window->statusText()));
+        ModalAnswerer answerer;
+        closeNextMessageBox(answerer);
         form.click("Command3");
-        QCOMPARE(readAll(both), convertedInMemory(before, before));
+        QVERIFY(answerer.answered());
+        QCOMPARE(readAll(both), before);
     }
 
     // A Tavro 2 state chosen as the source (its name escaped in the window)
@@ -176,7 +183,8 @@ private slots:
     }
 
     // The backup is made only when asked, holds the target's previous bytes,
-    // and the status names it.
+    // and the status names it; Convert packed keeps the once-converted bytes in
+    // a new one and says where the first holds the original; Undo removes both.
     void backupIsKeptOnlyWhenTicked() {
         for (const bool ticked : {false, true}) {
             Fixture form;
@@ -192,8 +200,18 @@ private slots:
             QCOMPARE(QFileInfo::exists(target + QStringLiteral(".bak")), ticked);
             if (ticked) QCOMPARE(readAll(target + QStringLiteral(".bak")), before);
             QCOMPARE(form.window->statusText().contains(QLatin1String("previous contents are in target.state.bak")), ticked);
+            const QByteArray once = readAll(target);
+            form.window->convertPacked();
+            if (ticked) {
+                QCOMPARE(std::pair(readAll(target + QStringLiteral(".bak")), readAll(target + QStringLiteral(".bak.2"))), std::pair(before, once));
+                QVERIFY2(form.window->statusText().contains(
+                             QLatin1String("previous contents are in target.state.bak.2. The contents before both conversions are in target.state.bak.")),
+                         qPrintable(form.window->statusText()));
+            }
             form.window->undoLastConversion();
             QCOMPARE(readAll(target), before);
+            QCOMPARE(form.window->statusText().contains(QLatin1String("Its backups target.state.bak, target.state.bak.2 were removed.")), ticked);
+            QCOMPARE(QDir(form.dir.path()).entryList(QDir::Files), QStringList(QStringLiteral("target.state")));
         }
     }
 };

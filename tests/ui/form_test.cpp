@@ -172,6 +172,8 @@ private slots:
         lossy.outcome = TargetOutcome::Created, lossy.verified = true, lossy.level.cellsLost = 483;
         ConversionReport packed = lossy;
         packed.level.numbering = ChunkNumbering::Packed, packed.level.chunksUsed = 255;
+        ConversionReport repeated = packed;  // Convert packed after a conversion with a backup
+        repeated.outcome = TargetOutcome::Patched, repeated.level.cellsLost = 0, repeated.backupPath = "/saves/tavro2.state.bak.2";
         const QString target = QStringLiteral("tavro2.state");  // a file name as the texts show it
         QVERIFY2(windowTranslator(QLocale(QLocale::English, QLocale::UnitedStates)), "English counts have plural forms");
         QVERIFY2(qtTranslator(QLocale(QLocale::Portuguese, QLocale::Portugal)), "every Portuguese locale gets Qt's");
@@ -190,24 +192,28 @@ private slots:
             QCOMPARE(QMessageBox(QMessageBox::Warning, {}, {}, QMessageBox::Cancel).buttons().constFirst()->text(),
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
             form.find("packButton")->show();  // the narrowest the status line gets
-            QStringList lines{WindowTexts::ready(),
-                              WindowTexts::samePath(),
-                              WindowTexts::notFirstGameLevel(),
-                              WindowTexts::converting(target),
-                              WindowTexts::converted(lossy),
-                              WindowTexts::converted(packed),
-                              WindowTexts::undone(UndoOutcome::Removed, target),
-                              WindowTexts::undone(UndoOutcome::Restored, target),
-                              WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
-                              WindowTexts::readyToConvert(lossy.level),
-                              WindowTexts::previewOutdated(),
-                              WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
-                              WindowTexts::notReady({.file = FileRole::Target,
-                                                     .step = Step::Check,
-                                                     .path = "/saves/tavro2.state",
-                                                     .cause = Cause::NotSecondGameState,
-                                                     .facts = CellCounts{0, 0, FileLooks::Zeros}}),
-                              WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
+            QStringList lines{
+                WindowTexts::ready(),
+                WindowTexts::notFirstGameLevel(),
+                WindowTexts::converting(target),
+                WindowTexts::converted(lossy),
+                WindowTexts::converted(packed),
+                WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target),
+                WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target),
+                WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
+                    WindowTexts::packingStaysOn(),
+                WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
+                WindowTexts::readyToConvert(lossy.level),
+                WindowTexts::previewOutdated(),
+                WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
+                WindowTexts::notReady({.file = FileRole::Target,
+                                       .step = Step::Check,
+                                       .path = "/saves/tavro2.state",
+                                       .cause = Cause::NotSecondGameState,
+                                       .facts = CellCounts{0, 0, FileLooks::Zeros}}),
+                WindowTexts::notReady(
+                    {.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
+                WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})

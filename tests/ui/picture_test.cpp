@@ -223,6 +223,15 @@ private slots:
         QCOMPARE(readAll(target), original);
         const QImage preview = form.picture->picture();
         const std::vector<render::CellBox> marks = form.picture->marks();
+        // Save as PNG in the preview's larger view saves the preview, not the target on disk.
+        LevelView* view = form.picture->openView();
+        QVERIFY(view && view->saveTo(form.path(QStringLiteral("preview.png"))));
+        const QByteArray saved = readAll(form.path(QStringLiteral("preview.png")));
+        const auto decoded = tavro::test::decodePng(std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
+        const QImage shown = view->picture().convertToFormat(QImage::Format_RGBA8888);
+        QVERIFY(decoded.has_value());
+        QCOMPARE(QImage(decoded->pixels.data(), decoded->width, decoded->height, decoded->width * 4, QImage::Format_RGBA8888), shown);
+        view->close();
 
         QTest::mouseClick(form.find<QCheckBox>("packCheck"), Qt::LeftButton, {}, QPoint(4, 8));
         QVERIFY(form.drawn(Side::After));

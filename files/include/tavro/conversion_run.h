@@ -12,12 +12,11 @@
 //   one that does not read as a second-game state (Cause::NotSecondGameState,
 //   saying what it looks like; unless RunOptions::force, while
 //   RunOptions::forceSource lets only the source through); a target this tool
-//   converted before is one; a missing target is not judged, and a target
-//   that is the source itself is judged as the source;
-// - files are told apart by identity (device and inode, links followed as the
-//   run follows them), not by name: a run refuses (Cause::SameFile) when the
-//   backup would replace the source, or the target is the file at TARGET.bak;
-//   the source may be the target;
+//   converted before is one; a missing target is not judged;
+// - one file is never both the source and the target: the same name, or the
+//   same file (device and inode, links followed as the run follows them), is
+//   refused (Cause::SameFile) before anything is written and before the games
+//   are judged, unless RunOptions::force, which patches the source in place;
 // - the source must still be the file that was read just before the target's
 //   rename (Step::Recheck, Cause::Changed);
 // - a dry run makes the same checks as a run up to the writing;
@@ -34,8 +33,10 @@
 //   is copied in pieces;
 // - a special file, a file the user could not write, and a file with other
 //   names (hard links) are refused;
-// - the backup goes to a temporary file first and takes the name TARGET.bak
-//   only once the target is replaced; a link there is replaced, not followed;
+// - a backup never replaces anything: it takes the first name of TARGET.bak,
+//   TARGET.bak.2, TARGET.bak.3, ... at which nothing is (files::freeName),
+//   goes to a temporary file first and takes that name only once the target
+//   is replaced, and only if the name is still free;
 // - a target that already holds the converted bytes is not written at all.
 #pragma once
 
@@ -43,6 +44,7 @@
 #include <expected>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <tavro/conversion.h>
 #include <tavro/engine_error.h>
@@ -62,8 +64,8 @@ struct ConversionReport {
     TargetOutcome outcome = TargetOutcome::Unchanged;
     bool dryRun = false;
     bool verified = false;             // read back after writing (or found equal)
-    std::optional<std::string> backupPath;  // where the previous bytes were kept
-    bool olderBackupReplaced = false;       // something was at backupPath before
+    std::optional<std::string> backupPath;  // where the previous bytes were kept (or would be, on a dry run)
+    bool olderBackupsKept = false;          // TARGET.bak was taken: backupPath is a numbered one
     std::uintmax_t targetSize = 0;
     LevelSummary level;
     // The target's first kMinSaveStateSize bytes as the run leaves them (a new
@@ -74,10 +76,12 @@ struct ConversionReport {
 
 struct RunOptions {
     bool dryRun = false;  // do everything but write
-    bool backup = false;  // keep an existing target's previous bytes as TARGET.bak
+    bool backup = false;  // keep an existing target's previous bytes in a new backup (TARGET.bak, .bak.2, ...)
     bool pack = false;    // packed chunk numbering (packed_conversion.h): the whole level
-    bool force = false;   // convert a source that does not read as a first-game state, or into a target that
-                          // does not read as a second-game one (level_check.h)
+    // Convert a source that does not read as a first-game state, or into a
+    // target that does not read as a second-game one (level_check.h), and
+    // patch a source that is also the target in place.
+    bool force = false;
     bool forceSource = false;  // convert a source that does not read as a first-game state; the target is judged
 };
 
@@ -92,17 +96,25 @@ std::expected<GameVerdict, EngineError> sourceVerdict(const std::string& path,
                                                       files::SystemCalls& calls = files::systemCalls());
 
 // The undo record of a run that converted again over exactly what the run
-// `earlier` describes had written: undoing it goes back to before both runs.
-// Any other `later` is returned as it is.
+// `earlier` describes had written: undoing it goes back to before both runs,
+// and removes the backups of both. Any other `later` is returned as it is.
 UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later);
 
 enum class UndoOutcome { Restored, Removed };
 
-// Puts the target back as `record` says, all or nothing. Refuses with
-// Step::Recheck (Changed, or Gone) when the target no longer holds what the
-// run wrote.
-std::expected<UndoOutcome, EngineError> undoConversion(const UndoRecord& record,
-                                                       files::SystemCalls& calls = files::systemCalls());
+struct UndoReport {
+    UndoOutcome outcome = UndoOutcome::Restored;
+    std::vector<std::string> backupsRemoved;  // the run's backups, gone with it
+    std::vector<std::string> backupsKept;     // the run's backups changed since, or that could not be removed
+};
+
+// Puts the target back as `record` says, all or nothing, then removes the
+// backups the run made (each only while it is the file the run wrote).
+// Refuses with Step::Recheck (Changed, or Gone) when the target no longer
+// holds what the run wrote. A target held open by another program is
+// refused (Cause::OpenElsewhere), whether the run created or patched it.
+std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record,
+                                                      files::SystemCalls& calls = files::systemCalls());
 
 // Whether an undo's error is such a refusal: the target was left as it is,
 // and the record is of no more use.

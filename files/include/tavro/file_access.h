@@ -170,6 +170,9 @@ public:
     // Whether something (a file or, with Links::Replace, a link) was at the
     // destination when this was prepared.
     bool replacesFile() const { return replacesFile_; }
+    // The new file as read back before the rename (its change time moves on
+    // with the rename).
+    const FileIdentity& written() const { return written_; }
 
 private:
     SystemCalls* calls_;
@@ -222,6 +225,13 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
 // commit(), expecting the destination to stay as it was when the call began.
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
                                        SystemCalls& calls = systemCalls());
+
+// The first of `path`, `path`.2, `path`.3, ... at which nothing is (no file,
+// folder, special file or link, dangling or not), looked at without following
+// links: a name a new file takes without replacing anything. A Replace
+// failure when all of the first kMaxNumberedNames are taken.
+inline constexpr int kMaxNumberedNames = 1000;
+std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls = systemCalls());
 
 // Removes the file at `path` (following symbolic links to the file they
 // name), provided it is still the file `expected` describes.

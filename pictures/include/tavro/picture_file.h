@@ -39,6 +39,15 @@ struct SavedPicture {
     int height = 0;
 };
 
+// Draws `level` into request.picture as asked, with every check after the
+// reading: the picture's place (request.saveState names the save state the
+// level belongs to), the cells to draw, the encoding. A level held in memory
+// (what a window shows: a preview, say) and one read from a file take this
+// one path.
+std::expected<SavedPicture, EngineError> savePicture(const LevelMemory& level, const PictureRequest& request,
+                                                     files::SystemCalls& calls = files::systemCalls());
+
+// loadLevel(request.saveState), then the savePicture above.
 std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& request,
                                                      files::SystemCalls& calls = files::systemCalls());
 
