@@ -5,6 +5,7 @@
 #include "system_calls.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@ namespace {
 // bounded whatever a file's size.
 constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 constexpr NativeHandle kNoHandle = -1;  // -1 is also Windows' INVALID_HANDLE_VALUE
+constexpr int kBusy = EBUSY;              // what renaming over a mount point gives
 
 std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const SystemError& error) {
     return std::unexpected(IoFailure{step, error.reason.empty() ? calls.reason(error.code) : error.reason, error.code});
@@ -267,6 +269,36 @@ std::string temporaryName(const std::string& path) {
     return name;
 }
 
+constexpr std::string_view kLeftoverMark = ".tavro-old";
+
+// A letter's small form (Latin, Greek, Cyrillic), as FAT-family and exFAT
+// names are compared; any other character as it is.
+char32_t smallLetter(char32_t c) {
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c + c % 2;
+    return c;
+}
+
+// `name` with its letters small (ASCII and two-byte UTF-8 letters).
+std::string folded(std::string_view name) {
+    std::string text;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool pair = (byte & 0xE0) == 0xC0 && i + 1 < name.size() && (name[i + 1] & 0xC0) == 0x80;
+        if (!pair) {
+            text.push_back(static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte));
+            continue;
+        }
+        const char32_t code = smallLetter(((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3Fu));
+        text.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+    return text;
+}
+
 constexpr int kNameAttempts = 100;
 
 // Removes the named temporary file on every early return.
@@ -286,6 +318,18 @@ private:
     SystemCalls& calls_;
     std::string name_;
 };
+
+// A Leftover failure when an interrupted replacement left a previous state
+// beside `real` (LeftoverOnly when nothing is at `real` itself).
+std::expected<void, IoFailure> leftoverAt(SystemCalls& calls, const std::string& real, bool present) {
+    const std::string leftover = leftoverName(real);
+    auto found = calls.statName(leftover);
+    if (!found) return failure(calls, IoStep::Replace, found.error());
+    if (!*found) return {};
+    auto refused = problem(IoStep::Replace, present ? IoProblem::Leftover : IoProblem::LeftoverOnly);
+    refused.error().name = leftover;
+    return refused;
+}
 
 // What is at a name about to be replaced, and the file itself, open.
 struct Inspection {
@@ -310,10 +354,17 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
         if (!followed) return std::unexpected(followed.error());
         found.real = std::move(*followed);
     }
+    // The temporary name beside it must fit the system's limit on paths.
+    if (std::max(temporaryName(found.real).size(), leftoverName(found.real).size()) > kLongestPath)
+        return failure(calls, IoStep::Create, SystemError{.code = kNameTooLong});
     // The checks look at what is at the final name itself, never through it.
     auto existing = calls.statName(found.real);
     if (!existing) return failure(calls, IoStep::Create, existing.error());
     found.existing = *existing;
+    if (auto clear = leftoverAt(calls, found.real, existing->has_value()); !clear)
+        return std::unexpected(clear.error());
+    if (*existing && (*existing)->mountPoint)  // the system refuses to rename over it
+        return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Busy, kBusy});
     found.replacesLink =
         existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
     if (*existing) {
@@ -347,36 +398,71 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
             return problem(IoStep::Replace, IoProblem::FlagsNotKept, InodeFlags{*flags & kFixedInodeFlags});
         if (auto writable = calls.checkWritable(found.real); !writable)
             return failure(calls, IoStep::Replace, writable.error());
-        auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
-        if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
-            return failure(calls, IoStep::Replace, elsewhere.error());
-        if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+        if (found.file()->leased()) {  // the caller's lease stands for the check
+            if (auto kept = found.file()->checkLease(); !kept) return std::unexpected(kept.error());
+        } else {
+            auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
+            if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
+                return failure(calls, IoStep::Replace, elsewhere.error());
+            if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+        }
     }
     if (auto folder = calls.checkWritable(folderOf(found.real)); !folder)
         return folderFailure(calls, folderOf(found.real), folder.error());
     return found;
 }
 
-// Gives `file` the owner, group, inode flags, extended attributes and
-// permission bits of `from` (those with `permissions`, when given), and no
-// attribute or flag `from` lacks. Owner first: changing it would clear set-id
-// bits set before; flags before any byte is written (some apply only then).
+// Gives `file` the permission bits `mode` and checks that it shows them (a
+// file system may drop set-id bits silently); one that cannot set them is
+// refused only when the file lacks them.
+std::expected<void, IoFailure> setPermissions(SystemCalls& calls, NativeHandle file, std::uint32_t mode) {
+    auto now = calls.statHandle(file);
+    if (!now) return failure(calls, IoStep::Replace, now.error());
+    const bool already = (now->identity.permissions & kComparedModeBits) == (mode & kComparedModeBits);
+    if (auto set = calls.setMode(file, mode); !set && (!already || set.error().kind != SystemError::Kind::Unsupported))
+        return failure(calls, IoStep::Create, set.error());
+    auto shown = calls.statHandle(file);
+    if (!shown) return failure(calls, IoStep::Replace, shown.error());
+    if ((shown->identity.permissions & kComparedModeBits) != (mode & kComparedModeBits))
+        return problem(IoStep::Replace, IoProblem::ModeNotKept, Modes{mode, shown->identity.permissions});
+    return {};
+}
+
+// Gives `file` the inode flags of `from`, and none it lacks: before any
+// byte is written, as some apply only then.
+std::expected<void, IoFailure> carryFlags(SystemCalls& calls, NativeHandle file, const OpenFile& from) {
+    auto flags = calls.inodeFlags(from.handle());
+    if (!flags && flags.error().kind == SystemError::Kind::Unsupported) return {};
+    if (!flags) return failure(calls, IoStep::Replace, flags.error());
+    if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
+        auto refused = failure(calls, IoStep::Replace, set.error());
+        refused.error().problem = IoProblem::FlagsNotKept;
+        refused.error().facts = InodeFlags{*flags};
+        return refused;
+    }
+    return {};
+}
+
+// Gives `file` the owner, group, extended attributes and permission bits of
+// `from` (those with `permissions`, when given), and no attribute `from`
+// lacks; once every byte is written, since a write takes set-id bits and
+// file capabilities away. Owner first, since changing it clears them too;
+// an owner that cannot be set is refused only when the file lacks it (a
+// file system that keeps no
+// owners has them all alike, and answers ENOSYS). The permission bits are
+// looked at afterwards.
 std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, const OpenFile& from,
                                      std::optional<std::uint32_t> permissions) {
     auto status = calls.statHandle(from.handle());
     if (!status) return failure(calls, IoStep::Replace, status.error());
+    auto mine = calls.statHandle(file);
+    if (!mine) return failure(calls, IoStep::Replace, mine.error());
     if (auto owned = calls.setOwner(file, status->owner, status->group); !owned) {
-        auto refused = failure(calls, IoStep::Replace, owned.error());
-        refused.error().problem = IoProblem::OwnerNotKept;
-        refused.error().facts = Owner{status->owner, status->group};
-        return refused;
-    }
-    if (auto flags = calls.inodeFlags(from.handle()); flags || flags.error().kind != SystemError::Kind::Unsupported) {
-        if (!flags) return failure(calls, IoStep::Replace, flags.error());
-        if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
-            auto refused = failure(calls, IoStep::Replace, set.error());
-            refused.error().problem = IoProblem::FlagsNotKept;
-            refused.error().facts = InodeFlags{*flags};
+        const bool alike = mine->owner == status->owner && mine->group == status->group;
+        if (!alike || owned.error().kind != SystemError::Kind::Unsupported) {
+            auto refused = failure(calls, IoStep::Replace, owned.error());
+            refused.error().problem = IoProblem::OwnerNotKept;
+            refused.error().facts = Owner{status->owner, status->group};
             return refused;
         }
     }
@@ -399,9 +485,7 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
         if (std::find(names->begin(), names->end(), name) != names->end()) continue;
         if (auto removed = calls.removeAttribute(file, name); !removed) return notKept(name, removed.error());
     }
-    if (auto mode = calls.setMode(file, permissions.value_or(status->identity.permissions)); !mode)
-        return failure(calls, IoStep::Create, mode.error());
-    return {};
+    return setPermissions(calls, file, permissions.value_or(status->identity.permissions));
 }
 
 // Whether the temporary file holds exactly what was to be written.
@@ -419,7 +503,8 @@ std::expected<bool, IoFailure> holdsContent(SystemCalls& calls, NativeHandle fil
 }  // namespace
 
 OpenFile::OpenFile(OpenFile&& other) noexcept
-    : calls_(other.calls_), handle_(std::exchange(other.handle_, kNoHandle)), identity_(other.identity_) {}
+    : calls_(other.calls_), handle_(std::exchange(other.handle_, kNoHandle)), identity_(other.identity_),
+      leased_(std::exchange(other.leased_, false)) {}
 
 OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
     if (this != &other) {
@@ -427,6 +512,7 @@ OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
         calls_ = other.calls_;
         handle_ = std::exchange(other.handle_, kNoHandle);
         identity_ = other.identity_;
+        leased_ = std::exchange(other.leased_, false);
     }
     return *this;
 }
@@ -446,6 +532,25 @@ std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size
 std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::uintmax_t offset,
                                                    std::uintmax_t end) const {
     return sameRange(*calls_, handle_, other.handle_, offset, end);
+}
+
+std::expected<void, IoFailure> OpenFile::holdLease() {
+    if (leased_) return {};
+    auto held = calls_->holdLease(handle_);
+    if (!held && held.error().kind == SystemError::Kind::Unsupported) return {};
+    if (!held) return failure(*calls_, IoStep::Replace, held.error());
+    if (!*held) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+    leased_ = true;
+    return {};
+}
+
+std::expected<void, IoFailure> OpenFile::checkLease() const {
+    if (!leased_) return {};
+    auto held = calls_->leaseHeld(handle_);
+    if (held && *held) return {};
+    calls_->releaseLease(handle_);  // whoever opened it need not wait for the break to time out
+    if (!held) return failure(*calls_, IoStep::Replace, held.error());
+    return problem(IoStep::Replace, IoProblem::OpenElsewhere);
 }
 
 std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path, SystemCalls& calls) {
@@ -469,14 +574,60 @@ PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->remove(temporary_);
 }
 
+namespace {
+
+// Whether `file` still holds what was read of it, the lease (if any) unbroken.
+std::expected<void, IoFailure> stillAsRead(SystemCalls& calls, const Expectation& expected) {
+    if (expected.file == nullptr) return {};
+    const OpenFile& file = *expected.file;
+    auto now = calls.statHandle(file.handle());
+    if (!now) return failure(calls, IoStep::Replace, now.error());
+    if (now->identity != expected.identity) return changed();
+    if (!expected.head.empty()) {
+        auto head = file.readHead(expected.head.size());
+        if (!head) return std::unexpected(head.error());
+        if (!std::equal(head->begin(), head->end(), expected.head.begin(), expected.head.end())) return changed();
+    }
+    return file.checkLease();
+}
+
+// Where a rename over a name is not one step, the file at `destination`
+// first moves to its leftover name, then `temporary` takes the name, then
+// the leftover goes; each step made durable before the next, so that at
+// every moment a whole file is at `destination` or at its leftover name.
+std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string& temporary,
+                                           const std::string& destination, bool ownRules) {
+    const std::string folder = folderOf(destination), aside = leftoverName(destination);
+    if (auto clear = leftoverAt(calls, destination, true); !clear) return clear;
+    calls.syncFolder(folder);  // the temporary file's name, before the old one leaves
+    if (auto moved = calls.rename(destination, aside, false); !moved)
+        return failure(calls, IoStep::Replace, moved.error());
+    calls.syncFolder(folder);
+    if (auto renamed = calls.rename(temporary, destination, ownRules); !renamed) {
+        auto refused = failure(calls, IoStep::Replace, renamed.error());
+        if (!calls.rename(aside, destination, false)) refused.error().keptIn = aside;
+        calls.syncFolder(folder);
+        return refused;
+    }
+    calls.syncFolder(folder);
+    calls.remove(aside);  // one that stays is named by the next run
+    return {};
+}
+
+}  // namespace
+
 std::expected<void, IoFailure> PreparedFile::commit() {
+    if (auto same = stillAsRead(*calls_, expected_); !same) return same;
     auto status = calls_->statName(destination_);
     if (!status) return failure(*calls_, IoStep::Replace, status.error());
     const bool present = status->has_value();
     if (expected_.kind == Expectation::Kind::Absent && present) return changed();
     if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
         return changed();
-    if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
+    auto kind = calls_->fileSystem(folderOf(destination_));
+    if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
+        if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_); !renamed) return renamed;
+    } else if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
         if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
         return failure(*calls_, IoStep::Replace, renamed.error());
     }
@@ -494,6 +645,45 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
     auto found = inspect(calls, path, links, held);
     if (!found) return std::unexpected(found.error());
     return {};
+}
+
+std::string leftoverName(const std::string& path) {
+    const std::size_t folder = folderLength(path);
+    return path.substr(0, folder) + cutName(path.substr(folder), 255 - kLeftoverMark.size()) +
+           std::string(kLeftoverMark);
+}
+
+std::expected<void, IoFailure> checkLeftover(const std::string& path, Links links, SystemCalls& calls) {
+    std::string real = path;
+    if (links == Links::Follow) {
+        auto followed = followLinks(calls, path, IoStep::Open);
+        if (!followed) return std::unexpected(followed.error());
+        real = std::move(*followed);
+    }
+    auto present = calls.statName(real);
+    if (!present) return failure(calls, IoStep::Open, present.error());
+    return leftoverAt(calls, real, present->has_value());
+}
+
+std::expected<bool, IoFailure> sameName(const std::string& a, const std::string& b, SystemCalls& calls) {
+    auto first = followLinks(calls, a, IoStep::Open);
+    if (!first) return std::unexpected(first.error());
+    auto second = followLinks(calls, b, IoStep::Open);
+    if (!second) return std::unexpected(second.error());
+    const std::string folderA = folderOf(*first), folderB = folderOf(*second);
+    const std::string nameA = first->substr(folderLength(*first)), nameB = second->substr(folderLength(*second));
+    bool folds = false;
+    if (nameA != nameB || folderA != folderB) {
+        auto kind = calls.fileSystem(folderA);
+        if (!kind) return failure(calls, IoStep::Open, kind.error());
+        folds = kind->foldsCase;
+    }
+    if (nameA != nameB && (!folds || folded(nameA) != folded(nameB))) return false;
+    if (folderA == folderB || (folds && folded(folderA) == folded(folderB))) return true;
+    auto here = calls.statName(folderA);
+    auto there = calls.statName(folderB);
+    if (!here || !there) return failure(calls, IoStep::Open, here ? there.error() : here.error());
+    return *here && *there && sameFile((*here)->identity, (*there)->identity);
 }
 
 namespace {
@@ -520,16 +710,13 @@ std::expected<CreatedTemporary, IoFailure> createTemporary(SystemCalls& calls, c
     return folderFailure(calls, folder, created.error());
 }
 
-// Gives the new file what `carrier` carries (or the permissions asked for),
-// writes the content and flushes it. Returns the size written.
+// Writes the content into the new file, gives it what `carrier` carries (or
+// the permissions asked for) after the last write, and flushes it. Returns
+// the size written.
 std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle file, const OpenFile* carrier,
                                               const NewContent& content) {
     if (carrier != nullptr) {
-        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
-            return std::unexpected(carried.error());
-    } else if (content.permissions) {
-        if (auto mode = calls.setMode(file, *content.permissions); !mode)
-            return failure(calls, IoStep::Create, mode.error());
+        if (auto flags = carryFlags(calls, file, *carrier); !flags) return std::unexpected(flags.error());
     }
     const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
     if (auto written = writeFully(calls, file, content.head); !written) return std::unexpected(written.error());
@@ -539,6 +726,12 @@ std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle f
             if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size); !copied)
                 return std::unexpected(copied.error());
         }
+    }
+    if (carrier != nullptr) {
+        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
+            return std::unexpected(carried.error());
+    } else if (content.permissions) {
+        if (auto mode = setPermissions(calls, file, *content.permissions); !mode) return std::unexpected(mode.error());
     }
     if (auto flushed = calls.flush(file); !flushed) return failure(calls, IoStep::Flush, flushed.error());
     return size;

@@ -36,7 +36,12 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
 // owner; SharedFolderLink: such a link on the way to the file is not
 // followed; OpenElsewhere: another program holds the file open; NotAsWritten:
 // the new file, read back before it took the name, holds other bytes;
-// WroteNothing: the system accepted no byte of a write. The numbers are in
+// WroteNothing: the system accepted no byte of a write; Leftover: a
+// replacement interrupted on a file system that cannot rename over a name in
+// one step left the file's previous state at `name` (leftoverName()) and a
+// whole state at the file's own name; LeftoverOnly: the same, with nothing at
+// the file's name; ModeNotKept: the new file does not show the permission
+// bits it was given (facts: Modes). The numbers are in
 // `facts`, typed as the engine's error types them (engine_error.h).
 enum class IoProblem {
     System,
@@ -51,7 +56,10 @@ enum class IoProblem {
     SharedFolderLink,
     OpenElsewhere,
     NotAsWritten,
-    WroteNothing
+    WroteNothing,
+    Leftover,
+    LeftoverOnly,
+    ModeNotKept
 };
 
 struct IoFailure {
@@ -60,7 +68,8 @@ struct IoFailure {
     int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
     IoProblem problem = IoProblem::System;
     ErrorFacts facts{};
-    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder
+    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder; Leftover: its path
+    std::string keptIn{};  // a failed replacement that left the destination's previous state under this name
 };
 
 // The system calls file access makes (defined by each implementation).
@@ -96,6 +105,18 @@ public:
     NativeHandle handle() const { return handle_; }
     const FileIdentity& identity() const { return identity_; }
 
+    // Asks for a write lease and holds it until the file is closed (Linux):
+    // granted only while no other descriptor (this process's included) is
+    // open on the file, and broken by any later open. An OpenElsewhere
+    // failure when another program holds the file open; success without a
+    // lease where none can be had (leased() then says false).
+    std::expected<void, IoFailure> holdLease();
+    bool leased() const { return leased_; }
+    // An OpenElsewhere failure when the lease held was broken (another
+    // program opened the file since); the lease is then given back, so that
+    // program waits no longer.
+    std::expected<void, IoFailure> checkLease() const;
+
     // Up to `limit` bytes from the start; a file that ends before its size is a Read failure.
     std::expected<std::vector<std::uint8_t>, IoFailure> readHead(std::size_t limit) const;
 
@@ -107,6 +128,7 @@ private:
     SystemCalls* calls_;
     NativeHandle handle_;
     FileIdentity identity_;
+    bool leased_ = false;
 };
 
 // Opens the regular file at `path` (following links) for reading; nullopt
@@ -130,10 +152,28 @@ struct NewContent {
 
 // What must be at the destination just before the rename: what was there
 // when the replacement was prepared, nothing, or the file as it was read.
+// For Same, `file` may be the file as read, held open (its lease, if it
+// holds one, must still be held), and `head` its first bytes as read: they
+// are read again and compared, as times kept to 2 seconds (FAT family) cannot
+// show a write.
 struct Expectation {
     enum class Kind { AsFound, Absent, Same } kind = Kind::AsFound;
     FileIdentity identity;  // for Same
+    const OpenFile* file = nullptr;
+    std::span<const std::uint8_t> head{};
 };
+
+// The name beside `path` (`NAME.tavro-old`, NAME shortened to fit the
+// system's name limit) where the previous file waits while a replacement on
+// a file system that cannot rename over a name in one step is under way.
+std::string leftoverName(const std::string& path);
+
+// Whether `a` and `b` name one file as its file system compares names: in
+// the same folder, the same name, or, where names ignore case there (FAT
+// family, exFAT, a case-folding folder, Windows), names that differ only in
+// the case of letters (Latin, Greek, Cyrillic). Links at the names are
+// followed. Identities are another matter: compare them as well.
+std::expected<bool, IoFailure> sameName(const std::string& a, const std::string& b, SystemCalls& calls = systemCalls());
 
 // Follow: a symbolic link at the path is followed to the file it names.
 // Replace: a link at the path is itself replaced, never followed.
@@ -199,6 +239,11 @@ private:
 // finds out before the destination is touched.
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held = nullptr,
                                             SystemCalls& calls = systemCalls());
+
+// A Leftover or LeftoverOnly failure when something is at leftoverName() of
+// the file `path` names (links followed as `links` says); checkReplace() and
+// prepare() refuse the same way.
+std::expected<void, IoFailure> checkLeftover(const std::string& path, Links links, SystemCalls& calls = systemCalls());
 
 // Prepares the replacement of the file at `path`, after checkReplace(), with
 // `content.rest` as the held file. With Links::Follow a link stays a link
