@@ -252,9 +252,10 @@ QString WindowTexts::why(const EngineError& error) {
             .arg(factsAs<Modes>(error).given, 4, 8, QLatin1Char('0'))
             .arg(factsAs<Modes>(error).shown, 4, 8, QLatin1Char('0'));
     case Cause::Leftover:
-        return tr("a replacement that was interrupted (a card pulled out?) left its previous state in %1; the file "
-                  "at its name is whole (the new state): check it, then move %1 elsewhere or delete it, and try "
-                  "again; nothing was written")
+        return tr("a replacement that was interrupted (a card pulled out?) left a copy of its previous state in %1; "
+                  "the "
+                  "file at its name is whole (the previous state or the converted one): delete %1 (or keep it "
+                  "elsewhere) and try again; nothing was written")
             .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
     case Cause::LeftoverOnly:
         return tr("nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "

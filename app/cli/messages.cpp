@@ -138,9 +138,10 @@ std::string reasonText(const EngineError& error) {
         return "the new file would not keep its permission bits " + octal(factsAs<Modes>(error).given) + " (it shows " +
                octal(factsAs<Modes>(error).shown) + "); nothing was written";
     case Cause::Leftover:
-        return "a replacement that was interrupted (a card pulled out?) left its previous state in " +
-               shown(error.otherPath) + "; the file at its name is whole (the new state): check it, then move " +
-               shown(error.otherPath) + " elsewhere or delete it, and try again; nothing was written";
+        return "a replacement that was interrupted (a card pulled out?) left a copy of its previous state in " +
+               shown(error.otherPath) +
+               "; the file at its name is whole (the previous state or the converted one): delete " +
+               shown(error.otherPath) + " (or keep it elsewhere) and try again; nothing was written";
     case Cause::LeftoverOnly:
         return "nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
                "state in " +

@@ -113,17 +113,18 @@ std::expected<std::uintmax_t, IoFailure> nextHole(SystemCalls& calls, NativeHand
 
 // Copies bytes [offset, end) of `from` to the same offsets of `to`, in the
 // kernel where it can, else through a buffer. Ranges are copied one data
-// extent at a time, so holes stay holes (`to` already has its final size).
+// extent at a time, so holes stay holes (`to` already has its final size);
+// `dense`: every byte is written, holes as zeros (`to` grows as it is written).
 std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, NativeHandle to, std::uintmax_t offset,
-                                         std::uintmax_t end) {
-    bool inKernel = true;
+                                         std::uintmax_t end, bool dense) {
+    bool inKernel = !dense;
     std::vector<std::uint8_t> buffer;
     while (offset < end) {
-        auto data = nextData(calls, from, offset, end);
+        auto data = dense ? std::expected<std::uintmax_t, IoFailure>{offset} : nextData(calls, from, offset, end);
         if (!data) return std::unexpected(data.error());
         offset = *data;
         if (offset >= end) break;
-        auto hole = nextHole(calls, from, offset, end);
+        auto hole = dense ? std::expected<std::uintmax_t, IoFailure>{end} : nextHole(calls, from, offset, end);
         if (!hole) return std::unexpected(hole.error());
         while (offset < *hole) {
             const std::size_t piece =
@@ -574,72 +575,6 @@ PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->remove(temporary_);
 }
 
-namespace {
-
-// Whether `file` still holds what was read of it, the lease (if any) unbroken.
-std::expected<void, IoFailure> stillAsRead(SystemCalls& calls, const Expectation& expected) {
-    if (expected.file == nullptr) return {};
-    const OpenFile& file = *expected.file;
-    auto now = calls.statHandle(file.handle());
-    if (!now) return failure(calls, IoStep::Replace, now.error());
-    if (now->identity != expected.identity) return changed();
-    if (!expected.head.empty()) {
-        auto head = file.readHead(expected.head.size());
-        if (!head) return std::unexpected(head.error());
-        if (!std::equal(head->begin(), head->end(), expected.head.begin(), expected.head.end())) return changed();
-    }
-    return file.checkLease();
-}
-
-// Where a rename over a name is not one step, the file at `destination`
-// first moves to its leftover name, then `temporary` takes the name, then
-// the leftover goes; each step made durable before the next, so that at
-// every moment a whole file is at `destination` or at its leftover name.
-std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string& temporary,
-                                           const std::string& destination, bool ownRules) {
-    const std::string folder = folderOf(destination), aside = leftoverName(destination);
-    if (auto clear = leftoverAt(calls, destination, true); !clear) return clear;
-    calls.syncFolder(folder);  // the temporary file's name, before the old one leaves
-    if (auto moved = calls.rename(destination, aside, false); !moved)
-        return failure(calls, IoStep::Replace, moved.error());
-    calls.syncFolder(folder);
-    if (auto renamed = calls.rename(temporary, destination, ownRules); !renamed) {
-        auto refused = failure(calls, IoStep::Replace, renamed.error());
-        if (!calls.rename(aside, destination, false)) refused.error().keptIn = aside;
-        calls.syncFolder(folder);
-        return refused;
-    }
-    calls.syncFolder(folder);
-    calls.remove(aside);  // one that stays is named by the next run
-    return {};
-}
-
-}  // namespace
-
-std::expected<void, IoFailure> PreparedFile::commit() {
-    if (auto same = stillAsRead(*calls_, expected_); !same) return same;
-    auto status = calls_->statName(destination_);
-    if (!status) return failure(*calls_, IoStep::Replace, status.error());
-    const bool present = status->has_value();
-    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
-    if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
-        return changed();
-    auto kind = calls_->fileSystem(folderOf(destination_));
-    if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
-        if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_); !renamed) return renamed;
-    } else if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
-        if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
-        return failure(*calls_, IoStep::Replace, renamed.error());
-    }
-    temporary_.clear();
-    calls_->syncFolder(folderOf(destination_));
-    // Another file at the name after the rename is another program's, and
-    // stays. A name that cannot be looked at is for the caller's read-back.
-    auto after = calls_->statName(destination_);
-    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
-    return {};
-}
-
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held,
                                             SystemCalls& calls) {
     auto found = inspect(calls, path, links, held);
@@ -721,10 +656,17 @@ std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle f
     const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
     if (auto written = writeFully(calls, file, content.head); !written) return std::unexpected(written.error());
     if (size > content.head.size()) {
-        if (auto sized = calls.setSize(file, size); !sized) return failure(calls, IoStep::Write, sized.error());
+        // A file system that cannot lengthen a file (fusefat) gets every byte written.
+        auto sized = calls.setSize(file, size);
+        if (!sized && sized.error().kind != SystemError::Kind::Unsupported)
+            return failure(calls, IoStep::Write, sized.error());
         if (content.rest != nullptr) {
-            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size); !copied)
+            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size, !sized);
+                !copied)
                 return std::unexpected(copied.error());
+        } else if (!sized) {
+            const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(size - content.head.size()));
+            if (auto written = writeFully(calls, file, zeros); !written) return std::unexpected(written.error());
         }
     }
     if (carrier != nullptr) {
@@ -767,6 +709,100 @@ std::expected<std::string, IoFailure> nameTemporary(SystemCalls& calls, NativeHa
 }
 
 }  // namespace
+
+namespace {
+
+// Whether `file` still holds what was read of it, the lease (if any) unbroken.
+std::expected<void, IoFailure> stillAsRead(SystemCalls& calls, const Expectation& expected) {
+    if (expected.file == nullptr) return {};
+    const OpenFile& file = *expected.file;
+    auto now = calls.statHandle(file.handle());
+    if (!now) return failure(calls, IoStep::Replace, now.error());
+    if (now->identity != expected.identity) return changed();
+    if (!expected.head.empty()) {
+        auto head = file.readHead(expected.head.size());
+        if (!head) return std::unexpected(head.error());
+        if (!std::equal(head->begin(), head->end(), expected.head.begin(), expected.head.end())) return changed();
+    }
+    return file.checkLease();
+}
+
+// A copy of the file at `destination` (read through `held`, when it is that
+// file), complete and flushed, named `leftoverName(destination)` at once.
+std::expected<void, IoFailure> keepAside(SystemCalls& calls, const std::string& destination, const OpenFile* held) {
+    std::optional<OpenFile> opened;
+    if (held == nullptr) {
+        auto file = openForReading(calls, destination);
+        if (!file) return std::unexpected(file.error());
+        held = &opened.emplace(std::move(*file));
+    }
+    const std::string folder = folderOf(destination), aside = leftoverName(destination);
+    auto created = createTemporary(calls, folder, destination, 0600);
+    if (!created) return std::unexpected(created.error());
+    TemporaryName temporary{calls};
+    temporary.set(std::move(created->name));
+    Handle file{calls, created->handle};
+    const NewContent copy{{}, held, held->identity().size, std::nullopt};
+    auto size = fill(calls, file.get(), nullptr, copy);
+    if (!size) return std::unexpected(size.error());
+    if (auto written = checkWritten(calls, file.get(), copy, *size); !written) return std::unexpected(written.error());
+    auto named =
+        temporary.get().empty() ? calls.nameTemporary(file.get(), aside) : calls.rename(temporary.get(), aside, false);
+    if (!named) return failure(calls, IoStep::Replace, named.error());
+    temporary.release();
+    if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    calls.syncFolder(folder);
+    return {};
+}
+
+// Where a rename over a name is not one step, a copy of the file at
+// `destination` is kept at its leftover name first, each step made durable
+// before the next, then `temporary` takes the name and the copy goes: at
+// every moment a whole file is at `destination` or at its leftover name.
+std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string& temporary,
+                                           const std::string& destination, bool ownRules, const OpenFile* held) {
+    const std::string folder = folderOf(destination), aside = leftoverName(destination);
+    if (auto clear = leftoverAt(calls, destination, true); !clear) return clear;
+    if (auto kept = keepAside(calls, destination, held); !kept) return kept;
+    if (auto renamed = calls.rename(temporary, destination, ownRules); !renamed) {
+        auto refused = failure(calls, IoStep::Replace, renamed.error());
+        auto still = calls.statName(destination);
+        if (still && *still) calls.remove(aside);  // the destination as it was: the copy is of no use
+        else refused.error().keptIn = aside;
+        calls.syncFolder(folder);
+        return refused;
+    }
+    calls.syncFolder(folder);
+    calls.remove(aside);  // one that stays is named by the next run
+    return {};
+}
+
+}  // namespace
+
+std::expected<void, IoFailure> PreparedFile::commit() {
+    if (auto same = stillAsRead(*calls_, expected_); !same) return same;
+    auto status = calls_->statName(destination_);
+    if (!status) return failure(*calls_, IoStep::Replace, status.error());
+    const bool present = status->has_value();
+    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
+    if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
+        return changed();
+    auto kind = calls_->fileSystem(folderOf(destination_));
+    if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
+        if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_, expected_.file); !renamed)
+            return renamed;
+    } else if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
+        if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
+        return failure(*calls_, IoStep::Replace, renamed.error());
+    }
+    temporary_.clear();
+    calls_->syncFolder(folderOf(destination_));
+    // Another file at the name after the rename is another program's, and
+    // stays. A name that cannot be looked at is for the caller's read-back.
+    auto after = calls_->statName(destination_);
+    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
+    return {};
+}
 
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
                                                Links links, SystemCalls& calls) {

@@ -167,8 +167,11 @@ SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle from, NativeHandle
     return lastError();
 }
 
+// EPERM: a file system that cannot lengthen a file so (fusefat).
 SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
-    return checked(retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }));
+    if (retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }) == 0) return {};
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) return unsupported(errno);
+    return lastError();
 }
 
 SystemResult<void> SystemCalls::flush(NativeHandle file) { return checked(::fsync(fd(file))); }

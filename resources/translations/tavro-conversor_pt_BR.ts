@@ -386,8 +386,8 @@ Motivo: %2</translation>
         <translation>o arquivo novo não manteria os bits de permissão %1 (mostra %2); nada foi gravado</translation>
     </message>
     <message>
-        <source>a replacement that was interrupted (a card pulled out?) left its previous state in %1; the file at its name is whole (the new state): check it, then move %1 elsewhere or delete it, and try again; nothing was written</source>
-        <translation>uma substituição interrompida (um cartão retirado?) deixou o estado anterior em %1; o arquivo com o nome dele está inteiro (o estado novo): confira-o, depois mova %1 para outro lugar ou apague-o e tente de novo; nada foi gravado</translation>
+        <source>a replacement that was interrupted (a card pulled out?) left a copy of its previous state in %1; the file at its name is whole (the previous state or the converted one): delete %1 (or keep it elsewhere) and try again; nothing was written</source>
+        <translation>uma substituição interrompida (um cartão retirado?) deixou uma cópia do estado anterior em %1; o arquivo com o nome dele está inteiro (o estado anterior ou o convertido): apague %1 (ou guarde-o em outro lugar) e tente de novo; nada foi gravado</translation>
     </message>
     <message>
         <source>nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous state in %1 (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); rename %1 back to its name and try again; nothing was written</source>

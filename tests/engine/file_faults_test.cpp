@@ -27,6 +27,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -419,8 +420,15 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
         int flags;
         Call failing;
         std::optional<Cause> refused;
+        std::uint32_t mode = 0644;
+        bool capability = false;
     };
+    // A file capability (security.capability, version 2: CAP_NET_BIND_SERVICE, effective).
+    const Bytes capability{1, 0, 0, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     for (const auto& c : std::vector<Case>{{"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
+                                           {"set-uid and set-gid bits, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 06755},
+                                           {"set-id bits the file system drops", {}, false, 0, Call::SetMode, Cause::ModeNotKept, 06755},
+                                           {"a file capability, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 0755, true},
                                            {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
                                            {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
                                            {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
@@ -436,16 +444,23 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
             ASSERT_EQ(::setxattr(target.c_str(), "user.note", note.data(), note.size(), 0), 0);
         }
+        ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+        if (c.capability) { ASSERT_EQ(::setxattr(target.c_str(), "security.capability", capability.data(), capability.size(), 0), 0); }
         ASSERT_EQ(setFlags(target, c.flags), 0);
         const auto before = attributesOf(target);
-        FailingCalls calls(c.failing, c.failing == Call::SetAttribute ? 2 : c.failing == Call::SetInodeFlags ? 1 : 0, EPERM);
+        FailingCalls calls(c.failing,
+                           c.failing == Call::SetAttribute                                  ? 2
+                           : c.failing == Call::SetInodeFlags || c.failing == Call::SetMode ? 1
+                                                                                            : 0,
+                           c.failing == Call::SetMode ? kDrops : EPERM);
+        calls.stripsSetId = true;
         const auto result = runConversion(source, target, {.backup = true}, calls);
         const auto creation = runConversion(source, created);
         ASSERT_TRUE(creation);
         if (c.refused) {
             ASSERT_FALSE(result);
             EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(FileRole::Target, *c.refused));
-            EXPECT_EQ(result.error().detail, c.flags ? "" : "user.note");
+            EXPECT_EQ(result.error().detail, c.failing == Call::SetAttribute ? "user.note" : "");
             EXPECT_EQ(factsAs<InodeFlags>(result.error()).flags, std::uintmax_t(c.flags));
             EXPECT_EQ(readBytes(target), targetBytes);
             EXPECT_EQ(readBytes(backup), olderBackup);
@@ -455,10 +470,11 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             for (const auto& path : {target, backup}) {
                 EXPECT_EQ(attributesOf(path), before) << path;
                 EXPECT_EQ(flagsOf(path) & (FS_NODUMP_FL | FS_NOATIME_FL), c.flags) << path;
+                EXPECT_EQ(unsigned(std::filesystem::status(path).permissions()) & 07777, c.mode) << path;
             }
             EXPECT_EQ(attributesOf(created).contains("system.posix_acl_access"), !c.folderDefault.empty());
         }
-        for (const auto& path : {target, backup}) setFlags(path, 0);
+        for (const auto& path : {target, backup}) setFlags(path, 0), ::chmod(path.c_str(), 0644), ::removexattr(path.c_str(), "security.capability");
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }

@@ -117,9 +117,9 @@ enum class Cause {
     WroteNothing,       // ByteCounts: the system accepted no byte of a write
     ModeNotKept,        // Modes: the new file does not keep the permission bits (set-uid, set-gid) given
     // Step::Replace: a replacement interrupted where names cannot be replaced
-    // in one step (FAT family, exFAT) left the file's previous state at
-    // otherPath (NAME.tavro-old); Leftover: a whole state is at the file's
-    // name (the new one); LeftoverOnly: nothing is.
+    // in one step (FAT family, exFAT) left a copy of the file's previous
+    // state at otherPath (NAME.tavro-old); Leftover: a whole state (previous
+    // or new) is at the file's name; LeftoverOnly: nothing is.
     Leftover,
     LeftoverOnly,
 };

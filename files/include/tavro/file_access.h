@@ -38,8 +38,8 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
 // the new file, read back before it took the name, holds other bytes;
 // WroteNothing: the system accepted no byte of a write; Leftover: a
 // replacement interrupted on a file system that cannot rename over a name in
-// one step left the file's previous state at `name` (leftoverName()) and a
-// whole state at the file's own name; LeftoverOnly: the same, with nothing at
+// one step left a copy of the file's previous state at `name`
+// (leftoverName()) and a whole state at the file's own name; LeftoverOnly: the same, with nothing at
 // the file's name; ModeNotKept: the new file does not show the permission
 // bits it was given (facts: Modes). The numbers are in
 // `facts`, typed as the engine's error types them (engine_error.h).
@@ -200,10 +200,15 @@ public:
     ~PreparedFile();
 
     // Checks that the destination is still as expected (a Changed failure if
-    // not), renames, then checks that the destination is the file written
+    // not; its first bytes read again and its lease, see Expectation),
+    // renames, then checks that the destination is the file written
     // (a Changed failure if another program put something there meanwhile).
     // On failure before the rename the temporary file stays until this object
-    // goes, or for good after keepTemporary().
+    // goes, or for good after keepTemporary(). Where the file system cannot
+    // rename over a name in one step (FileSystemKind), a copy of the
+    // destination is first kept, flushed, at leftoverName(), and removed
+    // once the temporary file has the name: a whole file is at the name, or
+    // at the leftover name, at every moment.
     std::expected<void, IoFailure> commit();
     const std::string& temporaryPath() const { return temporary_; }
     void keepTemporary() { temporary_.clear(); }
