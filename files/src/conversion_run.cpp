@@ -242,7 +242,8 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
         report.olderBackupReplaced = backup->replacesFile();
     }
 
-    auto checked = readBack(kConvert, targetPath, output, target.heldFile(), report.targetSize, calls);
+    // Read back where the bytes went, even should a link on the way point elsewhere by now.
+    auto checked = readBack(kConvert, prepared->destination(), output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
         error.undo = std::make_shared<const UndoRecord>(std::move(undo));

@@ -224,12 +224,26 @@ std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std:
 }
 
 // The file a path finally names, following symbolic links (even a dangling
-// last one, so that a new file is created where the link points).
+// last one, so that a new file is created where the link points). In a
+// shared sticky folder a link, at the name or among the folders on the way,
+// is followed only when the user or the folder's owner owns it.
 std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::string path, IoStep step) {
+    const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
+    // Links among the folders on the way, as the kernel follows them.
+    for (std::string folder = path.substr(0, folderLength(path));;) {
+        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+        if (folder.empty() || folderLength(folder) == folder.size()) break;  // no folder, or a root
+        auto status = calls.statName(folder);
+        if (status && *status && (*status)->type == EntryStatus::Type::Link) {
+            if (auto allowed = sharedFolderAllows(calls, folder, **status, IoProblem::SharedFolderLink, refusing);
+                !allowed)
+                return std::unexpected(allowed.error());
+        }
+        folder.resize(folderLength(folder));
+    }
     for (int depth = 0; depth < 40; ++depth) {
         auto status = calls.statName(path);
         if (!status || !*status || (*status)->type != EntryStatus::Type::Link) return path;
-        const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
         if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, refusing); !allowed)
             return std::unexpected(allowed.error());
         auto destination = calls.readLink(path);

@@ -123,7 +123,8 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
 }
 
 // In a shared sticky folder (as root, planting another user's files there):
-// a link of theirs is not followed for a picture or a target, nor is their
+// a link of theirs, at the name or to a folder on the way, is not followed
+// for a picture or a target (one already converted included), nor is their
 // older backup replaced; a held-open target is refused. Nothing is written.
 TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
@@ -139,11 +140,18 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     fs::create_symlink(victim, linked);
     writeBytes(kept, targetBytes);
     writeBytes(kept + ".bak", {4, 5, 6});
-    for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
+    // Their link to a file that holds the converted level already, and to a folder on the way.
+    const std::string done = folder.file("done.state"), linkedDone = shared + "/done.state", folderLink = shared + "/dir";
+    writeBytes(done, converted);
+    fs::create_symlink(done, linkedDone);
+    fs::create_symlink(folder.path(), folderLink);
+    for (const auto& path : {picture, linked, kept + ".bak", linkedDone, folderLink}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
     for (const auto& [arguments, words] :
          std::vector<std::pair<std::vector<std::string>, std::string>>{{{"render", "--game", "1", source, picture}, "a link on the way belongs to user nobody (65534)"},
                                                                        {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"},
-                                                                       {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"}})
+                                                                       {{"convert", "--backup", source, kept}, "backup " + kept + ".bak: it belongs to user nobody (65534)"},
+                                                                       {{"convert", source, linkedDone}, "a link on the way belongs to user nobody (65534)"},
+                                                                       {{"convert", source, folderLink + "/two.state"}, "a link on the way belongs to user nobody (65534)"}})
         expectFailure(arguments, words);
     EXPECT_EQ(readBytes(victim), victimBytes);
     EXPECT_EQ(readBytes(kept), targetBytes);

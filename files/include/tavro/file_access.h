@@ -211,6 +211,8 @@ public:
     // at the leftover name, at every moment.
     std::expected<void, IoFailure> commit();
     const std::string& temporaryPath() const { return temporary_; }
+    // The file that receives the bytes: the destination, links followed.
+    const std::string& destination() const { return destination_; }
     void keepTemporary() { temporary_.clear(); }
     // Whether something (a file or, with Links::Replace, a link) was at the
     // destination when this was prepared.
