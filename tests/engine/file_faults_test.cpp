@@ -513,7 +513,11 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
         const auto said = [](const auto& result) { return result ? std::pair(Step::Open, Cause::System) : std::pair(result.error().step, result.error().cause); };
         const auto step = record ? said(undoConversion(*record, calls)) : said(runConversion(source, target, {}, calls));
         if (writer.joinable()) writer.join();
+#ifdef _WIN32
+        const bool held = false;  // no leases: the times tell
+#else
         const bool held = exists && !ofSource && !card;
+#endif
         EXPECT_EQ(step, std::pair(held ? Step::Replace : undo || ofSource ? Step::Recheck : Step::Replace, held ? Cause::OpenElsewhere : Cause::Changed));
         Bytes expected = theirs;
         if (card && exists) expected = before, std::copy_n("theirs", 6, expected.begin() + 100);

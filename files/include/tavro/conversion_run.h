@@ -9,11 +9,21 @@
 //   holds one;
 // - an existing target shorter than kMinSaveStateSize is refused;
 // - files are told apart by identity (device and inode, links followed as the
-//   run follows them), not by name: a run refuses (Cause::SameFile) when the
-//   backup would replace the source, or the target is the file at TARGET.bak;
-//   the source may be the target;
+//   run follows them), and by name as the file system compares names (case
+//   folded where it ignores case, files::sameName()): a run refuses
+//   (Cause::SameFile) when the backup would replace the source, or the target
+//   is the file at TARGET.bak; the source may be the target;
+// - a leftover of a replacement interrupted on a card (files::leftoverName())
+//   beside the target or TARGET.bak is refused (Cause::Leftover,
+//   LeftoverOnly), on a dry run and when the target holds the converted level
+//   already too;
+// - the target's write lease (files::OpenFile::holdLease()) is held from the
+//   role checks until after the rename: another program's open ends the run
+//   before the rename (Cause::OpenElsewhere), the target untouched;
 // - the source must still be the file that was read just before the target's
-//   rename (Step::Recheck, Cause::Changed);
+//   rename, its first bytes the same (Step::Recheck, Cause::Changed), and so
+//   must the target (Step::Replace), as times kept to 2 seconds cannot show
+//   a write;
 // - a dry run makes the same checks as a run up to the writing;
 // - failures are EngineErrors (Operation::Convert or Undo);
 // - the target is rewritten through a temporary file in its folder, flushed and

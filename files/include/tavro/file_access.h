@@ -230,14 +230,19 @@ private:
 
 // Every check prepare() makes before it writes anything, without creating
 // anything: what is at the name (links followed as `links` says; in a shared
-// sticky folder only links owned by the user or the folder's owner, and only
-// such a file or link at the final name), that it is a regular file the user
-// may write, with no other names, whose owner and group the user may give,
-// neither append-only nor immutable, that no other program holds it open,
-// and that the folder takes a new file (read-only file systems included).
-// Where nothing is at the name, only the folder is checked. Other programs:
-// on Linux a write lease is asked for on `held` (the caller's own open file,
-// when it is that file) or on a descriptor opened for the check; any other
+// sticky folder only links owned by the user or the folder's owner, at the
+// name or among the folders on the way, and only such a file or link at the
+// final name), that no leftover of an interrupted replacement is beside it
+// (checkLeftover()), that the temporary name fits the system's limit on
+// paths, that it is a regular file the user may write and no mount point
+// (a bind-mounted file), with no other names, whose owner and group the user
+// may give, neither append-only nor immutable, that no other program holds
+// it open, and that the folder takes a new file (read-only file systems
+// included). Where nothing is at the name, only the folder is checked.
+// Other programs: a lease `held` holds (OpenFile::holdLease()) must be
+// unbroken; else on Linux a write lease is asked for on `held` (the caller's
+// own open file, when it is that file) or on a descriptor opened for the
+// check, and given back at once; any other
 // descriptor on the file, this process's included, counts as another
 // program's, and where no lease can be had (a file system without leases, a
 // file of another user) the check is skipped. On Windows the file is opened
@@ -259,7 +264,9 @@ std::expected<void, IoFailure> checkLeftover(const std::string& path, Links link
 // `.NAME.tavro-XXXXXX` (NAME shortened to fit the system's name limit), only
 // once it is complete; elsewhere it is created under that name, exclusively.
 // An existing file's owner, group, permission bits, inode flags (chattr's)
-// and extended attributes (ACLs among them) are carried to the new file,
+// and extended attributes (ACLs among them) are carried to the new file
+// after its last byte is written (a write takes set-id bits and file
+// capabilities away), its permission bits compared afterwards (ModeNotKept),
 // exactly: an attribute or flag the new file would get from its folder and
 // the old one lacked is removed, and one that cannot be carried is a refusal
 // naming it. A new file gets what creation gives (0666 less the umask, or
