@@ -38,6 +38,7 @@ namespace {
 
 using namespace tavro::test;
 using files::EntryStatus;
+using files::FileIdentity;
 using files::NativeHandle;
 using files::SystemError;
 using files::SystemResult;
@@ -93,20 +94,14 @@ public:
     // are kept to 2 seconds, no lease. The process ends at change `crashAt` to a file or folder (a card pulled).
     bool card = false;
     int crashAt = 0, changes = 0;
-    bool stripsSetId = false;  // writes take set-id bits away, as the kernel does for a user's writes
 
     SystemResult<NativeHandle> openRead(const std::string& p) override { return opened(hit(Call::OpenRead, &p) ? fail() : Base::openRead(p)); }
-    SystemResult<EntryStatus> statHandle(NativeHandle f) override {
-        if (hit(Call::StatHandle)) return fail();
-        auto status = Base::statHandle(f);
-        if (status) coarse(*status);
-        return status;
-    }
+    SystemResult<EntryStatus> statHandle(NativeHandle f) override { return hit(Call::StatHandle) ? fail() : coarse(Base::statHandle(f)); }
     SystemResult<std::optional<EntryStatus>> statName(const std::string& p) override {
         if (hit(Call::StatName, &p)) return fail();
         auto status = Base::statName(p);
         if (look && status && *status) look(p, **status);
-        if (status && *status) coarse(**status);
+        if (status && *status) **status = *coarse(**status);
         return status;
     }
     SystemResult<files::FileSystemKind> fileSystem(const std::string& f) override { return card ? files::FileSystemKind{false, true} : Base::fileSystem(f); }
@@ -179,13 +174,13 @@ private:
     void change() {
         if (crashAt != 0 && ++changes == crashAt) std::_Exit(0);
     }
-    void coarse(EntryStatus& status) const {
-        if (!card) return;
-        auto& id = status.identity;
-        id.modifiedSeconds &= ~std::int64_t{1}, id.changedSeconds &= ~std::int64_t{1}, id.modifiedNanoseconds = id.changedNanoseconds = 0;
+    SystemResult<EntryStatus> coarse(SystemResult<EntryStatus> status) const {  // a card keeps times to 2 seconds
+        if (FileIdentity* id = card && status ? &status->identity : nullptr)
+            id->modifiedSeconds &= ~std::int64_t{1}, id->changedSeconds &= ~std::int64_t{1}, id->modifiedNanoseconds = id->changedNanoseconds = 0;
+        return status;
     }
-    void stripSetId(NativeHandle f) {
-        if (auto status = Base::statHandle(f); stripsSetId && status) Base::setMode(f, status->identity.permissions & ~06000u);
+    void stripSetId(NativeHandle f) {  // as the kernel does for a user's writes
+        if (auto status = Base::statHandle(f)) Base::setMode(f, status->identity.permissions & ~06000u);
     }
     std::unexpected<SystemError> fail() const {
         if (errno_ == kCannot) return std::unexpected(SystemError{SystemError::Kind::Unsupported, EXDEV});
@@ -453,7 +448,6 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
                            : c.failing == Call::SetInodeFlags || c.failing == Call::SetMode ? 1
                                                                                             : 0,
                            c.failing == Call::SetMode ? kDrops : EPERM);
-        calls.stripsSetId = true;
         const auto result = runConversion(source, target, {.backup = true}, calls);
         const auto creation = runConversion(source, created);
         ASSERT_TRUE(creation);
