@@ -859,9 +859,9 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {
     auto real = followLinks(calls, path, IoStep::Remove);
     if (!real) return std::unexpected(real.error());
-    auto status = calls.statName(*real);
-    if (!status || !*status || (*status)->identity != expected) return changed();
-    if (auto removed = calls.remove(*real); !removed) return failure(calls, IoStep::Remove, removed.error());
+    auto removed = calls.removeIfSame(*real, expected);
+    if (!removed) return failure(calls, IoStep::Remove, removed.error());
+    if (!*removed) return changed();
     calls.syncFolder(folderOf(*real));
     return {};
 }

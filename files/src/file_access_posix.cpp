@@ -204,6 +204,14 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
 
 SystemResult<void> SystemCalls::remove(const std::string& path) { return checked(::unlink(path.c_str())); }
 
+SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+    auto status = statName(path);
+    if (!status) return std::unexpected(status.error());
+    if (!*status || (*status)->identity != expected) return false;
+    if (::unlink(path.c_str()) != 0) return lastError();
+    return true;
+}
+
 SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
     const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (opened < 0) return lastError();

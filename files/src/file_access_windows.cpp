@@ -315,6 +315,27 @@ SystemResult<void> SystemCalls::remove(const std::string& path) {
     return {};
 }
 
+SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+    auto wide = widen(path);
+    if (!wide) return std::unexpected(wide.error());
+    const HANDLE file = CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (notFound(error)) return false;
+        return errorOf(error);
+    }
+    auto status = statHandle(portable(file));
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    const bool same = status && status->identity == expected;
+    const bool removed = same && SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!status) return std::unexpected(status.error());
+    if (same && !removed) return errorOf(error);
+    return removed;
+}
+
 // A rename with MOVEFILE_WRITE_THROUGH is on disk when it returns.
 SystemResult<void> SystemCalls::syncFolder(const std::string&) { return {}; }
 

@@ -95,6 +95,11 @@ public:
     // give it those of the file it replaces (Windows' ReplaceFileW).
     virtual SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules);
     virtual SystemResult<void> remove(const std::string& path);
+    // Removes the file at `path` (a link there is not followed) only if it is
+    // still `expected`, state included; false when it is not. On Windows one
+    // open handle is looked at and marked for deletion, in one step;
+    // elsewhere the name is looked at, then removed.
+    virtual SystemResult<bool> removeIfSame(const std::string& path, const FileIdentity& expected);
     virtual SystemResult<void> syncFolder(const std::string& folder);
     virtual SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group);
     virtual SystemResult<void> setMode(NativeHandle file, std::uint32_t mode);

@@ -283,7 +283,8 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
                                        SystemCalls& calls = systemCalls());
 
 // Removes the file at `path` (following symbolic links to the file they
-// name), provided it is still the file `expected` describes.
+// name), provided it is still the file `expected` describes: on Windows
+// checked and removed through one open handle.
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected,
                                       SystemCalls& calls = systemCalls());
 
