@@ -600,6 +600,24 @@ TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
 }
 
 #ifndef _WIN32
+// A link re-pointed by someone else just after the rename: the run reads back
+// the file its bytes went to, and that file holds them.
+TEST_F(FileFaults, ALinkRepointedAfterTheRenameIsNotWhatIsReadBack) {
+    const std::string real = folder.file("real.state"), link = folder.file("link.state");
+    std::filesystem::rename(utf8Path(target), utf8Path(real));
+    std::filesystem::create_symlink("real.state", utf8Path(link));
+    FailingCalls calls;
+    calls.before = [&](Call call, auto) {
+        if (call == Call::Rename) std::filesystem::remove(utf8Path(link)), std::filesystem::create_symlink("one.state", utf8Path(link));
+        return 0;
+    };
+    const auto result = runConversion(source, link, {}, calls);
+    EXPECT_TRUE(result) << result.error().path;
+    EXPECT_EQ(std::tuple(readBytes(real), readBytes(source)), std::tuple(converted, sourceBytes));
+}
+#endif
+
+#ifndef _WIN32
 // Plants a symbolic link to a victim file at exactly the name the run is about
 // to create or link its temporary file under, as an attacker sharing the folder
 // might: once where unnamed files are given a name just before the rename, and
