@@ -760,11 +760,18 @@ std::expected<void, IoFailure> keepAside(SystemCalls& calls, const std::string& 
     auto size = fill(calls, file.get(), nullptr, copy);
     if (!size) return std::unexpected(size.error());
     if (auto written = checkWritten(calls, file.get(), copy, *size); !written) return std::unexpected(written.error());
-    auto named =
-        temporary.get().empty() ? calls.nameTemporary(file.get(), aside) : calls.rename(temporary.get(), aside, false);
-    if (!named) return failure(calls, IoStep::Replace, named.error());
-    temporary.release();
+    // An unnamed file is named while open; a named one once closed (Windows
+    // renames no file open without sharing its deletion).
+    if (temporary.get().empty()) {
+        if (auto named = calls.nameTemporary(file.get(), aside); !named)
+            return failure(calls, IoStep::Replace, named.error());
+    }
     if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    if (!temporary.get().empty()) {
+        if (auto named = calls.rename(temporary.get(), aside, false); !named)
+            return failure(calls, IoStep::Replace, named.error());
+        temporary.release();
+    }
     calls.syncFolder(folder);
     return {};
 }

@@ -145,7 +145,9 @@ public:
     SystemResult<void> rename(const std::string& from, const std::string& to, bool own) override {
         if (hit(Call::Rename)) return fail();
         change();
+#ifndef _WIN32  // Windows will not reuse the name of a file still open
         if (card && std::filesystem::exists(utf8Path(to))) Base::remove(to), change();  // the driver's two steps
+#endif
         return Base::rename(from, to, own);
     }
     SystemResult<void> setOwner(NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
