@@ -9,6 +9,8 @@
 #   package     the Debian package and its checks (manual pages, lintian,
 #               debootstrap for the install test)
 #   screenshot  the window on a private X server and the pictures in docs/
+#   cards       the card tests: exFAT and FAT drivers (FUSE) and their tools,
+#               strace to kill a driver at a write
 #   windows     the MinGW-w64 cross compiler, Wine to run the tests, zip
 #   web         the web page: clang 19 for wasm32-wasi (lld, wasi-libc, libc++),
 #               Chromium for its tests, Node.js (when there is no `node`)
@@ -29,6 +31,7 @@ for purpose in "${@:-build}"; do
     package) packages+=(dpkg-dev fakeroot file help2man lintian man-db debootstrap
                         desktop-file-utils appstream) ;;
     screenshot) packages+=(xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox) ;;
+    cards) packages+=(exfat-fuse exfatprogs fusefat dosfstools strace procps util-linux) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 zip) ;;
     web) packages+=(clang-19 lld-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32
                     libclang-rt-19-dev-wasm32 chromium python3)

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #ifndef _WIN32
+#include <cerrno>
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -27,7 +28,8 @@ QString WindowTexts::shown(const QString& name) {
             text += QStringLiteral("\\t");
         } else if (code < 0x20 || code == 0x7F) {
             text += QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
-        } else if (code >= 0x80 && code <= 0x9F) {
+        } else if ((code >= 0x80 && code <= 0x9F) || code == 0x61C || code == 0x200E || code == 0x200F ||
+                   (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
             text += QStringLiteral("\\u%1").arg(code, 4, 16, QLatin1Char('0'));
         } else {
             text += c;
@@ -211,6 +213,11 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
             .arg(number(factsAs<NameCount>(error).names));
     case Cause::OwnerNotKept:
+#ifndef _WIN32
+        if (::geteuid() == 0 && (error.code == ENOSYS || error.code == EOPNOTSUPP))
+            return tr("its owner (user %1, group %2) could not be kept: this file system cannot keep owners")
+                .arg(idName(owner.user, false), idName(owner.group.value_or(0), true));
+#endif
         if (ownFile(owner.user))
             return tr("its group (%1) could not be kept, as you do not belong to it: %2")
                 .arg(idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
@@ -270,6 +277,21 @@ QString WindowTexts::why(const EngineError& error) {
             .arg(QString::number(owner.user));
     case Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
     case Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
+    case Cause::ModeNotKept:
+        return tr("the new file would not keep its permission bits %1 (it shows %2); nothing was written")
+            .arg(factsAs<Modes>(error).given, 4, 8, QLatin1Char('0'))
+            .arg(factsAs<Modes>(error).shown, 4, 8, QLatin1Char('0'));
+    case Cause::Leftover:
+        return tr("a replacement that was interrupted (a card pulled out?) left a copy of its previous state in %1; "
+                  "the "
+                  "file at its name is whole (the previous state or the converted one): delete %1 (or keep it "
+                  "elsewhere) and try again; nothing was written")
+            .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
+    case Cause::LeftoverOnly:
+        return tr("nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
+                  "state in %1 (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); "
+                  "rename %1 back to its name and try again; nothing was written")
+            .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
     }
     return QString::fromLocal8Bit(error.reason);
 }

@@ -58,8 +58,9 @@ public:
     static QString convertAnywayTitle();
     static QString convertAnyway(const EngineError& error);
 
-    // A file's name as it may be shown: control characters written as \n,
-    // \t, \xNN or \uNNNN, so that a line stays one line.
+    // A file's name as it may be shown: control characters and the marks
+    // that turn the direction of text (U+202E and its like) written as \n,
+    // \t, \xNN or \uNNNN, so that a line stays one line in its order.
     static QString shown(const QString& name);
 
     // Tooltips of the form's buttons.

@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <cerrno>
 #include <sstream>
 #include <vector>
 
@@ -25,6 +26,13 @@ std::string roleName(FileRole role) {
 
 std::string bytes(std::uintmax_t count) { return counted(count, "byte", "bytes"); }
 
+// Permission bits as chmod takes them: "4644".
+std::string octal(std::uint32_t mode) {
+    std::string text;
+    for (int shift = 9; shift >= 0; shift -= 3) text += static_cast<char>('0' + ((mode >> shift) & 7));
+    return text;
+}
+
 // "alice (1000)", or the number alone where the system has no name for it.
 std::string idName(std::uintmax_t id, [[maybe_unused]] bool group) {
     std::string name;
@@ -46,6 +54,10 @@ std::string ownerNotKept(const EngineError& error) {
     bool ownFile = false;
 #ifndef _WIN32
     ownFile = owner.user == ::geteuid();
+    // A file system that keeps no owners at all (fusefat) answers ENOSYS even to root.
+    if (::geteuid() == 0 && (error.code == ENOSYS || error.code == EOPNOTSUPP))
+        return "cannot keep its owner, user " + idName(owner.user, false) + " and group " + idName(group, true) +
+               ": this file system cannot keep owners";
 #endif
     if (ownFile)
         return "cannot keep its group " + idName(group, true) + ", which you do not belong to: " + error.reason;
@@ -148,6 +160,20 @@ std::string reasonText(const EngineError& error) {
                " in a shared folder, and is not followed; nothing was written";
     case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
     case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
+    case Cause::ModeNotKept:
+        return "the new file would not keep its permission bits " + octal(factsAs<Modes>(error).given) + " (it shows " +
+               octal(factsAs<Modes>(error).shown) + "); nothing was written";
+    case Cause::Leftover:
+        return "a replacement that was interrupted (a card pulled out?) left a copy of its previous state in " +
+               shown(error.otherPath) +
+               "; the file at its name is whole (the previous state or the converted one): delete " +
+               shown(error.otherPath) + " (or keep it elsewhere) and try again; nothing was written";
+    case Cause::LeftoverOnly:
+        return "nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
+               "state in " +
+               shown(error.otherPath) +
+               " (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); rename " +
+               shown(error.otherPath) + " back to its name and try again; nothing was written";
     }
     return error.reason;
 }
@@ -198,22 +224,45 @@ std::string counted(std::uintmax_t number, std::string_view singular, std::strin
 std::string shown(std::string_view name) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text;
-    for (std::size_t i = 0; i < name.size(); ++i) {
+    for (std::size_t i = 0; i < name.size();) {
         const auto byte = static_cast<unsigned char>(name[i]);
-        const bool c1 = byte == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
-                        static_cast<unsigned char>(name[i + 1]) <= 0x9F;  // U+0080 to U+009F
-        if (byte == '\n') {
-            text += "\\n";
-        } else if (byte == '\t') {
-            text += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            text += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
-        } else if (c1) {
-            const auto next = static_cast<unsigned char>(name[++i]);
-            text += std::string("\\u00") + kHex[next >> 4] + kHex[next & 0xF];
-        } else {
-            text += static_cast<char>(byte);
+        // The length of a well-formed UTF-8 character here; 0 for a byte that starts none.
+        const std::size_t length = byte < 0x80                   ? 1
+                                   : byte >= 0xC2 && byte < 0xE0 ? 2
+                                   : byte >= 0xE0 && byte < 0xF0 ? 3
+                                   : byte >= 0xF0 && byte < 0xF5 ? 4
+                                                                 : 0;
+        char32_t code = length == 1 ? byte : length == 2 ? byte & 0x1Fu : length == 3 ? byte & 0x0Fu : byte & 0x07u;
+        bool formed = length > 0 && i + length <= name.size();
+        for (std::size_t k = 1; formed && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(name[i + k]);
+            formed = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3Fu);
         }
+        formed = formed && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
+                 !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+        // Controls (C0, DEL, C1) and the marks that turn the direction of text.
+        const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+        const bool direction = code == 0x61C || code == 0x200E || code == 0x200F ||
+                               (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+        if (!formed) {
+            text += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];  // a byte of no character
+            ++i;
+            continue;
+        }
+        if (code == '\n') {
+            text += "\\n";
+        } else if (code == '\t') {
+            text += "\\t";
+        } else if (code < 0x20 || code == 0x7F) {
+            text += std::string("\\x") + kHex[code >> 4] + kHex[code & 0xF];
+        } else if (control || direction) {
+            text += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) text += kHex[(code >> shift) & 0xF];
+        } else {
+            text.append(name.substr(i, length));
+        }
+        i += length;
     }
     return text;
 }

@@ -19,8 +19,10 @@ std::string grouped(std::uintmax_t number);
 std::string counted(std::uintmax_t number, std::string_view singular, std::string_view plural);
 
 // `name` as it may be shown on a terminal: control characters (a line feed,
-// an escape, U+0080 to U+009F) written as \n, \t, \xNN or \u00NN, so that a
-// message stays one line and sends nothing to the terminal raw.
+// an escape, U+0080 to U+009F), the marks that turn the direction of text
+// (U+202E and its like) and bytes that are no UTF-8 character (0x80 to 0xFF
+// alone) written as \n, \t, \xNN or \uNNNN, so that a message stays one
+// line, reads in its order and sends nothing to the terminal raw.
 std::string shown(std::string_view name);
 
 // One line saying what failed, on which file, and why; no trailing newline.

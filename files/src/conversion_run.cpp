@@ -140,9 +140,11 @@ std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, Fi
 // place, its bytes read whole before anything is written. A backup takes only
 // a free name, so it is never one of the two.
 std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
-                                            const std::string& targetPath, const FoundTarget& target, bool inPlace) {
+                                            const std::string& targetPath, const FoundTarget& target, bool inPlace,
+                                            files::SystemCalls& calls) {
     if (inPlace) return {};
-    if (sourcePath == targetPath || (target.file && files::sameFile(source, target.file->identity())))
+    const bool sameName = sourcePath == targetPath || files::sameName(sourcePath, targetPath, calls).value_or(false);
+    if (sameName || (target.file && files::sameFile(source, target.file->identity())))
         return twoRoles(FileRole::Target, targetPath, FileRole::Source, sourcePath);
     return {};
 }
@@ -190,13 +192,17 @@ std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string&
 // Fills in the report's backup and undo.
 // The source must still be the file that was read when the target takes its
 // new bytes.
-std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const files::FileIdentity& source,
+std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const ReadSource& source,
                                              const std::string& targetPath, const FoundTarget& target,
                                              const Bytes& output, const std::optional<std::string>& backupPath,
-                                             ConversionReport& report, files::SystemCalls& calls) {
-    const files::Expectation asRead = target.file
-                                          ? files::Expectation{files::Expectation::Kind::Same, target.file->identity()}
-                                          : files::Expectation{files::Expectation::Kind::Absent, {}};
+                                             ConversionReport& report,
+                                             files::SystemCalls& calls) {
+    // Just before the rename the target's first bytes are read again, as
+    // times kept to 2 seconds cannot show another program's write.
+    const files::Expectation asRead =
+        target.file
+            ? files::Expectation{files::Expectation::Kind::Same, target.file->identity(), &*target.file, target.head}
+            : files::Expectation{files::Expectation::Kind::Absent, {}};
     auto prepared =
         files::prepare(targetPath, files::NewContent{output, target.heldFile(), report.targetSize, std::nullopt},
                        asRead, files::Links::Follow, calls);
@@ -209,10 +215,18 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
         backup.emplace(std::move(*copy));
     }
 
-    auto now = files::openIfExists(sourcePath, calls);
-    if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
-    if (!*now || (*now)->identity() != source)
-        return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
+    // The source, unless it is the target (whose check covers it, and whose
+    // lease an open would break): the same file, its first bytes as read.
+    const auto spelled = files::sameName(sourcePath, targetPath, calls);
+    if (!(target.file && files::sameFile(source.identity, target.file->identity())) && !(spelled && *spelled)) {
+        auto now = files::openIfExists(sourcePath, calls);
+        if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
+        if (!*now || (*now)->identity() != source.identity)
+            return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
+        auto head = (*now)->readHead(source.head.size());
+        if (!head) return fail(kConvert, FileRole::Source, sourcePath, head.error());
+        if (*head != source.head) return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
+    }
     if (auto replaced = prepared->commit(); !replaced) {
         return fail(kConvert, FileRole::Target, targetPath, replaced.error());
     }
@@ -231,7 +245,8 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
         undo.backups.push_back({*backupPath, backup->written()});
     }
 
-    auto checked = readBack(kConvert, targetPath, output, target.heldFile(), report.targetSize, calls);
+    // Read back where the bytes went, even should a link on the way point elsewhere by now.
+    auto checked = readBack(kConvert, prepared->destination(), output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
         EngineError error = std::move(checked.error());
         error.undo = std::make_shared<const UndoRecord>(std::move(undo));
@@ -255,8 +270,20 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (!source) return std::unexpected(std::move(source.error()));
     auto target = findTarget(targetPath, calls);
     if (!target) return std::unexpected(std::move(target.error()));
-    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force); !roles)
+    // A replacement interrupted on a card: the run says which file holds what.
+    if (auto clear = files::checkLeftover(targetPath, files::Links::Follow, calls); !clear)
+        return fail(kConvert, FileRole::Target, targetPath, clear.error());
+    if (options.backup) {
+        if (auto clear = files::checkLeftover(targetPath + ".bak", files::Links::Replace, calls); !clear)
+            return fail(kConvert, FileRole::Backup, targetPath + ".bak", clear.error());
+    }
+    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force, calls); !roles)
         return std::unexpected(std::move(roles.error()));
+    // From here until after the rename no other program may open the target.
+    if (target->file) {
+        if (auto held = target->file->holdLease(); !held)
+            return fail(kConvert, FileRole::Target, targetPath, held.error());
+    }
     if (!options.force) {
         if (auto game = checkGame(sourcePath, *source, targetPath, *target, options.forceSource); !game)
             return std::unexpected(std::move(game.error()));
@@ -294,8 +321,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         }
         return report;
     }
-    if (auto written =
-            writeTarget(sourcePath, source->identity, targetPath, *target, output, report.backupPath, report, calls);
+    if (auto written = writeTarget(sourcePath, *source, targetPath, *target, output, report.backupPath, report, calls);
         !written)
         return std::unexpected(std::move(written.error()));
     return report;
@@ -351,7 +377,8 @@ std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record, 
     auto current = files::openIfExists(path, calls);
     if (!current) return failed(current.error());
     if (!*current) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Gone);
-    const files::OpenFile& file = **current;
+    files::OpenFile& file = **current;
+    if (auto held = file.holdLease(); !held) return failed(held.error());
     auto head = file.readHead(record.written.size());
     if (!head) return failed(head.error());
     const bool asWritten =
@@ -368,8 +395,9 @@ std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record, 
         removeBackups(record.backups, report, calls);
         return report;
     }
-    auto prepared = files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
-                                   {files::Expectation::Kind::Same, file.identity()}, files::Links::Follow, calls);
+    auto prepared =
+        files::prepare(path, files::NewContent{*record.previous, &file, record.previousSize, std::nullopt},
+                       {files::Expectation::Kind::Same, file.identity(), &file, *head}, files::Links::Follow, calls);
     if (!prepared) return failed(prepared.error());
     if (auto replaced = prepared->commit(); !replaced) return failed(replaced.error());
     if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)

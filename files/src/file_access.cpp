@@ -5,6 +5,7 @@
 #include "system_calls.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@ namespace {
 // bounded whatever a file's size.
 constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 constexpr NativeHandle kNoHandle = -1;  // -1 is also Windows' INVALID_HANDLE_VALUE
+constexpr int kBusy = EBUSY;              // what renaming over a mount point gives
 
 std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const SystemError& error) {
     return std::unexpected(IoFailure{step, error.reason.empty() ? calls.reason(error.code) : error.reason, error.code});
@@ -111,17 +113,18 @@ std::expected<std::uintmax_t, IoFailure> nextHole(SystemCalls& calls, NativeHand
 
 // Copies bytes [offset, end) of `from` to the same offsets of `to`, in the
 // kernel where it can, else through a buffer. Ranges are copied one data
-// extent at a time, so holes stay holes (`to` already has its final size).
+// extent at a time, so holes stay holes (`to` already has its final size);
+// `dense`: every byte is written, holes as zeros (`to` grows as it is written).
 std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, NativeHandle to, std::uintmax_t offset,
-                                         std::uintmax_t end) {
-    bool inKernel = true;
+                                         std::uintmax_t end, bool dense) {
+    bool inKernel = !dense;
     std::vector<std::uint8_t> buffer;
     while (offset < end) {
-        auto data = nextData(calls, from, offset, end);
+        auto data = dense ? std::expected<std::uintmax_t, IoFailure>{offset} : nextData(calls, from, offset, end);
         if (!data) return std::unexpected(data.error());
         offset = *data;
         if (offset >= end) break;
-        auto hole = nextHole(calls, from, offset, end);
+        auto hole = dense ? std::expected<std::uintmax_t, IoFailure>{end} : nextHole(calls, from, offset, end);
         if (!hole) return std::unexpected(hole.error());
         while (offset < *hole) {
             const std::size_t piece =
@@ -221,12 +224,26 @@ std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std:
 }
 
 // The file a path finally names, following symbolic links (even a dangling
-// last one, so that a new file is created where the link points).
+// last one, so that a new file is created where the link points). In a
+// shared sticky folder a link, at the name or among the folders on the way,
+// is followed only when the user or the folder's owner owns it.
 std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::string path, IoStep step) {
+    const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
+    // Links among the folders on the way, as the kernel follows them.
+    for (std::string folder = path.substr(0, folderLength(path));;) {
+        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+        if (folder.empty() || folderLength(folder) == folder.size()) break;  // no folder, or a root
+        auto status = calls.statName(folder);
+        if (status && *status && (*status)->type == EntryStatus::Type::Link) {
+            if (auto allowed = sharedFolderAllows(calls, folder, **status, IoProblem::SharedFolderLink, refusing);
+                !allowed)
+                return std::unexpected(allowed.error());
+        }
+        folder.resize(folderLength(folder));
+    }
     for (int depth = 0; depth < 40; ++depth) {
         auto status = calls.statName(path);
         if (!status || !*status || (*status)->type != EntryStatus::Type::Link) return path;
-        const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
         if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, refusing); !allowed)
             return std::unexpected(allowed.error());
         auto destination = calls.readLink(path);
@@ -267,6 +284,36 @@ std::string temporaryName(const std::string& path) {
     return name;
 }
 
+constexpr std::string_view kLeftoverMark = ".tavro-old";
+
+// A letter's small form (Latin, Greek, Cyrillic), as FAT-family and exFAT
+// names are compared; any other character as it is.
+char32_t smallLetter(char32_t c) {
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c + c % 2;
+    return c;
+}
+
+// `name` with its letters small (ASCII and two-byte UTF-8 letters).
+std::string folded(std::string_view name) {
+    std::string text;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool pair = (byte & 0xE0) == 0xC0 && i + 1 < name.size() && (name[i + 1] & 0xC0) == 0x80;
+        if (!pair) {
+            text.push_back(static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + 32 : byte));
+            continue;
+        }
+        const char32_t code = smallLetter(((byte & 0x1Fu) << 6) | (static_cast<unsigned char>(name[++i]) & 0x3Fu));
+        text.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+    return text;
+}
+
 constexpr int kNameAttempts = 100;
 
 // Removes the named temporary file on every early return.
@@ -286,6 +333,18 @@ private:
     SystemCalls& calls_;
     std::string name_;
 };
+
+// A Leftover failure when an interrupted replacement left a previous state
+// beside `real` (LeftoverOnly when nothing is at `real` itself).
+std::expected<void, IoFailure> leftoverAt(SystemCalls& calls, const std::string& real, bool present) {
+    const std::string leftover = leftoverName(real);
+    auto found = calls.statName(leftover);
+    if (!found) return failure(calls, IoStep::Replace, found.error());
+    if (!*found) return {};
+    auto refused = problem(IoStep::Replace, present ? IoProblem::Leftover : IoProblem::LeftoverOnly);
+    refused.error().name = leftover;
+    return refused;
+}
 
 // What is at a name about to be replaced, and the file itself, open.
 struct Inspection {
@@ -310,10 +369,17 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
         if (!followed) return std::unexpected(followed.error());
         found.real = std::move(*followed);
     }
+    // The temporary name beside it must fit the system's limit on paths.
+    if (std::max(temporaryName(found.real).size(), leftoverName(found.real).size()) > kLongestPath)
+        return failure(calls, IoStep::Create, SystemError{.code = kNameTooLong});
     // The checks look at what is at the final name itself, never through it.
     auto existing = calls.statName(found.real);
     if (!existing) return failure(calls, IoStep::Create, existing.error());
     found.existing = *existing;
+    if (auto clear = leftoverAt(calls, found.real, existing->has_value()); !clear)
+        return std::unexpected(clear.error());
+    if (*existing && (*existing)->mountPoint)  // the system refuses to rename over it
+        return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Busy, kBusy});
     found.replacesLink =
         existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
     if (*existing) {
@@ -347,36 +413,71 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
             return problem(IoStep::Replace, IoProblem::FlagsNotKept, InodeFlags{*flags & kFixedInodeFlags});
         if (auto writable = calls.checkWritable(found.real); !writable)
             return failure(calls, IoStep::Replace, writable.error());
-        auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
-        if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
-            return failure(calls, IoStep::Replace, elsewhere.error());
-        if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+        if (found.file()->leased()) {  // the caller's lease stands for the check
+            if (auto kept = found.file()->checkLease(); !kept) return std::unexpected(kept.error());
+        } else {
+            auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
+            if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
+                return failure(calls, IoStep::Replace, elsewhere.error());
+            if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+        }
     }
     if (auto folder = calls.checkWritable(folderOf(found.real)); !folder)
         return folderFailure(calls, folderOf(found.real), folder.error());
     return found;
 }
 
-// Gives `file` the owner, group, inode flags, extended attributes and
-// permission bits of `from` (those with `permissions`, when given), and no
-// attribute or flag `from` lacks. Owner first: changing it would clear set-id
-// bits set before; flags before any byte is written (some apply only then).
+// Gives `file` the permission bits `mode` and checks that it shows them (a
+// file system may drop set-id bits silently); one that cannot set them is
+// refused only when the file lacks them.
+std::expected<void, IoFailure> setPermissions(SystemCalls& calls, NativeHandle file, std::uint32_t mode) {
+    auto now = calls.statHandle(file);
+    if (!now) return failure(calls, IoStep::Replace, now.error());
+    const bool already = (now->identity.permissions & kComparedModeBits) == (mode & kComparedModeBits);
+    if (auto set = calls.setMode(file, mode); !set && (!already || set.error().kind != SystemError::Kind::Unsupported))
+        return failure(calls, IoStep::Create, set.error());
+    auto shown = calls.statHandle(file);
+    if (!shown) return failure(calls, IoStep::Replace, shown.error());
+    if ((shown->identity.permissions & kComparedModeBits) != (mode & kComparedModeBits))
+        return problem(IoStep::Replace, IoProblem::ModeNotKept, Modes{mode, shown->identity.permissions});
+    return {};
+}
+
+// Gives `file` the inode flags of `from`, and none it lacks: before any
+// byte is written, as some apply only then.
+std::expected<void, IoFailure> carryFlags(SystemCalls& calls, NativeHandle file, const OpenFile& from) {
+    auto flags = calls.inodeFlags(from.handle());
+    if (!flags && flags.error().kind == SystemError::Kind::Unsupported) return {};
+    if (!flags) return failure(calls, IoStep::Replace, flags.error());
+    if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
+        auto refused = failure(calls, IoStep::Replace, set.error());
+        refused.error().problem = IoProblem::FlagsNotKept;
+        refused.error().facts = InodeFlags{*flags};
+        return refused;
+    }
+    return {};
+}
+
+// Gives `file` the owner, group, extended attributes and permission bits of
+// `from` (those with `permissions`, when given), and no attribute `from`
+// lacks; once every byte is written, since a write takes set-id bits and
+// file capabilities away. Owner first, since changing it clears them too;
+// an owner that cannot be set is refused only when the file lacks it (a
+// file system that keeps no
+// owners has them all alike, and answers ENOSYS). The permission bits are
+// looked at afterwards.
 std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, const OpenFile& from,
                                      std::optional<std::uint32_t> permissions) {
     auto status = calls.statHandle(from.handle());
     if (!status) return failure(calls, IoStep::Replace, status.error());
+    auto mine = calls.statHandle(file);
+    if (!mine) return failure(calls, IoStep::Replace, mine.error());
     if (auto owned = calls.setOwner(file, status->owner, status->group); !owned) {
-        auto refused = failure(calls, IoStep::Replace, owned.error());
-        refused.error().problem = IoProblem::OwnerNotKept;
-        refused.error().facts = Owner{status->owner, status->group};
-        return refused;
-    }
-    if (auto flags = calls.inodeFlags(from.handle()); flags || flags.error().kind != SystemError::Kind::Unsupported) {
-        if (!flags) return failure(calls, IoStep::Replace, flags.error());
-        if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
-            auto refused = failure(calls, IoStep::Replace, set.error());
-            refused.error().problem = IoProblem::FlagsNotKept;
-            refused.error().facts = InodeFlags{*flags};
+        const bool alike = mine->owner == status->owner && mine->group == status->group;
+        if (!alike || owned.error().kind != SystemError::Kind::Unsupported) {
+            auto refused = failure(calls, IoStep::Replace, owned.error());
+            refused.error().problem = IoProblem::OwnerNotKept;
+            refused.error().facts = Owner{status->owner, status->group};
             return refused;
         }
     }
@@ -399,9 +500,7 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
         if (std::find(names->begin(), names->end(), name) != names->end()) continue;
         if (auto removed = calls.removeAttribute(file, name); !removed) return notKept(name, removed.error());
     }
-    if (auto mode = calls.setMode(file, permissions.value_or(status->identity.permissions)); !mode)
-        return failure(calls, IoStep::Create, mode.error());
-    return {};
+    return setPermissions(calls, file, permissions.value_or(status->identity.permissions));
 }
 
 // Whether the temporary file holds exactly what was to be written.
@@ -419,7 +518,8 @@ std::expected<bool, IoFailure> holdsContent(SystemCalls& calls, NativeHandle fil
 }  // namespace
 
 OpenFile::OpenFile(OpenFile&& other) noexcept
-    : calls_(other.calls_), handle_(std::exchange(other.handle_, kNoHandle)), identity_(other.identity_) {}
+    : calls_(other.calls_), handle_(std::exchange(other.handle_, kNoHandle)), identity_(other.identity_),
+      leased_(std::exchange(other.leased_, false)) {}
 
 OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
     if (this != &other) {
@@ -427,6 +527,7 @@ OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
         calls_ = other.calls_;
         handle_ = std::exchange(other.handle_, kNoHandle);
         identity_ = other.identity_;
+        leased_ = std::exchange(other.leased_, false);
     }
     return *this;
 }
@@ -446,6 +547,25 @@ std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size
 std::expected<bool, IoFailure> OpenFile::sameBytes(const OpenFile& other, std::uintmax_t offset,
                                                    std::uintmax_t end) const {
     return sameRange(*calls_, handle_, other.handle_, offset, end);
+}
+
+std::expected<void, IoFailure> OpenFile::holdLease() {
+    if (leased_) return {};
+    auto held = calls_->holdLease(handle_);
+    if (!held && held.error().kind == SystemError::Kind::Unsupported) return {};
+    if (!held) return failure(*calls_, IoStep::Replace, held.error());
+    if (!*held) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+    leased_ = true;
+    return {};
+}
+
+std::expected<void, IoFailure> OpenFile::checkLease() const {
+    if (!leased_) return {};
+    auto held = calls_->leaseHeld(handle_);
+    if (held && *held) return {};
+    calls_->releaseLease(handle_);  // whoever opened it need not wait for the break to time out
+    if (!held) return failure(*calls_, IoStep::Replace, held.error());
+    return problem(IoStep::Replace, IoProblem::OpenElsewhere);
 }
 
 std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path, SystemCalls& calls) {
@@ -469,31 +589,50 @@ PreparedFile::~PreparedFile() {
     if (!temporary_.empty()) calls_->remove(temporary_);
 }
 
-std::expected<void, IoFailure> PreparedFile::commit() {
-    auto status = calls_->statName(destination_);
-    if (!status) return failure(*calls_, IoStep::Replace, status.error());
-    const bool present = status->has_value();
-    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
-    if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
-        return changed();
-    if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
-        if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
-        return failure(*calls_, IoStep::Replace, renamed.error());
-    }
-    temporary_.clear();
-    calls_->syncFolder(folderOf(destination_));
-    // Another file at the name after the rename is another program's, and
-    // stays. A name that cannot be looked at is for the caller's read-back.
-    auto after = calls_->statName(destination_);
-    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
-    return {};
-}
-
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held,
                                             SystemCalls& calls) {
     auto found = inspect(calls, path, links, held);
     if (!found) return std::unexpected(found.error());
     return {};
+}
+
+std::string leftoverName(const std::string& path) {
+    const std::size_t folder = folderLength(path);
+    return path.substr(0, folder) + cutName(path.substr(folder), 255 - kLeftoverMark.size()) +
+           std::string(kLeftoverMark);
+}
+
+std::expected<void, IoFailure> checkLeftover(const std::string& path, Links links, SystemCalls& calls) {
+    std::string real = path;
+    if (links == Links::Follow) {
+        auto followed = followLinks(calls, path, IoStep::Open);
+        if (!followed) return std::unexpected(followed.error());
+        real = std::move(*followed);
+    }
+    auto present = calls.statName(real);
+    if (!present) return failure(calls, IoStep::Open, present.error());
+    return leftoverAt(calls, real, present->has_value());
+}
+
+std::expected<bool, IoFailure> sameName(const std::string& a, const std::string& b, SystemCalls& calls) {
+    auto first = followLinks(calls, a, IoStep::Open);
+    if (!first) return std::unexpected(first.error());
+    auto second = followLinks(calls, b, IoStep::Open);
+    if (!second) return std::unexpected(second.error());
+    const std::string folderA = folderOf(*first), folderB = folderOf(*second);
+    const std::string nameA = first->substr(folderLength(*first)), nameB = second->substr(folderLength(*second));
+    bool folds = false;
+    if (nameA != nameB || folderA != folderB) {
+        auto kind = calls.fileSystem(folderA);
+        if (!kind) return failure(calls, IoStep::Open, kind.error());
+        folds = kind->foldsCase;
+    }
+    if (nameA != nameB && (!folds || folded(nameA) != folded(nameB))) return false;
+    if (folderA == folderB || (folds && folded(folderA) == folded(folderB))) return true;
+    auto here = calls.statName(folderA);
+    auto there = calls.statName(folderB);
+    if (!here || !there) return failure(calls, IoStep::Open, here ? there.error() : here.error());
+    return *here && *there && sameFile((*here)->identity, (*there)->identity);
 }
 
 namespace {
@@ -520,25 +659,35 @@ std::expected<CreatedTemporary, IoFailure> createTemporary(SystemCalls& calls, c
     return folderFailure(calls, folder, created.error());
 }
 
-// Gives the new file what `carrier` carries (or the permissions asked for),
-// writes the content and flushes it. Returns the size written.
+// Writes the content into the new file, gives it what `carrier` carries (or
+// the permissions asked for) after the last write, and flushes it. Returns
+// the size written.
 std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle file, const OpenFile* carrier,
                                               const NewContent& content) {
     if (carrier != nullptr) {
-        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
-            return std::unexpected(carried.error());
-    } else if (content.permissions) {
-        if (auto mode = calls.setMode(file, *content.permissions); !mode)
-            return failure(calls, IoStep::Create, mode.error());
+        if (auto flags = carryFlags(calls, file, *carrier); !flags) return std::unexpected(flags.error());
     }
     const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
     if (auto written = writeFully(calls, file, content.head); !written) return std::unexpected(written.error());
     if (size > content.head.size()) {
-        if (auto sized = calls.setSize(file, size); !sized) return failure(calls, IoStep::Write, sized.error());
+        // A file system that cannot lengthen a file (fusefat) gets every byte written.
+        auto sized = calls.setSize(file, size);
+        if (!sized && sized.error().kind != SystemError::Kind::Unsupported)
+            return failure(calls, IoStep::Write, sized.error());
         if (content.rest != nullptr) {
-            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size); !copied)
+            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size, !sized);
+                !copied)
                 return std::unexpected(copied.error());
+        } else if (!sized) {
+            const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(size - content.head.size()));
+            if (auto written = writeFully(calls, file, zeros); !written) return std::unexpected(written.error());
         }
+    }
+    if (carrier != nullptr) {
+        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
+            return std::unexpected(carried.error());
+    } else if (content.permissions) {
+        if (auto mode = setPermissions(calls, file, *content.permissions); !mode) return std::unexpected(mode.error());
     }
     if (auto flushed = calls.flush(file); !flushed) return failure(calls, IoStep::Flush, flushed.error());
     return size;
@@ -574,6 +723,107 @@ std::expected<std::string, IoFailure> nameTemporary(SystemCalls& calls, NativeHa
 }
 
 }  // namespace
+
+namespace {
+
+// Whether `file` still holds what was read of it, the lease (if any) unbroken.
+std::expected<void, IoFailure> stillAsRead(SystemCalls& calls, const Expectation& expected) {
+    if (expected.file == nullptr) return {};
+    const OpenFile& file = *expected.file;
+    auto now = calls.statHandle(file.handle());
+    if (!now) return failure(calls, IoStep::Replace, now.error());
+    if (now->identity != expected.identity) return changed();
+    if (!expected.head.empty()) {
+        auto head = file.readHead(expected.head.size());
+        if (!head) return std::unexpected(head.error());
+        if (!std::equal(head->begin(), head->end(), expected.head.begin(), expected.head.end())) return changed();
+    }
+    return file.checkLease();
+}
+
+// A copy of the file at `destination` (read through `held`, when it is that
+// file), complete and flushed, named `leftoverName(destination)` at once.
+std::expected<void, IoFailure> keepAside(SystemCalls& calls, const std::string& destination, const OpenFile* held) {
+    std::optional<OpenFile> opened;
+    if (held == nullptr) {
+        auto file = openForReading(calls, destination);
+        if (!file) return std::unexpected(file.error());
+        held = &opened.emplace(std::move(*file));
+    }
+    const std::string folder = folderOf(destination), aside = leftoverName(destination);
+    auto created = createTemporary(calls, folder, destination, 0600);
+    if (!created) return std::unexpected(created.error());
+    TemporaryName temporary{calls};
+    temporary.set(std::move(created->name));
+    Handle file{calls, created->handle};
+    const NewContent copy{{}, held, held->identity().size, std::nullopt};
+    auto size = fill(calls, file.get(), nullptr, copy);
+    if (!size) return std::unexpected(size.error());
+    if (auto written = checkWritten(calls, file.get(), copy, *size); !written) return std::unexpected(written.error());
+    // An unnamed file is named while open; a named one once closed (Windows
+    // renames no file open without sharing its deletion).
+    if (temporary.get().empty()) {
+        if (auto named = calls.nameTemporary(file.get(), aside); !named)
+            return failure(calls, IoStep::Replace, named.error());
+    }
+    if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    if (!temporary.get().empty()) {
+        if (auto named = calls.rename(temporary.get(), aside, false); !named)
+            return failure(calls, IoStep::Replace, named.error());
+        temporary.release();
+    }
+    calls.syncFolder(folder);
+    return {};
+}
+
+// Where a rename over a name is not one step, a copy of the file at
+// `destination` is kept at its leftover name first, each step made durable
+// before the next, then `temporary` takes the name and the copy goes: at
+// every moment a whole file is at `destination` or at its leftover name.
+std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string& temporary,
+                                           const std::string& destination, bool ownRules, const OpenFile* held) {
+    const std::string folder = folderOf(destination), aside = leftoverName(destination);
+    if (auto clear = leftoverAt(calls, destination, true); !clear) return clear;
+    if (auto kept = keepAside(calls, destination, held); !kept) return kept;
+    if (auto renamed = calls.rename(temporary, destination, ownRules); !renamed) {
+        auto refused = failure(calls, IoStep::Replace, renamed.error());
+        auto still = calls.statName(destination);
+        if (still && *still) calls.remove(aside);  // the destination as it was: the copy is of no use
+        else refused.error().keptIn = aside;
+        calls.syncFolder(folder);
+        return refused;
+    }
+    calls.syncFolder(folder);
+    calls.remove(aside);  // one that stays is named by the next run
+    return {};
+}
+
+}  // namespace
+
+std::expected<void, IoFailure> PreparedFile::commit() {
+    if (auto same = stillAsRead(*calls_, expected_); !same) return same;
+    auto status = calls_->statName(destination_);
+    if (!status) return failure(*calls_, IoStep::Replace, status.error());
+    const bool present = status->has_value();
+    if (expected_.kind == Expectation::Kind::Absent && present) return changed();
+    if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
+        return changed();
+    auto kind = calls_->fileSystem(folderOf(destination_));
+    if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
+        if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_, expected_.file); !renamed)
+            return renamed;
+    } else if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
+        if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
+        return failure(*calls_, IoStep::Replace, renamed.error());
+    }
+    temporary_.clear();
+    calls_->syncFolder(folderOf(destination_));
+    // Another file at the name after the rename is another program's, and
+    // stays. A name that cannot be looked at is for the caller's read-back.
+    auto after = calls_->statName(destination_);
+    if (after && (!*after || !sameFile((*after)->identity, written_))) return changed();
+    return {};
+}
 
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
                                                Links links, SystemCalls& calls) {
@@ -627,9 +877,9 @@ std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCa
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {
     auto real = followLinks(calls, path, IoStep::Remove);
     if (!real) return std::unexpected(real.error());
-    auto status = calls.statName(*real);
-    if (!status || !*status || (*status)->identity != expected) return changed();
-    if (auto removed = calls.remove(*real); !removed) return failure(calls, IoStep::Remove, removed.error());
+    auto removed = calls.removeIfSame(*real, expected);
+    if (!removed) return failure(calls, IoStep::Remove, removed.error());
+    if (!*removed) return changed();
     calls.syncFolder(folderOf(*real));
     return {};
 }

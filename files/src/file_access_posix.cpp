@@ -8,6 +8,8 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -20,6 +22,9 @@ namespace tavro::files {
 
 const int kIsAFolder = EISDIR;
 const std::uint32_t kFixedInodeFlags = FS_APPEND_FL | FS_IMMUTABLE_FL;
+const int kNameTooLong = ENAMETOOLONG;
+const std::size_t kLongestPath = PATH_MAX - 1;
+const std::uint32_t kComparedModeBits = 07777;
 
 std::size_t folderLength(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -103,7 +108,14 @@ SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
 
 SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
     struct stat status{};
-    if (::lstat(path.c_str(), &status) == 0) return statusOf(status);
+    if (::lstat(path.c_str(), &status) == 0) {
+        EntryStatus entry = statusOf(status);
+        struct statx mount{};
+        if (entry.type == EntryStatus::Type::File &&
+            ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, 0, &mount) == 0)
+            entry.mountPoint = (mount.stx_attributes_mask & mount.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+        return entry;
+    }
     if (errno == ENOENT) return std::nullopt;
     return lastError();
 }
@@ -155,8 +167,11 @@ SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle from, NativeHandle
     return lastError();
 }
 
+// EPERM: a file system that cannot lengthen a file so (fusefat).
 SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
-    return checked(retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }));
+    if (retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }) == 0) return {};
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) return unsupported(errno);
+    return lastError();
 }
 
 SystemResult<void> SystemCalls::flush(NativeHandle file) { return checked(::fsync(fd(file))); }
@@ -189,6 +204,14 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
 
 SystemResult<void> SystemCalls::remove(const std::string& path) { return checked(::unlink(path.c_str())); }
 
+SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+    auto status = statName(path);
+    if (!status) return std::unexpected(status.error());
+    if (!*status || (*status)->identity != expected) return false;
+    if (::unlink(path.c_str()) != 0) return lastError();
+    return true;
+}
+
 SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
     const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (opened < 0) return lastError();
@@ -197,12 +220,17 @@ SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
     return checked(synced);
 }
 
+// ENOSYS: a file system that keeps no owners or modes (fusefat).
 SystemResult<void> SystemCalls::setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) {
-    return checked(::fchown(fd(file), owner, group));
+    if (::fchown(fd(file), owner, group) == 0) return {};
+    if (errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
 }
 
 SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
-    return checked(::fchmod(fd(file), static_cast<mode_t>(mode)));
+    if (::fchmod(fd(file), static_cast<mode_t>(mode)) == 0) return {};
+    if (errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
 }
 
 SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle file) {
@@ -279,6 +307,40 @@ SystemResult<bool> SystemCalls::openElsewhere(const std::string&, NativeHandle f
     if (errno == EINVAL || errno == EACCES || errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
     return lastError();
 }
+
+SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) {
+    // Magic numbers of statfs(2): the FAT family, exFAT, FUSE.
+    constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
+    struct statfs kind{};
+    if (::statfs(folder.c_str(), &kind) != 0) return lastError();
+    const long type = static_cast<long>(kind.f_type);
+    FileSystemKind found;
+    if (type == kFat || type == kExfat || type == kFuse) return FileSystemKind{false, true};
+    // A folder whose names ignore case (ext4's and f2fs's casefold, chattr +F).
+    constexpr int kCaseFold = 0x40000000;  // FS_CASEFOLD_FL
+    const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    if (opened >= 0 && ::ioctl(opened, FS_IOC_GETFLAGS, &flags) == 0) found.foldsCase = (flags & kCaseFold) != 0;
+    if (opened >= 0) ::close(opened);
+    return found;
+}
+
+SystemResult<bool> SystemCalls::holdLease(NativeHandle file) {
+    ::fcntl(fd(file), F_SETSIG, SIGURG);
+    if (::fcntl(fd(file), F_SETLEASE, F_WRLCK) == 0) return true;
+    if (errno == EAGAIN || errno == EBUSY) return false;
+    if (errno == EINVAL || errno == EACCES || errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
+    return lastError();
+}
+
+// A broken lease reads as the kind it is being lowered to.
+SystemResult<bool> SystemCalls::leaseHeld(NativeHandle file) {
+    const int lease = ::fcntl(fd(file), F_GETLEASE);
+    if (lease < 0) return lastError();
+    return lease == F_WRLCK;
+}
+
+void SystemCalls::releaseLease(NativeHandle file) { ::fcntl(fd(file), F_SETLEASE, F_UNLCK); }
 
 std::uint32_t SystemCalls::userId() { return ::geteuid(); }
 

@@ -19,6 +19,9 @@ namespace tavro::files {
 
 const int kIsAFolder = ERROR_DIRECTORY;
 const std::uint32_t kFixedInodeFlags = 0;
+const int kNameTooLong = ERROR_FILENAME_EXCED_RANGE;
+const std::size_t kLongestPath = 32767 - 8;  // the wide calls' limit, less the prefix that lifts MAX_PATH
+const std::uint32_t kComparedModeBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::size_t folderLength(const std::string& path) {
     const auto separator = path.find_last_of("/\\:");
@@ -312,6 +315,27 @@ SystemResult<void> SystemCalls::remove(const std::string& path) {
     return {};
 }
 
+SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+    auto wide = widen(path);
+    if (!wide) return std::unexpected(wide.error());
+    const HANDLE file = CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (notFound(error)) return false;
+        return errorOf(error);
+    }
+    auto status = statHandle(portable(file));
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    const bool same = status && status->identity == expected;
+    const bool removed = same && SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!status) return std::unexpected(status.error());
+    if (same && !removed) return errorOf(error);
+    return removed;
+}
+
 // A rename with MOVEFILE_WRITE_THROUGH is on disk when it returns.
 SystemResult<void> SystemCalls::syncFolder(const std::string&) { return {}; }
 
@@ -364,6 +388,27 @@ SystemResult<bool> SystemCalls::openElsewhere(const std::string& path, NativeHan
     if (error == ERROR_ACCESS_DENIED) return unsupported();
     return errorOf(error);
 }
+
+// Names ignore case on Windows; FAT-family volumes (FAT, FAT32, exFAT)
+// cannot rename over a name in one step.
+SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) {
+    auto wide = widen(folder);
+    if (!wide) return std::unexpected(wide.error());
+    std::wstring root(wide->size() + 1, L'\0');
+    if (!GetVolumePathNameW(wide->c_str(), root.data(), static_cast<DWORD>(root.size()))) return lastError();
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
+        return lastError();
+    const std::wstring_view kind = name;
+    return FileSystemKind{!(kind.starts_with(L"FAT") || kind == L"exFAT"), true};
+}
+
+// Windows has no leases: openElsewhere() asks instead.
+SystemResult<bool> SystemCalls::holdLease(NativeHandle) { return unsupported(); }
+
+SystemResult<bool> SystemCalls::leaseHeld(NativeHandle) { return unsupported(); }
+
+void SystemCalls::releaseLease(NativeHandle) {}
 
 std::uint32_t SystemCalls::userId() { return 0; }
 

@@ -33,6 +33,9 @@ Cause causeOf(files::IoProblem problem) {
     case files::IoProblem::OpenElsewhere: return Cause::OpenElsewhere;
     case files::IoProblem::NotAsWritten: return Cause::OtherBytes;
     case files::IoProblem::WroteNothing: return Cause::WroteNothing;
+    case files::IoProblem::Leftover: return Cause::Leftover;
+    case files::IoProblem::LeftoverOnly: return Cause::LeftoverOnly;
+    case files::IoProblem::ModeNotKept: return Cause::ModeNotKept;
     }
     return Cause::System;
 }
@@ -52,6 +55,8 @@ EngineError fileError(Operation operation, FileRole file, const std::string& pat
                            .code = failure.code};
     }
 #endif
+    const bool leftover =
+        failure.problem == files::IoProblem::Leftover || failure.problem == files::IoProblem::LeftoverOnly;
     return EngineError{.operation = operation,
                        .file = file,
                        .step = stepOf(failure.step),
@@ -60,7 +65,10 @@ EngineError fileError(Operation operation, FileRole file, const std::string& pat
                        .reason = failure.reason,
                        .code = failure.code,
                        .facts = failure.facts,
-                       .detail = failure.name};
+                       .keptIn = failure.keptIn,
+                       .otherFile = file,
+                       .otherPath = leftover ? failure.name : std::string{},
+                       .detail = leftover ? std::string{} : failure.name};
 }
 
 }  // namespace tavro

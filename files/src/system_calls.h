@@ -37,6 +37,19 @@ struct EntryStatus {
     // A folder anyone may write to, where only a name's owner (or the
     // folder's) may remove or replace it: /tmp and its like.
     bool sharedSticky = false;
+    // The root of a mount (a bind-mounted file among them): nothing can be
+    // renamed over it.
+    bool mountPoint = false;
+};
+
+// How the file system that holds a folder keeps names.
+struct FileSystemKind {
+    // A rename over an existing name takes one step: no moment when neither
+    // file has the name. FAT-family and exFAT drivers remove, then rename.
+    bool replacesInOneStep = true;
+    // Names that differ only in case name one file (FAT family, exFAT, a
+    // case-folding folder, Windows).
+    bool foldsCase = false;
 };
 
 class SystemCalls {
@@ -82,6 +95,11 @@ public:
     // give it those of the file it replaces (Windows' ReplaceFileW).
     virtual SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules);
     virtual SystemResult<void> remove(const std::string& path);
+    // Removes the file at `path` (a link there is not followed) only if it is
+    // still `expected`, state included; false when it is not. On Windows one
+    // open handle is looked at and marked for deletion, in one step;
+    // elsewhere the name is looked at, then removed.
+    virtual SystemResult<bool> removeIfSame(const std::string& path, const FileIdentity& expected);
     virtual SystemResult<void> syncFolder(const std::string& folder);
     virtual SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group);
     virtual SystemResult<void> setMode(NativeHandle file, std::uint32_t mode);
@@ -98,6 +116,16 @@ public:
     // Whether another open descriptor or handle (this process's or another
     // program's) holds the file open; Unsupported where it cannot be told.
     virtual SystemResult<bool> openElsewhere(const std::string& path, NativeHandle file);
+    // What kind of file system holds `folder`. An unknown FUSE file system
+    // counts as one that neither replaces in one step nor tells case apart.
+    virtual SystemResult<FileSystemKind> fileSystem(const std::string& folder);
+    // A write lease on the file, held until released or the file is closed:
+    // false when another descriptor or handle (this process's too) is open on
+    // it; Unsupported where no lease can be had. leaseHeld: whether nobody
+    // opened the file since (an open breaks the lease).
+    virtual SystemResult<bool> holdLease(NativeHandle file);
+    virtual SystemResult<bool> leaseHeld(NativeHandle file);
+    virtual void releaseLease(NativeHandle file);
     // The user the calls act as, and whether that user may give a file this
     // owner and group (the error setOwner would give).
     virtual std::uint32_t userId();
@@ -113,6 +141,13 @@ bool isWholePath(const std::string& path);
 
 // The error number a file opened for reading that is a folder gives.
 extern const int kIsAFolder;
+// The error number of a name too long for the system, and the longest path
+// it takes (bytes, the terminating zero not counted).
+extern const int kNameTooLong;
+extern const std::size_t kLongestPath;
+// The permission bits (attributes on Windows) a new file must show as they
+// were given, once set.
+extern const std::uint32_t kComparedModeBits;
 // Inode flags that keep a file from being replaced or carried (append-only, immutable).
 extern const std::uint32_t kFixedInodeFlags;
 

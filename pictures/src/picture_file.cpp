@@ -48,7 +48,8 @@ std::expected<files::Expectation, EngineError> checkPicturePlace(const PictureRe
     if (!*found) return files::Expectation{files::Expectation::Kind::Absent, {}};
     const files::FileIdentity& existing = (*found)->identity();
     auto state = files::openIfExists(request.saveState, calls);
-    if (state && *state && files::sameFile((*state)->identity(), existing))
+    auto spelled = files::sameName(out, request.saveState, calls);  // names that differ only in case on a card
+    if ((state && *state && files::sameFile((*state)->identity(), existing)) || (spelled && *spelled))
         return refused(out, Step::Replace, Cause::IsTheSaveState);
     auto head = (*found)->readHead(8);
     if (!head) return std::unexpected(fileError(Operation::SavePicture, FileRole::Picture, out, head.error()));

@@ -398,6 +398,22 @@ Motivo: %2</translation>
         <translation>outro programa o mantém aberto (feche-o lá e tente de novo)</translation>
     </message>
     <message>
+        <source>the new file would not keep its permission bits %1 (it shows %2); nothing was written</source>
+        <translation>o arquivo novo não manteria os bits de permissão %1 (mostra %2); nada foi gravado</translation>
+    </message>
+    <message>
+        <source>a replacement that was interrupted (a card pulled out?) left a copy of its previous state in %1; the file at its name is whole (the previous state or the converted one): delete %1 (or keep it elsewhere) and try again; nothing was written</source>
+        <translation>uma substituição interrompida (um cartão retirado?) deixou uma cópia do estado anterior em %1; o arquivo com o nome dele está inteiro (o estado anterior ou o convertido): apague %1 (ou guarde-o em outro lugar) e tente de novo; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous state in %1 (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); rename %1 back to its name and try again; nothing was written</source>
+        <translation>não há nada com o nome dele: uma substituição interrompida (um cartão retirado?) deixou o estado anterior em %1 (e o novo, se estava completo, num .NOME.tavro-XXXXXX oculto ao lado); renomeie %1 de volta ao nome dele e tente de novo; nada foi gravado</translation>
+    </message>
+    <message>
+        <source>its owner (user %1, group %2) could not be kept: this file system cannot keep owners</source>
+        <translation>não foi possível manter o dono (usuário %1, grupo %2): este sistema de arquivos não guarda donos</translation>
+    </message>
+    <message>
         <source>the system wrote nothing of it (is the disk full?)</source>
         <translation>o sistema não gravou nada dele (o disco está cheio?)</translation>
     </message>

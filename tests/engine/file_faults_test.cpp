@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <thread>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -26,6 +28,8 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #endif
@@ -35,6 +39,7 @@ namespace {
 
 using namespace tavro::test;
 using files::EntryStatus;
+using files::FileIdentity;
 using files::NativeHandle;
 using files::SystemError;
 using files::SystemResult;
@@ -67,6 +72,7 @@ enum class Call {
 constexpr int kShort = 0;      // ReadAt: half, then the file seems to end; Write: nothing written
 constexpr int kLie = -1;       // CopyRange, Write: claims every byte, writes none
 constexpr int kCannot = -2;    // the system cannot do it here (Unsupported)
+constexpr int kDrops = -3;     // SetMode: works, but the set-id bits are dropped
 
 // Real calls, except that occurrence `failAt` (1-based) of call `failing`
 // fails with `error` (or one of the above). `before` sees every call first
@@ -85,15 +91,23 @@ public:
     bool fired = false;
     int handles = 0;  // opened and not closed
     std::size_t readPiece = SIZE_MAX;  // the most one read returns, as on file systems that read in pieces
+    // A card (FAT family, exFAT through FUSE): a rename over a name removes it first, names ignore case, times
+    // are kept to 2 seconds, no lease. The process ends at change `crashAt` to a file or folder (a card pulled).
+    bool card = false;
+    int crashAt = 0, changes = 0;
 
     SystemResult<NativeHandle> openRead(const std::string& p) override { return opened(hit(Call::OpenRead, &p) ? fail() : Base::openRead(p)); }
-    SystemResult<EntryStatus> statHandle(NativeHandle f) override { return hit(Call::StatHandle) ? fail() : Base::statHandle(f); }
+    SystemResult<EntryStatus> statHandle(NativeHandle f) override { return hit(Call::StatHandle) ? fail() : coarse(Base::statHandle(f)); }
     SystemResult<std::optional<EntryStatus>> statName(const std::string& p) override {
         if (hit(Call::StatName, &p)) return fail();
         auto status = Base::statName(p);
         if (look && status && *status) look(p, **status);
+        if (status && *status) **status = *coarse(**status);
         return status;
     }
+    SystemResult<files::FileSystemKind> fileSystem(const std::string& f) override { return card ? files::FileSystemKind{false, true} : Base::fileSystem(f); }
+    SystemResult<bool> holdLease(NativeHandle f) override { return card ? std::unexpected(SystemError{SystemError::Kind::Unsupported, EINVAL}) : Base::holdLease(f); }
+    SystemResult<void> remove(const std::string& p) override { return change(), Base::remove(p); }
     SystemResult<void> checkWritable(const std::string& p) override { return hit(Call::CheckWritable, &p) ? fail() : Base::checkWritable(p); }
     SystemResult<std::size_t> readAt(NativeHandle f, std::span<std::uint8_t> b, std::uint64_t offset) override {
         if (f == shortRead_) return 0;  // the file seems to end after a short read
@@ -103,13 +117,15 @@ public:
         return Base::readAt(f, b.first(b.size() / 2), offset);
     }
     SystemResult<std::size_t> write(NativeHandle f, std::span<const std::uint8_t> b) override {
-        if (!hit(Call::Write)) return Base::write(f, b);
+        change();
+        if (!hit(Call::Write)) return stripSetId(f), Base::write(f, b);
         if (error_ == kShort) return 0;
         if (error_ == kLie) return b.size();
         return fail();
     }
     SystemResult<std::size_t> copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset, std::size_t size) override {
-        if (!hit(Call::CopyRange)) return Base::copyRange(from, to, offset, size);
+        change();
+        if (!hit(Call::CopyRange)) return stripSetId(to), Base::copyRange(from, to, offset, size);
         if (error_ == kLie) return size;
         return fail();
     }
@@ -123,12 +139,23 @@ public:
         return hit(Call::Close) ? fail() : result;
     }
     SystemResult<NativeHandle> createTemporary(const std::string& folder, const std::string& name, std::uint32_t mode) override {
+        change();
         return opened(hit(Call::CreateTemporary, name.empty() ? &folder : &name) ? fail() : Base::createTemporary(folder, name, mode));
     }
     SystemResult<void> nameTemporary(NativeHandle f, const std::string& p) override { return hit(Call::NameTemporary, &p) ? fail() : Base::nameTemporary(f, p); }
-    SystemResult<void> rename(const std::string& from, const std::string& to, bool own) override { return hit(Call::Rename) ? fail() : Base::rename(from, to, own); }
+    SystemResult<void> rename(const std::string& from, const std::string& to, bool own) override {
+        if (hit(Call::Rename)) return fail();
+        change();
+#ifndef _WIN32  // Windows will not reuse the name of a file still open
+        if (card && std::filesystem::exists(utf8Path(to))) Base::remove(to), change();  // the driver's two steps
+#endif
+        return Base::rename(from, to, own);
+    }
     SystemResult<void> setOwner(NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
-    SystemResult<void> setMode(NativeHandle f, std::uint32_t mode) override { return hit(Call::SetMode) ? fail() : Base::setMode(f, mode); }
+    SystemResult<void> setMode(NativeHandle f, std::uint32_t mode) override {
+        if (!hit(Call::SetMode)) return Base::setMode(f, mode);
+        return errno_ == kDrops ? Base::setMode(f, mode & ~06000u) : fail();
+    }
     SystemResult<std::vector<std::string>> listAttributes(NativeHandle f) override { return hit(Call::ListAttributes) ? fail() : Base::listAttributes(f); }
     SystemResult<void> setAttribute(NativeHandle f, const std::string& n, std::span<const std::uint8_t> v) override {
         return hit(Call::SetAttribute, &n) ? fail() : Base::setAttribute(f, n, v);
@@ -146,6 +173,17 @@ private:
         const bool failing = ++counts[call] == failAt_ && call == failing_;
         fired = fired || failing;
         return failing;
+    }
+    void change() {
+        if (crashAt != 0 && ++changes == crashAt) std::_Exit(0);
+    }
+    SystemResult<EntryStatus> coarse(SystemResult<EntryStatus> status) const {  // a card keeps times to 2 seconds
+        if (FileIdentity* id = card && status ? &status->identity : nullptr)
+            id->modifiedSeconds &= ~std::int64_t{1}, id->changedSeconds &= ~std::int64_t{1}, id->modifiedNanoseconds = id->changedNanoseconds = 0;
+        return status;
+    }
+    void stripSetId(NativeHandle f) {  // as the kernel does for a user's writes
+        if (auto status = Base::statHandle(f)) Base::setMode(f, status->identity.permissions & ~06000u);
     }
     std::unexpected<SystemError> fail() const {
         if (errno_ == kCannot) return std::unexpected(SystemError{SystemError::Kind::Unsupported, EXDEV});
@@ -386,8 +424,15 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
         int flags;
         Call failing;
         std::optional<Cause> refused;
+        std::uint32_t mode = 0644;
+        bool capability = false;
     };
+    // A file capability (security.capability, version 2: CAP_NET_BIND_SERVICE, effective).
+    const Bytes capability{1, 0, 0, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     for (const auto& c : std::vector<Case>{{"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
+                                           {"set-uid and set-gid bits, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 06755},
+                                           {"set-id bits the file system drops", {}, false, 0, Call::SetMode, Cause::ModeNotKept, 06755},
+                                           {"a file capability, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 0755, true},
                                            {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
                                            {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
                                            {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
@@ -403,16 +448,22 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
             ASSERT_EQ(::setxattr(target.c_str(), "user.note", note.data(), note.size(), 0), 0);
         }
+        ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+        if (c.capability) { ASSERT_EQ(::setxattr(target.c_str(), "security.capability", capability.data(), capability.size(), 0), 0); }
         ASSERT_EQ(setFlags(target, c.flags), 0);
         const auto before = attributesOf(target);
-        FailingCalls calls(c.failing, c.failing == Call::SetAttribute ? 2 : c.failing == Call::SetInodeFlags ? 1 : 0, EPERM);
+        FailingCalls calls(c.failing,
+                           c.failing == Call::SetAttribute                                  ? 2
+                           : c.failing == Call::SetInodeFlags || c.failing == Call::SetMode ? 1
+                                                                                            : 0,
+                           c.failing == Call::SetMode ? kDrops : EPERM);
         const auto result = runConversion(source, target, {.backup = true}, calls);
         const auto creation = runConversion(source, created);
         ASSERT_TRUE(creation);
         if (c.refused) {
             ASSERT_FALSE(result);
             EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(FileRole::Target, *c.refused));
-            EXPECT_EQ(result.error().detail, c.flags ? "" : "user.note");
+            EXPECT_EQ(result.error().detail, c.failing == Call::SetAttribute ? "user.note" : "");
             EXPECT_EQ(factsAs<InodeFlags>(result.error()).flags, std::uintmax_t(c.flags));
             EXPECT_EQ(readBytes(target), targetBytes);
             EXPECT_EQ(std::pair(readBytes(older), std::filesystem::exists(backup)), std::pair(olderBackup, false));
@@ -422,43 +473,119 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
             for (const auto& path : {target, backup}) {
                 EXPECT_EQ(attributesOf(path), before) << path;
                 EXPECT_EQ(flagsOf(path) & (FS_NODUMP_FL | FS_NOATIME_FL), c.flags) << path;
+                EXPECT_EQ(unsigned(std::filesystem::status(path).permissions()) & 07777, c.mode) << path;
             }
             EXPECT_EQ(attributesOf(created).contains("system.posix_acl_access"), !c.folderDefault.empty());
         }
-        for (const auto& path : {target, backup}) setFlags(path, 0);
+        for (const auto& path : {target, backup}) setFlags(path, 0), ::chmod(path.c_str(), 0644), ::removexattr(path.c_str(), "security.capability");
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }
 #endif
 
-// Another program writes or creates the target while a run or an undo is
-// under way, just before its check: nothing may be written over it.
-
 // Another program writes or creates the target (or rewrites the source) while
 // a run or an undo is under way, just before its check: nothing may be written.
+// Its open breaks the lease on the target and waits until the run gives up,
+// so that its writes land in the target, never in a file replaced;
+// on a card (no lease, times kept to 2 seconds) only the bytes read again
+// show a write in place.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
     const Bytes theirs = test::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
-    for (const auto& [undo, exists, ofSource] :
-         {std::tuple{false, true, false}, std::tuple{false, false, false}, std::tuple{true, true, false}, std::tuple{false, true, true}}) {
-        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target") << (ofSource ? ", source rewritten" : ""));
+    for (const auto& [undo, exists, ofSource, card] :
+         {std::tuple{false, true, false, false}, std::tuple{false, false, false, false}, std::tuple{true, true, false, false}, std::tuple{false, true, true, false},
+          std::tuple{false, true, false, true}, std::tuple{true, true, false, true}, std::tuple{false, true, true, true}}) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo" : "run") << (exists ? "" : " of a new target") << (ofSource ? ", source rewritten" : "")
+                                          << (card ? ", on a card" : ""));
         restoreTarget();
         if (!exists) std::filesystem::remove(target);
-        const auto record = undo ? runConversion(source, target).value().undo : std::nullopt;
         FailingCalls calls;
-        bool wrote = false;
+        calls.card = card;
+        const auto record = undo ? runConversion(source, target, {}, calls).value().undo : std::nullopt;
+        const Bytes before = readBytes(ofSource ? source : target);
+        std::thread writer;
+        bool started = false;
         calls.before = [&](Call call, auto) {
-            if (call == Call::Flush && !std::exchange(wrote, true)) writeBytes(ofSource ? source : target, theirs);
-            return 0;  // the temporary file's flush
+            if (call != Call::Flush || std::exchange(started, true)) return 0;  // the temporary file's flush
+            writer = std::thread([&] {
+                if (!card || !exists) return writeBytes(ofSource ? source : target, theirs);
+                std::fstream(utf8Path(ofSource ? source : target), std::ios::in | std::ios::out | std::ios::binary).seekp(100).write("theirs", 6);
+            });
+            if (card) writer.join();
+            std::this_thread::sleep_for(std::chrono::milliseconds(card ? 0 : 200));  // until its open is under way
+            return 0;
         };
         const auto said = [](const auto& result) { return result ? std::pair(Step::Open, Cause::System) : std::pair(result.error().step, result.error().cause); };
         const auto step = record ? said(undoConversion(*record, calls)) : said(runConversion(source, target, {}, calls));
-        EXPECT_TRUE(wrote);
-        EXPECT_EQ(step, std::pair(undo || ofSource ? Step::Recheck : Step::Replace, Cause::Changed));
-        EXPECT_EQ(readBytes(target), ofSource ? targetBytes : theirs);
+        if (writer.joinable()) writer.join();
+#ifdef _WIN32
+        const bool held = false;  // no leases: the times tell
+#else
+        const bool held = exists && !ofSource && !card;
+#endif
+        EXPECT_EQ(step, std::pair(held ? Step::Replace : undo || ofSource ? Step::Recheck : Step::Replace, held ? Cause::OpenElsewhere : Cause::Changed));
+        Bytes expected = theirs;
+        if (card && exists) expected = before, std::copy_n("theirs", 6, expected.begin() + 100);
+        EXPECT_EQ(readBytes(ofSource ? source : target), expected);
+        EXPECT_TRUE(!ofSource || readBytes(target) == targetBytes);
         writeBytes(source, sourceBytes);
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     }
 }
+
+#ifndef _WIN32
+// A card pulled at every change a run makes (the process ends there) leaves a
+// whole state, old or new, at the target's name or at its leftover name; the
+// next run names the leftover and writes nothing.
+TEST_F(FileFaults, ACardPulledAtAnyStepLeavesAWholeState) {
+    const std::string leftover = files::leftoverName(target);
+    int pulled = 0;
+    for (int change = 1;; ++change) {
+        SCOPED_TRACE(change);
+        for (const auto& path : temporaryFiles(folder.path())) std::filesystem::remove(path);
+        restoreTarget();
+        if (const pid_t child = ::fork(); child == 0) {
+            FailingCalls calls;
+            calls.card = true, calls.crashAt = change;
+            std::_Exit(runConversion(source, target, {}, calls) ? 1 : 2);  // ran to its end
+        } else if (int status = 0; ::waitpid(child, &status, 0) == child && WEXITSTATUS(status) != 0) {
+            break;
+        }
+        ++pulled;
+        const bool atName = std::filesystem::exists(utf8Path(target));
+        const Bytes whole = readBytes(atName ? target : leftover);
+        EXPECT_TRUE(whole == targetBytes || whole == converted) << "no whole state at " << (atName ? target : leftover);
+        FailingCalls calls;
+        calls.card = true;
+        const auto next = runConversion(source, target, {}, calls);
+        const bool left = std::filesystem::exists(utf8Path(leftover));
+        EXPECT_EQ(next ? std::pair(Cause::System, std::string{}) : std::pair(next.error().cause, next.error().otherPath), std::pair(!left    ? Cause::System
+                                                                                                                                    : atName ? Cause::Leftover
+                                                                                                                                             : Cause::LeftoverOnly,
+                                                                                                                                    left ? leftover : std::string{}));
+        EXPECT_EQ(readBytes(left ? leftover : target), left ? targetBytes : converted);
+    }
+    EXPECT_GT(pulled, 5);
+}
+
+// On a card names ignore case: another spelling of TARGET.bak may be the source.
+TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
+    const std::string spelled = folder.file("TWO.STATE.BAK");
+    writeBytes(spelled, sourceBytes);
+    for (const bool card : {false, true}) {
+        FailingCalls calls;
+        calls.card = card;
+        for (const auto& [a, b, folds] :
+             {std::tuple{"two.state", "TWO.STATE", true}, {"conversão ÇÃO", "CONVERSÃO ção", true}, {"Ωmega Жук", "ωMEGA жУК", true}, {"two.state", "two.stat", false}})
+            EXPECT_EQ(files::sameName(folder.file(a), folder.file(b), calls), folds && card) << a;
+        for (const bool dryRun : {true, false}) {
+            const auto result = runConversion(spelled, target, {.dryRun = dryRun, .backup = true}, calls);
+            EXPECT_EQ(result ? Cause::System : result.error().cause, card ? Cause::SameFile : Cause::System);
+            EXPECT_EQ(readBytes(target), card || dryRun ? targetBytes : converted);
+        }
+        restoreTarget();
+    }
+}
+#endif
 
 // A file another program renames to the target's name just after the run's
 // rename is theirs: the run says the target changed, never that it holds the
@@ -482,6 +609,24 @@ TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
 }
 
 #ifndef _WIN32
+// A link re-pointed by someone else just after the rename: the run reads back
+// the file its bytes went to, and that file holds them.
+TEST_F(FileFaults, ALinkRepointedAfterTheRenameIsNotWhatIsReadBack) {
+    const std::string real = folder.file("real.state"), link = folder.file("link.state");
+    std::filesystem::rename(utf8Path(target), utf8Path(real));
+    std::filesystem::create_symlink("real.state", utf8Path(link));
+    FailingCalls calls;
+    calls.before = [&](Call call, auto) {
+        if (call == Call::Rename) std::filesystem::remove(utf8Path(link)), std::filesystem::create_symlink("one.state", utf8Path(link));
+        return 0;
+    };
+    const auto result = runConversion(source, link, {}, calls);
+    EXPECT_TRUE(result) << result.error().path;
+    EXPECT_EQ(std::tuple(readBytes(real), readBytes(source)), std::tuple(converted, sourceBytes));
+}
+#endif
+
+#ifndef _WIN32
 // Plants a symbolic link to a victim file at exactly the name the run is about
 // to create or link its temporary file under, as an attacker sharing the folder
 // might: once where unnamed files are given a name just before the rename, and
@@ -495,7 +640,7 @@ TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
         FailingCalls calls;
         calls.before = [&](Call call, const std::string* path) {
             if (call == Call::CreateTemporary && !unnamed && folder.path() == *path) return kCannot;  // O_TMPFILE
-            if (path != nullptr && path->find(".tavro-") != std::string::npos && planted++ == 0) std::filesystem::create_symlink(victim, *path);
+            if (path != nullptr && path->find(".tavro-") != std::string::npos && !path->ends_with("-old") && planted++ == 0) std::filesystem::create_symlink(victim, *path);
             return 0;
         };
         const auto result = runConversion(source, target, {}, calls);

@@ -2,6 +2,7 @@
 // exit status 1 and one line on standard error naming the file (nothing on
 // standard output); the target keeps its old bytes, nothing is left.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
@@ -123,7 +124,8 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
 }
 
 // In a shared sticky folder (as root, planting another user's files there):
-// a link of theirs is not followed for a picture or a target, and a
+// a link of theirs, at the name or to a folder on the way, is not followed
+// for a picture or a target (one already converted included), and a
 // held-open target is refused, writing nothing; their older backup stays and
 // the new backup takes the next name.
 TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
@@ -141,10 +143,17 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     fs::create_symlink(victimState, linked);
     writeBytes(kept, targetBytes);
     writeBytes(kept + ".bak", {4, 5, 6});
-    for (const auto& path : {picture, linked, kept + ".bak"}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
+    // Their link to a file that holds the converted level already, and to a folder on the way.
+    const std::string done = folder.file("done.state"), linkedDone = shared + "/done.state", folderLink = shared + "/dir";
+    writeBytes(done, converted);
+    fs::create_symlink(done, linkedDone);
+    fs::create_symlink(folder.path(), folderLink);
+    for (const auto& path : {picture, linked, kept + ".bak", linkedDone, folderLink}) ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0);
     for (const auto& [arguments, words] :
          std::vector<std::pair<std::vector<std::string>, std::string>>{{{"render", "--game", "1", source, picture}, "a link on the way belongs to user nobody (65534)"},
-                                                                       {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"}})
+                                                                       {{"convert", source, linked}, "a link on the way belongs to user nobody (65534)"},
+                                                                       {{"convert", source, linkedDone}, "a link on the way belongs to user nobody (65534)"},
+                                                                       {{"convert", source, folderLink + "/two.state"}, "a link on the way belongs to user nobody (65534)"}})
         expectFailure(arguments, words);
     EXPECT_EQ(readBytes(victim), victimBytes);
     EXPECT_EQ(readBytes(victimState), targetBytes);
@@ -152,6 +161,34 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     EXPECT_EQ(std::tuple(readBytes(kept), readBytes(kept + ".bak"), readBytes(kept + ".bak.2")), std::tuple(converted, Bytes{4, 5, 6}, targetBytes));
     std::ifstream holder(target, std::ios::binary);  // another program's descriptor, as far as the run can tell
     expectFailure({"convert", source, target}, "another program has it open");
+}
+
+// What the run refuses, its dry run refuses too, and the run before anything is
+// written: a target whose temporary name would pass the limit on paths, a
+// bind-mounted target or TARGET.bak (as root).
+TEST_F(FileSystemFaults, TheDryRunRefusesWhatTheRunRefuses) {
+    std::string deep = folder.path().string();
+    while (deep.size() < PATH_MAX - 107) deep += "/" + std::string(std::min<std::size_t>(200, PATH_MAX - 108 - deep.size()), 'd');
+    fs::create_directories(deep);
+    const std::string near = deep + "/" + std::string(100, 'n');  // fits the limit, its temporary name does not
+    writeBytes(near, targetBytes);
+    const std::string other = folder.file("other"), backup = target + ".bak";
+    writeBytes(other, targetBytes);
+    writeBytes(backup, {1});
+    for (const auto& [mounted, arguments, words] : std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
+             {"", {"convert", source, near}, "File name too long"},
+             {target, {"convert", source, target}, "it is a mount point"},
+             {backup, {"convert", "--backup", source, target}, "backup " + backup + ": the system will not put"}}) {
+        if (!mounted.empty() && (::geteuid() != 0 || ::mount(other.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)) continue;
+        for (const bool dryRun : {true, false}) {
+            auto said = arguments;
+            if (dryRun) said.insert(said.begin() + 1, "--dry-run");
+            expectFailure(said, words);
+        }
+        EXPECT_EQ(readBytes(near), targetBytes);
+        if (!mounted.empty()) ::umount(mounted.c_str());
+    }
+    EXPECT_EQ(readBytes(backup), Bytes{1});
 }
 
 // A 2 GiB target, mostly a hole, is converted with little memory: the regions

@@ -82,7 +82,12 @@ struct InodeFlags {  // FlagsNotKept: chattr's bits
     std::uintmax_t flags = 0;
     bool operator==(const InodeFlags&) const = default;
 };
-using ErrorFacts = std::variant<std::monostate, ByteCounts, NameCount, Owner, CellCounts, InodeFlags>;
+struct Modes {  // ModeNotKept: the permission bits given, and those the file shows
+    std::uint32_t given = 0;
+    std::uint32_t shown = 0;
+    bool operator==(const Modes&) const = default;
+};
+using ErrorFacts = std::variant<std::monostate, ByteCounts, NameCount, Owner, CellCounts, InodeFlags, Modes>;
 
 // Why. Where the system (or the PNG library) said why, `code` and `reason`
 // hold its error number and its own words; the numbers are in `facts`.
@@ -121,6 +126,13 @@ enum class Cause {
     SharedFolderLink,   // Owner: in a shared sticky folder, a link on the way is that user's: not followed
     OpenElsewhere,      // another program holds the file open
     WroteNothing,       // ByteCounts: the system accepted no byte of a write
+    ModeNotKept,        // Modes: the new file does not keep the permission bits (set-uid, set-gid) given
+    // Step::Replace: a replacement interrupted where names cannot be replaced
+    // in one step (FAT family, exFAT) left a copy of the file's previous
+    // state at otherPath (NAME.tavro-old); Leftover: a whole state (previous
+    // or new) is at the file's name; LeftoverOnly: nothing is.
+    Leftover,
+    LeftoverOnly,
 };
 
 struct EngineError {

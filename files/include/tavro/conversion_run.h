@@ -14,11 +14,22 @@
 //   RunOptions::forceSource lets only the source through); a target this tool
 //   converted before is one; a missing target is not judged;
 // - one file is never both the source and the target: the same name, or the
-//   same file (device and inode, links followed as the run follows them), is
-//   refused (Cause::SameFile) before anything is written and before the games
-//   are judged, unless RunOptions::force, which patches the source in place;
+//   same file (device and inode, links followed as the run follows them), or
+//   names that the file system compares as equal (case folded where it
+//   ignores case, files::sameName()), is refused (Cause::SameFile) before
+//   anything is written and before the games are judged, unless
+//   RunOptions::force, which patches the source in place;
+// - a leftover of a replacement interrupted on a card (files::leftoverName())
+//   beside the target or TARGET.bak is refused (Cause::Leftover,
+//   LeftoverOnly), on a dry run and when the target holds the converted level
+//   already too;
+// - the target's write lease (files::OpenFile::holdLease()) is held from the
+//   role checks until after the rename: another program's open ends the run
+//   before the rename (Cause::OpenElsewhere), the target untouched;
 // - the source must still be the file that was read just before the target's
-//   rename (Step::Recheck, Cause::Changed);
+//   rename, its first bytes the same (Step::Recheck, Cause::Changed), and so
+//   must the target (Step::Replace), as times kept to 2 seconds cannot show
+//   a write;
 // - a dry run makes the same checks as a run up to the writing;
 // - failures are EngineErrors (Operation::Convert or Undo);
 // - the target is rewritten through a temporary file in its folder, flushed and

@@ -36,7 +36,12 @@ enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
 // owner; SharedFolderLink: such a link on the way to the file is not
 // followed; OpenElsewhere: another program holds the file open; NotAsWritten:
 // the new file, read back before it took the name, holds other bytes;
-// WroteNothing: the system accepted no byte of a write. The numbers are in
+// WroteNothing: the system accepted no byte of a write; Leftover: a
+// replacement interrupted on a file system that cannot rename over a name in
+// one step left a copy of the file's previous state at `name`
+// (leftoverName()) and a whole state at the file's own name; LeftoverOnly: the same, with nothing at
+// the file's name; ModeNotKept: the new file does not show the permission
+// bits it was given (facts: Modes). The numbers are in
 // `facts`, typed as the engine's error types them (engine_error.h).
 enum class IoProblem {
     System,
@@ -51,7 +56,10 @@ enum class IoProblem {
     SharedFolderLink,
     OpenElsewhere,
     NotAsWritten,
-    WroteNothing
+    WroteNothing,
+    Leftover,
+    LeftoverOnly,
+    ModeNotKept
 };
 
 struct IoFailure {
@@ -60,7 +68,8 @@ struct IoFailure {
     int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
     IoProblem problem = IoProblem::System;
     ErrorFacts facts{};
-    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder
+    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder; Leftover: its path
+    std::string keptIn{};  // a failed replacement that left the destination's previous state under this name
 };
 
 // The system calls file access makes (defined by each implementation).
@@ -96,6 +105,18 @@ public:
     NativeHandle handle() const { return handle_; }
     const FileIdentity& identity() const { return identity_; }
 
+    // Asks for a write lease and holds it until the file is closed (Linux):
+    // granted only while no other descriptor (this process's included) is
+    // open on the file, and broken by any later open. An OpenElsewhere
+    // failure when another program holds the file open; success without a
+    // lease where none can be had (leased() then says false).
+    std::expected<void, IoFailure> holdLease();
+    bool leased() const { return leased_; }
+    // An OpenElsewhere failure when the lease held was broken (another
+    // program opened the file since); the lease is then given back, so that
+    // program waits no longer.
+    std::expected<void, IoFailure> checkLease() const;
+
     // Up to `limit` bytes from the start; a file that ends before its size is a Read failure.
     std::expected<std::vector<std::uint8_t>, IoFailure> readHead(std::size_t limit) const;
 
@@ -107,6 +128,7 @@ private:
     SystemCalls* calls_;
     NativeHandle handle_;
     FileIdentity identity_;
+    bool leased_ = false;
 };
 
 // Opens the regular file at `path` (following links) for reading; nullopt
@@ -130,10 +152,28 @@ struct NewContent {
 
 // What must be at the destination just before the rename: what was there
 // when the replacement was prepared, nothing, or the file as it was read.
+// For Same, `file` may be the file as read, held open (its lease, if it
+// holds one, must still be held), and `head` its first bytes as read: they
+// are read again and compared, as times kept to 2 seconds (FAT family) cannot
+// show a write.
 struct Expectation {
     enum class Kind { AsFound, Absent, Same } kind = Kind::AsFound;
     FileIdentity identity;  // for Same
+    const OpenFile* file = nullptr;
+    std::span<const std::uint8_t> head{};
 };
+
+// The name beside `path` (`NAME.tavro-old`, NAME shortened to fit the
+// system's name limit) where the previous file waits while a replacement on
+// a file system that cannot rename over a name in one step is under way.
+std::string leftoverName(const std::string& path);
+
+// Whether `a` and `b` name one file as its file system compares names: in
+// the same folder, the same name, or, where names ignore case there (FAT
+// family, exFAT, a case-folding folder, Windows), names that differ only in
+// the case of letters (Latin, Greek, Cyrillic). Links at the names are
+// followed. Identities are another matter: compare them as well.
+std::expected<bool, IoFailure> sameName(const std::string& a, const std::string& b, SystemCalls& calls = systemCalls());
 
 // Follow: a symbolic link at the path is followed to the file it names.
 // Replace: a link at the path is itself replaced, never followed.
@@ -160,12 +200,19 @@ public:
     ~PreparedFile();
 
     // Checks that the destination is still as expected (a Changed failure if
-    // not), renames, then checks that the destination is the file written
+    // not; its first bytes read again and its lease, see Expectation),
+    // renames, then checks that the destination is the file written
     // (a Changed failure if another program put something there meanwhile).
     // On failure before the rename the temporary file stays until this object
-    // goes, or for good after keepTemporary().
+    // goes, or for good after keepTemporary(). Where the file system cannot
+    // rename over a name in one step (FileSystemKind), a copy of the
+    // destination is first kept, flushed, at leftoverName(), and removed
+    // once the temporary file has the name: a whole file is at the name, or
+    // at the leftover name, at every moment.
     std::expected<void, IoFailure> commit();
     const std::string& temporaryPath() const { return temporary_; }
+    // The file that receives the bytes: the destination, links followed.
+    const std::string& destination() const { return destination_; }
     void keepTemporary() { temporary_.clear(); }
     // Whether something (a file or, with Links::Replace, a link) was at the
     // destination when this was prepared.
@@ -186,14 +233,19 @@ private:
 
 // Every check prepare() makes before it writes anything, without creating
 // anything: what is at the name (links followed as `links` says; in a shared
-// sticky folder only links owned by the user or the folder's owner, and only
-// such a file or link at the final name), that it is a regular file the user
-// may write, with no other names, whose owner and group the user may give,
-// neither append-only nor immutable, that no other program holds it open,
-// and that the folder takes a new file (read-only file systems included).
-// Where nothing is at the name, only the folder is checked. Other programs:
-// on Linux a write lease is asked for on `held` (the caller's own open file,
-// when it is that file) or on a descriptor opened for the check; any other
+// sticky folder only links owned by the user or the folder's owner, at the
+// name or among the folders on the way, and only such a file or link at the
+// final name), that no leftover of an interrupted replacement is beside it
+// (checkLeftover()), that the temporary name fits the system's limit on
+// paths, that it is a regular file the user may write and no mount point
+// (a bind-mounted file), with no other names, whose owner and group the user
+// may give, neither append-only nor immutable, that no other program holds
+// it open, and that the folder takes a new file (read-only file systems
+// included). Where nothing is at the name, only the folder is checked.
+// Other programs: a lease `held` holds (OpenFile::holdLease()) must be
+// unbroken; else on Linux a write lease is asked for on `held` (the caller's
+// own open file, when it is that file) or on a descriptor opened for the
+// check, and given back at once; any other
 // descriptor on the file, this process's included, counts as another
 // program's, and where no lease can be had (a file system without leases, a
 // file of another user) the check is skipped. On Windows the file is opened
@@ -203,6 +255,11 @@ private:
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held = nullptr,
                                             SystemCalls& calls = systemCalls());
 
+// A Leftover or LeftoverOnly failure when something is at leftoverName() of
+// the file `path` names (links followed as `links` says); checkReplace() and
+// prepare() refuse the same way.
+std::expected<void, IoFailure> checkLeftover(const std::string& path, Links links, SystemCalls& calls = systemCalls());
+
 // Prepares the replacement of the file at `path`, after checkReplace(), with
 // `content.rest` as the held file. With Links::Follow a link stays a link
 // and the file it names receives the bytes. Where the file system offers
@@ -210,7 +267,9 @@ std::expected<void, IoFailure> checkReplace(const std::string& path, Links links
 // `.NAME.tavro-XXXXXX` (NAME shortened to fit the system's name limit), only
 // once it is complete; elsewhere it is created under that name, exclusively.
 // An existing file's owner, group, permission bits, inode flags (chattr's)
-// and extended attributes (ACLs among them) are carried to the new file,
+// and extended attributes (ACLs among them) are carried to the new file
+// after its last byte is written (a write takes set-id bits and file
+// capabilities away), its permission bits compared afterwards (ModeNotKept),
 // exactly: an attribute or flag the new file would get from its folder and
 // the old one lacked is removed, and one that cannot be carried is a refusal
 // naming it. A new file gets what creation gives (0666 less the umask, or
@@ -234,7 +293,8 @@ inline constexpr int kMaxNumberedNames = 1000;
 std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls = systemCalls());
 
 // Removes the file at `path` (following symbolic links to the file they
-// name), provided it is still the file `expected` describes.
+// name), provided it is still the file `expected` describes: on Windows
+// checked and removed through one open handle.
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected,
                                       SystemCalls& calls = systemCalls());
 
