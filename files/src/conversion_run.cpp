@@ -150,9 +150,12 @@ std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const
 }
 
 // The backup's name: the first free one of TARGET.bak, TARGET.bak.2, ...
-std::expected<std::string, EngineError> backupName(const std::string& targetPath, files::SystemCalls& calls) {
+// that is not the source's as the file system compares names (where names
+// ignore case, TWO.STATE.BAK may be the source for two.state).
+std::expected<std::string, EngineError> backupName(const std::string& targetPath, const std::string& sourcePath,
+                                                   files::SystemCalls& calls) {
     const std::string first = targetPath + ".bak";
-    auto name = files::freeName(first, calls);
+    auto name = files::freeName(first, std::span(&sourcePath, 1), calls);
     if (!name) return fail(kConvert, FileRole::Backup, first, name.error());
     return std::move(*name);
 }
@@ -305,7 +308,7 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     }
     report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
     if (options.backup && target->file) {
-        auto name = backupName(targetPath, calls);
+        auto name = backupName(targetPath, sourcePath, calls);
         if (!name) return std::unexpected(std::move(name.error()));
         report.backupPath = std::move(*name);
         report.olderBackupsKept = *report.backupPath != targetPath + ".bak";

@@ -863,12 +863,20 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
     return prepared->commit();
 }
 
-std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls) {
+std::expected<std::string, IoFailure> freeName(const std::string& path, std::span<const std::string> others,
+                                               SystemCalls& calls) {
     for (int number = 1; number <= kMaxNumberedNames; ++number) {
         std::string name = number == 1 ? path : path + "." + std::to_string(number);
         auto status = calls.statName(name);
         if (!status) return failure(calls, IoStep::Create, status.error());
-        if (!*status) return name;
+        if (*status) continue;
+        bool another = false;
+        for (const std::string& other : others) {
+            auto same = sameName(name, other, calls);
+            if (!same) return std::unexpected(same.error());
+            another = another || *same;
+        }
+        if (!another) return name;
     }
     return std::unexpected(IoFailure{IoStep::Replace, "it and every numbered name up to ." +
                                                           std::to_string(kMaxNumberedNames) + " are taken"});

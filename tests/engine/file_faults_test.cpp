@@ -567,10 +567,12 @@ TEST_F(FileFaults, ACardPulledAtAnyStepLeavesAWholeState) {
     EXPECT_GT(pulled, 5);
 }
 
-// On a card names ignore case: another spelling of TARGET.bak may be the source.
+// On a card names ignore case: another spelling of the target may be the
+// source (refused), and another spelling of TARGET.bak is never the backup.
 TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
-    const std::string spelled = folder.file("TWO.STATE.BAK");
+    const std::string spelled = folder.file("TWO.STATE.BAK"), other = folder.file("TWO.STATE");
     writeBytes(spelled, sourceBytes);
+    writeBytes(other, sourceBytes);
     for (const bool card : {false, true}) {
         FailingCalls calls;
         calls.card = card;
@@ -579,10 +581,14 @@ TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
             EXPECT_EQ(files::sameName(folder.file(a), folder.file(b), calls), folds && card) << a;
         for (const bool dryRun : {true, false}) {
             const auto result = runConversion(spelled, target, {.dryRun = dryRun, .backup = true}, calls);
-            EXPECT_EQ(result ? Cause::System : result.error().cause, card ? Cause::SameFile : Cause::System);
-            EXPECT_EQ(readBytes(target), card || dryRun ? targetBytes : converted);
+            ASSERT_TRUE(result) << result.error().reason;
+            EXPECT_EQ(result->backupPath, target + (card ? ".bak.2" : ".bak"));
+            EXPECT_EQ(readBytes(spelled), sourceBytes);
+            const auto same = runConversion(other, target, {.dryRun = true}, calls);
+            EXPECT_EQ(same ? Cause::System : same.error().cause, card ? Cause::SameFile : Cause::System);
         }
         restoreTarget();
+        std::filesystem::remove(utf8Path(target + ".bak"));
     }
 }
 #endif

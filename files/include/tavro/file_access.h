@@ -287,10 +287,12 @@ std::expected<void, IoFailure> replace(const std::string& path, std::span<const 
 
 // The first of `path`, `path`.2, `path`.3, ... at which nothing is (no file,
 // folder, special file or link, dangling or not), looked at without following
-// links: a name a new file takes without replacing anything. A Replace
+// links, and that is none of `others` as the file system compares names
+// (sameName()): a name a new file takes without replacing anything. A Replace
 // failure when all of the first kMaxNumberedNames are taken.
 inline constexpr int kMaxNumberedNames = 1000;
-std::expected<std::string, IoFailure> freeName(const std::string& path, SystemCalls& calls = systemCalls());
+std::expected<std::string, IoFailure> freeName(const std::string& path, std::span<const std::string> others = {},
+                                               SystemCalls& calls = systemCalls());
 
 // Removes the file at `path` (following symbolic links to the file they
 // name), provided it is still the file `expected` describes: on Windows
