@@ -166,9 +166,9 @@ std::expected<std::string, EngineError> backupName(const std::string& targetPath
 // judged. (A source that is the target is refused before, by checkRoles.)
 std::expected<void, EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
                                            const std::string& targetPath, const FoundTarget& target, bool sourceTaken) {
-    auto refusal = wrongGame(source.head,
-                             target.file ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt,
-                             sourceTaken);
+    auto refusal =
+        wrongGame(source.head, target.file ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt,
+                  sourceTaken);
     if (!refusal) return {};
     refusal->operation = kConvert;
     refusal->path = refusal->file == FileRole::Target ? targetPath : sourcePath;
@@ -198,8 +198,7 @@ std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string&
 std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const ReadSource& source,
                                              const std::string& targetPath, const FoundTarget& target,
                                              const Bytes& output, const std::optional<std::string>& backupPath,
-                                             ConversionReport& report,
-                                             files::SystemCalls& calls) {
+                                             ConversionReport& report, files::SystemCalls& calls) {
     // Just before the rename the target's first bytes are read again, as
     // times kept to 2 seconds cannot show another program's write.
     const files::Expectation asRead =

@@ -812,7 +812,9 @@ std::expected<void, IoFailure> PreparedFile::commit() {
     if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
         if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_, expected_.file); !renamed)
             return renamed;
-    } else if (auto renamed = calls_->rename(temporary_, destination_, ownRules_); !renamed) {
+    } else if (auto renamed = present ? calls_->rename(temporary_, destination_, ownRules_)
+                                      : calls_->renameNew(temporary_, destination_);
+               !renamed) {
         if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
         return failure(*calls_, IoStep::Replace, renamed.error());
     }

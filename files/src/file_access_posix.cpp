@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <system_error>
 
@@ -199,6 +200,18 @@ SystemResult<void> SystemCalls::nameTemporary(NativeHandle file, const std::stri
 }
 
 SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool) {
+    return checked(::rename(from.c_str(), to.c_str()));
+}
+
+SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return lastError();
+    // No such rename here (FUSE): a second name, which is never made over another file, then the first removed.
+    if (::link(from.c_str(), to.c_str()) == 0) return checked(::unlink(from.c_str()));
+    if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP) return lastError();
+    auto status = statName(to);
+    if (!status) return std::unexpected(status.error());
+    if (*status) return std::unexpected(SystemError{SystemError::Kind::Exists, EEXIST});
     return checked(::rename(from.c_str(), to.c_str()));
 }
 

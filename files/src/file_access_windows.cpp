@@ -308,6 +308,15 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
     return {};
 }
 
+SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::string& to) {
+    auto source = widen(from);
+    if (!source) return std::unexpected(source.error());
+    auto destination = widen(to);
+    if (!destination) return std::unexpected(destination.error());
+    if (!MoveFileExW(source->c_str(), destination->c_str(), MOVEFILE_WRITE_THROUGH)) return lastError();
+    return {};
+}
+
 SystemResult<void> SystemCalls::remove(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());

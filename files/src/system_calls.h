@@ -94,6 +94,11 @@ public:
     // file keeps its own attributes and access rules where the system would
     // give it those of the file it replaces (Windows' ReplaceFileW).
     virtual SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules);
+    // Puts `from` at the name `to` only if nothing is there, in one step
+    // (Exists when taken), so that a name checked free is never another
+    // file's by the time it is taken. Where the file system has no such step
+    // (FAT family), the name is looked at just before a plain rename.
+    virtual SystemResult<void> renameNew(const std::string& from, const std::string& to);
     virtual SystemResult<void> remove(const std::string& path);
     // Removes the file at `path` (a link there is not followed) only if it is
     // still `expected`, state included; false when it is not. On Windows one

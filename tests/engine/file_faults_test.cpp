@@ -151,6 +151,7 @@ public:
 #endif
         return Base::rename(from, to, own);
     }
+    SystemResult<void> renameNew(const std::string& from, const std::string& to) override { return hit(Call::Rename, &to) ? fail() : (change(), Base::renameNew(from, to)); }
     SystemResult<void> setOwner(NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
     SystemResult<void> setMode(NativeHandle f, std::uint32_t mode) override {
         if (!hit(Call::SetMode)) return Base::setMode(f, mode);
@@ -595,7 +596,7 @@ TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
 
 // A file another program renames to the target's name just after the run's
 // rename is theirs: the run says the target changed, never that it holds the
-// converted level.
+// converted level; one made at the backup's name is never replaced.
 TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
     const Bytes theirs = test::randomBytes(targetBytes.size(), 9);
     FailingCalls calls;
@@ -612,6 +613,13 @@ TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
     ASSERT_FALSE(result);
     EXPECT_EQ(std::tuple(result.error().cause, result.error().undo != nullptr), std::tuple(Cause::Changed, false));
     EXPECT_EQ(readBytes(target), theirs);
+    // So is a file made at the backup's free name just before the backup takes it.
+    restoreTarget();
+    FailingCalls late;
+    late.before = [&](Call call, const std::string* path) { return call == Call::Rename && path && *path == target + ".bak" ? (writeBytes(*path, Bytes{7}), 0) : 0; };
+    const auto backedUp = runConversion(source, target, {.backup = true}, late);
+    ASSERT_FALSE(backedUp);
+    EXPECT_EQ(std::pair(backedUp.error().file, readBytes(target + ".bak")), std::pair(FileRole::Backup, Bytes{7}));
 }
 
 #ifndef _WIN32

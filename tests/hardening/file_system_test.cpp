@@ -175,8 +175,7 @@ TEST_F(FileSystemFaults, TheDryRunRefusesWhatTheRunRefuses) {
     const std::string other = folder.file("other");
     writeBytes(other, targetBytes);
     for (const auto& [mounted, arguments, words] : std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
-             {"", {"convert", source, near}, "File name too long"},
-             {target, {"convert", source, target}, "it is a mount point"}}) {
+             {"", {"convert", source, near}, "File name too long"}, {target, {"convert", source, target}, "it is a mount point"}}) {
         if (!mounted.empty() && (::geteuid() != 0 || ::mount(other.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)) continue;
         for (const bool dryRun : {true, false}) {
             auto said = arguments;
