@@ -3,7 +3,8 @@ import { readFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { extname, join } from "node:path";
 
-const TYPES = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm" };
+const TYPES = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm",
+  ".svg": "image/svg+xml", ".webmanifest": "application/manifest+json" };
 
 export async function serve(site) {
   const server = createServer((request, response) => {
