@@ -8,7 +8,8 @@
 //   tab.choose(selector, path), tab.click(selector), tab.key(name),
 //   tab.run(fn, ...args) (fn runs in the page; JSON in and out), tab.until(fn, arg),
 //   tab.screenshot(path), tab.problems() (page errors, console errors, policy
-//   reports), tab.close(); browser.memory() (MiB), browser.close()
+//   reports), tab.close(); browser.memory() (the largest process running
+//   pages, MiB), browser.close()
 //
 // Every page opened gets listeners for errors and policy reports once it is
 // ready; what comes before (a blocked icon, say) is caught from each engine's
@@ -80,9 +81,10 @@ class Tab {
   }
 }
 
-// The resident size of the largest process under `root` (the page's renderer
-// or content process), in MiB.
-function largestUnder(root) {
+// The resident size of the largest process under `root` whose command line
+// matches `kind` (the engine's processes that run pages), in MiB.
+const PAGE_PROCESS = { chromium: /--type=renderer/, firefox: /-contentproc/, webkit: /WebKitWebProcess/ };
+function largestUnder(root, kind) {
   const parents = new Map();
   for (const pid of readdirSync("/proc").filter((name) => /^\d+$/.test(name))) {
     try {
@@ -96,6 +98,7 @@ function largestUnder(root) {
   for (const pid of parents.keys()) {
     if (!under(pid)) continue;
     try {
+      if (!kind.test(readFileSync(`/proc/${pid}/cmdline`, "utf8"))) continue;
       largest = Math.max(largest, Number(readFileSync(`/proc/${pid}/status`, "utf8").match(/VmRSS:\s+(\d+)/)[1]) / 1024);
     } catch {
       // gone meanwhile
@@ -150,7 +153,7 @@ async function launchPuppeteer(engine, locale, downloads) {
       await tab.ready();
       return tab;
     },
-    memory: () => largestUnder(browser.process().pid),
+    memory: () => largestUnder(browser.process().pid, PAGE_PROCESS[engine]),
     close: () => browser.close(),
   };
 }
@@ -167,6 +170,8 @@ async function startDisplay() {
       { stdio: "ignore" });
     await pause(500);
     if (server.exitCode === null) {
+      // It goes with the tests' process, and keeps it from ending no longer.
+      server.unref();
       process.on("exit", () => server.kill());
       return { number, server };
     }
@@ -285,7 +290,7 @@ async function launchWebKit(locale, downloads) {
       await tab.ready();
       return tab;
     },
-    memory: () => largestUnder(driverProcess.pid),
+    memory: () => largestUnder(driverProcess.pid, PAGE_PROCESS.webkit),
     async close() {
       for (const tab of tabs) await tab.close().catch(() => {});
       driverProcess.kill();
@@ -299,10 +304,12 @@ async function launchWebKit(locale, downloads) {
 export async function webkitConsole(url, seconds = 4) {
   display ??= await startDisplay();
   const browser = spawn(MINIBROWSER, ["--enable-write-console-messages-to-stdout=true", url],
-    { stdio: ["ignore", "pipe", "ignore"], env: { ...process.env, DISPLAY: `:${display.number}` } });
+    { stdio: ["ignore", "pipe", "pipe"], env: { ...process.env, DISPLAY: `:${display.number}` } });
   let output = "";
-  browser.stdout.setEncoding("utf8");
-  browser.stdout.on("data", (chunk) => { output += chunk; });
+  for (const stream of [browser.stdout, browser.stderr]) {
+    stream.setEncoding("utf8");
+    stream.on("data", (chunk) => { output += chunk; });
+  }
   await pause(seconds * 1000);
   browser.kill();
   return output.split("\n").filter((line) => line.startsWith("CONSOLE"));

@@ -248,7 +248,7 @@ for (const engine of ENGINES) {
         assert.equal(download.size, GIB);
         assert.ok(Buffer.from(download.head).equals(Buffer.concat([native, Buffer.alloc(4096)])));
         const grown = browser.memory() - start;
-        assert.ok(grown < 200, `the browser's largest process grew by ${grown.toFixed(0)} MiB`);
+        assert.ok(grown < 200, `the page process grew by ${grown.toFixed(0)} MiB`);
       }));
 
     test("writing into the chosen file offered only where the browser can write one", () =>

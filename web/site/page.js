@@ -493,6 +493,7 @@ async function loadModule() {
 }
 
 async function start() {
+  performance.mark("tavro-start");
   const loading = loadModule();
   applyTexts();
   connectFileChoice("source");
@@ -516,6 +517,7 @@ async function start() {
   connectView();
   try {
     page.module = await loading;
+    performance.mark("tavro-compiled");
     page.engine = await Engine.start(page.module);
   } catch {
     say(t.engineFailed, true);
