@@ -59,7 +59,11 @@ async function done(page) {
 // Waits until `check` (run in the page) is true. Playwright's own waiting
 // evaluates strings, which the page's Content-Security-Policy forbids.
 async function until(page, check, argument) {
-  while (!(await page.evaluate(check, argument))) await new Promise((resolve) => setTimeout(resolve, 20));
+  const end = Date.now() + 20000;
+  while (!(await page.evaluate(check, argument))) {
+    assert.ok(Date.now() < end, `timed out waiting for ${check}`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
 }
 
 async function convert(page, source, target = sample("tavro2.state")) {
@@ -231,10 +235,16 @@ test("in place: the chosen file patched, read back, and put back by Undo; anothe
 });
 
 test("installable; offline once its worker holds the site, a reload still converts; a new build's files replace the old", async () => {
-  // A copy of the site, so that a new build of it can be made here.
+  // A copy of the site, so that a new build of it can be made here; offline
+  // is its server stopped (the browser's offline switch does not reach the worker).
   const site = join(folder, "site");
   cpSync(SITE, site, { recursive: true });
-  const copy = await serve(site);
+  let copy = await serve(site);
+  const port = copy.server.address().port;
+  const offline = () => {
+    copy.server.close();
+    copy.server.closeAllConnections();
+  };
   const page = await open(`${copy.origin}/`);
   const cdp = await page.context().newCDPSession(page);
   const manifest = JSON.parse((await cdp.send("Page.getAppManifest")).data);
@@ -247,7 +257,7 @@ test("installable; offline once its worker holds the site, a reload still conver
   const caches = () => page.evaluate(() => caches.keys());
   const [first] = await caches();
 
-  await page.context().setOffline(true);
+  offline();
   await page.reload();
   await page.waitForSelector("body[data-ready]");
   await convert(page, sample("tavro1-big.state"));
@@ -255,7 +265,7 @@ test("installable; offline once its worker holds the site, a reload still conver
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
 
   // Another build: a file changed, the worker written again with its list.
-  await page.context().setOffline(false);
+  copy = await serve(site, port);
   appendFileSync(join(site, "style.css"), "/* another build */\n");
   const files = JSON.parse(readFileSync(join(site, "sw.js"), "utf8").match(/const FILES = (\[.*\]);/)[1]).slice(1);
   const tools = join(import.meta.dirname, "..", "..", "web");
@@ -266,10 +276,9 @@ test("installable; offline once its worker holds the site, a reload still conver
     const names = await caches.keys();
     return names.length === 1 && names[0] !== old;
   }, first);
-  await page.context().setOffline(true);
+  offline();
   await page.reload();
   await page.waitForSelector("body[data-ready]");
   assert.match(await page.evaluate(async () => (await fetch("style.css")).text()), /another build/);
   await done(page);
-  copy.server.close();
 });
