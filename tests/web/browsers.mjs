@@ -7,7 +7,7 @@
 //   const tab = await browser.open(url);   // waits until the page is ready
 //   tab.choose(selector, path), tab.click(selector), tab.key(name),
 //   tab.run(fn, ...args) (fn runs in the page; JSON in and out), tab.until(fn, arg),
-//   tab.screenshot(path), tab.problems() (page errors, console errors, policy
+//   tab.reload(), tab.screenshot(path), tab.problems() (page errors, console errors, policy
 //   reports), tab.close(); browser.memory() (the largest process running
 //   pages, MiB), browser.close()
 //
@@ -121,6 +121,10 @@ class PuppeteerTab extends Tab {
   async click(selector) { await this.page.click(selector); }
   async key(name) { await this.page.keyboard.press(name); }
   async screenshot(path, fullPage = true) { await this.page.screenshot({ path, fullPage }); }
+  async reload() {
+    await this.page.reload();
+    await this.ready();
+  }
   async close() { await this.page.browserContext().close(); }
 }
 
@@ -240,6 +244,10 @@ class WebDriverTab extends Tab {
   }
 
   async screenshot(path) { writeFileSync(path, Buffer.from(await this.call("GET", "/screenshot"), "base64")); }
+  async reload() {
+    await this.call("POST", "/refresh", {});
+    await this.ready();
+  }
   async close() { await this.call("DELETE", ""); }
 }
 

@@ -251,6 +251,19 @@ for (const engine of ENGINES) {
         assert.ok(grown < 200, `the page process grew by ${grown.toFixed(0)} MiB`);
       }));
 
+    test("the service worker keeps the site: with its server stopped, a reload still converts", async () => {
+      const own = await serve(SITE);
+      await inTab(`${own.origin}/`, async (tab) => {
+        await tab.until(async () => navigator.serviceWorker.controller !== null && (await caches.keys()).length === 1);
+        own.server.close();
+        own.server.closeAllConnections();
+        await tab.reload();
+        await choose(tab, sample("tavro1.state"));
+        await press(tab);
+        assert.ok((await tab.blob("#download")).equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
+      });
+    });
+
     test("writing into the chosen file offered only where the browser can write one", () =>
       inTab(`${origin}/`, async (tab) => {
         await choose(tab, sample("tavro1.state"));
