@@ -15,7 +15,7 @@ const engineReady = new Promise((resolve) => { engineStarted = resolve; });
 const page = {
   module: null, engine: null,
   source: null, target: null,  // { name, size, bytes, file }: bytes are the first ones the engine reads
-  result: null,                // the last conversion: { bytes, packed, facts..., targetName }
+  result: null,                // the last conversion: { bytes (the converted first ones), packed, facts..., targetName, targetFile }
   pictures: { before: null, after: null },  // { preview, marks, hidden, name, game, state }
   side: "before",
   written: null,               // { handle, previous, written }: what Undo puts back
