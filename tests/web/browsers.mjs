@@ -309,7 +309,7 @@ async function launchWebKit(locale, downloads) {
 // What the MiniBrowser's console says while it loads `url` by itself: WebDriver
 // reads no console, and listeners installed by a test come after the page's
 // first requests.
-export async function webkitConsole(url, seconds = 4) {
+export async function webkitConsole(url, seconds = 5) {
   display ??= await startDisplay();
   const browser = spawn(MINIBROWSER, ["--enable-write-console-messages-to-stdout=true", url],
     { stdio: ["ignore", "pipe", "pipe"], env: { ...process.env, DISPLAY: `:${display.number}` } });
