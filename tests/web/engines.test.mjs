@@ -185,7 +185,10 @@ for (const engine of ENGINES) {
         await tab.key("Enter");
         await tab.until(() => !document.getElementById("report").hidden);
         assert.ok((await tab.blob("#download")).equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), true)));
+        // Once the After picture is drawn, the larger view from its button.
+        await tab.until(() => document.getElementById("after").getAttribute("aria-pressed") === "true");
         await tab.run(() => document.getElementById("open-view").focus());
+        await tab.until(() => document.activeElement.id === "open-view");
         await tab.key("Enter");
         await tab.until(() => document.getElementById("view").open && document.getElementById("zoom-level").textContent);
         const width = await tab.run(() => document.getElementById("view-picture").width);
