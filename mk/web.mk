@@ -4,8 +4,9 @@
 #   make web-serve  serves build-web/site/ on http://127.0.0.1:$(WEB_PORT)/
 #   make web-test   the engine's tests that touch no file, in WebAssembly under
 #                   Node's WASI (CTest); the C interface against the native tavro
-#                   (node --test); the page in headless Chromium (playwright-core)
-#   make web-bench  sizes and timings, printed
+#                   (node --test); the page in Chromium, Firefox ESR and WebKitGTK
+#                   (WEB_ENGINES="chromium firefox webkit" by default)
+#   make web-bench  sizes and timings in each engine, printed
 #   make web-screenshots  the page's pictures in docs/ (web-*.png)
 WEB_DIR ?= build-web
 WEB_PORT ?= 8000
@@ -43,7 +44,7 @@ web-test: web-test-deps web web-native $(WEB_TESTS)/node_modules/.package-lock.j
 	  "-DCMAKE_CROSSCOMPILING_EMULATOR=node;--no-warnings;$(abspath $(WEB_TESTS))/wasi_run.mjs"
 	cmake --build $(WEB_DIR) --target tavro_engine_wasm_tests -j $(JOBS)
 	ctest --test-dir $(WEB_DIR) --output-on-failure -j $(JOBS)
-	$(WEB_ENV) node --test $(WEB_TESTS)/interface.test.mjs $(WEB_TESTS)/page.test.mjs
+	$(WEB_ENV) node --test $(WEB_TESTS)/interface.test.mjs $(WEB_TESTS)/page.test.mjs $(WEB_TESTS)/engines.test.mjs
 
 # The benchmark of the C interface built for wasm32-wasi and for this machine.
 web-bench: web web-native $(WEB_TESTS)/node_modules/.package-lock.json

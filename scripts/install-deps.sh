@@ -13,7 +13,9 @@
 #               strace to kill a driver at a write
 #   windows     the MinGW-w64 cross compiler, Wine to run the tests, zip
 #   web         the web page: clang 19 for wasm32-wasi (lld, wasi-libc, libc++),
-#               Chromium for its tests, Node.js (when there is no `node`)
+#               the browsers of its tests (Chromium, Firefox ESR, WebKitGTK's
+#               WebDriver and MiniBrowser on a private X server, the locale
+#               sources for its Portuguese), Node.js (when there is no `node`)
 # Does nothing (and needs no network) when all are present.
 set -euo pipefail
 
@@ -34,7 +36,7 @@ for purpose in "${@:-build}"; do
     cards) packages+=(exfat-fuse exfatprogs fusefat dosfstools strace procps util-linux) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 zip) ;;
     web) packages+=(clang-19 lld-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32
-                    libclang-rt-19-dev-wasm32 chromium python3)
+                    libclang-rt-19-dev-wasm32 chromium firefox-esr webkit2gtk-driver xvfb xauth locales python3)
          # A Node.js from elsewhere (version 18 or later) serves as well as Debian's.
          command -v node >/dev/null || packages+=(nodejs npm) ;;
     *) echo "install-deps.sh: unknown purpose '$purpose'" >&2; exit 2 ;;

@@ -2,18 +2,23 @@
 // - tavro.wasm raw and gzipped, the single-file page;
 // - the C interface's calls natively and in WebAssembly, side by side
 //   (the same benchmark program built both ways: BENCH_NATIVE, BENCH_WASM);
-// - in headless Chromium on 127.0.0.1: navigation to ready, and Convert to the
-//   After picture on the samples (medians);
-// - the renderer's memory (Linux: the largest renderer's resident size, after
-//   collecting garbage) before, during and after the larger view at 1:1.
+// - in each engine (browsers.mjs; WEB_ENGINES narrows the list), the site on
+//   127.0.0.1: navigation to ready in a fresh browser context, with where the
+//   time went (the page's first bytes, its scripts running, the module
+//   fetched and compiled, the first drawing), and Convert to the After
+//   picture on the samples (medians);
+// - the largest process running pages (Linux: resident size) before, after a
+//   1 GiB file is chosen and converted, in the larger view at 1:1, and after
+//   it closes (Chromium collects garbage first; the others cannot be asked to).
 import { spawnSync } from "node:child_process";
-import { readFileSync, readdirSync } from "node:fs";
+import { closeSync, mkdtempSync, openSync, readFileSync, rmSync, writeFileSync, ftruncateSync } from "node:fs";
+import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { gzipSync } from "node:zlib";
-import { chromium } from "playwright-core";
+import { ENGINES, launch } from "./browsers.mjs";
 import { serve } from "./serve.mjs";
 
-const { SAMPLES, SITE, SINGLE, BENCH_NATIVE, BENCH_WASM, CHROMIUM = "/usr/bin/chromium" } = process.env;
+const { SAMPLES, SITE, SINGLE, BENCH_NATIVE, BENCH_WASM } = process.env;
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const kb = (bytes) => `${(bytes / 1024).toFixed(1)} KiB`;
 
@@ -48,71 +53,88 @@ for (const source of ["tavro1.state", "tavro1-big.state"]) {
 }
 
 const { server, origin } = await serve(SITE);
-const browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox"] });
-const ready = [];
-for (let i = 0; i < 21; ++i) {
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  await page.goto(`${origin}/`);
-  await page.waitForSelector("body[data-ready]");
-  ready.push(await page.evaluate(() => performance.getEntriesByName("tavro-ready")[0].startTime));
-  await context.close();
-}
-console.log(`\nnavigation to ready, a fresh browser context each: median ${median(ready).toFixed(0)} ms (${ready.length} loads, ` +
-  `${Math.min(...ready).toFixed(0)}–${Math.max(...ready).toFixed(0)})`);
+const folder = mkdtempSync(join(tmpdir(), "tavro-bench-"));
+const large = join(folder, "large-tavro2.state");
+writeFileSync(large, readFileSync(join(SAMPLES, "tavro2.state")));
+const descriptor = openSync(large, "r+");
+ftruncateSync(descriptor, 1 << 30);
+closeSync(descriptor);
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const LOADS = 15;
 
-const page = await browser.newPage({ viewport: { width: 1000, height: 900 } });
-const reloads = [];
-for (let i = 0; i < 21; ++i) {
-  await page.goto(`${origin}/`);
-  await page.waitForSelector("body[data-ready]");
-  reloads.push(await page.evaluate(() => performance.getEntriesByName("tavro-ready")[0].startTime));
+// Where a load's time went, in ms after navigation (the page's own marks and
+// the browser's timings).
+function timings() {
+  const mark = (name) => performance.getEntriesByName(name)[0]?.startTime ?? NaN;
+  const [navigation] = performance.getEntriesByType("navigation");
+  const wasm = performance.getEntriesByType("resource").find((entry) => entry.name.endsWith("/tavro.wasm"));
+  const paint = performance.getEntriesByType("paint").find((entry) => entry.name === "first-contentful-paint");
+  return { firstByte: navigation.responseStart, interactive: navigation.domInteractive, start: mark("tavro-start"),
+    wasm: wasm?.responseEnd ?? NaN, compiled: mark("tavro-compiled"), ready: mark("tavro-ready"),
+    paint: paint?.startTime ?? NaN };
 }
-console.log(`navigation to ready, the same tab loading the page again: median ${median(reloads).toFixed(0)} ms`);
-for (const [source, pack] of [["tavro1.state", false], ["tavro1-big.state", false], ["tavro1-big.state", true]]) {
-  await page.setInputFiles("#source-input", join(SAMPLES, source));
-  await page.setInputFiles("#target-input", join(SAMPLES, "tavro2.state"));
-  await page.setChecked("#pack", pack);
-  const times = [];
-  for (let i = 0; i < 15; ++i) {
-    await page.evaluate(() => performance.clearMarks());
-    await page.click("#convert");
-    while (!(await page.evaluate(() => performance.getEntriesByName("tavro-after").length)));
-    times.push(await page.evaluate(() => performance.getEntriesByName("tavro-after")[0].startTime -
-      performance.getEntriesByName("tavro-convert")[0].startTime));
+
+async function bench(engine) {
+  const browser = await launch(engine, { downloads: join(folder, engine) });
+  const loads = [];
+  for (let i = 0; i < LOADS; ++i) {
+    const tab = await browser.open(`${origin}/`);
+    loads.push(await tab.run(timings));
+    await tab.close();
   }
-  console.log(`Convert to After picture, ${source}${pack ? " packed" : ""}: median ${median(times).toFixed(1)} ms`);
-}
+  const parts = Object.keys(loads[0]).map((name) => `${name} ${median(loads.map((load) => load[name])).toFixed(0)}`);
+  const ready = loads.map((load) => load.ready);
+  console.log(`\n${engine}: navigation to ready, a fresh context each: median ${median(ready).toFixed(0)} ms ` +
+    `(${LOADS} loads, ${Math.min(...ready).toFixed(0)}–${Math.max(...ready).toFixed(0)})`);
+  console.log(`  medians, ms after navigation: ${parts.join(", ")}`);
 
-function rendererMiB() {
-  let largest = 0;
-  for (const pid of readdirSync("/proc").filter((name) => /^\d+$/.test(name))) {
-    try {
-      if (!readFileSync(`/proc/${pid}/cmdline`, "utf8").includes("--type=renderer")) continue;
-      largest = Math.max(largest, Number(readFileSync(`/proc/${pid}/status`, "utf8").match(/VmRSS:\s+(\d+)/)[1]) / 1024);
-    } catch {
-      // gone meanwhile
+  const tab = await browser.open(`${origin}/`);
+  for (const [source, pack] of [["tavro1.state", false], ["tavro1-big.state", false], ["tavro1-big.state", true]]) {
+    await tab.choose("#source-input", join(SAMPLES, source));
+    await tab.choose("#target-input", join(SAMPLES, "tavro2.state"));
+    await tab.until((name) => document.getElementById("source-name").textContent.startsWith(name) &&
+      document.getElementById("target-name").textContent.startsWith("tavro2"), source);
+    await tab.run((checked) => { document.getElementById("pack").checked = checked; }, pack);
+    const times = [];
+    for (let i = 0; i < 15; ++i) {
+      await tab.run(() => performance.clearMarks("tavro-after"));
+      await tab.click("#convert");
+      await tab.until(() => performance.getEntriesByName("tavro-after").length > 0);
+      times.push(await tab.run(() => performance.getEntriesByName("tavro-after")[0].startTime -
+        performance.getEntriesByName("tavro-convert").at(-1).startTime));
     }
+    console.log(`  Convert to After picture, ${source}${pack ? " packed" : ""}: median ${median(times).toFixed(1)} ms`);
   }
-  return largest;
-}
-const cdp = await page.context().newCDPSession(page);
-async function settled() {
-  for (let i = 0; i < 2; ++i) {
-    await cdp.send("HeapProfiler.collectGarbage");
-    await page.waitForTimeout(400);
+
+  const collect = engine === "chromium" ? await tab.page.createCDPSession() : null;
+  async function settled() {
+    for (let i = 0; i < 2; ++i) {
+      await collect?.send("HeapProfiler.collectGarbage");
+      await pause(400);
+    }
+    return `${browser.memory().toFixed(0)} MiB`;
   }
-  return `${rendererMiB().toFixed(0)} MiB`;
+  const memory = [`before ${await settled()}`];
+  await tab.choose("#target-input", large);
+  await tab.until(() => document.getElementById("target-name").textContent.startsWith("large"));
+  await tab.click("#convert");
+  await tab.until(() => !document.getElementById("report").hidden);
+  memory.push(`a 1 GiB target chosen and converted ${await settled()}`);
+  await tab.click("#before");
+  await tab.click("#open-view");
+  await tab.until(() => document.getElementById("view").open);
+  await tab.key("0");
+  await tab.until(() => document.getElementById("zoom-level").textContent === "1:1");
+  memory.push(`larger view at 1:1 ${await settled()}`);
+  await tab.key("Escape");
+  await tab.until(() => !document.getElementById("view").open);
+  memory.push(`closed ${await settled()}`);
+  console.log(`  the largest page process, big sample: ${memory.join(", ")}`);
+  await tab.close();
+  await browser.close();
 }
-const memory = [`before ${await settled()}`];
-await page.click("#before");
-await page.click("#open-view");
-await page.waitForSelector("#view[open]");
-await page.keyboard.press("0");
-while (!(await page.evaluate(() => document.getElementById("zoom-level").textContent === "1:1")));
-memory.push(`larger view at 1:1 ${await settled()}`);
-await page.keyboard.press("Escape");
-memory.push(`closed ${await settled()}`);
-console.log(`renderer memory, big sample: ${memory.join(", ")}`);
-await browser.close();
+
+for (const engine of ENGINES) await bench(engine);
 server.close();
+rmSync(folder, { recursive: true, force: true });
+process.exit(0);

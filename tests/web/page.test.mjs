@@ -1,18 +1,20 @@
-// The page in Chromium (headless, driven by playwright-core): the paths a
-// person takes, each checked against the native `tavro`. Needs TAVRO,
-// SAMPLES and SITE as the interface tests do, SINGLE (the single-file page)
-// and CHROMIUM (the browser).
+// The page in Chromium (headless, driven by playwright-core): what only
+// Chromium has or only its driver reaches (the request log, files dropped,
+// the file choosers opened by keys, Save as PNG, the in-place write, the
+// service worker offline), each checked against the native `tavro`; what
+// every engine does is in engines.test.mjs. Needs TAVRO, SAMPLES and SITE as
+// the interface tests do, and CHROMIUM.
 import { after, before, test } from "node:test";
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
-import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
+import { appendFileSync, cpSync, mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
 import { decodePng } from "./png.mjs";
 import { serve } from "./serve.mjs";
 
-const { TAVRO, SAMPLES, SITE, SINGLE, CHROMIUM = "/usr/bin/chromium" } = process.env;
+const { TAVRO, SAMPLES, SITE, CHROMIUM = "/usr/bin/chromium" } = process.env;
 const folder = mkdtempSync(join(tmpdir(), "tavro-page-"));
 const sample = (name) => join(SAMPLES, name);
 let browser, server, origin;
@@ -33,22 +35,35 @@ function nativeConvert(source, target, pack) {
   return readFileSync(copy);
 }
 
-// A fresh page, ready, recording every request it makes.
+// A fresh page, ready, recording every request it makes and every error or
+// policy report; done() closes it once nothing went wrong.
 async function open(url = `${origin}/`, locale = "en-US") {
   const context = await browser.newContext({ locale, acceptDownloads: true });
   const page = await context.newPage();
   page.requests = [];
+  page.problems = [];
   page.on("request", (request) => page.requests.push(request.url()));
-  page.on("pageerror", (error) => assert.fail(`page error: ${error.message}`));
+  page.on("pageerror", (error) => page.problems.push(`page error: ${error.message}`));
+  page.on("console", (message) => ["error", "warning"].includes(message.type()) &&
+    page.problems.push(`console: ${message.text()}`));
   await page.goto(url);
   await page.waitForSelector("body[data-ready]");
   return page;
 }
 
+async function done(page) {
+  assert.deepEqual(page.problems, []);
+  await page.context().close();
+}
+
 // Waits until `check` (run in the page) is true. Playwright's own waiting
 // evaluates strings, which the page's Content-Security-Policy forbids.
 async function until(page, check, argument) {
-  while (!(await page.evaluate(check, argument))) await new Promise((resolve) => setTimeout(resolve, 20));
+  const end = Date.now() + 20000;
+  while (!(await page.evaluate(check, argument))) {
+    assert.ok(Date.now() < end, `timed out waiting for ${check}`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
 }
 
 async function convert(page, source, target = sample("tavro2.state")) {
@@ -74,8 +89,8 @@ test("both files, Convert: the download is the native program's result, under th
   assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro2\.state: .* 3 cells arrived empty; they are marked in red\.$/);
   for (const url of page.requests) assert.ok(url.startsWith(origin) || url.startsWith("blob:"), url);
   assert.deepEqual(page.requests.filter((url) => url.startsWith(origin)).map((url) => url.slice(origin.length)).sort(),
-    ["/", "/engine.js", "/page.js", "/style.css", "/tavro.wasm", "/texts.js"]);
-  await page.context().close();
+    ["/", "/engine.js", "/icon.svg", "/page.js", "/style.css", "/tavro.wasm", "/texts.js"]);
+  await done(page);
 });
 
 test("a lossy conversion is marked and reported; Convert packed carries the whole level", async () => {
@@ -92,46 +107,7 @@ test("a lossy conversion is marked and reported; Convert packed carries the whol
   assert.match(await page.textContent("#report"), /Target chunks used: \d+ of 255.*Every layout cell arrived whole/s);
   assert.doesNotMatch(await page.textContent("#caption"), /⚠/);
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), true)));
-  await page.context().close();
-});
-
-test("refusals in words: a source too short, and a target given alone", async () => {
-  const page = await open();
-  await page.setInputFiles("#target-input", sample("tavro2.state"));
-  await page.click("#convert");
-  assert.equal(await page.textContent("#status"), "Now choose the Tavro 1 save state.");
-  await page.setInputFiles("#source-input", { name: "short.state", mimeType: "application/octet-stream",
-    buffer: Buffer.alloc(1000) });
-  await page.click("#convert");
-  await page.waitForSelector("#status.failed");
-  assert.equal(await page.textContent("#status"),
-    "Not converted: the Tavro 1 save state is too short to hold a level: 1,000 bytes, a save state has at least 107,640.");
-  assert.equal(await page.isHidden("#report"), true);
-  assert.match(await page.textContent("#picture-message"), /^No picture: short\.state is too short/);
-  assert.equal(await page.isHidden("#convert-anyway"), true);
-
-  // A Tavro 2 state given as the source: refused in words, converted only when asked again.
-  await page.setInputFiles("#source-input", sample("tavro2.state"));
-  await page.click("#convert");
-  await page.waitForSelector("#convert-anyway:not([hidden])");
-  assert.equal(await page.textContent("#status"),
-    "Not converted: the Tavro 1 save state does not hold a Tavro 1 level: it reads as a Tavro 2 save state.");
-  assert.equal(await page.isHidden("#report"), true);
-  await page.click("#convert-anyway");
-  await page.waitForSelector("#report:not([hidden])");
-  assert.equal(await page.isHidden("#convert-anyway"), true);
-
-  // Text given as the target: refused in words, the offer naming the target.
-  await page.setInputFiles("#source-input", sample("tavro1.state"));
-  await page.setInputFiles("#target-input", { name: "diary.txt", mimeType: "text/plain", buffer: Buffer.from("dear diary, ".repeat(20000)) });
-  await page.click("#convert");
-  await page.waitForSelector("#convert-anyway:not([hidden])");
-  assert.equal(await page.textContent("#status"),
-    "Not converted: the Tavro 2 save state is not a Tavro 2 save state: it looks like text; nothing was written.");
-  assert.match(await page.textContent("#convert-anyway-hint"), /^Only if you are sure the Tavro 2 file is a save state/);
-  await page.click("#convert-anyway");
-  await page.waitForSelector("#report:not([hidden])");
-  await page.context().close();
+  await done(page);
 });
 
 test("files dropped on the two zones are chosen", async () => {
@@ -150,25 +126,7 @@ test("files dropped on the two zones are chosen", async () => {
   assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro1\.state: [\d,]+ by [\d,]+ pixels/);
   await page.click("#convert");
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
-  await page.context().close();
-});
-
-test("in Portuguese where the browser's language is Portuguese", async () => {
-  const page = await open(`${origin}/`, "pt-BR");
-  assert.equal(await page.getAttribute("html", "lang"), "pt-BR");
-  assert.equal(await page.textContent("#convert"), "Converter");
-  assert.equal(await page.textContent("label[for=source-input]"), "Save state do Tavro 1 (a origem)");
-  await page.setInputFiles("#source-input", { name: "curto.state", mimeType: "application/octet-stream",
-    buffer: Buffer.alloc(1000) });
-  await page.setInputFiles("#target-input", sample("tavro2.state"));
-  await page.click("#convert");
-  assert.equal(await page.textContent("#status"), "Não convertido: o save state do Tavro 1 é curto demais para conter " +
-    "um nível: 1.000 bytes, um save state tem pelo menos 107.640.");
-  await convert(page, sample("tavro1-big.state"));
-  await page.waitForSelector("#report:not([hidden])");
-  assert.match(await page.textContent("#report"), /19 células do layout usam chunks 64 em diante/);
-  assert.equal(await page.textContent("#pack-offer"), "Converter compactando");
-  await page.context().close();
+  await done(page);
 });
 
 test("by keyboard alone: the file choosers, Convert and the download in the tab order", async () => {
@@ -213,7 +171,7 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   await page.keyboard.press("Escape");
   await page.waitForSelector("#view:not([open])", { state: "attached" });
   await until(page, () => document.getElementById("view-picture").width === 0);
-  await page.context().close();
+  await done(page);
 });
 
 test("Save as PNG in the larger view: the pixels of `tavro render` at full size", async () => {
@@ -229,16 +187,7 @@ test("Save as PNG in the larger view: the pixels of `tavro render` at full size"
   const native = decodePng(readFileSync(png));
   assert.deepEqual([saved.width, saved.height], [native.width, native.height]);
   assert.ok(Buffer.from(saved.pixels).equals(Buffer.from(native.pixels)));
-  await page.context().close();
-});
-
-test("the single file works opened from disk and asks for nothing else", async () => {
-  const page = await open(`file://${SINGLE}`);
-  await convert(page, sample("tavro1-big.state"));
-  await page.waitForSelector("#report:not([hidden])");
-  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
-  assert.deepEqual(page.requests.filter((url) => !url.startsWith("blob:")), [`file://${SINGLE}`]);
-  await page.context().close();
+  await done(page);
 });
 
 test("in place: the chosen file patched, read back, and put back by Undo; another file is refused", async () => {
@@ -282,5 +231,54 @@ test("in place: the chosen file patched, read back, and put back by Undo; anothe
   await page.waitForSelector("#status.failed");
   assert.match(await page.textContent("#status"), /does not hold the bytes of the chosen Tavro 2 save state; nothing was written/);
   assert.ok((await held()).equals(other));
-  await page.context().close();
+  await done(page);
+});
+
+test("installable; offline once its worker holds the site, a reload still converts; a new build's files replace the old", async () => {
+  // A copy of the site, so that a new build of it can be made here; offline
+  // is its server stopped (the browser's offline switch does not reach the worker).
+  const site = join(folder, "site");
+  cpSync(SITE, site, { recursive: true });
+  let copy = await serve(site);
+  const port = copy.server.address().port;
+  const offline = () => {
+    copy.server.close();
+    copy.server.closeAllConnections();
+  };
+  const page = await open(`${copy.origin}/`);
+  const cdp = await page.context().newCDPSession(page);
+  const manifest = JSON.parse((await cdp.send("Page.getAppManifest")).data);
+  assert.equal(manifest.display, "standalone");
+  assert.deepEqual(manifest.icons.map((icon) => icon.src), ["icon.svg"]);
+  // A test's browser context is a private one, which installs nothing; nothing else may stand in the way.
+  const { installabilityErrors } = await cdp.send("Page.getInstallabilityErrors");
+  assert.deepEqual(installabilityErrors.map((error) => error.errorId).filter((id) => id !== "in-incognito"), []);
+  await until(page, () => navigator.serviceWorker.controller !== null);
+  const caches = () => page.evaluate(() => caches.keys());
+  const [first] = await caches();
+
+  offline();
+  await page.reload();
+  await page.waitForSelector("body[data-ready]");
+  await convert(page, sample("tavro1-big.state"));
+  await page.waitForSelector("#report:not([hidden])");
+  assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
+
+  // Another build: a file changed, the worker written again with its list.
+  copy = await serve(site, port);
+  appendFileSync(join(site, "style.css"), "/* another build */\n");
+  const files = JSON.parse(readFileSync(join(site, "sw.js"), "utf8").match(/const FILES = (\[.*\]);/)[1]).slice(1);
+  const tools = join(import.meta.dirname, "..", "..", "web");
+  assert.equal(spawnSync("node", [join(tools, "tools", "service_worker.mjs"), join(tools, "site", "sw.js"), site,
+    join(site, "sw.js"), ...files]).status, 0);
+  await page.reload();
+  await until(page, async (old) => {
+    const names = await caches.keys();
+    return names.length === 1 && names[0] !== old;
+  }, first);
+  offline();
+  await page.reload();
+  await page.waitForSelector("body[data-ready]");
+  assert.match(await page.evaluate(async () => (await fetch("style.css")).text()), /another build/);
+  await done(page);
 });

@@ -32,3 +32,30 @@ await lossy.waitForTimeout(500);
 await lossy.screenshot({ path: join(OUT, "web-view.png") });
 await browser.close();
 server.close();
+
+// The same lossy conversion and its larger view in Firefox and WebKit
+// (browsers.mjs), 1,100 px wide: docs/web-firefox*.png, docs/web-webkit*.png.
+const { launch } = await import("./browsers.mjs");
+const { mkdtempSync, rmSync } = await import("node:fs");
+const downloads = mkdtempSync(join((await import("node:os")).tmpdir(), "tavro-shots-"));
+const { server: again, origin: site } = await serve(SITE);
+for (const engine of ["firefox", "webkit"]) {
+  const other = await launch(engine, { downloads: join(downloads, engine) });
+  const tab = await other.open(`${site}/`);
+  await tab.choose("#source-input", join(SAMPLES, "tavro1-big.state"));
+  await tab.choose("#target-input", join(SAMPLES, "tavro2.state"));
+  await tab.until(() => document.getElementById("status").textContent.startsWith("Ready"));
+  await tab.click("#convert");
+  await tab.until(() => !document.getElementById("report").hidden);
+  await tab.screenshot(join(OUT, `web-${engine}.png`));
+  await tab.click("#open-view");
+  await tab.until(() => document.getElementById("view").open && document.getElementById("zoom-level").textContent);
+  await tab.click("#zoom-in");
+  await new Promise((resolve) => setTimeout(resolve, 500));
+  await tab.screenshot(join(OUT, `web-${engine}-view.png`), false);
+  await tab.close();
+  await other.close();
+}
+again.close();
+rmSync(downloads, { recursive: true, force: true });
+process.exit(0);

@@ -3,9 +3,11 @@ import { readFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { extname, join } from "node:path";
 
-const TYPES = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm" };
+const TYPES = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm",
+  ".svg": "image/svg+xml", ".webmanifest": "application/manifest+json" };
 
-export async function serve(site) {
+// `port` 0: any free one.
+export async function serve(site, port = 0) {
   const server = createServer((request, response) => {
     const name = request.url === "/" ? "index.html" : request.url.slice(1);
     try {
@@ -15,6 +17,6 @@ export async function serve(site) {
       response.writeHead(404).end();
     }
   });
-  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  await new Promise((resolve) => server.listen(port, "127.0.0.1", resolve));
   return { server, origin: `http://127.0.0.1:${server.address().port}` };
 }

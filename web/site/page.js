@@ -14,8 +14,8 @@ const engineReady = new Promise((resolve) => { engineStarted = resolve; });
 
 const page = {
   module: null, engine: null,
-  source: null, target: null,  // { name, bytes }
-  result: null,                // the last conversion: { bytes, packed, facts..., targetName }
+  source: null, target: null,  // { name, size, bytes, file }: bytes are the first ones the engine reads
+  result: null,                // the last conversion: { bytes (the converted first ones), packed, facts..., targetName, targetFile }
   pictures: { before: null, after: null },  // { preview, marks, hidden, name, game, state }
   side: "before",
   written: null,               // { handle, previous, written }: what Undo puts back
@@ -45,19 +45,41 @@ const same = (a, b) => a.length === b.length && a.every((value, i) => value === 
 
 // ---- choosing the files ----
 
+// Each role's latest choice: a read that ends after a later choice is dropped.
+const choices = { source: 0, target: 0 };
+// A file up to this size is read whole when chosen (a download then carries
+// its bytes as they were); a larger one is read again when it is saved.
+const KEPT_WHOLE = 16 << 20;
+
+// Only the first bytes the engine reads (a save state's least size) go to
+// the engine, so a large file costs no lasting memory; the rest stays in the
+// file, or for a small one in a copy.
+async function readChoice(file) {
+  const bytes = new Uint8Array(await file.slice(0, page.engine.targetHeadBytes).arrayBuffer());
+  const kept = file.size <= KEPT_WHOLE ? new Blob([await file.arrayBuffer()]) : file;
+  return { name: file.name, size: file.size, bytes, file: kept };
+}
+
+// The converted target whole: the converted first bytes, then the target's others.
+const convertedTarget = (result) => new Blob([result.bytes, result.targetFile.slice(result.bytes.length)],
+  { type: "application/octet-stream" });
+
 async function choose(role, file) {
-  let bytes;
+  const choice = ++choices[role];
+  await engineReady;
+  let chosen;
   try {
-    bytes = new Uint8Array(await file.arrayBuffer());
+    chosen = await readChoice(file);
   } catch (failure) {
+    if (choice !== choices[role]) return;
     page[role] = null;
     $(`${role}-name`).textContent = t.noFile;
     say(t.refused(t.fileName(role === "target" ? FILES.target : FILES.source), t.unreadable(failure.message)), true);
     return;
   }
-  await engineReady;
-  page[role] = { name: file.name, bytes };
-  $(`${role}-name`).textContent = t.chosen(file.name, bytes.length);
+  if (choice !== choices[role]) return;
+  page[role] = chosen;
+  $(`${role}-name`).textContent = t.chosen(file.name, file.size);
   forgetResult();
   page.force = false;
   offerForce(false);
@@ -121,7 +143,7 @@ async function convert() {
     say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit, answer.looks)), true);
     return;
   }
-  page.result = { ...answer, targetName: page.target.name };
+  page.result = { ...answer, targetName: page.target.name, targetFile: page.target.file };
   page.written = written;
   showReport(page.result);
   say(t.converted(page.target.name));
@@ -149,10 +171,11 @@ function showReport(result) {
   const offer = result.cellsLost > 0 && !result.packed;
   $("pack-offer").hidden = !offer;
   $("pack-offer-hint").hidden = !offer;
-  page.downloadUrl = URL.createObjectURL(new Blob([result.bytes], { type: "application/octet-stream" }));
+  page.downloadUrl = URL.createObjectURL(convertedTarget(result));
   $("download").href = page.downloadUrl;
   $("download").download = result.targetName;
   $("download").textContent = t.download(result.targetName);
+  $("download-name").textContent = t.downloadName(result.targetName);
   $("in-place").hidden = typeof window.showOpenFilePicker !== "function";
   $("undo").hidden = !page.written;
   $("report").hidden = false;
@@ -178,22 +201,24 @@ async function writeInPlace() {
   } catch {
     return;  // the picker was closed
   }
-  const result = page.result;
   try {
     if (handle.requestPermission && (await handle.requestPermission({ mode: "readwrite" })) !== "granted") return;
+    // Written back, the target is needed whole: read when it is written.
     const current = await readHandle(handle);
+    const chosen = new Uint8Array(await page.result.targetFile.arrayBuffer());
+    const converted = new Uint8Array(await convertedTarget(page.result).arrayBuffer());
     const ours = page.written && same(current, page.written.written);
-    if (!same(current, page.target.bytes) && !ours) {
+    if (!same(current, chosen) && !ours) {
       say(t.notTheTarget(handle.name), true);
       return;
     }
     const previous = ours ? page.written.previous : current;
-    if (!(await writeHandle(handle, result.bytes))) {
+    if (!(await writeHandle(handle, converted))) {
       say(t.readBackFailed(handle.name), true);
     } else {
       say(t.written(handle.name));
     }
-    page.written = { handle, previous, written: result.bytes };
+    page.written = { handle, previous, written: converted };
     $("undo").hidden = false;
   } catch (failure) {
     say(t.writeFailed(handle.name, failure.message), true);
@@ -458,6 +483,13 @@ function connectView() {
 
 // ---- start ----
 
+// Served, the site's files are kept by its service worker and the page works
+// offline; the single file, opened from disk, needs none.
+function keepOffline() {
+  if (typeof TAVRO_WASM_BASE64 === "string" || !window.isSecureContext || !("serviceWorker" in navigator)) return;
+  navigator.serviceWorker.register(new URL("sw.js", import.meta.url)).catch(() => {});
+}
+
 async function loadModule() {
   // The single-file page carries the module inline; the site fetches it.
   if (typeof TAVRO_WASM_BASE64 === "string") {
@@ -467,6 +499,7 @@ async function loadModule() {
 }
 
 async function start() {
+  performance.mark("tavro-start");
   const loading = loadModule();
   applyTexts();
   connectFileChoice("source");
@@ -491,6 +524,7 @@ async function start() {
   connectView();
   try {
     page.module = await loading;
+    performance.mark("tavro-compiled");
     page.engine = await Engine.start(page.module);
   } catch {
     say(t.engineFailed, true);
@@ -501,6 +535,7 @@ async function start() {
   sayNext();
   performance.mark("tavro-ready");
   document.body.dataset.ready = "true";
+  keepOffline();
 }
 
 start();

@@ -20,6 +20,10 @@ const PT_LOOKS = {
   [LOOKS.noise]: "não contém nível de nenhum dos dois jogos",
 };
 
+// A file name without its extension, and the extension ("" when none).
+const stem = (name) => name.replace(/\.[^.]*$/, "");
+const extension = (name) => name.slice(stem(name).length);
+
 const english = (n) => ({
   lang: "en",
   title: "Tavro 1 level to Tavro 2",
@@ -54,6 +58,7 @@ const english = (n) => ({
   packOfferHint: "Converts again with packed chunks, which carries chunks 64 and above too.",
   download: (name) => `Download ${name}`,
   downloadNote: "The download replaces nothing: put it in place of your Tavro 2 save state yourself (keep a copy of the old one).",
+  downloadName: (name) => `If the browser saves it under another name (a second download may become “${stem(name)} (1)${extension(name)}” or “${stem(name)}(1)${extension(name)}”, and some browsers replace an earlier download of the same name), rename it ${name} when you put it in place.`,
   writeInPlace: "Write into the Tavro 2 file…",
   writeNote: "Or let this browser patch the Tavro 2 file where it is: choose it again in the next window to allow writing.",
   written: (name) => `${name} now holds the converted level (read back and checked).`,
@@ -128,6 +133,7 @@ const portuguese = (n) => ({
   packOfferHint: "Converte de novo com os chunks compactados, o que leva também os chunks 64 em diante.",
   download: (name) => `Baixar ${name}`,
   downloadNote: "O download não substitui nada: coloque-o no lugar do seu save state do Tavro 2 (guarde uma cópia do antigo).",
+  downloadName: (name) => `Se o navegador salvá-lo com outro nome (um segundo download pode virar “${stem(name)} (1)${extension(name)}” ou “${stem(name)}(1)${extension(name)}”, e alguns navegadores substituem um download anterior de mesmo nome), renomeie-o ${name} ao colocá-lo no lugar.`,
   writeInPlace: "Gravar no arquivo do Tavro 2…",
   writeNote: "Ou deixe este navegador alterar o arquivo do Tavro 2 onde ele está: escolha-o de novo na próxima janela para permitir a gravação.",
   written: (name) => `${name} agora contém o nível convertido (lido de volta e conferido).`,

@@ -19,15 +19,21 @@ const script = [`const TAVRO_WASM_BASE64 = "${wasm}";`, ...["engine.js", "texts.
 const style = read("style.css");
 const hash = (text) => `'sha256-${createHash("sha256").update(text).digest("base64")}'`;
 
+// The icon inline too; a page from disk is not installed, so no manifest.
+const icon = `data:image/svg+xml;base64,${readFileSync(join(site, "icon.svg")).toString("base64")}`;
+
 const html = read("index.html");
 const policy = `default-src 'none'; script-src ${hash(script)} 'wasm-unsafe-eval'; style-src ${hash(style)}; ` +
-  "base-uri 'none'; form-action 'none'";
+  "img-src data:; base-uri 'none'; form-action 'none'";
 const replaced = html
   .replace(/content="default-src[^"]*"/, () => `content="${policy}"`)
+  .replace('href="icon.svg"', () => `href="${icon}"`)
+  .replace(/<link rel="manifest"[^>]*>\n/, "")
   .replace('<link rel="stylesheet" href="style.css">', () => `<style>${style}</style>`)
   .replace(/<link rel="(preload|modulepreload)"[^>]*>\n/g, "")
   .replace('<script type="module" src="page.js"></script>', () => `<script type="module">${script}</script>`);
-for (const part of ["<style>", "<script type=\"module\">", "sha256-"]) {
+for (const part of ["<style>", "<script type=\"module\">", "sha256-", "data:image/svg+xml"]) {
   if (!replaced.includes(part)) throw new Error(`index.html has changed: no ${part} in the single file`);
 }
+if (replaced.includes('rel="manifest"')) throw new Error("index.html has changed: the manifest's link stays");
 writeFileSync(output, replaced);
