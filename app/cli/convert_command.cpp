@@ -1,4 +1,4 @@
-// tavro convert [--pack] [--dry-run] [--backup] SOURCE TARGET
+// tavro convert [--pack] [--dry-run] [--backup] [--force] [--verbose] SOURCE TARGET
 #include <iostream>
 #include <memory>
 #include <string>
@@ -17,6 +17,7 @@ struct ConvertOptions {
     bool backup = false;
     bool pack = false;
     bool force = false;
+    bool verbose = false;
 };
 
 }  // namespace
@@ -45,6 +46,7 @@ Command addConvertCommand(CLI::App& app) {
     convert->add_flag("--pack", options->pack,
                       "Number the target's chunks afresh so that chunks 64 and above arrive too");
     convert->add_flag("--force", options->force, "Convert a SOURCE that does not look like a Tavro 1 level");
+    convert->add_flag("--verbose", options->verbose, "Say what shows that a refused SOURCE holds no Tavro 1 level");
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
@@ -53,8 +55,11 @@ Command addConvertCommand(CLI::App& app) {
                                                        .pack = options->pack,
                                                        .force = options->force});
                 if (!result) {
-                    std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(result.error())
-                              << '\n';
+                    const EngineError& error = result.error();
+                    std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(error) << '\n';
+                    if (options->verbose &&
+                        (error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped))
+                        std::cerr << "tavro: " << shown(error.path) << ": " << levelEvidence(error) << '\n';
                     return 1;
                 }
                 std::cout << conversionReport(*result, options->target);
