@@ -219,14 +219,20 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   await page.keyboard.press("Enter");
   await page.waitForSelector("#view[open]");
   const width = () => page.evaluate(() => document.getElementById("view-picture").width);
-  await until(page, () => document.getElementById("view-picture").width > 0);
+  await until(page, () => document.getElementById("zoom-level").textContent !== "");
   const shown = Number((await page.textContent("#caption")).match(/1:(\d+)/)[1]), opened = Number((await page.textContent("#zoom-level")).split(":")[1]);
   assert.ok(opened <= shown && opened * 2 > shown, `1:${opened} for a picture at 1:${shown}`);
-  const off = await page.evaluate(() => {
+  // Centred whether it is larger than the view (scrolled to its middle) or smaller.
+  const offCentre = () => page.evaluate(() => {
     const area = document.getElementById("view-area"), canvas = document.getElementById("view-picture").getBoundingClientRect(), box = area.getBoundingClientRect();
     return area.scrollWidth > area.clientWidth ? area.scrollLeft - (area.scrollWidth - area.clientWidth) / 2 : canvas.left + canvas.width / 2 - (box.left + box.width / 2);
   });
-  assert.ok(Math.abs(off) <= 2, `the picture's middle is ${off} px from the view's`);
+  assert.ok(Math.abs(await offCentre()) <= 2, `the picture's middle is ${await offCentre()} px from the view's`);
+  await page.keyboard.press("-");
+  await page.keyboard.press("-");
+  await until(page, (z) => document.getElementById("zoom-level").textContent === `1:${z}`, opened * 4);
+  assert.ok(Math.abs(await offCentre()) <= 2, `the smaller picture's middle is ${await offCentre()} px from the view's`);
+  await page.keyboard.press("0");
   const before = await width();
   await page.keyboard.press("+");
   await until(page, (w) => document.getElementById("view-picture").width === w * 2, before);

@@ -400,10 +400,9 @@ async function openView() {
   if (!picture || picture.preview.cause !== CAUSES.fine) return;
   view.engine = await Engine.start(page.module);
   view.picture = picture;
-  // At the page picture's scale or larger (1:4 for a picture at 1:7), its middle in the middle.
+  // At the page picture's scale or larger (1:4 for a picture at 1:7).
   view.step = -Math.floor(Math.log2(picture.preview.factor));
   view.drawnFactor = 0;
-  view.centred = false;
   $("view-title").textContent = t.viewTitle(picture.name, picture.game === GAMES.second);
   $("view").showModal();
   await drawView();
@@ -436,9 +435,8 @@ async function drawStrips(engine, picture, factor, canvas) {
 
 async function drawView() {
   const area = $("view-area"), canvas = $("view-picture");
-  const centre = !view.centred ? [0.5, 0.5] : [(area.scrollLeft + area.clientWidth / 2) / Math.max(1, area.scrollWidth),
+  const centre = [(area.scrollLeft + area.clientWidth / 2) / Math.max(1, area.scrollWidth),
     (area.scrollTop + area.clientHeight / 2) / Math.max(1, area.scrollHeight)];
-  view.centred = true;
   const drawing = ++view.drawing;
   const factor = factorOf(view.step), enlargement = enlargementOf(view.step);
   if (factor !== view.drawnFactor) {
