@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QEvent>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -50,6 +52,9 @@ constexpr QRect fromTwips(int left, int top, int width, int height) {
 }
 
 constexpr QSize kClientArea{pixels(6630), pixels(2535)};
+
+// The room a button's caption keeps from each side of its frame, in pixels.
+constexpr int kCaptionMargin = 6;
 
 // The icon's pixels are compiled in (rendered from its SVG by the build), so
 // showing the window decodes no image file.
@@ -150,6 +155,16 @@ void MainWindow::buildControls(QWidget* area) {
     convertButton_ = button("Command3", QStringLiteral("Converter"), fromTwips(2640, 1680, 1455, 255));
     creditCaption_ = label(new QLabel(QStringLiteral("Programação:")), "Label3", fromTwips(1440, 2160, 1695, 255));
     creditName_ = label(new QLabel(QStringLiteral("Orrin")), "Label4", fromTwips(3360, 2160, 1695, 255));
+
+    // Each caption stays inside its button's frame, with room beside it, at
+    // any scale: a caption too wide for the fixed size takes a smaller font.
+    for (QPushButton* control : {sourceButton_, targetButton_, convertButton_}) {
+        QFont font = control->font();
+        const int room = control->width() - 2 * kCaptionMargin;
+        while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(control->text()) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        if (font != control->font()) control->setFont(font);
+    }
 
     // The credit reads as one line: "Programação:" ends next to the name.
     creditCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
