@@ -232,7 +232,9 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   await page.keyboard.press("-");
   await until(page, (z) => document.getElementById("zoom-level").textContent === `1:${z}`, opened * 4);
   assert.ok(Math.abs(await offCentre()) <= 2, `the smaller picture's middle is ${await offCentre()} px from the view's`);
-  await page.keyboard.press("0");
+  await page.keyboard.press("+");
+  await page.keyboard.press("+");
+  await until(page, (z) => document.getElementById("zoom-level").textContent === `1:${z}`, opened);
   const before = await width();
   await page.keyboard.press("+");
   await until(page, (w) => document.getElementById("view-picture").width === w * 2, before);
