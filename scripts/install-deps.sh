@@ -30,7 +30,7 @@ for purpose in "${@:-build}"; do
     bench) packages+=(libbenchmark-dev hyperfine time xvfb xauth) ;;
     fuzz) packages+=(clang-19 libclang-rt-19-dev) ;;
     format) packages+=(clang-format-19) ;;
-    package) packages+=(dpkg-dev fakeroot file help2man lintian man-db debootstrap
+    package) packages+=(dpkg-dev fakeroot file lintian man-db debootstrap
                         desktop-file-utils appstream) ;;
     screenshot) packages+=(xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox) ;;
     cards) packages+=(exfat-fuse exfatprogs fusefat dosfstools strace procps util-linux) ;;

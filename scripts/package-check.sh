@@ -88,11 +88,13 @@ for command in convert render; do
 done
 desktop-file-validate "$root/usr/share/applications/tavro-conversor.desktop" \
   || fail "the menu entry does not validate"
-# The component keeps the name of its program and menu entry; AppStream would
-# rather have a reverse-DNS name, which this project does not own.
-appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
-  "$root/usr/share/metainfo/tavro-conversor.metainfo.xml" \
-  || fail "the AppStream metainfo does not validate"
+# No overrides. The one note left is an information: cid-maybe-not-rdns, as
+# the validator knows no "invalid" top-level domain, which the id's (the
+# maintainer's address's) is. No warning or error may appear.
+metainfo=$(appstreamcli validate --no-net "$root/usr/share/metainfo/tavro-conversor.metainfo.xml" 2>&1) \
+  || fail "the AppStream metainfo does not validate: $metainfo"
+notes=$(grep -E '^[WE]: ' <<<"$metainfo" || true)
+[[ -z $notes ]] || fail "the AppStream metainfo has warnings: $notes"
 echo
 
 if ((failures > 0)); then

@@ -242,7 +242,9 @@ QHBoxLayout* LevelPicture::buildHeader() {
         button->setText(text);
         button->setToolTip(tip);
         button->setCheckable(true);
-        button->setAutoRaise(true);
+        // Drawn as buttons side by side, the one pressed in the one shown: one
+        // switch of two states, not two labels.
+        button->setAutoRaise(false);
         // Hidden until there is an After picture, and the row keeps its height.
         QSizePolicy policy = button->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
@@ -264,10 +266,10 @@ QHBoxLayout* LevelPicture::buildHeader() {
     caption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto* header = new QHBoxLayout;
-    header->setSpacing(2);
+    header->setSpacing(0);
     header->addWidget(before_);
     header->addWidget(after_);
-    header->addSpacing(8);
+    header->addSpacing(10);
     header->addWidget(caption_, 1);
     return header;
 }
@@ -475,8 +477,7 @@ void LevelPicture::refresh() {
             caption +=
                 WindowTexts::emptiedCaption(static_cast<int>(state.marks.size()), state.hiddenMarks, state.preview);
     }
-    caption_->setMessage(caption);
-    caption_->setToolTip(captionTip);
+    caption_->setMessage(caption, captionTip);
 }
 
 LevelView* LevelPicture::openView() {
@@ -486,6 +487,8 @@ LevelView* LevelPicture::openView() {
         const LevelDrawing& drawing = *state.drawing;
         LevelView::Source source{drawing.level, drawing.game,         drawing.plane, *drawing.box,
                                  state.path,    side_ == Side::After, state.marks};
+        const double ratio = drawing.picture.isNull() ? 1.0 : drawing.picture.devicePixelRatio();
+        source.shownScale = 1.0 / (drawing.factor * ratio);
         state.view = new LevelView(std::move(source), window());
         state.view->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the window ends the program even while a view is open.

@@ -1,6 +1,7 @@
 #include "level_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -175,10 +176,14 @@ void LevelView::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (zoomChosen_) return;
     // The first time it is shown the view knows its size: the whole picture
-    // fits, or as much of it as 1:32 allows, starting at its left end.
+    // fits, or as much of it as 1:32 allows, but never smaller than the
+    // picture it enlarges; its middle in the middle.
     zoomChosen_ = true;
-    area_->setZoomStep(area_->fittingStep());
-    area_->centreOn({0, picture_.height() / 2.0});
+    int step = area_->fittingStep();
+    const double shown = source_.shownScale;
+    while (shown > 0.0 && step < ZoomArea::kMaxZoomStep && std::ldexp(1.0, step) < shown * 0.999) ++step;
+    area_->setZoomStep(step);
+    area_->centreOn({picture_.width() / 2.0, picture_.height() / 2.0});
 }
 
 void LevelView::showZoom(int step) {

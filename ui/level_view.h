@@ -37,6 +37,9 @@ public:
         QString path;            // the save state's, for the title and the PNG's name
         bool converted = false;  // the target after a conversion
         std::vector<render::CellBox> marks;  // cells that arrived empty, marked over the picture
+        // The scale of the picture the view enlarges (1/7 for one shown seven
+        // times smaller); the view opens at this scale or larger.
+        double shownScale = 0.0;
     };
 
     // Asks where to save the picture, offering `suggested`; nothing when the

@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QEvent>
+#include <QFont>
+#include <QFontMetrics>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -49,6 +52,9 @@ constexpr QRect fromTwips(int left, int top, int width, int height) {
 }
 
 constexpr QSize kClientArea{pixels(6630), pixels(2535)};
+
+// The room a button's caption keeps from each side of its frame, in pixels.
+constexpr int kCaptionMargin = 6;
 
 // The icon's pixels are compiled in (rendered from its SVG by the build), so
 // showing the window decodes no image file.
@@ -90,8 +96,8 @@ MainWindow::MainWindow(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     setWindowTitle(QStringLiteral("Orrin -> Tavro 1 para Tavro 2 - SaveState Conversor"));
     setWindowIcon(applicationIcon());
 
-    // The form at the top, at its own size and place; the picture beneath it
-    // takes every pixel the window has beyond the form's.
+    // The form at the top, at its own size, centred in a wider window; the
+    // picture beneath it takes every pixel the window has beyond the form's.
     auto* client = new QWidget(this);
     auto* area = new QWidget(client);
     area->setObjectName(QStringLiteral("clientArea"));
@@ -100,12 +106,13 @@ MainWindow::MainWindow(std::unique_ptr<FileChooser> chooser, QWidget* parent)
     auto* column = new QVBoxLayout(client);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(area, 0, Qt::AlignLeft | Qt::AlignTop);
+    column->addWidget(area, 0, Qt::AlignHCenter | Qt::AlignTop);
     column->addWidget(buildPicture(client), 1);
     setCentralWidget(client);
 
     buildUndoAction();
     buildPackAction();
+    buildSwapAction();
     buildAboutAction();
     buildStatusBar();
     setTabOrderAndFocus();
@@ -142,8 +149,23 @@ void MainWindow::buildControls(QWidget* area) {
     creditCaption_ = label(new QLabel(QStringLiteral("Programação:")), "Label3", fromTwips(1440, 2160, 1695, 255));
     creditName_ = label(new QLabel(QStringLiteral("Orrin")), "Label4", fromTwips(3360, 2160, 1695, 255));
 
+    // Each caption stays inside its button's frame, with room beside it, at
+    // any scale: a caption too wide for the fixed size takes a smaller font.
+    for (QPushButton* control : {sourceButton_, targetButton_, convertButton_}) {
+        QFont font = control->font();
+        const int room = control->width() - 2 * kCaptionMargin;
+        while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(control->text()) > room)
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        if (font != control->font()) control->setFont(font);
+    }
+
     // The credit reads as one line: "Programação:" ends next to the name.
     creditCaption_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The fixed captions are told in the user's language too.
+    for (QWidget* credit : {static_cast<QWidget*>(creditCaption_), static_cast<QWidget*>(creditName_)}) {
+        credit->setToolTip(WindowTexts::creditTip());
+        credit->setAccessibleDescription(WindowTexts::creditTip());
+    }
 
     // The path lines show no caption of their own: assistive technology
     // names them, and tells the whole path.
@@ -161,6 +183,7 @@ void MainWindow::buildControls(QWidget* area) {
         connect(action, &QAction::triggered, control, &QPushButton::animateClick);
         addAction(action);
         control->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        control->setAccessibleDescription(control->toolTip());
     };
     shortcut(sourceButton_, WindowTexts::sourceButtonTip(), QKeySequence(QKeySequence::Open));
     shortcut(targetButton_, WindowTexts::targetButtonTip(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
@@ -182,6 +205,12 @@ void MainWindow::buildPackAction() {
     packAction_->setToolTip(WindowTexts::packOfferTip());
 }
 
+void MainWindow::buildSwapAction() {
+    swapAction_ = new QAction(WindowTexts::swapOffer(), this);
+    swapAction_->setObjectName(QStringLiteral("swapAction"));
+    swapAction_->setToolTip(WindowTexts::swapOfferTip());
+}
+
 void MainWindow::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
@@ -199,14 +228,28 @@ void MainWindow::buildStatusBar() {
     undoButton_->setObjectName(QStringLiteral("undoButton"));
     undoButton_->setDefaultAction(undoAction_);
     undoButton_->setAutoRaise(false);  // drawn as a button, not as text
-    // Shown only while it is on offer: after a default conversion that left cells empty.
+    // Shown only while it is on offer: where the plain conversion leaves cells
+    // empty that packing carries, from the preview on.
     packButton_ = new QToolButton(bar);
     packButton_->setObjectName(QStringLiteral("packButton"));
     packButton_->setDefaultAction(packAction_);
     packButton_->setAutoRaise(false);
-    bar->addPermanentWidget(packButton_);
-    bar->addPermanentWidget(undoButton_);
+    // Shown only while the two files read as swapped.
+    swapButton_ = new QToolButton(bar);
+    swapButton_->setObjectName(QStringLiteral("swapButton"));
+    swapButton_->setDefaultAction(swapAction_);
+    swapButton_->setAutoRaise(false);
+    // The buttons keep a margin from the window's edges and from each other.
+    auto* buttons = new QWidget(bar);
+    auto* row = new QHBoxLayout(buttons);
+    row->setContentsMargins(2, 2, 4, 2);
+    row->setSpacing(2);
+    row->addWidget(swapButton_);
+    row->addWidget(packButton_);
+    row->addWidget(undoButton_);
+    bar->addPermanentWidget(buttons);
     offerPack(false);
+    offerSwap(false);
 }
 
 QWidget* MainWindow::buildPicture(QWidget* parent) {
@@ -240,7 +283,7 @@ void MainWindow::buildAboutAction() {
     about->setObjectName(QStringLiteral("aboutAction"));
     about->setShortcut(QKeySequence::HelpContents);
     about->setShortcutContext(Qt::WindowShortcut);
-    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(about, &QAction::triggered, this, &MainWindow::showHelp);
     addAction(about);
 }
 
@@ -251,7 +294,8 @@ void MainWindow::setTabOrderAndFocus() {
     setTabOrder(targetButton_, convertButton_);
     setTabOrder(convertButton_, packCheck_);
     setTabOrder(packCheck_, backupCheck_);
-    setTabOrder(backupCheck_, packButton_);
+    setTabOrder(backupCheck_, swapButton_);
+    setTabOrder(swapButton_, packButton_);
     setTabOrder(packButton_, undoButton_);
     sourceButton_->setFocus();
 }
@@ -262,6 +306,7 @@ void MainWindow::connectControls() {
     connect(convertButton_, &QPushButton::clicked, this, &MainWindow::convertClicked);
     connect(undoAction_, &QAction::triggered, this, &MainWindow::undoLastConversion);
     connect(packAction_, &QAction::triggered, this, &MainWindow::convertPacked);
+    connect(swapAction_, &QAction::triggered, this, &MainWindow::swapFiles);
     // The preview follows the choice of numbering.
     connect(packCheck_, &QCheckBox::toggled, this, [this] {
         picture_->forgetConverted();
@@ -326,6 +371,7 @@ void MainWindow::choose(PathRole role, const QString& path) {
 
 bool MainWindow::checkChoices() {
     preview_.reset();
+    offerSwap(false);
     if (!sourcePath_.isEmpty()) {
         std::expected<GameVerdict, EngineError> verdict;
         if (!guarded(WindowTexts::conversionFailedTitle(),
@@ -335,8 +381,9 @@ bool MainWindow::checkChoices() {
             showStatus(WindowTexts::notReady(verdict.error()));
             return false;
         }
-        if (!verdict->isFirstGame()) {
-            showStatus(WindowTexts::notFirstGameLevel());
+        // With both files chosen, the run's check says whether they read as swapped.
+        if (!verdict->isFirstGame() && targetPath_.isEmpty()) {
+            showStatus(WindowTexts::notFirstGameLevel(sourcePath_));
             return false;
         }
     }
@@ -357,16 +404,32 @@ bool MainWindow::checkChoices() {
         return false;
     if (!dryRun) {
         const EngineError& error = dryRun.error();
-        const bool notLevel = error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped;
-        showStatus(notLevel ? WindowTexts::notFirstGameLevel() : WindowTexts::notReady(error),
-                   WindowTexts::conversionFailureText(error));
+        QString line = WindowTexts::notReady(error);
+        if (error.cause == Cause::NotFirstGameLevel) line = WindowTexts::notFirstGameLevel(sourcePath_);
+        if (error.cause == Cause::LooksSwapped) line = WindowTexts::looksSwapped(sourcePath_);
+        showStatus(line, WindowTexts::conversionFailureText(error));
+        offerSwap(error.cause == Cause::LooksSwapped);
         return false;
     }
     if (!preview) {
         showStatus(WindowTexts::notReady(preview.error()));
         return false;
     }
-    showStatus(WindowTexts::readyToConvert(preview->summary), WindowTexts::levelDetails(preview->summary));
+    // Cells the plain conversion would leave empty: packing is offered before
+    // anything is written, where it carries more of them.
+    bool packCarries = false;
+    const LevelSummary& summary = preview->summary;
+    if (summary.numbering == ChunkNumbering::Fixed && summary.cellsLost > 0) {
+        RunOptions packed = options;
+        packed.pack = true;
+        std::expected<ConversionReport, EngineError> packedRun;
+        if (!guarded(WindowTexts::conversionFailedTitle(),
+                     [&] { packedRun = tavro::runConversion(source, target, packed); }))
+            return false;
+        packCarries = packedRun && packedRun->level.cellsLost < summary.cellsLost;
+    }
+    offerPack(packCarries, false);
+    showStatus(WindowTexts::readyToConvert(summary, packCarries), WindowTexts::levelDetails(preview->summary));
     picture_->showPreview(targetPath_, preview->level, preview->summary.emptiedCells);
     preview_ = std::move(*preview);
     return true;
@@ -392,9 +455,20 @@ bool MainWindow::guarded(const QString& failureTitle, const std::function<void()
 void MainWindow::convertClicked() { convert(false, std::nullopt); }
 
 void MainWindow::convertPacked() {
+    // Offered from the preview, it is a first conversion; offered after a
+    // plain one, it converts that one again.
+    const bool repeat = packRepeats_;
     const bool packedBefore = packCheck_->isChecked();
     packCheck_->setChecked(true);
-    convert(true, packedBefore);
+    convert(repeat, packedBefore);
+}
+
+void MainWindow::swapFiles() {
+    const QString source = targetPath_;
+    const QString target = sourcePath_;
+    targetPath_.clear();
+    choose(PathRole::Source, source);
+    choose(PathRole::Target, target);
 }
 
 void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
@@ -420,8 +494,9 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
         // A Yes for the source alone still has the target judged, and asked about in turn.
         for (bool asking = true; asking;) {
             if (!askConvertAnyway(result.error())) {
-                showStatus(WindowTexts::conversionFailed(result.error()),
+                showStatus(WindowTexts::notConverted(result.error()),
                            WindowTexts::conversionFailureText(result.error()));
+                offerSwap(result.error().cause == Cause::LooksSwapped);
                 return;
             }
             const bool sourceOnly = result.error().cause == Cause::NotFirstGameLevel;
@@ -463,7 +538,8 @@ void MainWindow::showConverted(ConversionReport report, bool repeat, std::option
     if (repeat) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
     showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
-    offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0);
+    offerSwap(false);
+    offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0, true);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!report.undo) return;
     // A repeat over what the last run wrote undoes to before that run, and
@@ -475,9 +551,16 @@ void MainWindow::showConverted(ConversionReport report, bool repeat, std::option
     keepUndo(std::move(report.undo), packedBefore);
 }
 
-void MainWindow::offerPack(bool offered) {
+void MainWindow::offerPack(bool offered, bool repeats) {
+    packRepeats_ = offered && repeats;
     packAction_->setEnabled(offered);
+    packAction_->setToolTip(repeats ? WindowTexts::packOfferTip() : WindowTexts::packPreviewOfferTip());
     packButton_->setVisible(offered);
+}
+
+void MainWindow::offerSwap(bool offered) {
+    swapAction_->setEnabled(offered);
+    swapButton_->setVisible(offered);
 }
 
 void MainWindow::undoLastConversion() {
@@ -496,9 +579,10 @@ void MainWindow::undoLastConversion() {
             packCheck_->setChecked(*packedBeforeUndo_);
         }
         keepUndo(std::nullopt);
-        preview_.reset();
         offerPack(false);
         picture_->forgetConverted();
+        // The files are as they were before the conversion: so is the preview.
+        checkChoices();
         showStatus(WindowTexts::undone(*result, target));
         return;
     }
@@ -518,10 +602,7 @@ void MainWindow::keepUndo(std::optional<UndoRecord> record, std::optional<bool> 
                                   : WindowTexts::nothingToUndo());
 }
 
-void MainWindow::showStatus(const QString& line, const QString& details) {
-    status_->setMessage(line);
-    status_->setToolTip(details == line ? QString() : details);
-}
+void MainWindow::showStatus(const QString& line, const QString& details) { status_->setMessage(line, details); }
 
 bool MainWindow::askConvertAnyway(const EngineError& error) {
     QMessageBox box(QMessageBox::Question, WindowTexts::convertAnywayTitle(), WindowTexts::convertAnyway(error),
@@ -529,6 +610,18 @@ bool MainWindow::askConvertAnyway(const EngineError& error) {
     box.setDefaultButton(QMessageBox::No);
     box.setObjectName(QStringLiteral("convertAnywayBox"));
     return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::showHelp() {
+    QMessageBox box(QMessageBox::Information, WindowTexts::helpTitle(), WindowTexts::helpText(), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("helpBox"));
+    box.setTextFormat(Qt::RichText);
+    box.setIconPixmap(windowIcon().pixmap(64));
+    QPushButton* about = box.addButton(WindowTexts::aboutButton(), QMessageBox::HelpRole);
+    about->setObjectName(QStringLiteral("aboutButton"));
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == about) showAbout();
 }
 
 void MainWindow::showAbout() {

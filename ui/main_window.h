@@ -6,9 +6,12 @@
 // room: the source's level, then, once both files are chosen and the
 // conversion would be accepted, a preview of what the target will hold, and
 // after a conversion the target's, with the cells that arrive empty marked.
-// A status bar at the bottom says whether a conversion would be accepted and
-// what happened, offers the packed conversion when a default one left cells
-// empty, and offers to undo the last conversion. F1 opens the About box.
+// A status bar at the bottom, two lines high whatever it says, tells whether
+// a conversion would be accepted and what happened; it offers the packed
+// conversion where the plain one would leave (or left) cells empty that
+// packing carries, to swap the two files where they read as swapped, and to
+// undo the last conversion, which shows the preview again. F1 opens a short
+// help, with the About box one button away.
 #pragma once
 
 #include <functional>
@@ -61,6 +64,9 @@ public slots:
     void convertClicked();
     void undoLastConversion();
     void showAbout();
+    void showHelp();
+    // Chooses the Tavro 2 save state as the source and the Tavro 1 as the target.
+    void swapFiles();
     // Ticks the packed conversion and converts again; undo then goes back to
     // before the conversion this one repeats.
     void convertPacked();
@@ -85,6 +91,7 @@ private:
     QWidget* buildPicture(QWidget* parent);
     void buildUndoAction();
     void buildPackAction();
+    void buildSwapAction();
     void buildAboutAction();
     void setTabOrderAndFocus();
     void connectControls();
@@ -111,7 +118,9 @@ private:
     // them again and says so.
     bool previewStillHolds();
     void showConverted(ConversionReport report, bool repeat, std::optional<bool> packedBefore);
-    void offerPack(bool offered);
+    // `repeats`: offered after a plain conversion, which it converts again.
+    void offerPack(bool offered, bool repeats = true);
+    void offerSwap(bool offered);
 
     QString sourcePath_;
     QString targetPath_;
@@ -131,6 +140,9 @@ private:
     QCheckBox* backupCheck_ = nullptr;
     QAction* packAction_ = nullptr;
     QToolButton* packButton_ = nullptr;
+    bool packRepeats_ = false;
+    QAction* swapAction_ = nullptr;
+    QToolButton* swapButton_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;
     std::optional<UndoRecord> undo_;

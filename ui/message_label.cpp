@@ -10,19 +10,29 @@
 
 namespace tavro::ui {
 
-MessageLabel::MessageLabel(int reservedLines, QWidget* parent)
-    : QLabel(parent), reservedLines_(std::max(reservedLines, 1)) {
+MessageLabel::MessageLabel(int lines, QWidget* parent) : QLabel(parent), lines_(std::max(lines, 1)) {
     setTextFormat(Qt::PlainText);
     // The label takes the width it is given and never asks for more, so a long
-    // text cannot widen the window; its height follows the text.
+    // text cannot widen the window; its height is its lines'.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     fitHeight();
 }
 
-void MessageLabel::setMessage(const QString& text) {
+void MessageLabel::setMessage(const QString& text, const QString& details) {
     setText(text);
-    fitHeight();
+    details_ = details == text ? QString() : details;
+    showTip();
     update();
+}
+
+bool MessageLabel::truncated() const { return textHeight(textWidth()) > lines_ * fontMetrics().lineSpacing(); }
+
+void MessageLabel::showTip() {
+    if (!truncated()) {
+        setToolTip(details_);
+        return;
+    }
+    setToolTip(details_.isEmpty() ? text() : text() + QStringLiteral("\n\n") + details_);
 }
 
 int MessageLabel::layOut(QTextLayout& layout, int width) const {
@@ -51,7 +61,7 @@ int MessageLabel::textWidth() const { return contentsRect().width() - 2 * margin
 
 void MessageLabel::fitHeight() {
     const int frame = height() - contentsRect().height() + 2 * margin();
-    const int lines = std::max(textHeight(textWidth()), reservedLines_ * fontMetrics().lineSpacing());
+    const int lines = lines_ * fontMetrics().lineSpacing();
     if (height() != lines + frame) setFixedHeight(lines + frame);
 }
 
@@ -59,18 +69,29 @@ void MessageLabel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QTextLayout layout(text());
     const int width = textWidth();
-    const int height = layOut(layout, width);
+    const int height = std::min(layOut(layout, width), lines_ * fontMetrics().lineSpacing());
     const QRect room = contentsRect();
     const int left = room.left() + margin() + std::max(indent(), 0);
-    const int top = room.top() + (room.height() - height) / 2;
+    const QPointF origin(left, std::max(room.top() + (room.height() - height) / 2, room.top()));
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
-    layout.draw(&painter, QPointF(left, std::max(top, room.top())));
+    if (layout.lineCount() <= lines_) {
+        layout.draw(&painter, origin);
+        return;
+    }
+    // The lines that fit, then the rest of the text elided into the last one.
+    for (int i = 0; i < lines_ - 1; ++i) layout.lineAt(i).draw(&painter, origin);
+    const QTextLine last = layout.lineAt(lines_ - 1);
+    const QString rest = fontMetrics().elidedText(text().mid(last.textStart()), Qt::ElideRight, width);
+    const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;
+    painter.drawText(QRectF(origin + last.position(), QSizeF(width, fontMetrics().lineSpacing())),
+                     static_cast<int>(horizontal | Qt::AlignVCenter), rest);
 }
 
 void MessageLabel::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
     fitHeight();
+    showTip();
 }
 
 void MessageLabel::changeEvent(QEvent* event) {

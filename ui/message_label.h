@@ -1,7 +1,8 @@
-// A label whose whole text is always in sight: it wraps between words (and
-// inside a word only when one word is wider than the label) and grows to as
-// many lines as the text takes. It keeps room for a few lines even when the
-// text takes fewer, so that the usual messages move nothing around them.
+// A label of a fixed number of lines: its text wraps between words (and
+// inside a word only when one word is wider than the label), and a text
+// longer than the lines ends the last one with "…" and is whole in the
+// tooltip. Its height never follows the text, so no message moves anything
+// around it.
 #pragma once
 
 #include <QLabel>
@@ -14,10 +15,14 @@ namespace tavro::ui {
 class MessageLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit MessageLabel(int reservedLines, QWidget* parent = nullptr);
+    explicit MessageLabel(int lines, QWidget* parent = nullptr);
 
-    // Shows `text` (QLabel::text() holds it whole) and takes the height it needs.
-    void setMessage(const QString& text);
+    // Shows `text` (QLabel::text() holds it whole); `details`, when given,
+    // is the tooltip, after the whole text when it does not fit.
+    void setMessage(const QString& text, const QString& details = {});
+
+    // Whether the text takes more lines than the label has.
+    bool truncated() const;
 
     // The height the whole text takes in `width` pixels of text, one line at least.
     int textHeight(int width) const;
@@ -32,8 +37,10 @@ private:
     int layOut(QTextLayout& layout, int width) const;
     int textWidth() const;
     void fitHeight();
+    void showTip();
 
-    int reservedLines_;
+    int lines_;
+    QString details_;
 };
 
 }  // namespace tavro::ui

@@ -60,17 +60,16 @@ QString WindowTexts::converted(const ConversionReport& report) {
     // One short line: the target's path is in the window already.
     QString line;
     switch (report.outcome) {
-    case TargetOutcome::Created:
-        line = tr("Created: the new file holds the level only, not a whole save state to load.");
-        break;
+    case TargetOutcome::Created: line = tr("Created: the level only, not a whole save state to load."); break;
     case TargetOutcome::Patched: line = report.verified ? tr("Done, and checked.") : tr("Done."); break;
     case TargetOutcome::Unchanged: line = tr("Already up to date: nothing was written."); break;
     }
     if (report.backupPath)
         line +=
             QLatin1Char(' ') + tr("The previous contents are in %1.").arg(fileName(fromEnginePath(*report.backupPath)));
+    // What was lost comes first: a conversion that left cells empty is no plain success.
     const int lost = report.level.cellsLost;
-    if (lost > 0) line += QLatin1Char(' ') + tr("⚠ %n piece(s) of the level arrived empty.", nullptr, lost);
+    if (lost > 0) line = tr("⚠ %n cell(s) arrived empty.", nullptr, lost) + QLatin1Char(' ') + line;
     return line;
 }
 
@@ -79,20 +78,21 @@ QString WindowTexts::levelDetails(const LevelSummary& level) {
     if (level.numbering == ChunkNumbering::Packed)
         lines << tr("Packed: %1 of %2 Tavro 2 chunks in use.").arg(level.chunksUsed).arg(kPackedChunkSlots);
     if (level.cellsLost > 0 && level.numbering == ChunkNumbering::Packed)
-        lines << tr("%n layout cell(s) did not fit in the chunks and arrive empty.", nullptr, level.cellsLost);
+        lines << tr("%n cell(s) did not fit in the chunks and arrive empty.", nullptr, level.cellsLost);
     else if (level.cellsLost > 0)
-        lines << tr("%n layout cell(s) name Tavro 1 chunks 64 and above, which only packing carries: "
+        lines << tr("%n cell(s) name Tavro 1 chunks 64 and above, which only packing carries: "
                     "Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3.",
                     nullptr, level.cellsLost);
     return lines.join(QLatin1Char('\n'));
 }
 
-QString WindowTexts::readyToConvert(const LevelSummary& level) {
-    QString line = tr("Ready: press Converter. The After picture is a preview of the result.");
+QString WindowTexts::readyToConvert(const LevelSummary& level, bool packCarries) {
+    if (level.cellsLost > 0 && packCarries)
+        return tr("⚠ %n cell(s) would arrive empty (in red): Convert packed carries the whole level.", nullptr,
+                  level.cellsLost);
     if (level.cellsLost > 0)
-        line += QLatin1Char(' ') +
-                tr("⚠ %n piece(s) of the level would arrive empty (marked in red).", nullptr, level.cellsLost);
-    return line;
+        return tr("⚠ %n cell(s) would arrive empty (in red). Ready: press Converter.", nullptr, level.cellsLost);
+    return tr("Ready: press Converter. The After picture is a preview of the result.");
 }
 
 QString WindowTexts::notReady(const EngineError& error) {
@@ -103,9 +103,7 @@ QString WindowTexts::previewOutdated() {
     return tr("The files changed after the preview was drawn: look at the new preview, then press Converter again.");
 }
 
-QString WindowTexts::packingStaysOn() {
-    return tr("Packing stays on for the next conversions; untick the box to stop it.");
-}
+QString WindowTexts::packingStaysOn() { return tr("Packing stays on: untick the box to stop it."); }
 
 QString WindowTexts::targetState(const EngineError& error) {
     return error.undo ? tr("The Tavro 2 save state was replaced all the same; Undo puts it back.")
@@ -311,7 +309,7 @@ QString WindowTexts::levelEvidence(const EngineError& error) {
     const CellCounts cells = factsAs<CellCounts>(error);
     if (cells.impossible == 0) return tr("its layout names no chunk holding a level's data");
     const QLocale locale;
-    return tr("%1 of its %2 layout cells naming a chunk name one whose bytes would lie over the layout or the "
+    return tr("%1 of its %2 cells that name a chunk name one whose bytes would lie over the cells or the "
               "block table")
         .arg(locale.toString(static_cast<qulonglong>(cells.impossible)),
              locale.toString(static_cast<qulonglong>(cells.naming)));
@@ -350,8 +348,26 @@ QString WindowTexts::idName(std::uintmax_t id, [[maybe_unused]] bool group) {
     return name.isEmpty() ? QString::number(id) : QStringLiteral("%1 (%2)").arg(shown(name)).arg(id);
 }
 
-QString WindowTexts::notFirstGameLevel() {
-    return tr("This file does not hold a Tavro 1 level: is it a Tavro 2 save state?");
+QString WindowTexts::notFirstGameLevel(const QString& source) {
+    return tr("%1 does not hold a Tavro 1 level: is it a Tavro 2 save state?").arg(fileName(source));
+}
+
+QString WindowTexts::looksSwapped(const QString& source) {
+    return tr("%1 looks like a Tavro 2 save state: are the two files swapped?").arg(fileName(source));
+}
+
+QString WindowTexts::notConverted(const EngineError& error) {
+    if (error.cause == Cause::LooksSwapped)
+        return tr("Not converted. Press Swap files, or choose the Tavro 1 save state again.");
+    if (error.cause == Cause::NotSecondGameState)
+        return tr("Not converted. Choose a Tavro 2 save state the emulator saved.");
+    return tr("Not converted. Choose a Tavro 1 save state that holds a level.");
+}
+
+QString WindowTexts::swapOffer() { return tr("Swap files"); }
+
+QString WindowTexts::swapOfferTip() {
+    return tr("Take the chosen Tavro 2 save state as the Tavro 1 one and the other way round");
 }
 
 QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
@@ -386,16 +402,24 @@ QString WindowTexts::undoFailureText(const EngineError& error) {
     return headline + QStringLiteral("\n\n") + fileAndReason(error);
 }
 
-QString WindowTexts::sourceButtonTip() { return tr("Choose the Tavro 1 save state to read (or drop it here)"); }
+QString WindowTexts::sourceButtonTip() {
+    return tr("Tavro 1 Save State: choose the Tavro 1 save state to read (or drop it here)");
+}
 
-QString WindowTexts::targetButtonTip() { return tr("Choose the Tavro 2 save state to patch (or drop it here)"); }
+QString WindowTexts::targetButtonTip() {
+    return tr("Tavro 2 / 2 B Savestate: choose the save state of Tavro 2 or Tavro 2 B to patch (or drop it here)");
+}
 
-QString WindowTexts::convertButtonTip() { return tr("Carry the Tavro 1 level into the Tavro 2 save state"); }
+QString WindowTexts::convertButtonTip() {
+    return tr("Converter (convert): carry the Tavro 1 level into the Tavro 2 save state");
+}
+
+QString WindowTexts::creditTip() { return tr("Programação (programming): who wrote the program"); }
 
 QString WindowTexts::packCheck() { return tr("&Pack to carry the whole level"); }
 
 QString WindowTexts::packCheckTip() {
-    return tr("Number the Tavro 2 chunks afresh, so that layout cells naming Tavro 1 chunks 64 and above "
+    return tr("Number the Tavro 2 chunks afresh, so that cells naming Tavro 1 chunks 64 and above "
               "arrive too. Without it, Tavro 1 chunk k becomes Tavro 2 chunks 4k to 4k+3, which holds "
               "chunks 1 to 63 only.");
 }
@@ -408,6 +432,11 @@ QString WindowTexts::backupCheckTip() {
 }
 
 QString WindowTexts::packOffer() { return tr("Convert packed"); }
+
+QString WindowTexts::packPreviewOfferTip() {
+    return tr("Convert with packed chunks, which carries chunks 64 and above too. Tick the Pack box first "
+              "to see its preview.");
+}
 
 QString WindowTexts::packOfferTip() {
     return tr("Convert again with packed chunks, which carries chunks 64 and above too. "
@@ -471,8 +500,8 @@ QString WindowTexts::pictureCaptionTip(int width, int height, int factor) {
 
 QString WindowTexts::emptiedCaption(int shown, int hidden, bool preview) {
     const int all = shown + hidden;
-    QString text = QStringLiteral(" · ") + (preview ? tr("⚠ %n piece(s) would arrive empty", nullptr, all)
-                                                    : tr("⚠ %n piece(s) arrived empty", nullptr, all));
+    QString text = QStringLiteral(" · ") + (preview ? tr("⚠ %n cell(s) would arrive empty", nullptr, all)
+                                                    : tr("⚠ %n cell(s) arrived empty", nullptr, all));
     if (hidden > 0) text += QLatin1Char(' ') + tr("(%n in the background)", nullptr, hidden);
     return text;
 }
@@ -501,12 +530,30 @@ QString WindowTexts::pictureDescription(const QString& path, int width, int heig
     return text + QLatin1Char(' ') + tr("%1 cells arrived empty; they are marked in red.").arg(*emptied);
 }
 
+QString WindowTexts::helpTitle() { return tr("How to convert a level"); }
+
+QString WindowTexts::helpText() {
+    return tr("<p><b>Record the two save states.</b> In Tavro 1, stand in the level you want and save a state "
+              "(the emulator's save state, not the game's own save). In Tavro 2 or Tavro 2 B, save a state in "
+              "any level: its level is what is replaced.</p>"
+              "<p><b>Choose them.</b> Tavro 1 Save State chooses the first, Tavro 2 / 2 B Savestate the "
+              "second; Converter carries the level across. Every other byte of the Tavro 2 save state is "
+              "kept.</p>"
+              "<p><b>The picture</b> shows the Tavro 1 level (Before) and what the Tavro 2 save state will hold "
+              "(After, a preview until you convert). Cells marked in red arrive empty: Convert packed carries "
+              "them. Click the picture for a larger view.</p>"
+              "<p><b>The backup:</b> with Keep a backup ticked, the previous contents stay beside the Tavro 2 "
+              "save state, under its name with .bak added. Undo (Ctrl+Z) puts the file back as it was.</p>");
+}
+
+QString WindowTexts::aboutButton() { return tr("About"); }
+
 QString WindowTexts::aboutTitle() { return tr("About tavro-conversor"); }
 
 QString WindowTexts::aboutText(const QString& version) {
     return tr("<p><b>tavro-conversor %1</b></p><p>Carries the level of a Tavro 1 save state into a Tavro 2 "
               "save state.</p><p>Free software under the MIT licence: you may use, copy, change and share it; "
-              "it comes with no warranty.</p><p>F1 shows this box.</p>")
+              "it comes with no warranty.</p>")
         .arg(version.toHtmlEscaped());
 }
 

@@ -26,13 +26,20 @@ public:
     static QString ready();  // at start
     static QString choosePaths(bool sourceMissing, bool targetMissing);
     static QString nextChoice(bool sourceMissing, bool targetMissing);
-    static QString notFirstGameLevel();  // the source chosen holds no Tavro 1 level
+    // The source chosen does not read as a Tavro 1 save state, or reads as
+    // the Tavro 2 save state of a swapped pair; the file named.
+    static QString notFirstGameLevel(const QString& source);
+    static QString looksSwapped(const QString& source);
+    // After the user chose not to convert a file that does not read as the
+    // game its role needs: what to do next.
+    static QString notConverted(const EngineError& error);
     static QString converting(const QString& target);
     static QString converted(const ConversionReport& report);
-    // The technical facts of a conversion (chunks, layout cells): a tooltip.
+    // The technical facts of a conversion (chunks, cells): a tooltip.
     static QString levelDetails(const LevelSummary& level);
-    // Only when a conversion would be accepted.
-    static QString readyToConvert(const LevelSummary& level);
+    // Only when a conversion would be accepted; `packCarries`: the packed
+    // conversion carries cells the plain one would leave empty.
+    static QString readyToConvert(const LevelSummary& level, bool packCarries = false);
     // Which file stands in the way, and why.
     static QString notReady(const EngineError& error);
     static QString previewOutdated();
@@ -67,6 +74,8 @@ public:
     static QString sourceButtonTip();
     static QString targetButtonTip();
     static QString convertButtonTip();
+    // The credit's ("Programação:").
+    static QString creditTip();
 
     // The choice of the packed conversion, beneath the form, and its offer
     // in the status bar after a conversion that left cells empty.
@@ -75,7 +84,11 @@ public:
     static QString backupCheck();
     static QString backupCheckTip();
     static QString packOffer();
-    static QString packOfferTip();
+    static QString packOfferTip();         // after a plain conversion
+    static QString packPreviewOfferTip();  // before anything is written
+    // Offered where the two files read as swapped.
+    static QString swapOffer();
+    static QString swapOfferTip();
 
     // The undo action.
     static QString undoText();
@@ -116,7 +129,11 @@ public:
     static QString pictureDescription(const QString& path, int width, int height, int factor,
                                       std::optional<int> emptied);
 
-    // The About box (F1).
+    // The help (F1): how to record the two save states, what the picture
+    // shows, where the backup is; its About button opens the About box.
+    static QString helpTitle();
+    static QString helpText();
+    static QString aboutButton();
     static QString aboutTitle();
     static QString aboutText(const QString& version);
 

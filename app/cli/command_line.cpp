@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
@@ -51,6 +52,36 @@ std::string positionalNames(const CLI::App& command) {
     return names;
 }
 
+// The first argument, when no subcommand was recognised, that names none:
+// an unknown command ("tavro frobnicate").
+std::string unknownCommand(const CLI::App& app, int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.starts_with('-')) continue;
+        for (const CLI::App* command : app.get_subcommands({}))
+            if (command->check_name(std::string(argument))) return {};
+        return std::string(argument);
+    }
+    return {};
+}
+
+// "convert and render" (`conjunction` "and").
+std::string commandNames(const CLI::App& app, const std::string& conjunction) {
+    const std::vector<const CLI::App*> commands = app.get_subcommands({});
+    std::string names;
+    for (std::size_t i = 0; i < commands.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == commands.size() ? " " + conjunction + " " : ", ") + commands[i]->get_name();
+    return names;
+}
+
+// The usage line of `command`'s help: "Usage: tavro convert [OPTIONS] SOURCE TARGET".
+std::string usageLine(const CLI::App& app, const CLI::App& command) {
+    const std::string help = &command == &app ? app.help() : command.help(app.get_name());
+    const std::size_t start = help.find("Usage:");
+    if (start == std::string::npos) return {};
+    return help.substr(start, help.find('\n', start) - start);
+}
+
 // The positional argument given as an empty name, if any.
 std::string emptyName(const CLI::App& command) {
     for (const CLI::Option* option : command.get_options()) {
@@ -81,18 +112,33 @@ Invocation parseCommandLine(int argc, const char* const* argv, std::ostream& out
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) return {app.exit(error, out, err), {}};  // --help, --version
         const CLI::App* chosen = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        err << "tavro: " << shown(error.what()) << '\n';
-        if (const std::string stray = strayDashName(app, *chosen, argc, argv); !stray.empty()) {
-            err << "tavro: " << shown(stray) << " is not an option; names beginning with \"-\" go after \"--\": tavro "
-                << chosen->get_name() << " [OPTIONS] -- " << positionalNames(*chosen) << '\n';
+        const std::string program = chosen == &app ? "tavro" : "tavro " + chosen->get_name();
+        // An unknown command or option is named in one line, with where to read more.
+        if (const std::string unknown = chosen == &app ? unknownCommand(app, argc, argv) : ""; !unknown.empty()) {
+            err << "tavro: unknown command \"" << shown(unknown) << "\"; the commands are " << commandNames(app, "and")
+                << " (see tavro --help)\n";
+            return {2, {}};
         }
-        err << '\n' << chosen->help(app.get_name());
+        if (const std::string stray = strayDashName(app, *chosen, argc, argv); !stray.empty()) {
+            // "-t.state" is most likely a file's name; "--bogus", an option mistyped.
+            if (stray.starts_with("--") && !std::filesystem::exists(stray))
+                err << program << ": unknown option " << shown(stray) << " (see " << program << " --help)\n";
+            else
+                err << "tavro: " << shown(stray)
+                    << " is not an option; names beginning with \"-\" go after \"--\": " << program << " [OPTIONS] -- "
+                    << positionalNames(*chosen) << '\n';
+            return {2, {}};
+        }
+        const bool none = chosen == &app && dynamic_cast<const CLI::RequiredError*>(&error) != nullptr;
+        err << "tavro: " << (none ? "a command is needed: " + commandNames(app, "or") : shown(error.what())) << '\n'
+            << usageLine(app, *chosen) << "\nSee " << program << " --help.\n";
         return {2, {}};
     }
     if (!app.get_subcommands().empty()) {
         const CLI::App& chosen = *app.get_subcommands().front();
         if (const std::string empty = emptyName(chosen); !empty.empty()) {
-            err << "tavro: " << empty << " is empty\n\n" << chosen.help(app.get_name());
+            err << "tavro: " << empty << " is empty\n"
+                << usageLine(app, chosen) << "\nSee tavro " << chosen.get_name() << " --help.\n";
             return {2, {}};
         }
     }

@@ -1,4 +1,4 @@
-// tavro convert [--pack] [--dry-run] [--backup] SOURCE TARGET
+// tavro convert [--pack] [--dry-run] [--backup] [--force] [--verbose] SOURCE TARGET
 #include <iostream>
 #include <memory>
 #include <string>
@@ -17,6 +17,7 @@ struct ConvertOptions {
     bool backup = false;
     bool pack = false;
     bool force = false;
+    bool verbose = false;
 };
 
 }  // namespace
@@ -54,6 +55,8 @@ Command addConvertCommand(CLI::App& app) {
     convert->add_flag("--force", options->force,
                       "Convert even when SOURCE does not look like a Tavro 1 save state or TARGET like a Tavro 2 "
                       "one, or patch a SOURCE that is TARGET in place");
+    convert->add_flag("--verbose", options->verbose,
+                      "Say what shows that a refused file is not the save state its role needs");
 
     return {convert, [options] {
                 auto result = runConversion(options->source, options->target,
@@ -62,8 +65,12 @@ Command addConvertCommand(CLI::App& app) {
                                                        .pack = options->pack,
                                                        .force = options->force});
                 if (!result) {
-                    std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(result.error())
-                              << '\n';
+                    const EngineError& error = result.error();
+                    std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(error) << '\n';
+                    if (options->verbose &&
+                        (error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped ||
+                         error.cause == Cause::NotSecondGameState))
+                        std::cerr << "tavro: " << shown(error.path) << ": " << levelEvidence(error) << '\n';
                     return 1;
                 }
                 return writeReport(conversionReport(*result, options->target), whatWasDone(*result, options->target));

@@ -65,16 +65,18 @@ std::string ownerNotKept(const EngineError& error) {
            error.reason;
 }
 
-// What shows that a file holds no first-game level (level_check.h).
+}  // namespace
+
 std::string levelEvidence(const EngineError& error) {
     const CellCounts cells = factsAs<CellCounts>(error);
     if (cells.impossible == 0) return "its layout names no chunk holding a level's data";
     return grouped(cells.impossible) + " of its " +
-           counted(cells.naming, "layout cell naming a chunk", "layout cells naming a chunk") +
+           counted(cells.naming, "cell that names a chunk", "cells that name a chunk") +
            (cells.impossible == 1 ? " names one" : " name ones") +
-           " whose bytes would lie over the layout or the block table";
+           " whose bytes would lie over the level's cells or the block table";
 }
 
+namespace {
 // What a file refused by the game check looks like instead (level_check.h).
 std::string looksText(FileLooks looks) {
     switch (looks) {
@@ -136,11 +138,12 @@ std::string reasonText(const EngineError& error) {
         return "is not a Tavro 2 save state: " + looksText(factsAs<CellCounts>(error).looks) +
                "; nothing was written (--force converts into it anyway)";
     case Cause::LooksSwapped:
-        return "does not hold a Tavro 1 level (" +
-               (factsAs<CellCounts>(error).looks == FileLooks::Noise ? levelEvidence(error)
-                                                                     : looksText(factsAs<CellCounts>(error).looks)) +
-               ") and target file " + shown(error.otherPath) +
-               " does: are the two swapped? (--force converts it anyway)";
+        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::SecondGameState)
+            return "does not hold a Tavro 1 level (" + (looks == FileLooks::Noise ? levelEvidence(error) : looksText(looks)) +
+                   "), and target file " + shown(error.otherPath) +
+                   " does: are the two files swapped? (--force converts it anyway; --verbose tells why)";
+        return "looks like a Tavro 2 save state, not a Tavro 1 one, and target file " + shown(error.otherPath) +
+               " holds a Tavro 1 level: are the two files swapped? (--force converts it anyway; --verbose tells why)";
     case Cause::Socket: return "it is a socket, not a file";
     case Cause::MountPoint:
         return "the system will not put another file in its place (" + error.reason +
@@ -289,11 +292,31 @@ std::string outcomeLine(const ConversionReport& report, const std::string& name)
     return {};
 }
 
+// A conversion that left cells empty is no plain success: what was lost
+// comes first, with what happened to the target after it.
+std::string lossLine(const ConversionReport& report, const std::string& name) {
+    const LevelSummary& level = report.level;
+    std::string what;
+    switch (report.outcome) {
+    case TargetOutcome::Unchanged: what = "already converted; nothing written"; break;
+    case TargetOutcome::Created:
+        what = report.dryRun ? "would be created; dry run, nothing written" : "created, verified";
+        break;
+    case TargetOutcome::Patched:
+        what = report.dryRun ? "would be patched; dry run, nothing written" : "patched, verified";
+        break;
+    }
+    const bool before = report.dryRun && report.outcome != TargetOutcome::Unchanged;
+    return "Warning: " + counted(static_cast<std::uintmax_t>(level.cellsLost), "cell", "cells") +
+           (before ? " would arrive empty in " : " arrived empty in ") + shown(name) + " (" + what + ")" +
+           (level.numbering == ChunkNumbering::Fixed ? "; convert with --pack to carry the whole level.\n" : ".\n");
+}
+
 }  // namespace
 
 std::string conversionReport(const ConversionReport& report, const std::string& target) {
     std::ostringstream out;
-    out << outcomeLine(report, target) << '\n';
+    out << (report.level.cellsLost > 0 ? lossLine(report, target) : outcomeLine(report, target) + '\n');
     if (report.outcome == TargetOutcome::Created) {
         out << (report.dryRun ? "  It would hold" : "  It holds")
             << " only the level, not a whole save state an emulator can load: to play the level, convert into"
@@ -306,28 +329,27 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
     const LevelSummary& level = report.level;
     const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
     const auto lost = [&level] {
-        return counted(static_cast<std::uintmax_t>(level.cellsLost), "layout cell names", "layout cells name");
+        return counted(static_cast<std::uintmax_t>(level.cellsLost), "cell names", "cells name");
     };
     if (level.numbering == ChunkNumbering::Packed) {
         out << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
             << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
-            << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+            << "  Cells expanded:          " << n(level.cellsExpanded) << '\n';
         if (level.cellsLost == 0) {
-            out << "  Every layout cell arrived whole.\n";
+            out << "  Every cell arrived whole.\n";
         } else {
-            out << "  Warning: " << lost() << " chunks whose quarters did not fit in " << n(kPackedChunkSlots)
+            out << "  " << lost() << " chunks whose quarters did not fit in " << n(kPackedChunkSlots)
                 << " target chunks (" << numberList(level.lostChunks) << "); each arrives as four empty cells.\n";
         }
         return out.str();
     }
     out << "  Source chunks with data: " << n(level.chunksWithData) << " of 63\n"
-        << "  Layout cells expanded:   " << n(level.cellsExpanded) << '\n';
+        << "  Cells expanded:          " << n(level.cellsExpanded) << '\n';
     if (level.cellsLost > 0) {
-        out << "  Warning: " << lost()
+        out << "  " << lost()
             << " chunks 64 and above, which the target cannot hold;"
                " each arrives as four empty cells.\n"
-            << "  Chunks left out: " << numberList(level.lostChunks)
-            << ". Convert with --pack to carry the whole level.\n";
+            << "  Chunks left out: " << numberList(level.lostChunks) << ".\n";
     }
     return out.str();
 }

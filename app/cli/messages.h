@@ -15,7 +15,7 @@ namespace tavro::cli {
 // 1234567 -> "1,234,567".
 std::string grouped(std::uintmax_t number);
 
-// "1 layout cell", "3 layout cells", "1,000 bytes".
+// "1 cell", "3 cells", "1,000 bytes".
 std::string counted(std::uintmax_t number, std::string_view singular, std::string_view plural);
 
 // `name` as it may be shown on a terminal: control characters (a line feed,
@@ -27,6 +27,11 @@ std::string shown(std::string_view name);
 
 // One line saying what failed, on which file, and why; no trailing newline.
 std::string describe(const EngineError& error);
+
+// The counts that show a file holds no Tavro 1 level, for a refusal's
+// NotFirstGameLevel or LooksSwapped: "320 of its 1,020 cells that name a
+// chunk name ones whose bytes would lie over …".
+std::string levelEvidence(const EngineError& error);
 
 // What `tavro convert` reports of a run that went through: what happened to
 // `target`, the backup, and the level's chunks and cells, a line each.

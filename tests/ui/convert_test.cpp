@@ -34,13 +34,13 @@ private slots:
         form.click("Command3");
         QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleSource), before));
         const QString report = form.window->statusText();
-        QVERIFY2(report.startsWith(QLatin1String("Done, and checked.")), qPrintable(report));
+        QVERIFY2(report.startsWith(QString::fromUtf8("⚠ 3 cells arrived empty. Done, and checked.")), qPrintable(report));
         auto* undoButton = form.find<QToolButton>("undoButton");
         QVERIFY(form.window->canUndo() && undoButton->isEnabled());
 
         // Converting again changes nothing, and the first run can still be undone.
         form.click("Command3");
-        QVERIFY(form.window->statusText().startsWith(QLatin1String("Already up to date:")));
+        QVERIFY(form.window->statusText().startsWith(QString::fromUtf8("⚠ 3 cells arrived empty. Already up to date:")));
         QVERIFY(form.showActive());
         QTest::keyClick(form.window->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(readAll(target), before);
@@ -51,7 +51,7 @@ private slots:
         const QString created = form.path(QStringLiteral("new.state"));
         form.window->chooseTarget(created);
         form.click("Command3");
-        QVERIFY(form.window->statusText().startsWith(QLatin1String("Created: the new file holds the level only")));
+        QVERIFY(form.window->statusText().contains(QLatin1String("Created: the level only, not a whole save state")));
         QTest::mouseClick(undoButton, Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(created));
 
@@ -132,9 +132,77 @@ private slots:
                 for (qsizetype i = 0; i < said.size(); i += 2)
                     QVERIFY2(texts->at(i / 2).contains(said[i]) && texts->at(i / 2).contains(said[i + 1]), qPrintable(texts->at(i / 2)));
                 QCOMPARE(readAll(target) == before, !yes);
-                QCOMPARE(form.window->statusText().startsWith(QLatin1String("Conversion failed")), !yes);
+                QCOMPARE(form.window->statusText().startsWith(QLatin1String("Not converted.")), !yes);
             }
         }
+    }
+
+    // A Tavro 2 state chosen as the source (its name escaped in the window):
+    // the status names it and asks whether the two are swapped, Swap files is
+    // offered, and Converter explains and asks; No leaves the target and says
+    // what to do next (Swap files), Yes converts.
+    void sourceWithoutAFirstGameLevelIsConvertedOnlyWhenAsked() {
+        for (const bool yes : {false, true}) {
+            Fixture form;
+            const QString source = form.copyOf(kSampleTarget, QStringLiteral("two\x1b.state"));
+            const QString target = form.copyOf(kSampleSource, QStringLiteral("one.state"));
+            const QByteArray before = readAll(target);
+            form.window->chooseSource(source);
+            QVERIFY2(form.window->statusText().startsWith(QLatin1String("two\\x1b.state does not hold a Tavro 1 level")), qPrintable(form.window->statusText()));
+            QVERIFY(form.find<ElidedLabel>("Label1")->fullText().endsWith(QLatin1String("two\\x1b.state")));
+            QVERIFY(!form.find<QAction>("swapAction")->isEnabled());
+            form.window->chooseTarget(target);
+            QCOMPARE(form.window->statusText(), QStringLiteral("two\\x1b.state looks like a Tavro 2 save state: are the two files swapped?"));
+            QVERIFY2(form.find("statusMessage")->toolTip().contains(QLatin1String("320 of its 1,020 cells")), qPrintable(form.find("statusMessage")->toolTip()));
+            QVERIFY(form.find<QAction>("swapAction")->isEnabled());
+            ModalAnswerer answerer;
+            auto text = std::make_shared<QString>();
+            answerer.expect([text, yes](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box || box->objectName() != QLatin1String("convertAnywayBox")) return modal->close(), void();
+                *text = box->text();
+                QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+            });
+            form.click("Command3");
+            QVERIFY(answerer.answered());
+            QVERIFY2(text->contains(QLatin1String("are the two swapped?")) && text->contains(QLatin1String("two\\x1b")), qPrintable(*text));
+            QCOMPARE(readAll(target) == before, !yes);
+            QCOMPARE(form.window->statusText().startsWith(QLatin1String("Not converted. Press Swap files")), !yes);
+            QCOMPARE(form.find<QAction>("swapAction")->isEnabled(), !yes);
+            if (yes) continue;
+            // Swap files takes each file in the other's role and checks the pair again, writing nothing.
+            QVERIFY(form.showActive());
+            QTest::mouseClick(form.find<QToolButton>("swapButton"), Qt::LeftButton);
+            QCOMPARE(std::pair(form.window->chosenSource(), form.window->chosenTarget()), std::pair(target, source));
+            QVERIFY2(form.window->statusText().contains(QLatin1String("Convert packed carries")) && !form.find("swapButton")->isVisible(),
+                     qPrintable(form.window->statusText()));
+            QCOMPARE(std::pair(readAll(target), readAll(source)), std::pair(before, readAll(kSampleTarget)));
+        }
+    }
+
+    // Cells the plain conversion would leave empty: Convert packed is offered
+    // from the preview, before anything is written; it writes the packed
+    // conversion, and Undo shows the preview (and the offer) again.
+    void packedIsOfferedBeforeWritingAndWritesOnlyWhenChosen() {
+        PictureFixture form;
+        QVERIFY(form.showActive());
+        const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
+        const QByteArray original = readAll(target);
+        form.window->chooseSource(kSampleBig);
+        form.window->chooseTarget(target);
+        auto* offer = form.find<QToolButton>("packButton");
+        QVERIFY(offer->isVisible() && offer->isEnabled() && !form.window->packs());
+        QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8("⚠ 19 cells would arrive empty (in red): Convert packed")), qPrintable(form.window->statusText()));
+        QCOMPARE(readAll(target), original);
+        QTest::mouseClick(offer, Qt::LeftButton);
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original, ChunkNumbering::Packed));
+        QVERIFY(form.window->packs() && !offer->isVisible());
+        QVERIFY2(form.window->statusText().startsWith(QLatin1String("Done, and checked.")), qPrintable(form.window->statusText()));
+        form.window->undoLastConversion();
+        QCOMPARE(readAll(target), original);
+        QVERIFY(!form.window->packs() && offer->isVisible());
+        QVERIFY(form.drawn(Side::After) && form.picture->showsPreview() && form.picture->marks().size() == 19);
+        QVERIFY(form.window->statusText().startsWith(QLatin1String("Undone")));
     }
 
     void failedRunIsShownAndLeavesTheTarget() {
@@ -166,10 +234,10 @@ private slots:
     void statusSaysReadyOnlyWhenAConversionWouldBeAccepted() {
         for (const auto& [source, target, status] : {std::tuple{"missing.state", "target.state", "Not ready: the Tavro 1 save state — No such file"},
                                                      {"short.state", "target.state", "Not ready: the Tavro 1 save state — it is too short to hold a level: 100 bytes"},
-                                                     {"two.state", "target.state", "This file does not hold a Tavro 1 level"},
+                                                     {"two.state", "target.state", "two.state does not hold a Tavro 1 level: is it a Tavro 2 save state?"},
                                                      {"one.state", "short.state", "Not ready: the Tavro 2 save state — it is too short"},
-                                                     {"one.state", "target.state", "Ready: press Converter."},
-                                                     {"one.state", "new.state", "Ready: press Converter."}}) {
+                                                     {"one.state", "target.state", "⚠ 3 cells would arrive empty (in red): Convert packed carries"},
+                                                     {"one.state", "new.state", "⚠ 3 cells would arrive empty (in red): Convert packed carries"}}) {
             PictureFixture form;
             QVERIFY(writeAll(form.path(QStringLiteral("short.state")), QByteArray(100, '\x01')));
             for (const auto& [sample, name] : {std::pair{kSampleSource, "one.state"}, {kSampleTarget, "two.state"}, {kSampleTarget, "target.state"}})
@@ -177,7 +245,7 @@ private slots:
             form.window->chooseSource(form.path(QLatin1String(source)));
             form.window->chooseTarget(form.path(QLatin1String(target)));
             QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8(status)), qPrintable(form.window->statusText()));
-            QCOMPARE(form.picture->showsPreview(), QByteArray(status).startsWith("Ready"));
+            QCOMPARE(form.picture->showsPreview(), QByteArray(status).contains("Convert packed"));
             QVERIFY2(!QFileInfo::exists(form.path(QStringLiteral("new.state"))), "choosing writes nothing");
         }
     }

@@ -31,7 +31,13 @@ private slots:
             QCOMPARE(control->geometry(), place);
             const auto* label = qobject_cast<QLabel*>(control);
             QCOMPARE(label ? label->text() : qobject_cast<QPushButton*>(control)->text(), QString::fromUtf8(caption));
-            QVERIFY2(!control->testAttribute(Qt::WA_SetFont), "every control keeps the default font");
+            // Captions inside their buttons with a margin each side; only one too wide takes a smaller font.
+            if (auto* button = qobject_cast<QPushButton*>(control)) {
+                QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= place.width() - 12, name);
+                QCOMPARE(button->testAttribute(Qt::WA_SetFont), QFontMetrics(QApplication::font()).horizontalAdvance(button->text()) > place.width() - 12);
+            } else {
+                QVERIFY2(!control->testAttribute(Qt::WA_SetFont), "every label keeps the default font");
+            }
         }
         auto* picture = window.findChild<LevelPicture*>();
         const QRect panel(picture->mapTo(&window, QPoint(0, 0)), picture->size());
@@ -40,8 +46,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), form.find("Command1"));
     }
 
-    // A larger window leaves the form where and as it was and gives every
-    // extra pixel to the picture, which is drawn larger by whole factors.
+    // A larger window leaves the form as it was, centred in the width, and
+    // gives every extra pixel to the picture, which is drawn larger by whole factors.
     void theFormStaysAndThePictureTakesTheRoomOfALargerWindow() {
         PictureFixture form;
         MainWindow& window = *form.window;
@@ -60,26 +66,34 @@ private slots:
         const auto level = *render::usedCells(levelOf(kSampleBig), kFirst, kForeground);
         const int factor = render::fitFactor(level.columns * render::cellPixels(kFirst), room.width());
         QCOMPARE(form.picture->picture(), fromRgba(render::drawScaled(levelOf(kSampleBig), kFirst, kForeground, level, factor)));
-        QCOMPARE(formPlace(), QRect(0, 0, 442, 169));
+        QCOMPARE(formPlace(), QRect((1280 - 442) / 2, 0, 442, 169));
         window.showMaximized();
         QTRY_VERIFY(window.isMaximized());
-        QCOMPARE(formPlace(), QRect(0, 0, 442, 169));
+        QCOMPARE(formPlace(), QRect((window.width() - 442) / 2, 0, 442, 169));
     }
 
-    // F1 opens a small box with the version and the licence; there is no menu bar.
-    void f1ShowsTheVersionAndTheLicence() {
+    // F1 opens a short help (the two save states, the picture, the backup),
+    // whose About button opens a small box with the version and the licence;
+    // there is no menu bar.
+    void f1ShowsTheHelpAndAboutTheVersionAndTheLicence() {
         Fixture form;
         QCoreApplication::setApplicationVersion(QStringLiteral("9.87"));
         QVERIFY(form.showActive());
-        ModalAnswerer answerer;
-        auto text = std::make_shared<QString>();
-        answerer.expect([text](QWidget* modal) {
+        ModalAnswerer help, about;
+        auto helpText = std::make_shared<QString>(), text = std::make_shared<QString>();
+        help.expect([&about, helpText, text](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
-            if (box && box->objectName() == QLatin1String("aboutBox")) *text = box->text();
-            modal->close();
+            if (!box || box->objectName() != QLatin1String("helpBox")) return modal->close(), void();
+            *helpText = box->text();
+            about.expect([text](QWidget* shown) {
+                if (auto* aboutBox = qobject_cast<QMessageBox*>(shown); aboutBox && aboutBox->objectName() == QLatin1String("aboutBox")) *text = aboutBox->text();
+                shown->close();
+            });
+            QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("aboutButton")), Qt::LeftButton);
         });
         QTest::keyClick(form.window->windowHandle(), Qt::Key_F1);
-        QTRY_VERIFY(answerer.answered());
+        QTRY_VERIFY(help.answered() && about.answered());
+        for (const char* words : {"Record the two save states", "Before", "After", ".bak"}) QVERIFY2(helpText->contains(QLatin1String(words)), qPrintable(*helpText));
         QVERIFY2(text->contains(QLatin1String("9.87")) && text->contains(QLatin1String("MIT")), qPrintable(*text));
         QVERIFY(!form.window->findChild<QMenuBar*>());
     }
@@ -187,54 +201,68 @@ private slots:
             QVERIFY(form.showActive());
             QCOMPARE(WindowTexts::ready().startsWith(QLatin1String("Escolha")), portuguese);
             for (const auto& [count, english, brazilian] :
-                 {std::tuple{1, " · ⚠ 1 piece arrived empty", " · ⚠ 1 pedaço chegou vazio"}, {2, " · ⚠ 2 pieces arrived empty", " · ⚠ 2 pedaços chegaram vazios"}})
+                 {std::tuple{1, " · ⚠ 1 cell arrived empty", " · ⚠ 1 célula chegou vazia"}, {2, " · ⚠ 2 cells arrived empty", " · ⚠ 2 células chegaram vazias"}})
                 QCOMPARE(WindowTexts::emptiedCaption(count, 0), QString::fromUtf8(portuguese ? brazilian : english));
             QCOMPARE(QMessageBox(QMessageBox::Warning, {}, {}, QMessageBox::Cancel).buttons().constFirst()->text(),
                      portuguese ? QStringLiteral("Cancelar") : QStringLiteral("Cancel"));
-            form.find("packButton")->show();  // the narrowest the status line gets
-            QStringList lines{
-                WindowTexts::ready(),
-                WindowTexts::notFirstGameLevel(),
-                WindowTexts::converting(target),
-                WindowTexts::converted(lossy),
-                WindowTexts::converted(packed),
-                WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target),
-                WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target),
-                WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
-                    WindowTexts::packingStaysOn(),
-                WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")),
-                WindowTexts::readyToConvert(lossy.level),
-                WindowTexts::previewOutdated(),
-                WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}),
-                WindowTexts::notReady({.file = FileRole::Target,
-                                       .step = Step::Check,
-                                       .path = "/saves/tavro2.state",
-                                       .cause = Cause::NotSecondGameState,
-                                       .facts = CellCounts{0, 0, FileLooks::Zeros}}),
-                WindowTexts::notReady(
-                    {.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
-                WindowTexts::converted(lossy) + QLatin1Char(' ') + WindowTexts::packingStaysOn()};
+            // Each line with the offer shown beside it then; a failure may end in "…" (the long ones
+            // here do), whole in the tooltip; the window's size never changes.
+            struct Line {
+                QString text;
+                const char* offer = nullptr;
+                bool whole = true;
+            };
+            std::vector<Line> lines{
+                {WindowTexts::ready()},
+                {WindowTexts::notFirstGameLevel(target)},
+                {WindowTexts::looksSwapped(target), "swapButton"},
+                {WindowTexts::notConverted({.cause = Cause::LooksSwapped}), "swapButton"},
+                {WindowTexts::notConverted({.cause = Cause::NotFirstGameLevel})},
+                {WindowTexts::readyToConvert(lossy.level, true), "packButton"},
+                {WindowTexts::readyToConvert(lossy.level)},
+                {WindowTexts::converting(target)},
+                {WindowTexts::converted(lossy), "packButton"},
+                {WindowTexts::converted(packed)},
+                {WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
+                 WindowTexts::packingStaysOn()},
+                {WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target)},
+                {WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target)},
+                {WindowTexts::notConverted({.cause = Cause::NotSecondGameState})},
+                {WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")), nullptr, false},
+                {WindowTexts::previewOutdated()},
+                {WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}), nullptr, false},
+                {WindowTexts::notReady({.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro2.state", .cause = Cause::NotSecondGameState, .facts = CellCounts{0, 0, FileLooks::Zeros}}),
+                 nullptr,
+                 false},
+                {WindowTexts::notReady({.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
+                 nullptr,
+                 false}};
             for (const bool source : {false, true})
-                for (const bool other : {false, true}) lines << WindowTexts::choosePaths(source, other) << WindowTexts::nextChoice(source, other);
+                for (const bool other : {false, true}) lines.insert(lines.end(), {{WindowTexts::choosePaths(source, other)}, {WindowTexts::nextChoice(source, other)}});
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
                 for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
                     EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state", .reason = "Disk full"};
-                    lines << WindowTexts::conversionFailed(error);
+                    lines.push_back({WindowTexts::conversionFailed(error), nullptr, false});
                     error.operation = Operation::Undo;
-                    lines << WindowTexts::undoFailed(error);
+                    lines.push_back({WindowTexts::undoFailed(error), nullptr, false});
                 }
             const QString caption = WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 17) + WindowTexts::emptiedCaption(480, 3);
-            for (const auto& [name, texts] : {std::pair{"statusMessage", lines}, {"pictureCaption", {caption}}}) {
+            const QSize opened = form.window->size();
+            for (const auto& [name, texts] : {std::pair{"statusMessage", lines}, {"pictureCaption", {Line{caption}}}}) {
                 auto* label = form.find<MessageLabel>(name);
-                for (const QString& text : texts) {
-                    label->setMessage(text);
+                const int height = label->height();  // two lines, whatever the text
+                QVERIFY(label->contentsRect().height() <= 2 * label->fontMetrics().lineSpacing() + 2);
+                for (const auto& [text, offer, whole] : texts) {
+                    for (const char* button : {"packButton", "swapButton"}) form.find(button)->setVisible(offer && !std::strcmp(offer, button));
+                    label->setMessage(text, QStringLiteral("details"));
                     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();  // the window takes its new size
                     const int indent = std::max(label->indent(), 0);  // the text's room: the contents less the indents
                     const QRect room = label->contentsRect().marginsRemoved(QMargins(indent, 0, indent, 0));
                     const QRect needed = label->fontMetrics().boundingRect(QRect(QPoint(), QSize(room.width(), 1000)), Qt::TextWordWrap, text);
-                    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(), qPrintable(text));
+                    const bool fits = needed.width() <= room.width() && needed.height() <= room.height();
+                    QVERIFY2(fits || (!whole && label->truncated() && label->toolTip() == text + QStringLiteral("\n\ndetails")), qPrintable(text));
                     QVERIFY2(form.window->rect().contains(QRect(label->mapTo(form.window.get(), room.topLeft()), room.size())), qPrintable(text));
-                    QVERIFY2(form.window->width() == 442, qPrintable(text));
+                    QVERIFY2(form.window->size() == opened && opened.width() == 442 && label->height() == height, qPrintable(text));
                 }
             }
             if (portuguese) {  // engine errors: Portuguese words, the locale's numbers, the file's name only
@@ -247,7 +275,7 @@ private slots:
                                                                            .cause = Cause::TooShort,
                                                                            .facts = ByteCounts{1000, 107640}});
                 QLocale::setDefault(before);
-                QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter uma fase: "
+                QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter um nível: "
                                                     "1.000 bytes, um save state tem pelo menos 107.640."));
             }
             for (QTranslator* translator : {ours.get(), qt.get()}) QCoreApplication::removeTranslator(translator);

@@ -53,7 +53,7 @@ function randomState(seed, length, chunks) {
 
 function sameFacts(answer, report) {
   const number = (label) => Number((report.match(new RegExp(`${label}:?\\s+([\\d,]+)`)) ?? [0, "0"])[1].replace(/,/g, ""));
-  assert.equal(answer.cellsExpanded, number("Layout cells expanded"));
+  assert.equal(answer.cellsExpanded, number("Cells expanded"));
   if (answer.packed) assert.equal(answer.chunksUsed, number("Target chunks used"));
   else assert.equal(answer.chunksWithData, number("Source chunks with data"));
   assert.equal(answer.cellsLost, number("Warning"));

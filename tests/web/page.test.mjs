@@ -84,7 +84,7 @@ test("both files, Convert: the download is the native program's result, under th
   const { name, bytes } = await download(page);
   assert.equal(name, "tavro2.state");
   assert.ok(bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
-  assert.match(await page.textContent("#report"), /Layout cells expanded: 124\s*3 layout cells name chunks 64 and above.*Chunks left out: 65, 70, 127\./s);
+  assert.match(await page.textContent("#report"), /Cells expanded: 124\s*3 cells name chunks 64 and above.*Chunks left out: 65, 70, 127\./s);
   assert.equal(await page.getAttribute("#after", "aria-pressed"), "true");
   assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro2\.state: .* 3 cells arrived empty; they are marked in red\.$/);
   for (const url of page.requests) assert.ok(url.startsWith(origin) || url.startsWith("blob:"), url);
@@ -93,21 +93,49 @@ test("both files, Convert: the download is the native program's result, under th
   await done(page);
 });
 
-test("a lossy conversion is marked and reported; Convert packed carries the whole level", async () => {
+test("cells that would arrive empty are said before converting, with Convert packed; a lossy result leads with them", async () => {
   const page = await open();
-  await convert(page, sample("tavro1-big.state"));
+  await page.setInputFiles("#source-input", sample("tavro1-big.state"));
+  await page.setInputFiles("#target-input", sample("tavro2.state"));
   await page.waitForSelector("#pack-offer:not([hidden])");
-  assert.match(await page.textContent("#report"), /19 layout cells name chunks 64 and above.*Chunks left out: 64, 65,.* 82\./s);
+  assert.equal(await page.textContent("#status"), "⚠ 19 cells would arrive empty: Convert packed carries the whole level, Convert leaves them empty.");
+  assert.equal(await page.isHidden("#report"), true);  // nothing to save yet
+  await page.click("#convert");
+  await page.waitForSelector("#report:not([hidden])");
+  assert.equal(await page.textContent("#status"), "⚠ 19 cells arrived empty. Converted: save the result as tavro2.state, or press Convert packed to carry the whole level.");
+  assert.equal(await page.isVisible("#pack-offer"), true);
+  assert.match(await page.textContent("#report"), /19 cells name chunks 64 and above.*Chunks left out: 64, 65,.* 82\./s);
   assert.match(await page.textContent("#caption"), /⚠ 19 cells arrived empty/);
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), false)));
   await page.click("#pack-offer");
   await page.waitForSelector("#pack-offer[hidden]", { state: "attached" });
   assert.equal(await page.isChecked("#pack"), true);
   await until(page, () => document.activeElement.id === "download");
-  assert.match(await page.textContent("#report"), /Target chunks used: \d+ of 255.*Every layout cell arrived whole/s);
+  assert.match(await page.textContent("#report"), /Target chunks used: \d+ of 255.*Every cell arrived whole/s);
+  assert.equal(await page.textContent("#status"), "Converted. Save the result as tavro2.state.");
   assert.doesNotMatch(await page.textContent("#caption"), /⚠/);
   assert.ok((await download(page)).bytes.equals(nativeConvert(sample("tavro1-big.state"), sample("tavro2.state"), true)));
   await done(page);
+});
+
+test("a swapped pair is said in a sentence, the counts in its tooltip; Swap files takes each in the other's role", async () => {
+  const page = await open();
+  await page.setInputFiles("#source-input", sample("tavro2.state"));
+  await page.setInputFiles("#target-input", sample("tavro1.state"));
+  await page.waitForSelector("#swap-files:not([hidden])");
+  assert.equal(await page.textContent("#status"), "tavro2.state looks like a Tavro 2 save state, not a Tavro 1 one: are the two files swapped? Press Swap files.");
+  assert.match(await page.getAttribute("#status", "title"), /^does not hold a Tavro 1 level, and the Tavro 2 save state does/);
+  await page.click("#swap-files");
+  await page.waitForSelector("#swap-files[hidden]", { state: "attached" });
+  assert.equal(await page.textContent("#source-name"), "tavro1.state · 180,000 bytes");
+  assert.deepEqual(await page.evaluate(() => ["source-input", "target-input"].map((id) => document.getElementById(id).files[0].name)),
+    ["tavro1.state", "tavro2.state"]);
+  assert.match(await page.textContent("#status"), /^⚠ 3 cells would arrive empty/);
+  await page.click("#convert");
+  const { name, bytes } = await download(page);
+  assert.equal(name, "tavro2.state");
+  assert.ok(bytes.equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), false)));
+  await page.context().close();
 });
 
 test("files dropped on the two zones are chosen", async () => {
@@ -121,7 +149,7 @@ test("files dropped on the two zones are chosen", async () => {
     await page.dispatchEvent(zone, "dragover", { dataTransfer: transfer });
     await page.dispatchEvent(zone, "drop", { dataTransfer: transfer });
   }
-  await until(page, () => document.getElementById("status").textContent === "Ready: press Convert.");
+  await until(page, () => document.getElementById("status").textContent.startsWith("⚠ 3 cells would arrive empty"));
   assert.equal(await page.textContent("#source-name"), "tavro1.state · 180,000 bytes");
   assert.match(await page.getAttribute("#picture", "aria-label"), /^The level in tavro1\.state: [\d,]+ by [\d,]+ pixels/);
   await page.click("#convert");
@@ -154,11 +182,27 @@ test("by keyboard alone: the file choosers, Convert and the download in the tab 
   await page.focus("#download");
   const [file] = await Promise.all([page.waitForEvent("download"), page.keyboard.press("Enter")]);
   assert.ok(readFileSync(await file.path()).equals(nativeConvert(sample("tavro1.state"), sample("tavro2.state"), true)));
-  // The larger view: opened, zoomed and closed from the keyboard.
+  // The larger view: opened at the page picture's scale or larger, centred; zoomed and closed from the keyboard.
   await page.focus("#open-view");
   await page.keyboard.press("Enter");
   await page.waitForSelector("#view[open]");
   const width = () => page.evaluate(() => document.getElementById("view-picture").width);
+  await until(page, () => document.getElementById("zoom-level").textContent !== "");
+  const shown = Number((await page.textContent("#caption")).match(/1:(\d+)/)[1]), opened = Number((await page.textContent("#zoom-level")).split(":")[1]);
+  assert.ok(opened <= shown && opened * 2 > shown, `1:${opened} for a picture at 1:${shown}`);
+  // Centred whether it is larger than the view (scrolled to its middle) or smaller.
+  const offCentre = () => page.evaluate(() => {
+    const area = document.getElementById("view-area"), canvas = document.getElementById("view-picture").getBoundingClientRect(), box = area.getBoundingClientRect();
+    return area.scrollWidth > area.clientWidth ? area.scrollLeft - (area.scrollWidth - area.clientWidth) / 2 : canvas.left + canvas.width / 2 - (box.left + box.width / 2);
+  });
+  assert.ok(Math.abs(await offCentre()) <= 2, `the picture's middle is ${await offCentre()} px from the view's`);
+  await page.keyboard.press("-");
+  await page.keyboard.press("-");
+  await until(page, (z) => document.getElementById("zoom-level").textContent === `1:${z}`, opened * 4);
+  assert.ok(Math.abs(await offCentre()) <= 2, `the smaller picture's middle is ${await offCentre()} px from the view's`);
+  await page.keyboard.press("+");
+  await page.keyboard.press("+");
+  await until(page, (z) => document.getElementById("zoom-level").textContent === `1:${z}`, opened);
   const before = await width();
   await page.keyboard.press("+");
   await until(page, (w) => document.getElementById("view-picture").width === w * 2, before);

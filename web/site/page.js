@@ -29,9 +29,10 @@ function applyTexts() {
   document.querySelector(".sides").setAttribute("aria-label", `${t.before} / ${t.after}`);
 }
 
-function say(text, failed = false) {
+function say(text, failed = false, details = "") {
   $("status").textContent = text;
   $("status").classList.toggle("failed", failed);
+  $("status").title = details;
 }
 
 function sayNext() {
@@ -85,6 +86,59 @@ async function choose(role, file) {
   offerForce(false);
   sayNext();
   if (role === "source") await showSource();
+  await checkPair();
+}
+
+// ---- before converting: what the pair would give ----
+
+function offerPack(shown) {
+  $("pack-offer").hidden = !shown;
+  $("pack-offer-hint").hidden = !shown;
+}
+
+function offerSwap(shown) {
+  $("swap-files").hidden = !shown;
+  $("swap-files-hint").hidden = !shown;
+}
+
+// With both files chosen, the conversion is made in memory and looked at
+// before anything is offered for saving: cells the plain conversion would
+// leave empty that packing carries are said, with Convert packed beside;
+// a pair that reads as swapped is said, with Swap files.
+async function checkPair() {
+  offerPack(false);
+  offerSwap(false);
+  if (!page.source || !page.target) return;
+  const pack = $("pack").checked;
+  const answer = await page.engine.convert(page.source.bytes, page.target.bytes, pack, false);
+  if (answer.cause === CAUSES.looksSwapped) {
+    say(t.looksSwapped(page.source.name), true, t.cause(answer.cause, answer.count, answer.limit, answer.looks));
+    offerSwap(true);
+    return;
+  }
+  if (answer.cause !== CAUSES.fine || pack || answer.cellsLost === 0) return;
+  const packed = await page.engine.convert(page.source.bytes, page.target.bytes, true, false);
+  if (packed.cause !== CAUSES.fine || packed.cellsLost >= answer.cellsLost) return;
+  say(t.wouldLose(answer.cellsLost));
+  offerPack(true);
+}
+
+// Each file takes the other's role; the file inputs show it too.
+async function swapFiles() {
+  [page.source, page.target] = [page.target, page.source];
+  for (const role of ["source", "target"]) {
+    const input = $(`${role}-input`), { name, size, file } = page[role];
+    const files = new DataTransfer();
+    files.items.add(new File([file], name));
+    input.files = files.files;
+    $(`${role}-name`).textContent = t.chosen(name, size);
+  }
+  forgetResult();
+  page.force = false;
+  offerForce(false);
+  sayNext();
+  await showSource();
+  await checkPair();
 }
 
 function connectFileChoice(role) {
@@ -139,6 +193,11 @@ async function convert() {
   const written = page.written;
   forgetResult();
   offerForce([CAUSES.notALevel, CAUSES.looksSwapped, CAUSES.notATarget].includes(answer.cause), answer.file);
+  offerSwap(answer.cause === CAUSES.looksSwapped);
+  if (answer.cause === CAUSES.looksSwapped) {
+    say(t.looksSwapped(page.source.name), true, t.cause(answer.cause, answer.count, answer.limit, answer.looks));
+    return;
+  }
   if (answer.cause !== CAUSES.fine) {
     say(t.refused(t.fileName(answer.file), t.cause(answer.cause, answer.count, answer.limit, answer.looks)), true);
     return;
@@ -146,7 +205,9 @@ async function convert() {
   page.result = { ...answer, targetName: page.target.name, targetFile: page.target.file };
   page.written = written;
   showReport(page.result);
-  say(t.converted(page.target.name));
+  // What was lost comes first: a lossy result is no plain success.
+  say(answer.cellsLost > 0 ? t.convertedLossy(page.target.name, answer.cellsLost, answer.packed)
+    : t.converted(page.target.name));
   await showConverted();
   performance.mark("tavro-after");
 }
@@ -168,9 +229,7 @@ function showReport(result) {
     if (i === lines.length - 1 && result.cellsLost) item.className = "warning";
     return item;
   }));
-  const offer = result.cellsLost > 0 && !result.packed;
-  $("pack-offer").hidden = !offer;
-  $("pack-offer-hint").hidden = !offer;
+  offerPack(result.cellsLost > 0 && !result.packed);
   page.downloadUrl = URL.createObjectURL(convertedTarget(result));
   $("download").href = page.downloadUrl;
   $("download").download = result.targetName;
@@ -372,7 +431,8 @@ async function openView() {
   if (!picture || picture.preview.cause !== CAUSES.fine) return;
   view.engine = await Engine.start(page.module);
   view.picture = picture;
-  view.step = -Math.round(Math.log2(picture.preview.factor));
+  // At the page picture's scale or larger (1:4 for a picture at 1:7).
+  view.step = -Math.floor(Math.log2(picture.preview.factor));
   view.drawnFactor = 0;
   $("view-title").textContent = t.viewTitle(picture.name, picture.game === GAMES.second);
   $("view").showModal();
@@ -516,6 +576,11 @@ async function start() {
     await convert();
     // The offer is gone: the keyboard goes on from the download.
     if (page.result) $("download").focus();
+  });
+  $("swap-files").addEventListener("click", swapFiles);
+  $("pack").addEventListener("change", () => {
+    if (!page.result) sayNext();
+    checkPair();
   });
   $("before").addEventListener("click", () => showSide("before"));
   $("after").addEventListener("click", () => showSide("after"));
