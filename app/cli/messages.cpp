@@ -139,8 +139,9 @@ std::string reasonText(const EngineError& error) {
                "; nothing was written (--force converts into it anyway)";
     case Cause::LooksSwapped:
         if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::SecondGameState)
-            return "does not hold a Tavro 1 level (" + (looks == FileLooks::Noise ? levelEvidence(error) : looksText(looks)) +
-                   "), and target file " + shown(error.otherPath) +
+            return "does not hold a Tavro 1 level (" +
+                   (looks == FileLooks::Noise ? levelEvidence(error) : looksText(looks)) + "), and target file " +
+                   shown(error.otherPath) +
                    " does: are the two files swapped? (--force converts it anyway; --verbose tells why)";
         return "looks like a Tavro 2 save state, not a Tavro 1 one, and target file " + shown(error.otherPath) +
                " holds a Tavro 1 level: are the two files swapped? (--force converts it anyway; --verbose tells why)";

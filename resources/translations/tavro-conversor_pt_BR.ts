@@ -764,7 +764,7 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     </message>
     <message>
         <source>it does not hold a Tavro 1 level: %1</source>
-        <translation>não contém uma fase do Tavro 1: %1</translation>
+        <translation>não contém um nível do Tavro 1: %1</translation>
     </message>
     <message>
         <source>it is not a Tavro 2 save state: %1; nothing was written</source>
@@ -784,7 +784,7 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     </message>
     <message>
         <source>its layout names no chunk holding a level&apos;s data</source>
-        <translation>o layout dele não indica nenhum chunk com dados de uma fase</translation>
+        <translation>o layout dele não indica nenhum chunk com dados de um nível</translation>
     </message>
     <message>
         <source>it reads as a Tavro 1 save state</source>
@@ -808,7 +808,7 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     </message>
     <message>
         <source>it holds no level of either game</source>
-        <translation>não contém fase de nenhum dos dois jogos</translation>
+        <translation>não contém nível de nenhum dos dois jogos</translation>
     </message>
     <message>
         <source>Not converted. Choose a Tavro 2 save state the emulator saved.</source>
@@ -816,7 +816,7 @@ Abre a janela; SOURCE e TARGET, quando dados, já vêm escolhidos nela, como se 
     </message>
     <message>
         <source>Converting writes the Tavro 1 level over the bytes where a Tavro 2 state keeps its level. Convert anyway?</source>
-        <translation>A conversão grava a fase do Tavro 1 sobre os bytes onde um save state do Tavro 2 guarda a fase dele. Converter assim mesmo?</translation>
+        <translation>A conversão grava o nível do Tavro 1 sobre os bytes onde um save state do Tavro 2 guarda o nível dele. Converter assim mesmo?</translation>
     </message>
     <message>
         <source>Before replacing the Tavro 2 save state, keep its previous contents beside it in a new file, its name with .bak added (.bak.2, .bak.3… when that is taken): no backup replaces another</source>

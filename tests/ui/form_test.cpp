@@ -224,19 +224,24 @@ private slots:
                 {WindowTexts::converted(lossy), "packButton"},
                 {WindowTexts::converted(packed)},
                 {WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
-                 WindowTexts::packingStaysOn()},
+                     WindowTexts::packingStaysOn(),
+                 nullptr, false},
                 {WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target)},
-                {WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target)},
+                {WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target), nullptr,
+                 false},
                 {WindowTexts::notConverted({.cause = Cause::NotSecondGameState})},
                 {WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")), nullptr, false},
                 {WindowTexts::previewOutdated()},
                 {WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}), nullptr, false},
-                {WindowTexts::notReady({.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro2.state", .cause = Cause::NotSecondGameState, .facts = CellCounts{0, 0, FileLooks::Zeros}}),
-                 nullptr,
-                 false},
-                {WindowTexts::notReady({.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
-                 nullptr,
-                 false}};
+                {WindowTexts::notReady({.file = FileRole::Target,
+                                        .step = Step::Check,
+                                        .path = "/saves/tavro2.state",
+                                        .cause = Cause::NotSecondGameState,
+                                        .facts = CellCounts{0, 0, FileLooks::Zeros}}),
+                 nullptr, false},
+                {WindowTexts::notReady(
+                     {.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
+                 nullptr, false}};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines.insert(lines.end(), {{WindowTexts::choosePaths(source, other)}, {WindowTexts::nextChoice(source, other)}});
             for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
