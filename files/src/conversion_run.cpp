@@ -275,10 +275,6 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     // A replacement interrupted on a card: the run says which file holds what.
     if (auto clear = files::checkLeftover(targetPath, files::Links::Follow, calls); !clear)
         return fail(kConvert, FileRole::Target, targetPath, clear.error());
-    if (options.backup) {
-        if (auto clear = files::checkLeftover(targetPath + ".bak", files::Links::Replace, calls); !clear)
-            return fail(kConvert, FileRole::Backup, targetPath + ".bak", clear.error());
-    }
     if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force, calls); !roles)
         return std::unexpected(std::move(roles.error()));
     // From here until after the rename no other program may open the target.

@@ -20,7 +20,7 @@
 //   anything is written and before the games are judged, unless
 //   RunOptions::force, which patches the source in place;
 // - a leftover of a replacement interrupted on a card (files::leftoverName())
-//   beside the target or TARGET.bak is refused (Cause::Leftover,
+//   beside the target is refused (Cause::Leftover,
 //   LeftoverOnly), on a dry run and when the target holds the converted level
 //   already too;
 // - the target's write lease (files::OpenFile::holdLease()) is held from the
