@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include <tavro/conversion.h>
+#include <tavro/core/conversion.h>
 
 namespace {
 
@@ -26,9 +26,9 @@ const std::vector<std::uint8_t>& targetState() {
 
 // Source regions in, target regions out.
 void BM_ConvertRegions(benchmark::State& state) {
-    const tavro::SourceRegions source = tavro::readSourceRegions(sourceState());
+    const tavro::core::SourceRegions source = tavro::core::readSourceRegions(sourceState());
     for (auto _ : state) {
-        tavro::TargetRegions target = tavro::convertRegions(source);
+        tavro::core::TargetRegions target = tavro::core::convertRegions(source);
         benchmark::DoNotOptimize(target.chunkArea.data());
         benchmark::ClobberMemory();
     }
@@ -43,9 +43,9 @@ const std::vector<std::uint8_t>& bigSourceState() {
 // The packed conversion of a level naming all 82 chunks the first game's
 // chunk table can hold: source regions in, target regions out.
 void BM_ConvertRegionsPacked(benchmark::State& state) {
-    const tavro::SourceRegions source = tavro::readSourceRegions(bigSourceState());
+    const tavro::core::SourceRegions source = tavro::core::readSourceRegions(bigSourceState());
     for (auto _ : state) {
-        tavro::TargetRegions target = tavro::convertRegions(source, tavro::ChunkNumbering::Packed);
+        tavro::core::TargetRegions target = tavro::core::convertRegions(source, tavro::core::ChunkNumbering::Packed);
         benchmark::DoNotOptimize(target.chunkArea.data());
         benchmark::ClobberMemory();
     }
@@ -55,8 +55,8 @@ BENCHMARK(BM_ConvertRegionsPacked);
 // Read, convert and patch: the whole in-memory part of a run.
 void BM_ReadConvertPatch(benchmark::State& state) {
     for (auto _ : state) {
-        const tavro::SourceRegions source = tavro::readSourceRegions(sourceState());
-        auto patched = tavro::patchTarget(targetState(), tavro::convertRegions(source));
+        const tavro::core::SourceRegions source = tavro::core::readSourceRegions(sourceState());
+        auto patched = tavro::core::patchTarget(targetState(), tavro::core::convertRegions(source));
         benchmark::DoNotOptimize(patched.data());
         benchmark::ClobberMemory();
     }

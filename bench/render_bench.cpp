@@ -14,24 +14,26 @@
 #include <random>
 #include <vector>
 
-#include <tavro/chunk_conversion.h>
-#include <tavro/level_render.h>
-#include <tavro/region_map.h>
+#include <tavro/core/chunk_conversion.h>
+#include <tavro/drawing/level_render.h>
+#include <tavro/core/region_map.h>
 
 namespace {
 
-using tavro::render::Game;
-using tavro::render::LevelMemory;
-using tavro::render::Plane;
-namespace format = tavro::format;
+using tavro::drawing::Game;
+using tavro::drawing::LevelMemory;
+using tavro::core::Plane;
+namespace core = tavro::core;
+namespace drawing = tavro::drawing;
+namespace format = tavro::core::format;
 constexpr format::GameFormat kGame = format::kFirstGame;
-constexpr unsigned kLastChunk = tavro::kLastConvertedChunk;  // the chunks the second game holds too
+constexpr unsigned kLastChunk = tavro::core::kLastConvertedChunk;  // the chunks the second game holds too
 
 // A first-game state whose every layout cell names one of chunks 1 to 63,
 // filled with random entries of blocks that exist, made of random patterns.
-LevelMemory busyLevel() {
+drawing::LevelMemory busyLevel() {
     std::mt19937 random(7);
-    std::vector<std::uint8_t> state(tavro::kMinSaveStateSize + 32768);
+    std::vector<std::uint8_t> state(tavro::core::kMinSaveStateSize + 32768);
     for (auto& byte : state) byte = static_cast<std::uint8_t>(random());
     const auto ram = [&](std::size_t offset) -> std::uint8_t& { return state.at(format::kMainRamOffset + offset); };
     for (std::size_t entry = 0; entry < kGame.chunkAddress(kLastChunk + 1); entry += 2) {
@@ -41,11 +43,11 @@ LevelMemory busyLevel() {
     }
     for (std::size_t cell = 0; cell < kGame.layoutBytes(); ++cell)
         ram(kGame.layout + cell) = static_cast<std::uint8_t>(1 + random() % kLastChunk);
-    return LevelMemory::fromSaveState(state).value();
+    return drawing::LevelMemory::fromSaveState(state).value();
 }
 
 void BM_MemsetFreshPlane(benchmark::State& state) {
-    const std::size_t size = std::size_t{tavro::render::kPlaneWidth} * tavro::render::kPlaneHeight;
+    const std::size_t size = std::size_t{tavro::drawing::kPlaneWidth} * tavro::drawing::kPlaneHeight;
     for (auto _ : state) {
         const auto plane = std::make_unique_for_overwrite<std::uint8_t[]>(size);
         std::memset(plane.get(), 1, size);
@@ -57,10 +59,10 @@ void BM_MemsetFreshPlane(benchmark::State& state) {
 BENCHMARK(BM_MemsetFreshPlane)->Unit(benchmark::kMillisecond);
 
 void BM_DrawPlane(benchmark::State& state) {
-    const LevelMemory level = busyLevel();
+    const drawing::LevelMemory level = busyLevel();
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const auto image = tavro::render::drawPlane(level, Game::First, Plane::Foreground);
+        const auto image = tavro::drawing::drawPlane(level, drawing::Game::First, core::Plane::Foreground);
         bytes = image.pixels.size();
         benchmark::DoNotOptimize(image.pixels.data());
     }
@@ -69,20 +71,21 @@ void BM_DrawPlane(benchmark::State& state) {
 BENCHMARK(BM_DrawPlane)->Unit(benchmark::kMillisecond);
 
 void BM_DrawPreview(benchmark::State& state) {
-    const LevelMemory level = busyLevel();
+    const drawing::LevelMemory level = busyLevel();
     for (auto _ : state) {
-        const auto preview = tavro::render::drawPreview(level, Game::First, Plane::Foreground, 1000, 1000);
+        const auto preview =
+            tavro::drawing::drawPreview(level, drawing::Game::First, core::Plane::Foreground, 1000, 1000);
         benchmark::DoNotOptimize(preview->picture.pixels.data());
     }
 }
 BENCHMARK(BM_DrawPreview)->Unit(benchmark::kMillisecond);
 
 void BM_ScaleDrawnPlane(benchmark::State& state) {
-    const LevelMemory level = busyLevel();
-    const auto image = tavro::render::drawPlane(level, Game::First, Plane::Foreground);
-    const auto palette = tavro::render::readPalette(level);
+    const drawing::LevelMemory level = busyLevel();
+    const auto image = tavro::drawing::drawPlane(level, drawing::Game::First, core::Plane::Foreground);
+    const auto palette = tavro::drawing::readPalette(level);
     for (auto _ : state) {
-        const auto picture = tavro::render::scaleDown(image, palette, 16);
+        const auto picture = tavro::drawing::scaleDown(image, palette, 16);
         benchmark::DoNotOptimize(picture.pixels.data());
     }
 }

@@ -27,22 +27,24 @@
 #include <QTimer>
 #include <QWindow>
 
-#include <tavro/chunk_conversion.h>
+#include <tavro/core/chunk_conversion.h>
 #include "engine_adapters.h"
 #include "level_picture.h"
 #include "level_view.h"
 #include "main_window.h"
-#include <tavro/region_map.h>
+#include <tavro/core/region_map.h>
 #include "window_texts.h"
 #include "zoom_area.h"
 
 namespace {
 
-using tavro::render::Game;
+using tavro::drawing::Game;
 using tavro::ui::LevelPicture;
-namespace format = tavro::format;
+namespace core = tavro::core;
+namespace drawing = tavro::drawing;
+namespace format = tavro::core::format;
 constexpr format::GameFormat kGame = format::kFirstGame;
-constexpr unsigned kLastChunk = tavro::kLastConvertedChunk;  // the chunks the second game holds too
+constexpr unsigned kLastChunk = tavro::core::kLastConvertedChunk;  // the chunks the second game holds too
 
 const QString kSampleSource = QStringLiteral(TAVRO_SAMPLE_SOURCE);
 
@@ -56,7 +58,7 @@ QSize windowRoom() {
 // 63, filled with random entries of blocks that exist.
 QByteArray busyState() {
     std::mt19937 random(7);
-    QByteArray state(static_cast<qsizetype>(tavro::kMinSaveStateSize + 32768), '\0');
+    QByteArray state(static_cast<qsizetype>(tavro::core::kMinSaveStateSize + 32768), '\0');
     for (auto& byte : state) byte = static_cast<char>(random());
     const auto ram = [&](std::size_t offset) -> char& {
         return state[static_cast<qsizetype>(format::kMainRamOffset + offset)];
@@ -87,7 +89,7 @@ void BM_DrawForWindow(benchmark::State& state, bool busy) {
     if (path.isEmpty()) return state.SkipWithError("no temporary file");
     const std::string enginePath = tavro::ui::toEnginePath(path);
     for (auto _ : state) {
-        const auto drawing = tavro::ui::drawLevel(enginePath, Game::First, room);
+        const auto drawing = tavro::ui::drawLevel(enginePath, drawing::Game::First, room);
         if (drawing.picture.isNull()) return state.SkipWithError("nothing drawn");
         benchmark::DoNotOptimize(drawing.picture.constBits());
     }

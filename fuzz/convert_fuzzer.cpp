@@ -27,24 +27,25 @@
 #include <cstring>
 #include <span>
 
-#include <tavro/chunk_conversion.h>
-#include <tavro/conversion.h>
-#include <tavro/layout_expansion.h>
+#include <tavro/core/chunk_conversion.h>
+#include <tavro/core/conversion.h>
+#include <tavro/core/layout_expansion.h>
 #include "level_description.h"
-#include <tavro/level_render.h>
-#include <tavro/packed_conversion.h>
-#include <tavro/region_map.h>
+#include <tavro/drawing/level_render.h>
+#include <tavro/core/packed_conversion.h>
+#include <tavro/core/region_map.h>
 
 namespace {
 
-using tavro::Bytes;
-using tavro::RegionName;
+using tavro::core::Bytes;
+using tavro::core::RegionName;
 namespace format = tavro::format;
-constexpr format::GameFormat kSource = format::kFirstGame;
-constexpr format::GameFormat kTarget = format::kSecondGame;
+constexpr core::format::GameFormat kSource = core::format::kFirstGame;
+constexpr core::format::GameFormat kTarget = core::format::kSecondGame;
 constexpr std::size_t kCells = kSource.layoutBytes();  // source layout cells, both planes
 
-std::span<const std::uint8_t> region(const Bytes& state, const tavro::RegionMap& map, RegionName name) {
+std::span<const std::uint8_t> region(const core::Bytes& state, const tavro::core::RegionMap& map,
+                                     core::RegionName name) {
     return std::span(state).subspan(map[name].offset(), map[name].length);
 }
 
@@ -55,17 +56,18 @@ bool allZero(std::span<const std::uint8_t> bytes) {
 
 // The picture of one first-game cell and of the 2x2 second-game cells it
 // became.
-void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
-    using namespace tavro::render;
+void checkCellPicture(const core::Bytes& source, const core::Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
+    using namespace tavro::drawing;
     const std::size_t sourceRow = kSource.layoutRowBytes(), columns = static_cast<std::size_t>(kSource.planeColumns);
     const int row = static_cast<int>(cellIndex / sourceRow), column = static_cast<int>(cellIndex % columns);
-    const Plane plane = cellIndex % sourceRow >= columns ? Plane::Background : Plane::Foreground;
+    const core::Plane plane = cellIndex % sourceRow >= columns ? core::Plane::Background : core::Plane::Foreground;
 
     if (arrivesEmpty) {
         const std::size_t below = kTarget.layoutRowBytes();
-        const std::size_t first = format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
-                                  (plane == Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
-                                  static_cast<std::size_t>(2 * column);
+        const std::size_t first =
+            core::format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
+            (plane == core::Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
+            static_cast<std::size_t>(2 * column);
         if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + below] != 0 ||
             patched[first + below + 1] != 0)
             std::abort();
@@ -73,19 +75,19 @@ void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cel
     }
     // Patterns 1024 and above are not carried over: both states are read
     // without them (they lie past the shortest state and draw nothing).
-    const auto after = std::span(patched).first(tavro::kMinSaveStateSize);
-    const IndexedImage converted =
-        drawPlane(LevelMemory::fromSaveState(after).value(), Game::Second, plane, {2 * column, 2 * row, 2, 2});
-    const IndexedImage original =
-        drawPlane(LevelMemory::fromSaveState(source).value(), Game::First, plane, {column, row, 1, 1});
+    const auto after = std::span(patched).first(tavro::core::kMinSaveStateSize);
+    const drawing::IndexedImage converted = drawing::drawPlane(
+        drawing::LevelMemory::fromSaveState(after).value(), drawing::Game::Second, plane, {2 * column, 2 * row, 2, 2});
+    const drawing::IndexedImage original = drawing::drawPlane(drawing::LevelMemory::fromSaveState(source).value(),
+                                                              drawing::Game::First, plane, {column, row, 1, 1});
     if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
 }
 
 // A source and a target as the fuzzer's input describes them.
 struct FuzzedPair {
-    Bytes padded;  // the source's first kMinSaveStateSize bytes, zeros past its end
+    core::Bytes padded;  // the source's first kMinSaveStateSize bytes, zeros past its end
     std::size_t sourceLength = 0;
-    Bytes target;
+    core::Bytes target;
     std::size_t pictureCell = 0;
     bool packed = false;
 
@@ -95,14 +97,16 @@ struct FuzzedPair {
 FuzzedPair makePair(FuzzedDataProvider& input) {
     FuzzedPair pair;
     const bool shortSource = input.ConsumeIntegral<std::uint8_t>() < 32;
-    pair.sourceLength =
-        shortSource ? input.ConsumeIntegral<std::uint32_t>() % tavro::kMinSaveStateSize : tavro::kMinSaveStateSize;
+    pair.sourceLength = shortSource ? input.ConsumeIntegral<std::uint32_t>() % tavro::core::kMinSaveStateSize
+                                    : tavro::core::kMinSaveStateSize;
     std::size_t targetLength = 0;
     switch (input.ConsumeIntegral<std::uint8_t>() % 4) {
     case 0: break;
-    case 1: targetLength = input.ConsumeIntegral<std::uint32_t>() % tavro::kMinSaveStateSize; break;
-    case 2: targetLength = tavro::kMinSaveStateSize; break;
-    default: targetLength = tavro::kMinSaveStateSize + 64 * std::size_t{input.ConsumeIntegral<std::uint8_t>()}; break;
+    case 1: targetLength = input.ConsumeIntegral<std::uint32_t>() % tavro::core::kMinSaveStateSize; break;
+    case 2: targetLength = tavro::core::kMinSaveStateSize; break;
+    default:
+        targetLength = tavro::core::kMinSaveStateSize + 64 * std::size_t{input.ConsumeIntegral<std::uint8_t>()};
+        break;
     }
     const unsigned fill = input.ConsumeIntegral<std::uint8_t>();
     pair.pictureCell = input.ConsumeIntegral<std::uint16_t>() % kCells;
@@ -110,14 +114,15 @@ FuzzedPair makePair(FuzzedDataProvider& input) {
 
     // The whole state is built, then cut to the source's length: bytes past
     // the end read as zero, which the padded copy shows to the renderer.
-    pair.padded.assign(tavro::kMinSaveStateSize, 0);
+    pair.padded.assign(tavro::core::kMinSaveStateSize, 0);
     tavro::fuzz::applySteps(input, kSource, pair.padded);
     std::fill(pair.padded.begin() + static_cast<std::ptrdiff_t>(pair.sourceLength), pair.padded.end(), 0);
     if (pair.packed) {
         // Packing makes an empty quarter chunk 0, which draws nothing, where
         // the first game draws block 0 and pattern 0: levels keep both empty.
-        std::fill_n(pair.padded.begin() + format::kMainRamOffset + kSource.blockTable, format::kBlockBytes, 0);
-        std::fill_n(pair.padded.begin() + format::kVideoRamOffset, format::kPatternBytes, 0);
+        std::fill_n(pair.padded.begin() + core::format::kMainRamOffset + kSource.blockTable, core::format::kBlockBytes,
+                    0);
+        std::fill_n(pair.padded.begin() + core::format::kVideoRamOffset, core::format::kPatternBytes, 0);
     }
     pair.target.assign(targetLength, static_cast<std::uint8_t>(fill));
     for (std::size_t i = 0; i < pair.target.size(); i += 509)
@@ -127,10 +132,10 @@ FuzzedPair makePair(FuzzedDataProvider& input) {
 
 // The length, and every byte outside the regions, kept; patterns, palette and
 // blocks arrive as they were.
-void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) {
-    const Bytes& target = pair.target;
-    if (patched.size() != std::max(target.size(), tavro::kMinSaveStateSize)) std::abort();
-    std::array<tavro::SaveStateRegion, 5> sorted = tavro::kTargetRegions.regions;
+void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const core::Bytes& patched) {
+    const core::Bytes& target = pair.target;
+    if (patched.size() != std::max(target.size(), tavro::core::kMinSaveStateSize)) std::abort();
+    std::array<tavro::core::SaveStateRegion, 5> sorted = tavro::core::kTargetRegions.regions;
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.offset() < b.offset(); });
     const auto keptOutside = [&](std::size_t begin, std::size_t end) {
         const std::size_t kept = std::clamp(target.size(), begin, end);  // [kept, end) was grown with zeros
@@ -144,9 +149,10 @@ void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) 
     }
     if (!keptOutside(from, patched.size())) std::abort();
 
-    for (const RegionName name : {RegionName::PatternArea, RegionName::PaletteArea, RegionName::BlockTable}) {
-        const auto before = region(pair.padded, tavro::kSourceRegions, name);
-        const auto after = region(patched, tavro::kTargetRegions, name);
+    for (const core::RegionName name :
+         {core::RegionName::PatternArea, core::RegionName::PaletteArea, core::RegionName::BlockTable}) {
+        const auto before = region(pair.padded, tavro::core::kSourceRegions, name);
+        const auto after = region(patched, tavro::core::kTargetRegions, name);
         if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) std::abort();
     }
 }
@@ -154,33 +160,35 @@ void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) 
 // The summary, counted from the layout and chunk bytes. Packed, the cells
 // left empty are those the summary lists (none while the level's quarters
 // fit); fixed, those naming chunks 64 and above. Returns which cells arrive empty.
-std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::LevelSummary& summary) {
-    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
-    const auto chunkOf = [&](std::size_t cell) { return tavro::cellChunk(layout[cell]); };
+std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::core::LevelSummary& summary) {
+    const std::uint8_t* layout = &pair.padded[core::format::kMainRamOffset + kSource.layout];
+    const auto chunkOf = [&](std::size_t cell) { return tavro::core::cellChunk(layout[cell]); };
     // The listed cells as layout bytes: rows of foreground then background cells.
     std::vector<bool> listed(kCells);
     const auto planeColumns = static_cast<std::size_t>(kSource.planeColumns);
-    for (const tavro::LayoutCell& cell : summary.emptiedCells) {
+    for (const tavro::core::LayoutCell& cell : summary.emptiedCells) {
         const std::size_t column = static_cast<std::size_t>(cell.column), row = static_cast<std::size_t>(cell.row);
         if (column >= planeColumns || row * kSource.layoutRowBytes() >= kCells) std::abort();
-        listed.at(row * kSource.layoutRowBytes() + (cell.plane == tavro::Plane::Background ? planeColumns : 0) +
+        listed.at(row * kSource.layoutRowBytes() + (cell.plane == tavro::core::Plane::Background ? planeColumns : 0) +
                   column) = true;
     }
     const auto listedEmpty = [&](std::size_t cell) { return static_cast<bool>(listed[cell]); };
     std::vector<bool> arrivesEmpty(kCells);
     int expanded = 0, lost = 0, withData = 0;
     for (std::size_t i = 0; i < kCells; ++i) {
-        arrivesEmpty[i] = chunkOf(i) == 0 || (pair.packed ? listedEmpty(i) : chunkOf(i) > tavro::kLastConvertedChunk);
+        arrivesEmpty[i] =
+            chunkOf(i) == 0 || (pair.packed ? listedEmpty(i) : chunkOf(i) > tavro::core::kLastConvertedChunk);
         expanded += !arrivesEmpty[i];
         lost += chunkOf(i) != 0 && arrivesEmpty[i];
         if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty[i])) std::abort();
     }
-    for (unsigned chunk = 1; chunk <= tavro::kLastConvertedChunk; ++chunk)
-        withData += !allZero(
-            std::span(pair.padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
+    for (unsigned chunk = 1; chunk <= tavro::core::kLastConvertedChunk; ++chunk)
+        withData +=
+            !allZero(std::span(pair.padded)
+                         .subspan(core::format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
-    if (pair.packed && summary.chunksUsed > tavro::kPackedChunkSlots) std::abort();
+    if (pair.packed && summary.chunksUsed > tavro::core::kPackedChunkSlots) std::abort();
     return arrivesEmpty;
 }
 
@@ -189,25 +197,27 @@ std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::LevelSummary
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     const FuzzedPair pair = makePair(input);
-    const auto numbering = pair.packed ? tavro::ChunkNumbering::Packed : tavro::ChunkNumbering::Fixed;
-    const tavro::ConvertedLevel level = tavro::convertLevel(tavro::readSourceRegions(pair.source()), numbering);
-    const Bytes patched = tavro::patchTarget(pair.target, level.regions);
+    const auto numbering = pair.packed ? tavro::core::ChunkNumbering::Packed : tavro::core::ChunkNumbering::Fixed;
+    const tavro::core::ConvertedLevel level =
+        tavro::core::convertLevel(tavro::core::readSourceRegions(pair.source()), numbering);
+    const core::Bytes patched = tavro::core::patchTarget(pair.target, level.regions);
     checkTargetKeptAndArtCarried(pair, patched);
 
     // Converting again over the result changes nothing; from a short source,
     // the conversion is the one of the source padded with zeros.
-    const Bytes again =
+    const core::Bytes again =
         pair.sourceLength < pair.padded.size()
-            ? tavro::patchTarget(patched, tavro::convertRegions(tavro::readSourceRegions(pair.padded), numbering))
-            : tavro::patchTarget(patched, level.regions);
+            ? tavro::core::patchTarget(
+                  patched, tavro::core::convertRegions(tavro::core::readSourceRegions(pair.padded), numbering))
+            : tavro::core::patchTarget(patched, level.regions);
     if (again != patched) std::abort();
 
     const std::vector<bool> arrivesEmpty = checkSummary(pair, level.summary);
 
     // One cell's picture: the chosen one, or the next that names a chunk.
-    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
+    const std::uint8_t* layout = &pair.padded[core::format::kMainRamOffset + kSource.layout];
     std::size_t cell = pair.pictureCell;
-    for (std::size_t n = 0; n < kCells && tavro::cellChunk(layout[cell]) == 0; ++n) cell = (cell + 1) % kCells;
+    for (std::size_t n = 0; n < kCells && tavro::core::cellChunk(layout[cell]) == 0; ++n) cell = (cell + 1) % kCells;
     checkCellPicture(pair.padded, patched, cell, arrivesEmpty[cell]);
     return 0;
 }

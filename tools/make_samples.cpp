@@ -23,13 +23,13 @@
 #include <string>
 #include <vector>
 
-#include <tavro/conversion.h>
-#include <tavro/file_access.h>
-#include <tavro/save_state_format.h>
+#include <tavro/core/conversion.h>
+#include <tavro/files/file_access.h>
+#include <tavro/core/save_state_format.h>
 
 namespace {
 
-namespace format = tavro::format;
+namespace format = tavro::core::format;
 constexpr format::GameFormat kGame = format::kFirstGame;
 
 class SaveState {
@@ -373,9 +373,9 @@ void writeBigLevel(SaveState& state) {
 // Whether the big level names every chunk from 1 to 82, loses cells in the
 // default conversion and none in the packed one.
 bool bigLevelAsClaimed(const std::vector<std::uint8_t>& bytes) {
-    const tavro::SourceRegions source = tavro::readSourceRegions(bytes);
-    const auto fixed = tavro::summarizeLevel(source);
-    const auto packed = tavro::summarizeLevel(source, tavro::ChunkNumbering::Packed);
+    const tavro::core::SourceRegions source = tavro::core::readSourceRegions(bytes);
+    const auto fixed = tavro::core::summarizeLevel(source);
+    const auto packed = tavro::core::summarizeLevel(source, tavro::core::ChunkNumbering::Packed);
     return packed.chunksNamed == 82 && fixed.cellsLost > 0 && packed.cellsLost == 0;
 }
 
@@ -433,8 +433,9 @@ int main(int argc, char** argv) {
     writeBlocks(earlier);
     writeChunks(earlier);
     writeTargetLayout(earlier);
-    const std::vector<std::uint8_t> target = tavro::patchTarget(
-        filler, tavro::convertRegions(tavro::readSourceRegions(earlier.bytes()), tavro::ChunkNumbering::Packed));
+    const std::vector<std::uint8_t> target =
+        tavro::core::patchTarget(filler, tavro::core::convertRegions(tavro::core::readSourceRegions(earlier.bytes()),
+                                                                     tavro::core::ChunkNumbering::Packed));
 
     SaveState big;
     writePalette(big);

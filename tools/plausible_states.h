@@ -27,10 +27,10 @@
 #include <utility>
 #include <vector>
 
-#include <tavro/conversion.h>
-#include <tavro/level_check.h>
-#include <tavro/png_image.h>
-#include <tavro/save_state_format.h>
+#include <tavro/core/conversion.h>
+#include <tavro/core/level_check.h>
+#include <tavro/pictures/png_image.h>
+#include <tavro/core/save_state_format.h>
 
 namespace tavro::plausible {
 
@@ -38,12 +38,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 class StateWriter {
 public:
-    StateWriter(unsigned seed) : random_(seed), bytes_(format::kRecordedStateBytes) {
+    StateWriter(unsigned seed) : random_(seed), bytes_(core::format::kRecordedStateBytes) {
         for (auto& byte : bytes_) byte = static_cast<std::uint8_t>(random_());
     }
     unsigned below(unsigned n) { return static_cast<unsigned>(random_() % n); }
     bool chance(unsigned inN) { return below(inN) == 0; }
-    std::uint8_t& ram(std::size_t address) { return bytes_.at(format::kMainRamOffset + address); }
+    std::uint8_t& ram(std::size_t address) { return bytes_.at(core::format::kMainRamOffset + address); }
     void word(std::size_t address, unsigned value) {
         ram(address) = static_cast<std::uint8_t>(value >> 8);
         ram(address + 1) = static_cast<std::uint8_t>(value);
@@ -60,33 +60,35 @@ inline unsigned colourWord(StateWriter& w) { return w.below(8) << 9 | w.below(8)
 inline unsigned patternWord(StateWriter& w, bool ordinary) {
     const unsigned line = ordinary ? w.below(2) : w.below(4);
     const bool priority = w.chance(ordinary ? 32 : 6);
-    return (priority ? 1u << 15 : 0u) | line << format::kPatternLineShift | w.below(4) << format::kPatternHFlipBit |
-           (1 + w.below(format::kLevelPatternBytes / format::kPatternBytes - 1));
+    return (priority ? 1u << 15 : 0u) | line << core::format::kPatternLineShift |
+           w.below(4) << core::format::kPatternHFlipBit |
+           (1 + w.below(core::format::kLevelPatternBytes / core::format::kPatternBytes - 1));
 }
 
 // A chunk entry of `game` naming one of blocks 1 to `blocks` - 1.
-inline unsigned chunkEntry(StateWriter& w, const format::GameFormat& game, unsigned blocks) {
+inline unsigned chunkEntry(StateWriter& w, const core::format::GameFormat& game, unsigned blocks) {
     const unsigned block = 1 + w.below(blocks - 1);
     const unsigned flips = w.below(2) << game.entryHFlipBit | w.below(2) << game.entryVFlipBit;
-    const bool first = game.firstStoredChunk == format::kFirstGame.firstStoredChunk;
+    const bool first = game.firstStoredChunk == core::format::kFirstGame.firstStoredChunk;
     const unsigned collision = first ? w.below(4) << 13 : w.below(4) << 14 | w.below(4) << 12;
     return block | flips | collision;
 }
 
-inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool hard = false) {
+inline Bytes plausibleState(const core::format::GameFormat& game, unsigned seed, bool hard = false) {
     StateWriter w(seed * 2 + (hard ? 1 : 0));
-    for (int i = 0; i < format::kPaletteEntries; ++i)
-        w.word(format::kPaletteAddress + 2 * static_cast<std::size_t>(i), i % format::kLineColours ? colourWord(w) : 0);
+    for (int i = 0; i < core::format::kPaletteEntries; ++i)
+        w.word(core::format::kPaletteAddress + 2 * static_cast<std::size_t>(i),
+               i % core::format::kLineColours ? colourWord(w) : 0);
 
     const unsigned blocks =
-        hard ? format::kBlockCount : 32 + w.below(format::kBlockCount - 31);  // blocks 1 to blocks - 1
-    for (std::size_t i = 0; i < format::kBlockBytes; i += 2) w.word(game.blockTable + i, 0);
+        hard ? core::format::kBlockCount : 32 + w.below(core::format::kBlockCount - 31);  // blocks 1 to blocks - 1
+    for (std::size_t i = 0; i < core::format::kBlockBytes; i += 2) w.word(game.blockTable + i, 0);
     for (unsigned block = 1; block < blocks; ++block)
-        for (std::size_t i = 0; i < format::kBlockBytes; i += 2)
-            w.word(game.blockTable + block * format::kBlockBytes + i, w.chance(8) ? 0 : patternWord(w, hard));
+        for (std::size_t i = 0; i < core::format::kBlockBytes; i += 2)
+            w.word(game.blockTable + block * core::format::kBlockBytes + i, w.chance(8) ? 0 : patternWord(w, hard));
 
-    const bool first = game.firstStoredChunk == format::kFirstGame.firstStoredChunk;
-    const auto storable = [first](unsigned c) { return first ? chunkCanBeStored(c) : c >= 1; };
+    const bool first = game.firstStoredChunk == core::format::kFirstGame.firstStoredChunk;
+    const auto storable = [first](unsigned c) { return first ? core::chunkCanBeStored(c) : c >= 1; };
     std::vector<unsigned> chunks;
     for (unsigned c = 1; c < game.chunkNumbers(); ++c)
         if (storable(c) && (hard || w.chance(3))) chunks.push_back(c);
@@ -116,12 +118,12 @@ inline Bytes plausibleState(const format::GameFormat& game, unsigned seed, bool 
 // Only the layout cells its block table gives the first game's reading, and
 // the evidence of each reading against the other, tell it.
 inline Bytes fittingBothGames(unsigned seed) {
-    Bytes state = plausibleState(format::kSecondGame, seed, true);
-    const auto& g = format::kSecondGame;
+    Bytes state = plausibleState(core::format::kSecondGame, seed, true);
+    const auto& g = core::format::kSecondGame;
     for (std::size_t i = 0; i < g.chunkNumbers() * g.chunkBytes(); i += 2)
-        state[format::kMainRamOffset + g.chunkTable + i] &= 0x7B;
-    std::fill_n(state.begin() + std::ptrdiff_t(format::kMainRamOffset + format::kFirstGame.blockTable),
-                format::kBlockTableBytes, 0);
+        state[core::format::kMainRamOffset + g.chunkTable + i] &= 0x7B;
+    std::fill_n(state.begin() + std::ptrdiff_t(core::format::kMainRamOffset + core::format::kFirstGame.blockTable),
+                core::format::kBlockTableBytes, 0);
     return state;
 }
 
@@ -144,7 +146,7 @@ inline Bytes plausibleText(unsigned seed, std::size_t size = 200000) {
     return text;
 }
 
-inline Bytes noise(unsigned seed, std::size_t size = format::kRecordedStateBytes) {
+inline Bytes noise(unsigned seed, std::size_t size = core::format::kRecordedStateBytes) {
     std::mt19937 random(seed);
     Bytes bytes(size);
     for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
@@ -161,8 +163,9 @@ struct IdentificationRow {
 };
 
 namespace detail {
-inline bool refusedAs(const std::optional<EngineError>& error, FileRole file, Cause cause, FileLooks looks) {
-    return error && error->file == file && error->cause == cause && factsAs<CellCounts>(*error).looks == looks;
+inline bool refusedAs(const std::optional<core::EngineError>& error, core::FileRole file, core::Cause cause,
+                      core::FileLooks looks) {
+    return error && error->file == file && error->cause == cause && factsAs<core::CellCounts>(*error).looks == looks;
 }
 }  // namespace detail
 
@@ -191,63 +194,67 @@ identificationTable(unsigned seeds, const std::vector<std::pair<std::string, Byt
     for (unsigned seed = 1; seed <= seeds; ++seed) {
         for (const bool hard : {false, true}) {
             const std::string kind = hard ? " (tables over the other game's)" : "";
-            const Bytes one = plausibleState(format::kFirstGame, seed, hard);
-            const Bytes two = plausibleState(format::kSecondGame, seed + 100000, hard);
-            const Bytes otherOne = plausibleState(format::kFirstGame, seed + 200000, !hard);
-            const GameVerdict readOne = judgeGame(one), readTwo = judgeGame(two);
-            count("Tavro 1 states accepted as source" + kind, !wrongGame(one, none), readOne.margin);
-            count("Tavro 2 states accepted as target" + kind, !wrongGame(otherOne, std::span(two)), readTwo.margin);
-            for (const auto numbering : {ChunkNumbering::Fixed, ChunkNumbering::Packed}) {
-                const Bytes converted = patchTarget(two, convertRegions(readSourceRegions(one), numbering));
+            const Bytes one = plausibleState(core::format::kFirstGame, seed, hard);
+            const Bytes two = plausibleState(core::format::kSecondGame, seed + 100000, hard);
+            const Bytes otherOne = plausibleState(core::format::kFirstGame, seed + 200000, !hard);
+            const core::GameVerdict readOne = core::judgeGame(one), readTwo = core::judgeGame(two);
+            count("Tavro 1 states accepted as source" + kind, !core::wrongGame(one, none), readOne.margin);
+            count("Tavro 2 states accepted as target" + kind, !core::wrongGame(otherOne, std::span(two)),
+                  readTwo.margin);
+            for (const auto numbering : {core::ChunkNumbering::Fixed, core::ChunkNumbering::Packed}) {
+                const Bytes converted =
+                    core::patchTarget(two, core::convertRegions(core::readSourceRegions(one), numbering));
                 count(std::string("Converted targets accepted again (") +
-                          (numbering == ChunkNumbering::Packed ? "packed" : "fixed") + ")" + kind,
-                      !wrongGame(otherOne, std::span(converted)), judgeGame(converted).margin);
+                          (numbering == core::ChunkNumbering::Packed ? "packed" : "fixed") + ")" + kind,
+                      !core::wrongGame(otherOne, std::span(converted)), core::judgeGame(converted).margin);
             }
             count("Swapped pairs refused as swapped" + kind,
-                  refusedAs(wrongGame(two, std::span(one)), FileRole::Source, Cause::LooksSwapped,
-                            FileLooks::SecondGameState));
+                  refusedAs(core::wrongGame(two, std::span(one)), core::FileRole::Source, core::Cause::LooksSwapped,
+                            core::FileLooks::SecondGameState));
             count("Tavro 2 states refused as source" + kind,
-                  refusedAs(wrongGame(two, none), FileRole::Source, Cause::NotFirstGameLevel,
-                            FileLooks::SecondGameState));
+                  refusedAs(core::wrongGame(two, none), core::FileRole::Source, core::Cause::NotFirstGameLevel,
+                            core::FileLooks::SecondGameState));
             count("Tavro 1 states refused as target" + kind,
-                  refusedAs(wrongGame(otherOne, std::span(one)), FileRole::Target, Cause::NotSecondGameState,
-                            FileLooks::FirstGameState));
+                  refusedAs(core::wrongGame(otherOne, std::span(one)), core::FileRole::Target,
+                            core::Cause::NotSecondGameState, core::FileLooks::FirstGameState));
         }
-        const Bytes fitting = fittingBothGames(seed + 300000), first = plausibleState(format::kFirstGame, seed);
+        const Bytes fitting = fittingBothGames(seed + 300000), first = plausibleState(core::format::kFirstGame, seed);
         count("Tavro 2 states whose entries fit Tavro 1's too accepted as target",
-              !wrongGame(first, std::span(fitting)), judgeGame(fitting).margin);
+              !core::wrongGame(first, std::span(fitting)), core::judgeGame(fitting).margin);
         count("Swapped pairs refused as swapped (Tavro 2 entries fitting Tavro 1's too)",
-              refusedAs(wrongGame(fitting, std::span(first)), FileRole::Source, Cause::LooksSwapped,
-                        FileLooks::SecondGameState));
+              refusedAs(core::wrongGame(fitting, std::span(first)), core::FileRole::Source, core::Cause::LooksSwapped,
+                        core::FileLooks::SecondGameState));
 
-        const Bytes source = plausibleState(format::kFirstGame, seed);
-        const auto other = [&](const std::string& what, const Bytes& bytes, FileLooks looks) {
-            count(what + " refused as source",
-                  refusedAs(wrongGame(bytes, none), FileRole::Source, Cause::NotFirstGameLevel, looks));
+        const Bytes source = plausibleState(core::format::kFirstGame, seed);
+        const auto other = [&](const std::string& what, const Bytes& bytes, core::FileLooks looks) {
+            count(what + " refused as source", refusedAs(core::wrongGame(bytes, none), core::FileRole::Source,
+                                                         core::Cause::NotFirstGameLevel, looks));
             count(what + " refused as target",
-                  refusedAs(wrongGame(source, std::span(bytes)), FileRole::Target, Cause::NotSecondGameState, looks));
+                  refusedAs(core::wrongGame(source, std::span(bytes)), core::FileRole::Target,
+                            core::Cause::NotSecondGameState, looks));
         };
-        other("Text", plausibleText(seed), FileLooks::Text);
-        other("Random bytes", noise(seed), FileLooks::Noise);
-        const auto picture = render::encodePng(render::RgbaImage{256, 256, noise(seed, 256 * 256 * 4)});
-        if (picture) other("PNG pictures", *picture, FileLooks::Picture);
-        if (seed == 1) other("Zero-filled", Bytes(format::kRecordedStateBytes, 0), FileLooks::Zeros);
+        other("Text", plausibleText(seed), core::FileLooks::Text);
+        other("Random bytes", noise(seed), core::FileLooks::Noise);
+        const auto picture = pictures::encodePng(drawing::RgbaImage{256, 256, noise(seed, 256 * 256 * 4)});
+        if (picture) other("PNG pictures", *picture, core::FileLooks::Picture);
+        if (seed == 1) other("Zero-filled", Bytes(core::format::kRecordedStateBytes, 0), core::FileLooks::Zeros);
         Bytes blank = source;  // a layout naming chunks that hold nothing
-        const auto& g = format::kFirstGame;
-        std::fill_n(blank.begin() + format::kMainRamOffset, g.layout, 0);
-        std::fill(blank.begin() + std::ptrdiff_t(format::kMainRamOffset + g.layout + g.layoutBytes()),
-                  blank.begin() + std::ptrdiff_t(format::kMainRamOffset + g.blockTable), 0);
+        const auto& g = core::format::kFirstGame;
+        std::fill_n(blank.begin() + core::format::kMainRamOffset, g.layout, 0);
+        std::fill(blank.begin() + std::ptrdiff_t(core::format::kMainRamOffset + g.layout + g.layoutBytes()),
+                  blank.begin() + std::ptrdiff_t(core::format::kMainRamOffset + g.blockTable), 0);
         count("Tavro 1 layouts naming empty chunks refused as source",
-              refusedAs(wrongGame(blank, none), FileRole::Source, Cause::NotFirstGameLevel, FileLooks::Noise));
+              refusedAs(core::wrongGame(blank, none), core::FileRole::Source, core::Cause::NotFirstGameLevel,
+                        core::FileLooks::Noise));
     }
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const auto& [name, bytes] = samples[i];
-        const GameVerdict read = judgeGame(bytes);
+        const core::GameVerdict read = core::judgeGame(bytes);
         if (sampleIsFirst.at(i)) {
-            count("Sample " + name + " accepted as source", !wrongGame(bytes, none), read.margin);
+            count("Sample " + name + " accepted as source", !core::wrongGame(bytes, none), read.margin);
         } else {
-            const Bytes one = plausibleState(format::kFirstGame, 1);
-            count("Sample " + name + " accepted as target", !wrongGame(one, std::span(bytes)), read.margin);
+            const Bytes one = plausibleState(core::format::kFirstGame, 1);
+            count("Sample " + name + " accepted as target", !core::wrongGame(one, std::span(bytes)), read.margin);
         }
     }
     return rows;

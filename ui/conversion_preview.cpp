@@ -4,11 +4,11 @@
 
 namespace tavro::ui {
 
-std::expected<ConversionPreview, EngineError> previewOf(const ConversionReport& report) {
-    auto level = render::LevelMemory::fromSaveState(report.written);
+std::expected<ConversionPreview, core::EngineError> previewOf(const run::ConversionReport& report) {
+    auto level = drawing::LevelMemory::fromSaveState(report.written);
     if (!level) return std::unexpected(std::move(level.error()));
     return ConversionPreview{report.written, report.level,
-                             std::make_shared<const render::LevelMemory>(std::move(*level))};
+                             std::make_shared<const drawing::LevelMemory>(std::move(*level))};
 }
 
 }  // namespace tavro::ui

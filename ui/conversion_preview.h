@@ -6,22 +6,22 @@
 #include <expected>
 #include <memory>
 
-#include <tavro/conversion_run.h>
-#include <tavro/engine_error.h>
-#include <tavro/level_render.h>
+#include <tavro/run/conversion_run.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/drawing/level_render.h>
 
 namespace tavro::ui {
 
 struct ConversionPreview {
     // The target's first kMinSaveStateSize bytes after the conversion (a
     // missing target's whole content): the run keeps every later byte.
-    Bytes target;
-    LevelSummary summary;
-    std::shared_ptr<const render::LevelMemory> level;  // `target`, read as a save state
+    core::Bytes target;
+    core::LevelSummary summary;
+    std::shared_ptr<const drawing::LevelMemory> level;  // `target`, read as a save state
 };
 
 // The preview of what a run reported (a dry run's, typically): its bytes read
 // as a save state. No file is read.
-std::expected<ConversionPreview, EngineError> previewOf(const ConversionReport& report);
+std::expected<ConversionPreview, core::EngineError> previewOf(const run::ConversionReport& report);
 
 }  // namespace tavro::ui

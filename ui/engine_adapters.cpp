@@ -11,7 +11,7 @@ std::string toEnginePath(const QString& path) { return QFile::encodeName(path).t
 
 QString fromEnginePath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
-QImage rgbaPicture(const render::RgbaImage& image) {
+QImage rgbaPicture(const drawing::RgbaImage& image) {
     QImage copy(image.width, image.height, QImage::Format_RGBA8888);
     if (copy.isNull()) return copy;
     const auto rowBytes = static_cast<std::size_t>(image.width) * 4;

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 
 namespace tavro::ui {
 
@@ -16,6 +16,6 @@ QString fromEnginePath(const std::string& path);
 
 // A copy of an engine picture (straight alpha) as Format_RGBA8888; null when
 // there is no memory for it.
-QImage rgbaPicture(const render::RgbaImage& image);
+QImage rgbaPicture(const drawing::RgbaImage& image);
 
 }  // namespace tavro::ui

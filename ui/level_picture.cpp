@@ -20,7 +20,7 @@
 #include <QToolButton>
 #include <QtConcurrentRun>
 
-#include <tavro/picture_file.h>
+#include <tavro/pictures/picture_file.h>
 
 #include "cell_marks.h"
 #include "checkerboard.h"
@@ -31,8 +31,8 @@
 
 namespace tavro::ui {
 
-using render::Game;
-using render::Plane;
+using drawing::Game;
+using core::Plane;
 
 namespace {
 
@@ -50,35 +50,35 @@ constexpr int kSlowDrawMs = 150;
 
 }  // namespace
 
-LevelDrawing drawLevel(const std::string& path, Game game, QSize room, std::optional<render::CellBox> frame) {
+LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room, std::optional<drawing::CellBox> frame) {
     try {
-        auto level = render::loadLevel(path);
+        auto level = pictures::loadLevel(path);
         if (!level) {
             LevelDrawing drawing;
             drawing.game = game;
             drawing.error = std::move(level.error());
             return drawing;
         }
-        return drawLevel(std::make_shared<const render::LevelMemory>(std::move(*level)), game, room, frame);
+        return drawLevel(std::make_shared<const drawing::LevelMemory>(std::move(*level)), game, room, frame);
     } catch (const std::exception& failure) {
         LevelDrawing drawing;
         drawing.game = game;
-        drawing.error = EngineError{.operation = Operation::Draw,
-                                    .file = FileRole::SaveState,
-                                    .step = Step::Draw,
-                                    .path = path,
-                                    .reason = failure.what()};
+        drawing.error = core::EngineError{.operation = core::Operation::Draw,
+                                          .file = core::FileRole::SaveState,
+                                          .step = core::Step::Draw,
+                                          .path = path,
+                                          .reason = failure.what()};
         return drawing;
     }
 }
 
-LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, Game game, QSize room,
-                       std::optional<render::CellBox> frame) {
+LevelDrawing drawLevel(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
+                       std::optional<drawing::CellBox> frame) {
     LevelDrawing drawing;
     drawing.game = game;
     try {
         drawing.level = std::move(level);
-        auto preview = render::drawPreview(*drawing.level, game, drawing.plane, room.width(), room.height(), frame);
+        auto preview = drawing::drawPreview(*drawing.level, game, drawing.plane, room.width(), room.height(), frame);
         if (!preview) return drawing;  // nothing in use: no box
         drawing.box = preview->box;
         drawing.factor = preview->factor;
@@ -86,8 +86,10 @@ LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, Game ga
     } catch (const std::exception& failure) {
         drawing = {};
         drawing.game = game;
-        drawing.error = EngineError{
-            .operation = Operation::Draw, .file = FileRole::SaveState, .step = Step::Draw, .reason = failure.what()};
+        drawing.error = core::EngineError{.operation = core::Operation::Draw,
+                                          .file = core::FileRole::SaveState,
+                                          .step = core::Step::Draw,
+                                          .reason = failure.what()};
     }
     return drawing;
 }
@@ -279,24 +281,24 @@ LevelPicture::~LevelPicture() = default;
 
 void LevelPicture::showSource(const QString& path) {
     forget(Side::After);
-    draw(Side::Before, path, Game::First);
+    draw(Side::Before, path, drawing::Game::First);
     setSide(Side::Before);
 }
 
-void LevelPicture::showConverted(const QString& path, const std::vector<LayoutCell>& emptiedCells) {
+void LevelPicture::showConverted(const QString& path, const std::vector<core::LayoutCell>& emptiedCells) {
     drawAfter(path, emptiedCells, nullptr);
 }
 
-void LevelPicture::showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
-                               const std::vector<LayoutCell>& emptiedCells) {
+void LevelPicture::showPreview(const QString& path, std::shared_ptr<const drawing::LevelMemory> level,
+                               const std::vector<core::LayoutCell>& emptiedCells) {
     drawAfter(path, emptiedCells, std::move(level));
 }
 
-void LevelPicture::drawAfter(const QString& path, const std::vector<LayoutCell>& emptiedCells,
-                             std::shared_ptr<const render::LevelMemory> level) {
+void LevelPicture::drawAfter(const QString& path, const std::vector<core::LayoutCell>& emptiedCells,
+                             std::shared_ptr<const drawing::LevelMemory> level) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
-    std::optional<render::CellBox> frame;
+    std::optional<drawing::CellBox> frame;
     SideState& before = sides_[index(Side::Before)];
     if (before.pending) {
         // A conversion soon after choosing the source: its frame is needed
@@ -304,21 +306,21 @@ void LevelPicture::drawAfter(const QString& path, const std::vector<LayoutCell>&
         before.watcher->waitForFinished();
         finished(Side::Before);
     }
-    if (before.drawing && before.drawing->box) frame = render::inSecondGameCells(*before.drawing->box);
-    std::vector<render::CellBox> marks;
+    if (before.drawing && before.drawing->box) frame = drawing::inSecondGameCells(*before.drawing->box);
+    std::vector<drawing::CellBox> marks;
     int hidden = 0;
-    for (const LayoutCell& place : emptiedCells) {
-        if (place.plane == Plane::Background) {
+    for (const core::LayoutCell& place : emptiedCells) {
+        if (place.plane == core::Plane::Background) {
             ++hidden;
             continue;
         }
-        const render::CellBox mark = render::inSecondGameCells({place.column, place.row, 1, 1});
+        const drawing::CellBox mark = drawing::inSecondGameCells({place.column, place.row, 1, 1});
         marks.push_back(mark);
         // The picture takes in every marked cell.
-        frame = frame ? render::enclosing(*frame, mark, render::wholePlane(Game::Second)) : mark;
+        frame = frame ? drawing::enclosing(*frame, mark, drawing::wholePlane(drawing::Game::Second)) : mark;
     }
     const bool preview = level != nullptr;
-    draw(Side::After, path, Game::Second, frame, std::move(level));
+    draw(Side::After, path, drawing::Game::Second, frame, std::move(level));
     SideState& after = sides_[index(Side::After)];
     after.preview = preview;
     after.marks = std::move(marks);
@@ -345,12 +347,12 @@ QImage LevelPicture::picture() const { return surface_->picture(); }
 
 QString LevelPicture::message() const { return surface_->message(); }
 
-const std::vector<render::CellBox>& LevelPicture::marks() const { return sides_[index(side_)].marks; }
+const std::vector<drawing::CellBox>& LevelPicture::marks() const { return sides_[index(side_)].marks; }
 
 QSize LevelPicture::room() const { return surface_->contentsRect().size() * surface_->devicePixelRatio(); }
 
-void LevelPicture::draw(Side side, const QString& path, Game game, std::optional<render::CellBox> frame,
-                        std::shared_ptr<const render::LevelMemory> level) {
+void LevelPicture::draw(Side side, const QString& path, drawing::Game game, std::optional<drawing::CellBox> frame,
+                        std::shared_ptr<const drawing::LevelMemory> level) {
     SideState& state = sides_[index(side)];
     state.path = path;
     state.pending = true;
@@ -363,9 +365,9 @@ void LevelPicture::draw(Side side, const QString& path, Game game, std::optional
     state.drawing.reset();
     state.view.clear();
     drawnRoom_ = room();
-    using FromMemory =
-        LevelDrawing (*)(std::shared_ptr<const render::LevelMemory>, Game, QSize, std::optional<render::CellBox>);
-    using FromFile = LevelDrawing (*)(const std::string&, Game, QSize, std::optional<render::CellBox>);
+    using FromMemory = LevelDrawing (*)(std::shared_ptr<const drawing::LevelMemory>, drawing::Game, QSize,
+                                        std::optional<drawing::CellBox>);
+    using FromFile = LevelDrawing (*)(const std::string&, drawing::Game, QSize, std::optional<drawing::CellBox>);
     if (level)
         state.watcher->setFuture(
             QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game, drawnRoom_, frame));
@@ -400,9 +402,9 @@ void LevelPicture::redraw() {
         SideState& state = sides_[index(side)];
         if (state.path.isEmpty()) continue;
         // The level drawn last is drawn again, from memory: the file is not read twice.
-        std::shared_ptr<const render::LevelMemory> level = state.memory;
+        std::shared_ptr<const drawing::LevelMemory> level = state.memory;
         if (!level && state.drawing) level = state.drawing->level;
-        std::vector<render::CellBox> marks = std::move(state.marks);
+        std::vector<drawing::CellBox> marks = std::move(state.marks);
         const int hidden = state.hiddenMarks;
         const bool preview = state.preview;
         draw(side, state.path, state.game, state.frame, std::move(level));
@@ -446,21 +448,21 @@ void LevelPicture::refresh() {
         // A quick drawing shows no message that would only flicker.
         surface_->display({}, slowDraw_->isActive() ? QString() : WindowTexts::pictureDrawing());
     } else if (!state.drawing || !state.drawing->level) {
-        const EngineError unknown{.operation = Operation::Draw,
-                                  .file = FileRole::SaveState,
-                                  .step = Step::Read,
-                                  .path = toEnginePath(state.path)};
+        const core::EngineError unknown{.operation = core::Operation::Draw,
+                                        .file = core::FileRole::SaveState,
+                                        .step = core::Step::Read,
+                                        .path = toEnginePath(state.path)};
         surface_->display({}, WindowTexts::pictureUnreadable(
                                   state.drawing && state.drawing->error ? *state.drawing->error : unknown));
     } else if (!state.drawing->box || state.drawing->picture.isNull()) {
         surface_->display({}, WindowTexts::pictureEmpty());
     } else {
         const LevelDrawing& drawing = *state.drawing;
-        const int cell = render::cellPixels(drawing.game);
+        const int cell = drawing::cellPixels(drawing.game);
         // Marks in the picture's device-independent pixels.
         const double scale = static_cast<double>(cell) / drawing.factor / drawing.picture.devicePixelRatio();
         QList<QRectF> marks;
-        for (const render::CellBox& mark : state.marks)
+        for (const drawing::CellBox& mark : state.marks)
             marks.append(QRectF((mark.column - drawing.box->column) * scale, (mark.row - drawing.box->row) * scale,
                                 mark.columns * scale, mark.rows * scale));
         const int width = drawing.box->columns * cell, height = drawing.box->rows * cell;

@@ -22,7 +22,7 @@
 #include <QString>
 #include <QWidget>
 
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 
 class QButtonGroup;
 class QResizeEvent;
@@ -37,24 +37,24 @@ class PictureSurface;
 
 // One save state's level drawn small: what the worker thread hands back.
 struct LevelDrawing {
-    std::shared_ptr<const render::LevelMemory> level;  // null when the file could not be read
-    render::Game game = render::Game::First;
-    render::Plane plane = render::Plane::Foreground;
-    std::optional<render::CellBox> box;  // the cells in use; null when there are none
+    std::shared_ptr<const drawing::LevelMemory> level;  // null when the file could not be read
+    drawing::Game game = drawing::Game::First;
+    core::Plane plane = core::Plane::Foreground;
+    std::optional<drawing::CellBox> box;  // the cells in use; null when there are none
     int factor = 1;                      // the picture is the box scaled down by this
     QImage picture;                      // Format_RGBA8888; null when nothing was drawn
-    std::optional<EngineError> error;    // why the file could not be read
+    std::optional<core::EngineError> error;    // why the file could not be read
 };
 
 // Reads the save state at `path` and draws the foreground cells it uses, read
 // as `game`, scaled down by the smallest whole factor that fits within `room`
 // pixels. With a `frame`, the picture takes in those cells too (when any cell
 // is used at all). Touches no widget: safe on any thread.
-LevelDrawing drawLevel(const std::string& path, render::Game game, QSize room,
-                       std::optional<render::CellBox> frame = std::nullopt);
+LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room,
+                       std::optional<drawing::CellBox> frame = std::nullopt);
 // The same, for a level already in memory.
-LevelDrawing drawLevel(std::shared_ptr<const render::LevelMemory> level, render::Game game, QSize room,
-                       std::optional<render::CellBox> frame = std::nullopt);
+LevelDrawing drawLevel(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
+                       std::optional<drawing::CellBox> frame = std::nullopt);
 
 class LevelPicture : public QWidget {
     Q_OBJECT
@@ -72,11 +72,11 @@ public:
     // Draws the converted target (read as the second game) for After and
     // shows it, marking the cells that arrived empty, as the conversion's
     // summary gives them.
-    void showConverted(const QString& path, const std::vector<LayoutCell>& emptiedCells = {});
+    void showConverted(const QString& path, const std::vector<core::LayoutCell>& emptiedCells = {});
     // The same for a conversion not yet written: `level` is what the target
     // at `path` would hold, labelled as a preview.
-    void showPreview(const QString& path, std::shared_ptr<const render::LevelMemory> level,
-                     const std::vector<LayoutCell>& emptiedCells);
+    void showPreview(const QString& path, std::shared_ptr<const drawing::LevelMemory> level,
+                     const std::vector<core::LayoutCell>& emptiedCells);
     bool showsPreview() const { return sides_[index(Side::After)].preview; }
     // Forgets the After picture (the target no longer holds it) and shows Before.
     void forgetConverted();
@@ -95,7 +95,7 @@ public:
     QSize room() const;
     // The cells of the shown picture marked as arrived empty (second-game
     // cells of the foreground, which the picture shows).
-    const std::vector<render::CellBox>& marks() const;
+    const std::vector<drawing::CellBox>& marks() const;
 
     // Opens the larger view of the shown picture, or raises the one already
     // open; null when there is no picture to show.
@@ -116,20 +116,20 @@ private:
         std::optional<LevelDrawing> drawing;
         QFutureWatcher<LevelDrawing>* watcher = nullptr;
         QPointer<LevelView> view;
-        std::vector<render::CellBox> marks;  // foreground cells that arrived empty
+        std::vector<drawing::CellBox> marks;  // foreground cells that arrived empty
         int hiddenMarks = 0;                 // background cells that did: not in the picture
-        render::Game game = render::Game::First;
-        std::optional<render::CellBox> frame;
+        drawing::Game game = drawing::Game::First;
+        std::optional<drawing::CellBox> frame;
         bool preview = false;                // drawn from memory: nothing written yet
-        std::shared_ptr<const render::LevelMemory> memory;  // the level drawn from memory, if so
+        std::shared_ptr<const drawing::LevelMemory> memory;  // the level drawn from memory, if so
     };
     static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
 
-    void draw(Side side, const QString& path, render::Game game, std::optional<render::CellBox> frame = std::nullopt,
-              std::shared_ptr<const render::LevelMemory> level = nullptr);
+    void draw(Side side, const QString& path, drawing::Game game, std::optional<drawing::CellBox> frame = std::nullopt,
+              std::shared_ptr<const drawing::LevelMemory> level = nullptr);
     // Draws the After side with the marks of `emptiedCells`, framed as Before.
-    void drawAfter(const QString& path, const std::vector<LayoutCell>& emptiedCells,
-                   std::shared_ptr<const render::LevelMemory> level);
+    void drawAfter(const QString& path, const std::vector<core::LayoutCell>& emptiedCells,
+                   std::shared_ptr<const drawing::LevelMemory> level);
     // Draws again what each side shows, to fit the room it has now.
     void redraw();
     void finished(Side side);

@@ -20,7 +20,7 @@
 
 #include "engine_adapters.h"
 #include "file_chooser.h"
-#include <tavro/picture_file.h>
+#include <tavro/pictures/picture_file.h>
 #include "window_texts.h"
 #include "zoom_area.h"
 
@@ -41,10 +41,10 @@ std::optional<QString> askWithFileDialog(QWidget* parent, const QString& suggest
     return chosen.constFirst();
 }
 
-QList<QRgb> colourTable(const render::Palette& palette) {
+QList<QRgb> colourTable(const drawing::Palette& palette) {
     QList<QRgb> table;
     table.reserve(static_cast<qsizetype>(palette.size()));
-    for (const render::Rgba& colour : palette) table.append(qRgba(colour.r, colour.g, colour.b, colour.a));
+    for (const drawing::Rgba& colour : palette) table.append(qRgba(colour.r, colour.g, colour.b, colour.a));
     return table;
 }
 
@@ -60,8 +60,8 @@ LevelView::LevelView(Source source, QWidget* parent)
     setSizeGripEnabled(true);
 
     if (source_.level) {
-        indexed_ = render::drawPlane(*source_.level, source_.game, source_.plane, source_.box);
-        palette_ = render::readPalette(*source_.level);
+        indexed_ = drawing::drawPlane(*source_.level, source_.game, source_.plane, source_.box);
+        palette_ = drawing::readPalette(*source_.level);
     }
     // The pixels stay where drawPlane put them; QImage only looks at them.
     // Their width is a whole number of cells, so every row is 32-bit aligned.
@@ -74,12 +74,12 @@ LevelView::LevelView(Source source, QWidget* parent)
     buildControls();
     // Shrunk copies are made by the engine, each pixel the mean of the square it stands for.
     area_->setPicture(picture_, [this](int factor) {
-        return rgbaPicture(render::scaleDown(indexed_, palette_, factor))
+        return rgbaPicture(drawing::scaleDown(indexed_, palette_, factor))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     });
     QList<QRect> marks;
-    const int cell = render::cellPixels(source_.game);
-    for (const render::CellBox& mark : source_.marks)
+    const int cell = drawing::cellPixels(source_.game);
+    for (const drawing::CellBox& mark : source_.marks)
         marks.append(QRect((mark.column - source_.box.column) * cell, (mark.row - source_.box.row) * cell,
                            mark.columns * cell, mark.rows * cell));
     area_->setMarks(std::move(marks));
@@ -199,22 +199,22 @@ QString LevelView::suggestedPath() const {
     return state.dir().filePath(state.completeBaseName() + QStringLiteral(".png"));
 }
 
-std::expected<void, EngineError> LevelView::saveTo(const QString& path) const {
+std::expected<void, core::EngineError> LevelView::saveTo(const QString& path) const {
     if (picture_.isNull()) {
-        return std::unexpected(EngineError{.operation = Operation::SavePicture,
-                                           .file = FileRole::Picture,
-                                           .step = Step::Encode,
-                                           .path = toEnginePath(path),
-                                           .cause = Cause::EmptyPicture});
+        return std::unexpected(core::EngineError{.operation = core::Operation::SavePicture,
+                                                 .file = core::FileRole::Picture,
+                                                 .step = core::Step::Encode,
+                                                 .path = toEnginePath(path),
+                                                 .cause = core::Cause::EmptyPicture});
     }
     // The level shown (a preview's is not on disk yet) is drawn by the
     // engine, with the same checks as the command line's render.
-    auto saved = render::savePicture(*source_.level, {.saveState = toEnginePath(source_.path),
-                                                      .game = source_.game,
-                                                      .plane = source_.plane,
-                                                      .box = source_.box,
-                                                      .scale = 1,
-                                                      .picture = toEnginePath(path)});
+    auto saved = pictures::savePicture(*source_.level, {.saveState = toEnginePath(source_.path),
+                                                        .game = source_.game,
+                                                        .plane = source_.plane,
+                                                        .box = source_.box,
+                                                        .scale = 1,
+                                                        .picture = toEnginePath(path)});
     if (!saved) return std::unexpected(std::move(saved.error()));
     return {};
 }

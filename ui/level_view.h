@@ -15,7 +15,7 @@
 #include <QImage>
 #include <QString>
 
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 
 class QAction;
 class QLabel;
@@ -30,13 +30,13 @@ class LevelView : public QDialog {
 public:
     // What to draw: a save state's level, read as `game`, within `box`.
     struct Source {
-        std::shared_ptr<const render::LevelMemory> level;
-        render::Game game = render::Game::First;
-        render::Plane plane = render::Plane::Foreground;
-        render::CellBox box;
+        std::shared_ptr<const drawing::LevelMemory> level;
+        drawing::Game game = drawing::Game::First;
+        core::Plane plane = core::Plane::Foreground;
+        drawing::CellBox box;
         QString path;            // the save state's, for the title and the PNG's name
         bool converted = false;  // the target after a conversion
-        std::vector<render::CellBox> marks;  // cells that arrived empty, marked over the picture
+        std::vector<drawing::CellBox> marks;  // cells that arrived empty, marked over the picture
         // The scale of the picture the view enlarges (1/7 for one shown seven
         // times smaller); the view opens at this scale or larger.
         double shownScale = 0.0;
@@ -59,7 +59,7 @@ public:
     void setSavePathAsker(SavePathAsker asker) { askSavePath_ = std::move(asker); }
 
     // Writes the picture as an indexed PNG to `path`, all or nothing.
-    std::expected<void, EngineError> saveTo(const QString& path) const;
+    std::expected<void, core::EngineError> saveTo(const QString& path) const;
 
 public slots:
     // Asks where, saves, and says how it went.
@@ -76,8 +76,8 @@ private:
     QString suggestedPath() const;
 
     Source source_;
-    render::IndexedImage indexed_;
-    render::Palette palette_{};
+    drawing::IndexedImage indexed_;
+    drawing::Palette palette_{};
     QImage picture_;  // shares indexed_'s pixels
     SavePathAsker askSavePath_;
     bool zoomChosen_ = false;

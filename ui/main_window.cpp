@@ -373,9 +373,9 @@ bool MainWindow::checkChoices() {
     preview_.reset();
     offerSwap(false);
     if (!sourcePath_.isEmpty()) {
-        std::expected<GameVerdict, EngineError> verdict;
+        std::expected<core::GameVerdict, core::EngineError> verdict;
         if (!guarded(WindowTexts::conversionFailedTitle(),
-                     [&] { verdict = tavro::sourceVerdict(toEnginePath(sourcePath_)); }))
+                     [&] { verdict = tavro::run::sourceVerdict(toEnginePath(sourcePath_)); }))
             return false;
         if (!verdict) {
             showStatus(WindowTexts::notReady(verdict.error()));
@@ -394,21 +394,21 @@ bool MainWindow::checkChoices() {
 
     // A dry run makes every check the run makes; only then is the preview drawn.
     const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
-    const RunOptions options{.dryRun = true, .backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
-    std::expected<ConversionReport, EngineError> dryRun;
-    std::expected<ConversionPreview, EngineError> preview;
+    const run::RunOptions options{.dryRun = true, .backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
+    std::expected<run::ConversionReport, core::EngineError> dryRun;
+    std::expected<ConversionPreview, core::EngineError> preview;
     if (!guarded(WindowTexts::conversionFailedTitle(), [&] {
-            dryRun = tavro::runConversion(source, target, options);
+            dryRun = tavro::run::runConversion(source, target, options);
             if (dryRun) preview = previewOf(*dryRun);
         }))
         return false;
     if (!dryRun) {
-        const EngineError& error = dryRun.error();
+        const core::EngineError& error = dryRun.error();
         QString line = WindowTexts::notReady(error);
-        if (error.cause == Cause::NotFirstGameLevel) line = WindowTexts::notFirstGameLevel(sourcePath_);
-        if (error.cause == Cause::LooksSwapped) line = WindowTexts::looksSwapped(sourcePath_);
+        if (error.cause == core::Cause::NotFirstGameLevel) line = WindowTexts::notFirstGameLevel(sourcePath_);
+        if (error.cause == core::Cause::LooksSwapped) line = WindowTexts::looksSwapped(sourcePath_);
         showStatus(line, WindowTexts::conversionFailureText(error));
-        offerSwap(error.cause == Cause::LooksSwapped);
+        offerSwap(error.cause == core::Cause::LooksSwapped);
         return false;
     }
     if (!preview) {
@@ -418,13 +418,13 @@ bool MainWindow::checkChoices() {
     // Cells the plain conversion would leave empty: packing is offered before
     // anything is written, where it carries more of them.
     bool packCarries = false;
-    const LevelSummary& summary = preview->summary;
-    if (summary.numbering == ChunkNumbering::Fixed && summary.cellsLost > 0) {
-        RunOptions packed = options;
+    const core::LevelSummary& summary = preview->summary;
+    if (summary.numbering == core::ChunkNumbering::Fixed && summary.cellsLost > 0) {
+        run::RunOptions packed = options;
         packed.pack = true;
-        std::expected<ConversionReport, EngineError> packedRun;
+        std::expected<run::ConversionReport, core::EngineError> packedRun;
         if (!guarded(WindowTexts::conversionFailedTitle(),
-                     [&] { packedRun = tavro::runConversion(source, target, packed); }))
+                     [&] { packedRun = tavro::run::runConversion(source, target, packed); }))
             return false;
         packCarries = packedRun && packedRun->level.cellsLost < summary.cellsLost;
     }
@@ -483,26 +483,27 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
     status_->repaint();  // the run holds the event loop until it ends
 
     const std::string source = toEnginePath(sourcePath_), target = toEnginePath(targetPath_);
-    RunOptions options{.backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
-    std::expected<ConversionReport, EngineError> result;
+    run::RunOptions options{.backup = backupCheck_->isChecked(), .pack = packCheck_->isChecked()};
+    std::expected<run::ConversionReport, core::EngineError> result;
     const QString failureTitle = WindowTexts::conversionFailedTitle();
-    if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
+    if (!guarded(failureTitle, [&] { result = tavro::run::runConversion(source, target, options); })) return;
     // A source that does not look like a Tavro 1 state, or a target that does not look like a Tavro 2
     // one, is converted only when the user says so.
-    if (!result && (result.error().cause == Cause::NotFirstGameLevel || result.error().cause == Cause::LooksSwapped ||
-                    result.error().cause == Cause::NotSecondGameState)) {
+    if (!result &&
+        (result.error().cause == core::Cause::NotFirstGameLevel || result.error().cause == core::Cause::LooksSwapped ||
+         result.error().cause == core::Cause::NotSecondGameState)) {
         // A Yes for the source alone still has the target judged, and asked about in turn.
         for (bool asking = true; asking;) {
             if (!askConvertAnyway(result.error())) {
                 showStatus(WindowTexts::notConverted(result.error()),
                            WindowTexts::conversionFailureText(result.error()));
-                offerSwap(result.error().cause == Cause::LooksSwapped);
+                offerSwap(result.error().cause == core::Cause::LooksSwapped);
                 return;
             }
-            const bool sourceOnly = result.error().cause == Cause::NotFirstGameLevel;
+            const bool sourceOnly = result.error().cause == core::Cause::NotFirstGameLevel;
             (sourceOnly ? options.forceSource : options.force) = true;
-            if (!guarded(failureTitle, [&] { result = tavro::runConversion(source, target, options); })) return;
-            asking = sourceOnly && !result && result.error().cause == Cause::NotSecondGameState;
+            if (!guarded(failureTitle, [&] { result = tavro::run::runConversion(source, target, options); })) return;
+            asking = sourceOnly && !result && result.error().cause == core::Cause::NotSecondGameState;
         }
     }
 
@@ -521,16 +522,16 @@ bool MainWindow::previewStillHolds() {
     // What is written is what the preview showed: files changed since are
     // checked and previewed again, and converted only on the next press.
     if (!preview_) return true;
-    const Bytes shown = std::move(preview_->target);
+    const core::Bytes shown = std::move(preview_->target);
     if (!checkChoices()) return false;
     if (preview_->target == shown) return true;
     showStatus(WindowTexts::previewOutdated());
     return false;
 }
 
-void MainWindow::showConverted(ConversionReport report, bool repeat, std::optional<bool> packedBefore) {
+void MainWindow::showConverted(run::ConversionReport report, bool repeat, std::optional<bool> packedBefore) {
     preview_.reset();
-    const LevelSummary& level = report.level;
+    const core::LevelSummary& level = report.level;
     QString line = WindowTexts::converted(report);
     // The bytes from before both runs stay in the first run's backup.
     if (repeat && undo_ && !undo_->backups.empty() && report.backupPath)
@@ -539,13 +540,13 @@ void MainWindow::showConverted(ConversionReport report, bool repeat, std::option
     showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
     offerSwap(false);
-    offerPack(level.numbering == ChunkNumbering::Fixed && level.cellsLost > 0, true);
+    offerPack(level.numbering == core::ChunkNumbering::Fixed && level.cellsLost > 0, true);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!report.undo) return;
     // A repeat over what the last run wrote undoes to before that run, and
     // puts the box back as it was then.
     if (repeat && undo_) {
-        report.undo = undoBoth(*undo_, std::move(*report.undo));
+        report.undo = run::undoBoth(*undo_, std::move(*report.undo));
         if (packedBeforeUndo_) packedBefore = packedBeforeUndo_;
     }
     keepUndo(std::move(report.undo), packedBefore);
@@ -570,8 +571,8 @@ void MainWindow::undoLastConversion() {
     }
     const QString target = fromEnginePath(undo_->targetPath);
 
-    std::expected<UndoReport, EngineError> result;
-    if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::undoConversion(*undo_); })) return;
+    std::expected<run::UndoReport, core::EngineError> result;
+    if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::run::undoConversion(*undo_); })) return;
 
     if (result) {
         if (packedBeforeUndo_) {
@@ -588,13 +589,13 @@ void MainWindow::undoLastConversion() {
     }
     // A target changed by someone else would be refused again; other failures
     // may pass, so the undo stays on offer for them.
-    if (undoRefused(result.error())) keepUndo(std::nullopt);
+    if (run::undoRefused(result.error())) keepUndo(std::nullopt);
     const QString story = WindowTexts::undoFailureText(result.error());
     showStatus(WindowTexts::undoFailed(result.error()), story);
     showFailure(WindowTexts::undoFailedTitle(result.error()), story);
 }
 
-void MainWindow::keepUndo(std::optional<UndoRecord> record, std::optional<bool> packedBefore) {
+void MainWindow::keepUndo(std::optional<run::UndoRecord> record, std::optional<bool> packedBefore) {
     undo_ = std::move(record);
     packedBeforeUndo_ = undo_ ? packedBefore : std::nullopt;
     undoAction_->setEnabled(undo_.has_value());
@@ -604,7 +605,7 @@ void MainWindow::keepUndo(std::optional<UndoRecord> record, std::optional<bool> 
 
 void MainWindow::showStatus(const QString& line, const QString& details) { status_->setMessage(line, details); }
 
-bool MainWindow::askConvertAnyway(const EngineError& error) {
+bool MainWindow::askConvertAnyway(const core::EngineError& error) {
     QMessageBox box(QMessageBox::Question, WindowTexts::convertAnywayTitle(), WindowTexts::convertAnyway(error),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);

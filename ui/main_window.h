@@ -21,7 +21,7 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <tavro/conversion_run.h>
+#include <tavro/run/conversion_run.h>
 
 #include "conversion_preview.h"
 
@@ -109,15 +109,15 @@ private:
     void showStatus(const QString& line, const QString& details = {});
     void showFailure(const QString& title, const QString& text);
     // Asks before converting a source that holds no Tavro 1 level; true: convert it.
-    bool askConvertAnyway(const EngineError& error);
-    void keepUndo(std::optional<UndoRecord> record, std::optional<bool> packedBefore = std::nullopt);
+    bool askConvertAnyway(const core::EngineError& error);
+    void keepUndo(std::optional<run::UndoRecord> record, std::optional<bool> packedBefore = std::nullopt);
     // `repeat`: this run converts again what the last one converted;
     // `packedBefore`: whether the box was ticked before it ticked it.
     void convert(bool repeat, std::optional<bool> packedBefore);
     // Whether the files still give what the preview showed; when not, checks
     // them again and says so.
     bool previewStillHolds();
-    void showConverted(ConversionReport report, bool repeat, std::optional<bool> packedBefore);
+    void showConverted(run::ConversionReport report, bool repeat, std::optional<bool> packedBefore);
     // `repeats`: offered after a plain conversion, which it converts again.
     void offerPack(bool offered, bool repeats = true);
     void offerSwap(bool offered);
@@ -145,7 +145,7 @@ private:
     QToolButton* swapButton_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;
-    std::optional<UndoRecord> undo_;
+    std::optional<run::UndoRecord> undo_;
     // Whether the box was ticked before the conversion undo_ undoes ticked it.
     std::optional<bool> packedBeforeUndo_;
     // What the last preview showed the target would hold.

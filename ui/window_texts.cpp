@@ -56,13 +56,13 @@ QString WindowTexts::nextChoice(bool sourceMissing, bool targetMissing) {
 
 QString WindowTexts::converting(const QString& target) { return tr("Converting into %1…").arg(fileName(target)); }
 
-QString WindowTexts::converted(const ConversionReport& report) {
+QString WindowTexts::converted(const run::ConversionReport& report) {
     // One short line: the target's path is in the window already.
     QString line;
     switch (report.outcome) {
-    case TargetOutcome::Created: line = tr("Created: the level only, not a whole save state to load."); break;
-    case TargetOutcome::Patched: line = report.verified ? tr("Done, and checked.") : tr("Done."); break;
-    case TargetOutcome::Unchanged: line = tr("Already up to date: nothing was written."); break;
+    case run::TargetOutcome::Created: line = tr("Created: the level only, not a whole save state to load."); break;
+    case run::TargetOutcome::Patched: line = report.verified ? tr("Done, and checked.") : tr("Done."); break;
+    case run::TargetOutcome::Unchanged: line = tr("Already up to date: nothing was written."); break;
     }
     if (report.backupPath)
         line +=
@@ -73,11 +73,11 @@ QString WindowTexts::converted(const ConversionReport& report) {
     return line;
 }
 
-QString WindowTexts::levelDetails(const LevelSummary& level) {
+QString WindowTexts::levelDetails(const core::LevelSummary& level) {
     QStringList lines;
-    if (level.numbering == ChunkNumbering::Packed)
-        lines << tr("Packed: %1 of %2 Tavro 2 chunks in use.").arg(level.chunksUsed).arg(kPackedChunkSlots);
-    if (level.cellsLost > 0 && level.numbering == ChunkNumbering::Packed)
+    if (level.numbering == core::ChunkNumbering::Packed)
+        lines << tr("Packed: %1 of %2 Tavro 2 chunks in use.").arg(level.chunksUsed).arg(core::kPackedChunkSlots);
+    if (level.cellsLost > 0 && level.numbering == core::ChunkNumbering::Packed)
         lines << tr("%n cell(s) did not fit in the chunks and arrive empty.", nullptr, level.cellsLost);
     else if (level.cellsLost > 0)
         lines << tr("%n cell(s) name Tavro 1 chunks 64 and above, which only packing carries: "
@@ -86,7 +86,7 @@ QString WindowTexts::levelDetails(const LevelSummary& level) {
     return lines.join(QLatin1Char('\n'));
 }
 
-QString WindowTexts::readyToConvert(const LevelSummary& level, bool packCarries) {
+QString WindowTexts::readyToConvert(const core::LevelSummary& level, bool packCarries) {
     if (level.cellsLost > 0 && packCarries)
         return tr("⚠ %n cell(s) would arrive empty (in red): Convert packed carries the whole level.", nullptr,
                   level.cellsLost);
@@ -95,7 +95,7 @@ QString WindowTexts::readyToConvert(const LevelSummary& level, bool packCarries)
     return tr("Ready: press Converter. The After picture is a preview of the result.");
 }
 
-QString WindowTexts::notReady(const EngineError& error) {
+QString WindowTexts::notReady(const core::EngineError& error) {
     return tr("Not ready: %1 — %2.").arg(roleName(error.file), why(error));
 }
 
@@ -105,52 +105,52 @@ QString WindowTexts::previewOutdated() {
 
 QString WindowTexts::packingStaysOn() { return tr("Packing stays on: untick the box to stop it."); }
 
-QString WindowTexts::targetState(const EngineError& error) {
+QString WindowTexts::targetState(const core::EngineError& error) {
     return error.undo ? tr("The Tavro 2 save state was replaced all the same; Undo puts it back.")
                       : tr("The Tavro 2 save state was left unchanged.");
 }
 
-QString WindowTexts::whatFailed(const EngineError& error) {
+QString WindowTexts::whatFailed(const core::EngineError& error) {
     const QString file = roleName(error.file);
     switch (error.step) {
-    case Step::Choose: return tr("%1 has not been chosen").arg(file);
-    case Step::Open: return tr("could not open %1").arg(file);
-    case Step::Read: return tr("could not read %1").arg(file);
-    case Step::Check:
+    case core::Step::Choose: return tr("%1 has not been chosen").arg(file);
+    case core::Step::Open: return tr("could not open %1").arg(file);
+    case core::Step::Read: return tr("could not read %1").arg(file);
+    case core::Step::Check:
         switch (error.cause) {
-        case Cause::TooShort: return tr("%1 is too short").arg(file);
-        case Cause::SameFile: return tr("%1 would take two roles").arg(file);
-        case Cause::NotAPicture: return tr("%1 is not a PNG picture").arg(file);
-        case Cause::IsAPicture: return tr("%1 is a PNG picture").arg(file);
-        case Cause::NotFirstGameLevel:
-        case Cause::LooksSwapped: return tr("%1 does not hold a Tavro 1 level").arg(file);
-        case Cause::NotSecondGameState: return tr("the file chosen as %1 is not one").arg(file);
+        case core::Cause::TooShort: return tr("%1 is too short").arg(file);
+        case core::Cause::SameFile: return tr("%1 would take two roles").arg(file);
+        case core::Cause::NotAPicture: return tr("%1 is not a PNG picture").arg(file);
+        case core::Cause::IsAPicture: return tr("%1 is a PNG picture").arg(file);
+        case core::Cause::NotFirstGameLevel:
+        case core::Cause::LooksSwapped: return tr("%1 does not hold a Tavro 1 level").arg(file);
+        case core::Cause::NotSecondGameState: return tr("the file chosen as %1 is not one").arg(file);
         default: return tr("%1 was refused").arg(file);
         }
-    case Step::Create:
+    case core::Step::Create:
         if (error.detail.empty()) return tr("could not create a temporary file beside %1").arg(file);
         return tr("could not create a temporary file in the folder %1, where %2 is")
             .arg(shown(QDir::toNativeSeparators(QString::fromStdString(error.detail))), file);
-    case Step::Write: return tr("could not write %1").arg(file);
-    case Step::Flush: return tr("could not flush %1 to disk").arg(file);
-    case Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
-    case Step::Verify: return tr("%1 was written but could not be checked afterwards").arg(file);
-    case Step::Remove: return tr("could not remove %1").arg(file);
-    case Step::Draw: return tr("there is nothing to draw in %1").arg(file);
-    case Step::Encode: return tr("could not encode %1 as PNG").arg(file);
-    case Step::Recheck:
-        if (error.operation == Operation::Undo) return tr("%1 has changed since the conversion").arg(file);
+    case core::Step::Write: return tr("could not write %1").arg(file);
+    case core::Step::Flush: return tr("could not flush %1 to disk").arg(file);
+    case core::Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
+    case core::Step::Verify: return tr("%1 was written but could not be checked afterwards").arg(file);
+    case core::Step::Remove: return tr("could not remove %1").arg(file);
+    case core::Step::Draw: return tr("there is nothing to draw in %1").arg(file);
+    case core::Step::Encode: return tr("could not encode %1 as PNG").arg(file);
+    case core::Step::Recheck:
+        if (error.operation == core::Operation::Undo) return tr("%1 has changed since the conversion").arg(file);
         return tr("%1 changed while converting").arg(file);
     }
     return tr("could not use %1").arg(file);
 }
 
-QString WindowTexts::conversionFailed(const EngineError& error) {
+QString WindowTexts::conversionFailed(const core::EngineError& error) {
     return tr("Conversion failed: %1.").arg(whatFailed(error));
 }
 
-QString WindowTexts::undone(const UndoReport& report, const QString& target) {
-    QString line = report.outcome == UndoOutcome::Removed
+QString WindowTexts::undone(const run::UndoReport& report, const QString& target) {
+    QString line = report.outcome == run::UndoOutcome::Removed
                        ? tr("Undone: %1, which the conversion had created, was removed.").arg(fileName(target))
                        : tr("Undone: %1 holds its previous contents again.").arg(fileName(target));
     const auto names = [](const std::vector<std::string>& paths) {
@@ -176,41 +176,41 @@ QString WindowTexts::originalKeptIn(const QString& backup) {
     return tr("The contents before both conversions are in %1.").arg(fileName(backup));
 }
 
-QString WindowTexts::undoFailed(const EngineError& error) {
-    if (undoRefused(error)) return tr("Undo refused: %1.").arg(whatFailed(error));
+QString WindowTexts::undoFailed(const core::EngineError& error) {
+    if (run::undoRefused(error)) return tr("Undo refused: %1.").arg(whatFailed(error));
     return tr("Undo failed: %1.").arg(whatFailed(error));
 }
 
 QString WindowTexts::conversionFailedTitle() { return tr("Conversion failed"); }
 
-QString WindowTexts::undoFailedTitle(const EngineError& error) {
-    return undoRefused(error) ? tr("Undo refused") : tr("Undo failed");
+QString WindowTexts::undoFailedTitle(const core::EngineError& error) {
+    return run::undoRefused(error) ? tr("Undo refused") : tr("Undo failed");
 }
 
 QString WindowTexts::unexpectedFailure(const QString& what) {
     return tr("Something unexpected went wrong: %1").arg(what);
 }
 
-QString WindowTexts::why(const EngineError& error) {
+QString WindowTexts::why(const core::EngineError& error) {
     const QLocale locale;
     const auto number = [&locale](std::uintmax_t value) { return locale.toString(static_cast<qulonglong>(value)); };
-    const ByteCounts sizes = factsAs<ByteCounts>(error);
-    const Owner owner = factsAs<Owner>(error);
+    const core::ByteCounts sizes = factsAs<core::ByteCounts>(error);
+    const core::Owner owner = factsAs<core::Owner>(error);
     switch (error.cause) {
-    case Cause::System:
+    case core::Cause::System:
         return error.reason.empty() ? tr("the system gave no reason") : QString::fromLocal8Bit(error.reason);
-    case Cause::NotChosen: return tr("no file was chosen");
-    case Cause::NotRegularFile: return tr("it is not a regular file");
-    case Cause::TooShort:
+    case core::Cause::NotChosen: return tr("no file was chosen");
+    case core::Cause::NotRegularFile: return tr("it is not a regular file");
+    case core::Cause::TooShort:
         return tr("it is too short to hold a level: %1 bytes, a save state has at least %2")
             .arg(number(sizes.bytes), number(sizes.of));
-    case Cause::EndedEarly:
+    case core::Cause::EndedEarly:
         return tr("it ended after %1 of its %2 bytes (is another program changing it?)")
             .arg(number(sizes.bytes), number(sizes.of));
-    case Cause::HardLinks:
+    case core::Cause::HardLinks:
         return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
-            .arg(number(factsAs<NameCount>(error).names));
-    case Cause::OwnerNotKept:
+            .arg(number(factsAs<core::NameCount>(error).names));
+    case core::Cause::OwnerNotKept:
 #ifndef _WIN32
         if (::geteuid() == 0 && (error.code == ENOSYS || error.code == EOPNOTSUPP))
             return tr("its owner (user %1, group %2) could not be kept: this file system cannot keep owners")
@@ -222,70 +222,71 @@ QString WindowTexts::why(const EngineError& error) {
         return tr("its owner (user %1, group %2) could not be kept: %3")
             .arg(idName(owner.user, false), idName(owner.group.value_or(0), true),
                  QString::fromLocal8Bit(error.reason));
-    case Cause::Changed:
-        if (error.operation == Operation::Undo) return tr("it was changed after the conversion");
+    case core::Cause::Changed:
+        if (error.operation == core::Operation::Undo) return tr("it was changed after the conversion");
         return tr("another program changed it meanwhile; nothing was written");
-    case Cause::Gone: return tr("it no longer exists");
-    case Cause::OtherSize: return tr("it has another size than was written");
-    case Cause::OtherBytes: return tr("it holds other bytes than were written");
-    case Cause::EmptyForeground: return tr("its foreground layout is empty");
-    case Cause::EmptyBackground: return tr("its background layout is empty");
-    case Cause::EmptyPicture: return tr("the picture is empty");
-    case Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
-    case Cause::IsTheSaveState: return tr("it is the save state being shown");
+    case core::Cause::Gone: return tr("it no longer exists");
+    case core::Cause::OtherSize: return tr("it has another size than was written");
+    case core::Cause::OtherBytes: return tr("it holds other bytes than were written");
+    case core::Cause::EmptyForeground: return tr("its foreground layout is empty");
+    case core::Cause::EmptyBackground: return tr("its background layout is empty");
+    case core::Cause::EmptyPicture: return tr("the picture is empty");
+    case core::Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
+    case core::Cause::IsTheSaveState: return tr("it is the save state being shown");
 
-    case Cause::SameFile:
-        if ((error.file == FileRole::Target && error.otherFile == FileRole::Source) ||
-            (error.file == FileRole::Source && error.otherFile == FileRole::Target))
+    case core::Cause::SameFile:
+        if ((error.file == core::FileRole::Target && error.otherFile == core::FileRole::Source) ||
+            (error.file == core::FileRole::Source && error.otherFile == core::FileRole::Target))
             return tr("it is also %1, %2: one file cannot be both the source and the target")
                 .arg(roleName(error.otherFile), fileName(fromEnginePath(error.otherPath)));
         return tr("it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written")
             .arg(roleName(error.otherFile), QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
-    case Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
-    case Cause::IsAPicture: return tr("it is a PNG picture, not a save state");
-    case Cause::NotFirstGameLevel:
-        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::Noise)
+    case core::Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
+    case core::Cause::IsAPicture: return tr("it is a PNG picture, not a save state");
+    case core::Cause::NotFirstGameLevel:
+        if (const core::FileLooks looks = factsAs<core::CellCounts>(error).looks; looks != core::FileLooks::Noise)
             return tr("it does not hold a Tavro 1 level: %1").arg(looksText(looks));
         return tr("it does not hold a Tavro 1 level: %1. Is it a Tavro 2 save state?").arg(levelEvidence(error));
-    case Cause::NotSecondGameState:
+    case core::Cause::NotSecondGameState:
         return tr("it is not a Tavro 2 save state: %1; nothing was written")
-            .arg(looksText(factsAs<CellCounts>(error).looks));
-    case Cause::LooksSwapped:
+            .arg(looksText(factsAs<core::CellCounts>(error).looks));
+    case core::Cause::LooksSwapped:
         return tr("it does not hold a Tavro 1 level (%1), and the Tavro 2 save state does: are the two swapped?")
-            .arg(factsAs<CellCounts>(error).looks == FileLooks::Noise ? levelEvidence(error)
-                                                                      : looksText(factsAs<CellCounts>(error).looks));
-    case Cause::Socket: return tr("it is a socket, not a file");
-    case Cause::MountPoint:
+            .arg(factsAs<core::CellCounts>(error).looks == core::FileLooks::Noise
+                     ? levelEvidence(error)
+                     : looksText(factsAs<core::CellCounts>(error).looks));
+    case core::Cause::Socket: return tr("it is a socket, not a file");
+    case core::Cause::MountPoint:
         return tr("the system will not put another file in its place (%1): it is a mount point, such as a "
                   "bind-mounted file; work on a copy instead")
             .arg(QString::fromLocal8Bit(error.reason));
     // What file access refuses to drop, follow or overwrite.
-    case Cause::AttributeNotKept:
+    case core::Cause::AttributeNotKept:
         return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
             .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
-    case Cause::FlagsNotKept:
+    case core::Cause::FlagsNotKept:
         return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; "
                   "nothing was written")
-            .arg(QString::fromLatin1(inodeFlagLetters(factsAs<InodeFlags>(error).flags)));
-    case Cause::SharedFolderEntry:
+            .arg(QString::fromLatin1(core::inodeFlagLetters(factsAs<core::InodeFlags>(error).flags)));
+    case core::Cause::SharedFolderEntry:
         return tr("it belongs to user %1 in a shared folder where only its owner may replace it; nothing was written")
             .arg(QString::number(owner.user));
-    case Cause::SharedFolderLink:
+    case core::Cause::SharedFolderLink:
         return tr("a link on the way belongs to user %1 in a shared folder, and is not followed; nothing was written")
             .arg(QString::number(owner.user));
-    case Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
-    case Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
-    case Cause::ModeNotKept:
+    case core::Cause::OpenElsewhere: return tr("another program has it open (close it there, then try again)");
+    case core::Cause::WroteNothing: return tr("the system wrote nothing of it (is the disk full?)");
+    case core::Cause::ModeNotKept:
         return tr("the new file would not keep its permission bits %1 (it shows %2); nothing was written")
-            .arg(factsAs<Modes>(error).given, 4, 8, QLatin1Char('0'))
-            .arg(factsAs<Modes>(error).shown, 4, 8, QLatin1Char('0'));
-    case Cause::Leftover:
+            .arg(factsAs<core::Modes>(error).given, 4, 8, QLatin1Char('0'))
+            .arg(factsAs<core::Modes>(error).shown, 4, 8, QLatin1Char('0'));
+    case core::Cause::Leftover:
         return tr("a replacement that was interrupted (a card pulled out?) left a copy of its previous state in %1; "
                   "the "
                   "file at its name is whole (the previous state or the converted one): delete %1 (or keep it "
                   "elsewhere) and try again; nothing was written")
             .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
-    case Cause::LeftoverOnly:
+    case core::Cause::LeftoverOnly:
         return tr("nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
                   "state in %1 (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); "
                   "rename %1 back to its name and try again; nothing was written")
@@ -294,19 +295,19 @@ QString WindowTexts::why(const EngineError& error) {
     return QString::fromLocal8Bit(error.reason);
 }
 
-QString WindowTexts::roleName(FileRole role) {
+QString WindowTexts::roleName(core::FileRole role) {
     switch (role) {
-    case FileRole::Source: return tr("the Tavro 1 save state");
-    case FileRole::Target: return tr("the Tavro 2 save state");
-    case FileRole::Backup: return tr("the backup of the Tavro 2 save state");
-    case FileRole::SaveState: return tr("the save state");
-    case FileRole::Picture: return tr("the picture");
+    case core::FileRole::Source: return tr("the Tavro 1 save state");
+    case core::FileRole::Target: return tr("the Tavro 2 save state");
+    case core::FileRole::Backup: return tr("the backup of the Tavro 2 save state");
+    case core::FileRole::SaveState: return tr("the save state");
+    case core::FileRole::Picture: return tr("the picture");
     }
     return {};
 }
 
-QString WindowTexts::levelEvidence(const EngineError& error) {
-    const CellCounts cells = factsAs<CellCounts>(error);
+QString WindowTexts::levelEvidence(const core::EngineError& error) {
+    const core::CellCounts cells = factsAs<core::CellCounts>(error);
     if (cells.impossible == 0) return tr("its layout names no chunk holding a level's data");
     const QLocale locale;
     return tr("%1 of its %2 cells that name a chunk name one whose bytes would lie over the cells or the "
@@ -315,14 +316,14 @@ QString WindowTexts::levelEvidence(const EngineError& error) {
              locale.toString(static_cast<qulonglong>(cells.naming)));
 }
 
-QString WindowTexts::looksText(FileLooks looks) {
+QString WindowTexts::looksText(core::FileLooks looks) {
     switch (looks) {
-    case FileLooks::FirstGameState: return tr("it reads as a Tavro 1 save state");
-    case FileLooks::SecondGameState: return tr("it reads as a Tavro 2 save state");
-    case FileLooks::Picture: return tr("it is a PNG picture");
-    case FileLooks::Text: return tr("it looks like text");
-    case FileLooks::Zeros: return tr("it holds almost only zeros: no save state at all");
-    case FileLooks::Noise: return tr("it holds no level of either game");
+    case core::FileLooks::FirstGameState: return tr("it reads as a Tavro 1 save state");
+    case core::FileLooks::SecondGameState: return tr("it reads as a Tavro 2 save state");
+    case core::FileLooks::Picture: return tr("it is a PNG picture");
+    case core::FileLooks::Text: return tr("it looks like text");
+    case core::FileLooks::Zeros: return tr("it holds almost only zeros: no save state at all");
+    case core::FileLooks::Noise: return tr("it holds no level of either game");
     }
     return {};
 }
@@ -356,10 +357,10 @@ QString WindowTexts::looksSwapped(const QString& source) {
     return tr("%1 looks like a Tavro 2 save state: are the two files swapped?").arg(fileName(source));
 }
 
-QString WindowTexts::notConverted(const EngineError& error) {
-    if (error.cause == Cause::LooksSwapped)
+QString WindowTexts::notConverted(const core::EngineError& error) {
+    if (error.cause == core::Cause::LooksSwapped)
         return tr("Not converted. Press Swap files, or choose the Tavro 1 save state again.");
-    if (error.cause == Cause::NotSecondGameState)
+    if (error.cause == core::Cause::NotSecondGameState)
         return tr("Not converted. Choose a Tavro 2 save state the emulator saved.");
     return tr("Not converted. Choose a Tavro 1 save state that holds a level.");
 }
@@ -372,16 +373,16 @@ QString WindowTexts::swapOfferTip() {
 
 QString WindowTexts::convertAnywayTitle() { return tr("Convert anyway?"); }
 
-QString WindowTexts::convertAnyway(const EngineError& error) {
+QString WindowTexts::convertAnyway(const core::EngineError& error) {
     return tr("Before converting: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) +
            QStringLiteral("\n\n") +
-           (error.file == FileRole::Target
+           (error.file == core::FileRole::Target
                 ? tr("Converting writes the Tavro 1 level over the bytes where a Tavro 2 state keeps its level. "
                      "Convert anyway?")
                 : tr("Converting it carries whatever its bytes hold into the Tavro 2 save state. Convert anyway?"));
 }
 
-QString WindowTexts::fileAndReason(const EngineError& error) {
+QString WindowTexts::fileAndReason(const core::EngineError& error) {
     QString text =
         tr("File: %1\nReason: %2").arg(QDir::toNativeSeparators(shown(fromEnginePath(error.path))), why(error));
     if (!error.keptIn.empty())
@@ -390,13 +391,13 @@ QString WindowTexts::fileAndReason(const EngineError& error) {
     return text;
 }
 
-QString WindowTexts::conversionFailureText(const EngineError& error) {
+QString WindowTexts::conversionFailureText(const core::EngineError& error) {
     return tr("The conversion failed: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") + fileAndReason(error) +
            QStringLiteral("\n\n") + targetState(error);
 }
 
-QString WindowTexts::undoFailureText(const EngineError& error) {
-    const QString headline = undoRefused(error)
+QString WindowTexts::undoFailureText(const core::EngineError& error) {
+    const QString headline = run::undoRefused(error)
                                  ? tr("The undo was refused: %1; it was left as it is.").arg(whatFailed(error))
                                  : tr("The undo failed: %1.").arg(whatFailed(error));
     return headline + QStringLiteral("\n\n") + fileAndReason(error);
@@ -472,11 +473,11 @@ QString WindowTexts::pictureDrawing() { return tr("Drawing the level…"); }
 
 QString WindowTexts::pictureEmpty() { return tr("Nothing to draw: the level's foreground layout is empty."); }
 
-QString WindowTexts::pictureUnreadable(const EngineError& error) {
+QString WindowTexts::pictureUnreadable(const core::EngineError& error) {
     const QString name = fileName(fromEnginePath(error.path));
     switch (error.step) {
-    case Step::Open: return tr("No picture: could not open %1: %2.").arg(name, why(error));
-    case Step::Read: return tr("No picture: could not read %1: %2.").arg(name, why(error));
+    case core::Step::Open: return tr("No picture: could not open %1: %2.").arg(name, why(error));
+    case core::Step::Read: return tr("No picture: could not read %1: %2.").arg(name, why(error));
     default: return tr("No picture: %1: %2.").arg(name, why(error));
     }
 }
@@ -600,7 +601,7 @@ QString WindowTexts::pictureSaved(const QString& path) { return tr("Saved %1.").
 
 QString WindowTexts::pictureNotSavedTitle() { return tr("Picture not saved"); }
 
-QString WindowTexts::pictureNotSaved(const EngineError& error) {
+QString WindowTexts::pictureNotSaved(const core::EngineError& error) {
     return tr("The picture could not be saved: %1.").arg(whatFailed(error)) + QStringLiteral("\n\n") +
            fileAndReason(error);
 }

@@ -11,8 +11,8 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include <tavro/conversion_run.h>
-#include <tavro/engine_error.h>
+#include <tavro/run/conversion_run.h>
+#include <tavro/core/engine_error.h>
 #include "engine_adapters.h"
 
 namespace tavro::ui {
@@ -32,38 +32,38 @@ public:
     static QString looksSwapped(const QString& source);
     // After the user chose not to convert a file that does not read as the
     // game its role needs: what to do next.
-    static QString notConverted(const EngineError& error);
+    static QString notConverted(const core::EngineError& error);
     static QString converting(const QString& target);
-    static QString converted(const ConversionReport& report);
+    static QString converted(const run::ConversionReport& report);
     // The technical facts of a conversion (chunks, cells): a tooltip.
-    static QString levelDetails(const LevelSummary& level);
+    static QString levelDetails(const core::LevelSummary& level);
     // Only when a conversion would be accepted; `packCarries`: the packed
     // conversion carries cells the plain one would leave empty.
-    static QString readyToConvert(const LevelSummary& level, bool packCarries = false);
+    static QString readyToConvert(const core::LevelSummary& level, bool packCarries = false);
     // Which file stands in the way, and why.
-    static QString notReady(const EngineError& error);
+    static QString notReady(const core::EngineError& error);
     static QString previewOutdated();
     static QString packingStaysOn();
     // Whether a failed conversion left the target as it was.
-    static QString targetState(const EngineError& error);
-    static QString conversionFailed(const EngineError& error);
+    static QString targetState(const core::EngineError& error);
+    static QString conversionFailed(const core::EngineError& error);
     // What undo put back, and which of the conversion's backups it removed or kept.
-    static QString undone(const UndoReport& report, const QString& target);
+    static QString undone(const run::UndoReport& report, const QString& target);
     // After a conversion that repeated the last one: where the bytes from before both are.
     static QString originalKeptIn(const QString& backup);
-    static QString undoFailed(const EngineError& error);
+    static QString undoFailed(const core::EngineError& error);
 
     // Message boxes: a title and the whole story (what failed, the file, the
     // system's reason).
     static QString conversionFailedTitle();
-    static QString undoFailedTitle(const EngineError& error);
-    static QString conversionFailureText(const EngineError& error);
-    static QString undoFailureText(const EngineError& error);
+    static QString undoFailedTitle(const core::EngineError& error);
+    static QString conversionFailureText(const core::EngineError& error);
+    static QString undoFailureText(const core::EngineError& error);
     static QString unexpectedFailure(const QString& what);
     // The question before converting a source that does not hold a Tavro 1
     // level (or a pair that looks swapped), explaining why.
     static QString convertAnywayTitle();
-    static QString convertAnyway(const EngineError& error);
+    static QString convertAnyway(const core::EngineError& error);
 
     // A file's name as it may be shown: control characters and the marks
     // that turn the direction of text (U+202E and its like) written as \n,
@@ -106,7 +106,7 @@ public:
     static QString pictureDrawing();
     static QString pictureEmpty();
     // Names the file, not its folder: the window shows the path already.
-    static QString pictureUnreadable(const EngineError& error);
+    static QString pictureUnreadable(const core::EngineError& error);
     // `preview`: the conversion is not written yet.
     static QString pictureCaption(const QString& path, int factor, bool preview = false);
     static QString pictureCaptionTip(int width, int height, int factor);
@@ -157,22 +157,22 @@ public:
     static QString pngFilter();
     static QString pictureSaved(const QString& path);
     static QString pictureNotSavedTitle();
-    static QString pictureNotSaved(const EngineError& error);
+    static QString pictureNotSaved(const core::EngineError& error);
     static QString pictureSize(int width, int height);
 
     // Why an engine operation failed, in the user's language and number
     // format; the system's own words only where it gave them (its strerror
     // text, which follows the process's locale).
-    static QString why(const EngineError& error);
+    static QString why(const core::EngineError& error);
 
 private:
-    static QString whatFailed(const EngineError& error);
-    static QString roleName(FileRole role);
-    static QString levelEvidence(const EngineError& error);
-    static QString looksText(FileLooks looks);
+    static QString whatFailed(const core::EngineError& error);
+    static QString roleName(core::FileRole role);
+    static QString levelEvidence(const core::EngineError& error);
+    static QString looksText(core::FileLooks looks);
     static bool ownFile(std::uintmax_t user);
     static QString idName(std::uintmax_t id, bool group);
-    static QString fileAndReason(const EngineError& error);
+    static QString fileAndReason(const core::EngineError& error);
     static QString fileName(const QString& path);
 };
 

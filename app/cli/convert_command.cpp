@@ -4,7 +4,7 @@
 #include <string>
 
 #include "commands.h"
-#include <tavro/conversion_run.h>
+#include <tavro/run/conversion_run.h>
 #include "messages.h"
 
 namespace tavro::cli {
@@ -59,17 +59,17 @@ Command addConvertCommand(CLI::App& app) {
                       "Say what shows that a refused file is not the save state its role needs");
 
     return {convert, [options] {
-                auto result = runConversion(options->source, options->target,
-                                            RunOptions{.dryRun = options->dryRun,
-                                                       .backup = options->backup,
-                                                       .pack = options->pack,
-                                                       .force = options->force});
+                auto result = run::runConversion(options->source, options->target,
+                                                 run::RunOptions{.dryRun = options->dryRun,
+                                                                 .backup = options->backup,
+                                                                 .pack = options->pack,
+                                                                 .force = options->force});
                 if (!result) {
-                    const EngineError& error = result.error();
+                    const core::EngineError& error = result.error();
                     std::cerr << "tavro: " << (options->dryRun ? "would be refused: " : "") << describe(error) << '\n';
                     if (options->verbose &&
-                        (error.cause == Cause::NotFirstGameLevel || error.cause == Cause::LooksSwapped ||
-                         error.cause == Cause::NotSecondGameState))
+                        (error.cause == core::Cause::NotFirstGameLevel || error.cause == core::Cause::LooksSwapped ||
+                         error.cause == core::Cause::NotSecondGameState))
                         std::cerr << "tavro: " << shown(error.path) << ": " << levelEvidence(error) << '\n';
                     return 1;
                 }

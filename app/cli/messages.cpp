@@ -13,13 +13,13 @@
 namespace tavro::cli {
 namespace {
 
-std::string roleName(FileRole role) {
+std::string roleName(core::FileRole role) {
     switch (role) {
-    case FileRole::Source: return "source file";
-    case FileRole::Target: return "target file";
-    case FileRole::Backup: return "backup";
-    case FileRole::SaveState: return "save state";
-    case FileRole::Picture: return "picture";
+    case core::FileRole::Source: return "source file";
+    case core::FileRole::Target: return "target file";
+    case core::FileRole::Backup: return "backup";
+    case core::FileRole::SaveState: return "save state";
+    case core::FileRole::Picture: return "picture";
     }
     return "file";
 }
@@ -48,8 +48,8 @@ std::string idName(std::uintmax_t id, [[maybe_unused]] bool group) {
 
 // A user may give a file of theirs only a group they belong to: when the
 // file is theirs, the group is what cannot be kept.
-std::string ownerNotKept(const EngineError& error) {
-    const Owner owner = factsAs<Owner>(error);
+std::string ownerNotKept(const core::EngineError& error) {
+    const core::Owner owner = factsAs<core::Owner>(error);
     const std::uint64_t group = owner.group.value_or(0);
     bool ownFile = false;
 #ifndef _WIN32
@@ -67,8 +67,8 @@ std::string ownerNotKept(const EngineError& error) {
 
 }  // namespace
 
-std::string levelEvidence(const EngineError& error) {
-    const CellCounts cells = factsAs<CellCounts>(error);
+std::string levelEvidence(const core::EngineError& error) {
+    const core::CellCounts cells = factsAs<core::CellCounts>(error);
     if (cells.impossible == 0) return "its layout names no chunk holding a level's data";
     return grouped(cells.impossible) + " of its " +
            counted(cells.naming, "cell that names a chunk", "cells that name a chunk") +
@@ -78,101 +78,102 @@ std::string levelEvidence(const EngineError& error) {
 
 namespace {
 // What a file refused by the game check looks like instead (level_check.h).
-std::string looksText(FileLooks looks) {
+std::string looksText(core::FileLooks looks) {
     switch (looks) {
-    case FileLooks::FirstGameState: return "it reads as a Tavro 1 save state";
-    case FileLooks::SecondGameState: return "it reads as a Tavro 2 save state";
-    case FileLooks::Picture: return "it is a PNG picture";
-    case FileLooks::Text: return "it looks like text";
-    case FileLooks::Zeros: return "it holds almost only zeros: no save state at all";
-    case FileLooks::Noise: return "it holds no level of either game";
+    case core::FileLooks::FirstGameState: return "it reads as a Tavro 1 save state";
+    case core::FileLooks::SecondGameState: return "it reads as a Tavro 2 save state";
+    case core::FileLooks::Picture: return "it is a PNG picture";
+    case core::FileLooks::Text: return "it looks like text";
+    case core::FileLooks::Zeros: return "it holds almost only zeros: no save state at all";
+    case core::FileLooks::Noise: return "it holds no level of either game";
     }
     return "";
 }
 
-std::string reasonText(const EngineError& error) {
-    const bool undoing = error.operation == Operation::Undo;
-    const ByteCounts sizes = factsAs<ByteCounts>(error);
+std::string reasonText(const core::EngineError& error) {
+    const bool undoing = error.operation == core::Operation::Undo;
+    const core::ByteCounts sizes = factsAs<core::ByteCounts>(error);
     switch (error.cause) {
-    case Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
-    case Cause::NotChosen: return "no name given";
-    case Cause::NotRegularFile: return "not a regular file";
-    case Cause::TooShort:
+    case core::Cause::System: return error.reason.empty() ? "the system gave no reason" : error.reason;
+    case core::Cause::NotChosen: return "no name given";
+    case core::Cause::NotRegularFile: return "not a regular file";
+    case core::Cause::TooShort:
         return "is too short to hold a level: " + bytes(sizes.bytes) + ", a save state has at least " +
                grouped(sizes.of);
-    case Cause::EndedEarly:
+    case core::Cause::EndedEarly:
         return "it ended after " + grouped(sizes.bytes) + " of its " + bytes(sizes.of) + " (is it being changed?)";
-    case Cause::HardLinks:
-        return "it has " + counted(factsAs<NameCount>(error).names, "name", "names") +
+    case core::Cause::HardLinks:
+        return "it has " + counted(factsAs<core::NameCount>(error).names, "name", "names") +
                " (hard links); replacing it would separate them: work on a copy instead";
-    case Cause::OwnerNotKept: return ownerNotKept(error);
-    case Cause::Changed:
+    case core::Cause::OwnerNotKept: return ownerNotKept(error);
+    case core::Cause::Changed:
         if (undoing) return "it was changed after the conversion";
-        return std::string(error.step == Step::Recheck ? "" : "it ") +
+        return std::string(error.step == core::Step::Recheck ? "" : "it ") +
                "changed while converting (another program wrote it); nothing was written";
-    case Cause::Gone: return undoing && error.step == Step::Recheck ? "it no longer exists" : "it is gone";
-    case Cause::OtherSize: return "it has another size than was written";
-    case Cause::OtherBytes: return "it holds other bytes than were written";
-    case Cause::EmptyForeground: return "every foreground cell is empty (--full draws the whole plane)";
-    case Cause::EmptyBackground: return "every background cell is empty (--full draws the whole plane)";
-    case Cause::EmptyPicture: return "the picture is empty";
-    case Cause::Encoder: return "the PNG encoder failed: " + error.reason;
-    case Cause::IsTheSaveState: return "it is the save state being drawn";
+    case core::Cause::Gone: return undoing && error.step == core::Step::Recheck ? "it no longer exists" : "it is gone";
+    case core::Cause::OtherSize: return "it has another size than was written";
+    case core::Cause::OtherBytes: return "it holds other bytes than were written";
+    case core::Cause::EmptyForeground: return "every foreground cell is empty (--full draws the whole plane)";
+    case core::Cause::EmptyBackground: return "every background cell is empty (--full draws the whole plane)";
+    case core::Cause::EmptyPicture: return "the picture is empty";
+    case core::Cause::Encoder: return "the PNG encoder failed: " + error.reason;
+    case core::Cause::IsTheSaveState: return "it is the save state being drawn";
 
-    case Cause::SameFile:
-        if ((error.file == FileRole::Target && error.otherFile == FileRole::Source) ||
-            (error.file == FileRole::Source && error.otherFile == FileRole::Target))
+    case core::Cause::SameFile:
+        if ((error.file == core::FileRole::Target && error.otherFile == core::FileRole::Source) ||
+            (error.file == core::FileRole::Source && error.otherFile == core::FileRole::Target))
             return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
                    ": one file cannot be both the source and the target; nothing was written"
                    " (--force patches it in place)";
         return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
                " (the same file); one file cannot take both roles; nothing was written";
-    case Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
-    case Cause::IsAPicture: return "is a PNG picture, not a save state";
-    case Cause::NotFirstGameLevel:
-        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::Noise)
+    case core::Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
+    case core::Cause::IsAPicture: return "is a PNG picture, not a save state";
+    case core::Cause::NotFirstGameLevel:
+        if (const core::FileLooks looks = factsAs<core::CellCounts>(error).looks; looks != core::FileLooks::Noise)
             return "does not hold a Tavro 1 level: " + looksText(looks) + " (--force converts it anyway)";
         return "does not hold a Tavro 1 level: " + levelEvidence(error) +
                ". Is it a Tavro 2 save state? (--force converts it anyway)";
-    case Cause::NotSecondGameState:
-        return "is not a Tavro 2 save state: " + looksText(factsAs<CellCounts>(error).looks) +
+    case core::Cause::NotSecondGameState:
+        return "is not a Tavro 2 save state: " + looksText(factsAs<core::CellCounts>(error).looks) +
                "; nothing was written (--force converts into it anyway)";
-    case Cause::LooksSwapped:
-        if (const FileLooks looks = factsAs<CellCounts>(error).looks; looks != FileLooks::SecondGameState)
+    case core::Cause::LooksSwapped:
+        if (const core::FileLooks looks = factsAs<core::CellCounts>(error).looks;
+            looks != core::FileLooks::SecondGameState)
             return "does not hold a Tavro 1 level (" +
-                   (looks == FileLooks::Noise ? levelEvidence(error) : looksText(looks)) + "), and target file " +
+                   (looks == core::FileLooks::Noise ? levelEvidence(error) : looksText(looks)) + "), and target file " +
                    shown(error.otherPath) +
                    " does: are the two files swapped? (--force converts it anyway; --verbose tells why)";
         return "looks like a Tavro 2 save state, not a Tavro 1 one, and target file " + shown(error.otherPath) +
                " holds a Tavro 1 level: are the two files swapped? (--force converts it anyway; --verbose tells why)";
-    case Cause::Socket: return "it is a socket, not a file";
-    case Cause::MountPoint:
+    case core::Cause::Socket: return "it is a socket, not a file";
+    case core::Cause::MountPoint:
         return "the system will not put another file in its place (" + error.reason +
                "): it is a mount point, such as a bind-mounted file; work on a copy instead";
         // What file access refuses to drop, follow or overwrite.
-    case Cause::AttributeNotKept:
+    case core::Cause::AttributeNotKept:
         return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
                "); nothing was written";
-    case Cause::FlagsNotKept:
-        return "its inode flags (" + inodeFlagLetters(factsAs<InodeFlags>(error).flags) +
+    case core::Cause::FlagsNotKept:
+        return "its inode flags (" + core::inodeFlagLetters(factsAs<core::InodeFlags>(error).flags) +
                ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
-    case Cause::SharedFolderEntry:
-        return "it belongs to user " + idName(factsAs<Owner>(error).user, false) +
+    case core::Cause::SharedFolderEntry:
+        return "it belongs to user " + idName(factsAs<core::Owner>(error).user, false) +
                " in a shared folder where only its owner may replace it; nothing was written";
-    case Cause::SharedFolderLink:
-        return "a link on the way belongs to user " + idName(factsAs<Owner>(error).user, false) +
+    case core::Cause::SharedFolderLink:
+        return "a link on the way belongs to user " + idName(factsAs<core::Owner>(error).user, false) +
                " in a shared folder, and is not followed; nothing was written";
-    case Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
-    case Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
-    case Cause::ModeNotKept:
-        return "the new file would not keep its permission bits " + octal(factsAs<Modes>(error).given) + " (it shows " +
-               octal(factsAs<Modes>(error).shown) + "); nothing was written";
-    case Cause::Leftover:
+    case core::Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
+    case core::Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
+    case core::Cause::ModeNotKept:
+        return "the new file would not keep its permission bits " + octal(factsAs<core::Modes>(error).given) +
+               " (it shows " + octal(factsAs<core::Modes>(error).shown) + "); nothing was written";
+    case core::Cause::Leftover:
         return "a replacement that was interrupted (a card pulled out?) left a copy of its previous state in " +
                shown(error.otherPath) +
                "; the file at its name is whole (the previous state or the converted one): delete " +
                shown(error.otherPath) + " (or keep it elsewhere) and try again; nothing was written";
-    case Cause::LeftoverOnly:
+    case core::Cause::LeftoverOnly:
         return "nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
                "state in " +
                shown(error.otherPath) +
@@ -183,28 +184,29 @@ std::string reasonText(const EngineError& error) {
 }
 
 // What was being done to which file, up to the reason.
-std::string failedAction(const EngineError& error) {
+std::string failedAction(const core::EngineError& error) {
     const std::string file = roleName(error.file) + " " + shown(error.path);
     switch (error.step) {
-    case Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
-    case Step::Open: return "cannot open " + file;
-    case Step::Read: return "cannot read " + file;
-    case Step::Check: return file;  // "... is too short ..."
-    case Step::Create:
+    case core::Step::Choose: return "the " + roleName(error.file) + "'s name is empty";
+    case core::Step::Open: return "cannot open " + file;
+    case core::Step::Read: return "cannot read " + file;
+    case core::Step::Check: return file;  // "... is too short ..."
+    case core::Step::Create:
         if (error.detail.empty()) return "cannot create a temporary file beside " + file;
         return "cannot create a temporary file in " + shown(error.detail) + ", the folder of " + file;
-    case Step::Write: return "cannot write " + file;
-    case Step::Flush: return "cannot flush " + file + " to disk";
-    case Step::Replace: return "cannot replace " + file;
-    case Step::Verify:
+    case core::Step::Write: return "cannot write " + file;
+    case core::Step::Flush: return "cannot flush " + file + " to disk";
+    case core::Step::Replace: return "cannot replace " + file;
+    case core::Step::Verify:
         return file +
-               (error.operation == Operation::Undo ? " holds its previous bytes again"
-                                                   : " now holds the converted level") +
+               (error.operation == core::Operation::Undo ? " holds its previous bytes again"
+                                                         : " now holds the converted level") +
                ", but reading it back failed";
-    case Step::Remove: return "cannot remove " + file;
-    case Step::Draw: return "nothing to draw in " + file;
-    case Step::Encode: return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
-    case Step::Recheck: return error.operation == Operation::Undo ? "cannot undo " + file : "the " + file;
+    case core::Step::Remove: return "cannot remove " + file;
+    case core::Step::Draw: return "nothing to draw in " + file;
+    case core::Step::Encode:
+        return "cannot encode the picture" + (error.path.empty() ? "" : " of " + shown(error.path));
+    case core::Step::Recheck: return error.operation == core::Operation::Undo ? "cannot undo " + file : "the " + file;
     }
     return "cannot use " + file;
 }
@@ -279,14 +281,14 @@ std::string numberList(const std::vector<int>& numbers) {
     return list;
 }
 
-std::string outcomeLine(const ConversionReport& report, const std::string& name) {
+std::string outcomeLine(const run::ConversionReport& report, const std::string& name) {
     const std::string target = shown(name);
     switch (report.outcome) {
-    case TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
-    case TargetOutcome::Created:
+    case run::TargetOutcome::Unchanged: return target + " already holds the converted level; nothing written.";
+    case run::TargetOutcome::Created:
         return report.dryRun ? "Would create " + target + "; nothing written (dry run)."
                              : "Created " + target + " (verified).";
-    case TargetOutcome::Patched:
+    case run::TargetOutcome::Patched:
         return report.dryRun ? "Would patch " + target + "; nothing written (dry run)."
                              : "Patched " + target + " (verified).";
     }
@@ -295,30 +297,31 @@ std::string outcomeLine(const ConversionReport& report, const std::string& name)
 
 // A conversion that left cells empty is no plain success: what was lost
 // comes first, with what happened to the target after it.
-std::string lossLine(const ConversionReport& report, const std::string& name) {
-    const LevelSummary& level = report.level;
+std::string lossLine(const run::ConversionReport& report, const std::string& name) {
+    const core::LevelSummary& level = report.level;
     std::string what;
     switch (report.outcome) {
-    case TargetOutcome::Unchanged: what = "already converted; nothing written"; break;
-    case TargetOutcome::Created:
+    case run::TargetOutcome::Unchanged: what = "already converted; nothing written"; break;
+    case run::TargetOutcome::Created:
         what = report.dryRun ? "would be created; dry run, nothing written" : "created, verified";
         break;
-    case TargetOutcome::Patched:
+    case run::TargetOutcome::Patched:
         what = report.dryRun ? "would be patched; dry run, nothing written" : "patched, verified";
         break;
     }
-    const bool before = report.dryRun && report.outcome != TargetOutcome::Unchanged;
+    const bool before = report.dryRun && report.outcome != run::TargetOutcome::Unchanged;
     return "Warning: " + counted(static_cast<std::uintmax_t>(level.cellsLost), "cell", "cells") +
            (before ? " would arrive empty in " : " arrived empty in ") + shown(name) + " (" + what + ")" +
-           (level.numbering == ChunkNumbering::Fixed ? "; convert with --pack to carry the whole level.\n" : ".\n");
+           (level.numbering == core::ChunkNumbering::Fixed ? "; convert with --pack to carry the whole level.\n"
+                                                           : ".\n");
 }
 
 }  // namespace
 
-std::string conversionReport(const ConversionReport& report, const std::string& target) {
+std::string conversionReport(const run::ConversionReport& report, const std::string& target) {
     std::ostringstream out;
     out << (report.level.cellsLost > 0 ? lossLine(report, target) : outcomeLine(report, target) + '\n');
-    if (report.outcome == TargetOutcome::Created) {
+    if (report.outcome == run::TargetOutcome::Created) {
         out << (report.dryRun ? "  It would hold" : "  It holds")
             << " only the level, not a whole save state an emulator can load: to play the level, convert into"
                " a Tavro 2 save state the emulator saved.\n";
@@ -327,19 +330,19 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
         out << (report.dryRun ? "  Previous bytes would be kept in " : "  Previous bytes kept in ")
             << shown(*report.backupPath) << (report.olderBackupsKept ? " (older backups stay as they are).\n" : ".\n");
     }
-    const LevelSummary& level = report.level;
+    const core::LevelSummary& level = report.level;
     const auto n = [](int count) { return grouped(static_cast<std::uintmax_t>(count)); };
     const auto lost = [&level] {
         return counted(static_cast<std::uintmax_t>(level.cellsLost), "cell names", "cells name");
     };
-    if (level.numbering == ChunkNumbering::Packed) {
+    if (level.numbering == core::ChunkNumbering::Packed) {
         out << "  Source chunks in use:    " << n(level.chunksNamed) << " (packed numbering)\n"
-            << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(kPackedChunkSlots) << '\n'
+            << "  Target chunks used:      " << n(level.chunksUsed) << " of " << n(core::kPackedChunkSlots) << '\n'
             << "  Cells expanded:          " << n(level.cellsExpanded) << '\n';
         if (level.cellsLost == 0) {
             out << "  Every cell arrived whole.\n";
         } else {
-            out << "  " << lost() << " chunks whose quarters did not fit in " << n(kPackedChunkSlots)
+            out << "  " << lost() << " chunks whose quarters did not fit in " << n(core::kPackedChunkSlots)
                 << " target chunks (" << numberList(level.lostChunks) << "); each arrives as four empty cells.\n";
         }
         return out.str();
@@ -355,13 +358,13 @@ std::string conversionReport(const ConversionReport& report, const std::string& 
     return out.str();
 }
 
-std::string whatWasDone(const ConversionReport& report, const std::string& target) {
+std::string whatWasDone(const run::ConversionReport& report, const std::string& target) {
     const std::string name = shown(target);
     if (report.dryRun) return "nothing was written (dry run)";
     switch (report.outcome) {
-    case TargetOutcome::Unchanged: return name + " already held the converted level; nothing was written";
-    case TargetOutcome::Created: return "created " + name + " (it holds only the level)";
-    case TargetOutcome::Patched:
+    case run::TargetOutcome::Unchanged: return name + " already held the converted level; nothing was written";
+    case run::TargetOutcome::Created: return "created " + name + " (it holds only the level)";
+    case run::TargetOutcome::Patched:
         return "patched " + name +
                (report.backupPath ? ", its previous bytes kept in " + shown(*report.backupPath) : "");
     }
@@ -387,12 +390,12 @@ std::string gameNotTold(const std::string& saveState) {
            " holds: it holds no level of either game (--game 1 or --game 2 draws it all the same)";
 }
 
-std::string describe(const EngineError& error) {
+std::string describe(const core::EngineError& error) {
     // "X is ...", "X changed ..."; "cannot undo X: ..."
-    const bool predicate =
-        error.step == Step::Check || (error.step == Step::Recheck && error.operation != Operation::Undo);
+    const bool predicate = error.step == core::Step::Check ||
+                           (error.step == core::Step::Recheck && error.operation != core::Operation::Undo);
     std::string line = failedAction(error) + (predicate ? " " : ": ") + reasonText(error);
-    if (error.file == FileRole::Backup && error.undo) {
+    if (error.file == core::FileRole::Backup && error.undo) {
         line += "; target file " + shown(error.undo->targetPath) +
                 " now holds the converted level, and its previous bytes are in " + shown(error.keptIn);
     } else if (!error.keptIn.empty()) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include <tavro/conversion_run.h>
-#include <tavro/engine_error.h>
+#include <tavro/run/conversion_run.h>
+#include <tavro/core/engine_error.h>
 
 namespace tavro::cli {
 
@@ -26,20 +26,20 @@ std::string counted(std::uintmax_t number, std::string_view singular, std::strin
 std::string shown(std::string_view name);
 
 // One line saying what failed, on which file, and why; no trailing newline.
-std::string describe(const EngineError& error);
+std::string describe(const core::EngineError& error);
 
 // The counts that show a file holds no Tavro 1 level, for a refusal's
 // NotFirstGameLevel or LooksSwapped: "320 of its 1,020 cells that name a
 // chunk name ones whose bytes would lie over …".
-std::string levelEvidence(const EngineError& error);
+std::string levelEvidence(const core::EngineError& error);
 
 // What `tavro convert` reports of a run that went through: what happened to
 // `target`, the backup, and the level's chunks and cells, a line each.
-std::string conversionReport(const ConversionReport& report, const std::string& target);
+std::string conversionReport(const run::ConversionReport& report, const std::string& target);
 
 // What a run did to `target`, in a few words ("patched t.state, its previous
 // bytes kept in t.state.bak"), for when the report cannot be written.
-std::string whatWasDone(const ConversionReport& report, const std::string& target);
+std::string whatWasDone(const run::ConversionReport& report, const std::string& target);
 
 // Says that `done` happened though a command's report could not be written (`reason`: the system's words).
 std::string reportNotWritten(const std::string& done, const std::string& reason);

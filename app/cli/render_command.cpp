@@ -10,8 +10,8 @@
 
 #include "commands.h"
 #include "messages.h"
-#include <tavro/level_check.h>
-#include <tavro/picture_file.h>
+#include <tavro/core/level_check.h>
+#include <tavro/pictures/picture_file.h>
 
 namespace tavro::cli {
 namespace {
@@ -25,29 +25,29 @@ struct RenderOptions {
     std::string output;
 };
 
-std::expected<std::string, EngineError> renderLevel(const RenderOptions& options) {
-    render::PictureRequest request{
-        .saveState = options.saveState,
-        .game = options.game == 1 ? render::Game::First : render::Game::Second,
-        .plane = options.plane == "bg" ? render::Plane::Background : render::Plane::Foreground,
-        .box = options.full
-                   ? std::optional(render::wholePlane(options.game == 1 ? render::Game::First : render::Game::Second))
-                   : std::nullopt,
-        .scale = options.scale,
-        .picture = options.output};
-    const auto saved = render::savePicture(request);
+std::expected<std::string, core::EngineError> renderLevel(const RenderOptions& options) {
+    pictures::PictureRequest request{.saveState = options.saveState,
+                                     .game = options.game == 1 ? drawing::Game::First : drawing::Game::Second,
+                                     .plane = options.plane == "bg" ? core::Plane::Background : core::Plane::Foreground,
+                                     .box = options.full
+                                                ? std::optional(drawing::wholePlane(
+                                                      options.game == 1 ? drawing::Game::First : drawing::Game::Second))
+                                                : std::nullopt,
+                                     .scale = options.scale,
+                                     .picture = options.output};
+    const auto saved = pictures::savePicture(request);
     if (!saved) return std::unexpected(saved.error());
     return pictureReport(options.output, saved->width, saved->height);
 }
 
 // The game whose level the save state holds (level_check.h): 1, 2, or 0 when
 // neither game reads it.
-std::expected<int, EngineError> tellGame(const std::string& path) {
-    const auto level = render::loadLevel(path);
+std::expected<int, core::EngineError> tellGame(const std::string& path) {
+    const auto level = pictures::loadLevel(path);
     if (!level) return std::unexpected(level.error());
-    std::vector<std::uint8_t> state(format::kMainRamOffset + format::kMainRamBytes, 0);
-    std::ranges::copy(level->ram(), state.begin() + format::kMainRamOffset);
-    const GameVerdict verdict = judgeGame(state);
+    std::vector<std::uint8_t> state(core::format::kMainRamOffset + core::format::kMainRamBytes, 0);
+    std::ranges::copy(level->ram(), state.begin() + core::format::kMainRamOffset);
+    const core::GameVerdict verdict = core::judgeGame(state);
     return verdict.isFirstGame() ? 1 : verdict.isSecondGame() ? 2 : 0;
 }
 

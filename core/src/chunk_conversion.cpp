@@ -1,4 +1,4 @@
-#include <tavro/chunk_conversion.h>
+#include <tavro/core/chunk_conversion.h>
 
 #include <algorithm>
 #include <bit>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <memory>
 
-#include <tavro/entry_conversion.h>
+#include <tavro/core/entry_conversion.h>
 
-namespace tavro {
+namespace tavro::core {
 namespace {
 
 [[maybe_unused]] constexpr std::size_t kRamBytes = format::kMainRamBytes;  // the source: all of main RAM
@@ -83,4 +83,4 @@ int countChunksWithData(std::span<const std::uint8_t> sourceRam) {
     return count;
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -1,13 +1,13 @@
-#include <tavro/conversion.h>
+#include <tavro/core/conversion.h>
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include <tavro/chunk_conversion.h>
-#include <tavro/region_map.h>
+#include <tavro/core/chunk_conversion.h>
+#include <tavro/core/region_map.h>
 
-namespace tavro {
+namespace tavro::core {
 namespace {
 
 // The region's bytes of `state`, zero where the state is too short.
@@ -120,4 +120,4 @@ ConvertedLevel convertLevel(const SourceRegions& source, ChunkNumbering numberin
     return {std::move(conversion.regions), std::move(summary)};
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

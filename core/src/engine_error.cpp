@@ -1,8 +1,8 @@
-#include <tavro/engine_error.h>
+#include <tavro/core/engine_error.h>
 
 #include <utility>
 
-namespace tavro {
+namespace tavro::core {
 
 std::string inodeFlagLetters(std::uintmax_t flags) {
     // Linux's FS_*_FL values, in lsattr's order.
@@ -15,4 +15,4 @@ std::string inodeFlagLetters(std::uintmax_t flags) {
     return letters;
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -1,11 +1,11 @@
-#include <tavro/layout_expansion.h>
+#include <tavro/core/layout_expansion.h>
 
 #include <algorithm>
 #include <cassert>
 
-#include <tavro/chunk_conversion.h>
+#include <tavro/core/chunk_conversion.h>
 
-namespace tavro {
+namespace tavro::core {
 namespace {
 
 constexpr std::size_t kTargetRowBytes = kTargetLayoutRowBytes;
@@ -38,4 +38,4 @@ std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayou
     return layout;
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

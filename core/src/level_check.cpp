@@ -1,4 +1,4 @@
-#include <tavro/level_check.h>
+#include <tavro/core/level_check.h>
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-namespace tavro {
+namespace tavro::core {
 namespace {
 
 // A save state's bytes by RAM address; bytes past the file's end read as 0.
@@ -208,4 +208,4 @@ std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
     return std::nullopt;
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -1,14 +1,14 @@
-#include <tavro/packed_conversion.h>
+#include <tavro/core/packed_conversion.h>
 
 #include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <memory>
 
-#include <tavro/chunk_conversion.h>
-#include <tavro/layout_expansion.h>
+#include <tavro/core/chunk_conversion.h>
+#include <tavro/core/layout_expansion.h>
 
-namespace tavro {
+namespace tavro::core {
 namespace {
 
 constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
@@ -210,4 +210,4 @@ PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const s
     return packed;
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -1,4 +1,4 @@
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 
 #include <algorithm>
 #include <cassert>
@@ -8,28 +8,30 @@
 #include <memory>
 #include <utility>
 
-#include <tavro/region_map.h>
+#include <tavro/core/region_map.h>
 
-namespace tavro::render {
+namespace tavro::drawing {
 namespace {
 
-using format::GameFormat;
-using format::kBlockCount;
-using format::kBlockPixels;
-using format::kMainRamOffset;
-using format::kVideoRamOffset;
+using core::format::GameFormat;
+using core::format::kBlockCount;
+using core::format::kBlockPixels;
+using core::format::kMainRamOffset;
+using core::format::kVideoRamOffset;
 
-constexpr unsigned kPatternPixels = format::kPatternPixels;
+constexpr unsigned kPatternPixels = core::format::kPatternPixels;
 constexpr unsigned kBlockQuarters = 4;  // patterns of a block, and flips of an entry
 
-const GameFormat& formatOf(Game game) { return game == Game::First ? format::kFirstGame : format::kSecondGame; }
+const GameFormat& formatOf(Game game) {
+    return game == Game::First ? core::format::kFirstGame : core::format::kSecondGame;
+}
 
 unsigned word(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<unsigned>(bytes[offset] << 8 | bytes[offset + 1]);
 }
 
-unsigned cellAt(const LevelMemory& level, const GameFormat& f, Plane plane, int row, int column) {
-    const int planeColumn = column + (plane == Plane::Background ? f.planeColumns : 0);
+unsigned cellAt(const LevelMemory& level, const GameFormat& f, core::Plane plane, int row, int column) {
+    const int planeColumn = column + (plane == core::Plane::Background ? f.planeColumns : 0);
     const auto offset = static_cast<std::size_t>(row) * f.layoutRowBytes() + static_cast<std::size_t>(planeColumn);
     return level.ram()[f.layout + offset] & f.cellChunkMask;
 }
@@ -63,7 +65,7 @@ public:
 
     // The picture of the block a chunk entry names, 16 rows of 16 bytes.
     const std::uint8_t* image(unsigned entry) {
-        const unsigned block = entry & format::kEntryBlockMask;
+        const unsigned block = entry & core::format::kEntryBlockMask;
         if (block >= kBlockCount) return empty();  // past the block table: nothing
         const unsigned hflip = (entry >> format_.entryHFlipBit) & 1;
         const unsigned vflip = (entry >> format_.entryVFlipBit) & 1;
@@ -89,16 +91,16 @@ private:
             // A mirrored block takes its patterns from the opposite side and
             // turns each of them over as well.
             const unsigned slot = quarter ^ (vflip * 2 + hflip);
-            const unsigned pattern = word(ram, format_.blockTable + block * format::kBlockBytes + slot * 2);
-            const std::size_t art = (pattern & format::kPatternIndexMask) * format::kPatternBytes;
-            const unsigned mirrorX = (((pattern >> format::kPatternHFlipBit) & 1) ^ hflip) * (kPatternPixels - 1);
-            const unsigned mirrorY = (((pattern >> format::kPatternVFlipBit) & 1) ^ vflip) * (kPatternPixels - 1);
-            const unsigned line = ((pattern >> format::kPatternLineShift) & 3) * format::kLineColours;
+            const unsigned pattern = word(ram, format_.blockTable + block * core::format::kBlockBytes + slot * 2);
+            const std::size_t art = (pattern & core::format::kPatternIndexMask) * core::format::kPatternBytes;
+            const unsigned mirrorX = (((pattern >> core::format::kPatternHFlipBit) & 1) ^ hflip) * (kPatternPixels - 1);
+            const unsigned mirrorY = (((pattern >> core::format::kPatternVFlipBit) & 1) ^ vflip) * (kPatternPixels - 1);
+            const unsigned line = ((pattern >> core::format::kPatternLineShift) & 3) * core::format::kLineColours;
             std::uint8_t* out = pixels + (quarter / 2) * kPatternPixels * kBlockPixels + (quarter % 2) * kPatternPixels;
             for (unsigned y = 0; y < kPatternPixels; ++y) {
                 for (unsigned x = 0; x < kPatternPixels; ++x) {
                     const unsigned sx = x ^ mirrorX, sy = y ^ mirrorY;
-                    const std::uint8_t pair = video[art + sy * format::kPatternRowBytes + sx / 2];
+                    const std::uint8_t pair = video[art + sy * core::format::kPatternRowBytes + sx / 2];
                     const unsigned colour = (sx % 2 == 0) ? pair >> 4 : pair & 0x0F;
                     out[y * kBlockPixels + x] = static_cast<std::uint8_t>(colour == 0 ? 0 : line + colour);
                 }
@@ -119,7 +121,7 @@ private:
 // the strip is written, one whole pixel row after the other.
 class StripPainter {
 public:
-    StripPainter(const LevelMemory& level, Game game, Plane plane, CellBox box)
+    StripPainter(const LevelMemory& level, Game game, core::Plane plane, CellBox box)
         : level_(level), format_(formatOf(game)), plane_(plane), box_(box),
           images_(level, format_,
                   static_cast<std::size_t>(box.columns) * static_cast<std::size_t>(box.rows) *
@@ -156,7 +158,7 @@ public:
 private:
     const LevelMemory& level_;
     const GameFormat& format_;
-    Plane plane_;
+    core::Plane plane_;
     CellBox box_;
     BlockImages images_;
     std::vector<const std::uint8_t*> blocks_;  // the blocks of the strip, left to right
@@ -238,13 +240,13 @@ private:
 
 }  // namespace
 
-std::expected<LevelMemory, EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
-    if (state.size() < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = Operation::Draw,
-                                           .file = FileRole::SaveState,
-                                           .step = Step::Check,
-                                           .cause = Cause::TooShort,
-                                           .facts = ByteCounts{state.size(), kMinSaveStateSize}});
+std::expected<LevelMemory, core::EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
+    if (state.size() < core::kMinSaveStateSize) {
+        return std::unexpected(core::EngineError{.operation = core::Operation::Draw,
+                                                 .file = core::FileRole::SaveState,
+                                                 .step = core::Step::Check,
+                                                 .cause = core::Cause::TooShort,
+                                                 .facts = core::ByteCounts{state.size(), core::kMinSaveStateSize}});
     }
     LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);
@@ -261,7 +263,7 @@ CellBox wholePlane(Game game) {
     return {0, 0, f.planeColumns, f.layoutRows};
 }
 
-std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane) {
+std::optional<CellBox> usedCells(const LevelMemory& level, Game game, core::Plane plane) {
     const GameFormat& f = formatOf(game);
     int left = f.planeColumns, right = -1, top = f.layoutRows, bottom = -1;
     for (int row = 0; row < f.layoutRows; ++row) {
@@ -281,18 +283,18 @@ Palette readPalette(const LevelMemory& level) {
     Palette palette{};
     const auto spread = [](unsigned threeBits) { return static_cast<std::uint8_t>(threeBits * 255 / 7); };
     for (std::size_t i = 0; i < palette.size(); ++i) {
-        if (i % format::kLineColours == 0) continue;  // colour 0 of a line is transparent
-        const unsigned colour = word(level.ram(), format::kPaletteAddress + i * 2);
+        if (i % core::format::kLineColours == 0) continue;  // colour 0 of a line is transparent
+        const unsigned colour = word(level.ram(), core::format::kPaletteAddress + i * 2);
         palette[i] = {spread((colour >> 1) & 7), spread((colour >> 5) & 7), spread((colour >> 9) & 7), 255};
     }
     return palette;
 }
 
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane) {
+IndexedImage drawPlane(const LevelMemory& level, Game game, core::Plane plane) {
     return drawPlane(level, game, plane, wholePlane(game));
 }
 
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box) {
+IndexedImage drawPlane(const LevelMemory& level, Game game, core::Plane plane, CellBox box) {
     const GameFormat& f = formatOf(game);
     box = clip(box, f);
     IndexedImage image;
@@ -331,7 +333,7 @@ RgbaImage scaleDown(const IndexedImage& image, const Palette& palette, int facto
     return scaler.take();
 }
 
-RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox box, int factor) {
+RgbaImage drawScaled(const LevelMemory& level, Game game, core::Plane plane, CellBox box, int factor) {
     const GameFormat& f = formatOf(game);
     box = clip(box, f);
     StripPainter painter(level, game, plane, box);
@@ -369,15 +371,15 @@ CellBox enclosing(CellBox first, CellBox second, CellBox within) {
             static_cast<int>(std::max<std::int64_t>(bottom - top, 0))};
 }
 
-std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
-                                                int maxHeight, std::optional<CellBox> frame) {
+std::expected<Preview, core::EngineError> drawPreview(const LevelMemory& level, Game game, core::Plane plane,
+                                                      int maxWidth, int maxHeight, std::optional<CellBox> frame) {
     const auto used = usedCells(level, game, plane);
     if (!used) {
-        return std::unexpected(
-            EngineError{.operation = Operation::Draw,
-                        .file = FileRole::SaveState,
-                        .step = Step::Draw,
-                        .cause = plane == Plane::Foreground ? Cause::EmptyForeground : Cause::EmptyBackground});
+        return std::unexpected(core::EngineError{
+            .operation = core::Operation::Draw,
+            .file = core::FileRole::SaveState,
+            .step = core::Step::Draw,
+            .cause = plane == core::Plane::Foreground ? core::Cause::EmptyForeground : core::Cause::EmptyBackground});
     }
     Preview preview;
     preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
@@ -389,4 +391,4 @@ std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game g
     return preview;
 }
 
-}  // namespace tavro::render
+}  // namespace tavro::drawing

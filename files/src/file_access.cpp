@@ -1,7 +1,7 @@
 // File access itself, the same on every system: reading, checking, writing a
 // temporary file, reading it back and renaming it over the destination, over
 // the primitives each system supplies (system_calls.h).
-#include <tavro/file_access.h>
+#include <tavro/files/file_access.h>
 #include "system_calls.h"
 
 #include <algorithm>
@@ -34,7 +34,7 @@ std::unexpected<IoFailure> folderFailure(SystemCalls& calls, const std::string& 
     return refused;
 }
 
-std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, ErrorFacts facts = {}) {
+std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, core::ErrorFacts facts = {}) {
     return std::unexpected(IoFailure{step, {}, 0, problem, facts});
 }
 
@@ -43,7 +43,7 @@ std::unexpected<IoFailure> changed() { return problem(IoStep::Replace, IoProblem
 // A file that ends before the size it had when it was opened is being
 // changed by someone else: its bytes cannot be trusted.
 std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return problem(IoStep::Read, IoProblem::EndedEarly, ByteCounts{got, size});
+    return problem(IoStep::Read, IoProblem::EndedEarly, core::ByteCounts{got, size});
 }
 
 // Closes a handle on every early return.
@@ -84,7 +84,7 @@ std::expected<void, IoFailure> writeFully(SystemCalls& calls, NativeHandle file,
     while (done < bytes.size()) {
         auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kCopyPieceBytes)));
         if (!put) return failure(calls, IoStep::Write, put.error());
-        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, ByteCounts{done, bytes.size()});
+        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, core::ByteCounts{done, bytes.size()});
         done += *put;
     }
     return {};
@@ -220,7 +220,7 @@ std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std:
     auto folder = calls.statName(folderOf(path));
     if (!folder) return failure(calls, step, folder.error());
     if (!*folder || !(*folder)->sharedSticky || (*folder)->owner == entry.owner) return {};
-    return problem(step, refusal, Owner{entry.owner, std::nullopt});
+    return problem(step, refusal, core::Owner{entry.owner, std::nullopt});
 }
 
 // The file a path finally names, following symbolic links (even a dangling
@@ -391,11 +391,11 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     if (found.replacesFile()) {
         const EntryStatus& status = **existing;
         if (status.type != EntryStatus::Type::File) return problem(IoStep::Replace, IoProblem::NotRegularFile);
-        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, NameCount{status.links});
+        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, core::NameCount{status.links});
         if (auto owner = ownerCarried ? SystemResult<void>{} : calls.checkOwner(status.owner, status.group); !owner) {
             auto refused = failure(calls, IoStep::Replace, owner.error());
             refused.error().problem = IoProblem::OwnerNotKept;
-            refused.error().facts = Owner{status.owner, status.group};
+            refused.error().facts = core::Owner{status.owner, status.group};
             return refused;
         }
         if (held != nullptr && sameFile(held->identity(), status.identity)) {
@@ -410,7 +410,7 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
         if (!flags && flags.error().kind != SystemError::Kind::Unsupported)
             return failure(calls, IoStep::Replace, flags.error());
         if (flags && (*flags & kFixedInodeFlags) != 0)
-            return problem(IoStep::Replace, IoProblem::FlagsNotKept, InodeFlags{*flags & kFixedInodeFlags});
+            return problem(IoStep::Replace, IoProblem::FlagsNotKept, core::InodeFlags{*flags & kFixedInodeFlags});
         if (auto writable = calls.checkWritable(found.real); !writable)
             return failure(calls, IoStep::Replace, writable.error());
         if (found.file()->leased()) {  // the caller's lease stands for the check
@@ -439,7 +439,7 @@ std::expected<void, IoFailure> setPermissions(SystemCalls& calls, NativeHandle f
     auto shown = calls.statHandle(file);
     if (!shown) return failure(calls, IoStep::Replace, shown.error());
     if ((shown->identity.permissions & kComparedModeBits) != (mode & kComparedModeBits))
-        return problem(IoStep::Replace, IoProblem::ModeNotKept, Modes{mode, shown->identity.permissions});
+        return problem(IoStep::Replace, IoProblem::ModeNotKept, core::Modes{mode, shown->identity.permissions});
     return {};
 }
 
@@ -452,7 +452,7 @@ std::expected<void, IoFailure> carryFlags(SystemCalls& calls, NativeHandle file,
     if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
         auto refused = failure(calls, IoStep::Replace, set.error());
         refused.error().problem = IoProblem::FlagsNotKept;
-        refused.error().facts = InodeFlags{*flags};
+        refused.error().facts = core::InodeFlags{*flags};
         return refused;
     }
     return {};
@@ -477,7 +477,7 @@ std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, cons
         if (!alike || owned.error().kind != SystemError::Kind::Unsupported) {
             auto refused = failure(calls, IoStep::Replace, owned.error());
             refused.error().problem = IoProblem::OwnerNotKept;
-            refused.error().facts = Owner{status->owner, status->group};
+            refused.error().facts = core::Owner{status->owner, status->group};
             return refused;
         }
     }

@@ -1,6 +1,6 @@
 // The POSIX primitives file access is built on (system_calls.h): each one
 // system call, or the few that make one step.
-#include <tavro/file_access.h>
+#include <tavro/files/file_access.h>
 #include "system_calls.h"
 
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 // arrive as UTF-8 and go to the wide-character calls; every file is opened in
 // binary, through handles, never through the C library (whose text mode would
 // turn line feeds into pairs and stop at byte 0x1A).
-#include <tavro/file_access.h>
+#include <tavro/files/file_access.h>
 #include "system_calls.h"
 
 #define WIN32_LEAN_AND_MEAN

@@ -1,74 +1,75 @@
-#include <tavro/file_error.h>
+#include <tavro/files/file_error.h>
 
 #include <cerrno>
 
-namespace tavro {
+namespace tavro::files {
 namespace {
 
-Step stepOf(files::IoStep step) {
+core::Step stepOf(files::IoStep step) {
     switch (step) {
-    case files::IoStep::Open: return Step::Open;
-    case files::IoStep::Read: return Step::Read;
-    case files::IoStep::Create: return Step::Create;
-    case files::IoStep::Write: return Step::Write;
-    case files::IoStep::Flush: return Step::Flush;
-    case files::IoStep::Replace: return Step::Replace;
-    case files::IoStep::Remove: return Step::Remove;
+    case files::IoStep::Open: return core::Step::Open;
+    case files::IoStep::Read: return core::Step::Read;
+    case files::IoStep::Create: return core::Step::Create;
+    case files::IoStep::Write: return core::Step::Write;
+    case files::IoStep::Flush: return core::Step::Flush;
+    case files::IoStep::Replace: return core::Step::Replace;
+    case files::IoStep::Remove: return core::Step::Remove;
     }
-    return Step::Open;
+    return core::Step::Open;
 }
 
-Cause causeOf(files::IoProblem problem) {
+core::Cause causeOf(files::IoProblem problem) {
     switch (problem) {
-    case files::IoProblem::System: return Cause::System;
-    case files::IoProblem::NotRegularFile: return Cause::NotRegularFile;
-    case files::IoProblem::EndedEarly: return Cause::EndedEarly;
-    case files::IoProblem::HardLinks: return Cause::HardLinks;
-    case files::IoProblem::OwnerNotKept: return Cause::OwnerNotKept;
-    case files::IoProblem::Changed: return Cause::Changed;
-    case files::IoProblem::AttributeNotKept: return Cause::AttributeNotKept;
-    case files::IoProblem::FlagsNotKept: return Cause::FlagsNotKept;
-    case files::IoProblem::SharedFolderEntry: return Cause::SharedFolderEntry;
-    case files::IoProblem::SharedFolderLink: return Cause::SharedFolderLink;
-    case files::IoProblem::OpenElsewhere: return Cause::OpenElsewhere;
-    case files::IoProblem::NotAsWritten: return Cause::OtherBytes;
-    case files::IoProblem::WroteNothing: return Cause::WroteNothing;
-    case files::IoProblem::Leftover: return Cause::Leftover;
-    case files::IoProblem::LeftoverOnly: return Cause::LeftoverOnly;
-    case files::IoProblem::ModeNotKept: return Cause::ModeNotKept;
+    case files::IoProblem::System: return core::Cause::System;
+    case files::IoProblem::NotRegularFile: return core::Cause::NotRegularFile;
+    case files::IoProblem::EndedEarly: return core::Cause::EndedEarly;
+    case files::IoProblem::HardLinks: return core::Cause::HardLinks;
+    case files::IoProblem::OwnerNotKept: return core::Cause::OwnerNotKept;
+    case files::IoProblem::Changed: return core::Cause::Changed;
+    case files::IoProblem::AttributeNotKept: return core::Cause::AttributeNotKept;
+    case files::IoProblem::FlagsNotKept: return core::Cause::FlagsNotKept;
+    case files::IoProblem::SharedFolderEntry: return core::Cause::SharedFolderEntry;
+    case files::IoProblem::SharedFolderLink: return core::Cause::SharedFolderLink;
+    case files::IoProblem::OpenElsewhere: return core::Cause::OpenElsewhere;
+    case files::IoProblem::NotAsWritten: return core::Cause::OtherBytes;
+    case files::IoProblem::WroteNothing: return core::Cause::WroteNothing;
+    case files::IoProblem::Leftover: return core::Cause::Leftover;
+    case files::IoProblem::LeftoverOnly: return core::Cause::LeftoverOnly;
+    case files::IoProblem::ModeNotKept: return core::Cause::ModeNotKept;
     }
-    return Cause::System;
+    return core::Cause::System;
 }
 
 }  // namespace
 
-EngineError fileError(Operation operation, FileRole file, const std::string& path, const files::IoFailure& failure) {
+core::EngineError fileError(core::Operation operation, core::FileRole file, const std::string& path,
+                            const files::IoFailure& failure) {
 #ifndef _WIN32
     if (failure.step == files::IoStep::Replace && failure.problem == files::IoProblem::System &&
         failure.code == EBUSY) {
-        return EngineError{.operation = operation,
-                           .file = file,
-                           .step = Step::Replace,
-                           .path = path,
-                           .cause = Cause::MountPoint,
-                           .reason = failure.reason,
-                           .code = failure.code};
+        return core::EngineError{.operation = operation,
+                                 .file = file,
+                                 .step = core::Step::Replace,
+                                 .path = path,
+                                 .cause = core::Cause::MountPoint,
+                                 .reason = failure.reason,
+                                 .code = failure.code};
     }
 #endif
     const bool leftover =
         failure.problem == files::IoProblem::Leftover || failure.problem == files::IoProblem::LeftoverOnly;
-    return EngineError{.operation = operation,
-                       .file = file,
-                       .step = stepOf(failure.step),
-                       .path = path,
-                       .cause = causeOf(failure.problem),
-                       .reason = failure.reason,
-                       .code = failure.code,
-                       .facts = failure.facts,
-                       .keptIn = failure.keptIn,
-                       .otherFile = file,
-                       .otherPath = leftover ? failure.name : std::string{},
-                       .detail = leftover ? std::string{} : failure.name};
+    return core::EngineError{.operation = operation,
+                             .file = file,
+                             .step = stepOf(failure.step),
+                             .path = path,
+                             .cause = causeOf(failure.problem),
+                             .reason = failure.reason,
+                             .code = failure.code,
+                             .facts = failure.facts,
+                             .keptIn = failure.keptIn,
+                             .otherFile = file,
+                             .otherPath = leftover ? failure.name : std::string{},
+                             .detail = leftover ? std::string{} : failure.name};
 }
 
-}  // namespace tavro
+}  // namespace tavro::files

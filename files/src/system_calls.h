@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <tavro/file_access.h>
+#include <tavro/files/file_access.h>
 
 namespace tavro::files {
 

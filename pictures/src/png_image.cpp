@@ -1,10 +1,10 @@
-#include <tavro/png_image.h>
+#include <tavro/pictures/png_image.h>
 
 #include <spng.h>
 
 #include <cstdlib>
 #include <memory>
-namespace tavro::render {
+namespace tavro::pictures {
 namespace {
 
 struct ContextDeleter {
@@ -16,23 +16,23 @@ struct BufferDeleter {
     void operator()(void* buffer) const { std::free(buffer); }
 };
 
-std::unexpected<EngineError> encodingFailure(Cause cause, int error = 0) {
-    return std::unexpected(EngineError{.operation = Operation::SavePicture,
-                                       .file = FileRole::Picture,
-                                       .step = Step::Encode,
-                                       .cause = cause,
-                                       .reason = error != 0 ? spng_strerror(error) : std::string{},
-                                       .code = error});
+std::unexpected<core::EngineError> encodingFailure(core::Cause cause, int error = 0) {
+    return std::unexpected(core::EngineError{.operation = core::Operation::SavePicture,
+                                             .file = core::FileRole::Picture,
+                                             .step = core::Step::Encode,
+                                             .cause = cause,
+                                             .reason = error != 0 ? spng_strerror(error) : std::string{},
+                                             .code = error});
 }
 
-std::unexpected<EngineError> pngFailure(int error) { return encodingFailure(Cause::Encoder, error); }
+std::unexpected<core::EngineError> pngFailure(int error) { return encodingFailure(core::Cause::Encoder, error); }
 
 // Level pictures are large and flat: a fast zlib level loses little size and
 // saves most of the time.
 constexpr int kCompressionLevel = 1;
 
-std::expected<Context, EngineError> newEncoder(int width, int height, std::uint8_t colourType) {
-    if (width <= 0 || height <= 0) return encodingFailure(Cause::EmptyPicture);
+std::expected<Context, core::EngineError> newEncoder(int width, int height, std::uint8_t colourType) {
+    if (width <= 0 || height <= 0) return encodingFailure(core::Cause::EmptyPicture);
     Context context{spng_ctx_new(SPNG_CTX_ENCODER)};
     if (!context) return pngFailure(SPNG_EMEM);
     if (int e = spng_set_option(context.get(), SPNG_ENCODE_TO_BUFFER, 1)) return pngFailure(e);
@@ -46,7 +46,8 @@ std::expected<Context, EngineError> newEncoder(int width, int height, std::uint8
     return context;
 }
 
-std::expected<std::vector<std::uint8_t>, EngineError> finish(Context context, std::span<const std::uint8_t> pixels) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> finish(Context context,
+                                                                   std::span<const std::uint8_t> pixels) {
     if (int e = spng_encode_image(context.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE))
         return pngFailure(e);
     std::size_t length = 0;
@@ -59,7 +60,8 @@ std::expected<std::vector<std::uint8_t>, EngineError> finish(Context context, st
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::IndexedImage& image,
+                                                                      const drawing::Palette& palette) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_INDEXED);
     if (!context) return std::unexpected(context.error());
     // Indexed rows compress best unfiltered.
@@ -78,10 +80,10 @@ std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedIma
     return finish(std::move(*context), image.pixels);
 }
 
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::RgbaImage& image) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
     if (!context) return std::unexpected(context.error());
     return finish(std::move(*context), image.pixels);
 }
 
-}  // namespace tavro::render
+}  // namespace tavro::pictures

@@ -1,6 +1,6 @@
 // PNG encoding on Windows, through the system's imaging component (WIC): the
 // same pictures as libspng gives elsewhere, pixel for pixel.
-#include <tavro/png_image.h>
+#include <tavro/pictures/png_image.h>
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace tavro::render {
+namespace tavro::pictures {
 namespace {
 
 struct Releaser {
@@ -21,20 +21,20 @@ struct Releaser {
 };
 template <class T> using Com = std::unique_ptr<T, Releaser>;
 
-std::unexpected<EngineError> encodingFailure(Cause cause, HRESULT result = S_OK) {
+std::unexpected<core::EngineError> encodingFailure(core::Cause cause, HRESULT result = S_OK) {
     char reason[48] = "";
     if (FAILED(result))
         std::snprintf(reason, sizeof reason, "Windows Imaging Component error 0x%08lX",
                       static_cast<unsigned long>(result));
-    return std::unexpected(EngineError{.operation = Operation::SavePicture,
-                                       .file = FileRole::Picture,
-                                       .step = Step::Encode,
-                                       .cause = cause,
-                                       .reason = reason,
-                                       .code = static_cast<int>(result)});
+    return std::unexpected(core::EngineError{.operation = core::Operation::SavePicture,
+                                             .file = core::FileRole::Picture,
+                                             .step = core::Step::Encode,
+                                             .cause = cause,
+                                             .reason = reason,
+                                             .code = static_cast<int>(result)});
 }
 
-std::unexpected<EngineError> wicFailure(HRESULT result) { return encodingFailure(Cause::Encoder, result); }
+std::unexpected<core::EngineError> wicFailure(HRESULT result) { return encodingFailure(core::Cause::Encoder, result); }
 
 // COM for as long as one call needs it; a thread that has it already keeps it.
 class ComScope {
@@ -50,7 +50,7 @@ private:
     HRESULT result_;
 };
 
-std::expected<Com<IWICImagingFactory>, EngineError> newFactory() {
+std::expected<Com<IWICImagingFactory>, core::EngineError> newFactory() {
     IWICImagingFactory* factory = nullptr;
     const HRESULT result =
         CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
@@ -59,7 +59,7 @@ std::expected<Com<IWICImagingFactory>, EngineError> newFactory() {
 }
 
 // The bytes written so far to a memory stream.
-std::expected<std::vector<std::uint8_t>, EngineError> streamBytes(IStream& stream) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> streamBytes(IStream& stream) {
     ULARGE_INTEGER end{};
     if (HRESULT r = stream.Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end); FAILED(r)) return wicFailure(r);
     HGLOBAL memory = nullptr;
@@ -73,10 +73,11 @@ std::expected<std::vector<std::uint8_t>, EngineError> streamBytes(IStream& strea
 
 // Encodes `pixels` (rows of `stride` bytes) as one PNG frame in `format`,
 // with `palette` for an indexed format.
-std::expected<std::vector<std::uint8_t>, EngineError> encode(int width, int height, WICPixelFormatGUID format,
-                                                             std::span<const std::uint8_t> pixels, std::size_t stride,
-                                                             const std::vector<WICColor>& palette) {
-    if (width <= 0 || height <= 0) return encodingFailure(Cause::EmptyPicture);
+std::expected<std::vector<std::uint8_t>, core::EngineError> encode(int width, int height, WICPixelFormatGUID format,
+                                                                   std::span<const std::uint8_t> pixels,
+                                                                   std::size_t stride,
+                                                                   const std::vector<WICColor>& palette) {
+    if (width <= 0 || height <= 0) return encodingFailure(core::Cause::EmptyPicture);
     const ComScope com;
     auto factory = newFactory();
     if (!factory) return std::unexpected(factory.error());
@@ -127,7 +128,8 @@ std::vector<std::uint8_t> swapRedBlue(std::span<const std::uint8_t> pixels) {
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::IndexedImage& image,
+                                                                      const drawing::Palette& palette) {
     std::vector<WICColor> colours;
     for (const auto& c : palette)
         colours.push_back(static_cast<WICColor>(c.a) << 24 | static_cast<WICColor>(c.r) << 16 |
@@ -136,9 +138,9 @@ std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedIma
                   static_cast<std::size_t>(image.width), colours);
 }
 
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image) {
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::RgbaImage& image) {
     return encode(image.width, image.height, GUID_WICPixelFormat32bppBGRA, swapRedBlue(image.pixels),
                   static_cast<std::size_t>(image.width) * 4, {});
 }
 
-}  // namespace tavro::render
+}  // namespace tavro::pictures

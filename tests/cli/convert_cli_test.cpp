@@ -55,16 +55,17 @@ TEST(TavroCommand, VersionHelpAndUsageErrors) {
 
 // Failures after the target was replaced say what it holds now and where its previous bytes are.
 TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
-    const auto undo = std::make_shared<const UndoRecord>(UndoRecord{"t.state", std::nullopt, 0, {}, 0, std::nullopt});
-    const EngineError eio{.file = FileRole::Target, .step = Step::Verify, .path = "t.state", .reason = "Input/output error", .code = EIO};
-    EngineError verify = eio, backup = eio, undoing = eio;
+    const auto undo = std::make_shared<const run::UndoRecord>(run::UndoRecord{"t.state", std::nullopt, 0, {}, 0, std::nullopt});
+    const core::EngineError eio{.file = core::FileRole::Target, .step = core::Step::Verify, .path = "t.state", .reason = "Input/output error", .code = EIO};
+    core::EngineError verify = eio, backup = eio, undoing = eio;
     verify.undo = undo, verify.keptIn = "t.state.bak";
-    backup.file = FileRole::Backup, backup.step = Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
-    undoing.operation = Operation::Undo, undoing.step = Step::Recheck, undoing.cause = Cause::Changed;
-    const EngineError game{.step = Step::Check, .path = "s\n\x1b[2J\u0085\x9b\u202eetats", .cause = Cause::NotFirstGameLevel, .facts = CellCounts{1, 2}},
-        roles{.file = FileRole::Target, .step = Step::Check, .path = "t", .cause = Cause::SameFile, .otherPath = "s"},
-        mounted{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::MountPoint, .reason = "Device or resource busy"},
-        leftover{.file = FileRole::Target, .step = Step::Replace, .path = "t", .cause = Cause::LeftoverOnly, .otherPath = "t.tavro-old"};
+    backup.file = core::FileRole::Backup, backup.step = core::Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
+    undoing.operation = core::Operation::Undo, undoing.step = core::Step::Recheck, undoing.cause = core::Cause::Changed;
+    const core::EngineError game{
+        .step = core::Step::Check, .path = "s\n\x1b[2J\u0085\x9b\u202eetats", .cause = core::Cause::NotFirstGameLevel, .facts = core::CellCounts{1, 2}},
+        roles{.file = core::FileRole::Target, .step = core::Step::Check, .path = "t", .cause = core::Cause::SameFile, .otherPath = "s"},
+        mounted{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::MountPoint, .reason = "Device or resource busy"},
+        leftover{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::LeftoverOnly, .otherPath = "t.tavro-old"};
     for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
                                                          "failed: Input/output error; its previous bytes are in t.state.bak"},
                                        {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
@@ -82,12 +83,12 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
                                                   "rename t.tavro-old back to its name and try again; nothing was written"}})
         EXPECT_EQ(cli::describe(error), words);
 #ifndef _WIN32
-    const EngineError group{.file = FileRole::Target,
-                            .step = Step::Replace,
-                            .path = "t",
-                            .cause = Cause::OwnerNotKept,
-                            .reason = "Operation not permitted",
-                            .facts = Owner{::geteuid(), ::getegid()}};
+    const core::EngineError group{.file = core::FileRole::Target,
+                                  .step = core::Step::Replace,
+                                  .path = "t",
+                                  .cause = core::Cause::OwnerNotKept,
+                                  .reason = "Operation not permitted",
+                                  .facts = core::Owner{::geteuid(), ::getegid()}};
     const struct group* named = ::getgrgid(::getegid());
     EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") + (named ? " (" : "") +
                                         std::to_string(::getegid()) + (named ? ")" : "") + ", which you do not belong to: Operation not permitted");
@@ -111,7 +112,7 @@ TEST_F(ConvertCommand, PackCarriesTheChunksTheDefaultLeavesOut) {
     ASSERT_EQ(packed.status, 0) << packed.err;
     EXPECT_TRUE(packed.out.starts_with("Patched " + target + " (verified).\n") && contains(packed.out, " of 255\n  Cells expanded:          127\n  Every cell arrived whole."))
         << packed.out;
-    EXPECT_EQ(readBytes(target), patchTarget(targetBytes, convertRegions(readSourceRegions(sourceBytes), ChunkNumbering::Packed)));
+    EXPECT_EQ(readBytes(target), core::patchTarget(targetBytes, core::convertRegions(core::readSourceRegions(sourceBytes), core::ChunkNumbering::Packed)));
 }
 
 TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
@@ -132,15 +133,15 @@ TEST_F(ConvertCommand, DryRunAndBackupSayWhatTheyDid) {
     EXPECT_TRUE(contains(forced.out, "Would patch " + source)) << forced.out;
     EXPECT_EQ(readBytes(target), targetBytes);
     const std::string diary = folder.file("diary.txt");  // the wrong target: refused, even by a dry run, unless --force
-    writeBytes(diary, Bytes(200000, 'a'));
+    writeBytes(diary, core::Bytes(200000, 'a'));
     for (const auto& arguments : {std::vector<std::string>{"convert", source, diary}, {"convert", "--dry-run", source, diary}})
         EXPECT_EQ(runCli(folder, arguments).err, std::string("tavro: ") + (arguments.size() == 4 ? "would be refused: " : "") + "target file " + diary +
                                                      " is not a Tavro 2 save state: it looks like text; nothing was written (--force converts into it anyway)\n");
-    EXPECT_EQ(readBytes(diary), Bytes(200000, 'a'));
+    EXPECT_EQ(readBytes(diary), core::Bytes(200000, 'a'));
     EXPECT_EQ(runCli(folder, {"convert", "--force", source, diary}).status, 0);
     // Each --backup takes a new name and keeps the bytes before its run: the second, packed, keeps the first's.
     for (const auto& [option, kept, older, before] :
-         {std::tuple{"--dry-run", ".bak", "", Bytes{}}, {"--backup", ".bak", "", targetBytes}, {"--pack", ".bak.2", " (older backups stay as they are)", converted}}) {
+         {std::tuple{"--dry-run", ".bak", "", core::Bytes{}}, {"--backup", ".bak", "", targetBytes}, {"--pack", ".bak.2", " (older backups stay as they are)", converted}}) {
         const auto backup = runCli(folder, {"convert", "--backup", option, source, target});
         ASSERT_EQ(backup.status, 0) << backup.err;
         EXPECT_TRUE(contains(backup.out, "kept in " + target + kept + older + ".\n")) << backup.out;
@@ -166,7 +167,7 @@ TEST_F(ConvertCommand, AReportThatCannotBeWrittenStillSaysWhatHappened) {
     EXPECT_EQ(WEXITSTATUS(std::system(
                   (shellQuoted(TAVRO_CLI) + " convert --backup " + shellQuoted(source) + " " + shellQuoted(target) + " >/dev/full 2>" + shellQuoted(err)).c_str())),
               1);
-    const Bytes said = readBytes(err);
+    const core::Bytes said = readBytes(err);
     EXPECT_EQ(std::string(said.begin(), said.end()),
               "tavro: patched " + target + ", its previous bytes kept in " + target + ".bak; the report could not be written: No space left on device\n");
     EXPECT_EQ(readBytes(target), converted);

@@ -4,25 +4,25 @@
 #include <tuple>
 
 #include "cli_runner.h"
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 #include "png_decode.h"
 
 namespace tavro::test {
 namespace {
 
-using render::Game;
-using render::Plane;
+using drawing::Game;
+using core::Plane;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-render::RgbaImage decoded(const std::string& path) { return decodePng(readBytes(path)).value(); }
+drawing::RgbaImage decoded(const std::string& path) { return decodePng(readBytes(path)).value(); }
 
 class RenderCommand : public ::testing::Test {
 protected:
     TempFolder folder;
     std::string source = folder.file("one.state");
     std::string picture = folder.file("level.png");
-    render::LevelMemory level = render::LevelMemory::fromSaveState(readBytes(TAVRO_SAMPLE_SOURCE)).value();
+    drawing::LevelMemory level = drawing::LevelMemory::fromSaveState(readBytes(TAVRO_SAMPLE_SOURCE)).value();
 
     void SetUp() override { std::filesystem::copy_file(TAVRO_SAMPLE_SOURCE, source); }
 };
@@ -32,33 +32,33 @@ TEST_F(RenderCommand, PicturesAreTheEnginesDrawingsOfTheCellsInUse) {
     writeBytes(picture, {});  // an existing empty file is replaced
     const auto result = runCli(folder, {"render", "--game", "1", source, picture});
     ASSERT_EQ(result.status, 0) << result.err;
-    const auto box = render::usedCells(level, Game::First, Plane::Foreground).value();
-    const auto palette = render::readPalette(level);
+    const auto box = drawing::usedCells(level, drawing::Game::First, core::Plane::Foreground).value();
+    const auto palette = drawing::readPalette(level);
     const auto image = decoded(picture);
     EXPECT_EQ(image.width, box.columns * 256);
-    EXPECT_EQ(image.pixels, render::toRgba(render::drawPlane(level, Game::First, Plane::Foreground, box), palette).pixels);
+    EXPECT_EQ(image.pixels, drawing::toRgba(drawing::drawPlane(level, drawing::Game::First, core::Plane::Foreground, box), palette).pixels);
     EXPECT_EQ(result.out, "Wrote " + picture + ": 6,144 x 1,024 pixels.\n");  // the sample's level
 
     ASSERT_EQ(runCli(folder, {"render", "--game=1", "--full", "--plane", "bg", source, picture}).status, 0);
     const auto full = decoded(picture);
-    EXPECT_EQ(std::pair(full.width, full.height), std::pair(render::kPlaneWidth, render::kPlaneHeight));
-    EXPECT_EQ(full.pixels, render::toRgba(render::drawPlane(level, Game::First, Plane::Background), palette).pixels);
+    EXPECT_EQ(std::pair(full.width, full.height), std::pair(drawing::kPlaneWidth, drawing::kPlaneHeight));
+    EXPECT_EQ(full.pixels, drawing::toRgba(drawing::drawPlane(level, drawing::Game::First, core::Plane::Background), palette).pixels);
     for (const int scale : {2, 256}) {
         ASSERT_EQ(runCli(folder, {"render", "--game", "1", "--scale", std::to_string(scale), source, picture}).status, 0);
-        EXPECT_EQ(decoded(picture).pixels, render::drawScaled(level, Game::First, Plane::Foreground, box, scale).pixels);
+        EXPECT_EQ(decoded(picture).pixels, drawing::drawScaled(level, drawing::Game::First, core::Plane::Foreground, box, scale).pixels);
     }
 }
 
 // Without --game the game is told from the file and named; a file neither game reads is refused.
 TEST_F(RenderCommand, TellsTheGameFromTheFile) {
-    for (const auto& [state, game, named] : {std::tuple{TAVRO_SAMPLE_SOURCE, Game::First, "1"}, {TAVRO_SAMPLE_TARGET, Game::Second, "2"}}) {
+    for (const auto& [state, game, named] : {std::tuple{TAVRO_SAMPLE_SOURCE, drawing::Game::First, "1"}, {TAVRO_SAMPLE_TARGET, drawing::Game::Second, "2"}}) {
         writeBytes(source, readBytes(state));
         const auto result = runCli(folder, {"render", source, picture});
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Read " + source + " as a Tavro " + named + " save state (told from its level; --game says otherwise).");
-        const auto drawn = render::LevelMemory::fromSaveState(readBytes(state)).value();
-        const auto box = render::usedCells(drawn, game, Plane::Foreground).value();
-        EXPECT_EQ(decoded(picture).pixels, render::toRgba(render::drawPlane(drawn, game, Plane::Foreground, box), render::readPalette(drawn)).pixels);
+        const auto drawn = drawing::LevelMemory::fromSaveState(readBytes(state)).value();
+        const auto box = drawing::usedCells(drawn, game, core::Plane::Foreground).value();
+        EXPECT_EQ(decoded(picture).pixels, drawing::toRgba(drawing::drawPlane(drawn, game, core::Plane::Foreground, box), drawing::readPalette(drawn)).pixels);
     }
     writeBytes(source, Bytes(200000, 0));
     const auto untold = runCli(folder, {"render", source, folder.file("zeros.png")});

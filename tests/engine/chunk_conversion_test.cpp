@@ -1,10 +1,10 @@
-#include <tavro/chunk_conversion.h>
+#include <tavro/core/chunk_conversion.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include <tavro/entry_conversion.h>
+#include <tavro/core/entry_conversion.h>
 #include "test_files.h"
 
 namespace tavro {
@@ -20,7 +20,7 @@ std::size_t sourceOffset(unsigned chunk, unsigned row, unsigned byte) { return (
 // Random RAM fixes every output byte, so nothing past chunk 63 can leak in.
 TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {
     const auto ram = randomRam(1);
-    const auto converted = convertChunks(ram);
+    const auto converted = core::convertChunks(ram);
     ASSERT_EQ(converted.size(), 32768u);
     for (unsigned target = 0; target < 256; ++target) {
         const unsigned chunk = target / 4, quarter = target % 4;
@@ -32,7 +32,7 @@ TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {
                     continue;
                 }
                 auto expected = ram[sourceOffset(chunk, row + 8 * (quarter >= 2), byte + 16 * (quarter % 2))];
-                if (byte % 2 == 0) expected = secondGameEntryHighByte(expected);  // high bytes only
+                if (byte % 2 == 0) expected = core::secondGameEntryHighByte(expected);  // high bytes only
                 ASSERT_EQ(got, expected) << "target chunk " << target << " row " << row << " byte " << byte;
             }
         }
@@ -41,11 +41,11 @@ TEST(ChunkConversion, EveryQuarterTakesItsRowsAndBytes) {
 
 TEST(ChunkConversion, CountsChunksWithData) {
     std::vector<std::uint8_t> ram(kRam, 0);
-    EXPECT_EQ(countChunksWithData(ram), 0);
+    EXPECT_EQ(core::countChunksWithData(ram), 0);
     ram[sourceOffset(1, 0, 0)] = 1;
     ram[sourceOffset(63, 15, 31)] = 1;  // last byte of chunk 63
     ram[sourceOffset(64, 0, 0)] = 1;    // past what the second game holds
-    EXPECT_EQ(countChunksWithData(ram), 2);
+    EXPECT_EQ(core::countChunksWithData(ram), 2);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include <tavro/conversion_run.h>
+#include <tavro/run/conversion_run.h>
 #include "sample_pair.h"
 
 namespace tavro {
@@ -33,12 +33,12 @@ TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
     const bool root = ::geteuid() == 0;
     ASSERT_TRUE(!root || ::chown(real.c_str(), 1234, 5678) == 0);
 
-    const auto report = runConversion(source, target, {.backup = true});
+    const auto report = run::runConversion(source, target, {.backup = true});
     ASSERT_TRUE(report && report->backupPath == target + ".bak.2" && report->olderBackupsKept);
     EXPECT_TRUE(fs::is_symlink(target) && fs::is_symlink(folder.file("middle.state")));
     EXPECT_EQ(readBytes(real), converted);
     EXPECT_EQ(readBytes(*report->backupPath), targetBytes);
-    EXPECT_EQ(readBytes(folder.file("victim")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(readBytes(folder.file("victim")), (core::Bytes{1, 2, 3}));
     for (const auto& path : {real, *report->backupPath}) {
         struct stat status{};
         ASSERT_EQ(::lstat(path.c_str(), &status), 0);
@@ -54,14 +54,14 @@ TEST_F(PosixRun, TargetKeepsItsModeAndOwnerAndLinksStayLinks) {
 TEST_F(PosixRun, CreatesWithTheUmaskAndUndoLeavesAFifoAlone) {
     const std::string created = folder.file("new.state");
     const mode_t umask = ::umask(027);
-    const auto creation = runConversion(source, created);
+    const auto creation = run::runConversion(source, created);
     EXPECT_EQ(::umask(umask), 027u);
     ASSERT_TRUE(creation && creation->undo);
     EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::remove(created);
     ASSERT_EQ(::mkfifo(created.c_str(), 0644), 0);
-    const auto special = undoConversion(*creation->undo).error();
-    EXPECT_EQ(std::tuple(special.operation, special.step, special.cause), std::tuple(Operation::Undo, Step::Open, Cause::NotRegularFile));
+    const auto special = run::undoConversion(*creation->undo).error();
+    EXPECT_EQ(std::tuple(special.operation, special.step, special.cause), std::tuple(core::Operation::Undo, core::Step::Open, core::Cause::NotRegularFile));
     EXPECT_TRUE(fs::is_fifo(created));
 }
 

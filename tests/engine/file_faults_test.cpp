@@ -18,9 +18,9 @@
 #include <tuple>
 #include <utility>
 
-#include <tavro/conversion_run.h>
-#include <tavro/file_error.h>
-#include <tavro/file_access.h>
+#include <tavro/run/conversion_run.h>
+#include <tavro/files/file_error.h>
+#include <tavro/files/file_access.h>
 #include "sample_pair.h"
 #include "system_calls.h"
 
@@ -96,8 +96,8 @@ public:
     bool card = false;
     int crashAt = 0, changes = 0;
 
-    SystemResult<NativeHandle> openRead(const std::string& p) override { return opened(hit(Call::OpenRead, &p) ? fail() : Base::openRead(p)); }
-    SystemResult<EntryStatus> statHandle(NativeHandle f) override { return hit(Call::StatHandle) ? fail() : coarse(Base::statHandle(f)); }
+    SystemResult<files::NativeHandle> openRead(const std::string& p) override { return opened(hit(Call::OpenRead, &p) ? fail() : Base::openRead(p)); }
+    SystemResult<EntryStatus> statHandle(files::NativeHandle f) override { return hit(Call::StatHandle) ? fail() : coarse(Base::statHandle(f)); }
     SystemResult<std::optional<EntryStatus>> statName(const std::string& p) override {
         if (hit(Call::StatName, &p)) return fail();
         auto status = Base::statName(p);
@@ -106,43 +106,43 @@ public:
         return status;
     }
     SystemResult<files::FileSystemKind> fileSystem(const std::string& f) override { return card ? files::FileSystemKind{false, true} : Base::fileSystem(f); }
-    SystemResult<bool> holdLease(NativeHandle f) override { return card ? std::unexpected(SystemError{SystemError::Kind::Unsupported, EINVAL}) : Base::holdLease(f); }
+    SystemResult<bool> holdLease(files::NativeHandle f) override { return card ? std::unexpected(SystemError{SystemError::Kind::Unsupported, EINVAL}) : Base::holdLease(f); }
     SystemResult<void> remove(const std::string& p) override { return change(), Base::remove(p); }
     SystemResult<void> checkWritable(const std::string& p) override { return hit(Call::CheckWritable, &p) ? fail() : Base::checkWritable(p); }
-    SystemResult<std::size_t> readAt(NativeHandle f, std::span<std::uint8_t> b, std::uint64_t offset) override {
+    SystemResult<std::size_t> readAt(files::NativeHandle f, std::span<std::uint8_t> b, std::uint64_t offset) override {
         if (f == shortRead_) return 0;  // the file seems to end after a short read
         if (!hit(Call::ReadAt)) return Base::readAt(f, b.first(std::min(b.size(), readPiece)), offset);
         if (error_ != kShort) return fail();
         shortRead_ = f;
         return Base::readAt(f, b.first(b.size() / 2), offset);
     }
-    SystemResult<std::size_t> write(NativeHandle f, std::span<const std::uint8_t> b) override {
+    SystemResult<std::size_t> write(files::NativeHandle f, std::span<const std::uint8_t> b) override {
         change();
         if (!hit(Call::Write)) return stripSetId(f), Base::write(f, b);
         if (error_ == kShort) return 0;
         if (error_ == kLie) return b.size();
         return fail();
     }
-    SystemResult<std::size_t> copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset, std::size_t size) override {
+    SystemResult<std::size_t> copyRange(files::NativeHandle from, files::NativeHandle to, std::uint64_t offset, std::size_t size) override {
         change();
         if (!hit(Call::CopyRange)) return stripSetId(to), Base::copyRange(from, to, offset, size);
         if (error_ == kLie) return size;
         return fail();
     }
-    SystemResult<void> seek(NativeHandle f, std::uint64_t offset) override { return hit(Call::Seek) ? fail() : Base::seek(f, offset); }
-    SystemResult<void> setSize(NativeHandle f, std::uint64_t size) override { return hit(Call::SetSize) ? fail() : Base::setSize(f, size); }
-    SystemResult<void> flush(NativeHandle f) override { return hit(Call::Flush) ? fail() : Base::flush(f); }
-    SystemResult<void> close(NativeHandle f) override {
+    SystemResult<void> seek(files::NativeHandle f, std::uint64_t offset) override { return hit(Call::Seek) ? fail() : Base::seek(f, offset); }
+    SystemResult<void> setSize(files::NativeHandle f, std::uint64_t size) override { return hit(Call::SetSize) ? fail() : Base::setSize(f, size); }
+    SystemResult<void> flush(files::NativeHandle f) override { return hit(Call::Flush) ? fail() : Base::flush(f); }
+    SystemResult<void> close(files::NativeHandle f) override {
         if (f == shortRead_) shortRead_ = -1;
         --handles;
         auto result = Base::close(f);  // the handle is gone even when close fails
         return hit(Call::Close) ? fail() : result;
     }
-    SystemResult<NativeHandle> createTemporary(const std::string& folder, const std::string& name, std::uint32_t mode) override {
+    SystemResult<files::NativeHandle> createTemporary(const std::string& folder, const std::string& name, std::uint32_t mode) override {
         change();
         return opened(hit(Call::CreateTemporary, name.empty() ? &folder : &name) ? fail() : Base::createTemporary(folder, name, mode));
     }
-    SystemResult<void> nameTemporary(NativeHandle f, const std::string& p) override { return hit(Call::NameTemporary, &p) ? fail() : Base::nameTemporary(f, p); }
+    SystemResult<void> nameTemporary(files::NativeHandle f, const std::string& p) override { return hit(Call::NameTemporary, &p) ? fail() : Base::nameTemporary(f, p); }
     SystemResult<void> rename(const std::string& from, const std::string& to, bool own) override {
         if (hit(Call::Rename)) return fail();
         change();
@@ -152,18 +152,18 @@ public:
         return Base::rename(from, to, own);
     }
     SystemResult<void> renameNew(const std::string& from, const std::string& to) override { return hit(Call::Rename, &to) ? fail() : (change(), Base::renameNew(from, to)); }
-    SystemResult<void> setOwner(NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
-    SystemResult<void> setMode(NativeHandle f, std::uint32_t mode) override {
+    SystemResult<void> setOwner(files::NativeHandle f, std::uint32_t u, std::uint32_t g) override { return hit(Call::SetOwner) ? fail() : Base::setOwner(f, u, g); }
+    SystemResult<void> setMode(files::NativeHandle f, std::uint32_t mode) override {
         if (!hit(Call::SetMode)) return Base::setMode(f, mode);
         return errno_ == kDrops ? Base::setMode(f, mode & ~06000u) : fail();
     }
-    SystemResult<std::vector<std::string>> listAttributes(NativeHandle f) override { return hit(Call::ListAttributes) ? fail() : Base::listAttributes(f); }
-    SystemResult<void> setAttribute(NativeHandle f, const std::string& n, std::span<const std::uint8_t> v) override {
+    SystemResult<std::vector<std::string>> listAttributes(files::NativeHandle f) override { return hit(Call::ListAttributes) ? fail() : Base::listAttributes(f); }
+    SystemResult<void> setAttribute(files::NativeHandle f, const std::string& n, std::span<const std::uint8_t> v) override {
         return hit(Call::SetAttribute, &n) ? fail() : Base::setAttribute(f, n, v);
     }
-    SystemResult<std::uint32_t> inodeFlags(NativeHandle f) override { return hit(Call::InodeFlags) ? fail() : Base::inodeFlags(f); }
-    SystemResult<void> setInodeFlags(NativeHandle f, std::uint32_t flags) override { return hit(Call::SetInodeFlags) ? fail() : Base::setInodeFlags(f, flags); }
-    SystemResult<bool> openElsewhere(const std::string& p, NativeHandle f) override { return hit(Call::OpenElsewhere) ? fail() : Base::openElsewhere(p, f); }
+    SystemResult<std::uint32_t> inodeFlags(files::NativeHandle f) override { return hit(Call::InodeFlags) ? fail() : Base::inodeFlags(f); }
+    SystemResult<void> setInodeFlags(files::NativeHandle f, std::uint32_t flags) override { return hit(Call::SetInodeFlags) ? fail() : Base::setInodeFlags(f, flags); }
+    SystemResult<bool> openElsewhere(const std::string& p, files::NativeHandle f) override { return hit(Call::OpenElsewhere) ? fail() : Base::openElsewhere(p, f); }
     std::uint32_t userId() override { return user.value_or(Base::userId()); }
 
 private:
@@ -179,18 +179,18 @@ private:
         if (crashAt != 0 && ++changes == crashAt) std::_Exit(0);
     }
     SystemResult<EntryStatus> coarse(SystemResult<EntryStatus> status) const {  // a card keeps times to 2 seconds
-        if (FileIdentity* id = card && status ? &status->identity : nullptr)
+        if (files::FileIdentity* id = card && status ? &status->identity : nullptr)
             id->modifiedSeconds &= ~std::int64_t{1}, id->changedSeconds &= ~std::int64_t{1}, id->modifiedNanoseconds = id->changedNanoseconds = 0;
         return status;
     }
-    void stripSetId(NativeHandle f) {  // as the kernel does for a user's writes
+    void stripSetId(files::NativeHandle f) {  // as the kernel does for a user's writes
         if (auto status = Base::statHandle(f)) Base::setMode(f, status->identity.permissions & ~06000u);
     }
     std::unexpected<SystemError> fail() const {
         if (errno_ == kCannot) return std::unexpected(SystemError{SystemError::Kind::Unsupported, EXDEV});
         return std::unexpected(SystemError{SystemError::Kind::Other, errno_});
     }
-    SystemResult<NativeHandle> opened(SystemResult<NativeHandle> handle) {
+    SystemResult<files::NativeHandle> opened(SystemResult<files::NativeHandle> handle) {
         handles += handle.has_value();
         return handle;
     }
@@ -198,13 +198,13 @@ private:
     Call failing_ = Call::OpenRead;
     int failAt_ = 0;
     int error_ = 0, errno_ = 0;
-    NativeHandle shortRead_ = -1;
+    files::NativeHandle shortRead_ = -1;
 };
 
 class FileFaults : public test::SamplePair {
 protected:
     const std::string older = target + ".bak", backup = target + ".bak.2";
-    const Bytes olderBackup{1, 2, 3};
+    const core::Bytes olderBackup{1, 2, 3};
     void reset() const {
         restoreTarget();
         writeBytes(older, olderBackup);
@@ -215,7 +215,7 @@ protected:
     bool runFailing(Call call, int occurrence, int error) {
         reset();
         FailingCalls calls(call, occurrence, error);
-        const auto result = runConversion(source, target, {.backup = true}, calls);
+        const auto result = run::runConversion(source, target, {.backup = true}, calls);
         EXPECT_TRUE(calls.fired);
         EXPECT_EQ(readBytes(source), sourceBytes);
         const std::string said = result ? "success" : result.error().path + " " + std::to_string(int(result.error().cause));
@@ -223,9 +223,9 @@ protected:
         EXPECT_EQ(readBytes(target), replaced ? converted : targetBytes) << said;
         const bool backedUp = result || result.error().keptIn == backup;
         EXPECT_EQ(readBytes(older), olderBackup) << said;
-        EXPECT_EQ(std::filesystem::exists(backup) ? readBytes(backup) : Bytes{1}, backedUp ? targetBytes : Bytes{1}) << said;
-        EXPECT_TRUE(result || result.error().cause != Cause::System || !result.error().reason.empty()) << said;
-        if (!result && result.error().file == FileRole::Backup && replaced) {  // the old bytes wait in the temporary file
+        EXPECT_EQ(std::filesystem::exists(backup) ? readBytes(backup) : core::Bytes{1}, backedUp ? targetBytes : core::Bytes{1}) << said;
+        EXPECT_TRUE(result || result.error().cause != core::Cause::System || !result.error().reason.empty()) << said;
+        if (!result && result.error().file == core::FileRole::Backup && replaced) {  // the old bytes wait in the temporary file
             const auto kept = temporaryFiles(folder.path());
             EXPECT_EQ(kept.size(), 1u);
             for (const auto& path : kept) {
@@ -244,7 +244,7 @@ protected:
 TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
     reset();
     FailingCalls counting;
-    ASSERT_TRUE(runConversion(source, target, {.backup = true}, counting));
+    ASSERT_TRUE(run::runConversion(source, target, {.backup = true}, counting));
     // Reads in pieces, and a kernel that cannot copy between the files: the same bytes.
     for (const auto& arrange :
          std::vector<std::function<void(FailingCalls&)>>{[](FailingCalls& calls) { calls.readPiece = 5000; },
@@ -252,7 +252,7 @@ TEST_F(FileFaults, EveryCallFailingInTurnKeepsThePromise) {
         reset();
         FailingCalls calls;
         arrange(calls);
-        ASSERT_TRUE(runConversion(source, target, {.backup = true}, calls));
+        ASSERT_TRUE(run::runConversion(source, target, {.backup = true}, calls));
         EXPECT_EQ(readBytes(target), converted);
         EXPECT_EQ(readBytes(backup), targetBytes);
     }
@@ -273,43 +273,43 @@ TEST_F(FileFaults, EachStepIsNamed) {
     struct Case {
         Call call;
         int occurrence, error;
-        FileRole role;
-        Step step;
-        Cause cause;
+        core::FileRole role;
+        core::Step step;
+        core::Cause cause;
     };
-    for (const auto& c : std::vector<Case>{{Call::OpenRead, 1, EACCES, FileRole::Source, Step::Open, Cause::System},
-                                           {Call::ReadAt, 1, EIO, FileRole::Source, Step::Read, Cause::System},
-                                           {Call::ReadAt, 1, kShort, FileRole::Source, Step::Read, Cause::EndedEarly},
-                                           {Call::OpenRead, 2, EACCES, FileRole::Target, Step::Open, Cause::System},
-                                           {Call::CheckWritable, 1, EACCES, FileRole::Target, Step::Replace, Cause::System},
-                                           {Call::CheckWritable, 2, EROFS, FileRole::Target, Step::Create, Cause::System},  // its folder
-                                           {Call::CreateTemporary, 1, ENOSPC, FileRole::Target, Step::Create, Cause::System},
-                                           {Call::SetOwner, 1, EPERM, FileRole::Target, Step::Replace, Cause::OwnerNotKept},
-                                           {Call::Write, 1, ENOSPC, FileRole::Target, Step::Write, Cause::System},
-                                           {Call::Write, 1, kShort, FileRole::Target, Step::Write, Cause::WroteNothing},
-                                           {Call::Write, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},  // read back before the rename
-                                           {Call::CopyRange, 1, EIO, FileRole::Target, Step::Write, Cause::System},  // the bytes after the regions
-                                           {Call::CopyRange, 1, kLie, FileRole::Target, Step::Write, Cause::OtherBytes},
-                                           {Call::Flush, 1, EIO, FileRole::Target, Step::Flush, Cause::System},
-                                           {Call::Close, 2, EIO, FileRole::Target, Step::Flush, Cause::System},  // the temporary file
-                                           {Call::Rename, 1, EXDEV, FileRole::Target, Step::Replace, Cause::System},
+    for (const auto& c : std::vector<Case>{{Call::OpenRead, 1, EACCES, core::FileRole::Source, core::Step::Open, core::Cause::System},
+                                           {Call::ReadAt, 1, EIO, core::FileRole::Source, core::Step::Read, core::Cause::System},
+                                           {Call::ReadAt, 1, kShort, core::FileRole::Source, core::Step::Read, core::Cause::EndedEarly},
+                                           {Call::OpenRead, 2, EACCES, core::FileRole::Target, core::Step::Open, core::Cause::System},
+                                           {Call::CheckWritable, 1, EACCES, core::FileRole::Target, core::Step::Replace, core::Cause::System},
+                                           {Call::CheckWritable, 2, EROFS, core::FileRole::Target, core::Step::Create, core::Cause::System},  // its folder
+                                           {Call::CreateTemporary, 1, ENOSPC, core::FileRole::Target, core::Step::Create, core::Cause::System},
+                                           {Call::SetOwner, 1, EPERM, core::FileRole::Target, core::Step::Replace, core::Cause::OwnerNotKept},
+                                           {Call::Write, 1, ENOSPC, core::FileRole::Target, core::Step::Write, core::Cause::System},
+                                           {Call::Write, 1, kShort, core::FileRole::Target, core::Step::Write, core::Cause::WroteNothing},
+                                           {Call::Write, 1, kLie, core::FileRole::Target, core::Step::Write, core::Cause::OtherBytes},  // read back before the rename
+                                           {Call::CopyRange, 1, EIO, core::FileRole::Target, core::Step::Write, core::Cause::System},  // the bytes after the regions
+                                           {Call::CopyRange, 1, kLie, core::FileRole::Target, core::Step::Write, core::Cause::OtherBytes},
+                                           {Call::Flush, 1, EIO, core::FileRole::Target, core::Step::Flush, core::Cause::System},
+                                           {Call::Close, 2, EIO, core::FileRole::Target, core::Step::Flush, core::Cause::System},  // the temporary file
+                                           {Call::Rename, 1, EXDEV, core::FileRole::Target, core::Step::Replace, core::Cause::System},
 #ifndef _WIN32
-                                           {Call::Rename, 1, EBUSY, FileRole::Target, Step::Replace, Cause::MountPoint},  // a bind-mounted file
+                                           {Call::Rename, 1, EBUSY, core::FileRole::Target, core::Step::Replace, core::Cause::MountPoint},  // a bind-mounted file
 #endif
-                                           {Call::OpenRead, 3, EIO, FileRole::Source, Step::Open, Cause::System},  // the source, just before the rename
-                                           {Call::OpenRead, 4, EIO, FileRole::Target, Step::Verify, Cause::System}}) {  // the read-back
+                                           {Call::OpenRead, 3, EIO, core::FileRole::Source, core::Step::Open, core::Cause::System},  // the source, just before the rename
+                                           {Call::OpenRead, 4, EIO, core::FileRole::Target, core::Step::Verify, core::Cause::System}}) {  // the read-back
         SCOPED_TRACE(::testing::Message() << "call " << int(c.call) << " #" << c.occurrence);
         restoreTarget();
         FailingCalls calls(c.call, c.occurrence, c.error);
-        const auto result = runConversion(source, target, {}, calls);
+        const auto result = run::runConversion(source, target, {}, calls);
         ASSERT_FALSE(result);
-        const EngineError& e = result.error();
-        const int code = c.cause == Cause::System || c.cause == Cause::OwnerNotKept || c.cause == Cause::MountPoint ? c.error : 0;
-        EXPECT_EQ(std::tuple(e.file, e.step, e.path, e.cause, e.code), std::tuple(c.role, c.step, c.role == FileRole::Source ? source : target, c.cause, code));
-        ASSERT_EQ(e.undo != nullptr, c.step == Step::Verify);  // the target holds the converted level: undoable
-        EXPECT_EQ(readBytes(target), c.step == Step::Verify ? converted : targetBytes);
-        if (c.step != Step::Verify) continue;
-        EXPECT_EQ(undoConversion(*result.error().undo)->outcome, UndoOutcome::Restored);
+        const core::EngineError& e = result.error();
+        const int code = c.cause == core::Cause::System || c.cause == core::Cause::OwnerNotKept || c.cause == core::Cause::MountPoint ? c.error : 0;
+        EXPECT_EQ(std::tuple(e.file, e.step, e.path, e.cause, e.code), std::tuple(c.role, c.step, c.role == core::FileRole::Source ? source : target, c.cause, code));
+        ASSERT_EQ(e.undo != nullptr, c.step == core::Step::Verify);  // the target holds the converted level: undoable
+        EXPECT_EQ(readBytes(target), c.step == core::Step::Verify ? converted : targetBytes);
+        if (c.step != core::Step::Verify) continue;
+        EXPECT_EQ(run::undoConversion(*result.error().undo)->outcome, run::UndoOutcome::Restored);
         EXPECT_EQ(readBytes(target), targetBytes);
     }
 }
@@ -326,17 +326,17 @@ TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
         std::string what;
         std::map<std::string, std::uint32_t> owners;
         bool held;
-        std::optional<std::pair<FileRole, Cause>> refused;
+        std::optional<std::pair<core::FileRole, core::Cause>> refused;
     };
     const std::string real = folder.file("real.state");
-    for (const auto& c : std::vector<Case>{{"another user's target", {{target, kOther}}, false, std::pair{FileRole::Target, Cause::SharedFolderEntry}},
+    for (const auto& c : std::vector<Case>{{"another user's target", {{target, kOther}}, false, std::pair{core::FileRole::Target, core::Cause::SharedFolderEntry}},
                                            {"another user's older backup", {{older, kOther}}, false, std::nullopt},
                                            {"the folder owner's target and backup", {{target, kFolderOwner}, {older, kFolderOwner}}, false, std::nullopt},
 #ifndef _WIN32
-                                           {"another user's link", {{target, kOther}, {real, kUser}}, false, std::pair{FileRole::Target, Cause::SharedFolderLink}},
+                                           {"another user's link", {{target, kOther}, {real, kUser}}, false, std::pair{core::FileRole::Target, core::Cause::SharedFolderLink}},
                                            {"the folder owner's link", {{target, kFolderOwner}, {real, kUser}}, false, std::nullopt},
 #endif
-                                           {"a target held open", {}, true, std::pair{FileRole::Target, Cause::OpenElsewhere}}}) {
+                                           {"a target held open", {}, true, std::pair{core::FileRole::Target, core::Cause::OpenElsewhere}}}) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(target);
         std::filesystem::remove(real);
@@ -356,16 +356,16 @@ TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
         if (c.held) holder.emplace(utf8Path(target), std::ios::binary);
         // The dry run's check says the same of the target, creating nothing.
         const auto checked = files::checkReplace(target, files::Links::Follow, nullptr, calls);
-        EXPECT_EQ(checked ? Cause::System : fileError(Operation::Convert, FileRole::Target, target, checked.error()).cause,
-                  c.refused && c.refused->first == FileRole::Target ? c.refused->second : Cause::System);
+        EXPECT_EQ(checked ? core::Cause::System : files::fileError(core::Operation::Convert, core::FileRole::Target, target, checked.error()).cause,
+                  c.refused && c.refused->first == core::FileRole::Target ? c.refused->second : core::Cause::System);
         EXPECT_EQ(folder.names().size(), c.owners.contains(real) ? 4u : 3u);
-        const auto result = runConversion(source, target, {.backup = true}, calls);
+        const auto result = run::runConversion(source, target, {.backup = true}, calls);
         holder.reset();
-        using Refusal = std::optional<std::pair<FileRole, Cause>>;
+        using Refusal = std::optional<std::pair<core::FileRole, core::Cause>>;
         const Refusal said = result ? Refusal{} : Refusal{std::pair{result.error().file, result.error().cause}};
         EXPECT_EQ(said, c.refused);
         EXPECT_EQ(readBytes(target), c.refused ? targetBytes : converted);
-        EXPECT_EQ(std::pair(readBytes(older), readBytes(backup)), std::pair(olderBackup, c.refused ? Bytes{} : targetBytes));
+        EXPECT_EQ(std::pair(readBytes(older), readBytes(backup)), std::pair(olderBackup, c.refused ? core::Bytes{} : targetBytes));
         EXPECT_TRUE(temporaryFiles(folder.path()).empty());
         EXPECT_EQ(calls.handles, 0);
     }
@@ -374,8 +374,8 @@ TEST_F(FileFaults, RefusedBeforeAnythingIsWritten) {
 #ifndef _WIN32
 // An access ACL in the kernel's format: the owner rw, user `reader` r, the
 // owning group nothing, mask r, others nothing.
-Bytes aclGranting(std::uint32_t reader) {
-    Bytes acl{2, 0, 0, 0};
+core::Bytes aclGranting(std::uint32_t reader) {
+    core::Bytes acl{2, 0, 0, 0};
     for (const auto& [tag, perm, id] : {std::tuple{0x01, 6, ~0u}, std::tuple{0x02, 4, reader}, std::tuple{0x04, 0, ~0u}, std::tuple{0x10, 4, ~0u}, std::tuple{0x20, 0, ~0u}})
         for (const std::uint32_t value : {std::uint32_t(tag) | std::uint32_t(perm) << 16, id})
             for (int shift = 0; shift < 32; shift += 8) acl.push_back(static_cast<std::uint8_t>(value >> shift));
@@ -398,13 +398,13 @@ int setFlags(const std::string& path, int flags) {
     return result;
 }
 
-std::map<std::string, Bytes> attributesOf(const std::string& path) {
-    std::map<std::string, Bytes> found;
+std::map<std::string, core::Bytes> attributesOf(const std::string& path) {
+    std::map<std::string, core::Bytes> found;
     std::string names(4096, '\0');
     names.resize(static_cast<std::size_t>(std::max<ssize_t>(::listxattr(path.c_str(), names.data(), names.size()), 0)));
     for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
         const std::string name = names.c_str() + at;
-        Bytes value(4096);
+        core::Bytes value(4096);
         value.resize(static_cast<std::size_t>(std::max<ssize_t>(::getxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0)));
         found[name] = value;
     }
@@ -420,31 +420,31 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
     const std::string created = folder.file("new.state");
     struct Case {
         std::string what;
-        Bytes folderDefault;
+        core::Bytes folderDefault;
         bool withAttributes;
         int flags;
         Call failing;
-        std::optional<Cause> refused;
+        std::optional<core::Cause> refused;
         std::uint32_t mode = 0644;
         bool capability = false;
     };
     // A file capability (security.capability, version 2: CAP_NET_BIND_SERVICE, effective).
-    const Bytes capability{1, 0, 0, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const core::Bytes capability{1, 0, 0, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     for (const auto& c : std::vector<Case>{{"ACL and a note", {}, true, 0, Call::OpenRead, std::nullopt},
                                            {"set-uid and set-gid bits, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 06755},
-                                           {"set-id bits the file system drops", {}, false, 0, Call::SetMode, Cause::ModeNotKept, 06755},
+                                           {"set-id bits the file system drops", {}, false, 0, Call::SetMode, core::Cause::ModeNotKept, 06755},
                                            {"a file capability, which a write takes away", {}, false, 0, Call::OpenRead, std::nullopt, 0755, true},
                                            {"a folder with a default ACL", aclGranting(65534), false, 0, Call::OpenRead, std::nullopt},
-                                           {"a note the system will not set", {}, true, 0, Call::SetAttribute, Cause::AttributeNotKept},
+                                           {"a note the system will not set", {}, true, 0, Call::SetAttribute, core::Cause::AttributeNotKept},
                                            {"nodump and noatime flags", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::OpenRead, std::nullopt},
-                                           {"flags the system will not set", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::SetInodeFlags, Cause::FlagsNotKept},
-                                           {"an immutable target", {}, false, FS_IMMUTABLE_FL, Call::OpenRead, Cause::FlagsNotKept}}) {
+                                           {"flags the system will not set", {}, false, FS_NODUMP_FL | FS_NOATIME_FL, Call::SetInodeFlags, core::Cause::FlagsNotKept},
+                                           {"an immutable target", {}, false, FS_IMMUTABLE_FL, Call::OpenRead, core::Cause::FlagsNotKept}}) {
         SCOPED_TRACE(c.what);
         reset();
         std::filesystem::remove(created);
         ::removexattr(folder.path().c_str(), "system.posix_acl_default");
         if (!c.folderDefault.empty()) { ASSERT_EQ(::setxattr(folder.path().c_str(), "system.posix_acl_default", c.folderDefault.data(), c.folderDefault.size(), 0), 0); }
-        const Bytes acl = aclGranting(65534), note{'h', 'i'};
+        const core::Bytes acl = aclGranting(65534), note{'h', 'i'};
         if (c.withAttributes) {
             ASSERT_EQ(::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
             ASSERT_EQ(::setxattr(target.c_str(), "user.note", note.data(), note.size(), 0), 0);
@@ -458,14 +458,14 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
                            : c.failing == Call::SetInodeFlags || c.failing == Call::SetMode ? 1
                                                                                             : 0,
                            c.failing == Call::SetMode ? kDrops : EPERM);
-        const auto result = runConversion(source, target, {.backup = true}, calls);
-        const auto creation = runConversion(source, created);
+        const auto result = run::runConversion(source, target, {.backup = true}, calls);
+        const auto creation = run::runConversion(source, created);
         ASSERT_TRUE(creation);
         if (c.refused) {
             ASSERT_FALSE(result);
-            EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(FileRole::Target, *c.refused));
+            EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(core::FileRole::Target, *c.refused));
             EXPECT_EQ(result.error().detail, c.failing == Call::SetAttribute ? "user.note" : "");
-            EXPECT_EQ(factsAs<InodeFlags>(result.error()).flags, std::uintmax_t(c.flags));
+            EXPECT_EQ(factsAs<core::InodeFlags>(result.error()).flags, std::uintmax_t(c.flags));
             EXPECT_EQ(readBytes(target), targetBytes);
             EXPECT_EQ(std::pair(readBytes(older), std::filesystem::exists(backup)), std::pair(olderBackup, false));
         } else {
@@ -491,7 +491,7 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
 // on a card (no lease, times kept to 2 seconds) only the bytes read again
 // show a write in place.
 TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
-    const Bytes theirs = test::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
+    const core::Bytes theirs = test::randomBytes(targetBytes.size(), 7);  // same size: only the times tell
     for (const auto& [undo, exists, ofSource, card] :
          {std::tuple{false, true, false, false}, std::tuple{false, false, false, false}, std::tuple{true, true, false, false}, std::tuple{false, true, true, false},
           std::tuple{false, true, false, true}, std::tuple{true, true, false, true}, std::tuple{false, true, true, true}}) {
@@ -501,8 +501,8 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
         if (!exists) std::filesystem::remove(target);
         FailingCalls calls;
         calls.card = card;
-        const auto record = undo ? runConversion(source, target, {}, calls).value().undo : std::nullopt;
-        const Bytes before = readBytes(ofSource ? source : target);
+        const auto record = undo ? run::runConversion(source, target, {}, calls).value().undo : std::nullopt;
+        const core::Bytes before = readBytes(ofSource ? source : target);
         std::thread writer;
         bool started = false;
         calls.before = [&](Call call, auto) {
@@ -515,16 +515,19 @@ TEST_F(FileFaults, AnotherWriterIsNeverOverwritten) {
             std::this_thread::sleep_for(std::chrono::milliseconds(card ? 0 : 200));  // until its open is under way
             return 0;
         };
-        const auto said = [](const auto& result) { return result ? std::pair(Step::Open, Cause::System) : std::pair(result.error().step, result.error().cause); };
-        const auto step = record ? said(undoConversion(*record, calls)) : said(runConversion(source, target, {}, calls));
+        const auto said = [](const auto& result) { return result ? std::pair(core::Step::Open, core::Cause::System) : std::pair(result.error().step, result.error().cause); };
+        const auto step = record ? said(run::undoConversion(*record, calls)) : said(run::runConversion(source, target, {}, calls));
         if (writer.joinable()) writer.join();
 #ifdef _WIN32
         const bool held = false;  // no leases: the times tell
 #else
         const bool held = exists && !ofSource && !card;
 #endif
-        EXPECT_EQ(step, std::pair(held ? Step::Replace : undo || ofSource ? Step::Recheck : Step::Replace, held ? Cause::OpenElsewhere : Cause::Changed));
-        Bytes expected = theirs;
+        EXPECT_EQ(step, std::pair(held               ? core::Step::Replace
+                                  : undo || ofSource ? core::Step::Recheck
+                                                     : core::Step::Replace,
+                                  held ? core::Cause::OpenElsewhere : core::Cause::Changed));
+        core::Bytes expected = theirs;
         if (card && exists) expected = before, std::copy_n("theirs", 6, expected.begin() + 100);
         EXPECT_EQ(readBytes(ofSource ? source : target), expected);
         EXPECT_TRUE(!ofSource || readBytes(target) == targetBytes);
@@ -547,22 +550,22 @@ TEST_F(FileFaults, ACardPulledAtAnyStepLeavesAWholeState) {
         if (const pid_t child = ::fork(); child == 0) {
             FailingCalls calls;
             calls.card = true, calls.crashAt = change;
-            std::_Exit(runConversion(source, target, {}, calls) ? 1 : 2);  // ran to its end
+            std::_Exit(run::runConversion(source, target, {}, calls) ? 1 : 2);  // ran to its end
         } else if (int status = 0; ::waitpid(child, &status, 0) == child && WEXITSTATUS(status) != 0) {
             break;
         }
         ++pulled;
         const bool atName = std::filesystem::exists(utf8Path(target));
-        const Bytes whole = readBytes(atName ? target : leftover);
+        const core::Bytes whole = readBytes(atName ? target : leftover);
         EXPECT_TRUE(whole == targetBytes || whole == converted) << "no whole state at " << (atName ? target : leftover);
         FailingCalls calls;
         calls.card = true;
-        const auto next = runConversion(source, target, {}, calls);
+        const auto next = run::runConversion(source, target, {}, calls);
         const bool left = std::filesystem::exists(utf8Path(leftover));
-        EXPECT_EQ(next ? std::pair(Cause::System, std::string{}) : std::pair(next.error().cause, next.error().otherPath), std::pair(!left    ? Cause::System
-                                                                                                                                    : atName ? Cause::Leftover
-                                                                                                                                             : Cause::LeftoverOnly,
-                                                                                                                                    left ? leftover : std::string{}));
+        EXPECT_EQ(next ? std::pair(core::Cause::System, std::string{}) : std::pair(next.error().cause, next.error().otherPath), std::pair(!left    ? core::Cause::System
+                                                                                                                                          : atName ? core::Cause::Leftover
+                                                                                                                                                   : core::Cause::LeftoverOnly,
+                                                                                                                                          left ? leftover : std::string{}));
         EXPECT_EQ(readBytes(left ? leftover : target), left ? targetBytes : converted);
     }
     EXPECT_GT(pulled, 5);
@@ -581,12 +584,12 @@ TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
              {std::tuple{"two.state", "TWO.STATE", true}, {"conversão ÇÃO", "CONVERSÃO ção", true}, {"Ωmega Жук", "ωMEGA жУК", true}, {"two.state", "two.stat", false}})
             EXPECT_EQ(files::sameName(folder.file(a), folder.file(b), calls), folds && card) << a;
         for (const bool dryRun : {true, false}) {
-            const auto result = runConversion(spelled, target, {.dryRun = dryRun, .backup = true}, calls);
+            const auto result = run::runConversion(spelled, target, {.dryRun = dryRun, .backup = true}, calls);
             ASSERT_TRUE(result) << result.error().reason;
             EXPECT_EQ(result->backupPath, target + (card ? ".bak.2" : ".bak"));
             EXPECT_EQ(readBytes(spelled), sourceBytes);
-            const auto same = runConversion(other, target, {.dryRun = true}, calls);
-            EXPECT_EQ(same ? Cause::System : same.error().cause, card ? Cause::SameFile : Cause::System);
+            const auto same = run::runConversion(other, target, {.dryRun = true}, calls);
+            EXPECT_EQ(same ? core::Cause::System : same.error().cause, card ? core::Cause::SameFile : core::Cause::System);
         }
         restoreTarget();
         std::filesystem::remove(utf8Path(target + ".bak"));
@@ -598,7 +601,7 @@ TEST_F(FileFaults, NamesAreComparedAsTheCardComparesThem) {
 // rename is theirs: the run says the target changed, never that it holds the
 // converted level; one made at the backup's name is never replaced.
 TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
-    const Bytes theirs = test::randomBytes(targetBytes.size(), 9);
+    const core::Bytes theirs = test::randomBytes(targetBytes.size(), 9);
     FailingCalls calls;
     bool renamed = false, swapped = false;
     calls.before = [&](Call call, const std::string* path) {
@@ -609,17 +612,17 @@ TEST_F(FileFaults, AFileSwappedInAfterTheRenameStays) {
         }
         return 0;
     };
-    const auto result = runConversion(source, target, {}, calls);
+    const auto result = run::runConversion(source, target, {}, calls);
     ASSERT_FALSE(result);
-    EXPECT_EQ(std::tuple(result.error().cause, result.error().undo != nullptr), std::tuple(Cause::Changed, false));
+    EXPECT_EQ(std::tuple(result.error().cause, result.error().undo != nullptr), std::tuple(core::Cause::Changed, false));
     EXPECT_EQ(readBytes(target), theirs);
     // So is a file made at the backup's free name just before the backup takes it.
     restoreTarget();
     FailingCalls late;
-    late.before = [&](Call call, const std::string* path) { return call == Call::Rename && path && *path == target + ".bak" ? (writeBytes(*path, Bytes{7}), 0) : 0; };
-    const auto backedUp = runConversion(source, target, {.backup = true}, late);
+    late.before = [&](Call call, const std::string* path) { return call == Call::Rename && path && *path == target + ".bak" ? (writeBytes(*path, core::Bytes{7}), 0) : 0; };
+    const auto backedUp = run::runConversion(source, target, {.backup = true}, late);
     ASSERT_FALSE(backedUp);
-    EXPECT_EQ(std::pair(backedUp.error().file, readBytes(target + ".bak")), std::pair(FileRole::Backup, Bytes{7}));
+    EXPECT_EQ(std::pair(backedUp.error().file, readBytes(target + ".bak")), std::pair(core::FileRole::Backup, core::Bytes{7}));
 }
 
 #ifndef _WIN32
@@ -634,7 +637,7 @@ TEST_F(FileFaults, ALinkRepointedAfterTheRenameIsNotWhatIsReadBack) {
         if (call == Call::Rename) std::filesystem::remove(utf8Path(link)), std::filesystem::create_symlink("one.state", utf8Path(link));
         return 0;
     };
-    const auto result = runConversion(source, link, {}, calls);
+    const auto result = run::runConversion(source, link, {}, calls);
     EXPECT_TRUE(result) << result.error().path;
     EXPECT_EQ(std::tuple(readBytes(real), readBytes(source)), std::tuple(converted, sourceBytes));
 }
@@ -657,10 +660,10 @@ TEST_F(FileFaults, TemporaryNamesAreTakenExclusively) {
             if (path != nullptr && path->find(".tavro-") != std::string::npos && !path->ends_with("-old") && planted++ == 0) std::filesystem::create_symlink(victim, *path);
             return 0;
         };
-        const auto result = runConversion(source, target, {}, calls);
+        const auto result = run::runConversion(source, target, {}, calls);
         ASSERT_TRUE(result) << result.error().path;
         EXPECT_EQ(planted, 2);  // planted once, then a fresh name
-        EXPECT_EQ(readBytes(victim), (Bytes{1, 2, 3})) << "written through a planted link";
+        EXPECT_EQ(readBytes(victim), (core::Bytes{1, 2, 3})) << "written through a planted link";
         EXPECT_EQ(readBytes(target), converted);
         EXPECT_EQ(folder.names().size(), 4u);  // one, two, victim and the planted link, left alone
         for (const auto& path : temporaryFiles(folder.path())) std::filesystem::remove(path);

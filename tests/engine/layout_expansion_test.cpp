@@ -1,4 +1,4 @@
-#include <tavro/layout_expansion.h>
+#include <tavro/core/layout_expansion.h>
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@ namespace {
 // Source cell `index` holds `value`; the expansion must show chunk `chunk`'s four
 // numbers as the 2x2 square at `topLeft` and nothing else (chunk 0: nothing at all).
 void expectSquare(std::size_t index, unsigned value, std::size_t topLeft, unsigned chunk) {
-    std::vector<std::uint8_t> layout(kSourceLayoutBytes, 0);
+    std::vector<std::uint8_t> layout(core::kSourceLayoutBytes, 0);
     layout[index] = static_cast<std::uint8_t>(value);
-    auto rest = expandLayout(layout);
+    auto rest = core::expandLayout(layout);
     for (const unsigned offset : {0u, 1u, 256u, 257u}) {
         const auto square = std::exchange(rest[topLeft + offset], 0);
         EXPECT_EQ(square, chunk == 0 ? 0u : 4 * chunk + offset % 256 + offset / 128) << "value " << value << " at " << offset;

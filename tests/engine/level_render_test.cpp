@@ -3,13 +3,13 @@
 #include <array>
 #include <climits>
 
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 #include "png_decode.h"
-#include <tavro/png_image.h>
-#include <tavro/region_map.h>
+#include <tavro/pictures/png_image.h>
+#include <tavro/core/region_map.h>
 #include "save_state.h"
 
-namespace tavro::render {
+namespace tavro::drawing {
 namespace {
 
 using tavro::test::Bytes;
@@ -20,13 +20,13 @@ void drawPattern(SaveState& s, unsigned index, unsigned first) {
     for (unsigned i = 0, x = 0, y = 0; i < 32; ++i, x = (i % 4) * 2, y = i / 4)
         s.video(index * 32 + i) = static_cast<std::uint8_t>(((x + y + first) % 16) << 4 | (x + 1 + y * 3 + first) % 16);
 }
-LevelMemory levelOf(const SaveState& s) { return LevelMemory::fromSaveState(s.bytes).value(); }
+drawing::LevelMemory levelOf(const SaveState& s) { return drawing::LevelMemory::fromSaveState(s.bytes).value(); }
 
-const std::pair<Game, format::GameFormat> kGames[] = {{Game::First, format::kFirstGame}, {Game::Second, format::kSecondGame}};
+const std::pair<drawing::Game, core::format::GameFormat> kGames[] = {{drawing::Game::First, core::format::kFirstGame}, {drawing::Game::Second, core::format::kSecondGame}};
 
 // One block (number 5, patterns 1 to 4 with pattern flips and palette lines)
 // in the top-left entry of chunk 1, which the top-left cell names.
-SaveState oneBlock(const format::GameFormat& f, unsigned entryFlips) {
+SaveState oneBlock(const core::format::GameFormat& f, unsigned entryFlips) {
     SaveState s;
     for (unsigned p = 1; p <= 4; ++p) drawPattern(s, p, p * 3);
     const unsigned words[4] = {1, 2 | 1u << 11 | 1u << 13, 3 | 1u << 12 | 2u << 13, 4 | 3u << 11 | 3u << 13 | 1u << 15};
@@ -36,11 +36,11 @@ SaveState oneBlock(const format::GameFormat& f, unsigned entryFlips) {
     return s;
 }
 
-std::uint8_t pixel(const IndexedImage& image, int x, int y) { return image.pixels.at(static_cast<std::size_t>(y * image.width + x)); }
+std::uint8_t pixel(const drawing::IndexedImage& image, int x, int y) { return image.pixels.at(static_cast<std::size_t>(y * image.width + x)); }
 
 TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
     for (const auto& [game, f] : kGames) {
-        const auto image = drawPlane(levelOf(oneBlock(f, 0)), game, Plane::Foreground);
+        const auto image = drawing::drawPlane(levelOf(oneBlock(f, 0)), game, core::Plane::Foreground);
         ASSERT_EQ(std::pair(image.width, image.height), std::pair(kPlaneWidth, kPlaneHeight));
         const struct {
             int x, y, index;
@@ -61,7 +61,7 @@ TEST(LevelRender, PatternsBlocksAndPaletteLinesGiveTheIndices) {
         // Flipped entries mirror the whole block.
         const unsigned h = 1u << f.entryHFlipBit, v = 1u << f.entryVFlipBit;
         for (const unsigned flips : {h, v, h | v}) {
-            const auto flipped = drawPlane(levelOf(oneBlock(f, flips)), game, Plane::Foreground, {0, 0, 1, 1});
+            const auto flipped = drawing::drawPlane(levelOf(oneBlock(f, flips)), game, core::Plane::Foreground, {0, 0, 1, 1});
             for (int y = 0; y < 16; ++y)
                 for (int x = 0; x < 16; ++x)
                     ASSERT_EQ(pixel(flipped, x, y), pixel(image, (flips & h) ? 15 - x : x, (flips & v) ? 15 - y : y)) << x << "," << y << " flips " << flips;
@@ -79,7 +79,7 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         s.ramWord(f.blockTable + 768 * 8, 1);           // ...even though RAM there holds a word
         const auto cellByte = [&](std::size_t row, std::size_t column) -> std::uint8_t& { return s.cell(f, row * f.layoutRowBytes() + column); };
         cellByte(2, f.layoutRowBytes() / 2) = 1;  // the first background cell of row 2
-        if (game == Game::First) {
+        if (game == drawing::Game::First) {
             cellByte(1, 3) = 0x82;  // bit 7 is dropped: chunk 2
             cellByte(3, 0) = 0x80;  // chunk 0
         } else {
@@ -87,18 +87,18 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
             s.ramWord(f.chunkAddress(0), 5);  // chunk 0 is stored, yet a cell naming it draws nothing
         }
         const auto level = levelOf(s);
-        const auto fg = drawPlane(level, game, Plane::Foreground);
+        const auto fg = drawing::drawPlane(level, game, core::Plane::Foreground);
         EXPECT_EQ((std::array{pixel(fg, 3 * cell + 16, cell + 16 + 1), pixel(fg, 3 * cell + 32 + 1, cell + 1), pixel(fg, cell, 1)}),
                   (std::array<std::uint8_t, 3>{pixel(fg, 0, 1), 0, 0}));
-        EXPECT_EQ(usedCells(level, game, Plane::Foreground), (CellBox{0, 0, 4, 2}));
-        const auto bg = drawPlane(level, game, Plane::Background);
+        EXPECT_EQ(drawing::usedCells(level, game, core::Plane::Foreground), (drawing::CellBox{0, 0, 4, 2}));
+        const auto bg = drawing::drawPlane(level, game, core::Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
-        EXPECT_EQ(usedCells(level, game, Plane::Background), (CellBox{0, 2, 1, 1}));
-        const auto opaque = [](const IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
-        EXPECT_EQ(opaque(bg), opaque(drawPlane(level, game, Plane::Foreground, {0, 0, 1, 1})));  // the one block
+        EXPECT_EQ(drawing::usedCells(level, game, core::Plane::Background), (drawing::CellBox{0, 2, 1, 1}));
+        const auto opaque = [](const drawing::IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
+        EXPECT_EQ(opaque(bg), opaque(drawing::drawPlane(level, game, core::Plane::Foreground, {0, 0, 1, 1})));  // the one block
         EXPECT_GT(opaque(bg), 200);
         // A box of cells is the same picture as that part of the plane.
-        const auto part = drawPlane(level, game, Plane::Foreground, {3, 1, 2, 1});
+        const auto part = drawing::drawPlane(level, game, core::Plane::Foreground, {3, 1, 2, 1});
         ASSERT_EQ(part.width, 2 * cell);
         for (int y = 0; y < cell; y += 7)
             for (int x = 0; x < 2 * cell; x += 5) ASSERT_EQ(pixel(part, x, y), pixel(fg, 3 * cell + x, cell + y));
@@ -107,26 +107,26 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
 
 TEST(LevelRender, PaletteSpreadsThreeBitsAndKeepsColourZeroClear) {
     SaveState s;
-    s.ramWord(format::kPaletteAddress + 2 * 19, 7u << 9 | 2u << 5 | 5u << 1 | 0xF111);  // line 1, colour 3; stray bits ignored
-    s.ramWord(format::kPaletteAddress + 2 * 32, 0x0EEE);                                // colour 0 of line 2
-    Palette colours = readPalette(levelOf(s));
+    s.ramWord(core::format::kPaletteAddress + 2 * 19, 7u << 9 | 2u << 5 | 5u << 1 | 0xF111);  // line 1, colour 3; stray bits ignored
+    s.ramWord(core::format::kPaletteAddress + 2 * 32, 0x0EEE);                                // colour 0 of line 2
+    drawing::Palette colours = drawing::readPalette(levelOf(s));
     colours[0] = {1, 2, 3, 255};  // the first entry is written like any other
-    const IndexedImage image{4, 1, {19, 32, 1, 0}};
-    EXPECT_EQ(toRgba(image, colours).pixels, (Bytes{182, 72, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 1, 2, 3, 255}));
-    EXPECT_EQ(tavro::test::decodePng(encodePng(image, colours).value()).value().pixels, toRgba(image, colours).pixels);
-    EXPECT_EQ(encodePng(IndexedImage{}, Palette{}).error().cause, Cause::EmptyPicture);
+    const drawing::IndexedImage image{4, 1, {19, 32, 1, 0}};
+    EXPECT_EQ(drawing::toRgba(image, colours).pixels, (Bytes{182, 72, 255, 255, 0, 0, 0, 0, 0, 0, 0, 255, 1, 2, 3, 255}));
+    EXPECT_EQ(tavro::test::decodePng(pictures::encodePng(image, colours).value()).value().pixels, drawing::toRgba(image, colours).pixels);
+    EXPECT_EQ(pictures::encodePng(drawing::IndexedImage{}, drawing::Palette{}).error().cause, core::Cause::EmptyPicture);
 }
 
 // Box averages written out plainly, one output pixel at a time: the mean of
 // the opaque pixels' colours, rounded, and alpha 255 times the opaque share.
-RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int factor) {
-    RgbaImage out{(image.width + factor - 1) / factor, (image.height + factor - 1) / factor, {}};
+drawing::RgbaImage plainDownscale(const drawing::IndexedImage& image, const drawing::Palette& palette, int factor) {
+    drawing::RgbaImage out{(image.width + factor - 1) / factor, (image.height + factor - 1) / factor, {}};
     for (int oy = 0; oy < out.height; ++oy)
         for (int ox = 0; ox < out.width; ++ox) {
             std::uint64_t sums[3] = {}, opaque = 0, all = 0;
             for (int y = oy * factor; y < std::min(image.height, (oy + 1) * factor); ++y)
                 for (int x = ox * factor; x < std::min(image.width, (ox + 1) * factor); ++x, ++all)
-                    if (const Rgba c = palette.at(pixel(image, x, y)); c.a != 0) ++opaque, sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
+                    if (const drawing::Rgba c = palette.at(pixel(image, x, y)); c.a != 0) ++opaque, sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
             for (const std::uint64_t sum : sums) out.pixels.push_back(static_cast<std::uint8_t>(opaque == 0 ? 0 : (sum + opaque / 2) / opaque));
             out.pixels.push_back(static_cast<std::uint8_t>((opaque * 255 + all / 2) / all));
         }
@@ -136,47 +136,47 @@ RgbaImage plainDownscale(const IndexedImage& image, const Palette& palette, int 
 TEST(LevelRender, ScaledPicturesMatchAPlainBoxAverage) {
     const SaveState random = SaveState::random(11);
     SaveState bright = SaveState::random(31);  // second-game cells of almost only opaque, near-white pixels
-    const std::size_t chunksEnd = format::kSecondGame.chunkAddress(format::kSecondGame.chunkNumbers());
+    const std::size_t chunksEnd = core::format::kSecondGame.chunkAddress(core::format::kSecondGame.chunkNumbers());
     for (std::size_t i = 0; i < chunksEnd; i += 2) bright.ram(i) &= 0xFD;  // chunk entries: blocks below 512
     for (std::size_t i = 0; i < kVideoRamBytes; ++i) bright.video(i) |= static_cast<std::uint8_t>(i % 61 == 0 ? 0 : 0x11);
-    for (unsigned i = 0; i < kPaletteEntries; ++i) bright.ramWord(format::kPaletteAddress + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
+    for (unsigned i = 0; i < kPaletteEntries; ++i) bright.ramWord(core::format::kPaletteAddress + 2 * i, i % 5 == 0 ? 0x0CCC : 0x0EEE);  // 218 or 255
     const struct {
         const SaveState& state;
-        Game game;
-        CellBox box;
+        drawing::Game game;
+        drawing::CellBox box;
         std::vector<int> factors;
-    } cases[] = {{random, Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
-                 {random, Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
+    } cases[] = {{random, drawing::Game::First, {1, 1, 3, 2}, {1, 2, 3, 16, 100, 1000}},
+                 {random, drawing::Game::Second, {5, 3, 2, 3}, {1, 5, 7, 128, 300}},
         // Rows 16,384 pixels wide: a box row holds more than a 16-bit lane could sum.
-                 {bright, Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
+                 {bright, drawing::Game::Second, {0, 0, 128, 2}, {64, 128, 256, 257, 300, 1000, 4096}}};
     for (const auto& [state, game, box, factors] : cases) {
-        const LevelMemory level = levelOf(state);
-        const auto whole = drawPlane(level, game, Plane::Background, box);
+        const drawing::LevelMemory level = levelOf(state);
+        const auto whole = drawing::drawPlane(level, game, core::Plane::Background, box);
         for (const int factor : factors) {
-            const auto expected = plainDownscale(whole, readPalette(level), factor);
-            const auto drawn = drawScaled(level, game, Plane::Background, box, factor);
+            const auto expected = plainDownscale(whole, drawing::readPalette(level), factor);
+            const auto drawn = drawing::drawScaled(level, game, core::Plane::Background, box, factor);
             EXPECT_TRUE(std::tie(drawn.width, drawn.height, drawn.pixels) == std::tie(expected.width, expected.height, expected.pixels)) << "factor " << factor;
-            EXPECT_EQ(scaleDown(whole, readPalette(level), factor).pixels, expected.pixels) << "factor " << factor;
+            EXPECT_EQ(drawing::scaleDown(whole, drawing::readPalette(level), factor).pixels, expected.pixels) << "factor " << factor;
         }
     }
-    EXPECT_TRUE(scaleDown(IndexedImage{4, 4, {1}}, Palette{}, 2).pixels.empty());  // inconsistent size
-    const auto preview = drawPreview(levelOf(random), Game::First, Plane::Foreground, 1000, INT_MAX);
+    EXPECT_TRUE(drawing::scaleDown(drawing::IndexedImage{4, 4, {1}}, drawing::Palette{}, 2).pixels.empty());  // inconsistent size
+    const auto preview = drawing::drawPreview(levelOf(random), drawing::Game::First, core::Plane::Foreground, 1000, INT_MAX);
     ASSERT_TRUE(preview.has_value());
     EXPECT_EQ(preview->picture.width, kPlaneWidth / 17 + 1);  // factor 17: the smallest that fits
-    EXPECT_EQ(drawPreview(levelOf(random), Game::First, Plane::Foreground, INT_MAX, 100)->factor, 21);  // 2,048 px tall
-    EXPECT_FALSE(drawPreview(levelOf(SaveState{}), Game::Second, Plane::Foreground, 1000, 1000).has_value());
-    EXPECT_EQ(std::tuple(fitFactor(kPlaneWidth, INT_MAX), fitFactor(INT_MAX, 2), fitFactor(2000, 1000)), std::tuple(1, 1 << 30, 2));
+    EXPECT_EQ(drawing::drawPreview(levelOf(random), drawing::Game::First, core::Plane::Foreground, INT_MAX, 100)->factor, 21);  // 2,048 px tall
+    EXPECT_FALSE(drawing::drawPreview(levelOf(SaveState{}), drawing::Game::Second, core::Plane::Foreground, 1000, 1000).has_value());
+    EXPECT_EQ(std::tuple(drawing::fitFactor(kPlaneWidth, INT_MAX), drawing::fitFactor(INT_MAX, 2), drawing::fitFactor(2000, 1000)), std::tuple(1, 1 << 30, 2));
 }
 
 // Boxes anywhere in int's range, far edges past INT_MAX included, are cut to the plane.
 TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
-    EXPECT_FALSE(LevelMemory::fromSaveState(Bytes(kMinSaveStateSize - 1, 0)).has_value());
-    const Bytes shortest = tavro::test::randomBytes(kMinSaveStateSize, 5);
-    const auto level = LevelMemory::fromSaveState(shortest).value();  // video RAM past the end of the file reads as zero
+    EXPECT_FALSE(drawing::LevelMemory::fromSaveState(Bytes(core::kMinSaveStateSize - 1, 0)).has_value());
+    const Bytes shortest = tavro::test::randomBytes(core::kMinSaveStateSize, 5);
+    const auto level = drawing::LevelMemory::fromSaveState(shortest).value();  // video RAM past the end of the file reads as zero
     EXPECT_EQ(std::pair(level.videoRam()[kVideoRamBytes / 2 - 1], level.videoRam()[kVideoRamBytes / 2]), std::pair(shortest.back(), std::uint8_t{0}));
     constexpr int kAll = 1000;  // cells of the plane left out: none left
     const struct {
-        CellBox box;
+        drawing::CellBox box;
         int columnsCut, rowsCut;
     } boxes[] = {{{-5, 3, 500, 500}, 0, 3},
                  {{0, 0, INT_MAX, INT_MAX}, 0, 0},
@@ -192,13 +192,13 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
             SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
             const int cell = f.cellPixels();
             const int width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
-            const auto image = drawPlane(levelOf(s), game, Plane::Foreground, box);
+            const auto image = drawing::drawPlane(levelOf(s), game, core::Plane::Foreground, box);
             EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()), std::pair(width * height, static_cast<std::size_t>(width * height)));
-            const auto scaled = drawScaled(levelOf(s), game, Plane::Background, box, 512);
+            const auto scaled = drawing::drawScaled(levelOf(s), game, core::Plane::Background, box, 512);
             EXPECT_EQ(scaled.pixels.size(), static_cast<std::size_t>((width + 511) / 512 * ((height + 511) / 512) * 4));
         }
     }
 }
 
 }  // namespace
-}  // namespace tavro::render
+}  // namespace tavro::drawing

@@ -7,22 +7,22 @@
 #include <tuple>
 #include <vector>
 
-#include <tavro/conversion.h>
-#include <tavro/level_render.h>
-#include <tavro/level_check.h>
-#include <tavro/png_image.h>
+#include <tavro/core/conversion.h>
+#include <tavro/drawing/level_render.h>
+#include <tavro/core/level_check.h>
+#include <tavro/pictures/png_image.h>
 #include "plausible_states.h"
 #include "random_level.h"
 
 namespace tavro {
 namespace {
 
-using namespace render;
+using namespace drawing;
 
 using test::SaveState;
 using test::randomLevel;
-constexpr format::GameFormat kSource = format::kFirstGame;
-constexpr format::GameFormat kTarget = format::kSecondGame;
+constexpr core::format::GameFormat kSource = core::format::kFirstGame;
+constexpr core::format::GameFormat kTarget = core::format::kSecondGame;
 constexpr unsigned kQuarterRows = 8, kQuarterRowBytes = 16;
 
 // Row `row` of quarter `quarter` of source chunk `chunk`.
@@ -40,22 +40,22 @@ void fillQuarter(SaveState& state, unsigned chunk, unsigned quarter, std::uint8_
     }
 }
 
-SaveState convert(const SaveState& source, const SaveState& target, ChunkNumbering numbering) {
-    return {patchTarget(target.bytes, convertRegions(readSourceRegions(source.bytes), numbering))};
+SaveState convert(const SaveState& source, const SaveState& target, core::ChunkNumbering numbering) {
+    return {core::patchTarget(target.bytes, core::convertRegions(core::readSourceRegions(source.bytes), numbering))};
 }
 
 // The target, drawn as the second game, shows the source drawn as the first
 // in both planes, whole, except the cells `emptied` which show nothing.
 // Source layout byte i: rows of 128 cells, the first 64 foreground.
-LayoutCell cellAt(std::size_t i) { return {i % 128 < 64 ? Plane::Foreground : Plane::Background, int(i / 128), int(i % 64)}; }
+core::LayoutCell cellAt(std::size_t i) { return {i % 128 < 64 ? core::Plane::Foreground : core::Plane::Background, int(i / 128), int(i % 64)}; }
 
-void expectSamePictures(const SaveState& source, const SaveState& target, const std::vector<LayoutCell>& emptied) {
-    const auto before = LevelMemory::fromSaveState(source.bytes).value();
-    const auto after = LevelMemory::fromSaveState(target.bytes).value();
-    for (const Plane plane : {Plane::Foreground, Plane::Background}) {
-        IndexedImage expected = drawPlane(before, Game::First, plane);
-        const IndexedImage actual = drawPlane(after, Game::Second, plane);
-        for (const LayoutCell& cell : emptied) {
+void expectSamePictures(const SaveState& source, const SaveState& target, const std::vector<core::LayoutCell>& emptied) {
+    const auto before = drawing::LevelMemory::fromSaveState(source.bytes).value();
+    const auto after = drawing::LevelMemory::fromSaveState(target.bytes).value();
+    for (const core::Plane plane : {core::Plane::Foreground, core::Plane::Background}) {
+        drawing::IndexedImage expected = drawing::drawPlane(before, drawing::Game::First, plane);
+        const drawing::IndexedImage actual = drawing::drawPlane(after, drawing::Game::Second, plane);
+        for (const core::LayoutCell& cell : emptied) {
             if (cell.plane != plane) continue;
             for (int y = cell.row * 256; y < (cell.row + 1) * 256; ++y)
                 std::fill_n(&expected.pixels.at(static_cast<std::size_t>(y * kPlaneWidth + cell.column * 256)), 256, 0);
@@ -72,7 +72,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(seed);
         const bool fixed = seed % 3 == 0;
-        const auto numbering = fixed ? ChunkNumbering::Fixed : ChunkNumbering::Packed;
+        const auto numbering = fixed ? core::ChunkNumbering::Fixed : core::ChunkNumbering::Packed;
         std::mt19937 random(seed);
         const auto roll = [&random](unsigned n) { return static_cast<unsigned>(random() % n); };
         SaveState source = randomLevel(seed);
@@ -83,7 +83,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
                 if (pick == 0) fillQuarter(source, chunk, quarter, 0, 0);
                 if (pick == 1) copyQuarter(source, chunk, quarter, fromChunk, fromQuarter);
             }
-        std::vector<LayoutCell> emptied;
+        std::vector<core::LayoutCell> emptied;
         std::set<int> named, lost;
         int inUse = 0;
         for (std::size_t i = 0; i < kSource.layoutBytes(); ++i) {
@@ -98,7 +98,7 @@ TEST(LevelConversion, RandomLevelsLookTheSameAfterConversion) {
         const SaveState target = SaveState::random(seed + 1000);
         SaveState packed = convert(source, target, numbering);
         EXPECT_EQ(convert(source, target, numbering).bytes, packed.bytes);
-        const LevelSummary summary = summarizeLevel(readSourceRegions(source.bytes), numbering);
+        const core::LevelSummary summary = core::summarizeLevel(core::readSourceRegions(source.bytes), numbering);
         EXPECT_EQ(summary.emptiedCells, emptied);
         EXPECT_EQ(summary.lostChunks, std::vector<int>(lost.begin(), lost.end()));
         EXPECT_EQ(std::tuple(summary.cellsLost, summary.cellsExpanded, summary.chunksNamed), std::tuple(int(emptied.size()), inUse - int(emptied.size()), int(named.size())));
@@ -118,7 +118,7 @@ TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlank
         fillQuarter(source, unsigned(chunk), unsigned(quarter), std::uint8_t(high), std::uint8_t(low));
     source.cell(kSource, 2 * 128 + 64 + 3) = 0x85;  // background, row 2, column 3: chunk 5
     source.cell(kSource, 0) = 70;
-    SaveState packed = convert(source, {Bytes(format::kRecordedStateBytes, 0xEE)}, ChunkNumbering::Packed);
+    SaveState packed = convert(source, {core::Bytes(core::format::kRecordedStateBytes, 0xEE)}, core::ChunkNumbering::Packed);
 
     const auto cell = [&](std::size_t row, std::size_t column) { return int{packed.cell(kTarget, row * 256 + column)}; };
     EXPECT_EQ((std::vector{cell(4, 128 + 6), cell(4, 128 + 7), cell(5, 128 + 6), cell(5, 128 + 7)}), (std::vector{1, 0, 1, 2}));
@@ -128,7 +128,7 @@ TEST(PackedConversion, NumbersQuartersInChunkOrderSharingRepeatsAndEmptyingBlank
         for (std::size_t i = 0; i < 128; i += 2)
             ASSERT_EQ((std::pair<int, int>{packed.ram(chunk * 128 + i), packed.ram(chunk * 128 + i + 1)}), entries[chunk]) << "chunk " << chunk;
     EXPECT_EQ(std::count(&packed.cell(kTarget, 0), &packed.cell(kTarget, 0) + 4096, 0), 4096 - 5);
-    EXPECT_EQ(summarizeLevel(readSourceRegions(source.bytes), ChunkNumbering::Packed).chunksUsed, 3);
+    EXPECT_EQ(core::summarizeLevel(core::readSourceRegions(source.bytes), core::ChunkNumbering::Packed).chunksUsed, 3);
 }
 
 TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRest) {
@@ -148,13 +148,13 @@ TEST(PackedConversion, TooManyQuartersKeepTheMostNamedChunksWholeAndReportTheRes
         if (names[i] < 8) emptiedBytes.push_back(cell);
     }
     std::sort(emptiedBytes.begin(), emptiedBytes.end());
-    std::vector<LayoutCell> expectedEmptied;
+    std::vector<core::LayoutCell> expectedEmptied;
     for (const std::size_t cell : emptiedBytes) expectedEmptied.push_back(cellAt(cell));
-    const LevelSummary summary = summarizeLevel(readSourceRegions(source.bytes), ChunkNumbering::Packed);
+    const core::LevelSummary summary = core::summarizeLevel(core::readSourceRegions(source.bytes), core::ChunkNumbering::Packed);
     EXPECT_EQ(std::tuple(summary.chunksUsed, summary.cellsLost, summary.cellsExpanded), std::tuple(255, 7, int(names.size()) - 7));
     EXPECT_EQ(summary.lostChunks, (std::vector{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(summary.emptiedCells, expectedEmptied);
-    expectSamePictures(source, convert(source, SaveState::random(77), ChunkNumbering::Packed), expectedEmptied);
+    expectSamePictures(source, convert(source, SaveState::random(77), core::ChunkNumbering::Packed), expectedEmptied);
 }
 
 // The game check (level_check.h) on plausible states of both games, their

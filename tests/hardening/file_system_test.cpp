@@ -72,7 +72,7 @@ TEST_F(FileSystemFaults, NamesConvertUpToTheSystemLimits) {
         if (name != "link.state") writeBytes(path, targetBytes);
         const auto result = runCli(folder, {"convert", source, path});
         EXPECT_EQ(result.status, 0) << name << ": " << result.err;
-        EXPECT_EQ(readBytes(path), name != "link.state" ? converted : patchTarget({}, convertRegions(readSourceRegions(sourceBytes)))) << name;
+        EXPECT_EQ(readBytes(path), name != "link.state" ? converted : core::patchTarget({}, core::convertRegions(core::readSourceRegions(sourceBytes)))) << name;
     }
     EXPECT_TRUE(fs::is_symlink(folder.file("link.state")));
     std::string deep = folder.path().string();
@@ -114,7 +114,7 @@ TEST_F(FileSystemFaults, TargetsTheUserCouldNotReplaceAsTheyAre) {
         const std::string command =
             prefix + shellQuoted(TAVRO_CLI) + " convert " + shellQuoted(source) + " " + shellQuoted(c.target) + " 2>" + shellQuoted(folder.file("err"));
         EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << c.target;
-        const Bytes err = readBytes(folder.file("err"));
+        const core::Bytes err = readBytes(folder.file("err"));
         const std::string said(err.begin(), err.end());
         EXPECT_TRUE(contains(said, c.words)) << said;
         EXPECT_EQ(readBytes(c.target), targetBytes);
@@ -134,7 +134,7 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     fs::create_directory(shared);
     ::chmod(shared.c_str(), 01777);
     // Someone's files that pass for a picture and for a Tavro 2 save state: only the link rule keeps them.
-    Bytes victimBytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    core::Bytes victimBytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     victimBytes.insert(victimBytes.end(), targetBytes.begin(), targetBytes.end());
     writeBytes(victim, victimBytes);
     writeBytes(victimState, targetBytes);
@@ -158,7 +158,7 @@ TEST_F(FileSystemFaults, OthersFilesInASharedFolderAndHeldTargetsAreRefused) {
     EXPECT_EQ(readBytes(victim), victimBytes);
     EXPECT_EQ(readBytes(victimState), targetBytes);
     EXPECT_EQ(runCli(folder, {"convert", "--backup", source, kept}).status, 0);
-    EXPECT_EQ(std::tuple(readBytes(kept), readBytes(kept + ".bak"), readBytes(kept + ".bak.2")), std::tuple(converted, Bytes{4, 5, 6}, targetBytes));
+    EXPECT_EQ(std::tuple(readBytes(kept), readBytes(kept + ".bak"), readBytes(kept + ".bak.2")), std::tuple(converted, core::Bytes{4, 5, 6}, targetBytes));
     std::ifstream holder(target, std::ios::binary);  // another program's descriptor, as far as the run can tell
     expectFailure({"convert", source, target}, "another program has it open");
 }
@@ -206,7 +206,7 @@ TEST_F(FileSystemFaults, HugeSparseTargetConvertsInBoundedMemory) {
     EXPECT_EQ(static_cast<std::uintmax_t>(status.st_size), kSize);
     EXPECT_LT(status.st_blocks, 64 * 2048) << "the holes were filled in";
     std::ifstream file(target, std::ios::binary);
-    Bytes head(converted.size());
+    core::Bytes head(converted.size());
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
     EXPECT_EQ(head, converted);
     for (const auto& [offset, text] : marks) {

@@ -58,7 +58,7 @@ TEST_F(KilledRuns, TargetIsOldOrNewNeverAMix) {
         std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(random()) % (runTime.count() * 5 / 4 + 1)));
         ::kill(pid, SIGKILL);
         waitFor(pid);
-        if (const Bytes after = readBytes(target); after == targetBytes) {
+        if (const core::Bytes after = readBytes(target); after == targetBytes) {
             ++old;
         } else {
             ASSERT_EQ(after, converted) << "run " << run << " left a torn target";

@@ -5,11 +5,11 @@
 #include <optional>
 #include <span>
 
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 
 namespace tavro::test {
 
 // Any PNG as 8-bit RGBA; nullopt when it is not one.
-std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png);
+std::optional<drawing::RgbaImage> decodePng(std::span<const std::uint8_t> png);
 
 }  // namespace tavro::test

@@ -25,9 +25,9 @@ template <class T, class Make> Com<T> made(Make make) {
 
 }  // namespace
 
-std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
+std::optional<drawing::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    std::optional<render::RgbaImage> image;
+    std::optional<drawing::RgbaImage> image;
     {
         auto factory = made<IWICImagingFactory>([](auto out) { return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(out)); });
         auto stream = factory ? made<IWICStream>([&](auto out) { return factory->CreateStream(out); }) : nullptr;
@@ -42,7 +42,7 @@ std::optional<render::RgbaImage> decodePng(std::span<const std::uint8_t> png) {
             std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
             if (SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data()))) {
                 for (std::size_t i = 0; i < pixels.size(); i += 4) std::swap(pixels[i], pixels[i + 2]);  // to RGBA
-                image = render::RgbaImage{static_cast<int>(width), static_cast<int>(height), std::move(pixels)};
+                image = drawing::RgbaImage{static_cast<int>(width), static_cast<int>(height), std::move(pixels)};
             }
         }
     }

@@ -11,11 +11,11 @@ namespace tavro::test {
 // Random bytes with block 0 and pattern 0 empty, as real levels have them,
 // blocks naming only the patterns a conversion carries, and an empty layout.
 inline SaveState randomLevel(unsigned seed) {
-    const format::GameFormat& game = format::kFirstGame;
+    const core::format::GameFormat& game = core::format::kFirstGame;
     SaveState state = SaveState::random(seed);
-    for (std::size_t i = 0; i < format::kBlockTableBytes; i += 2) state.ram(game.blockTable + i) &= 0xFB;
-    std::fill_n(&state.ram(game.blockTable), format::kBlockBytes, 0);
-    std::fill_n(&state.video(0), format::kPatternBytes, 0);
+    for (std::size_t i = 0; i < core::format::kBlockTableBytes; i += 2) state.ram(game.blockTable + i) &= 0xFB;
+    std::fill_n(&state.ram(game.blockTable), core::format::kBlockBytes, 0);
+    std::fill_n(&state.video(0), core::format::kPatternBytes, 0);
     std::fill_n(&state.cell(game, 0), game.layoutBytes(), 0);
     return state;
 }
@@ -25,8 +25,8 @@ inline SaveState randomLevel(unsigned seed) {
 inline SaveState randomLevelNaming(unsigned seed, unsigned lastChunk = 82) {
     SaveState state = randomLevel(seed);
     std::mt19937 random(seed);
-    for (std::size_t i = 0; i < format::kFirstGame.layoutBytes(); ++i)
-        if (random() % 4 != 0) state.cell(format::kFirstGame, i) = static_cast<std::uint8_t>(random() % (lastChunk + 1) | (random() % 2) << 7);
+    for (std::size_t i = 0; i < core::format::kFirstGame.layoutBytes(); ++i)
+        if (random() % 4 != 0) state.cell(core::format::kFirstGame, i) = static_cast<std::uint8_t>(random() % (lastChunk + 1) | (random() % 2) << 7);
     return state;
 }
 

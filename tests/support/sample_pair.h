@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <tavro/conversion.h>
+#include <tavro/core/conversion.h>
 #include "test_files.h"
 
 namespace tavro::test {
@@ -18,9 +18,9 @@ protected:
     TempFolder folder;
     std::string source = folder.file("one.state");
     std::string target = folder.file("two.state");
-    Bytes sourceBytes = readBytes(TAVRO_SAMPLE_SOURCE);
-    Bytes targetBytes = readBytes(TAVRO_SAMPLE_TARGET);
-    Bytes converted;
+    core::Bytes sourceBytes = readBytes(TAVRO_SAMPLE_SOURCE);
+    core::Bytes targetBytes = readBytes(TAVRO_SAMPLE_TARGET);
+    core::Bytes converted;
 
     void SetUp() override { writePair(); }
 
@@ -28,7 +28,7 @@ protected:
     void writePair() {
         writeBytes(source, sourceBytes);
         writeBytes(target, targetBytes);
-        converted = patchTarget(targetBytes, convertRegions(readSourceRegions(sourceBytes)));
+        converted = core::patchTarget(targetBytes, core::convertRegions(core::readSourceRegions(sourceBytes)));
     }
     void restoreTarget() const { writeBytes(target, targetBytes); }
 

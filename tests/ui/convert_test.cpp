@@ -195,7 +195,7 @@ private slots:
         QVERIFY2(form.window->statusText().startsWith(QString::fromUtf8("⚠ 19 cells would arrive empty (in red): Convert packed")), qPrintable(form.window->statusText()));
         QCOMPARE(readAll(target), original);
         QTest::mouseClick(offer, Qt::LeftButton);
-        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original, ChunkNumbering::Packed));
+        QCOMPARE(readAll(target), convertedInMemory(readAll(kSampleBig), original, core::ChunkNumbering::Packed));
         QVERIFY(form.window->packs() && !offer->isVisible());
         QVERIFY2(form.window->statusText().startsWith(QLatin1String("Done, and checked.")), qPrintable(form.window->statusText()));
         form.window->undoLastConversion();

@@ -63,9 +63,9 @@ private slots:
         const QSize room = form.picture->room(), large = form.picture->picture().size();
         QCOMPARE(room - smallRoom, window.size() - QSize(442, 385));
         QVERIFY2(large.width() * large.height() >= 4 * small.width() * small.height(), "four times the area at least");
-        const auto level = *render::usedCells(levelOf(kSampleBig), kFirst, kForeground);
-        const int factor = render::fitFactor(level.columns * render::cellPixels(kFirst), room.width());
-        QCOMPARE(form.picture->picture(), fromRgba(render::drawScaled(levelOf(kSampleBig), kFirst, kForeground, level, factor)));
+        const auto level = *drawing::usedCells(levelOf(kSampleBig), kFirst, kForeground);
+        const int factor = drawing::fitFactor(level.columns * drawing::cellPixels(kFirst), room.width());
+        QCOMPARE(form.picture->picture(), fromRgba(drawing::drawScaled(levelOf(kSampleBig), kFirst, kForeground, level, factor)));
         QCOMPARE(formPlace(), QRect((1280 - 442) / 2, 0, 442, 169));
         window.showMaximized();
         QTRY_VERIFY(window.isMaximized());
@@ -182,12 +182,12 @@ private slots:
     // into lines the label is tall enough to show, inside the window. In
     // Portuguese, Qt's own texts are Portuguese too.
     void everyMessageIsReadableInFullInEnglishAndPortuguese() {
-        ConversionReport lossy;
-        lossy.outcome = TargetOutcome::Created, lossy.verified = true, lossy.level.cellsLost = 483;
-        ConversionReport packed = lossy;
-        packed.level.numbering = ChunkNumbering::Packed, packed.level.chunksUsed = 255;
-        ConversionReport repeated = packed;  // Convert packed after a conversion with a backup
-        repeated.outcome = TargetOutcome::Patched, repeated.level.cellsLost = 0, repeated.backupPath = "/saves/tavro2.state.bak.2";
+        run::ConversionReport lossy;
+        lossy.outcome = run::TargetOutcome::Created, lossy.verified = true, lossy.level.cellsLost = 483;
+        run::ConversionReport packed = lossy;
+        packed.level.numbering = core::ChunkNumbering::Packed, packed.level.chunksUsed = 255;
+        run::ConversionReport repeated = packed;  // Convert packed after a conversion with a backup
+        repeated.outcome = run::TargetOutcome::Patched, repeated.level.cellsLost = 0, repeated.backupPath = "/saves/tavro2.state.bak.2";
         const QString target = QStringLiteral("tavro2.state");  // a file name as the texts show it
         QVERIFY2(windowTranslator(QLocale(QLocale::English, QLocale::UnitedStates)), "English counts have plural forms");
         QVERIFY2(qtTranslator(QLocale(QLocale::Portuguese, QLocale::Portugal)), "every Portuguese locale gets Qt's");
@@ -216,8 +216,8 @@ private slots:
                 {WindowTexts::ready()},
                 {WindowTexts::notFirstGameLevel(target)},
                 {WindowTexts::looksSwapped(target), "swapButton"},
-                {WindowTexts::notConverted({.cause = Cause::LooksSwapped}), "swapButton"},
-                {WindowTexts::notConverted({.cause = Cause::NotFirstGameLevel})},
+                {WindowTexts::notConverted({.cause = core::Cause::LooksSwapped}), "swapButton"},
+                {WindowTexts::notConverted({.cause = core::Cause::NotFirstGameLevel})},
                 {WindowTexts::readyToConvert(lossy.level, true), "packButton"},
                 {WindowTexts::readyToConvert(lossy.level)},
                 {WindowTexts::converting(target)},
@@ -226,29 +226,33 @@ private slots:
                 {WindowTexts::converted(repeated) + QLatin1Char(' ') + WindowTexts::originalKeptIn(target + QStringLiteral(".bak")) + QLatin1Char(' ') +
                      WindowTexts::packingStaysOn(),
                  nullptr, false},
-                {WindowTexts::undone({UndoOutcome::Removed, {}, {}}, target)},
-                {WindowTexts::undone({UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target), nullptr,
+                {WindowTexts::undone({run::UndoOutcome::Removed, {}, {}}, target)},
+                {WindowTexts::undone({run::UndoOutcome::Restored, {"/saves/tavro2.state.bak", "/saves/tavro2.state.bak.2"}, {"/saves/tavro2.state.bak.3"}}, target), nullptr,
                  false},
-                {WindowTexts::notConverted({.cause = Cause::NotSecondGameState})},
+                {WindowTexts::notConverted({.cause = core::Cause::NotSecondGameState})},
                 {WindowTexts::unexpectedFailure(QStringLiteral("std::bad_alloc")), nullptr, false},
                 {WindowTexts::previewOutdated()},
-                {WindowTexts::notReady({.step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::TooShort, .facts = ByteCounts{1000, 107640}}), nullptr, false},
-                {WindowTexts::notReady({.file = FileRole::Target,
-                                        .step = Step::Check,
-                                        .path = "/saves/tavro2.state",
-                                        .cause = Cause::NotSecondGameState,
-                                        .facts = CellCounts{0, 0, FileLooks::Zeros}}),
+                {WindowTexts::notReady({.step = core::Step::Check, .path = "/saves/tavro1.state", .cause = core::Cause::TooShort, .facts = core::ByteCounts{1000, 107640}}),
                  nullptr, false},
-                {WindowTexts::notReady(
-                     {.file = FileRole::Target, .step = Step::Check, .path = "/saves/tavro1.state", .cause = Cause::SameFile, .otherPath = "/saves/tavro1.state"}),
+                {WindowTexts::notReady({.file = core::FileRole::Target,
+                                        .step = core::Step::Check,
+                                        .path = "/saves/tavro2.state",
+                                        .cause = core::Cause::NotSecondGameState,
+                                        .facts = core::CellCounts{0, 0, core::FileLooks::Zeros}}),
+                 nullptr, false},
+                {WindowTexts::notReady({.file = core::FileRole::Target,
+                                        .step = core::Step::Check,
+                                        .path = "/saves/tavro1.state",
+                                        .cause = core::Cause::SameFile,
+                                        .otherPath = "/saves/tavro1.state"}),
                  nullptr, false}};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines.insert(lines.end(), {{WindowTexts::choosePaths(source, other)}, {WindowTexts::nextChoice(source, other)}});
-            for (const FileRole file : {FileRole::Source, FileRole::Target, FileRole::Backup})
-                for (int step = 0; step <= static_cast<int>(Step::Recheck); ++step) {
-                    EngineError error{.file = file, .step = static_cast<Step>(step), .path = "/saves/tavro2.state", .reason = "Disk full"};
+            for (const core::FileRole file : {core::FileRole::Source, core::FileRole::Target, core::FileRole::Backup})
+                for (int step = 0; step <= static_cast<int>(core::Step::Recheck); ++step) {
+                    core::EngineError error{.file = file, .step = static_cast<core::Step>(step), .path = "/saves/tavro2.state", .reason = "Disk full"};
                     lines.push_back({WindowTexts::conversionFailed(error), nullptr, false});
-                    error.operation = Operation::Undo;
+                    error.operation = core::Operation::Undo;
                     lines.push_back({WindowTexts::undoFailed(error), nullptr, false});
                 }
             const QString caption = WindowTexts::pictureCaption(QStringLiteral("tavro1-big.state"), 17) + WindowTexts::emptiedCaption(480, 3);
@@ -273,12 +277,12 @@ private slots:
             if (portuguese) {  // engine errors: Portuguese words, the locale's numbers, the file's name only
                 const QLocale before;
                 QLocale::setDefault(brazil);
-                const QString unreadable = WindowTexts::pictureUnreadable({.operation = Operation::Draw,
-                                                                           .file = FileRole::SaveState,
-                                                                           .step = Step::Check,
+                const QString unreadable = WindowTexts::pictureUnreadable({.operation = core::Operation::Draw,
+                                                                           .file = core::FileRole::SaveState,
+                                                                           .step = core::Step::Check,
                                                                            .path = "/x/short.state",
-                                                                           .cause = Cause::TooShort,
-                                                                           .facts = ByteCounts{1000, 107640}});
+                                                                           .cause = core::Cause::TooShort,
+                                                                           .facts = core::ByteCounts{1000, 107640}});
                 QLocale::setDefault(before);
                 QCOMPARE(unreadable, QStringLiteral("Sem imagem: short.state: é curto demais para conter um nível: "
                                                     "1.000 bytes, um save state tem pelo menos 107.640."));
@@ -300,8 +304,8 @@ private slots:
         };
         walk(QAccessible::queryAccessibleInterface(form.window.get()));
 
-        const auto level = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
-        const int cell = render::cellPixels(kFirst);
+        const auto level = *drawing::usedCells(levelOf(kSampleSource), kFirst, kForeground);
+        const int cell = drawing::cellPixels(kFirst);
         const QString size = QStringLiteral("%1 by %2 pixels").arg(QLocale().toString(level.columns * cell), QLocale().toString(level.rows * cell));
         const QString emptied = QStringLiteral("%1 cells arrived empty").arg(form.picture->marks().size());
         for (const auto& [name, role, named, described] : {std::tuple{"Label1", QAccessible::StaticText, "Tavro 1 save state", QDir::toNativeSeparators(kSampleSource)},

@@ -22,14 +22,14 @@ private slots:
         const QSize room = form.picture->room();
         QVERIFY(before.width() <= room.width() && before.height() <= room.height());
         QVERIFY2(before.width() > room.width() * 9 / 10, "the wide sample level fills the width");
-        const auto preview = render::drawPreview(levelOf(kSampleSource), kFirst, kForeground, room.width(), room.height());
+        const auto preview = drawing::drawPreview(levelOf(kSampleSource), kFirst, kForeground, room.width(), room.height());
         QVERIFY(preview.has_value());
         QCOMPARE(before, fromRgba(preview->picture));
-        const auto frame = *render::usedCells(levelOf(kSampleSource), kFirst, kForeground);
-        const render::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
-        const int factor = render::fitFactor(doubled.columns * 128, after.width());
+        const auto frame = *drawing::usedCells(levelOf(kSampleSource), kFirst, kForeground);
+        const drawing::CellBox doubled{frame.column * 2, frame.row * 2, frame.columns * 2, frame.rows * 2};
+        const int factor = drawing::fitFactor(doubled.columns * 128, after.width());
         QCOMPARE(after.size(), before.size());
-        QCOMPARE(after, fromRgba(render::drawScaled(levelOf(form.window->chosenTarget()), render::Game::Second, kForeground, doubled, factor)));
+        QCOMPARE(after, fromRgba(drawing::drawScaled(levelOf(form.window->chosenTarget()), drawing::Game::Second, kForeground, doubled, factor)));
         QTest::mouseClick(form.button("afterButton"), Qt::LeftButton);
         QCOMPARE(form.picture->picture(), after);
 
@@ -68,8 +68,8 @@ private slots:
         QVERIFY(form.showActive());
         const QString target = form.copyOf(kSampleTarget, QStringLiteral("target.state"));
         const QByteArray original = readAll(target), source = readAll(kSampleBig);
-        std::vector<render::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
-        const auto layout = static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout);
+        std::vector<drawing::CellBox> lost;  // foreground cells naming chunks 64 and above, in second-game cells
+        const auto layout = static_cast<qsizetype>(tavro::core::format::kMainRamOffset + tavro::core::format::kFirstGame.layout);
         for (int cell = 0; cell < 1024; ++cell)
             if (cell % 128 < 64 && (source[layout + cell] & 0x7F) >= 64) lost.push_back({cell % 128 * 2, cell / 128 * 2, 2, 2});
         const auto markPixels = [&form] {
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(offer->isVisible());
         QTest::mouseClick(offer, Qt::LeftButton);
         QVERIFY(form.window->packs() && !offer->isVisible());
-        QCOMPARE(readAll(target), convertedInMemory(source, original, ChunkNumbering::Packed));
+        QCOMPARE(readAll(target), convertedInMemory(source, original, core::ChunkNumbering::Packed));
         QVERIFY2(form.find("statusMessage")->toolTip().contains(QLatin1String("Packed:")), qPrintable(form.find("statusMessage")->toolTip()));
         QVERIFY2(form.window->statusText().contains(QLatin1String("Packing stays on")), qPrintable(form.window->statusText()));
         QVERIFY(form.drawn(Side::After));
@@ -110,7 +110,7 @@ private slots:
 
     void aFileThatCannotBeDrawnShowsWhy() {
         QByteArray empty = readAll(kSampleSource);
-        empty.replace(static_cast<qsizetype>(tavro::format::kMainRamOffset + tavro::format::kFirstGame.layout), 1024, QByteArray(1024, '\0'));
+        empty.replace(static_cast<qsizetype>(tavro::core::format::kMainRamOffset + tavro::core::format::kFirstGame.layout), 1024, QByteArray(1024, '\0'));
         for (const auto& [name, bytes, reason] : {std::tuple{"missing.state", QByteArray(), QStringLiteral("could not open missing.state")},
                                                   std::tuple{"short.state", QByteArray(100, '\x07'), QStringLiteral("short.state: it is too short")},
                                                   std::tuple{"empty.state", empty, WindowTexts::pictureEmpty()}}) {
@@ -139,14 +139,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(view));
         QVERIFY(view->windowTitle().contains(QFileInfo(kSampleSource).fileName()));
 
-        const render::LevelMemory level = levelOf(kSampleSource);
-        const render::IndexedImage drawn = render::drawPlane(level, kFirst, kForeground, *render::usedCells(level, kFirst, kForeground));
+        const drawing::LevelMemory level = levelOf(kSampleSource);
+        const drawing::IndexedImage drawn = drawing::drawPlane(level, kFirst, kForeground, *drawing::usedCells(level, kFirst, kForeground));
         const QImage& shown = view->picture();
         QCOMPARE(shown.format(), QImage::Format_Indexed8);
         QCOMPARE(shown.size(), QSize(drawn.width, drawn.height));
         for (int row = 0; row < drawn.height; ++row)
             QVERIFY(std::memcmp(shown.constScanLine(row), &drawn.pixels[static_cast<std::size_t>(row * drawn.width)], static_cast<std::size_t>(drawn.width)) == 0);
-        const render::Palette palette = render::readPalette(level);
+        const drawing::Palette palette = drawing::readPalette(level);
         QCOMPARE(shown.colorCount(), 64);
         QCOMPARE(shown.color(17), qRgba(palette[17].r, palette[17].g, palette[17].b, palette[17].a));
         QCOMPARE(qAlpha(shown.color(16)), 0);
@@ -189,7 +189,7 @@ private slots:
         const QByteArray saved = readAll(answer);
         const auto decoded = tavro::test::decodePng(std::span(reinterpret_cast<const std::uint8_t*>(saved.constData()), static_cast<std::size_t>(saved.size())));
         QVERIFY(decoded.has_value());
-        const render::RgbaImage expected = render::toRgba(drawn, palette);
+        const drawing::RgbaImage expected = drawing::toRgba(drawn, palette);
         QCOMPARE(decoded->width, expected.width);
         QVERIFY(decoded->pixels == expected.pixels);
         QVERIFY2(view->note().contains(QStringLiteral("level.png")), qPrintable(view->note()));
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(form.find("pictureSurface")->accessibleDescription().startsWith(QLatin1String("A preview of the conversion")));
         QCOMPARE(readAll(target), original);
         const QImage preview = form.picture->picture();
-        const std::vector<render::CellBox> marks = form.picture->marks();
+        const std::vector<drawing::CellBox> marks = form.picture->marks();
         // Save as PNG in the preview's larger view saves the preview, not the target on disk.
         LevelView* view = form.picture->openView();
         QVERIFY(view && view->saveTo(form.path(QStringLiteral("preview.png"))));

@@ -43,25 +43,26 @@
 #include <QWindow>
 
 #include "cell_marks.h"
-#include <tavro/conversion.h>
+#include <tavro/core/conversion.h>
 #include "elided_label.h"
 #include "file_chooser.h"
 #include "level_picture.h"
-#include <tavro/level_render.h>
+#include <tavro/drawing/level_render.h>
 #include "level_view.h"
 #include "main_window.h"
 #include "message_label.h"
 #include "png_decode.h"
-#include <tavro/picture_file.h>
-#include <tavro/png_image.h>
-#include <tavro/region_map.h>
+#include <tavro/pictures/picture_file.h>
+#include <tavro/pictures/png_image.h>
+#include <tavro/core/region_map.h>
 #include "translations.h"
 #include "window_texts.h"
 #include "zoom_area.h"
 
 using namespace tavro;
 using namespace tavro::ui;
-namespace render = tavro::render;
+namespace drawing = tavro::drawing;
+namespace pictures = tavro::pictures;
 using Side = LevelPicture::Side;
 
 namespace tavro::ui::test {
@@ -103,12 +104,12 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 }
 
 // The target's bytes after a conversion, as the engine makes it in memory.
-inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target, ChunkNumbering numbering = ChunkNumbering::Fixed) {
+inline QByteArray convertedInMemory(const QByteArray& source, const QByteArray& target, core::ChunkNumbering numbering = core::ChunkNumbering::Fixed) {
     const auto bytes = [](const QByteArray& data) {
         const auto* begin = reinterpret_cast<const std::uint8_t*>(data.constData());
-        return Bytes(begin, begin + data.size());
+        return core::Bytes(begin, begin + data.size());
     };
-    const Bytes patched = patchTarget(bytes(target), convertRegions(readSourceRegions(bytes(source)), numbering));
+    const core::Bytes patched = core::patchTarget(bytes(target), core::convertRegions(core::readSourceRegions(bytes(source)), numbering));
     return QByteArray(reinterpret_cast<const char*>(patched.data()), static_cast<qsizetype>(patched.size()));
 }
 
@@ -235,8 +236,8 @@ inline void answerNextDialog(ModalAnswerer& answerer, const QString& path, Offer
     });
 }
 
-constexpr auto kFirst = render::Game::First;
-constexpr auto kForeground = render::Plane::Foreground;
+constexpr auto kFirst = drawing::Game::First;
+constexpr auto kForeground = core::Plane::Foreground;
 
 struct PictureFixture : Fixture {
     LevelPicture* picture = window->findChild<LevelPicture*>();
@@ -254,9 +255,9 @@ struct PictureFixture : Fixture {
     }
 };
 
-inline render::LevelMemory levelOf(const QString& path) { return render::loadLevel(toEnginePath(path)).value(); }
+inline drawing::LevelMemory levelOf(const QString& path) { return pictures::loadLevel(toEnginePath(path)).value(); }
 
-inline QImage fromRgba(const render::RgbaImage& image) { return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy(); }
+inline QImage fromRgba(const drawing::RgbaImage& image) { return QImage(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888).copy(); }
 
 // Each test class's file ends with TAVRO_WINDOW_TEST(Class), which makes its
 // maker; window_main.cpp runs them all in one application.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include <tavro/conversion_run.h>
+#include <tavro/run/conversion_run.h>
 #include "sample_pair.h"
 
 namespace tavro {
@@ -26,33 +26,33 @@ using WindowsRun = test::SamplePair;
 TEST_F(WindowsRun, RefusesReadOnlyAndHeldOpenTargets) {
     const std::wstring wide = utf8Path(target).wstring();
     ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY));
-    auto refused = runConversion(source, target, {.backup = true});
+    auto refused = run::runConversion(source, target, {.backup = true});
     ASSERT_FALSE(refused);
-    using Said = std::tuple<FileRole, Step, std::string, Cause, std::string>;
+    using Said = std::tuple<core::FileRole, core::Step, std::string, core::Cause, std::string>;
     EXPECT_EQ(Said(refused.error().file, refused.error().step, refused.error().path, refused.error().cause, refused.error().reason),
-              Said(FileRole::Target, Step::Replace, target, Cause::System, "it is read-only"));
+              Said(core::FileRole::Target, core::Step::Replace, target, core::Cause::System, "it is read-only"));
     EXPECT_EQ(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
     ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 
     // As an emulator might: reading and writing shared, deleting not.
     const HANDLE held = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    refused = runConversion(source, target);
+    refused = run::runConversion(source, target);
     CloseHandle(held);
     ASSERT_FALSE(refused);
     EXPECT_EQ(Said(refused.error().file, refused.error().step, refused.error().path, refused.error().cause, refused.error().reason),
-              Said(FileRole::Target, Step::Replace, target, Cause::OpenElsewhere, ""));
+              Said(core::FileRole::Target, core::Step::Replace, target, core::Cause::OpenElsewhere, ""));
     EXPECT_EQ(readBytes(target), targetBytes);
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.state", "two.state"}));
 
-    ASSERT_TRUE(runConversion(source, target));
+    ASSERT_TRUE(run::runConversion(source, target));
     EXPECT_EQ(readBytes(target), converted);
 }
 
 // A target named in other letters' case keeps its own name.
 TEST_F(WindowsRun, TargetKeepsTheCaseOfItsName) {
     writeBytes(folder.file("lower.state"), targetBytes);
-    ASSERT_TRUE(runConversion(source, folder.file("LOWER.STATE")));
+    ASSERT_TRUE(run::runConversion(source, folder.file("LOWER.STATE")));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"lower.state", "one.state", "two.state"}));
     EXPECT_EQ(readBytes(folder.file("lower.state")), converted);
 }

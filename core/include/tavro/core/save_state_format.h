@@ -36,7 +36,7 @@
 
 #include <cstddef>
 
-namespace tavro::format {
+namespace tavro::core::format {
 
 // ---- the file ----
 inline constexpr std::size_t kMainRamOffset = 0x2478;
@@ -142,8 +142,8 @@ constexpr bool fitsInRam(const GameFormat& g) {
 static_assert(fitsInRam(kFirstGame) && fitsInRam(kSecondGame));
 static_assert(kPaletteAddress + kPaletteEntries * 2 <= kMainRamBytes);
 
-}  // namespace tavro::format
+}  // namespace tavro::core::format
 
-namespace tavro {
+namespace tavro::core {
 using format::kMinSaveStateSize;
-}  // namespace tavro
+}  // namespace tavro::core

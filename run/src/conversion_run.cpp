@@ -1,56 +1,58 @@
-#include <tavro/conversion_run.h>
+#include <tavro/run/conversion_run.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <utility>
 
-#include <tavro/file_access.h>
-#include <tavro/file_error.h>
-#include <tavro/level_check.h>
-#include <tavro/region_map.h>
+#include <tavro/files/file_access.h>
+#include <tavro/files/file_error.h>
+#include <tavro/core/level_check.h>
+#include <tavro/core/region_map.h>
 
-namespace tavro {
+namespace tavro::run {
 namespace {
 
-constexpr Operation kConvert = Operation::Convert;
+constexpr core::Operation kConvert = core::Operation::Convert;
 
-std::unexpected<EngineError> fail(Operation operation, FileRole role, Step step, const std::string& path, Cause cause) {
+std::unexpected<core::EngineError> fail(core::Operation operation, core::FileRole role, core::Step step,
+                                        const std::string& path, core::Cause cause) {
     return std::unexpected(
-        EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
+        core::EngineError{.operation = operation, .file = role, .step = step, .path = path, .cause = cause});
 }
 
-std::unexpected<EngineError> fail(Operation operation, FileRole role, const std::string& path,
-                                  const files::IoFailure& failure) {
-    return std::unexpected(fileError(operation, role, path, failure));
+std::unexpected<core::EngineError> fail(core::Operation operation, core::FileRole role, const std::string& path,
+                                        const files::IoFailure& failure) {
+    return std::unexpected(files::fileError(operation, role, path, failure));
 }
 
 // Reads the target back after its replacement: it must hold `head`, then
 // bytes [head.size(), size) of `rest` (the file it replaced), and nothing more.
 // Returns its identity; a failure is a Verify error of the target.
-std::expected<files::FileIdentity, EngineError> readBack(Operation operation, const std::string& path,
-                                                         const Bytes& head, const files::OpenFile* rest,
-                                                         std::uintmax_t size, files::SystemCalls& calls) {
-    const auto failed = [&](Cause cause, const files::IoFailure* failure = nullptr) {
-        EngineError error =
-            failure ? fileError(operation, FileRole::Target, path, *failure)
-                    : EngineError{.operation = operation, .file = FileRole::Target, .path = path, .cause = cause};
-        error.step = Step::Verify;
+std::expected<files::FileIdentity, core::EngineError> readBack(core::Operation operation, const std::string& path,
+                                                               const core::Bytes& head, const files::OpenFile* rest,
+                                                               std::uintmax_t size, files::SystemCalls& calls) {
+    const auto failed = [&](core::Cause cause, const files::IoFailure* failure = nullptr) {
+        core::EngineError error =
+            failure ? files::fileError(operation, core::FileRole::Target, path, *failure)
+                    : core::EngineError{
+                          .operation = operation, .file = core::FileRole::Target, .path = path, .cause = cause};
+        error.step = core::Step::Verify;
         return std::unexpected(std::move(error));
     };
     auto found = files::openIfExists(path, calls);
-    if (!found) return failed(Cause::System, &found.error());
-    if (!*found) return failed(Cause::Gone);
+    if (!found) return failed(core::Cause::System, &found.error());
+    if (!*found) return failed(core::Cause::Gone);
     const files::OpenFile& file = **found;
-    if (file.identity().size != size) return failed(Cause::OtherSize);
+    if (file.identity().size != size) return failed(core::Cause::OtherSize);
     auto first = file.readHead(head.size());
-    if (!first) return failed(Cause::System, &first.error());
+    if (!first) return failed(core::Cause::System, &first.error());
     bool same = *first == head;
     if (same && rest != nullptr && size > head.size()) {
         auto tail = file.sameBytes(*rest, head.size(), size);
-        if (!tail) return failed(Cause::System, &tail.error());
+        if (!tail) return failed(core::Cause::System, &tail.error());
         same = *tail;
     }
-    if (!same) return failed(Cause::OtherBytes);
+    if (!same) return failed(core::Cause::OtherBytes);
     return file.identity();
 }
 
@@ -59,35 +61,37 @@ std::filesystem::path nativePath(const std::string& path) { return std::u8string
 // The source as read: its identity at the open and its first bytes.
 struct ReadSource {
     files::FileIdentity identity;
-    Bytes head;
+    core::Bytes head;
 };
 
 // Refuses a source that is a socket, a PNG picture or too short to be a save state.
-std::expected<ReadSource, EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
+std::expected<ReadSource, core::EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
     auto opened = files::openIfExists(path, calls);
     if (!opened) {
         std::error_code ignored;
         if (opened.error().problem == files::IoProblem::System &&
             std::filesystem::is_socket(std::filesystem::status(nativePath(path), ignored)))
-            return fail(kConvert, FileRole::Source, Step::Open, path, Cause::Socket);
-        return fail(kConvert, FileRole::Source, path, opened.error());
+            return fail(kConvert, core::FileRole::Source, core::Step::Open, path, core::Cause::Socket);
+        return fail(kConvert, core::FileRole::Source, path, opened.error());
     }
     if (!*opened) {  // the system's words for what is missing; a file that appeared meanwhile is a changed one
         auto prefix = files::readPrefix(path, 0, calls);
-        if (!prefix) return fail(kConvert, FileRole::Source, path, prefix.error());
-        return fail(kConvert, FileRole::Source, Step::Recheck, path, Cause::Changed);
+        if (!prefix) return fail(kConvert, core::FileRole::Source, path, prefix.error());
+        return fail(kConvert, core::FileRole::Source, core::Step::Recheck, path, core::Cause::Changed);
     }
     const files::OpenFile& file = **opened;
-    auto head = file.readHead(kMinSaveStateSize);
-    if (!head) return fail(kConvert, FileRole::Source, path, head.error());
-    if (isPng(*head)) return fail(kConvert, FileRole::Source, Step::Check, path, Cause::IsAPicture);
-    if (file.identity().size < kMinSaveStateSize) {
-        return std::unexpected(EngineError{.operation = kConvert,
-                                           .file = FileRole::Source,
-                                           .step = Step::Check,
-                                           .path = path,
-                                           .cause = Cause::TooShort,
-                                           .facts = ByteCounts{file.identity().size, kMinSaveStateSize}});
+    auto head = file.readHead(core::kMinSaveStateSize);
+    if (!head) return fail(kConvert, core::FileRole::Source, path, head.error());
+    if (core::isPng(*head))
+        return fail(kConvert, core::FileRole::Source, core::Step::Check, path, core::Cause::IsAPicture);
+    if (file.identity().size < core::kMinSaveStateSize) {
+        return std::unexpected(
+            core::EngineError{.operation = kConvert,
+                              .file = core::FileRole::Source,
+                              .step = core::Step::Check,
+                              .path = path,
+                              .cause = core::Cause::TooShort,
+                              .facts = core::ByteCounts{file.identity().size, core::kMinSaveStateSize}});
     }
     return ReadSource{file.identity(), std::move(*head)};
 }
@@ -97,66 +101,66 @@ std::expected<ReadSource, EngineError> readSource(const std::string& path, files
 // was read already).
 struct FoundTarget {
     std::optional<files::OpenFile> file;  // nullopt: there is none yet
-    Bytes head;                           // its first kMinSaveStateSize bytes
+    core::Bytes head;                           // its first kMinSaveStateSize bytes
     std::uintmax_t size = 0;
 
     const files::OpenFile* heldFile() const { return file ? &*file : nullptr; }
 };
 
-std::expected<FoundTarget, EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
+std::expected<FoundTarget, core::EngineError> findTarget(const std::string& targetPath, files::SystemCalls& calls) {
     auto existing = files::openIfExists(targetPath, calls);
-    if (!existing) return fail(kConvert, FileRole::Target, targetPath, existing.error());
+    if (!existing) return fail(kConvert, core::FileRole::Target, targetPath, existing.error());
     FoundTarget found{std::move(*existing), {}, 0};
     if (found.file) {
-        auto head = found.file->readHead(kMinSaveStateSize);
-        if (!head) return fail(kConvert, FileRole::Target, targetPath, head.error());
+        auto head = found.file->readHead(core::kMinSaveStateSize);
+        if (!head) return fail(kConvert, core::FileRole::Target, targetPath, head.error());
         found.head = std::move(*head);
         found.size = found.file->identity().size;
-        if (found.size < kMinSaveStateSize) {
-            return std::unexpected(EngineError{.operation = kConvert,
-                                               .file = FileRole::Target,
-                                               .step = Step::Check,
-                                               .path = targetPath,
-                                               .cause = Cause::TooShort,
-                                               .facts = ByteCounts{found.size, kMinSaveStateSize}});
+        if (found.size < core::kMinSaveStateSize) {
+            return std::unexpected(core::EngineError{.operation = kConvert,
+                                                     .file = core::FileRole::Target,
+                                                     .step = core::Step::Check,
+                                                     .path = targetPath,
+                                                     .cause = core::Cause::TooShort,
+                                                     .facts = core::ByteCounts{found.size, core::kMinSaveStateSize}});
         }
     }
     return found;
 }
 
-std::unexpected<EngineError> twoRoles(FileRole role, const std::string& path, FileRole other,
-                                      const std::string& otherPath) {
-    return std::unexpected(EngineError{.operation = kConvert,
-                                       .file = role,
-                                       .step = Step::Check,
-                                       .path = path,
-                                       .cause = Cause::SameFile,
-                                       .otherFile = other,
-                                       .otherPath = otherPath});
+std::unexpected<core::EngineError> twoRoles(core::FileRole role, const std::string& path, core::FileRole other,
+                                            const std::string& otherPath) {
+    return std::unexpected(core::EngineError{.operation = kConvert,
+                                             .file = role,
+                                             .step = core::Step::Check,
+                                             .path = path,
+                                             .cause = core::Cause::SameFile,
+                                             .otherFile = other,
+                                             .otherPath = otherPath});
 }
 
 // Refuses one file as both the source and the target: the same name, or the
 // same file under two names. `inPlace` (RunOptions::force) patches it in
 // place, its bytes read whole before anything is written. A backup takes only
 // a free name, so it is never one of the two.
-std::expected<void, EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
-                                            const std::string& targetPath, const FoundTarget& target, bool inPlace,
-                                            files::SystemCalls& calls) {
+std::expected<void, core::EngineError> checkRoles(const std::string& sourcePath, const files::FileIdentity& source,
+                                                  const std::string& targetPath, const FoundTarget& target,
+                                                  bool inPlace, files::SystemCalls& calls) {
     if (inPlace) return {};
     const bool sameName = sourcePath == targetPath || files::sameName(sourcePath, targetPath, calls).value_or(false);
     if (sameName || (target.file && files::sameFile(source, target.file->identity())))
-        return twoRoles(FileRole::Target, targetPath, FileRole::Source, sourcePath);
+        return twoRoles(core::FileRole::Target, targetPath, core::FileRole::Source, sourcePath);
     return {};
 }
 
 // The backup's name: the first free one of TARGET.bak, TARGET.bak.2, ...
 // that is not the source's as the file system compares names (where names
 // ignore case, TWO.STATE.BAK may be the source for two.state).
-std::expected<std::string, EngineError> backupName(const std::string& targetPath, const std::string& sourcePath,
-                                                   files::SystemCalls& calls) {
+std::expected<std::string, core::EngineError> backupName(const std::string& targetPath, const std::string& sourcePath,
+                                                         files::SystemCalls& calls) {
     const std::string first = targetPath + ".bak";
     auto name = files::freeName(first, std::span(&sourcePath, 1), calls);
-    if (!name) return fail(kConvert, FileRole::Backup, first, name.error());
+    if (!name) return fail(kConvert, core::FileRole::Backup, first, name.error());
     return std::move(*name);
 }
 
@@ -164,28 +168,29 @@ std::expected<std::string, EngineError> backupName(const std::string& targetPath
 // target that does not read as a second-game one (level_check.h), naming the
 // target when the two look swapped. With `sourceTaken` only the target is
 // judged. (A source that is the target is refused before, by checkRoles.)
-std::expected<void, EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
-                                           const std::string& targetPath, const FoundTarget& target, bool sourceTaken) {
-    auto refusal =
-        wrongGame(source.head, target.file ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt,
-                  sourceTaken);
+std::expected<void, core::EngineError> checkGame(const std::string& sourcePath, const ReadSource& source,
+                                                 const std::string& targetPath, const FoundTarget& target,
+                                                 bool sourceTaken) {
+    auto refusal = core::wrongGame(
+        source.head, target.file ? std::optional<std::span<const std::uint8_t>>(target.head) : std::nullopt,
+        sourceTaken);
     if (!refusal) return {};
     refusal->operation = kConvert;
-    refusal->path = refusal->file == FileRole::Target ? targetPath : sourcePath;
-    refusal->otherFile = FileRole::Target;
-    if (refusal->cause == Cause::LooksSwapped) refusal->otherPath = targetPath;
+    refusal->path = refusal->file == core::FileRole::Target ? targetPath : sourcePath;
+    refusal->otherFile = core::FileRole::Target;
+    if (refusal->cause == core::Cause::LooksSwapped) refusal->otherPath = targetPath;
     return std::unexpected(std::move(*refusal));
 }
 
 // The backup's bytes, complete and flushed under a temporary name; they take
 // the backup's name only once the target has been replaced, and only while
 // nothing is there. It gets the target's owner, group, permission bits and ACL.
-std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string& backupPath, const FoundTarget& target,
-                                                              files::SystemCalls& calls) {
+std::expected<files::PreparedFile, core::EngineError>
+prepareBackup(const std::string& backupPath, const FoundTarget& target, files::SystemCalls& calls) {
     auto copy = files::prepare(backupPath,
                                files::NewContent{{}, target.heldFile(), target.size, std::nullopt, target.heldFile()},
                                {files::Expectation::Kind::Absent, {}}, files::Links::Replace, calls);
-    if (!copy) return fail(kConvert, FileRole::Backup, backupPath, copy.error());
+    if (!copy) return fail(kConvert, core::FileRole::Backup, backupPath, copy.error());
     return std::move(*copy);
 }
 
@@ -195,10 +200,11 @@ std::expected<files::PreparedFile, EngineError> prepareBackup(const std::string&
 // Fills in the report's backup and undo.
 // The source must still be the file that was read when the target takes its
 // new bytes.
-std::expected<void, EngineError> writeTarget(const std::string& sourcePath, const ReadSource& source,
-                                             const std::string& targetPath, const FoundTarget& target,
-                                             const Bytes& output, const std::optional<std::string>& backupPath,
-                                             ConversionReport& report, files::SystemCalls& calls) {
+std::expected<void, core::EngineError> writeTarget(const std::string& sourcePath, const ReadSource& source,
+                                                   const std::string& targetPath, const FoundTarget& target,
+                                                   const core::Bytes& output,
+                                                   const std::optional<std::string>& backupPath,
+                                                   ConversionReport& report, files::SystemCalls& calls) {
     // Just before the rename the target's first bytes are read again, as
     // times kept to 2 seconds cannot show another program's write.
     const files::Expectation asRead =
@@ -208,7 +214,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     auto prepared =
         files::prepare(targetPath, files::NewContent{output, target.heldFile(), report.targetSize, std::nullopt},
                        asRead, files::Links::Follow, calls);
-    if (!prepared) return fail(kConvert, FileRole::Target, targetPath, prepared.error());
+    if (!prepared) return fail(kConvert, core::FileRole::Target, targetPath, prepared.error());
 
     std::optional<files::PreparedFile> backup;
     if (backupPath) {
@@ -222,23 +228,24 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     const auto spelled = files::sameName(sourcePath, targetPath, calls);
     if (!(target.file && files::sameFile(source.identity, target.file->identity())) && !(spelled && *spelled)) {
         auto now = files::openIfExists(sourcePath, calls);
-        if (!now) return fail(kConvert, FileRole::Source, sourcePath, now.error());
+        if (!now) return fail(kConvert, core::FileRole::Source, sourcePath, now.error());
         if (!*now || (*now)->identity() != source.identity)
-            return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
+            return fail(kConvert, core::FileRole::Source, core::Step::Recheck, sourcePath, core::Cause::Changed);
         auto head = (*now)->readHead(source.head.size());
-        if (!head) return fail(kConvert, FileRole::Source, sourcePath, head.error());
-        if (*head != source.head) return fail(kConvert, FileRole::Source, Step::Recheck, sourcePath, Cause::Changed);
+        if (!head) return fail(kConvert, core::FileRole::Source, sourcePath, head.error());
+        if (*head != source.head)
+            return fail(kConvert, core::FileRole::Source, core::Step::Recheck, sourcePath, core::Cause::Changed);
     }
     if (auto replaced = prepared->commit(); !replaced) {
-        return fail(kConvert, FileRole::Target, targetPath, replaced.error());
+        return fail(kConvert, core::FileRole::Target, targetPath, replaced.error());
     }
-    UndoRecord undo{targetPath,        target.file ? std::optional<Bytes>(target.head) : std::nullopt,
+    UndoRecord undo{targetPath,        target.file ? std::optional<core::Bytes>(target.head) : std::nullopt,
                     target.size,       output,
                     report.targetSize, std::nullopt};
 
     if (backup) {
         if (auto kept = backup->commit(); !kept) {
-            EngineError error = fileError(kConvert, FileRole::Backup, *backupPath, kept.error());
+            core::EngineError error = files::fileError(kConvert, core::FileRole::Backup, *backupPath, kept.error());
             error.undo = std::make_shared<const UndoRecord>(std::move(undo));
             error.keptIn = backup->temporaryPath();
             backup->keepTemporary();
@@ -250,7 +257,7 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
     // Read back where the bytes went, even should a link on the way point elsewhere by now.
     auto checked = readBack(kConvert, prepared->destination(), output, target.heldFile(), report.targetSize, calls);
     if (!checked) {
-        EngineError error = std::move(checked.error());
+        core::EngineError error = std::move(checked.error());
         error.undo = std::make_shared<const UndoRecord>(std::move(undo));
         if (backup) error.keptIn = *backupPath;
         return std::unexpected(std::move(error));
@@ -263,10 +270,13 @@ std::expected<void, EngineError> writeTarget(const std::string& sourcePath, cons
 
 }  // namespace
 
-std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath, const std::string& targetPath,
-                                                           RunOptions options, files::SystemCalls& calls) {
-    if (sourcePath.empty()) return fail(kConvert, FileRole::Source, Step::Choose, {}, Cause::NotChosen);
-    if (targetPath.empty()) return fail(kConvert, FileRole::Target, Step::Choose, {}, Cause::NotChosen);
+std::expected<ConversionReport, core::EngineError> runConversion(const std::string& sourcePath,
+                                                                 const std::string& targetPath, RunOptions options,
+                                                                 files::SystemCalls& calls) {
+    if (sourcePath.empty())
+        return fail(kConvert, core::FileRole::Source, core::Step::Choose, {}, core::Cause::NotChosen);
+    if (targetPath.empty())
+        return fail(kConvert, core::FileRole::Target, core::Step::Choose, {}, core::Cause::NotChosen);
 
     auto source = readSource(sourcePath, calls);
     if (!source) return std::unexpected(std::move(source.error()));
@@ -274,22 +284,22 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     if (!target) return std::unexpected(std::move(target.error()));
     // A replacement interrupted on a card: the run says which file holds what.
     if (auto clear = files::checkLeftover(targetPath, files::Links::Follow, calls); !clear)
-        return fail(kConvert, FileRole::Target, targetPath, clear.error());
+        return fail(kConvert, core::FileRole::Target, targetPath, clear.error());
     if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force, calls); !roles)
         return std::unexpected(std::move(roles.error()));
     // From here until after the rename no other program may open the target.
     if (target->file) {
         if (auto held = target->file->holdLease(); !held)
-            return fail(kConvert, FileRole::Target, targetPath, held.error());
+            return fail(kConvert, core::FileRole::Target, targetPath, held.error());
     }
     if (!options.force) {
         if (auto game = checkGame(sourcePath, *source, targetPath, *target, options.forceSource); !game)
             return std::unexpected(std::move(game.error()));
     }
-    auto converted =
-        convertLevel(readSourceRegions(source->head), options.pack ? ChunkNumbering::Packed : ChunkNumbering::Fixed);
+    auto converted = core::convertLevel(core::readSourceRegions(source->head),
+                                        options.pack ? core::ChunkNumbering::Packed : core::ChunkNumbering::Fixed);
 
-    const Bytes output = patchTarget(target->head, converted.regions);
+    const core::Bytes output = core::patchTarget(target->head, converted.regions);
     ConversionReport report;
     report.dryRun = options.dryRun;
     report.level = std::move(converted.summary);
@@ -312,10 +322,10 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
         // What the replacement itself would refuse, at the target and, with a
         // backup, at its name: the same checks, nothing created.
         if (auto allowed = files::checkReplace(targetPath, files::Links::Follow, target->heldFile(), calls); !allowed)
-            return fail(kConvert, FileRole::Target, targetPath, allowed.error());
+            return fail(kConvert, core::FileRole::Target, targetPath, allowed.error());
         if (report.backupPath) {
             if (auto allowed = files::checkReplace(*report.backupPath, files::Links::Replace, nullptr, calls); !allowed)
-                return fail(kConvert, FileRole::Backup, *report.backupPath, allowed.error());
+                return fail(kConvert, core::FileRole::Backup, *report.backupPath, allowed.error());
         }
         return report;
     }
@@ -325,10 +335,10 @@ std::expected<ConversionReport, EngineError> runConversion(const std::string& so
     return report;
 }
 
-std::expected<GameVerdict, EngineError> sourceVerdict(const std::string& path, files::SystemCalls& calls) {
+std::expected<core::GameVerdict, core::EngineError> sourceVerdict(const std::string& path, files::SystemCalls& calls) {
     auto source = readSource(path, calls);
     if (!source) return std::unexpected(std::move(source.error()));
-    return judgeGame(source->head);
+    return core::judgeGame(source->head);
 }
 
 UndoRecord undoBoth(const UndoRecord& earlier, UndoRecord later) {
@@ -363,25 +373,26 @@ void removeBackups(const std::vector<MadeBackup>& backups, UndoReport& report, f
 
 }  // namespace
 
-std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
+std::expected<UndoReport, core::EngineError> undoConversion(const UndoRecord& record, files::SystemCalls& calls) {
     const std::string& path = record.targetPath;
-    constexpr Operation undo = Operation::Undo;
+    constexpr core::Operation undo = core::Operation::Undo;
     // Another writer met on the way is a refusal, like a target changed before.
     const auto failed = [&](const files::IoFailure& failure) {
-        auto error = fail(undo, FileRole::Target, path, failure);
-        if (failure.problem == files::IoProblem::Changed) error.error().step = Step::Recheck;
+        auto error = fail(undo, core::FileRole::Target, path, failure);
+        if (failure.problem == files::IoProblem::Changed) error.error().step = core::Step::Recheck;
         return error;
     };
     auto current = files::openIfExists(path, calls);
     if (!current) return failed(current.error());
-    if (!*current) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Gone);
+    if (!*current) return fail(undo, core::FileRole::Target, core::Step::Recheck, path, core::Cause::Gone);
     files::OpenFile& file = **current;
     if (auto held = file.holdLease(); !held) return failed(held.error());
     auto head = file.readHead(record.written.size());
     if (!head) return failed(head.error());
     const bool asWritten =
         record.writtenFile ? file.identity() == *record.writtenFile : file.identity().size == record.writtenSize;
-    if (!asWritten || *head != record.written) return fail(undo, FileRole::Target, Step::Recheck, path, Cause::Changed);
+    if (!asWritten || *head != record.written)
+        return fail(undo, core::FileRole::Target, core::Step::Recheck, path, core::Cause::Changed);
 
     UndoReport report;
     if (!record.previous) {
@@ -404,6 +415,8 @@ std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record, 
     return report;
 }
 
-bool undoRefused(const EngineError& error) { return error.operation == Operation::Undo && error.step == Step::Recheck; }
+bool undoRefused(const core::EngineError& error) {
+    return error.operation == core::Operation::Undo && error.step == core::Step::Recheck;
+}
 
-}  // namespace tavro
+}  // namespace tavro::run

@@ -8,10 +8,10 @@
 #include <span>
 #include <vector>
 
-#include <tavro/layout_expansion.h>
-#include <tavro/packed_conversion.h>
+#include <tavro/core/layout_expansion.h>
+#include <tavro/core/packed_conversion.h>
 
-namespace tavro {
+namespace tavro::core {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -73,4 +73,4 @@ struct ConvertedLevel {
 };
 ConvertedLevel convertLevel(const SourceRegions& source, ChunkNumbering numbering = ChunkNumbering::Fixed);
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -16,9 +16,9 @@
 #include <span>
 #include <vector>
 
-#include <tavro/save_state_format.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro {
+namespace tavro::core {
 
 inline constexpr std::size_t kSourceLayoutBytes = format::kFirstGame.layoutBytes();
 inline constexpr std::size_t kTargetLayoutBytes = format::kSecondGame.layoutBytes();
@@ -57,4 +57,4 @@ static_assert(firstGameLayoutCell(64 + 128) == LayoutCell{Plane::Background, 1, 
 // `sourceLayout` must be 1,024 bytes; the result is 4,096 bytes.
 std::vector<std::uint8_t> expandLayout(std::span<const std::uint8_t> sourceLayout);
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include <tavro/engine_error.h>
-#include <tavro/file_identity.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/files/file_identity.h>
 
 namespace tavro::files {
 
@@ -67,7 +67,7 @@ struct IoFailure {
     std::string reason;  // the system's words; empty when it gave none
     int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
     IoProblem problem = IoProblem::System;
-    ErrorFacts facts{};
+    core::ErrorFacts facts{};
     std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder; Leftover: its path
     std::string keptIn{};  // a failed replacement that left the destination's previous state under this name
 };

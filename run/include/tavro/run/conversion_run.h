@@ -57,13 +57,13 @@
 #include <string>
 #include <vector>
 
-#include <tavro/conversion.h>
-#include <tavro/engine_error.h>
-#include <tavro/file_access.h>
-#include <tavro/level_check.h>
-#include <tavro/undo_record.h>
+#include <tavro/core/conversion.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/files/file_access.h>
+#include <tavro/core/level_check.h>
+#include <tavro/run/undo_record.h>
 
-namespace tavro {
+namespace tavro::run {
 
 enum class TargetOutcome {
     Created,    // the target did not exist
@@ -78,10 +78,10 @@ struct ConversionReport {
     std::optional<std::string> backupPath;  // where the previous bytes were kept (or would be, on a dry run)
     bool olderBackupsKept = false;          // TARGET.bak was taken: backupPath is a numbered one
     std::uintmax_t targetSize = 0;
-    LevelSummary level;
+    core::LevelSummary level;
     // The target's first kMinSaveStateSize bytes as the run leaves them (a new
     // target's whole content), on a dry run too: what a preview draws.
-    Bytes written;
+    core::Bytes written;
     std::optional<UndoRecord> undo;    // present when the target changed on disk
 };
 
@@ -97,14 +97,14 @@ struct RunOptions {
 };
 
 // `calls` is where file access goes; tests pass failing ones.
-std::expected<ConversionReport, EngineError> runConversion(const std::string& sourcePath, const std::string& targetPath,
-                                                           RunOptions options = {},
-                                                           files::SystemCalls& calls = files::systemCalls());
+std::expected<ConversionReport, core::EngineError> runConversion(const std::string& sourcePath,
+                                                                 const std::string& targetPath, RunOptions options = {},
+                                                                 files::SystemCalls& calls = files::systemCalls());
 
 // The game check (level_check.h) of the file at `path`, read as a run reads
 // its source (refusing a picture, a socket, a file too short).
-std::expected<GameVerdict, EngineError> sourceVerdict(const std::string& path,
-                                                      files::SystemCalls& calls = files::systemCalls());
+std::expected<core::GameVerdict, core::EngineError> sourceVerdict(const std::string& path,
+                                                                  files::SystemCalls& calls = files::systemCalls());
 
 // The undo record of a run that converted again over exactly what the run
 // `earlier` describes had written: undoing it goes back to before both runs,
@@ -124,11 +124,11 @@ struct UndoReport {
 // Refuses with Step::Recheck (Changed, or Gone) when the target no longer
 // holds what the run wrote. A target held open by another program is
 // refused (Cause::OpenElsewhere), whether the run created or patched it.
-std::expected<UndoReport, EngineError> undoConversion(const UndoRecord& record,
-                                                      files::SystemCalls& calls = files::systemCalls());
+std::expected<UndoReport, core::EngineError> undoConversion(const UndoRecord& record,
+                                                            files::SystemCalls& calls = files::systemCalls());
 
 // Whether an undo's error is such a refusal: the target was left as it is,
 // and the record is of no more use.
-bool undoRefused(const EngineError& error);
+bool undoRefused(const core::EngineError& error);
 
-}  // namespace tavro
+}  // namespace tavro::run

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-namespace tavro {
+namespace tavro::core {
 
 // The second-game high byte for a first-game one. Shifting left by one puts
 // the collision field in collision field A; shifting right by one puts it in
@@ -21,4 +21,4 @@ constexpr std::uint8_t secondGameEntryHighByte(std::uint8_t value) {
     return static_cast<std::uint8_t>(((v << 1) & 0xC0u) | ((v >> 1) & 0x3Cu) | (v & 0x03u));
 }
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -13,23 +13,23 @@
 #include <optional>
 #include <string>
 
-#include <tavro/engine_error.h>
-#include <tavro/file_access.h>
-#include <tavro/level_render.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/files/file_access.h>
+#include <tavro/drawing/level_render.h>
 
-namespace tavro::render {
+namespace tavro::pictures {
 
 // Reads the save state at `path` through the file layer; the error names the
 // file (Operation::Draw, FileRole::SaveState). A PNG picture is refused
 // (Cause::IsAPicture).
-std::expected<LevelMemory, EngineError> loadLevel(const std::string& path,
-                                                  files::SystemCalls& calls = files::systemCalls());
+std::expected<drawing::LevelMemory, core::EngineError> loadLevel(const std::string& path,
+                                                                 files::SystemCalls& calls = files::systemCalls());
 
 struct PictureRequest {
     std::string saveState;
-    Game game = Game::First;
-    Plane plane = Plane::Foreground;
-    std::optional<CellBox> box;  // the cells to draw; nullopt: the cells in use
+    drawing::Game game = drawing::Game::First;
+    core::Plane plane = core::Plane::Foreground;
+    std::optional<drawing::CellBox> box;  // the cells to draw; nullopt: the cells in use
     int scale = 1;               // scaled pictures are RGBA, unscaled ones keep the palette
     std::string picture;         // the PNG file to write
 };
@@ -44,11 +44,12 @@ struct SavedPicture {
 // level belongs to), the cells to draw, the encoding. A level held in memory
 // (what a window shows: a preview, say) and one read from a file take this
 // one path.
-std::expected<SavedPicture, EngineError> savePicture(const LevelMemory& level, const PictureRequest& request,
-                                                     files::SystemCalls& calls = files::systemCalls());
+std::expected<SavedPicture, core::EngineError> savePicture(const drawing::LevelMemory& level,
+                                                           const PictureRequest& request,
+                                                           files::SystemCalls& calls = files::systemCalls());
 
 // loadLevel(request.saveState), then the savePicture above.
-std::expected<SavedPicture, EngineError> savePicture(const PictureRequest& request,
-                                                     files::SystemCalls& calls = files::systemCalls());
+std::expected<SavedPicture, core::EngineError> savePicture(const PictureRequest& request,
+                                                           files::SystemCalls& calls = files::systemCalls());
 
-}  // namespace tavro::render
+}  // namespace tavro::pictures

@@ -10,10 +10,12 @@
 #include <string>
 #include <variant>
 
-namespace tavro {
-
-// What puts a target back after a run (undo_record.h, in the file layer).
+namespace tavro::run {
+// What puts a target back after a run (run/undo_record.h, above this library).
 struct UndoRecord;
+}  // namespace tavro::run
+
+namespace tavro::core {
 
 enum class Operation {
     Convert,      // runConversion
@@ -146,7 +148,7 @@ struct EngineError {
     ErrorFacts facts{};
     // Set when the target was replaced all the same (the failure came after
     // the rename): the target holds the converted level, and this puts it back.
-    std::shared_ptr<const UndoRecord> undo{};
+    std::shared_ptr<const run::UndoRecord> undo{};
     // Where the target's previous bytes wait when a failure after the rename
     // left them somewhere other than the backup's name (or the backup itself).
     std::string keptIn{};
@@ -166,4 +168,4 @@ template <class Facts> Facts factsAs(const EngineError& error) {
 // Inode flags as chattr spells them, e.g. "dA".
 std::string inodeFlagLetters(std::uintmax_t flags);
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -15,9 +15,9 @@
 #include <span>
 #include <vector>
 
-#include <tavro/save_state_format.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro {
+namespace tavro::core {
 
 inline constexpr std::size_t kSourceChunkBytes = format::kFirstGame.chunkBytes();
 inline constexpr std::size_t kTargetChunkBytes = format::kSecondGame.chunkBytes();
@@ -36,4 +36,4 @@ void convertEntries(std::span<const std::uint8_t> from, std::span<std::uint8_t> 
 // How many of source chunks 1 to 63 hold any non-zero byte.
 int countChunksWithData(std::span<const std::uint8_t> sourceRam);
 
-}  // namespace tavro
+}  // namespace tavro::core

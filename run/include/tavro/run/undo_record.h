@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include <tavro/file_identity.h>
+#include <tavro/files/file_identity.h>
 
-namespace tavro {
+namespace tavro::run {
 
 // A backup a run made: its name, and the file as written there.
 struct MadeBackup {
@@ -31,4 +31,4 @@ struct UndoRecord {
     std::vector<MadeBackup> backups{};                  // made by the run (by both, after undoBoth)
 };
 
-}  // namespace tavro
+}  // namespace tavro::run

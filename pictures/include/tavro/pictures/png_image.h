@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
-#include <tavro/engine_error.h>
-#include <tavro/level_render.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/drawing/level_render.h>
 
-namespace tavro::render {
+namespace tavro::pictures {
 
 // An 8-bit palette PNG: the 64 palette entries, the transparent ones marked
 // so. Smaller and much faster to write than RGBA for a whole plane.
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const IndexedImage& image, const Palette& palette);
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::IndexedImage& image,
+                                                                      const drawing::Palette& palette);
 
 // An 8-bit RGBA PNG.
-std::expected<std::vector<std::uint8_t>, EngineError> encodePng(const RgbaImage& image);
+std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::RgbaImage& image);
 
-}  // namespace tavro::render
+}  // namespace tavro::pictures

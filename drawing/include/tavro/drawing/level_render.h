@@ -22,20 +22,20 @@
 #include <string>
 #include <vector>
 
-#include <tavro/engine_error.h>
-#include <tavro/layout_expansion.h>
-#include <tavro/save_state_format.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/core/layout_expansion.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro::render {
+namespace tavro::drawing {
 
 enum class Game { First, Second };
-using Plane = tavro::Plane;
+using Plane = core::Plane;
 
-inline constexpr int kPlaneWidth = format::kPlaneWidth;
-inline constexpr int kPlaneHeight = format::kPlaneHeight;
-inline constexpr std::size_t kRamBytes = format::kMainRamBytes;
-inline constexpr std::size_t kVideoRamBytes = format::kVideoRamBytes;
-inline constexpr int kPaletteEntries = format::kPaletteEntries;
+inline constexpr int kPlaneWidth = core::format::kPlaneWidth;
+inline constexpr int kPlaneHeight = core::format::kPlaneHeight;
+inline constexpr std::size_t kRamBytes = core::format::kMainRamBytes;
+inline constexpr std::size_t kVideoRamBytes = core::format::kVideoRamBytes;
+inline constexpr int kPaletteEntries = core::format::kPaletteEntries;
 
 // The main-RAM and video-RAM images of one save state, copied out of its bytes.
 class LevelMemory {
@@ -43,7 +43,7 @@ public:
     // Refuses a state too short to hold main RAM and the pattern half of video
     // RAM (Cause::TooShort, with the state's size and kMinSaveStateSize);
     // video-RAM bytes past the end of a shorter state read as 0.
-    static std::expected<LevelMemory, EngineError> fromSaveState(std::span<const std::uint8_t> state);
+    static std::expected<LevelMemory, core::EngineError> fromSaveState(std::span<const std::uint8_t> state);
 
     std::span<const std::uint8_t> ram() const { return ram_; }
     std::span<const std::uint8_t> videoRam() const { return videoRam_; }
@@ -87,20 +87,20 @@ int cellPixels(Game game);  // 256 or 128
 CellBox wholePlane(Game game);
 
 // A first-game cell covers 2 x 2 second-game cells: `box` in the second game's cells.
-inline constexpr int kCellRatio = format::kFirstGame.chunkSide / format::kSecondGame.chunkSide;
+inline constexpr int kCellRatio = core::format::kFirstGame.chunkSide / core::format::kSecondGame.chunkSide;
 CellBox inSecondGameCells(CellBox firstGameBox);
 
 // The smallest box holding `first` and `second`, cut to `within`.
 CellBox enclosing(CellBox first, CellBox second, CellBox within);
 
 // The smallest box holding every cell that names a chunk; nullopt when none does.
-std::optional<CellBox> usedCells(const LevelMemory& level, Game game, Plane plane);
+std::optional<CellBox> usedCells(const LevelMemory& level, Game game, core::Plane plane);
 
 Palette readPalette(const LevelMemory& level);
 
 // The plane, or the cells of `box` (clipped to the plane), as an indexed picture.
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane);
-IndexedImage drawPlane(const LevelMemory& level, Game game, Plane plane, CellBox box);
+IndexedImage drawPlane(const LevelMemory& level, Game game, core::Plane plane);
+IndexedImage drawPlane(const LevelMemory& level, Game game, core::Plane plane, CellBox box);
 
 RgbaImage toRgba(const IndexedImage& image, const Palette& palette);
 
@@ -113,7 +113,7 @@ RgbaImage scaleDown(const IndexedImage& image, const Palette& palette, int facto
 
 // The same picture as scaleDown(drawPlane(level, game, plane, box), palette,
 // factor), drawn a strip at a time without the full-size picture.
-RgbaImage drawScaled(const LevelMemory& level, Game game, Plane plane, CellBox box, int factor);
+RgbaImage drawScaled(const LevelMemory& level, Game game, core::Plane plane, CellBox box, int factor);
 
 // The smallest factor that brings `width` pixels within `maxWidth`.
 int fitFactor(int width, int maxWidth);
@@ -128,7 +128,8 @@ struct Preview {
     int factor = 1;
     RgbaImage picture;
 };
-std::expected<Preview, EngineError> drawPreview(const LevelMemory& level, Game game, Plane plane, int maxWidth,
-                                                int maxHeight, std::optional<CellBox> frame = std::nullopt);
+std::expected<Preview, core::EngineError> drawPreview(const LevelMemory& level, Game game, core::Plane plane,
+                                                      int maxWidth, int maxHeight,
+                                                      std::optional<CellBox> frame = std::nullopt);
 
-}  // namespace tavro::render
+}  // namespace tavro::drawing

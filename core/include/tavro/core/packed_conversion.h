@@ -32,9 +32,9 @@
 #include <span>
 #include <vector>
 
-#include <tavro/save_state_format.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro {
+namespace tavro::core {
 
 inline constexpr int kPackedChunkSlots = static_cast<int>(format::kSecondGame.chunkNumbers()) - 1;  // chunks 1 to 255
 inline constexpr int kChunkNumbers = static_cast<int>(format::kFirstGame.chunkNumbers());  // what a cell can name
@@ -52,4 +52,4 @@ struct PackedLevel {
 // 1,024-byte first-game layout.
 PackedLevel packLevel(std::span<const std::uint8_t> sourceRam, std::span<const std::uint8_t> sourceLayout);
 
-}  // namespace tavro
+}  // namespace tavro::core

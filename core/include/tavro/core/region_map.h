@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <utility>
 
-#include <tavro/save_state_format.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro {
+namespace tavro::core {
 
 enum class RegionName { PatternArea, PaletteArea, BlockTable, ChunkArea, LayoutArea };
 
@@ -83,4 +83,4 @@ static_assert(regionsAre(kTargetRegions,
 // No save state is shorter than the end of PatternArea.
 static_assert(kMinSaveStateSize == kSourceRegions[RegionName::PatternArea].end());
 
-}  // namespace tavro
+}  // namespace tavro::core

@@ -56,10 +56,10 @@
 #include <optional>
 #include <span>
 
-#include <tavro/engine_error.h>
-#include <tavro/save_state_format.h>
+#include <tavro/core/engine_error.h>
+#include <tavro/core/save_state_format.h>
 
-namespace tavro {
+namespace tavro::core {
 
 // Whether first-game chunk `chunk` lies where a level's chunk can be.
 constexpr bool chunkCanBeStored(unsigned chunk) {
@@ -140,4 +140,4 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state);
 std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
                                      std::optional<std::span<const std::uint8_t>> target, bool sourceTaken = false);
 
-}  // namespace tavro
+}  // namespace tavro::core
