@@ -39,13 +39,12 @@ namespace {
 
 using tavro::core::Bytes;
 using tavro::core::RegionName;
-namespace format = tavro::format;
-constexpr core::format::GameFormat kSource = core::format::kFirstGame;
-constexpr core::format::GameFormat kTarget = core::format::kSecondGame;
+namespace format = tavro::core::format;
+constexpr format::GameFormat kSource = format::kFirstGame;
+constexpr format::GameFormat kTarget = format::kSecondGame;
 constexpr std::size_t kCells = kSource.layoutBytes();  // source layout cells, both planes
 
-std::span<const std::uint8_t> region(const core::Bytes& state, const tavro::core::RegionMap& map,
-                                     core::RegionName name) {
+std::span<const std::uint8_t> region(const Bytes& state, const tavro::core::RegionMap& map, RegionName name) {
     return std::span(state).subspan(map[name].offset(), map[name].length);
 }
 
@@ -56,18 +55,17 @@ bool allZero(std::span<const std::uint8_t> bytes) {
 
 // The picture of one first-game cell and of the 2x2 second-game cells it
 // became.
-void checkCellPicture(const core::Bytes& source, const core::Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
+void checkCellPicture(const Bytes& source, const Bytes& patched, std::size_t cellIndex, bool arrivesEmpty) {
     using namespace tavro::drawing;
     const std::size_t sourceRow = kSource.layoutRowBytes(), columns = static_cast<std::size_t>(kSource.planeColumns);
     const int row = static_cast<int>(cellIndex / sourceRow), column = static_cast<int>(cellIndex % columns);
-    const core::Plane plane = cellIndex % sourceRow >= columns ? core::Plane::Background : core::Plane::Foreground;
+    const Plane plane = cellIndex % sourceRow >= columns ? Plane::Background : Plane::Foreground;
 
     if (arrivesEmpty) {
         const std::size_t below = kTarget.layoutRowBytes();
-        const std::size_t first =
-            core::format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
-            (plane == core::Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
-            static_cast<std::size_t>(2 * column);
+        const std::size_t first = format::kMainRamOffset + kTarget.layout + static_cast<std::size_t>(2 * row) * below +
+                                  (plane == Plane::Background ? static_cast<std::size_t>(kTarget.planeColumns) : 0) +
+                                  static_cast<std::size_t>(2 * column);
         if (patched[first] != 0 || patched[first + 1] != 0 || patched[first + below] != 0 ||
             patched[first + below + 1] != 0)
             std::abort();
@@ -76,18 +74,18 @@ void checkCellPicture(const core::Bytes& source, const core::Bytes& patched, std
     // Patterns 1024 and above are not carried over: both states are read
     // without them (they lie past the shortest state and draw nothing).
     const auto after = std::span(patched).first(tavro::core::kMinSaveStateSize);
-    const drawing::IndexedImage converted = drawing::drawPlane(
-        drawing::LevelMemory::fromSaveState(after).value(), drawing::Game::Second, plane, {2 * column, 2 * row, 2, 2});
-    const drawing::IndexedImage original = drawing::drawPlane(drawing::LevelMemory::fromSaveState(source).value(),
-                                                              drawing::Game::First, plane, {column, row, 1, 1});
+    const IndexedImage converted =
+        drawPlane(LevelMemory::fromSaveState(after).value(), Game::Second, plane, {2 * column, 2 * row, 2, 2});
+    const IndexedImage original =
+        drawPlane(LevelMemory::fromSaveState(source).value(), Game::First, plane, {column, row, 1, 1});
     if (original.pixels != converted.pixels || original.width != converted.width) std::abort();
 }
 
 // A source and a target as the fuzzer's input describes them.
 struct FuzzedPair {
-    core::Bytes padded;  // the source's first kMinSaveStateSize bytes, zeros past its end
+    Bytes padded;  // the source's first kMinSaveStateSize bytes, zeros past its end
     std::size_t sourceLength = 0;
-    core::Bytes target;
+    Bytes target;
     std::size_t pictureCell = 0;
     bool packed = false;
 
@@ -120,9 +118,8 @@ FuzzedPair makePair(FuzzedDataProvider& input) {
     if (pair.packed) {
         // Packing makes an empty quarter chunk 0, which draws nothing, where
         // the first game draws block 0 and pattern 0: levels keep both empty.
-        std::fill_n(pair.padded.begin() + core::format::kMainRamOffset + kSource.blockTable, core::format::kBlockBytes,
-                    0);
-        std::fill_n(pair.padded.begin() + core::format::kVideoRamOffset, core::format::kPatternBytes, 0);
+        std::fill_n(pair.padded.begin() + format::kMainRamOffset + kSource.blockTable, format::kBlockBytes, 0);
+        std::fill_n(pair.padded.begin() + format::kVideoRamOffset, format::kPatternBytes, 0);
     }
     pair.target.assign(targetLength, static_cast<std::uint8_t>(fill));
     for (std::size_t i = 0; i < pair.target.size(); i += 509)
@@ -132,8 +129,8 @@ FuzzedPair makePair(FuzzedDataProvider& input) {
 
 // The length, and every byte outside the regions, kept; patterns, palette and
 // blocks arrive as they were.
-void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const core::Bytes& patched) {
-    const core::Bytes& target = pair.target;
+void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const Bytes& patched) {
+    const Bytes& target = pair.target;
     if (patched.size() != std::max(target.size(), tavro::core::kMinSaveStateSize)) std::abort();
     std::array<tavro::core::SaveStateRegion, 5> sorted = tavro::core::kTargetRegions.regions;
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.offset() < b.offset(); });
@@ -149,8 +146,7 @@ void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const core::Bytes& pat
     }
     if (!keptOutside(from, patched.size())) std::abort();
 
-    for (const core::RegionName name :
-         {core::RegionName::PatternArea, core::RegionName::PaletteArea, core::RegionName::BlockTable}) {
+    for (const RegionName name : {RegionName::PatternArea, RegionName::PaletteArea, RegionName::BlockTable}) {
         const auto before = region(pair.padded, tavro::core::kSourceRegions, name);
         const auto after = region(patched, tavro::core::kTargetRegions, name);
         if (!std::equal(before.begin(), before.end(), after.begin(), after.end())) std::abort();
@@ -161,7 +157,7 @@ void checkTargetKeptAndArtCarried(const FuzzedPair& pair, const core::Bytes& pat
 // left empty are those the summary lists (none while the level's quarters
 // fit); fixed, those naming chunks 64 and above. Returns which cells arrive empty.
 std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::core::LevelSummary& summary) {
-    const std::uint8_t* layout = &pair.padded[core::format::kMainRamOffset + kSource.layout];
+    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
     const auto chunkOf = [&](std::size_t cell) { return tavro::core::cellChunk(layout[cell]); };
     // The listed cells as layout bytes: rows of foreground then background cells.
     std::vector<bool> listed(kCells);
@@ -183,9 +179,8 @@ std::vector<bool> checkSummary(const FuzzedPair& pair, const tavro::core::LevelS
         if (listedEmpty(i) != (chunkOf(i) != 0 && arrivesEmpty[i])) std::abort();
     }
     for (unsigned chunk = 1; chunk <= tavro::core::kLastConvertedChunk; ++chunk)
-        withData +=
-            !allZero(std::span(pair.padded)
-                         .subspan(core::format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
+        withData += !allZero(
+            std::span(pair.padded).subspan(format::kMainRamOffset + kSource.chunkAddress(chunk), kSource.chunkBytes()));
     if (summary.cellsExpanded != expanded || summary.cellsLost != lost || summary.chunksWithData != withData)
         std::abort();
     if (pair.packed && summary.chunksUsed > tavro::core::kPackedChunkSlots) std::abort();
@@ -200,12 +195,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto numbering = pair.packed ? tavro::core::ChunkNumbering::Packed : tavro::core::ChunkNumbering::Fixed;
     const tavro::core::ConvertedLevel level =
         tavro::core::convertLevel(tavro::core::readSourceRegions(pair.source()), numbering);
-    const core::Bytes patched = tavro::core::patchTarget(pair.target, level.regions);
+    const Bytes patched = tavro::core::patchTarget(pair.target, level.regions);
     checkTargetKeptAndArtCarried(pair, patched);
 
     // Converting again over the result changes nothing; from a short source,
     // the conversion is the one of the source padded with zeros.
-    const core::Bytes again =
+    const Bytes again =
         pair.sourceLength < pair.padded.size()
             ? tavro::core::patchTarget(
                   patched, tavro::core::convertRegions(tavro::core::readSourceRegions(pair.padded), numbering))
@@ -215,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<bool> arrivesEmpty = checkSummary(pair, level.summary);
 
     // One cell's picture: the chosen one, or the next that names a chunk.
-    const std::uint8_t* layout = &pair.padded[core::format::kMainRamOffset + kSource.layout];
+    const std::uint8_t* layout = &pair.padded[format::kMainRamOffset + kSource.layout];
     std::size_t cell = pair.pictureCell;
     for (std::size_t n = 0; n < kCells && tavro::core::cellChunk(layout[cell]) == 0; ++n) cell = (cell + 1) % kCells;
     checkCellPicture(pair.padded, patched, cell, arrivesEmpty[cell]);

@@ -20,15 +20,16 @@
 namespace tavro::fuzz {
 
 using Bytes = std::vector<std::uint8_t>;
+namespace format = core::format;
 
-using core::format::GameFormat;
-using core::format::kMainRamOffset;
-using core::format::kVideoRamOffset;
+using format::GameFormat;
+using format::kMainRamOffset;
+using format::kVideoRamOffset;
 
 // A save state holding all of main RAM and video RAM.
-inline constexpr std::size_t kWholeStateSize = kVideoRamOffset + core::format::kVideoRamBytes;
+inline constexpr std::size_t kWholeStateSize = kVideoRamOffset + format::kVideoRamBytes;
 
-enum class core::Step : std::uint8_t { Cell, CellRun, Entry, ChunkFill, Block, Pattern, drawing::Palette, Raw, Count };
+enum class Step : std::uint8_t { Cell, CellRun, Entry, ChunkFill, Block, Pattern, Palette, Raw, Count };
 
 // Applies description steps to `state` (a save state of any length: writes past
 // its end are dropped) until the input runs out or `maxSteps` were taken.
@@ -37,7 +38,7 @@ inline void applySteps(FuzzedDataProvider& input, const GameFormat& places, Byte
         if (offset < state.size()) state[offset] = static_cast<std::uint8_t>(value);
     };
     const auto ram = [&put](std::size_t address, unsigned value) {
-        put(kMainRamOffset + address % core::format::kMainRamBytes, value);
+        put(kMainRamOffset + address % format::kMainRamBytes, value);
     };
     const auto ramWord = [&ram](std::size_t address, unsigned value) {
         ram(address, value >> 8);
@@ -52,55 +53,55 @@ inline void applySteps(FuzzedDataProvider& input, const GameFormat& places, Byte
     const auto rowBytes = static_cast<unsigned>(places.layoutRowBytes());
 
     for (int step = 0; step < maxSteps && input.remaining_bytes() > 0; ++step) {
-        switch (static_cast<core::Step>(u8() % static_cast<unsigned>(core::Step::Count))) {
-        case core::Step::Cell: {
+        switch (static_cast<Step>(u8() % static_cast<unsigned>(Step::Count))) {
+        case Step::Cell: {
             const unsigned row = u8() % rows, column = u8() % rowBytes;
             ram(places.layout + row * rowBytes + column, u8());
             break;
         }
-        case core::Step::CellRun: {
+        case Step::CellRun: {
             const unsigned row = u8() % rows, column = u8() % rowBytes;
             const unsigned end = std::min<unsigned>(column + 1 + u8() % 32, rowBytes);
             const unsigned value = u8();
             for (unsigned c = column; c < end; ++c) ram(places.layout + row * rowBytes + c, value);
             break;
         }
-        case core::Step::Entry: {
+        case Step::Entry: {
             const std::size_t address = places.chunkAddress(chunk(u8()));
             const unsigned entry = u8() % entries;
             ramWord(address + entry * 2, u16());
             break;
         }
-        case core::Step::ChunkFill: {  // every entry: first, first + step, first + 2 * step, ...
+        case Step::ChunkFill: {  // every entry: first, first + step, first + 2 * step, ...
             const std::size_t address = places.chunkAddress(chunk(u8()));
             const unsigned first = u16(), stride = u8();
             for (unsigned e = 0; e < entries; ++e) ramWord(address + e * 2, first + e * stride);
             break;
         }
-        case core::Step::Block: {
+        case Step::Block: {
             // Any block an entry can name, past the table's end as well.
             const std::size_t address =
-                places.blockTable + (u16() % (core::format::kEntryBlockMask + 1)) * core::format::kBlockBytes;
-            for (unsigned quarter = 0; quarter < core::format::kBlockBytes / 2; ++quarter)
+                places.blockTable + (u16() % (format::kEntryBlockMask + 1)) * format::kBlockBytes;
+            for (unsigned quarter = 0; quarter < format::kBlockBytes / 2; ++quarter)
                 ramWord(address + quarter * 2, u16());
             break;
         }
-        case core::Step::Pattern: {
+        case Step::Pattern: {
             const std::size_t offset =
-                kVideoRamOffset + (u16() % (core::format::kPatternIndexMask + 1)) * core::format::kPatternBytes;
-            const Bytes art = input.ConsumeBytes<std::uint8_t>(core::format::kPatternBytes);
+                kVideoRamOffset + (u16() % (format::kPatternIndexMask + 1)) * format::kPatternBytes;
+            const Bytes art = input.ConsumeBytes<std::uint8_t>(format::kPatternBytes);
             for (std::size_t i = 0; i < art.size(); ++i) put(offset + i, art[i]);
             break;
         }
-        case core::Step::Palette: {
-            constexpr auto kEntries = static_cast<unsigned>(core::format::kPaletteEntries);
+        case Step::Palette: {
+            constexpr auto kEntries = static_cast<unsigned>(format::kPaletteEntries);
             const unsigned first = u8() % kEntries, count = 1 + u8() % kEntries, colour = u16();
             for (unsigned i = first; i < std::min(first + count, kEntries); ++i)
-                ramWord(core::format::kPaletteAddress + i * 2, colour);
+                ramWord(format::kPaletteAddress + i * 2, colour);
             break;
         }
-        case core::Step::Raw:
-        case core::Step::Count: {
+        case Step::Raw:
+        case Step::Count: {
             const std::size_t offset = (std::size_t{u16()} << 8 | u8()) % std::max<std::size_t>(state.size(), 1);
             put(offset, u8());
             break;
@@ -122,7 +123,7 @@ public:
     // Signed numbers are read as an offset from the type's minimum.
     DescriptionWriter& i16(int value) { return u16(static_cast<unsigned>(value + 32768)); }
     DescriptionWriter& i32(std::int32_t value) { return u32(static_cast<std::uint32_t>(value) ^ 0x80000000u); }
-    DescriptionWriter& step(core::Step s) { return u8(static_cast<unsigned>(s)); }
+    DescriptionWriter& step(Step s) { return u8(static_cast<unsigned>(s)); }
     DescriptionWriter& bytes(std::span<const std::uint8_t> data) {
         front_.insert(front_.end(), data.begin(), data.end());
         return *this;

@@ -20,16 +20,16 @@ using tavro::fuzz::Step;
 // is stored: byte 4 is chunk 4). `column` is a layout byte: past the first
 // half of a row the cells are background cells.
 void describeLevel(DescriptionWriter& w, bool secondGame, unsigned column) {
-    w.step(core::Step::Palette).u8(1).u8(62).u16(0x0E4A);
-    w.step(core::Step::Palette).u8(17).u8(14).u16(0x02E6);
-    w.step(core::Step::Palette).u8(40).u8(23).u16(0x0EEE);
+    w.step(Step::Palette).u8(1).u8(62).u16(0x0E4A);
+    w.step(Step::Palette).u8(17).u8(14).u16(0x02E6);
+    w.step(Step::Palette).u8(40).u8(23).u16(0x0EEE);
     for (unsigned pattern = 1; pattern <= 6; ++pattern) {
         std::uint8_t art[32];
         for (unsigned i = 0; i < 32; ++i) art[i] = static_cast<std::uint8_t>((i * 37 + pattern * 11) ^ (i / 4));
-        w.step(core::Step::Pattern).u16(pattern).bytes(art);
+        w.step(Step::Pattern).u16(pattern).bytes(art);
     }
     for (unsigned block = 1; block <= 5; ++block)  // pattern flips and palette lines
-        w.step(core::Step::Block)
+        w.step(Step::Block)
             .u16(block)
             .u16(block)
             .u16(block + 1 | 1u << 11 | 1u << 13)
@@ -38,17 +38,14 @@ void describeLevel(DescriptionWriter& w, bool secondGame, unsigned column) {
     const unsigned hflip = secondGame ? 1u << 10 : 1u << 11;
     const unsigned vflip = secondGame ? 1u << 11 : 1u << 12;
     const unsigned firstChunk = secondGame ? 4 : 0, secondChunk = secondGame ? 5 : 1;
-    w.step(core::Step::ChunkFill).u8(firstChunk).u16(1).u8(1);
-    w.step(core::Step::ChunkFill).u8(secondChunk).u16(2 | hflip).u8(0);
-    w.step(core::Step::Entry).u8(secondChunk).u8(3).u16(3 | hflip | vflip);
-    w.step(core::Step::Entry).u8(secondChunk).u8(9).u16(4 | vflip);
-    w.step(core::Step::Entry).u8(secondChunk).u8(10).u16(800);  // past the block table
-    w.step(core::Step::CellRun).u8(1).u8(static_cast<std::uint8_t>(column)).u8(2).u8(firstChunk + 1);
-    w.step(core::Step::Cell).u8(2).u8(static_cast<std::uint8_t>(column + 1)).u8(secondChunk + 1);
-    w.step(core::Step::Cell)
-        .u8(2)
-        .u8(static_cast<std::uint8_t>(column + 3))
-        .u8(secondGame ? 0 : 0x80 | (secondChunk + 1));
+    w.step(Step::ChunkFill).u8(firstChunk).u16(1).u8(1);
+    w.step(Step::ChunkFill).u8(secondChunk).u16(2 | hflip).u8(0);
+    w.step(Step::Entry).u8(secondChunk).u8(3).u16(3 | hflip | vflip);
+    w.step(Step::Entry).u8(secondChunk).u8(9).u16(4 | vflip);
+    w.step(Step::Entry).u8(secondChunk).u8(10).u16(800);  // past the block table
+    w.step(Step::CellRun).u8(1).u8(static_cast<std::uint8_t>(column)).u8(2).u8(firstChunk + 1);
+    w.step(Step::Cell).u8(2).u8(static_cast<std::uint8_t>(column + 1)).u8(secondChunk + 1);
+    w.step(Step::Cell).u8(2).u8(static_cast<std::uint8_t>(column + 3)).u8(secondGame ? 0 : 0x80 | (secondChunk + 1));
 }
 
 void write(const std::filesystem::path& file, const DescriptionWriter& w) {
@@ -80,7 +77,7 @@ void convertSeed(const std::filesystem::path& file, bool shortSource, unsigned t
     if (targetKind == 3) w.u8(targetLength);
     w.u8(0x5A).u16(pictureCell);
     describeLevel(w, false, 0);
-    w.step(core::Step::Cell).u8(3).u8(70).u8(70);  // a background cell naming chunk 70: not carried over
+    w.step(Step::Cell).u8(3).u8(70).u8(70);  // a background cell naming chunk 70: not carried over
     write(file, w);
 }
 

@@ -63,14 +63,13 @@ std::pair<int, int> keepLast(int start, int length, Span inPlane, std::int64_t k
 // as a whole), pattern word (mirrored again), colour nibble. Where things
 // are comes from the game's format; how a block and a pattern are read is
 // written out here again, apart from the renderer's reading.
-unsigned referencePixel(const tavro::fuzz::Bytes& state, const GameFormat& p, core::Plane plane, unsigned x,
-                        unsigned y) {
+unsigned referencePixel(const tavro::fuzz::Bytes& state, const GameFormat& p, Plane plane, unsigned x, unsigned y) {
     const auto ram = [&](std::size_t a) { return unsigned{state[kMainRamOffset + a]}; };
     const auto ramWord = [&](std::size_t a) { return ram(a) << 8 | ram(a + 1); };
     const auto cell = static_cast<unsigned>(p.cellPixels());
     const auto columns = static_cast<unsigned>(p.planeColumns);
     const std::size_t cellAddress =
-        p.layout + (y / cell) * p.layoutRowBytes() + (plane == core::Plane::Background ? columns : 0) + x / cell;
+        p.layout + (y / cell) * p.layoutRowBytes() + (plane == Plane::Background ? columns : 0) + x / cell;
     const unsigned chunk = ram(cellAddress) & p.cellChunkMask;
     if (chunk == 0) return 0;
     const unsigned side = cell / 16;
@@ -90,14 +89,13 @@ unsigned referencePixel(const tavro::fuzz::Bytes& state, const GameFormat& p, co
 }
 
 // The smallest box of cells naming a chunk, read straight from the layout.
-std::optional<drawing::CellBox> referenceUsedCells(const tavro::fuzz::Bytes& state, const GameFormat& p,
-                                                   core::Plane plane) {
+std::optional<CellBox> referenceUsedCells(const tavro::fuzz::Bytes& state, const GameFormat& p, Plane plane) {
     int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
     const auto columns = static_cast<unsigned>(p.planeColumns);
     for (unsigned row = 0; row < static_cast<unsigned>(p.layoutRows); ++row)
         for (unsigned column = 0; column < columns; ++column) {
             const std::size_t address = kMainRamOffset + p.layout + row * p.layoutRowBytes() +
-                                        (plane == core::Plane::Background ? columns : 0) + column;
+                                        (plane == Plane::Background ? columns : 0) + column;
             if ((state[address] & p.cellChunkMask) == 0) continue;
             left = std::min(left, static_cast<int>(column));
             right = std::max(right, static_cast<int>(column));
@@ -105,17 +103,16 @@ std::optional<drawing::CellBox> referenceUsedCells(const tavro::fuzz::Bytes& sta
             bottom = std::max(bottom, static_cast<int>(row));
         }
     if (right < 0) return std::nullopt;
-    return drawing::CellBox{left, top, right - left + 1, bottom - top + 1};
+    return CellBox{left, top, right - left + 1, bottom - top + 1};
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    const drawing::Game game = input.ConsumeBool() ? drawing::Game::Second : drawing::Game::First;
-    const core::Plane plane = input.ConsumeBool() ? core::Plane::Background : core::Plane::Foreground;
-    const GameFormat& places =
-        game == drawing::Game::First ? tavro::core::format::kFirstGame : tavro::core::format::kSecondGame;
+    const Game game = input.ConsumeBool() ? Game::Second : Game::First;
+    const Plane plane = input.ConsumeBool() ? Plane::Background : Plane::Foreground;
+    const GameFormat& places = game == Game::First ? tavro::core::format::kFirstGame : tavro::core::format::kSecondGame;
     const unsigned lengthChoice = input.ConsumeIntegral<std::uint8_t>();
     const std::size_t length = lengthChoice < 16    ? tavro::core::kMinSaveStateSize - 8 + lengthChoice
                                : lengthChoice < 128 ? tavro::core::kMinSaveStateSize
@@ -123,19 +120,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Boxes: 0 the used cells, 1 near the plane, else any four ints.
     const unsigned boxKind = input.ConsumeIntegral<std::uint8_t>() % 4;
-    drawing::CellBox box{input.ConsumeIntegral<int>(), input.ConsumeIntegral<int>(), input.ConsumeIntegral<int>(),
-                         input.ConsumeIntegral<int>()};
+    CellBox box{input.ConsumeIntegral<int>(), input.ConsumeIntegral<int>(), input.ConsumeIntegral<int>(),
+                input.ConsumeIntegral<int>()};
     if (boxKind == 1) box = {box.column % 140 - 6, box.row % 20 - 2, box.columns % 8, box.rows % 4};
     const int factor = input.ConsumeIntegral<std::int16_t>();
 
     tavro::fuzz::Bytes state(length, 0);
     tavro::fuzz::applySteps(input, places, state);
 
-    auto level = drawing::LevelMemory::fromSaveState(state);
+    auto level = LevelMemory::fromSaveState(state);
     if (level.has_value() != (length >= tavro::core::kMinSaveStateSize)) std::abort();
     if (!level) return 0;
 
-    const auto used = drawing::usedCells(*level, game, plane);
+    const auto used = usedCells(*level, game, plane);
     if (used != referenceUsedCells(state, places, plane)) std::abort();
     if (boxKind == 0) {
         if (!used) return 0;
@@ -155,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (columns.count * rows.count * cell * cell > kMaxPixels) std::abort();  // the harness's own slip
     }
 
-    const drawing::IndexedImage image = drawing::drawPlane(*level, game, plane, box);
+    const IndexedImage image = drawPlane(*level, game, plane, box);
     if (image.width != columns.count * cell || image.height != rows.count * cell) std::abort();
     if (image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
         std::abort();
@@ -170,14 +167,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (image.pixels.size() <= kMaxScaledPixels) {
-        const drawing::RgbaImage scaled = drawing::drawScaled(*level, game, plane, box, factor);
-        if (scaled.pixels != drawing::scaleDown(image, drawing::readPalette(*level), factor).pixels) std::abort();
+        const RgbaImage scaled = drawScaled(*level, game, plane, box, factor);
+        if (scaled.pixels != scaleDown(image, readPalette(*level), factor).pixels) std::abort();
     }
 
     // The preview draws every used cell: only for small levels, to stay fast.
     if (used && std::int64_t{used->columns} * used->rows * cell * cell <= std::int64_t{kMaxScaledPixels}) {
         const int room = std::max(1, 1 + factor % 512);  // the fuzzed factor may be negative
-        const auto preview = drawing::drawPreview(*level, game, plane, room, room);
+        const auto preview = drawPreview(*level, game, plane, room, room);
         if (!preview || preview->picture.width > room || preview->picture.height > room) std::abort();
     }
     return 0;
