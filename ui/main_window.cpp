@@ -27,7 +27,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QThreadPool>
 #include <QToolButton>
 #include <QUrl>
 
@@ -441,7 +440,7 @@ bool MainWindow::guarded(const QString& failureTitle, const std::function<void()
         // Pictures are drawn on worker threads that read the save states: a
         // file one of them has open would count as another program's when
         // the run checks that nobody else holds the target open.
-        QThreadPool::globalInstance()->waitForDone();
+        picture_->waitForDrawings();
         work();
         return true;
     } catch (const std::exception& failure) {
