@@ -89,7 +89,7 @@ void BM_DrawForWindow(benchmark::State& state, bool busy) {
     if (path.isEmpty()) return state.SkipWithError("no temporary file");
     const std::string enginePath = tavro::ui::toEnginePath(path);
     for (auto _ : state) {
-        const auto drawing = tavro::ui::drawLevel(enginePath, drawing::Game::First, room);
+        const auto drawing = tavro::ui::drawLevelFromFile(enginePath, drawing::Game::First, room);
         if (drawing.picture.isNull()) return state.SkipWithError("nothing drawn");
         benchmark::DoNotOptimize(drawing.picture.constBits());
     }

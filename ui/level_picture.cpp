@@ -50,7 +50,8 @@ constexpr int kSlowDrawMs = 150;
 
 }  // namespace
 
-LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room, std::optional<drawing::CellBox> frame) {
+LevelDrawing drawLevelFromFile(const std::string& path, drawing::Game game, QSize room,
+                               std::optional<drawing::CellBox> frame) {
     try {
         auto level = pictures::loadLevel(path);
         if (!level) {
@@ -59,7 +60,7 @@ LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room, 
             drawing.error = std::move(level.error());
             return drawing;
         }
-        return drawLevel(std::make_shared<const drawing::LevelMemory>(std::move(*level)), game, room, frame);
+        return drawLevelFromMemory(std::make_shared<const drawing::LevelMemory>(std::move(*level)), game, room, frame);
     } catch (const std::exception& failure) {
         LevelDrawing drawing;
         drawing.game = game;
@@ -72,8 +73,8 @@ LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room, 
     }
 }
 
-LevelDrawing drawLevel(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
-                       std::optional<drawing::CellBox> frame) {
+LevelDrawing drawLevelFromMemory(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
+                                 std::optional<drawing::CellBox> frame) {
     LevelDrawing drawing;
     drawing.game = game;
     try {
@@ -276,7 +277,8 @@ QHBoxLayout* LevelPicture::buildHeader() {
     return header;
 }
 
-// A drawing still under way finishes on its own and is dropped; nobody waits for it.
+// The picture's threads end with it: a drawing still under way is waited
+// for, and dropped.
 LevelPicture::~LevelPicture() = default;
 
 void LevelPicture::showSource(const QString& path) {
@@ -343,6 +345,8 @@ void LevelPicture::setSide(Side side) {
 
 bool LevelPicture::isDrawing(Side side) const { return sides_[index(side)].pending; }
 
+void LevelPicture::waitForDrawings() { drawingThreads_.waitForDone(); }
+
 QImage LevelPicture::picture() const { return surface_->picture(); }
 
 QString LevelPicture::message() const { return surface_->message(); }
@@ -355,25 +359,27 @@ void LevelPicture::draw(Side side, const QString& path, drawing::Game game, std:
                         std::shared_ptr<const drawing::LevelMemory> level) {
     SideState& state = sides_[index(side)];
     state.path = path;
-    state.pending = true;
     state.marks.clear();
     state.hiddenMarks = 0;
     state.game = game;
     state.frame = frame;
     state.preview = false;
-    state.memory = level;
+    state.memory = std::move(level);
+    startDrawing(side);
+}
+
+void LevelPicture::startDrawing(Side side) {
+    SideState& state = sides_[index(side)];
+    state.pending = true;
     state.drawing.reset();
     state.view.clear();
     drawnRoom_ = room();
-    using FromMemory = LevelDrawing (*)(std::shared_ptr<const drawing::LevelMemory>, drawing::Game, QSize,
-                                        std::optional<drawing::CellBox>);
-    using FromFile = LevelDrawing (*)(const std::string&, drawing::Game, QSize, std::optional<drawing::CellBox>);
-    if (level)
-        state.watcher->setFuture(
-            QtConcurrent::run(static_cast<FromMemory>(drawLevel), std::move(level), game, drawnRoom_, frame));
+    if (state.memory)
+        state.watcher->setFuture(QtConcurrent::run(&drawingThreads_, drawLevelFromMemory, state.memory, state.game,
+                                                   drawnRoom_, state.frame));
     else
-        state.watcher->setFuture(
-            QtConcurrent::run(static_cast<FromFile>(drawLevel), toEnginePath(path), game, drawnRoom_, frame));
+        state.watcher->setFuture(QtConcurrent::run(&drawingThreads_, drawLevelFromFile, toEnginePath(state.path),
+                                                   state.game, drawnRoom_, state.frame));
     slowDraw_->start();
     updateSwitch();
     refresh();
@@ -402,15 +408,8 @@ void LevelPicture::redraw() {
         SideState& state = sides_[index(side)];
         if (state.path.isEmpty()) continue;
         // The level drawn last is drawn again, from memory: the file is not read twice.
-        std::shared_ptr<const drawing::LevelMemory> level = state.memory;
-        if (!level && state.drawing) level = state.drawing->level;
-        std::vector<drawing::CellBox> marks = std::move(state.marks);
-        const int hidden = state.hiddenMarks;
-        const bool preview = state.preview;
-        draw(side, state.path, state.game, state.frame, std::move(level));
-        state.marks = std::move(marks);
-        state.hiddenMarks = hidden;
-        state.preview = preview;
+        if (!state.memory && state.drawing) state.memory = state.drawing->level;
+        startDrawing(side);
     }
     drawnRoom_ = room();
     updateSwitch();

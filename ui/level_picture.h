@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <tavro/drawing/level_render.h>
@@ -46,15 +47,15 @@ struct LevelDrawing {
     std::optional<core::EngineError> error;    // why the file could not be read
 };
 
-// Reads the save state at `path` and draws the foreground cells it uses, read
-// as `game`, scaled down by the smallest whole factor that fits within `room`
-// pixels. With a `frame`, the picture takes in those cells too (when any cell
-// is used at all). Touches no widget: safe on any thread.
-LevelDrawing drawLevel(const std::string& path, drawing::Game game, QSize room,
-                       std::optional<drawing::CellBox> frame = std::nullopt);
-// The same, for a level already in memory.
-LevelDrawing drawLevel(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
-                       std::optional<drawing::CellBox> frame = std::nullopt);
+// Draws the foreground cells `level` uses, read as `game`, scaled down by the
+// smallest whole factor that fits within `room` pixels. With a `frame`, the
+// picture takes in those cells too (when any cell is used at all). Touches no
+// widget: safe on any thread.
+LevelDrawing drawLevelFromMemory(std::shared_ptr<const drawing::LevelMemory> level, drawing::Game game, QSize room,
+                                 std::optional<drawing::CellBox> frame = std::nullopt);
+// Reads the save state at `path` and draws its level as drawLevelFromMemory does.
+LevelDrawing drawLevelFromFile(const std::string& path, drawing::Game game, QSize room,
+                               std::optional<drawing::CellBox> frame = std::nullopt);
 
 class LevelPicture : public QWidget {
     Q_OBJECT
@@ -86,6 +87,9 @@ public:
     bool hasAfter() const { return !sides_[index(Side::After)].path.isEmpty(); }
     // Whether `side` has been chosen and its drawing has not come back yet.
     bool isDrawing(Side side) const;
+    // Waits until every drawing started, overtaken ones too, has ended, so
+    // that no drawing thread holds a save state open.
+    void waitForDrawings();
 
     // What the shown side shows: its picture (null when none) or, in its
     // place, a short text.
@@ -125,8 +129,11 @@ private:
     };
     static constexpr std::size_t index(Side side) { return side == Side::Before ? 0 : 1; }
 
+    // Sets what `side` shows, without marks, and draws it.
     void draw(Side side, const QString& path, drawing::Game game, std::optional<drawing::CellBox> frame = std::nullopt,
               std::shared_ptr<const drawing::LevelMemory> level = nullptr);
+    // Draws `side` as its state says, marks and all, to fit the picture's room.
+    void startDrawing(Side side);
     // Draws the After side with the marks of `emptiedCells`, framed as Before.
     void drawAfter(const QString& path, const std::vector<core::LayoutCell>& emptiedCells,
                    std::shared_ptr<const drawing::LevelMemory> level);
@@ -148,6 +155,7 @@ private:
     QTimer* slowDraw_ = nullptr;  // shows "Drawing…" when a drawing takes a while
     QTimer* resized_ = nullptr;   // one redraw for a run of resizes
     QSize drawnRoom_;
+    QThreadPool drawingThreads_;  // the drawings' own: waiting for them waits for no one else's work
 };
 
 }  // namespace tavro::ui

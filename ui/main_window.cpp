@@ -27,7 +27,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QThreadPool>
 #include <QToolButton>
 #include <QUrl>
 
@@ -441,7 +440,7 @@ bool MainWindow::guarded(const QString& failureTitle, const std::function<void()
         // Pictures are drawn on worker threads that read the save states: a
         // file one of them has open would count as another program's when
         // the run checks that nobody else holds the target open.
-        QThreadPool::globalInstance()->waitForDone();
+        picture_->waitForDrawings();
         work();
         return true;
     } catch (const std::exception& failure) {
@@ -452,15 +451,14 @@ bool MainWindow::guarded(const QString& failureTitle, const std::function<void()
     }
 }
 
-void MainWindow::convertClicked() { convert(false, std::nullopt); }
+void MainWindow::convertClicked() { convert({}); }
 
 void MainWindow::convertPacked() {
     // Offered from the preview, it is a first conversion; offered after a
     // plain one, it converts that one again.
-    const bool repeat = packRepeats_;
-    const bool packedBefore = packCheck_->isChecked();
+    const UndoStart start{.packedBefore = packCheck_->isChecked(), .repeats = packRepeats_};
     packCheck_->setChecked(true);
-    convert(repeat, packedBefore);
+    convert(start);
 }
 
 void MainWindow::swapFiles() {
@@ -471,7 +469,7 @@ void MainWindow::swapFiles() {
     choose(PathRole::Target, target);
 }
 
-void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
+void MainWindow::convert(const UndoStart& start) {
     offerPack(false);
     if (sourcePath_.isEmpty() || targetPath_.isEmpty()) {
         showStatus(WindowTexts::choosePaths(sourcePath_.isEmpty(), targetPath_.isEmpty()));
@@ -509,13 +507,13 @@ void MainWindow::convert(bool repeat, std::optional<bool> packedBefore) {
 
     if (!result) {
         // A failure after the target was replaced still leaves a way back.
-        if (result.error().undo) keepUndo(*result.error().undo, packedBefore);
+        if (result.error().undo) keepUndo(UndoEntry{*result.error().undo, start.packedBefore});
         const QString story = WindowTexts::conversionFailureText(result.error());
         showStatus(WindowTexts::conversionFailed(result.error()), story);
         showFailure(failureTitle, story);
         return;
     }
-    showConverted(std::move(*result), repeat, packedBefore);
+    showConverted(std::move(*result), start);
 }
 
 bool MainWindow::previewStillHolds() {
@@ -529,27 +527,28 @@ bool MainWindow::previewStillHolds() {
     return false;
 }
 
-void MainWindow::showConverted(run::ConversionReport report, bool repeat, std::optional<bool> packedBefore) {
+void MainWindow::showConverted(run::ConversionReport report, const UndoStart& start) {
     preview_.reset();
     const core::LevelSummary& level = report.level;
     QString line = WindowTexts::converted(report);
     // The bytes from before both runs stay in the first run's backup.
-    if (repeat && undo_ && !undo_->backups.empty() && report.backupPath)
-        line += QLatin1Char(' ') + WindowTexts::originalKeptIn(fromEnginePath(undo_->backups.front().path));
-    if (repeat) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
+    if (start.repeats && undo_ && !undo_->record.backups.empty() && report.backupPath)
+        line += QLatin1Char(' ') + WindowTexts::originalKeptIn(fromEnginePath(undo_->record.backups.front().path));
+    if (start.repeats) line += QLatin1Char(' ') + WindowTexts::packingStaysOn();
     showStatus(line, WindowTexts::levelDetails(level));
     picture_->showConverted(targetPath_, level.emptiedCells);
     offerSwap(false);
     offerPack(level.numbering == core::ChunkNumbering::Fixed && level.cellsLost > 0, true);
     // A run that wrote nothing leaves the last undo as it was: it still applies.
     if (!report.undo) return;
+    UndoEntry entry{std::move(*report.undo), start.packedBefore};
     // A repeat over what the last run wrote undoes to before that run, and
     // puts the box back as it was then.
-    if (repeat && undo_) {
-        report.undo = run::undoBoth(*undo_, std::move(*report.undo));
-        if (packedBeforeUndo_) packedBefore = packedBeforeUndo_;
+    if (start.repeats && undo_) {
+        entry.record = run::undoBoth(undo_->record, std::move(entry.record));
+        if (undo_->packedBefore) entry.packedBefore = undo_->packedBefore;
     }
-    keepUndo(std::move(report.undo), packedBefore);
+    keepUndo(std::move(entry));
 }
 
 void MainWindow::offerPack(bool offered, bool repeats) {
@@ -569,15 +568,15 @@ void MainWindow::undoLastConversion() {
         showStatus(WindowTexts::nothingToUndo());
         return;
     }
-    const QString target = fromEnginePath(undo_->targetPath);
+    const QString target = fromEnginePath(undo_->record.targetPath);
 
     std::expected<run::UndoReport, core::EngineError> result;
-    if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::run::undoConversion(*undo_); })) return;
+    if (!guarded(WindowTexts::undoFailedTitle({}), [&] { result = tavro::run::undoConversion(undo_->record); })) return;
 
     if (result) {
-        if (packedBeforeUndo_) {
+        if (undo_->packedBefore) {
             const QSignalBlocker quiet(packCheck_);
-            packCheck_->setChecked(*packedBeforeUndo_);
+            packCheck_->setChecked(*undo_->packedBefore);
         }
         keepUndo(std::nullopt);
         offerPack(false);
@@ -595,11 +594,10 @@ void MainWindow::undoLastConversion() {
     showFailure(WindowTexts::undoFailedTitle(result.error()), story);
 }
 
-void MainWindow::keepUndo(std::optional<run::UndoRecord> record, std::optional<bool> packedBefore) {
-    undo_ = std::move(record);
-    packedBeforeUndo_ = undo_ ? packedBefore : std::nullopt;
+void MainWindow::keepUndo(std::optional<UndoEntry> entry) {
+    undo_ = std::move(entry);
     undoAction_->setEnabled(undo_.has_value());
-    undoAction_->setToolTip(undo_ ? WindowTexts::undoToolTip(fromEnginePath(undo_->targetPath))
+    undoAction_->setToolTip(undo_ ? WindowTexts::undoToolTip(fromEnginePath(undo_->record.targetPath))
                                   : WindowTexts::nothingToUndo());
 }
 

@@ -85,6 +85,20 @@ protected:
 
 private:
     enum class PathRole { Source, Target };
+    // Where a conversion starts from, as its undo needs it: the packed box as
+    // it was before the conversion ticked it (none: the box was left alone),
+    // and whether the conversion converts again what the last one converted,
+    // so that its undo goes back to before both.
+    struct UndoStart {
+        std::optional<bool> packedBefore;
+        bool repeats = false;
+    };
+    // What Undo needs: the record of what the conversion replaced, and the
+    // box as it was before the conversion ticked it.
+    struct UndoEntry {
+        run::UndoRecord record;
+        std::optional<bool> packedBefore;
+    };
 
     void buildControls(QWidget* area);
     void buildStatusBar();
@@ -110,14 +124,12 @@ private:
     void showFailure(const QString& title, const QString& text);
     // Asks before converting a source that holds no Tavro 1 level; true: convert it.
     bool askConvertAnyway(const core::EngineError& error);
-    void keepUndo(std::optional<run::UndoRecord> record, std::optional<bool> packedBefore = std::nullopt);
-    // `repeat`: this run converts again what the last one converted;
-    // `packedBefore`: whether the box was ticked before it ticked it.
-    void convert(bool repeat, std::optional<bool> packedBefore);
+    void keepUndo(std::optional<UndoEntry> entry);
+    void convert(const UndoStart& start);
     // Whether the files still give what the preview showed; when not, checks
     // them again and says so.
     bool previewStillHolds();
-    void showConverted(run::ConversionReport report, bool repeat, std::optional<bool> packedBefore);
+    void showConverted(run::ConversionReport report, const UndoStart& start);
     // `repeats`: offered after a plain conversion, which it converts again.
     void offerPack(bool offered, bool repeats = true);
     void offerSwap(bool offered);
@@ -145,9 +157,7 @@ private:
     QToolButton* swapButton_ = nullptr;
     QAction* undoAction_ = nullptr;
     QToolButton* undoButton_ = nullptr;
-    std::optional<run::UndoRecord> undo_;
-    // Whether the box was ticked before the conversion undo_ undoes ticked it.
-    std::optional<bool> packedBeforeUndo_;
+    std::optional<UndoEntry> undo_;
     // What the last preview showed the target would hold.
     std::optional<ConversionPreview> preview_;
     bool opened_ = false;

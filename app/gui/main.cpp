@@ -1,7 +1,7 @@
 // tavro-conversor: opens the window and runs until it is closed.
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <expected>
 #include <memory>
 
 #include <QApplication>
@@ -33,9 +33,18 @@ struct Options {
     QString target;
 };
 
-// Reads the command line; answers --help and --version and refuses what it
-// does not know, ending the program in those cases.
-Options parseCommandLine(const QCoreApplication& app) {
+// What the program says instead of opening the window, and its exit code.
+struct Answer {
+    int code = 0;
+    QString text;
+    bool toError = false;  // said on the standard error, else on the standard output
+};
+
+// Reads the command line: the window's options, or the answer that ends the
+// program (--version, too many files). Qt's own parser answers --help and
+// --help-all, and refuses an option it does not know, ending the program
+// there: only it can list its own options.
+std::expected<Options, Answer> parseCommandLine(const QCoreApplication& app) {
     QCommandLineParser parser;
     using tavro::ui::WindowTexts;
     parser.setApplicationDescription(WindowTexts::commandLineDescription());
@@ -53,20 +62,21 @@ Options parseCommandLine(const QCoreApplication& app) {
     parser.addPositionalArgument(QStringLiteral("TARGET"), WindowTexts::targetArgument(), QStringLiteral("[TARGET]]"));
 
     parser.process(app);
-    if (parser.isSet(version)) {
-        std::printf("%s\n", TAVRO_VERSION);
-        std::exit(0);
-    }
+    if (parser.isSet(version)) return std::unexpected(Answer{.text = QStringLiteral(TAVRO_VERSION)});
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 2) {
-        std::fprintf(stderr, "%s\n", qPrintable(WindowTexts::tooManyFiles()));
-        std::exit(2);
-    }
+    if (files.size() > 2)
+        return std::unexpected(Answer{.code = 2, .text = WindowTexts::tooManyFiles(), .toError = true});
     // The paths are kept absolute: the file dialogs start from their folders.
     const auto absolute = [&files](qsizetype at) {
         return at < files.size() ? QFileInfo(files.at(at)).absoluteFilePath() : QString();
     };
-    return {parser.isSet(quitWhenShown), absolute(0), absolute(1)};
+    return Options{parser.isSet(quitWhenShown), absolute(0), absolute(1)};
+}
+
+// Says `answer`; gives its exit code.
+int say(const Answer& answer) {
+    std::fprintf(answer.toError ? stderr : stdout, "%s\n", qPrintable(answer.text));
+    return answer.code;
 }
 
 // --help and --version are answered without a window system, so they work
@@ -93,14 +103,16 @@ int run(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         describeApplication();
         installTranslations(app);
-        parseCommandLine(app);
-        return 0;
+        const std::expected<Options, Answer> options = parseCommandLine(app);
+        return options ? 0 : say(options.error());
     }
 
     QApplication app(argc, argv);
     describeApplication();
     installTranslations(app);
-    const Options options = parseCommandLine(app);
+    const std::expected<Options, Answer> parsed = parseCommandLine(app);
+    if (!parsed) return say(parsed.error());
+    const Options& options = *parsed;
 
     tavro::ui::MainWindow window;
     if (!options.source.isEmpty()) window.chooseSource(options.source);
