@@ -399,10 +399,10 @@ bool save(const std::filesystem::path& path, const std::vector<std::uint8_t>& by
     auto written = tavro::files::replace(path.string(), bytes);
     if (written) return true;
     const tavro::files::IoFailure& failure = written.error();
-    const char* why = failure.problem == tavro::files::IoProblem::NotRegularFile ? "not a regular file"
-                      : failure.problem == tavro::files::IoProblem::HardLinks    ? "it has other names (hard links)"
-                      : failure.reason.empty()                                   ? "refused"
-                                                                                 : failure.reason.c_str();
+    const char* why = failure.cause == tavro::core::Cause::NotRegularFile ? "not a regular file"
+                      : failure.cause == tavro::core::Cause::HardLinks    ? "it has other names (hard links)"
+                      : failure.reason.empty()                            ? "refused"
+                                                                          : failure.reason.c_str();
     std::fprintf(stderr, "tavro-samplegen: cannot write %s: %s\n", path.string().c_str(), why);
     return false;
 }

@@ -7,13 +7,6 @@
 #include <QLocale>
 #include <QStringList>
 
-#ifndef _WIN32
-#include <cerrno>
-#include <grp.h>
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace tavro::ui {
 
 QString WindowTexts::fileName(const QString& path) { return shown(QFileInfo(path).fileName()); }
@@ -128,9 +121,10 @@ QString WindowTexts::whatFailed(const core::EngineError& error) {
         default: return tr("%1 was refused").arg(file);
         }
     case core::Step::Create:
-        if (error.detail.empty()) return tr("could not create a temporary file beside %1").arg(file);
-        return tr("could not create a temporary file in the folder %1, where %2 is")
-            .arg(shown(QDir::toNativeSeparators(QString::fromStdString(error.detail))), file);
+        if (const std::string folder = factsAs<core::Folder>(error).path; !folder.empty())
+            return tr("could not create a temporary file in the folder %1, where %2 is")
+                .arg(shown(QDir::toNativeSeparators(QString::fromStdString(folder))), file);
+        return tr("could not create a temporary file beside %1").arg(file);
     case core::Step::Write: return tr("could not write %1").arg(file);
     case core::Step::Flush: return tr("could not flush %1 to disk").arg(file);
     case core::Step::Replace: return tr("could not replace %1 with its new contents").arg(file);
@@ -211,16 +205,15 @@ QString WindowTexts::why(const core::EngineError& error) {
         return tr("it has %1 names (hard links); replacing it would separate them: work on a copy instead")
             .arg(number(factsAs<core::NameCount>(error).names));
     case core::Cause::OwnerNotKept:
-#ifndef _WIN32
-        if (::geteuid() == 0 && (error.code == ENOSYS || error.code == EOPNOTSUPP))
+        if (files::keepsNoOwners(error))
             return tr("its owner (user %1, group %2) could not be kept: this file system cannot keep owners")
-                .arg(idName(owner.user, false), idName(owner.group.value_or(0), true));
-#endif
-        if (ownFile(owner.user))
+                .arg(idName(owner.user, files::OwnerKind::User),
+                     idName(owner.group.value_or(0), files::OwnerKind::Group));
+        if (files::isOwnUser(owner.user))
             return tr("its group (%1) could not be kept, as you do not belong to it: %2")
-                .arg(idName(owner.group.value_or(0), true), QString::fromLocal8Bit(error.reason));
+                .arg(idName(owner.group.value_or(0), files::OwnerKind::Group), QString::fromLocal8Bit(error.reason));
         return tr("its owner (user %1, group %2) could not be kept: %3")
-            .arg(idName(owner.user, false), idName(owner.group.value_or(0), true),
+            .arg(idName(owner.user, files::OwnerKind::User), idName(owner.group.value_or(0), files::OwnerKind::Group),
                  QString::fromLocal8Bit(error.reason));
     case core::Cause::Changed:
         if (error.operation == core::Operation::Undo) return tr("it was changed after the conversion");
@@ -234,13 +227,15 @@ QString WindowTexts::why(const core::EngineError& error) {
     case core::Cause::Encoder: return tr("the PNG encoder failed (%1)").arg(QString::fromLocal8Bit(error.reason));
     case core::Cause::IsTheSaveState: return tr("it is the save state being shown");
 
-    case core::Cause::SameFile:
-        if ((error.file == core::FileRole::Target && error.otherFile == core::FileRole::Source) ||
-            (error.file == core::FileRole::Source && error.otherFile == core::FileRole::Target))
+    case core::Cause::SameFile: {
+        const core::OtherRole other = factsAs<core::OtherRole>(error);
+        if ((error.file == core::FileRole::Target && other.file == core::FileRole::Source) ||
+            (error.file == core::FileRole::Source && other.file == core::FileRole::Target))
             return tr("it is also %1, %2: one file cannot be both the source and the target")
-                .arg(roleName(error.otherFile), fileName(fromEnginePath(error.otherPath)));
+                .arg(roleName(other.file), fileName(fromEnginePath(other.path)));
         return tr("it is also %1, %2 (the same file); one file cannot take both roles, so nothing was written")
-            .arg(roleName(error.otherFile), QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
+            .arg(roleName(other.file), QDir::toNativeSeparators(shown(fromEnginePath(other.path))));
+    }
     case core::Cause::NotAPicture: return tr("it exists and is not a PNG picture; nothing was written");
     case core::Cause::IsAPicture: return tr("it is a PNG picture, not a save state");
     case core::Cause::NotFirstGameLevel:
@@ -263,7 +258,7 @@ QString WindowTexts::why(const core::EngineError& error) {
     // What file access refuses to drop, follow or overwrite.
     case core::Cause::AttributeNotKept:
         return tr("its extended attribute %1 cannot be carried to the new file (%2); nothing was written")
-            .arg(QString::fromLocal8Bit(error.detail), QString::fromLocal8Bit(error.reason));
+            .arg(QString::fromLocal8Bit(factsAs<core::Attribute>(error).name), QString::fromLocal8Bit(error.reason));
     case core::Cause::FlagsNotKept:
         return tr("its inode flags (%1, see lsattr) cannot be given to a new file or keep it from being replaced; "
                   "nothing was written")
@@ -285,12 +280,12 @@ QString WindowTexts::why(const core::EngineError& error) {
                   "the "
                   "file at its name is whole (the previous state or the converted one): delete %1 (or keep it "
                   "elsewhere) and try again; nothing was written")
-            .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
+            .arg(QDir::toNativeSeparators(shown(fromEnginePath(factsAs<core::LeftoverCopy>(error).path))));
     case core::Cause::LeftoverOnly:
         return tr("nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
                   "state in %1 (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); "
                   "rename %1 back to its name and try again; nothing was written")
-            .arg(QDir::toNativeSeparators(shown(fromEnginePath(error.otherPath))));
+            .arg(QDir::toNativeSeparators(shown(fromEnginePath(factsAs<core::LeftoverCopy>(error).path))));
     }
     return QString::fromLocal8Bit(error.reason);
 }
@@ -328,25 +323,8 @@ QString WindowTexts::looksText(core::FileLooks looks) {
     return {};
 }
 
-bool WindowTexts::ownFile([[maybe_unused]] std::uintmax_t user) {
-#ifdef _WIN32
-    return false;
-#else
-    return user == ::geteuid();
-#endif
-}
-
-QString WindowTexts::idName(std::uintmax_t id, [[maybe_unused]] bool group) {
-    QString name;
-#ifndef _WIN32
-    if (group) {
-        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id)))
-            name = QString::fromLocal8Bit(found->gr_name);
-    } else if (const struct passwd* found = ::getpwuid(static_cast<uid_t>(id))) {
-        name = QString::fromLocal8Bit(found->pw_name);
-    }
-#endif
-    return name.isEmpty() ? QString::number(id) : QStringLiteral("%1 (%2)").arg(shown(name)).arg(id);
+QString WindowTexts::idName(std::uint64_t id, files::OwnerKind kind) {
+    return shown(QString::fromLocal8Bit(files::ownerName(id, kind)));
 }
 
 QString WindowTexts::notFirstGameLevel(const QString& source) {

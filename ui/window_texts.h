@@ -13,6 +13,7 @@
 
 #include <tavro/run/conversion_run.h>
 #include <tavro/core/engine_error.h>
+#include <tavro/files/file_error.h>
 #include "engine_adapters.h"
 
 namespace tavro::ui {
@@ -170,8 +171,7 @@ private:
     static QString roleName(core::FileRole role);
     static QString levelEvidence(const core::EngineError& error);
     static QString looksText(core::FileLooks looks);
-    static bool ownFile(std::uintmax_t user);
-    static QString idName(std::uintmax_t id, bool group);
+    static QString idName(std::uint64_t id, files::OwnerKind kind);
     static QString fileAndReason(const core::EngineError& error);
     static QString fileName(const QString& path);
 };

@@ -1,14 +1,9 @@
 #include "messages.h"
 
-#include <cerrno>
 #include <sstream>
 #include <vector>
 
-#ifndef _WIN32
-#include <grp.h>
-#include <pwd.h>
-#include <unistd.h>
-#endif
+#include <tavro/files/file_error.h>
 
 namespace tavro::cli {
 namespace {
@@ -34,35 +29,17 @@ std::string octal(std::uint32_t mode) {
 }
 
 // "alice (1000)", or the number alone where the system has no name for it.
-std::string idName(std::uintmax_t id, [[maybe_unused]] bool group) {
-    std::string name;
-#ifndef _WIN32
-    if (group) {
-        if (const struct group* found = ::getgrgid(static_cast<gid_t>(id))) name = found->gr_name;
-    } else if (const struct passwd* found = ::getpwuid(static_cast<uid_t>(id))) {
-        name = found->pw_name;
-    }
-#endif
-    return name.empty() ? std::to_string(id) : shown(name) + " (" + std::to_string(id) + ")";
-}
+std::string idName(std::uint64_t id, files::OwnerKind kind) { return shown(files::ownerName(id, kind)); }
 
-// A user may give a file of theirs only a group they belong to: when the
-// file is theirs, the group is what cannot be kept.
 std::string ownerNotKept(const core::EngineError& error) {
     const core::Owner owner = factsAs<core::Owner>(error);
-    const std::uint64_t group = owner.group.value_or(0);
-    bool ownFile = false;
-#ifndef _WIN32
-    ownFile = owner.user == ::geteuid();
-    // A file system that keeps no owners at all (fusefat) answers ENOSYS even to root.
-    if (::geteuid() == 0 && (error.code == ENOSYS || error.code == EOPNOTSUPP))
-        return "cannot keep its owner, user " + idName(owner.user, false) + " and group " + idName(group, true) +
-               ": this file system cannot keep owners";
-#endif
-    if (ownFile)
-        return "cannot keep its group " + idName(group, true) + ", which you do not belong to: " + error.reason;
-    return "cannot keep its owner, user " + idName(owner.user, false) + " and group " + idName(group, true) + ": " +
-           error.reason;
+    const std::string user = idName(owner.user, files::OwnerKind::User),
+                      group = idName(owner.group.value_or(0), files::OwnerKind::Group);
+    if (files::keepsNoOwners(error))
+        return "cannot keep its owner, user " + user + " and group " + group + ": this file system cannot keep owners";
+    if (files::isOwnUser(owner.user))
+        return "cannot keep its group " + group + ", which you do not belong to: " + error.reason;
+    return "cannot keep its owner, user " + user + " and group " + group + ": " + error.reason;
 }
 
 }  // namespace
@@ -119,14 +96,16 @@ std::string reasonText(const core::EngineError& error) {
     case core::Cause::Encoder: return "the PNG encoder failed: " + error.reason;
     case core::Cause::IsTheSaveState: return "it is the save state being drawn";
 
-    case core::Cause::SameFile:
-        if ((error.file == core::FileRole::Target && error.otherFile == core::FileRole::Source) ||
-            (error.file == core::FileRole::Source && error.otherFile == core::FileRole::Target))
-            return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
+    case core::Cause::SameFile: {
+        const core::OtherRole other = factsAs<core::OtherRole>(error);
+        if ((error.file == core::FileRole::Target && other.file == core::FileRole::Source) ||
+            (error.file == core::FileRole::Source && other.file == core::FileRole::Target))
+            return "is also the " + roleName(other.file) + " " + shown(other.path) +
                    ": one file cannot be both the source and the target; nothing was written"
                    " (--force patches it in place)";
-        return "is also the " + roleName(error.otherFile) + " " + shown(error.otherPath) +
+        return "is also the " + roleName(other.file) + " " + shown(other.path) +
                " (the same file); one file cannot take both roles; nothing was written";
+    }
     case core::Cause::NotAPicture: return "exists and is not a PNG picture; nothing was written";
     case core::Cause::IsAPicture: return "is a PNG picture, not a save state";
     case core::Cause::NotFirstGameLevel:
@@ -142,9 +121,10 @@ std::string reasonText(const core::EngineError& error) {
             looks != core::FileLooks::SecondGameState)
             return "does not hold a Tavro 1 level (" +
                    (looks == core::FileLooks::Noise ? levelEvidence(error) : looksText(looks)) + "), and target file " +
-                   shown(error.otherPath) +
+                   shown(factsAs<core::CellCounts>(error).target) +
                    " does: are the two files swapped? (--force converts it anyway; --verbose tells why)";
-        return "looks like a Tavro 2 save state, not a Tavro 1 one, and target file " + shown(error.otherPath) +
+        return "looks like a Tavro 2 save state, not a Tavro 1 one, and target file " +
+               shown(factsAs<core::CellCounts>(error).target) +
                " holds a Tavro 1 level: are the two files swapped? (--force converts it anyway; --verbose tells why)";
     case core::Cause::Socket: return "it is a socket, not a file";
     case core::Cause::MountPoint:
@@ -152,16 +132,16 @@ std::string reasonText(const core::EngineError& error) {
                "): it is a mount point, such as a bind-mounted file; work on a copy instead";
         // What file access refuses to drop, follow or overwrite.
     case core::Cause::AttributeNotKept:
-        return "its extended attribute " + error.detail + " cannot be carried to the new file (" + error.reason +
-               "); nothing was written";
+        return "its extended attribute " + factsAs<core::Attribute>(error).name +
+               " cannot be carried to the new file (" + error.reason + "); nothing was written";
     case core::Cause::FlagsNotKept:
         return "its inode flags (" + core::inodeFlagLetters(factsAs<core::InodeFlags>(error).flags) +
                ", see lsattr) cannot be given to a new file or keep it from being replaced; nothing was written";
     case core::Cause::SharedFolderEntry:
-        return "it belongs to user " + idName(factsAs<core::Owner>(error).user, false) +
+        return "it belongs to user " + idName(factsAs<core::Owner>(error).user, files::OwnerKind::User) +
                " in a shared folder where only its owner may replace it; nothing was written";
     case core::Cause::SharedFolderLink:
-        return "a link on the way belongs to user " + idName(factsAs<core::Owner>(error).user, false) +
+        return "a link on the way belongs to user " + idName(factsAs<core::Owner>(error).user, files::OwnerKind::User) +
                " in a shared folder, and is not followed; nothing was written";
     case core::Cause::OpenElsewhere: return "another program has it open (close it there, then try again)";
     case core::Cause::WroteNothing: return "the system wrote nothing of it (is the disk full?)";
@@ -170,15 +150,16 @@ std::string reasonText(const core::EngineError& error) {
                " (it shows " + octal(factsAs<core::Modes>(error).shown) + "); nothing was written";
     case core::Cause::Leftover:
         return "a replacement that was interrupted (a card pulled out?) left a copy of its previous state in " +
-               shown(error.otherPath) +
+               shown(factsAs<core::LeftoverCopy>(error).path) +
                "; the file at its name is whole (the previous state or the converted one): delete " +
-               shown(error.otherPath) + " (or keep it elsewhere) and try again; nothing was written";
+               shown(factsAs<core::LeftoverCopy>(error).path) +
+               " (or keep it elsewhere) and try again; nothing was written";
     case core::Cause::LeftoverOnly:
         return "nothing is at its name: a replacement that was interrupted (a card pulled out?) left its previous "
                "state in " +
-               shown(error.otherPath) +
+               shown(factsAs<core::LeftoverCopy>(error).path) +
                " (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); rename " +
-               shown(error.otherPath) + " back to its name and try again; nothing was written";
+               shown(factsAs<core::LeftoverCopy>(error).path) + " back to its name and try again; nothing was written";
     }
     return error.reason;
 }
@@ -192,8 +173,9 @@ std::string failedAction(const core::EngineError& error) {
     case core::Step::Read: return "cannot read " + file;
     case core::Step::Check: return file;  // "... is too short ..."
     case core::Step::Create:
-        if (error.detail.empty()) return "cannot create a temporary file beside " + file;
-        return "cannot create a temporary file in " + shown(error.detail) + ", the folder of " + file;
+        if (const std::string folder = factsAs<core::Folder>(error).path; !folder.empty())
+            return "cannot create a temporary file in " + shown(folder) + ", the folder of " + file;
+        return "cannot create a temporary file beside " + file;
     case core::Step::Write: return "cannot write " + file;
     case core::Step::Flush: return "cannot flush " + file + " to disk";
     case core::Step::Replace: return "cannot replace " + file;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include <tavro/core/try.h>
+
 namespace tavro::files {
 namespace {
 
@@ -19,31 +21,32 @@ constexpr std::size_t kCopyPieceBytes = std::size_t{1} << 20;
 constexpr NativeHandle kNoHandle = -1;  // -1 is also Windows' INVALID_HANDLE_VALUE
 constexpr int kBusy = EBUSY;              // what renaming over a mount point gives
 
-std::unexpected<IoFailure> failure(SystemCalls& calls, IoStep step, const SystemError& error) {
+std::unexpected<IoFailure> failure(SystemCalls& calls, core::Step step, const SystemError& error) {
     return std::unexpected(IoFailure{step, error.reason.empty() ? calls.reason(error.code) : error.reason, error.code});
 }
 
 // A temporary file refused by `folder` (the folder of the file a path finally
 // names, which may be another than the path's own).
 std::unexpected<IoFailure> folderFailure(SystemCalls& calls, const std::string& folder, const SystemError& error) {
-    auto refused = failure(calls, IoStep::Create, error);
-    std::string& name = refused.error().name = folder;
+    auto refused = failure(calls, core::Step::Create, error);
+    std::string name = folder;
     // Named without its last separator, unless it is a root ("/", "C:\").
     while (name.size() > 1 && (name.back() == '/' || name.back() == '\\') && !(name.size() == 3 && name[1] == ':'))
         name.pop_back();
+    refused.error().facts = core::Folder{std::move(name)};
     return refused;
 }
 
-std::unexpected<IoFailure> problem(IoStep step, IoProblem problem, core::ErrorFacts facts = {}) {
-    return std::unexpected(IoFailure{step, {}, 0, problem, facts});
+std::unexpected<IoFailure> problem(core::Step step, core::Cause cause, core::ErrorFacts facts = {}) {
+    return std::unexpected(IoFailure{step, {}, 0, cause, std::move(facts)});
 }
 
-std::unexpected<IoFailure> changed() { return problem(IoStep::Replace, IoProblem::Changed); }
+std::unexpected<IoFailure> changed() { return problem(core::Step::Replace, core::Cause::Changed); }
 
 // A file that ends before the size it had when it was opened is being
 // changed by someone else: its bytes cannot be trusted.
 std::unexpected<IoFailure> shrank(std::uintmax_t got, std::uintmax_t size) {
-    return problem(IoStep::Read, IoProblem::EndedEarly, core::ByteCounts{got, size});
+    return problem(core::Step::Read, core::Cause::EndedEarly, core::ByteCounts{got, size});
 }
 
 // Closes a handle on every early return.
@@ -71,7 +74,7 @@ std::expected<std::size_t, IoFailure> readFully(SystemCalls& calls, NativeHandle
     std::size_t done = 0;
     while (done < buffer.size()) {
         auto got = calls.readAt(file, buffer.subspan(done), offset + done);
-        if (!got) return failure(calls, IoStep::Read, got.error());
+        if (!got) return failure(calls, core::Step::Read, got.error());
         if (*got == 0) break;
         done += *got;
     }
@@ -83,8 +86,9 @@ std::expected<void, IoFailure> writeFully(SystemCalls& calls, NativeHandle file,
     std::size_t done = 0;
     while (done < bytes.size()) {
         auto put = calls.write(file, bytes.subspan(done, std::min(bytes.size() - done, kCopyPieceBytes)));
-        if (!put) return failure(calls, IoStep::Write, put.error());
-        if (*put == 0) return problem(IoStep::Write, IoProblem::WroteNothing, core::ByteCounts{done, bytes.size()});
+        if (!put) return failure(calls, core::Step::Write, put.error());
+        if (*put == 0)
+            return problem(core::Step::Write, core::Cause::WroteNothing, core::ByteCounts{done, bytes.size()});
         done += *put;
     }
     return {};
@@ -98,7 +102,7 @@ std::expected<std::uintmax_t, IoFailure> nextData(SystemCalls& calls, NativeHand
     if (found) return std::min<std::uintmax_t>(*found, end);
     if (found.error().kind == SystemError::Kind::NotFound) return end;
     if (found.error().kind == SystemError::Kind::Unsupported) return offset;
-    return failure(calls, IoStep::Read, found.error());
+    return failure(calls, core::Step::Read, found.error());
 }
 
 // Where the data at `offset` ends (the next hole), at most `end`.
@@ -108,7 +112,7 @@ std::expected<std::uintmax_t, IoFailure> nextHole(SystemCalls& calls, NativeHand
     if (found) return std::min<std::uintmax_t>(std::max<std::uintmax_t>(*found, offset + 1), end);
     if (found.error().kind == SystemError::Kind::NotFound || found.error().kind == SystemError::Kind::Unsupported)
         return end;  // a file that shrank: the copy finds out
-    return failure(calls, IoStep::Read, found.error());
+    return failure(calls, core::Step::Read, found.error());
 }
 
 // Copies bytes [offset, end) of `from` to the same offsets of `to`, in the
@@ -121,11 +125,11 @@ std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, 
     std::vector<std::uint8_t> buffer;
     while (offset < end) {
         auto data = dense ? std::expected<std::uintmax_t, IoFailure>{offset} : nextData(calls, from, offset, end);
-        if (!data) return std::unexpected(data.error());
+        TAVRO_TRY(data);
         offset = *data;
         if (offset >= end) break;
         auto hole = dense ? std::expected<std::uintmax_t, IoFailure>{end} : nextHole(calls, from, offset, end);
-        if (!hole) return std::unexpected(hole.error());
+        TAVRO_TRY(hole);
         while (offset < *hole) {
             const std::size_t piece =
                 static_cast<std::size_t>(std::min<std::uintmax_t>(*hole - offset, kCopyPieceBytes));
@@ -137,15 +141,15 @@ std::expected<void, IoFailure> copyRange(SystemCalls& calls, NativeHandle from, 
                 }
                 if (copied) return shrank(offset, end);
                 if (copied.error().kind != SystemError::Kind::Unsupported)
-                    return failure(calls, IoStep::Write, copied.error());
+                    return failure(calls, core::Step::Write, copied.error());
                 inKernel = false;  // this pair of files cannot: copy through memory
             }
             buffer.resize(piece);
             auto got = readFully(calls, from, buffer, offset);
-            if (!got) return std::unexpected(got.error());
+            TAVRO_TRY(got);
             if (*got < piece) return shrank(offset + *got, end);
-            if (auto moved = calls.seek(to, offset); !moved) return failure(calls, IoStep::Write, moved.error());
-            if (auto written = writeFully(calls, to, buffer); !written) return written;
+            if (auto moved = calls.seek(to, offset); !moved) return failure(calls, core::Step::Write, moved.error());
+            TAVRO_TRY(writeFully(calls, to, buffer));
             offset += piece;
         }
     }
@@ -159,9 +163,9 @@ std::expected<bool, IoFailure> sameRange(SystemCalls& calls, NativeHandle a, Nat
     std::vector<std::uint8_t> mine, theirs;
     while (offset < end) {
         auto myData = nextData(calls, a, offset, end);
-        if (!myData) return std::unexpected(myData.error());
+        TAVRO_TRY(myData);
         auto theirData = nextData(calls, b, offset, end);
-        if (!theirData) return std::unexpected(theirData.error());
+        TAVRO_TRY(theirData);
         const std::uintmax_t bothHoles = std::min(*myData, *theirData);  // zeros in both up to here
         if (bothHoles > offset) {
             offset = bothHoles;
@@ -172,7 +176,7 @@ std::expected<bool, IoFailure> sameRange(SystemCalls& calls, NativeHandle a, Nat
         theirs.resize(piece);
         for (auto [file, buffer] : {std::pair{a, &mine}, std::pair{b, &theirs}}) {
             auto got = readFully(calls, file, *buffer, offset);
-            if (!got) return std::unexpected(got.error());
+            TAVRO_TRY(got);
             if (*got < piece) return shrank(offset + *got, end);
         }
         if (mine != theirs) return false;
@@ -186,23 +190,24 @@ std::expected<std::optional<OpenFile>, IoFailure> openExisting(SystemCalls& call
     auto opened = calls.openRead(path);
     if (!opened) {
         if (opened.error().kind == SystemError::Kind::NotFound) return std::nullopt;
-        return failure(calls, opened.error().code == kIsAFolder ? IoStep::Read : IoStep::Open, opened.error());
+        return failure(calls, opened.error().code == kIsAFolder ? core::Step::Read : core::Step::Open, opened.error());
     }
     Handle file{calls, *opened};
     auto status = calls.statHandle(file.get());
-    if (!status) return failure(calls, IoStep::Open, status.error());
-    if (status->type == EntryStatus::Type::Folder) return failure(calls, IoStep::Read, SystemError{.code = kIsAFolder});
-    if (status->type != EntryStatus::Type::File) return problem(IoStep::Open, IoProblem::NotRegularFile);
+    if (!status) return failure(calls, core::Step::Open, status.error());
+    if (status->type == EntryStatus::Type::Folder)
+        return failure(calls, core::Step::Read, SystemError{.code = kIsAFolder});
+    if (status->type != EntryStatus::Type::File) return problem(core::Step::Open, core::Cause::NotRegularFile);
     return std::optional<OpenFile>{OpenFile{calls, file.release(), status->identity}};
 }
 
 std::expected<OpenFile, IoFailure> openForReading(SystemCalls& calls, const std::string& path) {
     auto file = openExisting(calls, path);
-    if (!file) return std::unexpected(file.error());
+    TAVRO_TRY(file);
     if (!*file) {
         auto again = calls.openRead(path);  // gone: the system's own words for it
         if (again) calls.close(*again);
-        return failure(calls, IoStep::Open, again ? SystemError{} : again.error());
+        return failure(calls, core::Step::Open, again ? SystemError{} : again.error());
     }
     return std::move(**file);
 }
@@ -215,7 +220,7 @@ std::string folderOf(const std::string& path) {
 // In a shared sticky folder only what the user or the folder's owner owns
 // is used, as the kernel rules for the links it follows itself.
 std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std::string& path, const EntryStatus& entry,
-                                                  IoProblem refusal, IoStep step) {
+                                                  core::Cause refusal, core::Step step) {
     if (entry.owner == calls.userId()) return {};
     auto folder = calls.statName(folderOf(path));
     if (!folder) return failure(calls, step, folder.error());
@@ -227,25 +232,22 @@ std::expected<void, IoFailure> sharedFolderAllows(SystemCalls& calls, const std:
 // last one, so that a new file is created where the link points). In a
 // shared sticky folder a link, at the name or among the folders on the way,
 // is followed only when the user or the folder's owner owns it.
-std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::string path, IoStep step) {
-    const IoStep refusing = step == IoStep::Create ? IoStep::Replace : step;
+std::expected<std::string, IoFailure> followLinks(SystemCalls& calls, std::string path, core::Step step) {
+    const core::Step refusing = step == core::Step::Create ? core::Step::Replace : step;
     // Links among the folders on the way, as the kernel follows them.
     for (std::string folder = path.substr(0, folderLength(path));;) {
         while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
         if (folder.empty() || folderLength(folder) == folder.size()) break;  // no folder, or a root
         auto status = calls.statName(folder);
         if (status && *status && (*status)->type == EntryStatus::Type::Link) {
-            if (auto allowed = sharedFolderAllows(calls, folder, **status, IoProblem::SharedFolderLink, refusing);
-                !allowed)
-                return std::unexpected(allowed.error());
+            TAVRO_TRY(sharedFolderAllows(calls, folder, **status, core::Cause::SharedFolderLink, refusing));
         }
         folder.resize(folderLength(folder));
     }
     for (int depth = 0; depth < 40; ++depth) {
         auto status = calls.statName(path);
         if (!status || !*status || (*status)->type != EntryStatus::Type::Link) return path;
-        if (auto allowed = sharedFolderAllows(calls, path, **status, IoProblem::SharedFolderLink, refusing); !allowed)
-            return std::unexpected(allowed.error());
+        TAVRO_TRY(sharedFolderAllows(calls, path, **status, core::Cause::SharedFolderLink, refusing));
         auto destination = calls.readLink(path);
         if (!destination) return failure(calls, step, destination.error());
         path = isWholePath(*destination) ? *destination : path.substr(0, folderLength(path)) + *destination;
@@ -339,11 +341,10 @@ private:
 std::expected<void, IoFailure> leftoverAt(SystemCalls& calls, const std::string& real, bool present) {
     const std::string leftover = leftoverName(real);
     auto found = calls.statName(leftover);
-    if (!found) return failure(calls, IoStep::Replace, found.error());
+    if (!found) return failure(calls, core::Step::Replace, found.error());
     if (!*found) return {};
-    auto refused = problem(IoStep::Replace, present ? IoProblem::Leftover : IoProblem::LeftoverOnly);
-    refused.error().name = leftover;
-    return refused;
+    return problem(core::Step::Replace, present ? core::Cause::Leftover : core::Cause::LeftoverOnly,
+                   core::LeftoverCopy{leftover});
 }
 
 // What is at a name about to be replaced, and the file itself, open.
@@ -365,36 +366,34 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
     Inspection found;
     found.real = path;
     if (links == Links::Follow) {
-        auto followed = followLinks(calls, path, IoStep::Create);
-        if (!followed) return std::unexpected(followed.error());
+        auto followed = followLinks(calls, path, core::Step::Create);
+        TAVRO_TRY(followed);
         found.real = std::move(*followed);
     }
     // The temporary name beside it must fit the system's limit on paths.
     if (std::max(temporaryName(found.real).size(), leftoverName(found.real).size()) > kLongestPath)
-        return failure(calls, IoStep::Create, SystemError{.code = kNameTooLong});
+        return failure(calls, core::Step::Create, SystemError{.code = kNameTooLong});
     // The checks look at what is at the final name itself, never through it.
     auto existing = calls.statName(found.real);
-    if (!existing) return failure(calls, IoStep::Create, existing.error());
+    if (!existing) return failure(calls, core::Step::Create, existing.error());
     found.existing = *existing;
-    if (auto clear = leftoverAt(calls, found.real, existing->has_value()); !clear)
-        return std::unexpected(clear.error());
+    TAVRO_TRY(leftoverAt(calls, found.real, existing->has_value()));
     if (*existing && (*existing)->mountPoint)  // the system refuses to rename over it
-        return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Busy, kBusy});
+        return failure(calls, core::Step::Replace, SystemError{SystemError::Kind::Busy, kBusy});
     found.replacesLink =
         existing->has_value() && links == Links::Replace && (*existing)->type == EntryStatus::Type::Link;
     if (*existing) {
-        if (auto allowed =
-                sharedFolderAllows(calls, found.real, **existing, IoProblem::SharedFolderEntry, IoStep::Replace);
-            !allowed)
-            return std::unexpected(allowed.error());
+        TAVRO_TRY(
+            sharedFolderAllows(calls, found.real, **existing, core::Cause::SharedFolderEntry, core::Step::Replace));
     }
     if (found.replacesFile()) {
         const EntryStatus& status = **existing;
-        if (status.type != EntryStatus::Type::File) return problem(IoStep::Replace, IoProblem::NotRegularFile);
-        if (status.links > 1) return problem(IoStep::Replace, IoProblem::HardLinks, core::NameCount{status.links});
+        if (status.type != EntryStatus::Type::File) return problem(core::Step::Replace, core::Cause::NotRegularFile);
+        if (status.links > 1)
+            return problem(core::Step::Replace, core::Cause::HardLinks, core::NameCount{status.links});
         if (auto owner = ownerCarried ? SystemResult<void>{} : calls.checkOwner(status.owner, status.group); !owner) {
-            auto refused = failure(calls, IoStep::Replace, owner.error());
-            refused.error().problem = IoProblem::OwnerNotKept;
+            auto refused = failure(calls, core::Step::Replace, owner.error());
+            refused.error().cause = core::Cause::OwnerNotKept;
             refused.error().facts = core::Owner{status.owner, status.group};
             return refused;
         }
@@ -402,24 +401,24 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
             found.held = held;
         } else {
             auto opened = openForReading(calls, found.real);
-            if (!opened) return std::unexpected(opened.error());
+            TAVRO_TRY(opened);
             if (!sameFile(opened->identity(), status.identity)) return changed();
             found.opened.emplace(std::move(*opened));
         }
         auto flags = calls.inodeFlags(found.file()->handle());
         if (!flags && flags.error().kind != SystemError::Kind::Unsupported)
-            return failure(calls, IoStep::Replace, flags.error());
+            return failure(calls, core::Step::Replace, flags.error());
         if (flags && (*flags & kFixedInodeFlags) != 0)
-            return problem(IoStep::Replace, IoProblem::FlagsNotKept, core::InodeFlags{*flags & kFixedInodeFlags});
+            return problem(core::Step::Replace, core::Cause::FlagsNotKept, core::InodeFlags{*flags & kFixedInodeFlags});
         if (auto writable = calls.checkWritable(found.real); !writable)
-            return failure(calls, IoStep::Replace, writable.error());
+            return failure(calls, core::Step::Replace, writable.error());
         if (found.file()->leased()) {  // the caller's lease stands for the check
-            if (auto kept = found.file()->checkLease(); !kept) return std::unexpected(kept.error());
+            TAVRO_TRY(found.file()->checkLease());
         } else {
             auto elsewhere = calls.openElsewhere(found.real, found.file()->handle());
             if (!elsewhere && elsewhere.error().kind != SystemError::Kind::Unsupported)
-                return failure(calls, IoStep::Replace, elsewhere.error());
-            if (elsewhere && *elsewhere) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+                return failure(calls, core::Step::Replace, elsewhere.error());
+            if (elsewhere && *elsewhere) return problem(core::Step::Replace, core::Cause::OpenElsewhere);
         }
     }
     if (auto folder = calls.checkWritable(folderOf(found.real)); !folder)
@@ -432,14 +431,14 @@ std::expected<Inspection, IoFailure> inspect(SystemCalls& calls, const std::stri
 // refused only when the file lacks them.
 std::expected<void, IoFailure> setPermissions(SystemCalls& calls, NativeHandle file, std::uint32_t mode) {
     auto now = calls.statHandle(file);
-    if (!now) return failure(calls, IoStep::Replace, now.error());
+    if (!now) return failure(calls, core::Step::Replace, now.error());
     const bool already = (now->identity.permissions & kComparedModeBits) == (mode & kComparedModeBits);
     if (auto set = calls.setMode(file, mode); !set && (!already || set.error().kind != SystemError::Kind::Unsupported))
-        return failure(calls, IoStep::Create, set.error());
+        return failure(calls, core::Step::Create, set.error());
     auto shown = calls.statHandle(file);
-    if (!shown) return failure(calls, IoStep::Replace, shown.error());
+    if (!shown) return failure(calls, core::Step::Replace, shown.error());
     if ((shown->identity.permissions & kComparedModeBits) != (mode & kComparedModeBits))
-        return problem(IoStep::Replace, IoProblem::ModeNotKept, core::Modes{mode, shown->identity.permissions});
+        return problem(core::Step::Replace, core::Cause::ModeNotKept, core::Modes{mode, shown->identity.permissions});
     return {};
 }
 
@@ -448,10 +447,10 @@ std::expected<void, IoFailure> setPermissions(SystemCalls& calls, NativeHandle f
 std::expected<void, IoFailure> carryFlags(SystemCalls& calls, NativeHandle file, const OpenFile& from) {
     auto flags = calls.inodeFlags(from.handle());
     if (!flags && flags.error().kind == SystemError::Kind::Unsupported) return {};
-    if (!flags) return failure(calls, IoStep::Replace, flags.error());
+    if (!flags) return failure(calls, core::Step::Replace, flags.error());
     if (auto set = calls.setInodeFlags(file, *flags & ~kFixedInodeFlags); !set) {
-        auto refused = failure(calls, IoStep::Replace, set.error());
-        refused.error().problem = IoProblem::FlagsNotKept;
+        auto refused = failure(calls, core::Step::Replace, set.error());
+        refused.error().cause = core::Cause::FlagsNotKept;
         refused.error().facts = core::InodeFlags{*flags};
         return refused;
     }
@@ -469,33 +468,33 @@ std::expected<void, IoFailure> carryFlags(SystemCalls& calls, NativeHandle file,
 std::expected<void, IoFailure> carry(SystemCalls& calls, NativeHandle file, const OpenFile& from,
                                      std::optional<std::uint32_t> permissions) {
     auto status = calls.statHandle(from.handle());
-    if (!status) return failure(calls, IoStep::Replace, status.error());
+    if (!status) return failure(calls, core::Step::Replace, status.error());
     auto mine = calls.statHandle(file);
-    if (!mine) return failure(calls, IoStep::Replace, mine.error());
+    if (!mine) return failure(calls, core::Step::Replace, mine.error());
     if (auto owned = calls.setOwner(file, status->owner, status->group); !owned) {
         const bool alike = mine->owner == status->owner && mine->group == status->group;
         if (!alike || owned.error().kind != SystemError::Kind::Unsupported) {
-            auto refused = failure(calls, IoStep::Replace, owned.error());
-            refused.error().problem = IoProblem::OwnerNotKept;
+            auto refused = failure(calls, core::Step::Replace, owned.error());
+            refused.error().cause = core::Cause::OwnerNotKept;
             refused.error().facts = core::Owner{status->owner, status->group};
             return refused;
         }
     }
     const auto notKept = [&](const std::string& name, const SystemError& error) {
-        auto refused = failure(calls, IoStep::Replace, error);
-        refused.error().problem = IoProblem::AttributeNotKept;
-        refused.error().name = name;
+        auto refused = failure(calls, core::Step::Replace, error);
+        refused.error().cause = core::Cause::AttributeNotKept;
+        refused.error().facts = core::Attribute{name};
         return refused;
     };
     auto names = calls.listAttributes(from.handle());
-    if (!names) return failure(calls, IoStep::Replace, names.error());
+    if (!names) return failure(calls, core::Step::Replace, names.error());
     for (const auto& name : *names) {
         auto value = calls.getAttribute(from.handle(), name);
         if (!value) return notKept(name, value.error());
         if (auto set = calls.setAttribute(file, name, *value); !set) return notKept(name, set.error());
     }
     auto inherited = calls.listAttributes(file);
-    if (!inherited) return failure(calls, IoStep::Replace, inherited.error());
+    if (!inherited) return failure(calls, core::Step::Replace, inherited.error());
     for (const auto& name : *inherited) {
         if (std::find(names->begin(), names->end(), name) != names->end()) continue;
         if (auto removed = calls.removeAttribute(file, name); !removed) return notKept(name, removed.error());
@@ -509,7 +508,7 @@ std::expected<bool, IoFailure> holdsContent(SystemCalls& calls, NativeHandle fil
     if (fileSize != size) return false;
     std::vector<std::uint8_t> head(content.head.size());
     auto got = readFully(calls, file, head, 0);
-    if (!got) return std::unexpected(got.error());
+    TAVRO_TRY(got);
     if (*got < head.size() || !std::equal(head.begin(), head.end(), content.head.begin())) return false;
     if (content.rest == nullptr || size <= head.size()) return true;
     return sameRange(calls, file, content.rest->handle(), head.size(), size);
@@ -539,7 +538,7 @@ OpenFile::~OpenFile() {
 std::expected<std::vector<std::uint8_t>, IoFailure> OpenFile::readHead(std::size_t limit) const {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(limit, identity_.size)));
     auto got = readFully(*calls_, handle_, bytes, 0);
-    if (!got) return std::unexpected(got.error());
+    TAVRO_TRY(got);
     if (*got < bytes.size()) return shrank(*got, identity_.size);
     return bytes;
 }
@@ -553,8 +552,8 @@ std::expected<void, IoFailure> OpenFile::holdLease() {
     if (leased_) return {};
     auto held = calls_->holdLease(handle_);
     if (!held && held.error().kind == SystemError::Kind::Unsupported) return {};
-    if (!held) return failure(*calls_, IoStep::Replace, held.error());
-    if (!*held) return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+    if (!held) return failure(*calls_, core::Step::Replace, held.error());
+    if (!*held) return problem(core::Step::Replace, core::Cause::OpenElsewhere);
     leased_ = true;
     return {};
 }
@@ -564,8 +563,8 @@ std::expected<void, IoFailure> OpenFile::checkLease() const {
     auto held = calls_->leaseHeld(handle_);
     if (held && *held) return {};
     calls_->releaseLease(handle_);  // whoever opened it need not wait for the break to time out
-    if (!held) return failure(*calls_, IoStep::Replace, held.error());
-    return problem(IoStep::Replace, IoProblem::OpenElsewhere);
+    if (!held) return failure(*calls_, core::Step::Replace, held.error());
+    return problem(core::Step::Replace, core::Cause::OpenElsewhere);
 }
 
 std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path, SystemCalls& calls) {
@@ -574,9 +573,9 @@ std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string
 
 std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit, SystemCalls& calls) {
     auto file = openForReading(calls, path);
-    if (!file) return std::unexpected(file.error());
+    TAVRO_TRY(file);
     auto bytes = file->readHead(limit);
-    if (!bytes) return std::unexpected(bytes.error());
+    TAVRO_TRY(bytes);
     return FilePrefix{std::move(*bytes), file->identity().size};
 }
 
@@ -592,7 +591,7 @@ PreparedFile::~PreparedFile() {
 std::expected<void, IoFailure> checkReplace(const std::string& path, Links links, const OpenFile* held,
                                             SystemCalls& calls) {
     auto found = inspect(calls, path, links, held);
-    if (!found) return std::unexpected(found.error());
+    TAVRO_TRY(found);
     return {};
 }
 
@@ -605,33 +604,33 @@ std::string leftoverName(const std::string& path) {
 std::expected<void, IoFailure> checkLeftover(const std::string& path, Links links, SystemCalls& calls) {
     std::string real = path;
     if (links == Links::Follow) {
-        auto followed = followLinks(calls, path, IoStep::Open);
-        if (!followed) return std::unexpected(followed.error());
+        auto followed = followLinks(calls, path, core::Step::Open);
+        TAVRO_TRY(followed);
         real = std::move(*followed);
     }
     auto present = calls.statName(real);
-    if (!present) return failure(calls, IoStep::Open, present.error());
+    if (!present) return failure(calls, core::Step::Open, present.error());
     return leftoverAt(calls, real, present->has_value());
 }
 
 std::expected<bool, IoFailure> sameName(const std::string& a, const std::string& b, SystemCalls& calls) {
-    auto first = followLinks(calls, a, IoStep::Open);
-    if (!first) return std::unexpected(first.error());
-    auto second = followLinks(calls, b, IoStep::Open);
-    if (!second) return std::unexpected(second.error());
+    auto first = followLinks(calls, a, core::Step::Open);
+    TAVRO_TRY(first);
+    auto second = followLinks(calls, b, core::Step::Open);
+    TAVRO_TRY(second);
     const std::string folderA = folderOf(*first), folderB = folderOf(*second);
     const std::string nameA = first->substr(folderLength(*first)), nameB = second->substr(folderLength(*second));
     bool folds = false;
     if (nameA != nameB || folderA != folderB) {
         auto kind = calls.fileSystem(folderA);
-        if (!kind) return failure(calls, IoStep::Open, kind.error());
+        if (!kind) return failure(calls, core::Step::Open, kind.error());
         folds = kind->foldsCase;
     }
     if (nameA != nameB && (!folds || folded(nameA) != folded(nameB))) return false;
     if (folderA == folderB || (folds && folded(folderA) == folded(folderB))) return true;
     auto here = calls.statName(folderA);
     auto there = calls.statName(folderB);
-    if (!here || !there) return failure(calls, IoStep::Open, here ? there.error() : here.error());
+    if (!here || !there) return failure(calls, core::Step::Open, here ? there.error() : here.error());
     return *here && *there && sameFile((*here)->identity, (*there)->identity);
 }
 
@@ -664,32 +663,27 @@ std::expected<CreatedTemporary, IoFailure> createTemporary(SystemCalls& calls, c
 // the size written.
 std::expected<std::uintmax_t, IoFailure> fill(SystemCalls& calls, NativeHandle file, const OpenFile* carrier,
                                               const NewContent& content) {
-    if (carrier != nullptr) {
-        if (auto flags = carryFlags(calls, file, *carrier); !flags) return std::unexpected(flags.error());
-    }
+    if (carrier != nullptr) { TAVRO_TRY(carryFlags(calls, file, *carrier)); }
     const std::uintmax_t size = std::max<std::uintmax_t>(content.size, content.head.size());
-    if (auto written = writeFully(calls, file, content.head); !written) return std::unexpected(written.error());
+    TAVRO_TRY(writeFully(calls, file, content.head));
     if (size > content.head.size()) {
         // A file system that cannot lengthen a file (fusefat) gets every byte written.
         auto sized = calls.setSize(file, size);
         if (!sized && sized.error().kind != SystemError::Kind::Unsupported)
-            return failure(calls, IoStep::Write, sized.error());
+            return failure(calls, core::Step::Write, sized.error());
         if (content.rest != nullptr) {
-            if (auto copied = copyRange(calls, content.rest->handle(), file, content.head.size(), size, !sized);
-                !copied)
-                return std::unexpected(copied.error());
+            TAVRO_TRY(copyRange(calls, content.rest->handle(), file, content.head.size(), size, !sized));
         } else if (!sized) {
             const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(size - content.head.size()));
-            if (auto written = writeFully(calls, file, zeros); !written) return std::unexpected(written.error());
+            TAVRO_TRY(writeFully(calls, file, zeros));
         }
     }
     if (carrier != nullptr) {
-        if (auto carried = carry(calls, file, *carrier, content.permissions); !carried)
-            return std::unexpected(carried.error());
+        TAVRO_TRY(carry(calls, file, *carrier, content.permissions));
     } else if (content.permissions) {
-        if (auto mode = setPermissions(calls, file, *content.permissions); !mode) return std::unexpected(mode.error());
+        TAVRO_TRY(setPermissions(calls, file, *content.permissions));
     }
-    if (auto flushed = calls.flush(file); !flushed) return failure(calls, IoStep::Flush, flushed.error());
+    if (auto flushed = calls.flush(file); !flushed) return failure(calls, core::Step::Flush, flushed.error());
     return size;
 }
 
@@ -700,14 +694,14 @@ std::expected<FileIdentity, IoFailure> checkWritten(SystemCalls& calls, NativeHa
                                                     std::uintmax_t size) {
     if (content.rest != nullptr) {
         auto current = calls.statHandle(content.rest->handle());
-        if (!current) return failure(calls, IoStep::Read, current.error());
+        if (!current) return failure(calls, core::Step::Read, current.error());
         if (current->identity != content.rest->identity()) return changed();
     }
     auto written = calls.statHandle(file);
-    if (!written) return failure(calls, IoStep::Write, written.error());
+    if (!written) return failure(calls, core::Step::Write, written.error());
     auto holds = holdsContent(calls, file, content, size, written->identity.size);
-    if (!holds) return std::unexpected(holds.error());
-    if (!*holds) return problem(IoStep::Write, IoProblem::NotAsWritten);
+    TAVRO_TRY(holds);
+    if (!*holds) return problem(core::Step::Write, core::Cause::OtherBytes);
     return written->identity;
 }
 
@@ -717,9 +711,9 @@ std::expected<std::string, IoFailure> nameTemporary(SystemCalls& calls, NativeHa
         std::string name = temporaryName(real);
         auto named = calls.nameTemporary(file, name);
         if (named) return name;
-        if (named.error().kind != SystemError::Kind::Exists) return failure(calls, IoStep::Replace, named.error());
+        if (named.error().kind != SystemError::Kind::Exists) return failure(calls, core::Step::Replace, named.error());
     }
-    return failure(calls, IoStep::Replace, SystemError{SystemError::Kind::Exists});
+    return failure(calls, core::Step::Replace, SystemError{SystemError::Kind::Exists});
 }
 
 }  // namespace
@@ -731,11 +725,11 @@ std::expected<void, IoFailure> stillAsRead(SystemCalls& calls, const Expectation
     if (expected.file == nullptr) return {};
     const OpenFile& file = *expected.file;
     auto now = calls.statHandle(file.handle());
-    if (!now) return failure(calls, IoStep::Replace, now.error());
+    if (!now) return failure(calls, core::Step::Replace, now.error());
     if (now->identity != expected.identity) return changed();
     if (!expected.head.empty()) {
         auto head = file.readHead(expected.head.size());
-        if (!head) return std::unexpected(head.error());
+        TAVRO_TRY(head);
         if (!std::equal(head->begin(), head->end(), expected.head.begin(), expected.head.end())) return changed();
     }
     return file.checkLease();
@@ -747,29 +741,29 @@ std::expected<void, IoFailure> keepAside(SystemCalls& calls, const std::string& 
     std::optional<OpenFile> opened;
     if (held == nullptr) {
         auto file = openForReading(calls, destination);
-        if (!file) return std::unexpected(file.error());
+        TAVRO_TRY(file);
         held = &opened.emplace(std::move(*file));
     }
     const std::string folder = folderOf(destination), aside = leftoverName(destination);
     auto created = createTemporary(calls, folder, destination, 0600);
-    if (!created) return std::unexpected(created.error());
+    TAVRO_TRY(created);
     TemporaryName temporary{calls};
     temporary.set(std::move(created->name));
     Handle file{calls, created->handle};
     const NewContent copy{{}, held, held->identity().size, std::nullopt};
     auto size = fill(calls, file.get(), nullptr, copy);
-    if (!size) return std::unexpected(size.error());
-    if (auto written = checkWritten(calls, file.get(), copy, *size); !written) return std::unexpected(written.error());
+    TAVRO_TRY(size);
+    TAVRO_TRY(checkWritten(calls, file.get(), copy, *size));
     // An unnamed file is named while open; a named one once closed (Windows
     // renames no file open without sharing its deletion).
     if (temporary.get().empty()) {
         if (auto named = calls.nameTemporary(file.get(), aside); !named)
-            return failure(calls, IoStep::Replace, named.error());
+            return failure(calls, core::Step::Replace, named.error());
     }
-    if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    if (auto closed = file.close(); !closed) return failure(calls, core::Step::Flush, closed.error());
     if (!temporary.get().empty()) {
         if (auto named = calls.rename(temporary.get(), aside, false); !named)
-            return failure(calls, IoStep::Replace, named.error());
+            return failure(calls, core::Step::Replace, named.error());
         temporary.release();
     }
     calls.syncFolder(folder);
@@ -783,10 +777,10 @@ std::expected<void, IoFailure> keepAside(SystemCalls& calls, const std::string& 
 std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string& temporary,
                                            const std::string& destination, bool ownRules, const OpenFile* held) {
     const std::string folder = folderOf(destination), aside = leftoverName(destination);
-    if (auto clear = leftoverAt(calls, destination, true); !clear) return clear;
-    if (auto kept = keepAside(calls, destination, held); !kept) return kept;
+    TAVRO_TRY(leftoverAt(calls, destination, true));
+    TAVRO_TRY(keepAside(calls, destination, held));
     if (auto renamed = calls.rename(temporary, destination, ownRules); !renamed) {
-        auto refused = failure(calls, IoStep::Replace, renamed.error());
+        auto refused = failure(calls, core::Step::Replace, renamed.error());
         auto still = calls.statName(destination);
         if (still && *still) calls.remove(aside);  // the destination as it was: the copy is of no use
         else refused.error().keptIn = aside;
@@ -801,22 +795,21 @@ std::expected<void, IoFailure> renameAside(SystemCalls& calls, const std::string
 }  // namespace
 
 std::expected<void, IoFailure> PreparedFile::commit() {
-    if (auto same = stillAsRead(*calls_, expected_); !same) return same;
+    TAVRO_TRY(stillAsRead(*calls_, expected_));
     auto status = calls_->statName(destination_);
-    if (!status) return failure(*calls_, IoStep::Replace, status.error());
+    if (!status) return failure(*calls_, core::Step::Replace, status.error());
     const bool present = status->has_value();
     if (expected_.kind == Expectation::Kind::Absent && present) return changed();
     if (expected_.kind == Expectation::Kind::Same && (!present || (*status)->identity != expected_.identity))
         return changed();
     auto kind = calls_->fileSystem(folderOf(destination_));
     if (present && (!kind || !kind->replacesInOneStep)) {  // unknown: as if not
-        if (auto renamed = renameAside(*calls_, temporary_, destination_, ownRules_, expected_.file); !renamed)
-            return renamed;
+        TAVRO_TRY(renameAside(*calls_, temporary_, destination_, ownRules_, expected_.file));
     } else if (auto renamed = present ? calls_->rename(temporary_, destination_, ownRules_)
                                       : calls_->renameNew(temporary_, destination_);
                !renamed) {
         if (!present && renamed.error().kind == SystemError::Kind::Exists) return changed();
-        return failure(*calls_, IoStep::Replace, renamed.error());
+        return failure(*calls_, core::Step::Replace, renamed.error());
     }
     temporary_.clear();
     calls_->syncFolder(folderOf(destination_));
@@ -830,7 +823,7 @@ std::expected<void, IoFailure> PreparedFile::commit() {
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
                                                Links links, SystemCalls& calls) {
     auto found = inspect(calls, path, links, content.rest, content.carryFrom != nullptr);
-    if (!found) return std::unexpected(found.error());
+    TAVRO_TRY(found);
     if (expected.kind == Expectation::Kind::AsFound) {
         expected = found->existing ? Expectation{Expectation::Kind::Same, found->existing->identity}
                                    : Expectation{Expectation::Kind::Absent, {}};
@@ -839,21 +832,21 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
     const bool fresh = carrier == nullptr && !content.permissions;  // gets what creation gives
 
     auto created = createTemporary(calls, folderOf(found->real), found->real, fresh ? 0666 : 0600);
-    if (!created) return std::unexpected(created.error());
+    TAVRO_TRY(created);
     TemporaryName temporary{calls};  // removed after the file is closed
     temporary.set(std::move(created->name));
     Handle file{calls, created->handle};
 
     auto size = fill(calls, file.get(), carrier, content);
-    if (!size) return std::unexpected(size.error());
+    TAVRO_TRY(size);
     auto written = checkWritten(calls, file.get(), content, *size);
-    if (!written) return std::unexpected(written.error());
+    TAVRO_TRY(written);
     if (temporary.get().empty()) {
         auto named = nameTemporary(calls, file.get(), found->real);
-        if (!named) return std::unexpected(named.error());
+        TAVRO_TRY(named);
         temporary.set(std::move(*named));
     }
-    if (auto closed = file.close(); !closed) return failure(calls, IoStep::Flush, closed.error());
+    if (auto closed = file.close(); !closed) return failure(calls, core::Step::Flush, closed.error());
     return PreparedFile{calls,    temporary.release(),         found->real, expected, found->existing.has_value(),
                         *written, content.carryFrom != nullptr};
 }
@@ -861,7 +854,7 @@ std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const Ne
 std::expected<void, IoFailure> replace(const std::string& path, std::span<const std::uint8_t> bytes,
                                        SystemCalls& calls) {
     auto prepared = prepare(path, NewContent{bytes, nullptr, bytes.size(), std::nullopt}, {}, Links::Follow, calls);
-    if (!prepared) return std::unexpected(prepared.error());
+    TAVRO_TRY(prepared);
     return prepared->commit();
 }
 
@@ -870,25 +863,25 @@ std::expected<std::string, IoFailure> freeName(const std::string& path, std::spa
     for (int number = 1; number <= kMaxNumberedNames; ++number) {
         std::string name = number == 1 ? path : path + "." + std::to_string(number);
         auto status = calls.statName(name);
-        if (!status) return failure(calls, IoStep::Create, status.error());
+        if (!status) return failure(calls, core::Step::Create, status.error());
         if (*status) continue;
         bool another = false;
         for (const std::string& other : others) {
             auto same = sameName(name, other, calls);
-            if (!same) return std::unexpected(same.error());
+            TAVRO_TRY(same);
             another = another || *same;
         }
         if (!another) return name;
     }
-    return std::unexpected(IoFailure{IoStep::Replace, "it and every numbered name up to ." +
-                                                          std::to_string(kMaxNumberedNames) + " are taken"});
+    return std::unexpected(IoFailure{core::Step::Replace, "it and every numbered name up to ." +
+                                                              std::to_string(kMaxNumberedNames) + " are taken"});
 }
 
 std::expected<void, IoFailure> remove(const std::string& path, const FileIdentity& expected, SystemCalls& calls) {
-    auto real = followLinks(calls, path, IoStep::Remove);
-    if (!real) return std::unexpected(real.error());
+    auto real = followLinks(calls, path, core::Step::Remove);
+    TAVRO_TRY(real);
     auto removed = calls.removeIfSame(*real, expected);
-    if (!removed) return failure(calls, IoStep::Remove, removed.error());
+    if (!removed) return failure(calls, core::Step::Remove, removed.error());
     if (!*removed) return changed();
     calls.syncFolder(folderOf(*real));
     return {};

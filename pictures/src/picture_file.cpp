@@ -6,6 +6,7 @@
 
 #include <tavro/files/file_error.h>
 #include <tavro/core/level_check.h>
+#include <tavro/core/try.h>
 #include <tavro/pictures/png_image.h>
 
 namespace tavro::pictures {
@@ -86,7 +87,7 @@ std::expected<drawing::CellBox, core::EngineError> cellsToDraw(const drawing::Le
 
 std::expected<SavedPicture, core::EngineError> savePicture(const PictureRequest& request, files::SystemCalls& calls) {
     const auto level = loadLevel(request.saveState, calls);
-    if (!level) return std::unexpected(level.error());
+    TAVRO_TRY(level);
     return savePicture(*level, request, calls);
 }
 
@@ -94,9 +95,9 @@ std::expected<SavedPicture, core::EngineError> savePicture(const drawing::LevelM
                                                            const PictureRequest& request, files::SystemCalls& calls) {
     const std::string& out = request.picture;
     const auto expected = checkPicturePlace(request, calls);
-    if (!expected) return std::unexpected(expected.error());
+    TAVRO_TRY(expected);
     const auto box = cellsToDraw(level, request);
-    if (!box) return std::unexpected(box.error());
+    TAVRO_TRY(box);
 
     SavedPicture size;
     std::expected<std::vector<std::uint8_t>, core::EngineError> png;

@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <memory>
+
+#include <tavro/core/try.h>
+
 namespace tavro::pictures {
 namespace {
 
@@ -63,7 +66,7 @@ std::expected<std::vector<std::uint8_t>, core::EngineError> finish(Context conte
 std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::IndexedImage& image,
                                                                       const drawing::Palette& palette) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_INDEXED);
-    if (!context) return std::unexpected(context.error());
+    TAVRO_TRY(context);
     // Indexed rows compress best unfiltered.
     if (int e = spng_set_option(context->get(), SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING)) return pngFailure(e);
 
@@ -82,7 +85,7 @@ std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const draw
 
 std::expected<std::vector<std::uint8_t>, core::EngineError> encodePng(const drawing::RgbaImage& image) {
     auto context = newEncoder(image.width, image.height, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
-    if (!context) return std::unexpected(context.error());
+    TAVRO_TRY(context);
     return finish(std::move(*context), image.pixels);
 }
 

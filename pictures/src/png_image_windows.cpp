@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <tavro/core/try.h>
+
 namespace tavro::pictures {
 namespace {
 
@@ -80,7 +82,7 @@ std::expected<std::vector<std::uint8_t>, core::EngineError> encode(int width, in
     if (width <= 0 || height <= 0) return encodingFailure(core::Cause::EmptyPicture);
     const ComScope com;
     auto factory = newFactory();
-    if (!factory) return std::unexpected(factory.error());
+    TAVRO_TRY(factory);
 
     IStream* rawStream = nullptr;
     if (HRESULT r = CreateStreamOnHGlobal(nullptr, TRUE, &rawStream); FAILED(r)) return wicFailure(r);

@@ -8,6 +8,7 @@
 #include <tavro/files/file_error.h>
 #include <tavro/core/level_check.h>
 #include <tavro/core/region_map.h>
+#include <tavro/core/try.h>
 
 namespace tavro::run {
 namespace {
@@ -69,7 +70,7 @@ std::expected<ReadSource, core::EngineError> readSource(const std::string& path,
     auto opened = files::openIfExists(path, calls);
     if (!opened) {
         std::error_code ignored;
-        if (opened.error().problem == files::IoProblem::System &&
+        if (opened.error().cause == core::Cause::System &&
             std::filesystem::is_socket(std::filesystem::status(nativePath(path), ignored)))
             return fail(kConvert, core::FileRole::Source, core::Step::Open, path, core::Cause::Socket);
         return fail(kConvert, core::FileRole::Source, path, opened.error());
@@ -135,8 +136,7 @@ std::unexpected<core::EngineError> twoRoles(core::FileRole role, const std::stri
                                              .step = core::Step::Check,
                                              .path = path,
                                              .cause = core::Cause::SameFile,
-                                             .otherFile = other,
-                                             .otherPath = otherPath});
+                                             .facts = core::OtherRole{other, otherPath}});
 }
 
 // Refuses one file as both the source and the target: the same name, or the
@@ -177,8 +177,9 @@ std::expected<void, core::EngineError> checkGame(const std::string& sourcePath, 
     if (!refusal) return {};
     refusal->operation = kConvert;
     refusal->path = refusal->file == core::FileRole::Target ? targetPath : sourcePath;
-    refusal->otherFile = core::FileRole::Target;
-    if (refusal->cause == core::Cause::LooksSwapped) refusal->otherPath = targetPath;
+    if (auto* cells = std::get_if<core::CellCounts>(&refusal->facts);
+        cells && refusal->cause == core::Cause::LooksSwapped)
+        cells->target = targetPath;
     return std::unexpected(std::move(*refusal));
 }
 
@@ -219,7 +220,7 @@ std::expected<void, core::EngineError> writeTarget(const std::string& sourcePath
     std::optional<files::PreparedFile> backup;
     if (backupPath) {
         auto copy = prepareBackup(*backupPath, target, calls);
-        if (!copy) return std::unexpected(std::move(copy.error()));
+        TAVRO_TRY(copy);
         backup.emplace(std::move(*copy));
     }
 
@@ -279,23 +280,19 @@ std::expected<ConversionReport, core::EngineError> runConversion(const std::stri
         return fail(kConvert, core::FileRole::Target, core::Step::Choose, {}, core::Cause::NotChosen);
 
     auto source = readSource(sourcePath, calls);
-    if (!source) return std::unexpected(std::move(source.error()));
+    TAVRO_TRY(source);
     auto target = findTarget(targetPath, calls);
-    if (!target) return std::unexpected(std::move(target.error()));
+    TAVRO_TRY(target);
     // A replacement interrupted on a card: the run says which file holds what.
     if (auto clear = files::checkLeftover(targetPath, files::Links::Follow, calls); !clear)
         return fail(kConvert, core::FileRole::Target, targetPath, clear.error());
-    if (auto roles = checkRoles(sourcePath, source->identity, targetPath, *target, options.force, calls); !roles)
-        return std::unexpected(std::move(roles.error()));
+    TAVRO_TRY(checkRoles(sourcePath, source->identity, targetPath, *target, options.force, calls));
     // From here until after the rename no other program may open the target.
     if (target->file) {
         if (auto held = target->file->holdLease(); !held)
             return fail(kConvert, core::FileRole::Target, targetPath, held.error());
     }
-    if (!options.force) {
-        if (auto game = checkGame(sourcePath, *source, targetPath, *target, options.forceSource); !game)
-            return std::unexpected(std::move(game.error()));
-    }
+    if (!options.force) { TAVRO_TRY(checkGame(sourcePath, *source, targetPath, *target, options.forceSource)); }
     auto converted = core::convertLevel(core::readSourceRegions(source->head),
                                         options.pack ? core::ChunkNumbering::Packed : core::ChunkNumbering::Fixed);
 
@@ -314,7 +311,7 @@ std::expected<ConversionReport, core::EngineError> runConversion(const std::stri
     report.outcome = target->file ? TargetOutcome::Patched : TargetOutcome::Created;
     if (options.backup && target->file) {
         auto name = backupName(targetPath, sourcePath, calls);
-        if (!name) return std::unexpected(std::move(name.error()));
+        TAVRO_TRY(name);
         report.backupPath = std::move(*name);
         report.olderBackupsKept = *report.backupPath != targetPath + ".bak";
     }
@@ -329,15 +326,13 @@ std::expected<ConversionReport, core::EngineError> runConversion(const std::stri
         }
         return report;
     }
-    if (auto written = writeTarget(sourcePath, *source, targetPath, *target, output, report.backupPath, report, calls);
-        !written)
-        return std::unexpected(std::move(written.error()));
+    TAVRO_TRY(writeTarget(sourcePath, *source, targetPath, *target, output, report.backupPath, report, calls));
     return report;
 }
 
 std::expected<core::GameVerdict, core::EngineError> sourceVerdict(const std::string& path, files::SystemCalls& calls) {
     auto source = readSource(path, calls);
-    if (!source) return std::unexpected(std::move(source.error()));
+    TAVRO_TRY(source);
     return core::judgeGame(source->head);
 }
 
@@ -379,7 +374,7 @@ std::expected<UndoReport, core::EngineError> undoConversion(const UndoRecord& re
     // Another writer met on the way is a refusal, like a target changed before.
     const auto failed = [&](const files::IoFailure& failure) {
         auto error = fail(undo, core::FileRole::Target, path, failure);
-        if (failure.problem == files::IoProblem::Changed) error.error().step = core::Step::Recheck;
+        if (failure.cause == core::Cause::Changed) error.error().step = core::Step::Recheck;
         return error;
     };
     auto current = files::openIfExists(path, calls);
@@ -409,8 +404,7 @@ std::expected<UndoReport, core::EngineError> undoConversion(const UndoRecord& re
                        {files::Expectation::Kind::Same, file.identity(), &file, *head}, files::Links::Follow, calls);
     if (!prepared) return failed(prepared.error());
     if (auto replaced = prepared->commit(); !replaced) return failed(replaced.error());
-    if (auto checked = readBack(undo, path, *record.previous, &file, record.previousSize, calls); !checked)
-        return std::unexpected(std::move(checked.error()));
+    TAVRO_TRY(readBack(undo, path, *record.previous, &file, record.previousSize, calls));
     removeBackups(record.backups, report, calls);
     return report;
 }

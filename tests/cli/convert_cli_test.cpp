@@ -63,9 +63,9 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
     undoing.operation = core::Operation::Undo, undoing.step = core::Step::Recheck, undoing.cause = core::Cause::Changed;
     const core::EngineError game{
         .step = core::Step::Check, .path = "s\n\x1b[2J\u0085\x9b\u202eetats", .cause = core::Cause::NotFirstGameLevel, .facts = core::CellCounts{1, 2}},
-        roles{.file = core::FileRole::Target, .step = core::Step::Check, .path = "t", .cause = core::Cause::SameFile, .otherPath = "s"},
+        roles{.file = core::FileRole::Target, .step = core::Step::Check, .path = "t", .cause = core::Cause::SameFile, .facts = core::OtherRole{core::FileRole::Source, "s"}},
         mounted{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::MountPoint, .reason = "Device or resource busy"},
-        leftover{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::LeftoverOnly, .otherPath = "t.tavro-old"};
+        leftover{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::LeftoverOnly, .facts = core::LeftoverCopy{"t.tavro-old"}};
     for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
                                                          "failed: Input/output error; its previous bytes are in t.state.bak"},
                                        {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
@@ -83,12 +83,8 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
                                                   "rename t.tavro-old back to its name and try again; nothing was written"}})
         EXPECT_EQ(cli::describe(error), words);
 #ifndef _WIN32
-    const core::EngineError group{.file = core::FileRole::Target,
-                                  .step = core::Step::Replace,
-                                  .path = "t",
-                                  .cause = core::Cause::OwnerNotKept,
-                                  .reason = "Operation not permitted",
-                                  .facts = core::Owner{::geteuid(), ::getegid()}};
+    core::EngineError group = mounted;  // the target's owner and group, its group not the user's
+    group.cause = core::Cause::OwnerNotKept, group.reason = "Operation not permitted", group.facts = core::Owner{::geteuid(), ::getegid()};
     const struct group* named = ::getgrgid(::getegid());
     EXPECT_EQ(cli::describe(group), "cannot replace target file t: cannot keep its group " + std::string(named ? named->gr_name : "") + (named ? " (" : "") +
                                         std::to_string(::getegid()) + (named ? ")" : "") + ", which you do not belong to: Operation not permitted");
@@ -105,6 +101,9 @@ TEST_F(ConvertCommand, ConvertsTheSamplesAndReportsWhatCameAcross) {
                               "the target cannot hold; each arrives as four empty cells.\n  Chunks left out: 65, 70, 127.\n");
     EXPECT_EQ(readBytes(target), converted);
     EXPECT_TRUE(runCli(folder, {"convert", source, target}).out.starts_with("Warning: 3 cells arrived empty in " + target + " (already converted; nothing written)"));
+    run::ConversionReport oneLost;  // one cell lost: the warning in the singular
+    oneLost.outcome = run::TargetOutcome::Patched, oneLost.verified = true, oneLost.level.cellsLost = 1;
+    EXPECT_EQ(cli::conversionReport(oneLost, "t").substr(0, 55), "Warning: 1 cell arrived empty in t (patched, verified);");
 }
 
 TEST_F(ConvertCommand, PackCarriesTheChunksTheDefaultLeavesOut) {

@@ -95,11 +95,11 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
     const std::string bak = target + ".bak", missing = folder.file("missing.state"), alias = utf8(folder.path() / "." / "one.state");
     const std::function<int()> none = [] { return 0; };
     using Said = std::tuple<core::FileRole, core::Step, std::string, core::Cause, int, core::ErrorFacts>;  // code, facts
-    const auto cellsOf = [](const core::Bytes& state, core::FileLooks looks) {
+    const auto cellsOf = [](const core::Bytes& state, core::FileLooks looks, std::string swappedWith = {}) {
         const core::GameReading read = core::readAsGame(state, core::format::kFirstGame);
-        return core::CellCounts{std::uintmax_t(read.foregroundHasData ? read.cellsNamingImpossible : 0), std::uintmax_t(read.cellsNamingChunks), looks};
+        return core::CellCounts{std::uintmax_t(read.foregroundHasData ? read.cellsNamingImpossible : 0), std::uintmax_t(read.cellsNamingChunks), looks, swappedWith};
     };
-    const core::CellCounts secondGame = cellsOf(targetBytes, core::FileLooks::SecondGameState);
+    const core::CellCounts secondGame = cellsOf(targetBytes, core::FileLooks::SecondGameState, source);
     // What a player might pick as the target, and a swapped pair whose Tavro 2 block table holds ordinary art (over the
     // Tavro 1 layout) and whose entries fit Tavro 1's too.
     const core::Bytes text = plausible::plausibleText(3), noise = randomBytes(core::format::kRecordedStateBytes, 4), hard = plausible::fittingBothGames(5);
@@ -124,17 +124,17 @@ TEST_F(ConversionRun, RefusesBeforeTouchingTheTarget) {
                   target,
                   [&] { return writeBytes(target, randomBytes(core::kMinSaveStateSize - 1, 15)), 0; },
                   {core::FileRole::Target, core::Step::Check, target, core::Cause::TooShort, 0, core::ByteCounts{core::kMinSaveStateSize - 1, core::kMinSaveStateSize}}},
-                 {source, alias, none, {core::FileRole::Target, core::Step::Check, alias, core::Cause::SameFile, 0, {}}},
+                 {source, alias, none, {core::FileRole::Target, core::Step::Check, alias, core::Cause::SameFile, 0, core::OtherRole{core::FileRole::Source, source}}},
                  {source,
                   target,
                   [&] { return writeBytes(source, core::Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}), 0; },
                   {core::FileRole::Source, core::Step::Check, source, core::Cause::IsAPicture, 0, {}}},
                  {target, source, none, {core::FileRole::Source, core::Step::Check, target, core::Cause::LooksSwapped, 0, secondGame}},
-                 {target, target, none, {core::FileRole::Target, core::Step::Check, target, core::Cause::SameFile, 0, {}}},
+                 {target, target, none, {core::FileRole::Target, core::Step::Check, target, core::Cause::SameFile, 0, core::OtherRole{core::FileRole::Source, target}}},
                  {target,
                   source,
                   targetHolding(hard),
-                  {core::FileRole::Source, core::Step::Check, target, core::Cause::LooksSwapped, 0, cellsOf(hard, core::FileLooks::SecondGameState)}},
+                  {core::FileRole::Source, core::Step::Check, target, core::Cause::LooksSwapped, 0, cellsOf(hard, core::FileLooks::SecondGameState, source)}},
                  {source,
                   target,
                   targetHolding(sourceBytes),

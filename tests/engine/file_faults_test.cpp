@@ -417,6 +417,9 @@ std::map<std::string, core::Bytes> attributesOf(const std::string& path) {
 // not set) or keeps the target from being replaced (immutable) is refused
 // before anything is written, naming it.
 TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
+    for (std::uintmax_t i = 0, every = 0; const int flag : {FS_SECRM_FL, FS_UNRM_FL, FS_SYNC_FL, FS_APPEND_FL, FS_NODUMP_FL, FS_NOATIME_FL, FS_COMPR_FL, FS_IMMUTABLE_FL,
+                                                            FS_JOURNAL_DATA_FL, FS_NOTAIL_FL, FS_NOCOW_FL, FS_DAX_FL})  // flag by flag: lsattr's letters, in its order
+        EXPECT_EQ(core::inodeFlagLetters(every |= std::uintmax_t(flag)), std::string("suSadAcijtCx").substr(0, ++i));
     const std::string created = folder.file("new.state");
     struct Case {
         std::string what;
@@ -464,7 +467,7 @@ TEST_F(FileFaults, WhatTheTargetCarriesIsKeptOrRefused) {
         if (c.refused) {
             ASSERT_FALSE(result);
             EXPECT_EQ(std::tuple(result.error().file, result.error().cause), std::tuple(core::FileRole::Target, *c.refused));
-            EXPECT_EQ(result.error().detail, c.failing == Call::SetAttribute ? "user.note" : "");
+            EXPECT_EQ(factsAs<core::Attribute>(result.error()).name, c.failing == Call::SetAttribute ? "user.note" : "");
             EXPECT_EQ(factsAs<core::InodeFlags>(result.error()).flags, std::uintmax_t(c.flags));
             EXPECT_EQ(readBytes(target), targetBytes);
             EXPECT_EQ(std::pair(readBytes(older), std::filesystem::exists(backup)), std::pair(olderBackup, false));
@@ -562,10 +565,8 @@ TEST_F(FileFaults, ACardPulledAtAnyStepLeavesAWholeState) {
         calls.card = true;
         const auto next = run::runConversion(source, target, {}, calls);
         const bool left = std::filesystem::exists(utf8Path(leftover));
-        EXPECT_EQ(next ? std::pair(core::Cause::System, std::string{}) : std::pair(next.error().cause, next.error().otherPath), std::pair(!left    ? core::Cause::System
-                                                                                                                                          : atName ? core::Cause::Leftover
-                                                                                                                                                   : core::Cause::LeftoverOnly,
-                                                                                                                                          left ? leftover : std::string{}));
+        const auto said = next ? std::pair(core::Cause::System, std::string{}) : std::pair(next.error().cause, factsAs<core::LeftoverCopy>(next.error()).path);
+        EXPECT_EQ(said, std::pair(!left ? core::Cause::System : atName ? core::Cause::Leftover : core::Cause::LeftoverOnly, left ? leftover : std::string{}));
         EXPECT_EQ(readBytes(left ? leftover : target), left ? targetBytes : converted);
     }
     EXPECT_GT(pulled, 5);

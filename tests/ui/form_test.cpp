@@ -244,7 +244,7 @@ private slots:
                                         .step = core::Step::Check,
                                         .path = "/saves/tavro1.state",
                                         .cause = core::Cause::SameFile,
-                                        .otherPath = "/saves/tavro1.state"}),
+                                        .facts = core::OtherRole{core::FileRole::Source, "/saves/tavro1.state"}}),
                  nullptr, false}};
             for (const bool source : {false, true})
                 for (const bool other : {false, true}) lines.insert(lines.end(), {{WindowTexts::choosePaths(source, other)}, {WindowTexts::nextChoice(source, other)}});

@@ -78,6 +78,7 @@ struct CellCounts {
                                     // when no foreground cell names a chunk with data
     std::uintmax_t naming = 0;      // cells naming any chunk
     FileLooks looks = FileLooks::Noise;  // what the file refused looks like instead
+    std::string target{};                // LooksSwapped: the target's path, which holds a level
     bool operator==(const CellCounts&) const = default;
 };
 struct InodeFlags {  // FlagsNotKept: chattr's bits
@@ -89,10 +90,28 @@ struct Modes {  // ModeNotKept: the permission bits given, and those the file sh
     std::uint32_t shown = 0;
     bool operator==(const Modes&) const = default;
 };
-using ErrorFacts = std::variant<std::monostate, ByteCounts, NameCount, Owner, CellCounts, InodeFlags, Modes>;
+struct OtherRole {  // SameFile: the other role the file has in the run, and its name there
+    FileRole file = FileRole::Source;
+    std::string path{};
+    bool operator==(const OtherRole&) const = default;
+};
+struct Attribute {  // AttributeNotKept: the extended attribute's name
+    std::string name{};
+    bool operator==(const Attribute&) const = default;
+};
+struct Folder {  // Step::Create (System): the folder refusing a temporary file
+    std::string path{};
+    bool operator==(const Folder&) const = default;
+};
+struct LeftoverCopy {  // Leftover, LeftoverOnly: where the copy of the file's previous state is
+    std::string path{};
+    bool operator==(const LeftoverCopy&) const = default;
+};
+using ErrorFacts = std::variant<std::monostate, ByteCounts, NameCount, Owner, CellCounts, InodeFlags, Modes, OtherRole,
+                                Attribute, Folder, LeftoverCopy>;
 
 // Why. Where the system (or the PNG library) said why, `code` and `reason`
-// hold its error number and its own words; the numbers are in `facts`.
+// hold its error number and its own words; the numbers and names are in `facts`.
 enum class Cause {
     System,           // code: errno (0 when there was none); reason: the system's words
     NotChosen,        // the path is empty
@@ -113,16 +132,16 @@ enum class Cause {
     IsTheSaveState,   // the picture would be written over the save state it shows
 
     // Which file holds what (Step::Check unless said otherwise):
-    SameFile,           // the file is also the run's otherFile at otherPath: one file in two roles
+    SameFile,           // OtherRole: the file is also the run's other file: one file in two roles
     NotAPicture,        // an existing, non-empty file that is not a PNG picture would be replaced by one
     IsAPicture,         // a PNG picture where a save state belongs
     NotFirstGameLevel,  // CellCounts (level_check.h)
-    LooksSwapped,       // CellCounts, as NotFirstGameLevel; and the target (otherPath) holds a level
+    LooksSwapped,       // CellCounts, as NotFirstGameLevel; and the target (CellCounts::target) holds a level
     NotSecondGameState,  // CellCounts: an existing target that does not read as a second-game state
     Socket,             // Step::Open: the file is a socket
     MountPoint,         // Step::Replace: the system would not rename over it (a mount point, a bind-mounted file)
     // What file access refuses to drop, follow or overwrite.
-    AttributeNotKept,   // the extended attribute `detail` (an ACL, say) could not be carried (code, reason)
+    AttributeNotKept,   // Attribute: the extended attribute (an ACL, say) could not be carried (code, reason)
     FlagsNotKept,       // InodeFlags: a new file cannot be given them, or they keep the file as it is
     SharedFolderEntry,  // Owner: in a shared sticky folder, the file or link is that user's, not the user's
     SharedFolderLink,   // Owner: in a shared sticky folder, a link on the way is that user's: not followed
@@ -131,7 +150,7 @@ enum class Cause {
     ModeNotKept,        // Modes: the new file does not keep the permission bits (set-uid, set-gid) given
     // Step::Replace: a replacement interrupted where names cannot be replaced
     // in one step (FAT family, exFAT) left a copy of the file's previous
-    // state at otherPath (NAME.tavro-old); Leftover: a whole state (previous
+    // state (LeftoverCopy: NAME.tavro-old); Leftover: a whole state (previous
     // or new) is at the file's name; LeftoverOnly: nothing is.
     Leftover,
     LeftoverOnly,
@@ -149,14 +168,10 @@ struct EngineError {
     // Set when the target was replaced all the same (the failure came after
     // the rename): the target holds the converted level, and this puts it back.
     std::shared_ptr<const run::UndoRecord> undo{};
-    // Where the target's previous bytes wait when a failure after the rename
-    // left them somewhere other than the backup's name (or the backup itself).
+    // Where the file's previous bytes wait when a failure left them somewhere
+    // other than its name (for the target: its backup's name, or the backup
+    // itself), whatever the cause.
     std::string keptIn{};
-    // SameFile: the other role the file has in the run, and its name there;
-    // LooksSwapped: the target.
-    FileRole otherFile = FileRole::Source;
-    std::string otherPath{};
-    std::string detail{};  // AttributeNotKept: the attribute's name; Step::Create: the folder refusing a temporary file
 };
 
 // The facts of the kind `Facts`, or empty ones when the error has another kind.

@@ -136,7 +136,7 @@ GameVerdict judgeGame(std::span<const std::uint8_t> state);
 // refused's first-game reading and what it looks like. nullopt when both fit.
 // With `sourceTaken` the source is taken as it is (the user said so) and only
 // the target is judged. The caller adds the operation and the paths
-// (LooksSwapped: otherPath).
+// (LooksSwapped: CellCounts::target).
 std::optional<EngineError> wrongGame(std::span<const std::uint8_t> source,
                                      std::optional<std::span<const std::uint8_t>> target, bool sourceTaken = false);
 

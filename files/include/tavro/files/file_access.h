@@ -23,52 +23,31 @@
 
 namespace tavro::files {
 
-enum class IoStep { Open, Read, Create, Write, Flush, Replace, Remove };
-
-// Why, when it was not the system refusing a call (System). Changed: the
-// file about to be replaced is no longer the one that was read (another
-// program wrote, replaced or created it meanwhile); AttributeNotKept: the
-// extended attribute `name` (an ACL among them) could not be given to the new
-// file; FlagsNotKept: inode flags (chattr's bits) that the new file could not
-// be given, or that keep the file from being replaced (append-only,
-// immutable); SharedFolderEntry: in a shared sticky folder, the file or link
-// at the name belongs to a user who is neither the user nor the folder's
-// owner; SharedFolderLink: such a link on the way to the file is not
-// followed; OpenElsewhere: another program holds the file open; NotAsWritten:
-// the new file, read back before it took the name, holds other bytes;
-// WroteNothing: the system accepted no byte of a write; Leftover: a
-// replacement interrupted on a file system that cannot rename over a name in
-// one step left a copy of the file's previous state at `name`
-// (leftoverName()) and a whole state at the file's own name; LeftoverOnly: the same, with nothing at
-// the file's name; ModeNotKept: the new file does not show the permission
-// bits it was given (facts: Modes). The numbers are in
-// `facts`, typed as the engine's error types them (engine_error.h).
-enum class IoProblem {
-    System,
-    NotRegularFile,
-    EndedEarly,
-    HardLinks,
-    OwnerNotKept,
-    Changed,
-    AttributeNotKept,
-    FlagsNotKept,
-    SharedFolderEntry,
-    SharedFolderLink,
-    OpenElsewhere,
-    NotAsWritten,
-    WroteNothing,
-    Leftover,
-    LeftoverOnly,
-    ModeNotKept
-};
-
+// A failure: the step, and why (core::Cause). Besides the system refusing a
+// call (System), file access names these causes. Changed: the file about to
+// be replaced is no longer the one that was read (another program wrote,
+// replaced or created it meanwhile); AttributeNotKept: an extended attribute
+// (an ACL among them) could not be given to the new file; FlagsNotKept: inode
+// flags (chattr's bits) that the new file could not be given, or that keep
+// the file from being replaced (append-only, immutable); SharedFolderEntry:
+// in a shared sticky folder, the file or link at the name belongs to a user
+// who is neither the user nor the folder's owner; SharedFolderLink: such a
+// link on the way to the file is not followed; OpenElsewhere: another program
+// holds the file open; OtherBytes (Step::Write): the new file, read back
+// before it took the name, holds other bytes; WroteNothing: the system
+// accepted no byte of a write; Leftover: a replacement interrupted on a file
+// system that cannot rename over a name in one step left a copy of the file's
+// previous state (leftoverName()) and a whole state at the file's own name;
+// LeftoverOnly: the same, with nothing at the file's name; ModeNotKept: the
+// new file does not show the permission bits it was given. The numbers and
+// names are in `facts`, typed as the engine's error types them
+// (engine_error.h); a System failure at Step::Create names the folder.
 struct IoFailure {
-    IoStep step;
+    core::Step step;
     std::string reason;  // the system's words; empty when it gave none
     int code = 0;        // the system's error number (errno, or GetLastError), where it gave one
-    IoProblem problem = IoProblem::System;
+    core::Cause cause = core::Cause::System;
     core::ErrorFacts facts{};
-    std::string name{};  // AttributeNotKept: the attribute's name; IoStep::Create: the folder; Leftover: its path
     std::string keptIn{};  // a failed replacement that left the destination's previous state under this name
 };
 
@@ -275,7 +254,7 @@ std::expected<void, IoFailure> checkLeftover(const std::string& path, Links link
 // naming it. A new file gets what creation gives (0666 less the umask, or
 // the folder's default ACL). Bytes copied from `content.rest` keep its holes
 // where the file system allows. The temporary file is read back and compared
-// before it may take the name (a Write failure, NotAsWritten, if it differs;
+// before it may take the name (a Write failure, OtherBytes, if it differs;
 // Changed if `content.rest` changed while it was copied).
 std::expected<PreparedFile, IoFailure> prepare(const std::string& path, const NewContent& content, Expectation expected,
                                                Links links, SystemCalls& calls = systemCalls());
