@@ -144,8 +144,9 @@ test("a preview is the picture of its box at its factor, within the room given",
     assert.deepEqual(preview.pixels, whole.pixels);
   }
   const framed = await engine.preview(state, 1, 0, 640, 360, { column: 60, row: 6, columns: 4, rows: 2 });
-  assert.equal(framed.box.column + framed.box.columns, 64);
-  assert.equal(framed.box.row + framed.box.rows, 8);
+  assert.deepEqual([framed.box.column + framed.box.columns, framed.box.row + framed.box.rows, engine.cellPixels(1), engine.cellPixels(2)], [64, 8, 256, 128]);
+  assert.deepEqual(await engine.afterFrame({ column: 3, row: 1, columns: 4, rows: 2 }, [0, 1, 60, 1, 0, 0, 0, 0, 2]), { cause: CAUSES.fine,  // as afterFrame in C++
+    frame: { column: 4, row: 0, columns: 118, rows: 6 }, marks: [{ column: 120, row: 2, columns: 2, rows: 2 }, { column: 4, row: 0, columns: 2, rows: 2 }], hidden: 1 });
 });
 
 test("strips of one cell row put together make the whole picture", async () => {
