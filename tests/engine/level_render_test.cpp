@@ -95,8 +95,7 @@ TEST(LevelRender, CellsChunksAndBlocksAreFoundWhereEachGameKeepsThem) {
         const auto bg = drawing::drawPlane(level, game, core::Plane::Background);
         EXPECT_EQ(pixel(bg, 0, 2 * cell + 1), pixel(fg, 0, 1));
         const auto opaque = [](const drawing::IndexedImage& i) { return std::ranges::count_if(i.pixels, [](auto p) { return p != 0; }); };
-        EXPECT_EQ(opaque(bg), opaque(drawing::drawPlane(level, game, core::Plane::Foreground, {0, 0, 1, 1})));  // the one block
-        EXPECT_GT(opaque(bg), 200);
+        EXPECT_TRUE(opaque(bg) == opaque(drawing::drawPlane(level, game, core::Plane::Foreground, {0, 0, 1, 1})) && opaque(bg) > 200);  // the one block
         // A box of cells is the same picture as that part of the plane.
         const auto part = drawing::drawPlane(level, game, core::Plane::Foreground, {3, 1, 2, 1});
         ASSERT_EQ(part.width, 2 * cell);
@@ -194,8 +193,7 @@ TEST(LevelRender, ShortAndHostileStatesAndBoxesNeverReadOutOfBounds) {
     for (const auto& [game, f] : kGames) {
         for (const auto& [box, columnsCut, rowsCut] : boxes) {
             SCOPED_TRACE(::testing::Message() << box.column << "," << box.row << " " << box.columns << "x" << box.rows);
-            const int cell = f.cellPixels();
-            const int width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
+            const int cell = f.cellPixels(), width = std::max(f.planeColumns - columnsCut, 0) * cell, height = std::max(f.layoutRows - rowsCut, 0) * cell;
             const auto image = drawing::drawPlane(levelOf(s), game, core::Plane::Foreground, box);
             EXPECT_EQ(std::pair(image.width * image.height, image.pixels.size()), std::pair(width * height, static_cast<std::size_t>(width * height)));
             const auto scaled = drawing::drawScaled(levelOf(s), game, core::Plane::Background, box, 512);
