@@ -300,7 +300,6 @@ void LevelPicture::drawAfter(const QString& path, const std::vector<core::Layout
                              std::shared_ptr<const drawing::LevelMemory> level) {
     // The converted level is framed as the source's was (in the second game's
     // smaller cells), so that switching shows the same place at the same scale.
-    std::optional<drawing::CellBox> frame;
     SideState& before = sides_[index(Side::Before)];
     if (before.pending) {
         // A conversion soon after choosing the source: its frame is needed
@@ -308,19 +307,8 @@ void LevelPicture::drawAfter(const QString& path, const std::vector<core::Layout
         before.watcher->waitForFinished();
         finished(Side::Before);
     }
-    if (before.drawing && before.drawing->box) frame = drawing::inSecondGameCells(*before.drawing->box);
-    std::vector<drawing::CellBox> marks;
-    int hidden = 0;
-    for (const core::LayoutCell& place : emptiedCells) {
-        if (place.plane == core::Plane::Background) {
-            ++hidden;
-            continue;
-        }
-        const drawing::CellBox mark = drawing::inSecondGameCells({place.column, place.row, 1, 1});
-        marks.push_back(mark);
-        // The picture takes in every marked cell.
-        frame = frame ? drawing::enclosing(*frame, mark, drawing::wholePlane(drawing::Game::Second)) : mark;
-    }
+    auto [frame, marks, hidden] =
+        drawing::afterFrame(before.drawing ? before.drawing->box : std::nullopt, emptiedCells);
     const bool preview = level != nullptr;
     draw(Side::After, path, drawing::Game::Second, frame, std::move(level));
     SideState& after = sides_[index(Side::After)];

@@ -2,6 +2,7 @@
 #include "tavro_web.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <optional>
 #include <span>
@@ -29,8 +30,8 @@ struct tw_result {
     int32_t width = 0, height = 0, factor = 0;
     tavro::drawing::CellBox box;
     std::vector<std::uint8_t> data;
-    std::vector<int32_t> lostChunks;
-    std::vector<int32_t> emptiedCells;
+    int32_t hiddenMarks = 0;
+    std::array<std::vector<int32_t>, 3> lists;  // by TW_LOST_CHUNKS, TW_EMPTIED_CELLS, TW_MARKS
 };
 
 namespace {
@@ -113,13 +114,8 @@ TW_EXPORT(tw_target_head_bytes) size_t tw_target_head_bytes(void) { return tavro
 
 TW_EXPORT(tw_convert) tw_result* tw_convert(const uint8_t* source, size_t sourceSize, const uint8_t* targetHead,
                                             size_t targetHeadSize, int flags) {
-    for (const auto& [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}}) {
-        if (size < tavro::core::kMinSaveStateSize) {
-            return refusal(core::EngineError{.cause = core::Cause::TooShort,
-                                             .facts = tavro::core::ByteCounts{size, tavro::core::kMinSaveStateSize}},
-                           file);
-        }
-    }
+    for (const auto& [size, file] : {std::pair{sourceSize, TW_SOURCE}, std::pair{targetHeadSize, TW_TARGET}})
+        if (auto refused = tavro::core::tooShort(size)) return refusal(*refused, file);
     const auto sourceBytes = bytes(source, sourceSize);
     if ((flags & TW_FORCE) == 0) {
         if (auto refused =
@@ -134,10 +130,11 @@ TW_EXPORT(tw_convert) tw_result* tw_convert(const uint8_t* source, size_t source
     auto* result = new tw_result;
     result->data = tavro::core::patchTarget(tavro::core::Bytes(head.begin(), head.end()), converted.regions);
     result->summary = std::move(converted.summary);
-    result->lostChunks.assign(result->summary.lostChunks.begin(), result->summary.lostChunks.end());
+    result->lists[TW_LOST_CHUNKS].assign(result->summary.lostChunks.begin(), result->summary.lostChunks.end());
     for (const tavro::core::LayoutCell& cell : result->summary.emptiedCells)
-        result->emptiedCells.insert(result->emptiedCells.end(),
-                                    {cell.plane == tavro::core::Plane::Background ? 1 : 0, cell.row, cell.column});
+        result->lists[TW_EMPTIED_CELLS].insert(
+            result->lists[TW_EMPTIED_CELLS].end(),
+            {cell.plane == tavro::core::Plane::Background ? 1 : 0, cell.row, cell.column});
     return result;
 }
 
@@ -160,16 +157,31 @@ TW_EXPORT(tw_render) tw_result* tw_render(const uint8_t* state, size_t size, int
     if (!level) return refusal(level.error(), TW_SOURCE);
     drawing::CellBox box{boxColumn, boxRow, boxColumns, boxRows};
     if (boxColumns <= 0 || boxRows <= 0) {
-        const auto used = drawing::usedCells(*level, gameOf(game), planeOf(plane));
-        if (!used) {
-            return refusal(
-                core::EngineError{.cause = plane == 1 ? core::Cause::EmptyBackground : core::Cause::EmptyForeground},
-                TW_SOURCE);
-        }
+        const auto used = drawing::cellsInUse(*level, gameOf(game), planeOf(plane));
+        if (!used) return refusal(used.error(), TW_SOURCE);
         box = *used;
     }
     factor = std::clamp(factor, 1, 256);
     return picture(new tw_result, box, factor, drawing::drawScaled(*level, gameOf(game), planeOf(plane), box, factor));
+}
+
+TW_EXPORT(tw_cell_pixels) int tw_cell_pixels(int game) { return drawing::cellPixels(gameOf(game)); }
+
+TW_EXPORT(tw_after_frame) tw_result* tw_after_frame(int beforeColumn, int beforeRow, int beforeColumns, int beforeRows,
+                                                    const int32_t* emptiedCells, size_t count) {
+    std::optional<drawing::CellBox> before;
+    if (beforeColumns > 0 && beforeRows > 0)
+        before = drawing::CellBox{beforeColumn, beforeRow, beforeColumns, beforeRows};
+    std::vector<core::LayoutCell> cells;
+    for (size_t i = 0; emptiedCells != nullptr && i + 3 <= count; i += 3)
+        cells.push_back({planeOf(emptiedCells[i]), emptiedCells[i + 1], emptiedCells[i + 2]});
+    const drawing::AfterFrame after = drawing::afterFrame(before, cells);
+    auto* result = new tw_result;
+    if (after.frame) result->box = *after.frame;
+    result->hiddenMarks = after.hiddenMarks;
+    for (const drawing::CellBox& mark : after.marks)
+        result->lists[TW_MARKS].insert(result->lists[TW_MARKS].end(), {mark.column, mark.row, mark.columns, mark.rows});
+    return result;
 }
 
 TW_EXPORT(tw_get) int32_t tw_get(const tw_result* result, int what) {
@@ -195,6 +207,7 @@ TW_EXPORT(tw_get) int32_t tw_get(const tw_result* result, int what) {
     case TW_BOX_ROW: return result->box.row;
     case TW_BOX_COLUMNS: return result->box.columns;
     case TW_BOX_ROWS: return result->box.rows;
+    case TW_HIDDEN_MARKS: return result->hiddenMarks;
     default: return 0;
     }
 }
@@ -208,13 +221,13 @@ TW_EXPORT(tw_data_size) size_t tw_data_size(const tw_result* result) {
 }
 
 TW_EXPORT(tw_list) const int32_t* tw_list(const tw_result* result, int which) {
-    if (result == nullptr) return nullptr;
-    return (which == TW_LOST_CHUNKS ? result->lostChunks : result->emptiedCells).data();
+    if (result == nullptr || which < 0 || static_cast<size_t>(which) >= result->lists.size()) return nullptr;
+    return result->lists[static_cast<size_t>(which)].data();
 }
 
 TW_EXPORT(tw_list_size) size_t tw_list_size(const tw_result* result, int which) {
-    if (result == nullptr) return 0;
-    return (which == TW_LOST_CHUNKS ? result->lostChunks : result->emptiedCells).size();
+    if (result == nullptr || which < 0 || static_cast<size_t>(which) >= result->lists.size()) return 0;
+    return result->lists[static_cast<size_t>(which)].size();
 }
 
 TW_EXPORT(tw_release) void tw_release(tw_result* result) { delete result; }

@@ -64,12 +64,15 @@ enum {
     TW_BOX_ROW = 24,
     TW_BOX_COLUMNS = 25,
     TW_BOX_ROWS = 26,
+    // the After picture's frame (tw_after_frame): the TW_BOX_* fields, and
+    TW_HIDDEN_MARKS = 30,  // emptied background cells, counted and not marked
 };
 
 // The lists a conversion result holds (int32 each).
 enum {
     TW_LOST_CHUNKS = 0,   // the chunk numbers the lost cells name, increasing
     TW_EMPTIED_CELLS = 1, // three numbers a cell: plane (0 foreground, 1 background), row, column
+    TW_MARKS = 2,         // four numbers a mark, in the second game's cells: column, row, columns, rows
 };
 
 typedef struct tw_result tw_result;
@@ -112,6 +115,16 @@ tw_result* tw_preview(const uint8_t* state, size_t size, int game, int plane, in
 // the factor.
 tw_result* tw_render(const uint8_t* state, size_t size, int game, int plane, int factor, int boxColumn, int boxRow,
                      int boxColumns, int boxRows);
+
+// A layout cell's side in pixels in `game` (1 or 2).
+int tw_cell_pixels(int game);
+
+// The After picture's frame for tw_preview: the first-game cells the Before
+// picture shows (beforeColumns <= 0: none) in the second game's cells, taking
+// in a mark (TW_MARKS) over every foreground cell of `emptiedCells` (`count`
+// numbers, as TW_EMPTIED_CELLS lists them). TW_BOX_COLUMNS 0: no frame.
+tw_result* tw_after_frame(int beforeColumn, int beforeRow, int beforeColumns, int beforeRows,
+                          const int32_t* emptiedCells, size_t count);
 
 int32_t tw_get(const tw_result* result, int what);
 const uint8_t* tw_data(const tw_result* result);

@@ -74,6 +74,13 @@ bool GameReading::holdsLevel(double paletteEvidence) const {
     return foregroundHasData && evidence > 0 && evidence + std::max(paletteEvidence, 0.0) >= kLevelEvidence;
 }
 
+std::optional<EngineError> tooShort(std::uintmax_t size, EngineError where) {
+    if (size >= kMinSaveStateSize) return std::nullopt;
+    where.cause = Cause::TooShort;
+    where.facts = ByteCounts{size, kMinSaveStateSize};
+    return where;
+}
+
 bool isPng(std::span<const std::uint8_t> bytes) {
     static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     return bytes.size() >= std::size(kSignature) &&

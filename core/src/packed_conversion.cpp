@@ -12,7 +12,10 @@ namespace tavro::core {
 namespace {
 
 constexpr std::size_t kQuarterBytes = kTargetChunkBytes;  // a quarter is one target chunk
-constexpr unsigned kChunkQuarters = 4;
+// A source chunk's side is twice a target chunk's: it holds 2 x 2 quarters.
+constexpr auto kChunkSplit = static_cast<unsigned>(format::kFirstGame.chunkSide / format::kSecondGame.chunkSide);
+constexpr unsigned kChunkQuarters = kChunkSplit * kChunkSplit;
+static_assert(kChunkQuarters == 4, "packedLayout and cutQuarter place a chunk's quarters as 2 x 2 cells");
 constexpr int kQuarters = kChunkNumbers * static_cast<int>(kChunkQuarters);  // quarter q of chunk k is k * 4 + q
 constexpr int kNoQuarter = -1;                            // an all-zero quarter: chunk 0
 

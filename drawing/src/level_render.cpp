@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include <tavro/core/level_check.h>
 #include <tavro/core/region_map.h>
 
 namespace tavro::drawing {
@@ -241,13 +242,10 @@ private:
 }  // namespace
 
 std::expected<LevelMemory, core::EngineError> LevelMemory::fromSaveState(std::span<const std::uint8_t> state) {
-    if (state.size() < core::kMinSaveStateSize) {
-        return std::unexpected(core::EngineError{.operation = core::Operation::Draw,
-                                                 .file = core::FileRole::SaveState,
-                                                 .step = core::Step::Check,
-                                                 .cause = core::Cause::TooShort,
-                                                 .facts = core::ByteCounts{state.size(), core::kMinSaveStateSize}});
-    }
+    if (auto refused = core::tooShort(
+            state.size(),
+            {.operation = core::Operation::Draw, .file = core::FileRole::SaveState, .step = core::Step::Check}))
+        return std::unexpected(std::move(*refused));
     LevelMemory level;
     const auto ram = state.subspan(kMainRamOffset, kRamBytes);
     std::copy(ram.begin(), ram.end(), level.ram_.begin());
@@ -277,6 +275,15 @@ std::optional<CellBox> usedCells(const LevelMemory& level, Game game, core::Plan
     }
     if (right < 0) return std::nullopt;
     return CellBox{left, top, right - left + 1, bottom - top + 1};
+}
+
+std::expected<CellBox, core::EngineError> cellsInUse(const LevelMemory& level, Game game, core::Plane plane) {
+    if (auto used = usedCells(level, game, plane)) return *used;
+    return std::unexpected(core::EngineError{.operation = core::Operation::Draw,
+                                             .file = core::FileRole::SaveState,
+                                             .step = core::Step::Draw,
+                                             .cause = plane == core::Plane::Foreground ? core::Cause::EmptyForeground
+                                                                                       : core::Cause::EmptyBackground});
 }
 
 Palette readPalette(const LevelMemory& level) {
@@ -371,16 +378,25 @@ CellBox enclosing(CellBox first, CellBox second, CellBox within) {
             static_cast<int>(std::max<std::int64_t>(bottom - top, 0))};
 }
 
+AfterFrame afterFrame(std::optional<CellBox> before, std::span<const core::LayoutCell> emptiedCells) {
+    AfterFrame after;
+    if (before) after.frame = inSecondGameCells(*before);
+    for (const core::LayoutCell& place : emptiedCells) {
+        if (place.plane == core::Plane::Background) {
+            ++after.hiddenMarks;
+            continue;
+        }
+        const CellBox mark = inSecondGameCells({place.column, place.row, 1, 1});
+        after.marks.push_back(mark);
+        after.frame = after.frame ? enclosing(*after.frame, mark, wholePlane(Game::Second)) : mark;
+    }
+    return after;
+}
+
 std::expected<Preview, core::EngineError> drawPreview(const LevelMemory& level, Game game, core::Plane plane,
                                                       int maxWidth, int maxHeight, std::optional<CellBox> frame) {
-    const auto used = usedCells(level, game, plane);
-    if (!used) {
-        return std::unexpected(core::EngineError{
-            .operation = core::Operation::Draw,
-            .file = core::FileRole::SaveState,
-            .step = core::Step::Draw,
-            .cause = plane == core::Plane::Foreground ? core::Cause::EmptyForeground : core::Cause::EmptyBackground});
-    }
+    const auto used = cellsInUse(level, game, plane);
+    if (!used) return std::unexpected(used.error());
     Preview preview;
     preview.box = frame ? enclosing(*used, *frame, wholePlane(game)) : *used;
     const std::int64_t cell = cellPixels(game);

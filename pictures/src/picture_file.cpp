@@ -73,14 +73,9 @@ std::expected<files::Expectation, core::EngineError> checkPicturePlace(const Pic
 std::expected<drawing::CellBox, core::EngineError> cellsToDraw(const drawing::LevelMemory& level,
                                                                const PictureRequest& request) {
     if (request.box) return *request.box;
-    if (auto used = drawing::usedCells(level, request.game, request.plane)) return *used;
-    return std::unexpected(core::EngineError{.operation = core::Operation::Draw,
-                                             .file = core::FileRole::SaveState,
-                                             .step = core::Step::Draw,
-                                             .path = request.saveState,
-                                             .cause = request.plane == core::Plane::Foreground
-                                                          ? core::Cause::EmptyForeground
-                                                          : core::Cause::EmptyBackground});
+    auto used = drawing::cellsInUse(level, request.game, request.plane);
+    if (!used) used.error().path = request.saveState;
+    return used;
 }
 
 }  // namespace

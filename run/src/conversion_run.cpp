@@ -85,15 +85,10 @@ std::expected<ReadSource, core::EngineError> readSource(const std::string& path,
     if (!head) return fail(kConvert, core::FileRole::Source, path, head.error());
     if (core::isPng(*head))
         return fail(kConvert, core::FileRole::Source, core::Step::Check, path, core::Cause::IsAPicture);
-    if (file.identity().size < core::kMinSaveStateSize) {
-        return std::unexpected(
-            core::EngineError{.operation = kConvert,
-                              .file = core::FileRole::Source,
-                              .step = core::Step::Check,
-                              .path = path,
-                              .cause = core::Cause::TooShort,
-                              .facts = core::ByteCounts{file.identity().size, core::kMinSaveStateSize}});
-    }
+    if (auto refused = core::tooShort(
+            file.identity().size,
+            {.operation = kConvert, .file = core::FileRole::Source, .step = core::Step::Check, .path = path}))
+        return std::unexpected(std::move(*refused));
     return ReadSource{file.identity(), std::move(*head)};
 }
 
@@ -117,14 +112,10 @@ std::expected<FoundTarget, core::EngineError> findTarget(const std::string& targ
         if (!head) return fail(kConvert, core::FileRole::Target, targetPath, head.error());
         found.head = std::move(*head);
         found.size = found.file->identity().size;
-        if (found.size < core::kMinSaveStateSize) {
-            return std::unexpected(core::EngineError{.operation = kConvert,
-                                                     .file = core::FileRole::Target,
-                                                     .step = core::Step::Check,
-                                                     .path = targetPath,
-                                                     .cause = core::Cause::TooShort,
-                                                     .facts = core::ByteCounts{found.size, core::kMinSaveStateSize}});
-        }
+        if (auto refused = core::tooShort(
+                found.size,
+                {.operation = kConvert, .file = core::FileRole::Target, .step = core::Step::Check, .path = targetPath}))
+            return std::unexpected(std::move(*refused));
     }
     return found;
 }

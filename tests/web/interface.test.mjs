@@ -61,8 +61,7 @@ function sameFacts(answer, report) {
 }
 
 const pairs = [
-  ["tavro1.state", sample("tavro1.state"), sample("tavro2.state")],
-  ["tavro1-big.state", sample("tavro1-big.state"), sample("tavro2.state")],
+  ...["tavro1.state", "tavro1-big.state"].map((name) => [name, sample(name), sample("tavro2.state")]),
   ...[1, 2, 3, 4, 5, 6, 7, 8].map((seed) => [`random ${seed}`,
     randomState(seed, HEAD + seed * 9000, seed % 2 ? 40 : 128),
     randomBytes(seed + 100, [HEAD, HEAD + 1, 180000, 250000][seed % 4])]),
@@ -139,13 +138,13 @@ test("a preview is the picture of its box at its factor, within the room given",
   const state = sample("tavro1-big.state");
   for (const [width, height] of [[640, 360], [426, 120], [100, 100], [5000, 5000]]) {
     const preview = await engine.preview(state, 1, 0, width, height);
-    const whole = await engine.render(state, 1, 0, preview.factor, preview.box);
     assert.ok(preview.width <= width && preview.height <= height, `${width} x ${height}`);
-    assert.deepEqual(preview.pixels, whole.pixels);
+    assert.deepEqual(preview.pixels, (await engine.render(state, 1, 0, preview.factor, preview.box)).pixels);
   }
   const framed = await engine.preview(state, 1, 0, 640, 360, { column: 60, row: 6, columns: 4, rows: 2 });
-  assert.equal(framed.box.column + framed.box.columns, 64);
-  assert.equal(framed.box.row + framed.box.rows, 8);
+  assert.deepEqual([framed.box.column + framed.box.columns, framed.box.row + framed.box.rows, engine.cellPixels(1), engine.cellPixels(2)], [64, 8, 256, 128]);
+  assert.deepEqual(await engine.afterFrame({ column: 3, row: 1, columns: 4, rows: 2 }, [0, 1, 60, 1, 0, 0, 0, 0, 2]), { cause: CAUSES.fine,  // as afterFrame in C++
+    frame: { column: 4, row: 0, columns: 118, rows: 6 }, marks: [{ column: 120, row: 2, columns: 2, rows: 2 }, { column: 4, row: 0, columns: 2, rows: 2 }], hidden: 1 });
 });
 
 test("strips of one cell row put together make the whole picture", async () => {
@@ -163,6 +162,5 @@ test("a state too short to draw, and a plane with nothing in it, are refused", a
   assert.deepEqual(await engine.preview(new Uint8Array(500), 1, 0, 640, 360),
     { cause: CAUSES.tooShort, file: 0, count: 500, limit: HEAD });
   const empty = new Uint8Array(HEAD);
-  assert.equal((await engine.preview(empty, 2, 0, 640, 360)).cause, CAUSES.emptyForeground);
-  assert.equal((await engine.render(empty, 1, 1, 2)).cause, CAUSES.emptyBackground);
+  assert.deepEqual([(await engine.preview(empty, 2, 0, 640, 360)).cause, (await engine.render(empty, 1, 1, 2)).cause], [CAUSES.emptyForeground, CAUSES.emptyBackground]);
 });

@@ -13,10 +13,10 @@ export const PLANES = Object.freeze({ foreground: 0, background: 1 });
 const FIELD = {
   cause: 0, file: 1, count: 2, limit: 3, looks: 4,
   packed: 10, chunksWithData: 11, chunksNamed: 12, chunksUsed: 13, cellsExpanded: 14, cellsLost: 15, packedSlots: 16,
-  width: 20, height: 21, factor: 22, column: 23, row: 24, columns: 25, rows: 26,
+  width: 20, height: 21, factor: 22, boxColumn: 23, boxRow: 24, boxColumns: 25, boxRows: 26,
+  hiddenMarks: 30,
 };
-const LOST_CHUNKS = 0;
-const EMPTIED_CELLS = 1;
+const LIST = { lostChunks: 0, emptiedCells: 1, marks: 2 };
 
 // The module imports only libc's error output; nothing is ever written there.
 const wasiOutput = {
@@ -68,7 +68,7 @@ export class Engine {
       bytes.set(data);
       return {
         bytes, packed: this.#get(result, "packed") === 1, ...facts,
-        lostChunks: this.#list(result, LOST_CHUNKS), emptiedCells: this.#list(result, EMPTIED_CELLS),
+        lostChunks: this.#list(result, LIST.lostChunks), emptiedCells: this.#list(result, LIST.emptiedCells),
       };
     });
     return answer;
@@ -121,6 +121,27 @@ export class Engine {
     }
   }
 
+  // A layout cell's side in pixels in `game`.
+  cellPixels(game) { return this.#api.tw_cell_pixels(game); }
+
+  // The After picture's frame (null: none) for preview(): the first-game
+  // cells the Before picture shows (`before`, null: none) in the second
+  // game's cells, taking in a mark over every foreground cell of
+  // `emptiedCells` (as convert() gives them); background ones are counted in `hidden`.
+  async afterFrame(before, emptiedCells) {
+    const b = before ?? { column: 0, row: 0, columns: 0, rows: 0 };
+    const cells = new Uint8Array(Int32Array.from(emptiedCells).buffer);
+    return this.#call([cells], ([c]) => this.#api.tw_after_frame(b.column, b.row, b.columns, b.rows, c,
+      emptiedCells.length), (result) => {
+      const box = this.#box(result), numbers = this.#list(result, LIST.marks), marks = [];
+      for (let i = 0; i + 4 <= numbers.length; i += 4) {
+        const [column, row, columns, rows] = numbers.slice(i, i + 4);
+        marks.push({ column, row, columns, rows });
+      }
+      return { frame: box.columns > 0 ? box : null, marks, hidden: this.#get(result, "hiddenMarks") };
+    });
+  }
+
   #get(result, name) { return this.#api.tw_get(result, FIELD[name]); }
 
   #data(result) {
@@ -136,9 +157,13 @@ export class Engine {
   #picture(result) {
     return {
       width: this.#get(result, "width"), height: this.#get(result, "height"), factor: this.#get(result, "factor"),
-      box: { column: this.#get(result, "column"), row: this.#get(result, "row"),
-        columns: this.#get(result, "columns"), rows: this.#get(result, "rows") },
+      box: this.#box(result),
       pixels: new Uint8ClampedArray(this.#data(result).buffer),
     };
+  }
+
+  #box(result) {
+    return { column: this.#get(result, "boxColumn"), row: this.#get(result, "boxRow"),
+      columns: this.#get(result, "boxColumns"), rows: this.#get(result, "boxRows") };
   }
 }

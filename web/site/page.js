@@ -1,11 +1,10 @@
 // The page: two save states in, the converted one out, with the level's
 // pictures. The engine does the work (engine.js); the words come from texts.js.
-import { CAUSES, Engine, FILES, GAMES, PLANES, compileEngine } from "./engine.js";
+import { CAUSES, Engine, FILES, GAMES, compileEngine } from "./engine.js";
 import { textsFor } from "./texts.js";
 
 const t = textsFor(navigator.languages);
 const $ = (id) => document.getElementById(id);
-const FIRST_CELL = 256, SECOND_CELL = 128, PLANE = { columns: 128, rows: 16 };
 const PREVIEW_HEIGHT = 360, SMALLEST_MARK = 7, MARK = "rgb(255 40 0)";
 
 // Resolved once the engine has started (a file chosen before then waits for it).
@@ -313,7 +312,8 @@ function room() {
 async function showSource() {
   const { name, bytes } = page.source;
   const preview = await page.engine.preview(bytes, GAMES.first, 0, ...room());
-  page.pictures.before = { preview, marks: [], hidden: 0, name, game: GAMES.first, state: bytes, emptied: null };
+  page.pictures.before = { preview, marks: [], hidden: 0, name, game: GAMES.first, cell: page.engine.cellPixels(GAMES.first),
+    state: bytes, emptied: null };
   showSide("before");
 }
 
@@ -321,38 +321,17 @@ async function showSource() {
 // smaller cells), taking in every marked cell.
 async function showConverted() {
   const before = page.pictures.before?.preview;
-  let frame = before && before.cause === CAUSES.fine ? twice(before.box) : null;
-  const marks = [];
-  let hidden = 0;
-  const cells = page.result.emptiedCells;  // plane, row, column
-  for (let i = 0; i < cells.length; i += 3) {
-    const [plane, row, column] = cells.slice(i, i + 3);
-    if (plane === PLANES.background) {
-      ++hidden;
-      continue;
-    }
-    const mark = twice({ column, row, columns: 1, rows: 1 });
-    marks.push(mark);
-    frame = frame ? enclosing(frame, mark) : mark;
-  }
+  const { frame, marks, hidden } = await page.engine.afterFrame(before && before.cause === CAUSES.fine ? before.box : null,
+    page.result.emptiedCells);
   const preview = await page.engine.preview(page.result.bytes, GAMES.second, 0, ...room(), frame);
   page.pictures.after = { preview, marks, hidden, name: page.result.targetName, game: GAMES.second,
-    state: page.result.bytes, emptied: marks.length + hidden };
+    cell: page.engine.cellPixels(GAMES.second), state: page.result.bytes, emptied: marks.length + hidden };
   showSide("after");
-}
-
-const twice = (box) => ({ column: box.column * 2, row: box.row * 2, columns: box.columns * 2, rows: box.rows * 2 });
-
-function enclosing(a, b) {
-  const column = Math.max(0, Math.min(a.column, b.column)), row = Math.max(0, Math.min(a.row, b.row));
-  const right = Math.min(PLANE.columns, Math.max(a.column + a.columns, b.column + b.columns));
-  const bottom = Math.min(PLANE.rows, Math.max(a.row + a.rows, b.row + b.rows));
-  return { column, row, columns: right - column, rows: bottom - row };
 }
 
 // Marks over the cells that arrived empty, in picture pixels.
 function drawMarks(context, picture, factor, box) {
-  const cell = SECOND_CELL / factor;
+  const cell = picture.cell / factor;
   context.save();
   for (const mark of picture.marks) {
     let x = (mark.column - box.column) * cell, y = (mark.row - box.row) * cell;
@@ -408,7 +387,7 @@ function showSide(side) {
   const context = canvas.getContext("2d");
   context.putImageData(new ImageData(preview.pixels, preview.width, preview.height), 0, 0);
   drawMarks(context, picture, preview.factor, preview.box);
-  const cell = picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL;
+  const cell = picture.cell;
   const [w, h] = [preview.box.columns * cell, preview.box.rows * cell];
   let caption = t.caption(picture.name, w, h, preview.factor);
   if (picture.emptied) caption += t.emptied(picture.marks.length, picture.hidden);
@@ -450,7 +429,7 @@ function closeView() {
 // Draws `box` of the picture's state scaled down by `factor` into `canvas`,
 // one cell row at a time.
 async function drawStrips(engine, picture, factor, canvas) {
-  const box = picture.preview.box, cell = picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL;
+  const box = picture.preview.box, cell = picture.cell;
   canvas.width = Math.ceil((box.columns * cell) / factor);
   canvas.height = Math.ceil((box.rows * cell) / factor);
   const context = canvas.getContext("2d");
@@ -480,7 +459,7 @@ async function drawView() {
   $("zoom-level").textContent = t.zoomLevel(factor, enlargement);
   $("zoom-in").disabled = view.step >= LARGEST_STEP;
   $("zoom-out").disabled = view.step <= SMALLEST_STEP;
-  const cell = view.picture.game === GAMES.first ? FIRST_CELL : SECOND_CELL, box = view.picture.preview.box;
+  const cell = view.picture.cell, box = view.picture.preview.box;
   canvas.setAttribute("aria-label", t.describe(view.picture.name, box.columns * cell, box.rows * cell, factor,
     view.picture.emptied));
   area.scrollLeft = centre[0] * area.scrollWidth - area.clientWidth / 2;

@@ -116,6 +116,12 @@ struct GameVerdict {
 // Whether `bytes` begin as every PNG file does (a picture, not a save state).
 bool isPng(std::span<const std::uint8_t> bytes);
 
+// A save state of `size` bytes too short to hold a level (below
+// kMinSaveStateSize): `where` (the operation, file, step and path) with
+// Cause::TooShort and ByteCounts{size, kMinSaveStateSize}. nullopt when it is
+// long enough.
+std::optional<EngineError> tooShort(std::uintmax_t size, EngineError where = {});
+
 // The likelihood a level gives an item that does not fit (a stray), and the
 // most items of one kind that a reading weighs.
 inline constexpr double kStray = 1.0 / 64;

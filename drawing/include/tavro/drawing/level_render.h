@@ -93,8 +93,23 @@ CellBox inSecondGameCells(CellBox firstGameBox);
 // The smallest box holding `first` and `second`, cut to `within`.
 CellBox enclosing(CellBox first, CellBox second, CellBox within);
 
+// The After picture's cells: the converted level framed as the Before picture
+// (`before`: the first-game cells it shows, nullopt when it shows none), in the
+// second game's cells, so that both show the same place; the frame takes in a
+// mark over every foreground cell that arrived empty. Emptied background
+// cells are counted, not marked. The frame is nullopt when neither gives one.
+struct AfterFrame {
+    std::optional<CellBox> frame;
+    std::vector<CellBox> marks;  // in the second game's cells, in the order given
+    int hiddenMarks = 0;
+};
+AfterFrame afterFrame(std::optional<CellBox> before, std::span<const core::LayoutCell> emptiedCells);
+
 // The smallest box holding every cell that names a chunk; nullopt when none does.
 std::optional<CellBox> usedCells(const LevelMemory& level, Game game, core::Plane plane);
+// The same box, or the refusal of a plane with no cell in use: Operation::Draw,
+// FileRole::SaveState, Step::Draw, Cause::EmptyForeground or EmptyBackground.
+std::expected<CellBox, core::EngineError> cellsInUse(const LevelMemory& level, Game game, core::Plane plane);
 
 Palette readPalette(const LevelMemory& level);
 
