@@ -21,7 +21,7 @@ if [ "$major" != "$want_major" ]; then
 fi
 
 # The folders whose C++ is ours to format (no vendored or generated code there).
-folders=(core files drawing pictures app ui web tests bench fuzz tools)
+folders=(core files run drawing pictures app ui web tests bench fuzz tools)
 
 mapfile -d '' files < <(git ls-files -z -- "${folders[@]/%//*.cpp}" "${folders[@]/%//*.h}")
 if [ "${#files[@]}" -eq 0 ]; then

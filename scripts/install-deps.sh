@@ -35,7 +35,7 @@ for purpose in "${@:-build}"; do
     screenshot) packages+=(xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core openbox) ;;
     cards) packages+=(exfat-fuse exfatprogs fusefat dosfstools strace procps util-linux) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 zip) ;;
-    web) packages+=(clang-19 lld-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32
+    web) packages+=(clang-19 lld-19 llvm-19 wasi-libc libc++-19-dev-wasm32 libc++abi-19-dev-wasm32
                     libclang-rt-19-dev-wasm32 chromium firefox-esr webkit2gtk-driver xvfb xauth locales python3)
          # A Node.js from elsewhere (version 18 or later) serves as well as Debian's.
          command -v node >/dev/null || packages+=(nodejs npm) ;;
