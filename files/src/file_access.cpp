@@ -571,6 +571,13 @@ std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string
     return openExisting(calls, path);
 }
 
+bool isSocket(const std::string& path, SystemCalls& calls) {
+    auto real = followLinks(calls, path, core::Step::Open);
+    if (!real) return false;
+    auto status = calls.statName(*real);
+    return status && *status && (*status)->type == EntryStatus::Type::Socket;
+}
+
 std::expected<FilePrefix, IoFailure> readPrefix(const std::string& path, std::size_t limit, SystemCalls& calls) {
     auto file = openForReading(calls, path);
     TAVRO_TRY(file);

@@ -1,7 +1,6 @@
 #include <tavro/run/conversion_run.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 #include <tavro/files/file_access.h>
@@ -57,8 +56,6 @@ std::expected<files::FileIdentity, core::EngineError> readBack(core::Operation o
     return file.identity();
 }
 
-std::filesystem::path nativePath(const std::string& path) { return std::u8string(path.begin(), path.end()); }
-
 // The source as read: its identity at the open and its first bytes.
 struct ReadSource {
     files::FileIdentity identity;
@@ -69,9 +66,7 @@ struct ReadSource {
 std::expected<ReadSource, core::EngineError> readSource(const std::string& path, files::SystemCalls& calls) {
     auto opened = files::openIfExists(path, calls);
     if (!opened) {
-        std::error_code ignored;
-        if (opened.error().cause == core::Cause::System &&
-            std::filesystem::is_socket(std::filesystem::status(nativePath(path), ignored)))
+        if (opened.error().cause == core::Cause::System && files::isSocket(path, calls))
             return fail(kConvert, core::FileRole::Source, core::Step::Open, path, core::Cause::Socket);
         return fail(kConvert, core::FileRole::Source, path, opened.error());
     }

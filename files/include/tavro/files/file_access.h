@@ -1,7 +1,7 @@
 // The engine's only access to files: this header and the algorithm behind it
 // (file_access.cpp) are the same on every system; each system supplies the
-// primitives it is built on (system_calls.h; file_access_posix.cpp,
-// file_access_windows.cpp).
+// primitives it is built on (system_calls.h; system_calls_posix.cpp,
+// system_calls_windows.cpp).
 //
 // Failures carry the step that failed, the system's reason and its error
 // number, or what else was wrong as data. Every primitive goes through a
@@ -51,10 +51,10 @@ struct IoFailure {
     std::string keptIn{};  // a failed replacement that left the destination's previous state under this name
 };
 
-// The system calls file access makes (defined by each implementation).
+// The system calls file access makes: an interface (system_calls.h).
 class SystemCalls;
 
-// The real system calls.
+// The real system calls, as this system makes them.
 SystemCalls& systemCalls();
 
 struct FilePrefix {
@@ -114,6 +114,10 @@ private:
 // when nothing (or only a dangling link) is there.
 std::expected<std::optional<OpenFile>, IoFailure> openIfExists(const std::string& path,
                                                                SystemCalls& calls = systemCalls());
+
+// Whether the file `path` names (links followed) is a socket, which cannot
+// be opened for reading; false when that cannot be told.
+bool isSocket(const std::string& path, SystemCalls& calls = systemCalls());
 
 // What a replacement writes: `head`, then bytes [head.size(), size) of `rest`
 // at the same offsets (nothing more when `rest` is absent). `permissions`,

@@ -131,11 +131,55 @@ HANDLE openEntry(const std::wstring& path, DWORD flags = FILE_FLAG_OPEN_REPARSE_
                        flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// The real calls, as Windows makes them.
+class WindowsCalls final : public SystemCalls {
+public:
+    SystemResult<NativeHandle> openRead(const std::string& path) override;
+    SystemResult<EntryStatus> statHandle(NativeHandle file) override;
+    SystemResult<std::optional<EntryStatus>> statName(const std::string& path) override;
+    SystemResult<std::string> readLink(const std::string& path) override;
+    SystemResult<void> checkWritable(const std::string& path) override;
+    SystemResult<std::size_t> readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) override;
+    SystemResult<std::size_t> write(NativeHandle file, std::span<const std::uint8_t> bytes) override;
+    SystemResult<void> seek(NativeHandle file, std::uint64_t offset) override;
+    SystemResult<std::uint64_t> nextData(NativeHandle file, std::uint64_t offset, bool hole) override;
+    SystemResult<std::size_t> copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
+                                        std::size_t size) override;
+    SystemResult<void> setSize(NativeHandle file, std::uint64_t size) override;
+    SystemResult<void> flush(NativeHandle file) override;
+    SystemResult<void> close(NativeHandle file) override;
+    SystemResult<NativeHandle> createTemporary(const std::string& folder, const std::string& name,
+                                               std::uint32_t mode) override;
+    SystemResult<void> nameTemporary(NativeHandle file, const std::string& path) override;
+    SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules) override;
+    SystemResult<void> renameNew(const std::string& from, const std::string& to) override;
+    SystemResult<void> remove(const std::string& path) override;
+    SystemResult<bool> removeIfSame(const std::string& path, const FileIdentity& expected) override;
+    SystemResult<void> syncFolder(const std::string& folder) override;
+    SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) override;
+    SystemResult<void> setMode(NativeHandle file, std::uint32_t mode) override;
+    SystemResult<std::vector<std::string>> listAttributes(NativeHandle file) override;
+    SystemResult<std::vector<std::uint8_t>> getAttribute(NativeHandle file, const std::string& name) override;
+    SystemResult<void> setAttribute(NativeHandle file, const std::string& name,
+                                    std::span<const std::uint8_t> value) override;
+    SystemResult<void> removeAttribute(NativeHandle file, const std::string& name) override;
+    SystemResult<std::uint32_t> inodeFlags(NativeHandle file) override;
+    SystemResult<void> setInodeFlags(NativeHandle file, std::uint32_t flags) override;
+    SystemResult<bool> openElsewhere(const std::string& path, NativeHandle file) override;
+    SystemResult<FileSystemKind> fileSystem(const std::string& folder) override;
+    SystemResult<bool> holdLease(NativeHandle file) override;
+    SystemResult<bool> leaseHeld(NativeHandle file) override;
+    void releaseLease(NativeHandle file) override;
+    std::uint32_t userId() override;
+    SystemResult<void> checkOwner(std::uint32_t owner, std::uint32_t group) override;
+    std::string reason(int code) override;
+};
+
 }  // namespace
 
 // Identity from the open handle: volume, file index, size, last write and
 // change times (in 100 ns ticks), attributes.
-SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
+SystemResult<EntryStatus> WindowsCalls::statHandle(NativeHandle file) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(native(file), &info)) return lastError();
     FILE_BASIC_INFO basic{};
@@ -160,7 +204,7 @@ SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
     return status;
 }
 
-SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
+SystemResult<NativeHandle> WindowsCalls::openRead(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const DWORD attributes = GetFileAttributesW(wide->c_str());
@@ -172,7 +216,7 @@ SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
     return portable(file);
 }
 
-SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
+SystemResult<std::optional<EntryStatus>> WindowsCalls::statName(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const HANDLE entry = openEntry(*wide);
@@ -186,7 +230,7 @@ SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string
     return std::optional<EntryStatus>{*status};
 }
 
-SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
+SystemResult<std::string> WindowsCalls::readLink(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const HANDLE entry = openEntry(*wide, 0);
@@ -206,7 +250,7 @@ SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
     }
 }
 
-SystemResult<void> SystemCalls::checkWritable(const std::string& path) {
+SystemResult<void> WindowsCalls::checkWritable(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const DWORD attributes = GetFileAttributesW(wide->c_str());
@@ -216,7 +260,8 @@ SystemResult<void> SystemCalls::checkWritable(const std::string& path) {
     return {};
 }
 
-SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) {
+SystemResult<std::size_t> WindowsCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer,
+                                               std::uint64_t offset) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -229,45 +274,45 @@ SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::
     return got;
 }
 
-SystemResult<std::size_t> SystemCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
+SystemResult<std::size_t> WindowsCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
     DWORD put = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kCopyPieceBytes));
     if (!WriteFile(native(file), bytes.data(), want, &put, nullptr)) return lastError();
     return put;
 }
 
-SystemResult<void> SystemCalls::seek(NativeHandle file, std::uint64_t offset) {
+SystemResult<void> WindowsCalls::seek(NativeHandle file, std::uint64_t offset) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(native(file), to, nullptr, FILE_BEGIN)) return lastError();
     return {};
 }
 
-SystemResult<std::uint64_t> SystemCalls::nextData(NativeHandle, std::uint64_t, bool) { return unsupported(); }
+SystemResult<std::uint64_t> WindowsCalls::nextData(NativeHandle, std::uint64_t, bool) { return unsupported(); }
 
-SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle, NativeHandle, std::uint64_t, std::size_t) {
+SystemResult<std::size_t> WindowsCalls::copyRange(NativeHandle, NativeHandle, std::uint64_t, std::size_t) {
     return unsupported();
 }
 
-SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
+SystemResult<void> WindowsCalls::setSize(NativeHandle file, std::uint64_t size) {
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
     if (!SetFileInformationByHandle(native(file), FileEndOfFileInfo, &end, sizeof end)) return lastError();
     return {};
 }
 
-SystemResult<void> SystemCalls::flush(NativeHandle file) {
+SystemResult<void> WindowsCalls::flush(NativeHandle file) {
     if (!FlushFileBuffers(native(file))) return lastError();
     return {};
 }
 
-SystemResult<void> SystemCalls::close(NativeHandle file) {
+SystemResult<void> WindowsCalls::close(NativeHandle file) {
     if (!CloseHandle(native(file))) return lastError();
     return {};
 }
 
 // Windows has no unnamed files: each is created under its name, shared with nobody.
-SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string&, const std::string& name, std::uint32_t) {
+SystemResult<NativeHandle> WindowsCalls::createTemporary(const std::string&, const std::string& name, std::uint32_t) {
     if (name.empty()) return unsupported();
     auto wide = widen(name);
     if (!wide) return std::unexpected(wide.error());
@@ -277,13 +322,13 @@ SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string&, cons
     return portable(file);
 }
 
-SystemResult<void> SystemCalls::nameTemporary(NativeHandle, const std::string&) { return unsupported(); }
+SystemResult<void> WindowsCalls::nameTemporary(NativeHandle, const std::string&) { return unsupported(); }
 
 // A file at `to` is replaced with ReplaceFileW, which gives the new file the
 // old one's attributes and access rules (unless `ownRules`), under the old
 // one's name as it is spelled (the case a user typed may differ); a link is
 // replaced by the file.
-SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool ownRules) {
+SystemResult<void> WindowsCalls::rename(const std::string& from, const std::string& to, bool ownRules) {
     auto source = widen(from);
     if (!source) return std::unexpected(source.error());
     auto destination = widen(to);
@@ -308,7 +353,7 @@ SystemResult<void> SystemCalls::rename(const std::string& from, const std::strin
     return {};
 }
 
-SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::string& to) {
+SystemResult<void> WindowsCalls::renameNew(const std::string& from, const std::string& to) {
     auto source = widen(from);
     if (!source) return std::unexpected(source.error());
     auto destination = widen(to);
@@ -317,14 +362,14 @@ SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::st
     return {};
 }
 
-SystemResult<void> SystemCalls::remove(const std::string& path) {
+SystemResult<void> WindowsCalls::remove(const std::string& path) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     if (!DeleteFileW(wide->c_str())) return lastError();
     return {};
 }
 
-SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+SystemResult<bool> WindowsCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const HANDLE file = CreateFileW(wide->c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
@@ -346,14 +391,14 @@ SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const File
 }
 
 // A rename with MOVEFILE_WRITE_THROUGH is on disk when it returns.
-SystemResult<void> SystemCalls::syncFolder(const std::string&) { return {}; }
+SystemResult<void> WindowsCalls::syncFolder(const std::string&) { return {}; }
 
 // Owners stay as the system gives them; ReplaceFileW carries access rules.
-SystemResult<void> SystemCalls::setOwner(NativeHandle, std::uint32_t, std::uint32_t) { return {}; }
+SystemResult<void> WindowsCalls::setOwner(NativeHandle, std::uint32_t, std::uint32_t) { return {}; }
 
 // The hidden and system attributes of `mode`; never read-only, which would
 // keep the next run from replacing the file.
-SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
+SystemResult<void> WindowsCalls::setMode(NativeHandle file, std::uint32_t mode) {
     FILE_BASIC_INFO basic{};
     if (!GetFileInformationByHandleEx(native(file), FileBasicInfo, &basic, sizeof basic)) return lastError();
     constexpr DWORD kSet = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -364,26 +409,26 @@ SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
     return {};
 }
 
-SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle) { return std::vector<std::string>{}; }
+SystemResult<std::vector<std::string>> WindowsCalls::listAttributes(NativeHandle) { return std::vector<std::string>{}; }
 
-SystemResult<std::vector<std::uint8_t>> SystemCalls::getAttribute(NativeHandle, const std::string&) {
+SystemResult<std::vector<std::uint8_t>> WindowsCalls::getAttribute(NativeHandle, const std::string&) {
     return unsupported();
 }
 
-SystemResult<void> SystemCalls::setAttribute(NativeHandle, const std::string&, std::span<const std::uint8_t>) {
+SystemResult<void> WindowsCalls::setAttribute(NativeHandle, const std::string&, std::span<const std::uint8_t>) {
     return unsupported();
 }
 
-SystemResult<void> SystemCalls::removeAttribute(NativeHandle, const std::string&) { return unsupported(); }
+SystemResult<void> WindowsCalls::removeAttribute(NativeHandle, const std::string&) { return unsupported(); }
 
-SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle) { return unsupported(); }
+SystemResult<std::uint32_t> WindowsCalls::inodeFlags(NativeHandle) { return unsupported(); }
 
-SystemResult<void> SystemCalls::setInodeFlags(NativeHandle, std::uint32_t) { return unsupported(); }
+SystemResult<void> WindowsCalls::setInodeFlags(NativeHandle, std::uint32_t) { return unsupported(); }
 
 // Opening it to write and delete, sharing only reading (as the caller's own
 // handle does), fails while another program holds it open to write or keeps
 // it from being deleted.
-SystemResult<bool> SystemCalls::openElsewhere(const std::string& path, NativeHandle) {
+SystemResult<bool> WindowsCalls::openElsewhere(const std::string& path, NativeHandle) {
     auto wide = widen(path);
     if (!wide) return std::unexpected(wide.error());
     const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
@@ -400,7 +445,7 @@ SystemResult<bool> SystemCalls::openElsewhere(const std::string& path, NativeHan
 
 // Names ignore case on Windows; FAT-family volumes (FAT, FAT32, exFAT)
 // cannot rename over a name in one step.
-SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) {
+SystemResult<FileSystemKind> WindowsCalls::fileSystem(const std::string& folder) {
     auto wide = widen(folder);
     if (!wide) return std::unexpected(wide.error());
     std::wstring root(wide->size() + 1, L'\0');
@@ -413,20 +458,20 @@ SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) 
 }
 
 // Windows has no leases: openElsewhere() asks instead.
-SystemResult<bool> SystemCalls::holdLease(NativeHandle) { return unsupported(); }
+SystemResult<bool> WindowsCalls::holdLease(NativeHandle) { return unsupported(); }
 
-SystemResult<bool> SystemCalls::leaseHeld(NativeHandle) { return unsupported(); }
+SystemResult<bool> WindowsCalls::leaseHeld(NativeHandle) { return unsupported(); }
 
-void SystemCalls::releaseLease(NativeHandle) {}
+void WindowsCalls::releaseLease(NativeHandle) {}
 
-std::uint32_t SystemCalls::userId() { return 0; }
+std::uint32_t WindowsCalls::userId() { return 0; }
 
-SystemResult<void> SystemCalls::checkOwner(std::uint32_t, std::uint32_t) { return {}; }
+SystemResult<void> WindowsCalls::checkOwner(std::uint32_t, std::uint32_t) { return {}; }
 
-std::string SystemCalls::reason(int code) { return systemReason(static_cast<DWORD>(code)); }
+std::string WindowsCalls::reason(int code) { return systemReason(static_cast<DWORD>(code)); }
 
 SystemCalls& systemCalls() {
-    static SystemCalls real;
+    static WindowsCalls real;
     return real;
 }
 

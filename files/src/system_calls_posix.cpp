@@ -59,10 +59,11 @@ SystemResult<void> checked(int result) {
 
 EntryStatus statusOf(const struct stat& status) {
     EntryStatus entry;
-    entry.type = S_ISREG(status.st_mode)   ? EntryStatus::Type::File
-                 : S_ISLNK(status.st_mode) ? EntryStatus::Type::Link
-                 : S_ISDIR(status.st_mode) ? EntryStatus::Type::Folder
-                                           : EntryStatus::Type::Other;
+    entry.type = S_ISREG(status.st_mode)    ? EntryStatus::Type::File
+                 : S_ISLNK(status.st_mode)  ? EntryStatus::Type::Link
+                 : S_ISDIR(status.st_mode)  ? EntryStatus::Type::Folder
+                 : S_ISSOCK(status.st_mode) ? EntryStatus::Type::Socket
+                                            : EntryStatus::Type::Other;
     entry.identity = FileIdentity{static_cast<std::uint64_t>(status.st_dev),
                                   static_cast<std::uint64_t>(status.st_ino),
                                   static_cast<std::uintmax_t>(status.st_size),
@@ -78,36 +79,72 @@ EntryStatus statusOf(const struct stat& status) {
     return entry;
 }
 
-// Retries a call the arrival of a signal interrupted.
-template <typename Call> auto retried(Call call) {
-    for (;;) {
-        const auto result = call();
-        if (result >= 0 || errno != EINTR) return result;
-    }
-}
-
 // Inode flags chattr sets that change how a file is kept (a, A, c, C, d, i,
 // s, S, u, j, t, x); a new file may inherit some from its folder.
 constexpr std::uint32_t kKeptFlags = FS_APPEND_FL | FS_NOATIME_FL | FS_COMPR_FL | FS_NOCOW_FL | FS_NODUMP_FL |
                                      FS_IMMUTABLE_FL | FS_SECRM_FL | FS_SYNC_FL | FS_UNRM_FL | FS_JOURNAL_DATA_FL |
                                      FS_NOTAIL_FL | FS_DAX_FL;
 
+// The real calls, as POSIX makes them.
+class PosixCalls final : public SystemCalls {
+public:
+    SystemResult<NativeHandle> openRead(const std::string& path) override;
+    SystemResult<EntryStatus> statHandle(NativeHandle file) override;
+    SystemResult<std::optional<EntryStatus>> statName(const std::string& path) override;
+    SystemResult<std::string> readLink(const std::string& path) override;
+    SystemResult<void> checkWritable(const std::string& path) override;
+    SystemResult<std::size_t> readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) override;
+    SystemResult<std::size_t> write(NativeHandle file, std::span<const std::uint8_t> bytes) override;
+    SystemResult<void> seek(NativeHandle file, std::uint64_t offset) override;
+    SystemResult<std::uint64_t> nextData(NativeHandle file, std::uint64_t offset, bool hole) override;
+    SystemResult<std::size_t> copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
+                                        std::size_t size) override;
+    SystemResult<void> setSize(NativeHandle file, std::uint64_t size) override;
+    SystemResult<void> flush(NativeHandle file) override;
+    SystemResult<void> close(NativeHandle file) override;
+    SystemResult<NativeHandle> createTemporary(const std::string& folder, const std::string& name,
+                                               std::uint32_t mode) override;
+    SystemResult<void> nameTemporary(NativeHandle file, const std::string& path) override;
+    SystemResult<void> rename(const std::string& from, const std::string& to, bool ownRules) override;
+    SystemResult<void> renameNew(const std::string& from, const std::string& to) override;
+    SystemResult<void> remove(const std::string& path) override;
+    SystemResult<bool> removeIfSame(const std::string& path, const FileIdentity& expected) override;
+    SystemResult<void> syncFolder(const std::string& folder) override;
+    SystemResult<void> setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) override;
+    SystemResult<void> setMode(NativeHandle file, std::uint32_t mode) override;
+    SystemResult<std::vector<std::string>> listAttributes(NativeHandle file) override;
+    SystemResult<std::vector<std::uint8_t>> getAttribute(NativeHandle file, const std::string& name) override;
+    SystemResult<void> setAttribute(NativeHandle file, const std::string& name,
+                                    std::span<const std::uint8_t> value) override;
+    SystemResult<void> removeAttribute(NativeHandle file, const std::string& name) override;
+    SystemResult<std::uint32_t> inodeFlags(NativeHandle file) override;
+    SystemResult<void> setInodeFlags(NativeHandle file, std::uint32_t flags) override;
+    SystemResult<bool> openElsewhere(const std::string& path, NativeHandle file) override;
+    SystemResult<FileSystemKind> fileSystem(const std::string& folder) override;
+    SystemResult<bool> holdLease(NativeHandle file) override;
+    SystemResult<bool> leaseHeld(NativeHandle file) override;
+    void releaseLease(NativeHandle file) override;
+    std::uint32_t userId() override;
+    SystemResult<void> checkOwner(std::uint32_t owner, std::uint32_t group) override;
+    std::string reason(int code) override;
+};
+
 }  // namespace
 
-SystemResult<NativeHandle> SystemCalls::openRead(const std::string& path) {
+SystemResult<NativeHandle> PosixCalls::openRead(const std::string& path) {
     // O_NONBLOCK keeps a FIFO from blocking the open; regular files ignore it.
     const int opened = retried([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); });
     if (opened < 0) return lastError();
     return opened;
 }
 
-SystemResult<EntryStatus> SystemCalls::statHandle(NativeHandle file) {
+SystemResult<EntryStatus> PosixCalls::statHandle(NativeHandle file) {
     struct stat status{};
     if (::fstat(fd(file), &status) != 0) return lastError();
     return statusOf(status);
 }
 
-SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string& path) {
+SystemResult<std::optional<EntryStatus>> PosixCalls::statName(const std::string& path) {
     struct stat status{};
     if (::lstat(path.c_str(), &status) == 0) {
         EntryStatus entry = statusOf(status);
@@ -121,7 +158,7 @@ SystemResult<std::optional<EntryStatus>> SystemCalls::statName(const std::string
     return lastError();
 }
 
-SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
+SystemResult<std::string> PosixCalls::readLink(const std::string& path) {
     std::string destination(PATH_MAX, '\0');
     const ssize_t length = ::readlink(path.c_str(), destination.data(), destination.size());
     if (length < 0) return lastError();
@@ -129,29 +166,29 @@ SystemResult<std::string> SystemCalls::readLink(const std::string& path) {
     return destination;
 }
 
-SystemResult<void> SystemCalls::checkWritable(const std::string& path) {
+SystemResult<void> PosixCalls::checkWritable(const std::string& path) {
     return checked(::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS));
 }
 
-SystemResult<std::size_t> SystemCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) {
+SystemResult<std::size_t> PosixCalls::readAt(NativeHandle file, std::span<std::uint8_t> buffer, std::uint64_t offset) {
     const ssize_t got =
         retried([&] { return ::pread(fd(file), buffer.data(), buffer.size(), static_cast<off_t>(offset)); });
     if (got < 0) return lastError();
     return static_cast<std::size_t>(got);
 }
 
-SystemResult<std::size_t> SystemCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
+SystemResult<std::size_t> PosixCalls::write(NativeHandle file, std::span<const std::uint8_t> bytes) {
     const ssize_t put = retried([&] { return ::write(fd(file), bytes.data(), bytes.size()); });
     if (put < 0) return lastError();
     return static_cast<std::size_t>(put);
 }
 
-SystemResult<void> SystemCalls::seek(NativeHandle file, std::uint64_t offset) {
+SystemResult<void> PosixCalls::seek(NativeHandle file, std::uint64_t offset) {
     if (::lseek(fd(file), static_cast<off_t>(offset), SEEK_SET) < 0) return lastError();
     return {};
 }
 
-SystemResult<std::uint64_t> SystemCalls::nextData(NativeHandle file, std::uint64_t offset, bool hole) {
+SystemResult<std::uint64_t> PosixCalls::nextData(NativeHandle file, std::uint64_t offset, bool hole) {
     const off_t found = ::lseek(fd(file), static_cast<off_t>(offset), hole ? SEEK_HOLE : SEEK_DATA);
     if (found >= 0) return static_cast<std::uint64_t>(found);
     if (errno == ENXIO) return std::unexpected(SystemError{SystemError::Kind::NotFound, errno});
@@ -159,8 +196,8 @@ SystemResult<std::uint64_t> SystemCalls::nextData(NativeHandle file, std::uint64
     return lastError();
 }
 
-SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
-                                                 std::size_t size) {
+SystemResult<std::size_t> PosixCalls::copyRange(NativeHandle from, NativeHandle to, std::uint64_t offset,
+                                                std::size_t size) {
     off_t in = static_cast<off_t>(offset), out = static_cast<off_t>(offset);
     const ssize_t copied = retried([&] { return ::copy_file_range(fd(from), &in, fd(to), &out, size, 0); });
     if (copied >= 0) return static_cast<std::size_t>(copied);
@@ -169,18 +206,18 @@ SystemResult<std::size_t> SystemCalls::copyRange(NativeHandle from, NativeHandle
 }
 
 // EPERM: a file system that cannot lengthen a file so (fusefat).
-SystemResult<void> SystemCalls::setSize(NativeHandle file, std::uint64_t size) {
+SystemResult<void> PosixCalls::setSize(NativeHandle file, std::uint64_t size) {
     if (retried([&] { return ::ftruncate(fd(file), static_cast<off_t>(size)); }) == 0) return {};
     if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) return unsupported(errno);
     return lastError();
 }
 
-SystemResult<void> SystemCalls::flush(NativeHandle file) { return checked(::fsync(fd(file))); }
+SystemResult<void> PosixCalls::flush(NativeHandle file) { return checked(::fsync(fd(file))); }
 
-SystemResult<void> SystemCalls::close(NativeHandle file) { return checked(::close(fd(file))); }
+SystemResult<void> PosixCalls::close(NativeHandle file) { return checked(::close(fd(file))); }
 
-SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string& folder, const std::string& name,
-                                                        std::uint32_t mode) {
+SystemResult<NativeHandle> PosixCalls::createTemporary(const std::string& folder, const std::string& name,
+                                                       std::uint32_t mode) {
     int opened = -1;
     if (name.empty()) {
         // Naming an unnamed file goes through /proc.
@@ -194,16 +231,16 @@ SystemResult<NativeHandle> SystemCalls::createTemporary(const std::string& folde
     return opened;
 }
 
-SystemResult<void> SystemCalls::nameTemporary(NativeHandle file, const std::string& path) {
+SystemResult<void> PosixCalls::nameTemporary(NativeHandle file, const std::string& path) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd(file));
     return checked(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW));
 }
 
-SystemResult<void> SystemCalls::rename(const std::string& from, const std::string& to, bool) {
+SystemResult<void> PosixCalls::rename(const std::string& from, const std::string& to, bool) {
     return checked(::rename(from.c_str(), to.c_str()));
 }
 
-SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::string& to) {
+SystemResult<void> PosixCalls::renameNew(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return lastError();
     // No such rename here (FUSE): a second name, which is never made over another file, then the first removed.
@@ -215,9 +252,9 @@ SystemResult<void> SystemCalls::renameNew(const std::string& from, const std::st
     return checked(::rename(from.c_str(), to.c_str()));
 }
 
-SystemResult<void> SystemCalls::remove(const std::string& path) { return checked(::unlink(path.c_str())); }
+SystemResult<void> PosixCalls::remove(const std::string& path) { return checked(::unlink(path.c_str())); }
 
-SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
+SystemResult<bool> PosixCalls::removeIfSame(const std::string& path, const FileIdentity& expected) {
     auto status = statName(path);
     if (!status) return std::unexpected(status.error());
     if (!*status || (*status)->identity != expected) return false;
@@ -225,7 +262,7 @@ SystemResult<bool> SystemCalls::removeIfSame(const std::string& path, const File
     return true;
 }
 
-SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
+SystemResult<void> PosixCalls::syncFolder(const std::string& folder) {
     const int opened = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (opened < 0) return lastError();
     const int synced = ::fsync(opened);
@@ -234,19 +271,19 @@ SystemResult<void> SystemCalls::syncFolder(const std::string& folder) {
 }
 
 // ENOSYS: a file system that keeps no owners or modes (fusefat).
-SystemResult<void> SystemCalls::setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) {
+SystemResult<void> PosixCalls::setOwner(NativeHandle file, std::uint32_t owner, std::uint32_t group) {
     if (::fchown(fd(file), owner, group) == 0) return {};
     if (errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
     return lastError();
 }
 
-SystemResult<void> SystemCalls::setMode(NativeHandle file, std::uint32_t mode) {
+SystemResult<void> PosixCalls::setMode(NativeHandle file, std::uint32_t mode) {
     if (::fchmod(fd(file), static_cast<mode_t>(mode)) == 0) return {};
     if (errno == ENOSYS || errno == EOPNOTSUPP) return unsupported(errno);
     return lastError();
 }
 
-SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle file) {
+SystemResult<std::vector<std::string>> PosixCalls::listAttributes(NativeHandle file) {
     for (;;) {
         const ssize_t size = ::flistxattr(fd(file), nullptr, 0);
         if (size < 0 && (errno == ENOTSUP || errno == ENOSYS)) return std::vector<std::string>{};
@@ -265,7 +302,7 @@ SystemResult<std::vector<std::string>> SystemCalls::listAttributes(NativeHandle 
     }
 }
 
-SystemResult<std::vector<std::uint8_t>> SystemCalls::getAttribute(NativeHandle file, const std::string& name) {
+SystemResult<std::vector<std::uint8_t>> PosixCalls::getAttribute(NativeHandle file, const std::string& name) {
     for (;;) {
         const ssize_t size = ::fgetxattr(fd(file), name.c_str(), nullptr, 0);
         if (size < 0) return lastError();
@@ -278,16 +315,16 @@ SystemResult<std::vector<std::uint8_t>> SystemCalls::getAttribute(NativeHandle f
     }
 }
 
-SystemResult<void> SystemCalls::setAttribute(NativeHandle file, const std::string& name,
-                                             std::span<const std::uint8_t> value) {
+SystemResult<void> PosixCalls::setAttribute(NativeHandle file, const std::string& name,
+                                            std::span<const std::uint8_t> value) {
     return checked(::fsetxattr(fd(file), name.c_str(), value.data(), value.size(), 0));
 }
 
-SystemResult<void> SystemCalls::removeAttribute(NativeHandle file, const std::string& name) {
+SystemResult<void> PosixCalls::removeAttribute(NativeHandle file, const std::string& name) {
     return checked(::fremovexattr(fd(file), name.c_str()));
 }
 
-SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle file) {
+SystemResult<std::uint32_t> PosixCalls::inodeFlags(NativeHandle file) {
     int flags = 0;
     if (::ioctl(fd(file), FS_IOC_GETFLAGS, &flags) != 0) {
         if (errno == ENOTTY || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return unsupported(errno);
@@ -296,7 +333,7 @@ SystemResult<std::uint32_t> SystemCalls::inodeFlags(NativeHandle file) {
     return static_cast<std::uint32_t>(flags) & kKeptFlags;
 }
 
-SystemResult<void> SystemCalls::setInodeFlags(NativeHandle file, std::uint32_t flags) {
+SystemResult<void> PosixCalls::setInodeFlags(NativeHandle file, std::uint32_t flags) {
     int current = 0;
     if (::ioctl(fd(file), FS_IOC_GETFLAGS, &current) != 0) {
         if (flags == 0 && (errno == ENOTTY || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) return {};
@@ -310,7 +347,7 @@ SystemResult<void> SystemCalls::setInodeFlags(NativeHandle file, std::uint32_t f
 // A write lease is granted only while no other descriptor (this process's or
 // another's) is open on the file; it is given back at once. Its break would
 // be signalled, so the signal is one that is ignored unless handled.
-SystemResult<bool> SystemCalls::openElsewhere(const std::string&, NativeHandle file) {
+SystemResult<bool> PosixCalls::openElsewhere(const std::string&, NativeHandle file) {
     ::fcntl(fd(file), F_SETSIG, SIGURG);
     if (::fcntl(fd(file), F_SETLEASE, F_WRLCK) == 0) {
         ::fcntl(fd(file), F_SETLEASE, F_UNLCK);
@@ -321,7 +358,7 @@ SystemResult<bool> SystemCalls::openElsewhere(const std::string&, NativeHandle f
     return lastError();
 }
 
-SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) {
+SystemResult<FileSystemKind> PosixCalls::fileSystem(const std::string& folder) {
     // Magic numbers of statfs(2): the FAT family, exFAT, FUSE.
     constexpr long kFat = 0x4d44, kExfat = 0x2011BAB0, kFuse = 0x65735546;
     struct statfs kind{};
@@ -338,7 +375,7 @@ SystemResult<FileSystemKind> SystemCalls::fileSystem(const std::string& folder) 
     return found;
 }
 
-SystemResult<bool> SystemCalls::holdLease(NativeHandle file) {
+SystemResult<bool> PosixCalls::holdLease(NativeHandle file) {
     ::fcntl(fd(file), F_SETSIG, SIGURG);
     if (::fcntl(fd(file), F_SETLEASE, F_WRLCK) == 0) return true;
     if (errno == EAGAIN || errno == EBUSY) return false;
@@ -347,17 +384,17 @@ SystemResult<bool> SystemCalls::holdLease(NativeHandle file) {
 }
 
 // A broken lease reads as the kind it is being lowered to.
-SystemResult<bool> SystemCalls::leaseHeld(NativeHandle file) {
+SystemResult<bool> PosixCalls::leaseHeld(NativeHandle file) {
     const int lease = ::fcntl(fd(file), F_GETLEASE);
     if (lease < 0) return lastError();
     return lease == F_WRLCK;
 }
 
-void SystemCalls::releaseLease(NativeHandle file) { ::fcntl(fd(file), F_SETLEASE, F_UNLCK); }
+void PosixCalls::releaseLease(NativeHandle file) { ::fcntl(fd(file), F_SETLEASE, F_UNLCK); }
 
-std::uint32_t SystemCalls::userId() { return ::geteuid(); }
+std::uint32_t PosixCalls::userId() { return ::geteuid(); }
 
-SystemResult<void> SystemCalls::checkOwner(std::uint32_t owner, std::uint32_t group) {
+SystemResult<void> PosixCalls::checkOwner(std::uint32_t owner, std::uint32_t group) {
     if (::geteuid() == 0) return {};
     if (owner != ::geteuid()) return std::unexpected(SystemError{SystemError::Kind::Other, EPERM});
     if (group == ::getegid()) return {};
@@ -368,10 +405,10 @@ SystemResult<void> SystemCalls::checkOwner(std::uint32_t owner, std::uint32_t gr
     return std::unexpected(SystemError{SystemError::Kind::Other, EPERM});
 }
 
-std::string SystemCalls::reason(int code) { return std::generic_category().message(code); }
+std::string PosixCalls::reason(int code) { return std::generic_category().message(code); }
 
 SystemCalls& systemCalls() {
-    static SystemCalls real;
+    static PosixCalls real;
     return real;
 }
 
