@@ -61,26 +61,29 @@ TEST(TavroCommand, ErrorsSayWhatTheTargetHolds) {
     verify.undo = undo, verify.keptIn = "t.state.bak";
     backup.file = core::FileRole::Backup, backup.step = core::Step::Replace, backup.path = "t.state.bak", backup.undo = undo, backup.keptIn = "tmp";
     undoing.operation = core::Operation::Undo, undoing.step = core::Step::Recheck, undoing.cause = core::Cause::Changed;
-    const core::EngineError game{
-        .step = core::Step::Check, .path = "s\n\x1b[2J\u0085\x9b\u202eetats", .cause = core::Cause::NotFirstGameLevel, .facts = core::CellCounts{1, 2}},
+    const core::EngineError game{.step = core::Step::Check,
+                                 .path = "s\n\x1b[2J\u0085\x9b\u202e\xc1\xbf\U0010FFFF🎮\xf5éetats",
+                                 .cause = core::Cause::NotFirstGameLevel,
+                                 .facts = core::CellCounts{1, 2}},
         roles{.file = core::FileRole::Target, .step = core::Step::Check, .path = "t", .cause = core::Cause::SameFile, .facts = core::OtherRole{core::FileRole::Source, "s"}},
         mounted{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::MountPoint, .reason = "Device or resource busy"},
         leftover{.file = core::FileRole::Target, .step = core::Step::Replace, .path = "t", .cause = core::Cause::LeftoverOnly, .facts = core::LeftoverCopy{"t.tavro-old"}};
-    for (const auto& [error, words] : {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
-                                                         "failed: Input/output error; its previous bytes are in t.state.bak"},
-                                       {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
-                                                "holds the converted level, and its previous bytes are in tmp"},
-                                       {undoing, "cannot undo target file t.state: it was changed after the conversion"},
-                                       {game, "source file s\\n\\x1b[2J\\u0085\\x9b\\u202eetats does not hold a Tavro 1 level: 1 of its 2 cells that name a "
-                                              "chunk names one whose bytes would lie over the level's cells or the block table. Is it a "
-                                              "Tavro 2 save state? (--force converts it anyway)"},
-                                       {roles, "target file t is also the source file s: one file cannot be both the source and the "
-                                               "target; nothing was written (--force patches it in place)"},
-                                       {mounted, "cannot replace target file t: the system will not put another file in its place "
-                                                 "(Device or resource busy): it is a mount point, such as a bind-mounted file; work on a copy instead"},
-                                       {leftover, "cannot replace target file t: nothing is at its name: a replacement that was interrupted (a card pulled out?) left "
-                                                  "its previous state in t.tavro-old (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); "
-                                                  "rename t.tavro-old back to its name and try again; nothing was written"}})
+    for (const auto& [error, words] :
+         {std::pair{verify, "target file t.state now holds the converted level, but reading it back "
+                            "failed: Input/output error; its previous bytes are in t.state.bak"},
+          {backup, "cannot replace backup t.state.bak: Input/output error; target file t.state now "
+                   "holds the converted level, and its previous bytes are in tmp"},
+          {undoing, "cannot undo target file t.state: it was changed after the conversion"},
+          {game, "source file s\\n\\x1b[2J\\u0085\\x9b\\u202e\\xc1\\xbf\U0010FFFF🎮\\xf5éetats does not hold a Tavro 1 level: 1 of its 2 cells that name a "
+                 "chunk names one whose bytes would lie over the level's cells or the block table. Is it a "
+                 "Tavro 2 save state? (--force converts it anyway)"},
+          {roles, "target file t is also the source file s: one file cannot be both the source and the "
+                  "target; nothing was written (--force patches it in place)"},
+          {mounted, "cannot replace target file t: the system will not put another file in its place "
+                    "(Device or resource busy): it is a mount point, such as a bind-mounted file; work on a copy instead"},
+          {leftover, "cannot replace target file t: nothing is at its name: a replacement that was interrupted (a card pulled out?) left "
+                     "its previous state in t.tavro-old (and the new one, if it was complete, in a hidden .NAME.tavro-XXXXXX beside it); "
+                     "rename t.tavro-old back to its name and try again; nothing was written"}})
         EXPECT_EQ(cli::describe(error), words);
 #ifndef _WIN32
     core::EngineError group = mounted;  // the target's owner and group, its group not the user's
