@@ -21,10 +21,16 @@
 
 namespace {
 
+// The translators belong to `app`, which deletes them when it goes.
 void installTranslations(QCoreApplication& app) {
     const QLocale locale;
-    if (std::unique_ptr<QTranslator> ours = tavro::ui::windowTranslator(locale)) app.installTranslator(ours.release());
-    if (std::unique_ptr<QTranslator> qt = tavro::ui::qtTranslator(locale)) app.installTranslator(qt.release());
+    const auto install = [&app](std::unique_ptr<QTranslator> translator) {
+        if (!translator) return;
+        translator->setParent(&app);
+        app.installTranslator(translator.release());
+    };
+    install(tavro::ui::windowTranslator(locale));
+    install(tavro::ui::qtTranslator(locale));
 }
 
 struct Options {
